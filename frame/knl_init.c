@@ -1,0 +1,150 @@
+/*
+ * knl_init.c - library start-up and shutdown: the init thread, the
+ * application's start-up arguments, the executable's name and directory,
+ * and the command-line splitter.
+ *
+ * KnlInit copies the command line to the heap and splits the copy in
+ * place: argv[0] is the recorded executable name, argv[1..] point into the
+ * copy.  Only a blank ends an unquoted token (a tab inside one stays); a
+ * token in double quotes runs to the next double quote; empty tokens are
+ * not counted.  At most KNL_MAX_ARGS entries are filled.
+ */
+#include <stdlib.h>
+#include <string.h>
+#include "frame/knlint.h"
+
+#define SW_SHOWMINIMIZED_CMD 2
+#define SW_SHOWMINNOACTIVE_CMD 7
+
+static DWORD initThread;
+static HINSTANCE appInstance;
+static HANDLE secondHandle;
+static LONG showState;
+static char *cmdCopy;
+static char exeName[KNL_MAX_PATH];
+static char exePath[KNL_MAX_PATH];
+
+/* Splits text in place; returns the new argc (argv[0] is already set). */
+static USHORT splitCommandLine(char *text, char **argv)
+{
+    USHORT argc = 1;
+    char *p = text;
+
+    while (argc < KNL_MAX_ARGS && *p) {
+        char *start, *end;
+        while (*p && (knlCharTable[(BYTE)*p].flags & KNL_CT_SPACE))
+            p++;
+        if (!*p)
+            break;
+        if (*p == '"') {
+            start = ++p;
+            end = strchr(p, '"');
+        } else {
+            start = p;
+            end = strchr(p, ' ');
+        }
+        argv[argc] = start;
+        if (end) {
+            *end = 0;
+            p = end + 1;
+        }
+        if (*start)
+            argc++;
+        if (!end)
+            break;
+    }
+    return argc;
+}
+
+USHORT ORINAPI KnlInit(HINSTANCE hInst, HANDLE hSecond, const char *cmdLine,
+                       LONG showCmd, USHORT *argc, char **argv)
+{
+    DWORD self = GetCurrentThreadId();
+    USHORT n = 1;
+
+    if (initThread && initThread != self)
+        return ORIN_ERR_GENERAL;
+    initThread = self;
+
+    NetInitNetworking();
+
+    free(cmdCopy);
+    cmdCopy = cmdLine ? _strdup(cmdLine) : NULL;
+
+    if (argv) {
+        argv[0] = exeName;
+        if (cmdCopy)
+            n = splitCommandLine(cmdCopy, argv);
+    }
+    if (argc)
+        *argc = n;
+    appInstance = hInst;
+    secondHandle = hSecond;
+    showState = showCmd;
+    return 0;
+}
+
+USHORT ORINAPI KnlTerminate(USHORT code)
+{
+    NetDeinitNetworking();
+    free(cmdCopy);
+    cmdCopy = NULL;
+    DatSetMonthNames(NULL);
+    DatSetDayNames(NULL);
+    return code;
+}
+
+/* Copies at most size-1 bytes and always terminates (size > 0). */
+static void copyBounded(char *dst, const char *src, size_t size)
+{
+    size_t n = strlen(src);
+    if (n > size - 1)
+        n = size - 1;
+    memcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+void ORINAPI KnlSetExecutableFileName(const char *name)
+{
+    char full[KNL_MAX_PATH];
+    char *cut = NULL, *p;
+    DWORD len;
+
+    copyBounded(exeName, name ? name : "", sizeof exeName);
+    len = GetFullPathNameA(exeName, sizeof full, full, NULL);
+    if (len == 0 || len >= sizeof full)
+        copyBounded(full, exeName, sizeof full);
+    for (p = full; *p; p = CharNextA(p))
+        if (*p == '\\' || *p == '/')
+            cut = p;
+    if (cut)
+        *cut = 0;
+    else
+        full[0] = 0;
+    copyBounded(exePath, full, sizeof exePath);
+}
+
+const char *ORINAPI KnlQueryExecutableName(void) { return exeName; }
+const char *ORINAPI KnlQueryExecutablePath(void) { return exePath; }
+
+static USHORT copyOut(const char *src, char *buf, USHORT size)
+{
+    if (buf && size)
+        copyBounded(buf, src, size);
+    return 0;
+}
+
+USHORT ORINAPI KnlNamQExecutableName(void *ns, char *buf, USHORT size)
+{
+    return copyOut(exeName, buf, size);
+}
+
+USHORT ORINAPI KnlNamQExecutablePath(void *ns, char *buf, USHORT size)
+{
+    return copyOut(exePath, buf, size);
+}
+
+USHORT ORINAPI KnlQueryStartIconised(void)
+{
+    return showState == SW_SHOWMINIMIZED_CMD || showState == SW_SHOWMINNOACTIVE_CMD;
+}
