@@ -76,6 +76,29 @@ static inline int strSetHas(const char *set, USHORT ch)
     return 0;
 }
 
+/* The counted number parsers, shared by the narrow and wide families: a
+ * scan over at most n characters of a narrow string (p) or n units of a
+ * wide one (w). */
+typedef struct {
+    const char *p;
+    const WCHAR *w;
+    size_t left;
+} STRSCAN;
+
+#define HEX_RADIX 16
+#define BIN_RADIX 2
+
+STRSCAN StrScanNarrow(const char *s, size_t n);
+STRSCAN StrScanWide(const WCHAR *s, size_t n);
+USHORT  StrScanUShort(STRSCAN sc);              /* StrToNUShort rules */
+SHORT   StrScanShort(STRSCAN sc);               /* StrToNShort rules */
+ULONG   StrScanRadix(STRSCAN sc, unsigned radix);  /* hex or binary */
+
+/* Wide units: whether a unit stands for a single byte (high byte 0x00 or
+ * 0xFF), and whether it occurs in a zero-terminated set of units. */
+int WChrIsSingle(WCHAR ch);
+int WStrSetHas(const WCHAR *set, WCHAR ch);
+
 #ifdef __cplusplus
 }
 #endif
