@@ -65,6 +65,21 @@ static inline char *strPutRaw(char *p, USHORT ch)
     return p + 1;
 }
 
+/* ChrToLower without the call: the table's other-case byte for an
+ * upper-case single byte, anything else unchanged (ch normalised). */
+static inline USHORT chrLower(USHORT ch)
+{
+    if (ch <= CHR_SINGLE_MAX) {
+        /* Chosen by a mask rather than a branch: in mixed-case text the
+         * branch would be guessed wrong half of the time.  The mask is all
+         * ones for an upper-case letter, else 0. */
+        USHORT upper = (USHORT)((knlCharTable[ch].flags & KNL_CT_UPPER) != 0);
+        USHORT mask = (USHORT)(0u - upper);
+        return (USHORT)((knlCharTable[ch].other & mask) | (ch & ~mask));
+    }
+    return ch;
+}
+
 /* Whether the character ch occurs in the set (compared as characters). */
 static inline int strSetHas(const char *set, USHORT ch)
 {
