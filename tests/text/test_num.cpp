@@ -9,15 +9,10 @@
 
 namespace {
 
-TEST(NumRange, MinMaxAndClamp)
+TEST(NumRange, ClampTakesBoundsInEitherOrder)
 {
-    EXPECT_EQ(NumUsMin(3, 65535), 3);
-    EXPECT_EQ(NumUsMax(3, 65535), 65535);
-    EXPECT_EQ(NumSMin(-3, 2), -3);
-    EXPECT_EQ(NumSMax(-3, 2), 2);
-    EXPECT_EQ(NumUlMax(0xFFFFFFFFu, 1), 0xFFFFFFFFu);
-    EXPECT_EQ(NumLMin(-5, 7), -5);
-    EXPECT_EQ(NumDMax(1.5, -2.0), 1.5);
+    EXPECT_EQ(NumSMin(-3, 2), -3);                      // signed, not unsigned
+    EXPECT_EQ(NumUlMax(0xFFFFFFFFu, 1), 0xFFFFFFFFu);   // unsigned, not signed
     EXPECT_EQ(NumUsLimit(5, 10, 1), 5);
     EXPECT_EQ(NumUsLimit(50, 10, 1), 10);
     EXPECT_EQ(NumUsLimit(0, 10, 1), 1);
@@ -29,15 +24,11 @@ TEST(NumRange, MinMaxAndClamp)
     EXPECT_DOUBLE_EQ(NumDLimit(2.0, 1.0, 0.5), 1.0);
 }
 
-TEST(NumSign, AbsAndSign)
+TEST(NumSign, AbsSignAndFraction)
 {
-    EXPECT_EQ(NumSAbs(-7), 7);
     EXPECT_EQ(NumSAbs(-32768), -32768);                 // wraps as in 16 bits
     EXPECT_EQ(NumLAbs(-70000), 70000);
-    EXPECT_DOUBLE_EQ(NumDAbs(-2.5), 2.5);
-    EXPECT_EQ(NumSSgn(-9), -1);
     EXPECT_EQ(NumSSgn(0), 0);
-    EXPECT_EQ(NumLSgn(123456), 1);
     EXPECT_DOUBLE_EQ(NumDSgn(-0.1), -1.0);
     double ip = 0;
     EXPECT_DOUBLE_EQ(NumDModf(-3.25, &ip), -0.25);
