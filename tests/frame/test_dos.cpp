@@ -222,7 +222,7 @@ TEST(DosEnvironment, ScanEnv)
     SetEnvironmentVariableA("ORIN_T_EMPTY", nullptr);
 }
 
-TEST(DosEnvironment, SearchPath)
+TEST(DosEnvironment, SearchAlongAPathList)
 {
     CreateDirectoryA("dos_sp.dir", nullptr);
     ScratchFile f("dos_sp.dir\\found.txt"), here("dos_sp_here.txt");
