@@ -10,7 +10,7 @@
 #include <string.h>
 #include "dos.h"
 #include "knlnam.h"
-#include "frame/knlint.h"
+#include "frame/knlnamint.h"
 
 static char envBuffer[DOS_ENV_BUFFER];
 
@@ -40,21 +40,10 @@ USHORT ORINAPI DosSetEnvVal(const char *name, const char *value)
     return 0;
 }
 
-static USHORT copyResult(const char *found, char *out, USHORT size)
-{
-    size_t n = strlen(found);
-    if (!out || n >= size)
-        return ORIN_ERR_BUFFER_TOO_SMALL;
-    memcpy(out, found, n + 1);
-    return 0;
-}
-
 USHORT ORINAPI DosSearchPath(ULONG flags, const char *list, const char *file, char *out,
                              USHORT size)
 {
     void *ns = KnlNamGetDefaultNS();
-    char candidate[KNL_MAX_PATH], entry[KNL_MAX_PATH];
-    const char *p;
     USHORT err;
 
     if (!file || !list)
@@ -62,28 +51,18 @@ USHORT ORINAPI DosSearchPath(ULONG flags, const char *list, const char *file, ch
     if (out && size)
         out[0] = 0;
     if ((flags & DOS_SEARCH_CUR_DIRECTORY) && KnlNamQFileExist(ns, file)) {
-        char cwd[KNL_MAX_PATH];
+        char cwd[KNL_MAX_PATH], joined[KNL_MAX_PATH];
         if ((err = KnlNamGetCwd(ns, cwd, sizeof cwd)) != 0)
             return err;
-        KnlNamMakePathFromDF(ns, candidate, cwd, file);
-        return copyResult(candidate, out, size);
+        KnlNamMakePathFromDF(ns, joined, cwd, file);
+        if (!out || strlen(joined) >= size)
+            return ORIN_ERR_BUFFER_TOO_SMALL;
+        strcpy(out, joined);
+        return 0;
     }
     if (flags & DOS_SEARCH_ENVIRONMENT) {
         if ((err = DosScanEnv(list, &list)) != 0)
             return err;
     }
-    for (p = list;;) {
-        const char *end = strchr(p, ';');
-        size_t len = end ? (size_t)(end - p) : strlen(p);
-        if (len >= sizeof entry)
-            len = sizeof entry - 1;
-        memcpy(entry, p, len);
-        entry[len] = 0;
-        KnlNamMakePathFromDF(ns, candidate, entry, file);
-        if (KnlNamQFileExist(ns, candidate))
-            return copyResult(candidate, out, size);
-        if (!end)
-            return ORIN_ERR_FILE_NOT_FOUND;
-        p = end + 1;
-    }
+    return knlNamSearchList(ns, list, file, out, size);
 }

@@ -239,19 +239,6 @@ USHORT ORINAPI KnlNamIsTheSameFile(const char *a, const char *b)
 
 /* ---- display names ------------------------------------------------------------ */
 
-/* Cuts text to at most n bytes without leaving half a DBCS character. */
-static void cutAt(char *text, size_t n)
-{
-    size_t i = 0;
-    while (text[i] && i < n) {
-        size_t step = (KNL_ISLEAD(text[i]) && text[i + 1]) ? 2 : 1;
-        if (i + step > n)
-            break;
-        i += step;
-    }
-    text[i] = 0;
-}
-
 static void dropExtension(char *component)
 {
     char *dot = KnlNamQueryExt(KnlNamGetDefaultNS(), component);
@@ -274,9 +261,9 @@ USHORT ORINAPI KnlNamDisplayFileName(void *ns, char *name, USHORT maxLen, BOOL w
         if (withExt)
             dropExtension(shown);
         if (strlen(shown) > maxLen && maxLen >= DISPLAY_MIN_CUT) {
-            cutAt(shown, (size_t)maxLen - 4);
+            knlNamCutChars(shown, (size_t)maxLen - 4);
             strcat(shown, ELLIPSIS);
-            cutAt(shown, maxLen);
+            knlNamCutChars(shown, maxLen);
         }
     }
     strcpy(name, shown);
@@ -293,11 +280,31 @@ static USHORT copyFound(const char *found, char *out, USHORT size)
     return 0;
 }
 
+USHORT knlNamSearchList(void *ns, const char *list, const char *file, char *out, USHORT size)
+{
+    char entry[KNLNAM_MAXPATH], candidate[KNLNAM_MAXPATH];
+    const char *p;
+
+    for (p = list;;) {
+        const char *end = strchr(p, ';');
+        size_t len = end ? (size_t)(end - p) : strlen(p);
+        if (len > KNLNAM_MAXNAME)
+            len = 0;                        /* too long to join: the file alone */
+        memcpy(entry, p, len);
+        entry[len] = 0;
+        KnlNamMakePathFromDF(ns, candidate, entry, file);
+        if (KnlNamQFileExist(ns, candidate))
+            return copyFound(candidate, out, size);
+        if (!end)
+            return ORIN_ERR_FILE_NOT_FOUND;
+        p = end + 1;
+    }
+}
+
 USHORT ORINAPI KnlNamSearchPath(void *ns, ULONG flags, const char *list, const char *file,
                                 char *out, USHORT size)
 {
-    char listCopy[ENV_LIST_MAX + 1], candidate[KNLNAM_MAXPATH + 1];
-    const char *p;
+    char listCopy[ENV_LIST_MAX + 1];
     USHORT err;
 
     if (!file || !list)
@@ -317,22 +324,5 @@ USHORT ORINAPI KnlNamSearchPath(void *ns, ULONG flags, const char *list, const c
         knlNamCopy(listCopy, value, sizeof listCopy);
         list = listCopy;
     }
-    for (p = list;;) {
-        const char *end = strchr(p, ';');
-        size_t len = end ? (size_t)(end - p) : strlen(p);
-        int needSep = len && p[len - 1] != '\\' && p[len - 1] != '/';
-        if (len == 0 || len + needSep + strlen(file) > KNLNAM_MAXPATH) {
-            knlNamCopy(candidate, file, sizeof candidate);
-        } else {
-            memcpy(candidate, p, len);
-            if (needSep)
-                candidate[len++] = '\\';
-            knlNamCopy(candidate + len, file, sizeof candidate - len);
-        }
-        if (KnlNamQFileExist(ns, candidate))
-            return copyFound(candidate, out, size);
-        if (!end)
-            return ORIN_ERR_FILE_NOT_FOUND;
-        p = end + 1;
-    }
+    return knlNamSearchList(ns, list, file, out, size);
 }

@@ -133,3 +133,15 @@ void knlNamCopy(char *dst, const char *src, size_t size)
     memmove(dst, src, n);
     dst[n] = 0;
 }
+
+void knlNamCutChars(char *text, size_t n)
+{
+    size_t i = 0;
+    while (text[i] && i < n) {
+        size_t step = (KNL_ISLEAD(text[i]) && text[i + 1]) ? 2 : 1;
+        if (i + step > n)
+            break;
+        i += step;
+    }
+    text[i] = 0;
+}

@@ -48,6 +48,14 @@ const char *knlNamLastComponent(const void *ns, const char *name);
 /* Bounded copy: at most size-1 bytes, always terminated (size > 0). */
 void knlNamCopy(char *dst, const char *src, size_t size);
 
+/* Joins each entry of a ';'-separated list with file (the file alone for
+ * an empty entry or one too long to join) and copies the first that
+ * exists to out: 0, 2 when none exists, 111 when it does not fit. */
+USHORT knlNamSearchList(void *ns, const char *list, const char *file, char *out, USHORT size);
+
+/* Cuts text to at most n bytes without leaving half a DBCS character. */
+void knlNamCutChars(char *text, size_t n);
+
 /* Locking one byte range at a 64-bit offset without retries; used by the
  * same-file test. */
 BOOL knlNamLockRaw(HANDLE h, ULONGLONG offset, ULONG length, BOOL exclusive);

@@ -16,8 +16,7 @@
  */
 #include <stdio.h>
 #include <string.h>
-#include "frame/knlint.h"
-#include "knlnam.h"
+#include "frame/knlnamint.h"
 #include "net.h"
 #include "shell/netint.h"
 #include "shell/netnovell.h"
@@ -71,15 +70,10 @@ void NetSetHostApi(const NETHOSTAPI *api)
  * would straddle the cut is dropped whole. */
 static void makeLength(char *text, size_t len, char ch)
 {
-    size_t i = 0;
-    while (text[i] && i < len) {
-        size_t step = (KNL_ISLEAD(text[i]) && text[i + 1]) ? 2 : 1;
-        if (i + step > len)
-            break;
-        i += step;
-    }
-    while (i < len)
-        text[i++] = ch;
+    size_t i;
+    knlNamCutChars(text, len);
+    for (i = strlen(text); i < len; i++)
+        text[i] = ch;
     text[len] = 0;
 }
 
