@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include "knlnam.h"
+#include "dos.h"
 #include "testutil.h"
 
 namespace {
@@ -95,6 +96,11 @@ TEST(KnlNamDir, CopyReplaceAppendAndRefusals)
               ORIN_ERR_FILE_NOT_FOUND);
     EXPECT_EQ(readFile(dst.name), "abcabc");
     EXPECT_EQ(KnlNamCopy(ns(), nullptr, dst.name.c_str(), 0, 0), ORIN_ERR_INVALID_PARAM);
+    // with the copy sound on, the copy still completes
+    USHORT before = DosCopySoundOn(1);
+    EXPECT_EQ(KnlNamCopy(ns(), src.name.c_str(), dst.name.c_str(), KNLNAM_COPY_REPLACE, 0), 0);
+    EXPECT_EQ(readFile(dst.name), "abc");
+    DosCopySoundOn(before);
 }
 
 TEST(KnlNamDir, CompareFiles)

@@ -440,6 +440,28 @@ TEST(KnlNamNames, SearchAlongAPathList)
                                sizeof out), DOS_ERR_ENV_NOT_FOUND);
 }
 
+TEST(KnlNamNames, FullLongAndShortForms)
+{
+    ScratchFile f("nam long name file.text");
+    ASSERT_TRUE(writeFile(f.name, "x"));
+    std::string full = fullPath(f.name);
+    char sysShort[MAX_PATH], out[KNLNAM_MAXPATH];
+    ASSERT_NE(GetShortPathNameA(full.c_str(), sysShort, sizeof sysShort), 0u);
+
+    EXPECT_EQ(KnlNamGetFullPathName(out, ("sub\\..\\" + f.name).c_str()), 1);
+    EXPECT_EQ(std::string(out), full);
+    EXPECT_EQ(KnlNamGetShortPathName(out, full.c_str()), 1);
+    EXPECT_STREQ(out, sysShort);
+    EXPECT_EQ(KnlNamGetLongPathName(out, sysShort), 1);
+    EXPECT_EQ(std::string(out), full);
+    // a missing file is copied unchanged
+    EXPECT_EQ(KnlNamGetLongPathName(out, "nam_missing_file.txt"), 0);
+    EXPECT_STREQ(out, "nam_missing_file.txt");
+    EXPECT_EQ(KnlNamGetShortPathName(out, "nam_missing_file.txt"), 0);
+    EXPECT_STREQ(out, "nam_missing_file.txt");
+    EXPECT_EQ(KnlNamGetFullPathName(nullptr, "x"), 0);
+}
+
 TEST(KnlNamNames, SameFile)
 {
     ScratchFile a("nam_same_a.dat"), b("nam_same_b.dat"), link("nam_same_link.dat");
