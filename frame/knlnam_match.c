@@ -26,15 +26,6 @@
 
 static BYTE shortChars[256], longChars[256];
 
-/* Upper-case form of a single byte by the character table. */
-static BYTE foldCase(BYTE c)
-{
-    BYTE flags = knlCharTable[c].flags;
-    if ((flags & KNL_CT_LOWER) && !(flags & KNL_CT_UPPER))
-        return knlCharTable[c].other;
-    return c;
-}
-
 /* Compares one character at each position; returns its byte length or 0
  * when they differ. */
 static size_t sameChar(const char *a, const char *b)
@@ -44,7 +35,7 @@ static size_t sameChar(const char *a, const char *b)
     }
     if (KNL_ISLEAD(*b) && b[1])
         return 0;
-    return foldCase((BYTE)*a) == foldCase((BYTE)*b) ? 1 : 0;
+    return ChrToUpper((BYTE)*a) == ChrToUpper((BYTE)*b) ? 1 : 0;
 }
 
 static int basicMatch(const char *text, const char *pat)
@@ -57,7 +48,7 @@ static int basicMatch(const char *text, const char *pat)
         if (*pat == '?') {
             if (!*text)
                 return pat[1] == 0;
-            text = knlNamNext(text);
+            text = StrCharNext(text);
             pat++;
             continue;
         }
@@ -77,7 +68,7 @@ static int basicMatch(const char *text, const char *pat)
 static const char *lastChar(const char *s, char c)
 {
     const char *found = NULL;
-    for (; *s; s = knlNamNext(s))
+    for (; *s; s = StrCharNext(s))
         if (*s == c)
             found = s;
     return found;

@@ -16,12 +16,14 @@
 #include "frame/knlnamint.h"
 #include "dos.h"
 #include "net.h"
+#include "strlst.h"
 
 #define PROBE_OFFSET      0x100000000ULL   /* 4 GiB */
 #define PROBE_LENGTH      1
 #define ELLIPSIS          "..."
 #define DISPLAY_MIN_CUT   6
 #define ENV_LIST_MAX      1023
+#define KNLNAM_PATH_DELIMS ";"
 
 /* ---- normalisation ------------------------------------------------------ */
 
@@ -61,7 +63,7 @@ static void removeStrayColons(char *name)
                 continue;
             }
         }
-        p = (char *)knlNamNext(p);
+        p = (char *)StrCharNext(p);
     }
 }
 
@@ -72,7 +74,7 @@ static void unifySeparators(char *name)
     char *src = name, *dst = name;
     int prevSep = 0;
     while (*src) {
-        char *next = (char *)knlNamNext(src);
+        char *next = (char *)StrCharNext(src);
         size_t n = (size_t)(next - src);
         int isSep = n == 1 && (*src == '\\' || *src == '/');
         if (!(isSep && prevSep && src - name >= 2)) {
@@ -99,7 +101,7 @@ static void removePointComponents(char *name)
             continue;
         }
         prev = p;
-        p = (char *)knlNamNext(p);
+        p = (char *)StrCharNext(p);
     }
 }
 
@@ -107,7 +109,7 @@ static void removeTrailingSeparator(char *name)
 {
     size_t n = strlen(name);
     const char *p, *last = NULL;
-    for (p = name; *p; p = knlNamNext(p))
+    for (p = name; *p; p = StrCharNext(p))
         last = p;
     if (!last || *last != '\\')
         return;
@@ -261,9 +263,9 @@ USHORT ORINAPI KnlNamDisplayFileName(void *ns, char *name, USHORT maxLen, BOOL w
         if (withExt)
             dropExtension(shown);
         if (strlen(shown) > maxLen && maxLen >= DISPLAY_MIN_CUT) {
-            knlNamCutChars(shown, (size_t)maxLen - 4);
+            knlNamCutBytes(shown, (size_t)maxLen - 4);
             strcat(shown, ELLIPSIS);
-            knlNamCutChars(shown, maxLen);
+            knlNamCutBytes(shown, maxLen);
         }
     }
     strcpy(name, shown);
@@ -282,23 +284,22 @@ static USHORT copyFound(const char *found, char *out, USHORT size)
 
 USHORT knlNamSearchList(void *ns, const char *list, const char *file, char *out, USHORT size)
 {
-    char entry[KNLNAM_MAXPATH], candidate[KNLNAM_MAXPATH];
-    const char *p;
+    char candidate[KNLNAM_MAXPATH];
+    HSTRTOK tok = StrTokOpen(list);
+    const char *entry;
+    USHORT err = ORIN_ERR_FILE_NOT_FOUND;
 
-    for (p = list;;) {
-        const char *end = strchr(p, ';');
-        size_t len = end ? (size_t)(end - p) : strlen(p);
-        if (len > KNLNAM_MAXNAME)
-            len = 0;                        /* too long to join: the file alone */
-        memcpy(entry, p, len);
-        entry[len] = 0;
+    if (!tok)
+        return ORIN_ERR_NO_MEMORY;
+    while ((entry = StrTokGet(tok, KNLNAM_PATH_DELIMS)) != NULL) {
         KnlNamMakePathFromDF(ns, candidate, entry, file);
-        if (KnlNamQFileExist(ns, candidate))
-            return copyFound(candidate, out, size);
-        if (!end)
-            return ORIN_ERR_FILE_NOT_FOUND;
-        p = end + 1;
+        if (KnlNamQFileExist(ns, candidate)) {
+            err = copyFound(candidate, out, size);
+            break;
+        }
     }
+    StrTokClose(tok);
+    return err;
 }
 
 USHORT ORINAPI KnlNamSearchPath(void *ns, ULONG flags, const char *list, const char *file,

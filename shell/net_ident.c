@@ -66,26 +66,6 @@ void NetSetHostApi(const NETHOSTAPI *api)
 
 /* ---- small text helpers ----------------------------------------------- */
 
-/* Cuts or pads text with ch to exactly len bytes; a DBCS character that
- * would straddle the cut is dropped whole. */
-static void makeLength(char *text, size_t len, char ch)
-{
-    size_t i;
-    knlNamCutChars(text, len);
-    for (i = strlen(text); i < len; i++)
-        text[i] = ch;
-    text[len] = 0;
-}
-
-static void trimBlanks(char *text)
-{
-    size_t start = strspn(text, " "), n = strlen(text);
-    while (n > start && text[n - 1] == ' ')
-        n--;
-    memmove(text, text + start, n - start);
-    text[n - start] = 0;
-}
-
 /* ---- user names -------------------------------------------------------- */
 
 /* The Novell directory name of the logged-in user, up to its first '.'. */
@@ -222,11 +202,11 @@ static USHORT hostStationID(char *buffer)
     if (host->globalNetStatus() == NO_NETWORK)
         return NET_ERR_FAILURE;
     NetGetNetworkUserName(user);
-    makeLength(user, STATION_USER_LEN, STATION_PAD);
+    StrMakeLenCh(user, STATION_USER_LEN, STATION_PAD);
     if (readComputerName(machine, sizeof machine)) {
-        trimBlanks(machine);
+        StrLRTrim(machine);
         if (machine[0]) {
-            makeLength(machine, STATION_MACHINE_LEN, STATION_PAD);
+            StrMakeLenCh(machine, STATION_MACHINE_LEN, STATION_PAD);
             return finishIdentifier(buffer, "CN:", machine, user);
         }
     }

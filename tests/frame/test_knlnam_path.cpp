@@ -415,8 +415,11 @@ TEST(KnlNamNames, SearchAlongAPathList)
     EXPECT_EQ(KnlNamSearchPath(ns(), 0, "no.such.dir;nam_search.dir", "target.txt", out,
                                sizeof out), 0);
     EXPECT_STREQ(out, "nam_search.dir\\target.txt");
-    EXPECT_EQ(KnlNamSearchPath(ns(), 0, "no.such.dir;", "searchme10", out, sizeof out), 0);
-    EXPECT_STREQ(out, "searchme10");                   // an empty entry is the name alone
+    EXPECT_EQ(KnlNamSearchPath(ns(), 0, "", "searchme10", out, sizeof out), 0);
+    EXPECT_STREQ(out, "searchme10");                   // an empty list is the name alone
+    EXPECT_EQ(KnlNamSearchPath(ns(), 0, ";;no.such.dir;;nam_search.dir;", "target.txt", out,
+                               sizeof out), 0);
+    EXPECT_STREQ(out, "nam_search.dir\\target.txt");
     std::string longEntry(255, 'e');
     EXPECT_EQ(KnlNamSearchPath(ns(), 0, longEntry.c_str(), "searchme10", out, sizeof out), 0);
     EXPECT_STREQ(out, "searchme10");                   // 255 + 10 bytes: the name alone
