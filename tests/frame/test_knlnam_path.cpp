@@ -51,18 +51,6 @@ struct ScratchDir {
     ~ScratchDir() { RemoveDirectoryA(name.c_str()); }
 };
 
-TEST(KnlNamNames, NameSpacesAndDelimiters)
-{
-    ASSERT_NE(KnlNamGetDefaultNS(), nullptr);
-    ASSERT_NE(KnlNamGetPlatformNS(), nullptr);
-    EXPECT_EQ(((KNLNAMESPACE *)KnlNamGetDefaultNS())->kind, KNLNAM_NS_WIN32);
-    EXPECT_EQ(((KNLNAMESPACE *)KnlNamGetPlatformNS())->kind, KNLNAM_NS_WIN32);
-    EXPECT_EQ(KnlNamQDirDelimChr(ns()), '\\');
-    EXPECT_STREQ(KnlNamQDirDelimStr(ns()), "\\");
-    EXPECT_EQ(KnlNamQPathDelimChr(ns()), ';');
-    EXPECT_STREQ(KnlNamQPathDelimStr(ns()), ";");
-}
-
 TEST(KnlNamNames, DriveParts)
 {
     struct { const char *name; size_t skip; } cases[] = {
