@@ -132,6 +132,23 @@ TEST_F(DatLocale, TemplatesOfTheNamedLocale)
     EXPECT_EQ(DatIsYear4Digits(), 1);
 }
 
+TEST_F(DatLocale, SystemTextsReadBack)
+{
+    char date[64], time[64];
+    for (int y = 1601; y <= 9999; y += 13) {
+        DATETIME dt = makeDate(y, (y % 12) + 1, (y % 28) + 1, 1 + y % 23, y % 60), back;
+        DatToSysDateStr(date, 63, &dt);
+        ASSERT_EQ(DatSysDateStr2Datetime(&back, date, NULL), 0) << date;
+        EXPECT_EQ(back.year, dt.year) << date;
+        EXPECT_EQ(back.month, dt.month) << date;
+        EXPECT_EQ(back.day, dt.day) << date;
+        DatToSysTimeStr(time, 63, &dt);
+        ASSERT_EQ(DatSysTimeStr2Datetime(&back, time, NULL), 0) << time;
+        EXPECT_EQ(back.hours, dt.hours) << time;
+        EXPECT_EQ(back.minutes, dt.minutes) << time;
+    }
+}
+
 TEST_F(DatLocale, TerminateRestoresTheEnglishNames)
 {
     KnlTerminate(0);
