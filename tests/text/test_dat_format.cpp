@@ -8,28 +8,12 @@
 #include <ctime>
 #include <string>
 #include "dat.h"
+#include "dattest.h"
 #include "knl.h"
 
 namespace {
 
-DATETIME makeDate(int y, int m, int d, int hh = 0, int mi = 0, int ss = 0, int hs = 0)
-{
-    DATETIME dt;
-    memset(&dt, 0, sizeof dt);
-    dt.year = (USHORT)y;
-    dt.month = (BYTE)m;
-    dt.day = (BYTE)d;
-    dt.hours = (BYTE)hh;
-    dt.minutes = (BYTE)mi;
-    dt.seconds = (BYTE)ss;
-    dt.hundredths = (BYTE)hs;
-    dt.timezone = -1;
-    // The weekday as the calendar arithmetic gives it.
-    DATETIME w;
-    DatJulian2Datetime(&w, DatDatetime2Julian(&dt));
-    dt.weekday = w.weekday;
-    return dt;
-}
+using dattest::makeDate;
 
 std::string fmt(const char *tmpl, const DATETIME &dt, USHORT max = 200)
 {

@@ -10,24 +10,12 @@
 #include <cstring>
 #include <string>
 #include "dat.h"
+#include "dattest.h"
 #include "knl.h"
 
 namespace {
 
-DATETIME makeDate(int y, int m, int d, int hh = 0, int mi = 0)
-{
-    DATETIME dt;
-    memset(&dt, 0, sizeof dt);
-    dt.year = (USHORT)y;
-    dt.month = (BYTE)m;
-    dt.day = (BYTE)d;
-    dt.hours = (BYTE)hh;
-    dt.minutes = (BYTE)mi;
-    DATETIME w;
-    DatJulian2Datetime(&w, DatDatetime2Julian(&dt));
-    dt.weekday = w.weekday;
-    return dt;
-}
+using dattest::makeDate;
 
 SYSTEMTIME toSystem(const DATETIME &dt)
 {

@@ -7,22 +7,12 @@
 #include <cstring>
 #include <string>
 #include "dat.h"
+#include "dattest.h"
 #include "knl.h"
 
 namespace {
 
-DATETIME makeDate(int y, int m, int d, int hh = 0, int mi = 0, int ss = 0)
-{
-    DATETIME dt;
-    memset(&dt, 0, sizeof dt);
-    dt.year = (USHORT)y;
-    dt.month = (BYTE)m;
-    dt.day = (BYTE)d;
-    dt.hours = (BYTE)hh;
-    dt.minutes = (BYTE)mi;
-    dt.seconds = (BYTE)ss;
-    return dt;
-}
+using dattest::makeDate;
 
 struct Scan {
     USHORT rc;
