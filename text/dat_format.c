@@ -20,6 +20,7 @@
 #include <string.h>
 #include "text/datint.h"
 #include "frame/knlint.h"
+#include "str.h"
 
 #define HOURS_PER_HALF_DAY 12
 #define FIELD_TEXT         DAT_NUMBER_TEXT
@@ -159,19 +160,13 @@ char *ORINAPI DatToSysTimeStr(char *buf, USHORT maxChars, const DATETIME *dt)
     return DatSprintf(buf, maxChars, datSysTimeFmt, dt);
 }
 
-/* Copies at most size-1 bytes of a finished text, keeping double-byte
- * characters whole. */
+/* Copies a finished text into a buffer of size bytes; StrNCpy keeps
+ * double-byte characters whole. */
 static char *copyBounded(char *buf, USHORT size, const char *text)
 {
-    DATWRITER w;
     if (!buf || size == 0)
         return buf;
-    w.buf = buf;
-    w.max = (size_t)size - 1;
-    w.len = 0;
-    writeText(&w, text);
-    buf[w.len] = 0;
-    return buf;
+    return StrNCpy(buf, text, (size_t)size - 1);
 }
 
 char *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt)

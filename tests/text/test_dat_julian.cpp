@@ -130,18 +130,6 @@ TEST(DatGregorian, DayOfYearAndDayArithmeticFollowTheSystem)
     }
 }
 
-TEST(DatGregorian, MonthLengthsOfTheDefaultTable)
-{
-    const int expect[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
-    for (int m = 1; m <= 12; m++) {
-        DATETIME dt = makeDate(2023, m, 1);
-        EXPECT_EQ(DatQueryDaysInMonth(&dt), expect[m - 1]) << m;
-    }
-    DATETIME y1900 = makeDate(1900, 2, 1), y2000 = makeDate(2000, 2, 1);
-    EXPECT_EQ(DatIsLeapYear(&y1900), 0);
-    EXPECT_EQ(DatIsLeapYear(&y2000), 1);
-}
-
 // ---- The Julian calendar before the switch ----
 
 struct SimpleDate { int y, m, d; };
