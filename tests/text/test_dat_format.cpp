@@ -259,14 +259,21 @@ TEST_F(DatFormat, DoubleByteNamesAreNeverSplit)
     if (GetACP() != 932)
         GTEST_SKIP() << "needs a double-byte code page";
     // Month 1 named by two double-byte characters (0x8C8E 0x8C8E).
+    std::string longName;
+    for (int i = 0; i < 40; i++)
+        longName += "\x8C\x8E";
     char *months[24];
     for (int i = 0; i < 24; i++)
-        months[i] = heapString(i == 0 ? "\x8C\x8E\x8C\x8E" : "m");
+        months[i] = heapString(i == 0 ? "\x8C\x8E\x8C\x8E" : i == 1 ? longName.c_str() : "m");
     DatSetMonthNames(months);
     DATETIME d = makeDate(2024, 1, 5);
     EXPECT_EQ(fmt("[N]", d, 4), "\x8C\x8E\x8C\x8E");
     EXPECT_EQ(fmt("[N]", d, 3), "\x8C\x8E");
     EXPECT_EQ(fmt("[N]", d, 1), "");
+    std::string cut = fmt("[N]", makeDate(2024, 2, 5));
+    EXPECT_EQ(cut, longName.substr(0, cut.size())) << "a long name is cut between characters";
+    EXPECT_EQ(cut.size() % 2, 0u);
+    EXPECT_GE(cut.size(), 60u);
     // A double-byte character in the template is copied whole, and a
     // trail byte that looks like a bracket does not open a field.
     EXPECT_EQ(fmt("\x81[[D]", d), "\x81[5");
