@@ -449,6 +449,25 @@ TEST_F(StuFile, FileAndTextCursorsAgree)
     StuMatchClose(f);
 }
 
+TEST_F(StuFile, AFileCutShortEndsTheText)
+{
+    STUMATCH *c = open(std::string(600, 'q'));
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(StuMatchGetStr(c, 100, NULL), 1);
+    HANDLE h = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetFilePointer(h, 200, NULL, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(h));
+    CloseHandle(h);
+    EXPECT_EQ(StuMatchGetStr(c, 500, NULL), 0) << "the loaded window, then nothing";
+    EXPECT_EQ(StuMatchEom(c), 1);
+    StuMatchRewind(c);
+    EXPECT_EQ(StuMatchGetStr(c, 200, NULL), 1);
+    EXPECT_EQ(StuMatchEom(c), 1);
+    StuMatchClose(c);
+}
+
 TEST_F(StuFile, OpenErrors)
 {
     STUMATCH *c = (STUMATCH *)1;
