@@ -102,3 +102,38 @@ USHORT ORINAPI DatGetTwoDigitYearMax(void)
 {
     return datTwoDigitPivot;
 }
+
+char DatTemplateSeparator(const char *tmpl, char dflt)
+{
+    const char *close = strchr(tmpl, ']');
+    return close && close[1] ? close[1] : dflt;
+}
+
+char ORINAPI DatQuerySysDateSeparator(void)
+{
+    return DatTemplateSeparator(datSysDateFmt, '/');
+}
+
+char ORINAPI DatQuerySysTimeSeparator(void)
+{
+    return DatTemplateSeparator(datSysTimeFmt, ':');
+}
+
+/* The value letter that closes the first field tells the order: a month
+ * first, a day first, or (anything else) a year first. */
+USHORT ORINAPI DatQuerySysDateOrder(void)
+{
+    const char *close = strchr(datSysDateFmt, ']');
+    if (!close || close == datSysDateFmt)
+        return DAT_ORDER_MDY;
+    switch (close[-1]) {
+    case 'M': return DAT_ORDER_MDY;
+    case 'D': return DAT_ORDER_DMY;
+    default:  return DAT_ORDER_YMD;
+    }
+}
+
+USHORT ORINAPI DatIsYear4Digits(void)
+{
+    return strchr(datSysDateFmt, 'Y') ? 1 : 0;
+}
