@@ -244,11 +244,29 @@ HWND ORINAPI WinCreateWindow(HWND hwndParent, const char *pszClass, const char *
 
 /* ---- the PM-window test and the record ---- */
 
+/*
+ * Each thread remembers the last PM window it looked up.  Every release of
+ * a window record bumps recordGeneration, which invalidates all of these
+ * caches at once, so a cached record is never one that has been freed.
+ */
+static volatile LONG recordGeneration;
+static __thread HWND cachedHwnd;
+static __thread OWMWND *cachedRec;
+static __thread LONG cachedGeneration;
+
+static void forgetCachedRecords(void)
+{
+    InterlockedIncrement(&recordGeneration);
+}
+
 OWMWND *OwmQueryWndRec(HWND hwnd)
 {
     DWORD pid = 0;
+    OWMWND *rec;
     if (!hwnd || hwnd == PM_HWND_DESKTOP)
         return NULL;
+    if (hwnd == cachedHwnd && cachedGeneration == recordGeneration)
+        return cachedRec;
     if (GetClassLongPtrA(hwnd, GCL_CBWNDEXTRA) < OWM_WND_EXTRA)
         return NULL;
     if ((ULONG)GetWindowLongA(hwnd, OWM_WW_MARKER) != OWM_PM_MARKER)
@@ -256,7 +274,13 @@ OWMWND *OwmQueryWndRec(HWND hwnd)
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != GetCurrentProcessId())
         return NULL;
-    return (OWMWND *)GetWindowLongPtrA(hwnd, OWM_WW_RECORD);
+    rec = (OWMWND *)GetWindowLongPtrA(hwnd, OWM_WW_RECORD);
+    if (rec) {
+        cachedGeneration = recordGeneration;
+        cachedHwnd = hwnd;
+        cachedRec = rec;
+    }
+    return rec;
 }
 
 BOOL ORINAPI OwmIsPMWindow(HWND hwnd)
@@ -378,6 +402,7 @@ LONG OwmWndCreate(HWND hwnd, CREATESTRUCTA *cs)
 
     reply = rec->pfnWndProc ? rec->pfnWndProc(hwnd, PM_WM_CREATE, rec->pCtlData, &pmcs) : 0;
     if (reply) {
+        forgetCachedRecords();
         SetWindowLongPtrA(hwnd, OWM_WW_RECORD, 0);
         SetWindowLongA(hwnd, OWM_WW_MARKER, 0);
         free(rec->pData);
@@ -393,6 +418,7 @@ void OwmWndDestroy(HWND hwnd)
     if (rec) {
         if (rec->pfnWndProc)
             rec->pfnWndProc(hwnd, PM_WM_DESTROY, 0, 0);
+        forgetCachedRecords();
         SetWindowLongPtrA(hwnd, OWM_WW_RECORD, 0);
         SetWindowLongA(hwnd, OWM_WW_MARKER, 0);
         free(rec->pData);
