@@ -141,6 +141,29 @@ static void setPMWindowStyle(HWND hwnd, OWMWND *rec, ULONG pm)
 
 /* ---- window words ---- */
 
+/* Copies size bytes of a PM window's data at index; FALSE when the range
+ * does not lie inside the window data. */
+static BOOL dataRange(const OWMWND *rec, LONG index, size_t size)
+{
+    return rec->pData && index >= 0 && (size_t)index + size <= rec->cbData;
+}
+
+static BOOL readData(const OWMWND *rec, LONG index, void *value, size_t size)
+{
+    if (!dataRange(rec, index, size))
+        return FALSE;
+    memcpy(value, rec->pData + index, size);
+    return TRUE;
+}
+
+static BOOL writeData(OWMWND *rec, LONG index, const void *value, size_t size)
+{
+    if (!dataRange(rec, index, size))
+        return FALSE;
+    memcpy(rec->pData + index, value, size);
+    return TRUE;
+}
+
 ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index)
 {
     OWMWND *rec;
@@ -162,8 +185,7 @@ ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index)
     if (index < 0)
         return 0;
     if (rec) {
-        if (rec->pData && index + (LONG)sizeof value <= (LONG)rec->cbData)
-            memcpy(&value, rec->pData + index, sizeof value);
+        readData(rec, index, &value, sizeof value);
         return value;
     }
     if (OwmHookDlgWindowWord(hwnd, index, &value))
@@ -194,12 +216,8 @@ BOOL ORINAPI WinSetWindowULong(HWND hwnd, LONG index, ULONG_PTR ul)
     }
     if (index < 0)
         return FALSE;
-    if (rec) {
-        if (!rec->pData || index + (LONG)sizeof ul > (LONG)rec->cbData)
-            return FALSE;
-        memcpy(rec->pData + index, &ul, sizeof ul);
-        return TRUE;
-    }
+    if (rec)
+        return writeData(rec, index, &ul, sizeof ul);
     SetLastError(0);
     return SetWindowLongPtrA(hwnd, index, (LONG_PTR)ul) != 0 || GetLastError() == 0;
 }
@@ -215,8 +233,7 @@ USHORT ORINAPI WinQueryWindowUShort(HWND hwnd, LONG index)
         return (USHORT)WinQueryWindowULong(hwnd, index);
     rec = OwmQueryWndRec(hwnd);
     if (rec) {
-        if (rec->pData && index + (LONG)sizeof value <= (LONG)rec->cbData)
-            memcpy(&value, rec->pData + index, sizeof value);
+        readData(rec, index, &value, sizeof value);
         return value;
     }
     return (USHORT)WinQueryWindowULong(hwnd, index);
@@ -231,12 +248,8 @@ BOOL ORINAPI WinSetWindowUShort(HWND hwnd, LONG index, USHORT us)
     if (index < 0)
         return FALSE;
     rec = OwmQueryWndRec(hwnd);
-    if (rec) {
-        if (!rec->pData || index + (LONG)sizeof us > (LONG)rec->cbData)
-            return FALSE;
-        memcpy(rec->pData + index, &us, sizeof us);
-        return TRUE;
-    }
+    if (rec)
+        return writeData(rec, index, &us, sizeof us);
     return WinSetWindowULong(hwnd, index, us);
 }
 

@@ -287,6 +287,9 @@ TEST_F(PMWindow, WindowWordsByIndex)
     EXPECT_FALSE(WinSetWindowULong(w, 25, 1));
     EXPECT_FALSE(WinSetWindowUShort(w, 31, 1));
     EXPECT_EQ(WinQueryWindowULong(w, -4), 0u);
+    EXPECT_EQ(WinQueryWindowULong(w, 0x7FFFFFFF), 0u);
+    EXPECT_FALSE(WinSetWindowULong(w, 0x7FFFFFFC, 1));
+    EXPECT_EQ(WinQueryWindowUShort(w, 0x7FFFFFFF), 0);
     EXPECT_EQ(WinQueryWindowULong(other, 0), 0u);       // zero-filled, not shared
     EXPECT_EQ(WinQueryWindowULong(w, PM_QWP_PFNWP), (ULONG_PTR)recordingProc);
     EXPECT_EQ(WinQueryWindowULong(NULL, 0), 0u);
@@ -388,6 +391,36 @@ TEST_F(PMWindow, NativeResizeReachesTheProcedureAsAdjustWindowPos)
     auto sizes = received(PM_WM_SIZE, w);
     ASSERT_FALSE(sizes.empty());
     EXPECT_EQ(sizes.back().mp1, (ULONG_PTR)(60 | (70 << 16)));
+}
+
+TEST(PMBadHandles, AnswerWithFailureValues)
+{
+    HWND bogus = (HWND)(ULONG_PTR)0xDEAD0;
+    PM_SWP swp;
+    PM_POINTL pt = {1, 1};
+    PM_QMSG q = {};
+    EXPECT_FALSE(OwmIsPMWindow(bogus));
+    EXPECT_EQ(WinSendMsg(bogus, PM_WM_USER, 0, 0), (MRESULT)0);
+    EXPECT_FALSE(WinPostMsg(bogus, PM_WM_USER, 0, 0));
+    EXPECT_FALSE(WinPostMsg(bogus, 0x400, 0, 0));
+    EXPECT_EQ(WinQueryWindow(bogus, PM_QW_PARENT), (HWND)NULL);
+    EXPECT_EQ(WinQueryWindowULong(bogus, 0), 0u);
+    EXPECT_FALSE(WinQueryWindowPos(bogus, &swp));
+    EXPECT_FALSE(WinSetWindowPos(NULL, NULL, 0, 0, 1, 1, PM_SWP_SIZE));
+    EXPECT_FALSE(WinMapWindowPoints(bogus, NULL, NULL, 1));
+    EXPECT_TRUE(WinMapWindowPoints(NULL, NULL, &pt, 0));
+    EXPECT_FALSE(WinDestroyWindow(bogus));
+    EXPECT_EQ(WinCreateWindow(NULL, NULL, "", 0, 0, 0, 1, 1, NULL, NULL, 0, NULL, NULL), (HWND)NULL);
+    EXPECT_EQ(WinCreateWindow(NULL, "NoSuchClassHere", "", 0, 0, 0, 1, 1, NULL, NULL, 0,
+                              NULL, NULL), (HWND)NULL);
+    EXPECT_NE(GetLastError(), 0u);
+    EXPECT_FALSE(WinGetMsg(NULL, NULL));
+    EXPECT_FALSE(WinPeekMsg(NULL, NULL, 0, 0, PM_PM_REMOVE));
+    EXPECT_EQ(WinDispatchMsg(NULL), (MRESULT)0);
+    EXPECT_EQ(WinDispatchMsg(&q), (MRESULT)0);
+    EXPECT_EQ(WinDefWindowProc(NULL, PM_WM_PAINT, 0, 0), (MRESULT)0);
+    EXPECT_TRUE(WinQueryEnableWindowInput(bogus));
+    EXPECT_EQ(OwmQueryControlKind(bogus), OWM_CTL_UNKNOWN);
 }
 
 TEST(PMRecords, UseTwoBytePacking)
