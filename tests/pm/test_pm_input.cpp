@@ -104,6 +104,25 @@ TEST_F(PMInput, ShiftStatesAndVirtualKeys)
     EXPECT_EQ(chars[0].mp2, (ULONG_PTR)PM_VK_LEFT << 16);
 }
 
+TEST_F(PMInput, FocusWindowCanConsumeKeysBeforeTranslation)
+{
+    static UINT seenNative;
+    SetForegroundWindow(top);
+    SetActiveWindow(top);
+    SetFocus(top);
+    if (GetFocus() != top && GetActiveWindow() != top)
+        GTEST_SKIP() << "the window cannot take the focus here";
+    seenNative = 0;
+    replies()[PM_WM_TRANSLATEACCEL] = [](HWND, MPARAM mp1, MPARAM) -> MRESULT {
+        const PM_QMSG *q = (const PM_QMSG *)mp1;
+        seenNative = q ? q->native.message : 0;
+        return (MRESULT)(ULONG_PTR)(q && q->native.wParam == VK_F9);
+    };
+    EXPECT_TRUE(press(WM_KEYDOWN, VK_F9, keyParam(0x43)).empty());   // consumed
+    EXPECT_EQ(seenNative, (UINT)WM_KEYDOWN);
+    EXPECT_EQ(press(WM_KEYDOWN, VK_F8, keyParam(0x42)).size(), 1u);  // passed on
+}
+
 TEST_F(PMInput, NumericPadAndDroppedKeys)
 {
     auto chars = press(WM_KEYDOWN, VK_NUMPAD5, keyParam(0x4C));

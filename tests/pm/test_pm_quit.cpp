@@ -56,8 +56,18 @@ TEST(PMQuit, OrdinaryMessagesStillFlowAndFiltersApply)
     PostMessageA(w, WM_RBUTTONDOWN, 0, MAKELPARAM(3, 4));
     ASSERT_TRUE(WinPeekMsg(&q, w, PM_WM_MOUSEMOVE, PM_WM_BUTTON3DBLCLK, PM_PM_REMOVE));
     EXPECT_EQ(q.msg, PM_WM_BUTTON2DOWN);
+
+    // a native close reaches the PM procedure, whose default answer quits
+    log().clear();
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    int loops = 0;
+    while (WinGetMsg(&q, NULL) && loops++ < 100)
+        WinDispatchMsg(&q);
+    EXPECT_EQ(q.msg, PM_WM_QUIT);
+    EXPECT_EQ(received(PM_WM_CLOSE, w).size(), 1u);
     WinDestroyWindow(w);
     EXPECT_TRUE(WinTerminate(hab));
+    EXPECT_FALSE(WinUnRegisterClass(hab, RECORDER));      // the table was emptied
 }
 
 } // namespace
