@@ -140,7 +140,9 @@ LRESULT OwmKeyMessage(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lP
     if (down && peekKeyRange(hwnd, &next)) {
         if (next.message == WM_DEADCHAR || next.message == WM_SYSDEADCHAR)
             return 0;
-        if (next.message == WM_CHAR) {
+        /* a DBCS lead byte is left to the character message, which
+         * delivers it together with its trail byte */
+        if (next.message == WM_CHAR && !KNL_ISLEAD((BYTE)next.wParam)) {
             ch = (USHORT)next.wParam;
             flags |= PM_KC_CHAR;
             keyDownReported = REPORTED_AFTER_KEYDOWN;
