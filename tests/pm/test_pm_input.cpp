@@ -333,6 +333,62 @@ TEST_F(PMInput, ScrollingAndTimers)
     EXPECT_EQ(t[0].mp1, 8u);
 }
 
+TEST_F(PMInput, OtherNativeMessagesAndTheirReplies)
+{
+    static ULONG_PTR answer;
+    replies()[PM_WM_MEASUREITEM] = [](HWND, MPARAM, MPARAM) -> MRESULT { return (MRESULT)answer; };
+    replies()[PM_WM_QUERYDLGCODE] = [](HWND, MPARAM, MPARAM) -> MRESULT { return (MRESULT)answer; };
+    replies()[PM_WM_TRANSLATEACCEL] = [](HWND, MPARAM, MPARAM) -> MRESULT { return (MRESULT)answer; };
+
+    MEASUREITEMSTRUCT mis = {};
+    mis.CtlID = 12;
+    mis.itemHeight = 3;
+    answer = 20;
+    EXPECT_EQ(SendMessageA(top, WM_MEASUREITEM, 12, (LPARAM)&mis), 1);
+    EXPECT_EQ(mis.itemHeight, 20u);
+    answer = 300;                                   // out of range: native default
+    mis.itemHeight = 3;
+    SendMessageA(top, WM_MEASUREITEM, 12, (LPARAM)&mis);
+    EXPECT_EQ(mis.itemHeight, 3u);
+    ASSERT_EQ(received(PM_WM_MEASUREITEM).size(), 2u);
+    EXPECT_EQ(received(PM_WM_MEASUREITEM)[0].mp1, 12u);
+
+    const struct { ULONG_PTR pm; LRESULT native; } codes[] = {
+        {0x8, DLGC_STATIC}, {0x2 | 0x20, DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON},
+        {0x2 | 0x10 | 0x4, DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_RADIOBUTTON},
+        {0x400, DLGC_WANTALLKEYS}, {0x1, 0x89}, {0, 0},
+    };
+    for (const auto &c : codes) {
+        answer = c.pm;
+        EXPECT_EQ(SendMessageA(top, WM_GETDLGCODE, VK_TAB, 0), c.native) << c.pm;
+    }
+
+    answer = 0x10001;                               // only the low 16 bits come back
+    EXPECT_EQ(SendMessageA(top, 0x7FFD, 0, 1234), 1);
+    EXPECT_EQ(received(PM_WM_TRANSLATEACCEL).back().mp1, 1234u);
+
+    log().clear();
+    SendMessageA(top, WM_ENABLE, TRUE, 0);
+    SendMessageA(top, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    SendMessageA(top, WM_CONTEXTMENU, (WPARAM)top, MAKELPARAM(5, 6));
+    EXPECT_EQ(SendMessageA(top, WM_ERASEBKGND, 0, 0), 0);
+    SendMessageA(top, WM_USER + 77, 1, 2);
+    ASSERT_EQ(received(PM_WM_ENABLE).size(), 1u);
+    EXPECT_EQ(received(PM_WM_ENABLE)[0].mp1, 1u);
+    ASSERT_EQ(received(PM_WM_MENUSELECT).size(), 1u);
+    EXPECT_EQ(received(PM_WM_MENUSELECT)[0].mp1, 0xFFFFu);
+    ASSERT_EQ(received(PM_WM_CONTEXTMENU).size(), 1u);
+    EXPECT_EQ(received(PM_WM_CONTEXTMENU)[0].mp2, (ULONG_PTR)MAKELPARAM(5, 6));
+    ASSERT_EQ(received(WM_USER + 77).size(), 1u);
+    EXPECT_EQ(received(WM_USER + 77)[0].mp2, 2u);
+
+    // close while input is disabled is swallowed
+    WinEnableWindowInput(top, FALSE);
+    SendMessageA(top, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(received(PM_WM_CLOSE).empty());
+    WinEnableWindowInput(top, TRUE);
+}
+
 TEST_F(PMInput, QueueStatusReportsNewBitsOnce)
 {
     pump();
