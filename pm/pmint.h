@@ -32,6 +32,13 @@ extern "C" {
 #define OWM_NM_TRANSLATEACCEL 0x7FFD
 #define OWM_NM_POSTED        0x7FFE
 
+/* Ranges and PM messages the layers share. */
+#define OWM_USER_LAST_SENT   0x7EFF     /* user messages the front end passes on */
+#define OWM_USER_LAST_POSTED 0x7EFE     /* user messages posted to native windows */
+#define PM_WM_BUTTONCLICK    0x0120     /* button-click control message */
+#define PM_WM_QUERYHELPINFO  0x003C
+#define PM_WM_DEFAULT_ZERO   0x0182     /* answered 0 by the default procedure */
+
 /* Pop-up menu command ids start here. */
 #define OWM_POPUP_CMD_BASE   16000
 

@@ -339,7 +339,7 @@ MRESULT ORINAPI OWMFrontEndWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     default:
         if (msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK)
             return (MRESULT)mouseMessage(hwnd, rec, msg, wParam, lParam);
-        if (msg >= WM_USER && msg <= 0x7EFF)
+        if (msg >= WM_USER && msg <= OWM_USER_LAST_SENT)
             return callPM(hwnd, rec, (USHORT)msg, (MPARAM)wParam, (MPARAM)lParam);
         if (msg == helpMessage && helpMessage) {
             HWND dlg = OwmHookModalDialog();

@@ -191,10 +191,10 @@ MRESULT ORINAPI WinDefWindowProc(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
     switch (msg) {
     case PM_WM_CREATE:
     case PM_WM_ADJUSTWINDOWPOS:
-    case 0x3C:
+    case PM_WM_QUERYHELPINFO:
     case PM_WM_SETACCELTABLE:
     case PM_WM_QUERYACCELTABLE:
-    case 0x182:
+    case PM_WM_DEFAULT_ZERO:
     case PM_WM_QUERYPALETTE:
         return 0;
     case PM_WM_SETWINDOWPARAMS:

@@ -191,7 +191,7 @@ static MRESULT sendToNative(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
         return (MRESULT)SendMessageA(hwnd, OWM_NM_TRANSLATEACCEL, (WPARAM)mp2, (LPARAM)mp1);
     case PM_WM_CHAR:
         return OwmSendPMCharToNative(hwnd, mp1, mp2);
-    case 0x120:                                    /* button click */
+    case PM_WM_BUTTONCLICK:
         return 0;
     case OWM_NM_HELP:
         return (MRESULT)SendMessageA(hwnd, msg, (WPARAM)mp1, (LPARAM)mp2);
@@ -233,7 +233,7 @@ BOOL ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
         return postRecord(hwnd, msg, mp1, mp2);
     if (msg == PM_WM_COMMAND)
         return PostMessageA(hwnd, WM_COMMAND, nativeCommand(mp1, mp2), 0);
-    if (msg >= WM_USER && msg <= 0x7EFE)
+    if (msg >= WM_USER && msg <= OWM_USER_LAST_POSTED)
         return PostMessageA(hwnd, msg, (WPARAM)mp1, (LPARAM)mp2);
     SetLastError(ORIN_ERR_INVALID_PARAM);
     return FALSE;
