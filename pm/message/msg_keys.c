@@ -17,6 +17,7 @@
  */
 #include "pm/pmint.h"
 #include "frame/knlint.h"
+#include "str.h"
 
 #define REPORTED_AFTER_KEYDOWN 1
 #define REPORTED_PASS          2     /* characters pass from this value on */
@@ -82,16 +83,6 @@ static BOOL keyHeld(int vk)
     return GetKeyState(vk) < 0;
 }
 
-/* Lower-cases a single-byte character through the library's table. */
-static USHORT lowerChar(USHORT ch)
-{
-    if (ch < 256 && (knlCharTable[ch].flags & KNL_CT_UPPER))
-        return (BYTE)knlCharTable[ch].other;
-    if (ch >= 'A' && ch <= 'Z' && !(knlCharTable['A'].flags & KNL_CT_UPPER))
-        return (USHORT)(ch + ('a' - 'A'));     /* before KnlInitCP */
-    return ch;
-}
-
 /* Shift-state flags; control without alt lowers the character. */
 static USHORT shiftFlags(LPARAM lParam, BOOL keyUp, USHORT *ch)
 {
@@ -101,7 +92,7 @@ static USHORT shiftFlags(LPARAM lParam, BOOL keyUp, USHORT *ch)
     if (ctrl && !alt) {
         flags |= PM_KC_CTRL;
         if (!keyUp)
-            *ch = lowerChar(*ch);
+            *ch = ChrToLower(*ch);
     }
     if (keyHeld(VK_SHIFT))
         flags |= PM_KC_SHIFT;

@@ -91,6 +91,11 @@ TEST_F(PMInput, ShiftStatesAndVirtualKeys)
     EXPECT_EQ(chars[0].mp1, charMp1(PM_KC_CTRL | PM_KC_VIRTUALKEY, 1, 0x3B));
     EXPECT_EQ(chars[0].mp2, (ULONG_PTR)PM_VK_F1 << 16);
     EXPECT_TRUE(press(WM_KEYDOWN, VK_ESCAPE, keyParam(0x01)).empty());  // ctrl+esc dropped
+    KnlInitCP();                                   // the character table lowers
+    chars = press(WM_CHAR, 'Q', keyParam(0x10));
+    ASSERT_EQ(chars.size(), 1u);
+    EXPECT_EQ(chars[0].mp1 & 0xFFFF, (ULONG_PTR)(PM_KC_CHAR | PM_KC_CTRL));
+    EXPECT_EQ(chars[0].mp2, (ULONG_PTR)'q');
 
     holdKeys({});
     chars = press(WM_SYSKEYDOWN, 'X', keyParam(0x2D, false, true));
