@@ -388,7 +388,7 @@ LONG OwmWndCreate(HWND hwnd, CREATESTRUCTA *cs)
     pmcs.cx = cs->cx;
     pmcs.cy = cs->cy;
     pmcs.x = cs->x;
-    if (parent) {
+    if (parent && !(cs->style & WS_POPUP)) {    /* a popup's PM parent is the desktop */
         pmcs.y = OwmClientHeight(parent) - cs->y - cs->cy + 1;
     } else {
         RECT rc;

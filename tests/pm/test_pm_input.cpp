@@ -128,6 +128,25 @@ TEST_F(PMInput, FocusWindowCanConsumeKeysBeforeTranslation)
     EXPECT_EQ(press(WM_KEYDOWN, VK_F8, keyParam(0x42)).size(), 1u);  // passed on
 }
 
+TEST_F(PMInput, FocusChangesNameTheOtherWindow)
+{
+    HWND a = child(RECORDER, PM_WS_VISIBLE, 70), b = child(RECORDER, PM_WS_VISIBLE, 71);
+    SetForegroundWindow(top);
+    SetFocus(a);
+    if (GetFocus() != a)
+        GTEST_SKIP() << "the window cannot take the focus here";
+    log().clear();
+    EXPECT_TRUE(WinSetFocus(PM_HWND_DESKTOP, b));
+    EXPECT_EQ(WinQueryFocus(PM_HWND_DESKTOP), b);
+    auto lost = received(PM_WM_SETFOCUS, a), gained = received(PM_WM_SETFOCUS, b);
+    ASSERT_EQ(lost.size(), 1u);
+    ASSERT_EQ(gained.size(), 1u);
+    EXPECT_EQ(lost[0].mp1, (ULONG_PTR)b);
+    EXPECT_EQ(lost[0].mp2, (ULONG_PTR)FALSE);
+    EXPECT_EQ(gained[0].mp1, (ULONG_PTR)a);
+    EXPECT_EQ(gained[0].mp2, (ULONG_PTR)TRUE);
+}
+
 TEST_F(PMInput, NumericPadAndDroppedKeys)
 {
     auto chars = press(WM_KEYDOWN, VK_NUMPAD5, keyParam(0x4C));
