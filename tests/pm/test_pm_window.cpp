@@ -251,6 +251,20 @@ TEST_F(PMWindow, CoordinatesFlipAgainstTheClientHeight)
     EXPECT_EQ(round.xRight, 9);
     EXPECT_EQ(round.yTop, 9);
 
+    // invalidating a PM rectangle marks the flipped native area
+    pump();
+    ASSERT_TRUE(WinInvalidateRect(w, &prc, FALSE));
+    RECT upd;
+    ASSERT_TRUE(GetUpdateRect(w, &upd, FALSE));
+    EXPECT_EQ(upd.top, 90);
+    EXPECT_EQ(upd.bottom, 100);
+    PM_RECTL pmUpd;
+    ASSERT_TRUE(WinQueryUpdateRect(w, &pmUpd));
+    EXPECT_EQ(pmUpd.yBottom, 0);
+    EXPECT_EQ(pmUpd.yTop, 9);
+    EXPECT_TRUE(WinValidateRect(w, NULL, FALSE));
+    EXPECT_FALSE(WinQueryUpdateRect(w, NULL));
+
     // the whole client area as a PM rectangle
     PM_RECTL all;
     ASSERT_TRUE(WinQueryWindowRect(w, &all));
