@@ -268,21 +268,23 @@ char *ORINAPI KnlNamQueryExt(void *ns, const char *name)
 USHORT ORINAPI KnlNamSetExt(void *ns, char *name, const char *ext)
 {
     char *dot, *at;
-    size_t room, n;
+    size_t room;
     int addPoint;
 
     if (!name)
         return ORIN_ERR_INVALID_PARAM;
+    if (strlen(name) > KNLNAM_MAXNAME)
+        return ORIN_ERR_INVALID_NAME;
     dot = (char *)lastPoint(knlNamLastComponent(ns, KnlNamSkipDriveName(name)));
     at = dot ? dot : name + strlen(name);
-    *at = 0;
-    if (!ext || !*ext)
+    if (!ext || !*ext) {
+        *at = 0;
         return 0;
+    }
     addPoint = *ext != '.';
     room = KNLNAM_MAXNAME - (size_t)(at - name);
-    n = strlen(ext) + addPoint;
-    if (n > room)
-        return ORIN_ERR_INVALID_NAME;
+    if (strlen(ext) + addPoint > room)
+        return ORIN_ERR_INVALID_NAME;       /* the name stays as it was */
     if (addPoint)
         *at++ = '.';
     strcpy(at, ext);
