@@ -15,10 +15,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include "profile/falint.h"
+#include "knl.h"
 #include "knlnam.h"
-#include "dos.h"
-
-#define TEMP_PREFIX "FAL"
 
 static USHORT falGranularity = FAL_DEFAULT_GRANULARITY;
 static LONG falHeaderLocksHeld;           /* process-wide */
@@ -421,6 +419,17 @@ static USHORT initialiseFile(HVBF vbf, USHORT falFlags, USHORT userHeaderSize,
     return rc;
 }
 
+/* A fresh name in the system's temporary directory (the file is made
+ * empty by the system and replaced by the create below). */
+static USHORT makeTempName(void *nameSpace, char *buf, USHORT size)
+{
+    KNLHFILE f;
+    USHORT rc = KnlNamCreateTempFile(nameSpace, NULL, VBF_ATTR_NORMAL, &f, buf, size);
+    if (!rc)
+        KnlNamClose(nameSpace, f);
+    return rc;
+}
+
 USHORT FalCreate(void *nameSpace, const char *fileName, HFAL *handle, USHORT falFlags,
                  USHORT userHeaderSize, USHORT minBlockSize, USHORT openFlags,
                  VBFFUNCS *funcs)
@@ -437,7 +446,7 @@ USHORT FalCreate(void *nameSpace, const char *fileName, HFAL *handle, USHORT fal
     if (openFlags & FAL_OPEN_READONLY)
         return ORIN_ERR_ACCESS_DENIED;
     if (falFlags & FAL_TEMPORARY) {
-        rc = DosGetTempFileName(NULL, TEMP_PREFIX, tempName, sizeof tempName);
+        rc = makeTempName(nameSpace, tempName, sizeof tempName);
         if (rc)
             return rc;
         name = tempName;
