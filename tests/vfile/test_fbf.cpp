@@ -149,6 +149,16 @@ TEST(FbfCache, AnotherProcessesChangeShowsAfterFlush)
     // it, the other process's bytes must show.
     std::string before = readAt(h, 4100, 7);
     EXPECT_TRUE(before == "OUTSIDE" || before == ref.substr(4100, 7));
+    // A direct read goes to the file, past the cache, and leaves the cache
+    // as it was.
+    char direct[8] = {};
+    ULONG got = 0;
+    ASSERT_EQ(VbfChgFilePtr(h, 4100, VBF_FILE_BEGIN, nullptr), 0);
+    ASSERT_EQ(VbfReadDirect(h, direct, 7, &got), 0);
+    EXPECT_EQ(got, 7u);
+    EXPECT_STREQ(direct, "OUTSIDE");
+    EXPECT_EQ(VbfTell(h), 4107u);
+    EXPECT_EQ(readAt(h, 4100, 7), before);
     ASSERT_EQ(VbfFlush(h), 0);
     EXPECT_EQ(readAt(h, 4100, 7), "OUTSIDE");
 
@@ -311,6 +321,22 @@ TEST(FbfInfo, FileInformationMapsAndLocks)
     ASSERT_TRUE(FileTimeToLocalFileTime(&attr.ftLastWriteTime, &local));
     ASSERT_TRUE(FileTimeToSystemTime(&local, &st));
     EXPECT_EQ(fs.fdateLastWrite, (ULONG)(st.wDay | st.wMonth << 5 | ((st.wYear - 1900) % 128) << 9));
+
+    // Setting the last-write time to 1999-03-04 10:20:30 local.
+    VBFFILESTATUS set = fs;
+    set.fdateLastWrite = 4 | 3 << 5 | (99 << 9);
+    set.ftimeLastWrite = 15 | 20 << 5 | 10 << 11;
+    ASSERT_EQ(VbfSetFileInfo(h, 1, &set, sizeof set), 0);
+    ASSERT_TRUE(GetFileAttributesExA(f.name.c_str(), GetFileExInfoStandard, &attr));
+    ASSERT_TRUE(FileTimeToLocalFileTime(&attr.ftLastWriteTime, &local));
+    ASSERT_TRUE(FileTimeToSystemTime(&local, &st));
+    EXPECT_EQ(st.wYear, 1999);
+    EXPECT_EQ(st.wMonth, 3);
+    EXPECT_EQ(st.wDay, 4);
+    EXPECT_EQ(st.wHour, 10);
+    EXPECT_EQ(st.wMinute, 20);
+    EXPECT_EQ(st.wSecond, 30);
+    EXPECT_EQ(VbfSetFileInfo(h, 2, &set, sizeof set), ORIN_ERR_INVALID_LEVEL);
 
     // A view of the file; a second request returns the first view.
     void *view = nullptr, *view2 = nullptr;
