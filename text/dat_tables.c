@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "text/datint.h"
+#include "str.h"
 
 #define MONTHS      12
 #define WEEKDAYS    7
@@ -33,29 +34,11 @@ static const char *const defaultDays[2 * WEEKDAYS] = {
 static char **ownMonths;
 static char **ownDays;
 
-/* Copies at most size-1 bytes and terminates; never splits a DBCS pair
- * (CharNextA steps by the ANSI code page). */
-static void copyTemplate(char *dst, const char *src, size_t size)
-{
-    size_t n = 0;
-    if (!src) {
-        dst[0] = 0;
-        return;
-    }
-    while (src[n]) {
-        size_t step = (size_t)(CharNextA(src + n) - (src + n));
-        if (step == 0) step = 1;
-        if (n + step > size - 1) break;
-        n += step;
-    }
-    memcpy(dst, src, n);
-    dst[n] = 0;
-}
-
 void ORINAPI DatSetSysDateTimeFmt(const char *dateFmt, const char *timeFmt)
 {
-    copyTemplate(datSysDateFmt, dateFmt, sizeof datSysDateFmt);
-    copyTemplate(datSysTimeFmt, timeFmt, sizeof datSysTimeFmt);
+    /* StrNCpy cuts at size-1 bytes, never inside a double-byte pair. */
+    StrNCpy(datSysDateFmt, dateFmt, sizeof datSysDateFmt - 1);
+    StrNCpy(datSysTimeFmt, timeFmt, sizeof datSysTimeFmt - 1);
 }
 
 static void freeNames(char **names, int count)
