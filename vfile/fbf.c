@@ -10,10 +10,12 @@
  * use already holds (compared ignoring case) only counts one more user and
  * hands out a new handle with its own position: the operating-system
  * handle, the cached pages, the known length and the mapped view stay
- * shared.  Every transfer therefore seeks the shared handle to the
- * caller's position first.  The file length is remembered once asked and
- * kept up to date by writes and size changes, so seeks from the end cost
- * no system call.
+ * shared.  Every transfer therefore puts the shared handle's pointer at
+ * the caller's position first; the entry remembers where that pointer
+ * stands after each call, so the seek is left out when the pointer is
+ * already there (sequential reads then cost one system call per page).
+ * The file length is remembered once asked and kept up to date by writes
+ * and size changes, so seeks from the end cost no system call.
  */
 #include <stdlib.h>
 #include <string.h>
@@ -117,6 +119,7 @@ USHORT ORINAPI FbfOpen(ULONG_PTR context, const char *name, HFBF *handle, ULONG 
     e->osHandle = os;
     e->useCount = 1;
     e->knownLength = FBF_LENGTH_UNKNOWN;
+    e->osPosition = FBF_OSPOS_UNKNOWN;
     h->fileIndex = (USHORT)i;
     *handle = h;
     return 0;
@@ -162,6 +165,7 @@ static USHORT knownLength(HFBF h, ULONG *length)
 
     if (e->knownLength == FBF_LENGTH_UNKNOWN) {
         rc = KnlNamChgFilePtr(FBF_NS(h), e->osHandle, 0, KNLNAM_SEEK_END, &len);
+        e->osPosition = rc == 0 ? (LONGLONG)len : FBF_OSPOS_UNKNOWN;
         if (rc != 0)
             return rc;
         e->knownLength = (LONG)len;
@@ -204,22 +208,45 @@ USHORT ORINAPI FbfChgFilePtr(HFBF h, LONG distance, ULONG method, ULONG *newPos)
     return 0;
 }
 
-/* Reads at a file offset through the shared handle; *flag (when given)
- * gets FBF_FILL_SEEK_FAILED or FBF_FILL_READ_FAILED on a failure. */
-USHORT FbfOsReadAt(HFBF h, ULONG offset, void *buffer, ULONG count, ULONG *done, int *flag)
+/* Puts the shared handle's pointer at `offset`. */
+static USHORT seekOs(HFBF h, ULONG offset)
 {
     FBFENTRY *e = FBF_ENTRY(h);
     ULONG pos;
     USHORT rc;
 
-    *done = 0;
+    if (e->osPosition == (LONGLONG)offset)
+        return 0;
     rc = KnlNamChgFilePtr(FBF_NS(h), e->osHandle, (LONG)offset, KNLNAM_SEEK_BEGIN, &pos);
+    e->osPosition = rc == 0 ? (LONGLONG)offset : FBF_OSPOS_UNKNOWN;
+    return rc;
+}
+
+/* Notes where the pointer stands after a transfer of `done` bytes. */
+static void advanceOs(FBFENTRY *e, USHORT rc, ULONG done)
+{
+    if (rc != 0)
+        e->osPosition = FBF_OSPOS_UNKNOWN;
+    else if (e->osPosition != FBF_OSPOS_UNKNOWN)
+        e->osPosition += done;
+}
+
+/* Reads at a file offset through the shared handle; *flag (when given)
+ * gets FBF_FILL_SEEK_FAILED or FBF_FILL_READ_FAILED on a failure. */
+USHORT FbfOsReadAt(HFBF h, ULONG offset, void *buffer, ULONG count, ULONG *done, int *flag)
+{
+    FBFENTRY *e = FBF_ENTRY(h);
+    USHORT rc;
+
+    *done = 0;
+    rc = seekOs(h, offset);
     if (rc != 0) {
         if (flag)
             *flag = FBF_FILL_SEEK_FAILED;
         return rc;
     }
     rc = KnlNamRead(FBF_NS(h), e->osHandle, buffer, count, done);
+    advanceOs(e, rc, *done);
     if (rc != 0 && flag)
         *flag = FBF_FILL_READ_FAILED;
     return rc;
@@ -244,7 +271,7 @@ USHORT ORINAPI FbfReadDirect(HFBF h, void *buffer, ULONG count, ULONG *read)
 USHORT ORINAPI FbfWrite(HFBF h, const void *buffer, ULONG count, ULONG *written)
 {
     FBFENTRY *e;
-    ULONG pos, done = 0;
+    ULONG done = 0;
     USHORT rc;
 
     if (written)
@@ -256,10 +283,11 @@ USHORT ORINAPI FbfWrite(HFBF h, const void *buffer, ULONG count, ULONG *written)
     if ((h->openMode & FBF_ACCESS_MASK) == VBF_MODE_READ)
         return ORIN_ERR_ACCESS_DENIED;
     e = FBF_ENTRY(h);
-    rc = KnlNamChgFilePtr(FBF_NS(h), e->osHandle, (LONG)h->position, KNLNAM_SEEK_BEGIN, &pos);
+    rc = seekOs(h, h->position);
     if (rc != 0)
         return rc;
     rc = KnlNamWrite(FBF_NS(h), e->osHandle, buffer, count, &done);
+    advanceOs(e, rc, done);
     if (rc != 0)
         return rc;
     if (e->knownLength != FBF_LENGTH_UNKNOWN && h->position + done > (ULONG)e->knownLength)
@@ -318,6 +346,7 @@ USHORT ORINAPI FbfNewSize(HFBF h, ULONG newLength)
     rc = knownLength(h, &oldLength);
     if (rc == 0)
         rc = KnlNamNewSize(FBF_NS(h), e->osHandle, newLength);
+    e->osPosition = FBF_OSPOS_UNKNOWN;
     e->knownLength = rc == 0 ? (LONG)newLength : FBF_LENGTH_UNKNOWN;
     /* Any change of size invalidates cached pages: a shrink leaves bytes
      * past the new end, a growth leaves the old last page ending early. */

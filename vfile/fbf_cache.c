@@ -345,6 +345,21 @@ USHORT ORINAPI FbfFlushAll(void)
     return 0;
 }
 
+/* Releases the file's cached pages that end early (the file's last page
+ * when it was read) and lie wholly before `position`: a write starting
+ * beyond them has grown the file, so their missing tail is now part of
+ * the file (zeros up to the write). */
+static void releaseShortPagesBefore(FBFENTRY *e, ULONG position)
+{
+    ULONG64 i = e->pageCount;
+
+    while (i-- > 0) {
+        const FBFPAGE *p = &fbfPages[e->pages[i]];
+        if (p->validLength < FBF_PAGE_SIZE && p->pageNumber < position >> FBF_PAGE_SHIFT)
+            releaseSlot((ULONG)e->pages[i]);
+    }
+}
+
 /* Copies written bytes into every cached page of the file they cover.  A
  * page whose valid part ends before the written piece gets the gap
  * cleared first: the operating system fills such a gap with zeros. */
@@ -352,9 +367,8 @@ void FbfPatchPages(USHORT fileIndex, ULONG position, const BYTE *data, ULONG cou
 {
     FBFENTRY *e = &fbfFiles[fileIndex];
 
-    if (e->pageCount == 0)
-        return;
-    while (count > 0) {
+    releaseShortPagesBefore(e, position);
+    while (count > 0 && e->pageCount > 0) {
         ULONG page = position >> FBF_PAGE_SHIFT;
         ULONG offset = position & FBF_PAGE_MASK;
         ULONG piece = FBF_PAGE_SIZE - offset;

@@ -17,6 +17,7 @@ extern "C" {
 #define FBF_PAGE_MASK     (FBF_PAGE_SIZE - 1)
 #define FBF_NO_ENTRY      (-1)                    /* empty free list */
 #define FBF_LENGTH_UNKNOWN (-1)
+#define FBF_OSPOS_UNKNOWN  (-1)
 
 /* Error flags of a page fill. */
 #define FBF_FILL_SEEK_FAILED  1
@@ -33,6 +34,9 @@ typedef struct FBFENTRY {
     LONG    knownLength;               /* FBF_LENGTH_UNKNOWN when not asked yet */
     void   *view;
     HANDLE  mapping;
+    LONGLONG osPosition;               /* the shared handle's file pointer, or
+                                          FBF_OSPOS_UNKNOWN: a seek to where it
+                                          already stands is skipped */
 } FBFENTRY;
 
 /* One cache slot; validLength 0 marks a free slot. */

@@ -149,6 +149,16 @@ TEST(FbfCache, AnotherProcessesChangeShowsAfterFlush)
     // it, the other process's bytes must show.
     std::string before = readAt(h, 4100, 7);
     EXPECT_TRUE(before == "OUTSIDE" || before == ref.substr(4100, 7));
+    // A direct read goes to the file, past the cache, and leaves the cache
+    // as it was.
+    char direct[8] = {};
+    ULONG got = 0;
+    ASSERT_EQ(VbfChgFilePtr(h, 4100, VBF_FILE_BEGIN, nullptr), 0);
+    ASSERT_EQ(VbfReadDirect(h, direct, 7, &got), 0);
+    EXPECT_EQ(got, 7u);
+    EXPECT_STREQ(direct, "OUTSIDE");
+    EXPECT_EQ(VbfTell(h), 4107u);
+    EXPECT_EQ(readAt(h, 4100, 7), before);
     ASSERT_EQ(VbfFlush(h), 0);
     EXPECT_EQ(readAt(h, 4100, 7), "OUTSIDE");
 
@@ -312,6 +322,22 @@ TEST(FbfInfo, FileInformationMapsAndLocks)
     ASSERT_TRUE(FileTimeToSystemTime(&local, &st));
     EXPECT_EQ(fs.fdateLastWrite, (ULONG)(st.wDay | st.wMonth << 5 | ((st.wYear - 1900) % 128) << 9));
 
+    // Setting the last-write time to 1999-03-04 10:20:30 local.
+    VBFFILESTATUS set = fs;
+    set.fdateLastWrite = 4 | 3 << 5 | (99 << 9);
+    set.ftimeLastWrite = 15 | 20 << 5 | 10 << 11;
+    ASSERT_EQ(VbfSetFileInfo(h, 1, &set, sizeof set), 0);
+    ASSERT_TRUE(GetFileAttributesExA(f.name.c_str(), GetFileExInfoStandard, &attr));
+    ASSERT_TRUE(FileTimeToLocalFileTime(&attr.ftLastWriteTime, &local));
+    ASSERT_TRUE(FileTimeToSystemTime(&local, &st));
+    EXPECT_EQ(st.wYear, 1999);
+    EXPECT_EQ(st.wMonth, 3);
+    EXPECT_EQ(st.wDay, 4);
+    EXPECT_EQ(st.wHour, 10);
+    EXPECT_EQ(st.wMinute, 20);
+    EXPECT_EQ(st.wSecond, 30);
+    EXPECT_EQ(VbfSetFileInfo(h, 2, &set, sizeof set), ORIN_ERR_INVALID_LEVEL);
+
     // A view of the file; a second request returns the first view.
     void *view = nullptr, *view2 = nullptr;
     ASSERT_EQ(VbfMapViewOfFile(h, &view, 20000, 0, 0), 0);
@@ -459,4 +485,60 @@ TEST(FbfClient, CompoundFileWrittenThroughLockBytesOpensByName)
     EXPECT_EQ(back, payload);
     part->Release();
     stg->Release();
+}
+
+// Random reads, writes, size changes and flushes through three handles on
+// one file, checked against a plain string holding what the file must
+// hold.  Small and large transfers cross page boundaries and the end.
+TEST(FbfModel, MixedOperationsMatchASimpleModel)
+{
+    ScratchFile f("fbf_model.dat");
+    std::string model = pattern(40000, 3);
+    ASSERT_TRUE(testutil::writeFile(f.name, model));
+    HVBF h[3] = {openVbf(f.name), openVbf(f.name), openVbf(f.name)};
+    ULONG seed = 7;
+    auto next = [&seed](ULONG range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % range;
+    };
+    for (int step = 0; step < 3000; step++) {
+        int k = (int)next(3);
+        ULONG op = next(100);
+        ULONG at = next((ULONG)model.size() + 5000);
+        ULONG len = next(4) == 0 ? next(12000) : next(100);
+        SCOPED_TRACE("step " + std::to_string(step));
+        ASSERT_EQ(VbfChgFilePtr(h[k], (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
+        if (op < 55) {
+            std::string buf(len, '\0');
+            ULONG got = 0;
+            ASSERT_EQ(VbfRead(h[k], &buf[0], len, &got), 0);
+            std::string want = at < model.size() ? model.substr(at, len) : "";
+            ASSERT_EQ(got, want.size()) << "read at " << at;
+            ASSERT_TRUE(buf.compare(0, got, want) == 0) << "bytes differ, read at " << at;
+        } else if (op < 90) {
+            std::string data = pattern(len, step);
+            ULONG put = 0;
+            ASSERT_EQ(VbfWrite(h[k], data.data(), len, &put), 0);
+            if (len > 0 && model.size() < at + len)    // an empty write extends nothing
+                model.resize(at + len, '\0');
+            if (len > 0)
+                model.replace(at, len, data);
+        } else if (op < 95) {
+            ULONG size = next((ULONG)model.size() + 8000);
+            ASSERT_EQ(VbfNewSize(h[k], size), 0);
+            model.resize(size, '\0');
+        } else if (op < 98) {
+            ASSERT_EQ(VbfFlush(h[k]), 0);
+        } else {
+            BYTE ch = 0;
+            ASSERT_EQ(VbfGetch(h[k], &ch), 0);
+            ASSERT_EQ(ch, at < model.size() ? (BYTE)model[at] : 0xFF);
+        }
+    }
+    ULONG len = 0;
+    ASSERT_EQ(VbfQueryLength(h[0], &len), 0);
+    EXPECT_EQ(len, model.size());
+    for (HVBF x : h)
+        VbfClose(x);
+    EXPECT_TRUE(testutil::readFile(f.name) == model) << "file differs from the model";
 }

@@ -1,6 +1,6 @@
 // A Vbf handle seen as an ILockBytes: the transfer pieces, failures,
-// interface identity and reference counting against a scripted back-end,
-// and the system's compound-file code as a real client over a stream Vbf.
+// interface identity and reference counting against a scripted back-end.
+// (The system's compound-file code as a real client: test_fbf.cpp.)
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
@@ -212,50 +212,4 @@ TEST(LockBytesBadInput, NullArguments)
     EXPECT_EQ(VbfCreateILockBytesOnVbf(nullptr, &lb), E_INVALIDARG);
     EXPECT_EQ(lb, nullptr);
     EXPECT_EQ(VbfCreateILockBytesOnVbf(nullptr, nullptr), E_POINTER);
-}
-
-// The system's compound-file code keeps a storage in a stream-backed Vbf;
-// reading it back through a second ILockBytes on the same bytes.
-TEST(LockBytesClient, CompoundFileInsideStreamVbf)
-{
-    IStream *mem = nullptr;
-    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &mem), S_OK);
-    HVBF h = VbfCreateOnStream(mem);
-    ASSERT_NE(h, nullptr);
-    ILockBytes *lb = nullptr;
-    ASSERT_EQ(VbfCreateILockBytesOnVbf(h, &lb), S_OK);
-
-    IStorage *stg = nullptr;
-    ASSERT_EQ(StgCreateDocfileOnILockBytes(lb, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-                                           0, &stg), S_OK);
-    IStream *part = nullptr;
-    ASSERT_EQ(stg->CreateStream(L"Part", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                &part), S_OK);
-    std::string payload(10000, 'q');
-    ULONG n = 0;
-    ASSERT_EQ(part->Write(payload.data(), (ULONG)payload.size(), &n), S_OK);
-    part->Release();
-    ASSERT_EQ(stg->Commit(STGC_DEFAULT), S_OK);
-    stg->Release();
-
-    ULONG len = 0;
-    ASSERT_EQ(VbfQueryLength(h, &len), 0);
-    EXPECT_GE(len, 10000u);
-    BYTE magic[8];
-    ASSERT_EQ(VbfChgFilePtr(h, 0, VBF_FILE_BEGIN, nullptr), 0);
-    ASSERT_EQ(VbfRead(h, magic, 8, nullptr), 0);
-    const BYTE docMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    EXPECT_EQ(memcmp(magic, docMagic, 8), 0);
-
-    ASSERT_EQ(StgOpenStorageOnILockBytes(lb, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                         &stg), S_OK);
-    ASSERT_EQ(stg->OpenStream(L"Part", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &part), S_OK);
-    std::string back(10000, '\0');
-    ASSERT_EQ(part->Read(&back[0], 10000, &n), S_OK);
-    EXPECT_EQ(back, payload);
-    part->Release();
-    stg->Release();
-    EXPECT_EQ(lb->Release(), 0u);
-    EXPECT_EQ(VbfClose(h), 0);
-    mem->Release();
 }
