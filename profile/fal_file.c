@@ -368,15 +368,16 @@ USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT ope
         freeHandle(h);
         return rc;
     }
-    rc = VbfQueryLength(h->vbf, &length);
-    if (!rc && length == 0)
-        rc = ORIN_ERR_FILE_NOT_FOUND;
+    /* The length and the header are read under the lock together: a
+     * length remembered before it could be older than the header. */
+    rc = FalLock(h, FALSE);
     if (!rc) {
-        rc = FalLock(h, FALSE);
-        if (!rc) {
+        rc = VbfQueryLength(h->vbf, &length);
+        if (!rc && length == 0)
+            rc = ORIN_ERR_FILE_NOT_FOUND;
+        if (!rc)
             rc = readHeader(h);
-            FalUnlock(h);
-        }
+        FalUnlock(h);
     }
     if (rc) {
         VbfClose(h->vbf);
