@@ -17,19 +17,13 @@
 
 #include "orinbase.h"
 #include <objidl.h>
+#include "knlnam.h"
 
 ORIN_BEGIN_DECLS
 
-/* Lock range record: offset and length; for a range to lock, a third word
- * selects an exclusive lock when non-zero and a shared lock when 0. */
-#ifndef ORIN_FILELOCK_DEFINED
-#define ORIN_FILELOCK_DEFINED
-typedef struct _FILELOCK {
-    ULONG offset;
-    ULONG length;
-    ULONG exclusive;
-} FILELOCK, *PFILELOCK;
-#endif
+/* Lock ranges (FILELOCK: offset, length and, for a range to lock, a
+ * word selecting an exclusive lock when non-zero) are the records of the
+ * file calls in knlnam.h. */
 
 /* Level-1 file status record of QFileInfo / SetFileInfo: each date and
  * time is a 16-bit FAT value held in a 32-bit word.  34 bytes. */
