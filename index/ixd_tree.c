@@ -10,13 +10,17 @@
  * Insert.  A node with room takes the entry at its place.  When the entry
  * lands behind the node's last one ("append"), the node's greatest key
  * changed and the ancestors' keys for it are raised.  A full node is split:
- * a new node becomes its left half, linked in before it on the same level;
- * the old node keeps its highest entries - only one when appending, so an
- * ascending load leaves full nodes behind it - and the left node the rest.
- * The parent then receives an entry for the new node (a split root first
- * gets a new root above it).  Because that may split the parent and move
- * the old node under another parent, the path is then searched again from
- * the root before the entry is placed; both halves have room by then.
+ * a new node becomes its left half, linked in before it on the same level,
+ * and the parent receives an entry for it (a split root first gets a new
+ * root above it).  Ordinarily the old node keeps its highest half.  Because
+ * the parent may split too and move the old node under another parent, the
+ * path is then searched again from the root before the entry is placed;
+ * both halves have room by then.  When appending, the node is cut where
+ * the entry goes instead: the left node takes everything before it and,
+ * while it has room, the entry too, and the old node keeps one entry - the
+ * new key at the leaf, the rightmost child's entry above.  The parent's
+ * insert counts as appending as well, so an ascending load leaves every
+ * node but the last of each level full.
  *
  * Delete.  The entry is removed from its leaf; when it was the last one,
  * the ancestors' keys are lowered to the new greatest key first.  A node
@@ -28,7 +32,7 @@
 #include <stdlib.h>
 #include "index/ixdint.h"
 
-static USHORT insertAt(IX *ix, int level, const BYTE *entry);
+static USHORT insertAt(IX *ix, int level, const BYTE *entry, int appending);
 
 ULONG ixdLowerBound(const IX *ix, BYTE *node, const BYTE *stored)
 {
@@ -192,14 +196,22 @@ static USHORT growRoot(IX *ix, const BYTE *rootEntry)
     return 0;
 }
 
-/* Splits the full node path[level] (in nodeA), whose entry would go to
- * pos, then inserts entry into the half where it belongs. */
-static USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry)
+/* Splits the full node path[level] (in nodeA), whose new entry would go
+ * to pos, and inserts the entry.
+ *
+ * Ordinary split: the old node keeps its highest maximum / 2 entries; the
+ * entry is placed after the parent got its entry for the new left node.
+ * Appending split (the insert adds behind everything, here or below):
+ * the node is cut at pos and the entry placed at once - at the end of the
+ * left node while that has room, else alone into the old node - so the
+ * left node leaves full and the old one holds only what lies behind. */
+static USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry, int appending)
 {
     BYTE *old = ix->nodeA, *left = ix->nodeB;
     ULONG oldNo = ix->path[level], leftNo, count = ixdCount(old), es = ixdEntrySize(ix);
-    ULONG keep = pos == count ? 1 : ix->hdr.maxEntries / 2u;
-    ULONG moved = count - keep, prev = ixdGet32(old + IXD_NODE_PREV);
+    ULONG moved = appending ? pos : count - ix->hdr.maxEntries / 2u;
+    ULONG keep = count - moved, leftCount = moved, prev = ixdGet32(old + IXD_NODE_PREV);
+    int isRoot = level == ix->hdr.height - 1, newIsOldGreatest = 0;
     BYTE *parentEntry, *rootEntry = NULL;
     USHORT rc = allocNode(ix, &leftNo);
 
@@ -207,10 +219,17 @@ static USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry)
         return rc;
     memset(left, 0, ix->hdr.nodeSize);
     setLinks(left, prev, oldNo);
-    ixdPut16(left + IXD_NODE_COUNT, (USHORT)moved);
     memcpy(ixdEntry(ix, left, 0), ixdEntry(ix, old, 0), moved * es);
     memmove(ixdEntry(ix, old, 0), ixdEntry(ix, old, moved), keep * es);
     memset(ixdEntry(ix, old, keep), 0, moved * es);
+    if (appending && moved < ix->hdr.maxEntries) {
+        memcpy(ixdEntry(ix, left, leftCount++), entry, es);
+    } else if (appending) {
+        memmove(ixdEntry(ix, old, 1), ixdEntry(ix, old, 0), keep * es);
+        memcpy(ixdEntry(ix, old, 0), entry, es);
+        newIsOldGreatest = keep++ == 0;
+    }
+    ixdPut16(left + IXD_NODE_COUNT, (USHORT)leftCount);
     ixdPut16(old + IXD_NODE_COUNT, (USHORT)keep);
     ixdPut32(old + IXD_NODE_PREV, leftNo);
     if (prev != IXD_NONE) {
@@ -222,26 +241,28 @@ static USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry)
     }
     if (rc || (rc = ixdNodeWrite(ix, leftNo, left)) || (rc = ixdNodeWrite(ix, oldNo, old)))
         return rc;
+    if (newIsOldGreatest && !isRoot && (rc = setAncestorKeys(ix, level, entry)) != 0)
+        return rc;
 
-    parentEntry = copyEntry(ix, left, moved - 1, leftNo);
-    if (level == ix->hdr.height - 1)
+    parentEntry = copyEntry(ix, left, leftCount - 1, leftNo);
+    if (isRoot)
         rootEntry = copyEntry(ix, old, keep - 1, oldNo);
-    if (!parentEntry || (level == ix->hdr.height - 1 && !rootEntry))
+    if (!parentEntry || (isRoot && !rootEntry))
         rc = IXD_ERR_NO_MEMORY;
     else if (rootEntry)
         rc = growRoot(ix, rootEntry);
     if (rc == 0)
-        rc = insertAt(ix, level + 1, parentEntry);
+        rc = insertAt(ix, level + 1, parentEntry, appending);
     free(parentEntry);
     free(rootEntry);
-    if (rc)
+    if (rc || appending)
         return rc;
 
     rc = ixdDescend(ix, entry, level, ix->nodeA, &pos);
     return rc ? rc : placeEntry(ix, level, ix->nodeA, pos, entry);
 }
 
-static USHORT insertAt(IX *ix, int level, const BYTE *entry)
+static USHORT insertAt(IX *ix, int level, const BYTE *entry, int appending)
 {
     ULONG pos;
     USHORT rc = ixdNodeRead(ix, ix->path[level], ix->nodeA);
@@ -251,7 +272,7 @@ static USHORT insertAt(IX *ix, int level, const BYTE *entry)
     pos = ixdLowerBound(ix, ix->nodeA, entry);
     if (ixdCount(ix->nodeA) < ix->hdr.maxEntries)
         return placeEntry(ix, level, ix->nodeA, pos, entry);
-    return splitAndInsert(ix, level, pos, entry);
+    return splitAndInsert(ix, level, pos, entry, appending || pos == ixdCount(ix->nodeA));
 }
 
 /* True when an insert along the current path would split every node up
@@ -285,7 +306,7 @@ USHORT ixdTreeEnter(IX *ix, const BYTE *stored)
         return rc;
     memcpy(entry, stored, k);
     memcpy(entry + k, stored + k - IXD_RECNO_LEN, IXD_PTR_LEN);
-    rc = insertAt(ix, 0, entry);
+    rc = insertAt(ix, 0, entry, 0);
     if (rc)
         return rc;
     memcpy(ix->curKey, stored, k);

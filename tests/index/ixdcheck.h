@@ -34,7 +34,9 @@ struct Header {
 
 inline Header header(const std::string &b)
 {
-    Header h;
+    Header h = {};
+    if (b.size() < 48)
+        return h;
     h.magic = b.substr(0, 8);
     h.version = u16(b, 8);
     h.root = u32(b, 10);
@@ -81,12 +83,14 @@ inline std::vector<std::vector<uint32_t>> levels(const std::string &b, const Hea
     uint32_t first = h.root;
     for (int level = h.height - 1; level >= 0; level--) {
         std::vector<uint32_t> row;
-        for (uint32_t n = first; n != NONE && row.size() <= h.nNodes; n = node(b, h, n).next)
+        for (uint32_t n = first; n < h.nNodes && row.size() <= h.nNodes; n = node(b, h, n).next)
             row.push_back(n);
         out.push_back(row);
         Node f = node(b, h, first);
         if (level > 0)
             first = f.ptrs.empty() ? NONE : f.ptrs[0];
+        if (first >= h.nNodes)
+            break;
     }
     return out;
 }
@@ -105,7 +109,11 @@ inline std::vector<uint32_t> freeList(const std::string &b, const Header &h)
  * links, and the leaves hold nKeys entries.  Returns "" when sound. */
 inline std::string verify(const std::string &b)
 {
+    if (b.size() < 48)
+        return "no header";
     Header h = header(b);
+    if (h.nodeSize == 0 || b.size() < h.node0 + (size_t)h.nNodes * h.nodeSize)
+        return "file shorter than its nodes";
     auto rows = levels(b, h);
     uint64_t leafEntries = 0;
     for (size_t r = 0; r < rows.size(); r++) {

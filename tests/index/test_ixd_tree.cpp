@@ -371,7 +371,7 @@ TEST(IxdTree, WithoutCacheNodesGoStraightToTheFile)
         IxdQueryPerformanceCounter(t.ix, 15, 1);
         ASSERT_EQ(t.enter(numKey(1, 8), 1), 0u);
         EXPECT_EQ(IxdQueryPerformanceCounter(t.ix, IXD_COUNT_NODE_WRITES, 0), 1u);
-        EXPECT_EQ(IxdQueryPerformanceCounter(t.ix, IXD_COUNT_NODE_READS, 0), 1u);
+        EXPECT_GE(IxdQueryPerformanceCounter(t.ix, IXD_COUNT_NODE_READS, 0), 1u);
         EXPECT_EQ(IxdQueryPerformanceCounter(t.ix, IXD_COUNT_CACHE_HITS, 0), 0u);
     }
     IxdSetCacheSize(before);
