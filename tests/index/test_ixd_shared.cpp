@@ -151,3 +151,33 @@ TEST(IxdShared, TreeChangedSeesAnotherHandle)
     IxdClose(b);
     IxdClose(a);
 }
+
+TEST(IxdShared, ReadersWithoutReadLocksOnlyProbe)
+{
+    testutil::ScratchFile file("ixd_probe.ixd");
+    ULONG err = 1;
+    PIX ix = IxdCreate(file.name.c_str(), 4, 1, 0, 0, nullptr, &err);
+    ASSERT_NE(ix, nullptr);
+    ASSERT_EQ(IxdEnter(ix, "abcd", 1, &err), 0);
+
+    // another holder of the index lock range, on its own system handle
+    HANDLE other = CreateFileA(file.name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    OVERLAPPED at = {};
+    at.Offset = 0x8000000;
+    ASSERT_TRUE(LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 12, 0,
+                           &at));
+    ULONG before = IxdAllowReadlock(0);
+    char k[4];
+    ULONG rec = 0, n = 0;
+    EXPECT_EQ(IxdFirst(ix, k, &rec, &err), 0);
+    EXPECT_EQ(rec, 1u);
+    EXPECT_EQ(IxdGetNrRecords(ix, "ab", &n), 0);
+    EXPECT_EQ(n, 1u);
+    IxdAllowReadlock(before);
+    UnlockFileEx(other, 0, 12, 0, &at);
+    CloseHandle(other);
+    IxdClose(ix);
+}
