@@ -10,7 +10,8 @@
  * and a call whose slot the table covers is forwarded there with the same
  * arguments (a null slot answers IXD_FAILED, or 0 for the length and
  * counter queries).  A foreign handle whose table is too short for a call
- * cannot be served here and gets ORIN_ERR_NOT_SUPPORTED.
+ * cannot be served here and gets ORIN_ERR_NOT_SUPPORTED (IxdQueryCurrentKey
+ * alone has a fallback for such tables).
  *
  * Own handles run each operation as: take the index lock (exclusive for
  * changes, shared or probing for reads), synchronise with other processes,
@@ -377,11 +378,29 @@ USHORT ORINAPI IxdQueryKeyLength(PIX ix)
     return ownHandle(ix) ? 0 : (USHORT)(ix->hdr.storedKeyLen - IXD_RECNO_LEN);
 }
 
-USHORT ORINAPI IxdQueryCurrentKey(PIX ix, void *buffer, USHORT size)
+/* An older foreign table may end before the current-key slot but hold the
+ * key-length one: such a handle shares this family's record layout up to
+ * the current-key buffer, so the key is copied from there with the length
+ * its table reports. */
+static USHORT foreignCurrentKey(const IXDFUNCS *t, PIX ix, void *buffer, USHORT size)
 {
     USHORT n;
 
+    if (!SLOT_PRESENT(t, QueryKeyLength) || !t->QueryKeyLength || !ix->curKey || !buffer)
+        return IXD_FAILED;
+    n = t->QueryKeyLength(ix);
+    memcpy(buffer, ix->curKey, size < n ? size : n);
+    return 0;
+}
+
+USHORT ORINAPI IxdQueryCurrentKey(PIX ix, void *buffer, USHORT size)
+{
+    const IXDFUNCS *t = foreignTable(ix);
+    USHORT n;
+
     FORWARD(ix, QueryCurrentKey, IXD_FAILED, ix, buffer, size);
+    if (t)
+        return foreignCurrentKey(t, ix, buffer, size);
     if (ownHandle(ix) != 0 || !buffer || !ix->curKeyValid)
         return IXD_FAILED;
     n = (USHORT)(ix->hdr.storedKeyLen - IXD_RECNO_LEN);

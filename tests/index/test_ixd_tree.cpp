@@ -87,6 +87,14 @@ TEST(IxdTree, DuplicatePairRefusedSameKeyOtherRecordAccepted)
     EXPECT_EQ(IxdQueryNrKeys(t.ix, &n, &err), 0);
     EXPECT_EQ(n, 2u);
     EXPECT_EQ(t.remove("abc", 9), (ULONG)IXD_ERR_NOT_FOUND);
+
+    std::string stored = key("abc", 6) + std::string("\x08\0\0\0", 4);   // record 8
+    EXPECT_EQ(IxdRemoveKey(t.ix, stored.data(), &err), 0);
+    EXPECT_EQ(IxdRemoveKey(t.ix, stored.data(), &err), IXD_FAILED);
+    EXPECT_EQ(err, (ULONG)IXD_ERR_NOT_FOUND);
+    EXPECT_EQ(IxdQueryNrKeys(t.ix, &n, &err), 0);
+    EXPECT_EQ(n, 1u);
+    EXPECT_EQ(IxdRetrieve(t.ix, key("abc", 6).data(), 7, &err), 0);
 }
 
 TEST(IxdTree, AscendingLoadLeavesFullNodes)
@@ -402,8 +410,11 @@ USHORT fwdEnter(PIX, const void *, ULONG record, ULONG *error)
         *error = record;
     return 0;
 }
-struct Foreign {
+USHORT fwdKeyLength(PIX) { return 3; }
+struct Foreign {               // begins like an index handle
     const IXDFUNCS *funcs;
+    void *file;
+    const char *currentKey;
 };
 } // namespace
 
@@ -413,7 +424,7 @@ TEST(IxdTree, ForeignHandlesAreServedByTheirTable)
     memset(&t, 0, sizeof t);
     t.Enter = fwdEnter;
     t.cb = offsetof(IXDFUNCS, Remove) + sizeof(void *);   // covers close..remove
-    Foreign f{&t};
+    Foreign f{&t, nullptr, "keyXYZ"};
     PIX ix = reinterpret_cast<PIX>(&f);
     ULONG err = 0;
     EXPECT_EQ(IxdEnter(ix, "x", 42, &err), 0);
@@ -424,6 +435,15 @@ TEST(IxdTree, ForeignHandlesAreServedByTheirTable)
     EXPECT_EQ(err, (ULONG)ORIN_ERR_NOT_SUPPORTED);
     IxdClose(ix);   // covered null slot: nothing happens
 
+    // a table ending at the key-length slot: the current key is copied
+    // from the handle with the length the table reports
+    t.QueryKeyLength = fwdKeyLength;
+    t.cb = offsetof(IXDFUNCS, QueryKeyLength) + sizeof(void *);
+    char cur[8] = "-------";
+    EXPECT_EQ(IxdQueryCurrentKey(ix, cur, sizeof cur), 0);
+    EXPECT_EQ(std::string(cur), "key----");
+
+    t.QueryKeyLength = nullptr;
     t.cb = sizeof t;
     EXPECT_EQ(IxdQueryKeyLength(ix), 0);
     EXPECT_EQ(IxdQueryPerformanceCounter(ix, 15, 0), 0u);
