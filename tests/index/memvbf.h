@@ -1,0 +1,142 @@
+/*
+ * memvbf.h - an in-memory virtual-file back-end for the index tests.
+ *
+ * Files live in a process-wide map by name; every handle has its own
+ * position, as with the buffered file back-end.  Writes can be made to
+ * fail after a set number of calls, which lets the tests see how the index
+ * reports a failing disk.  Locks always succeed (one process only).
+ */
+#ifndef MEMVBF_H
+#define MEMVBF_H
+
+#include <map>
+#include <memory>
+#include <string>
+#include <cstring>
+#include "vbf.h"
+
+namespace memvbf {
+
+struct File { std::string data; };
+struct Handle { std::shared_ptr<File> file; ULONG pos = 0; };
+
+inline std::map<std::string, std::shared_ptr<File>> &files()
+{
+    static std::map<std::string, std::shared_ptr<File>> all;
+    return all;
+}
+
+inline long &writesLeft()   /* -1: writes never fail */
+{
+    static long left = -1;
+    return left;
+}
+
+inline USHORT open(ULONG_PTR, const char *name, void **backend, ULONG *action, ULONG,
+                   ULONG, ULONG flags, ULONG, ULONG_PTR)
+{
+    auto it = files().find(name);
+    if (flags == VBF_CREATE_OR_REPLACE) {
+        files()[name] = std::make_shared<File>();
+    } else if (it == files().end()) {
+        return ORIN_ERR_FILE_NOT_FOUND;
+    }
+    auto *h = new Handle;
+    h->file = files()[name];
+    *backend = h;
+    if (action)
+        *action = 1;
+    return 0;
+}
+
+inline USHORT close(void *h)
+{
+    delete static_cast<Handle *>(h);
+    return 0;
+}
+
+inline USHORT seek(void *hv, LONG distance, ULONG method, ULONG *newPos)
+{
+    auto *h = static_cast<Handle *>(hv);
+    long long base = method == VBF_FILE_BEGIN ? 0
+                   : method == VBF_FILE_CURRENT ? h->pos
+                                                : (long long)h->file->data.size();
+    long long pos = base + distance;
+    h->pos = pos < 0 ? 0 : (ULONG)pos;
+    if (newPos)
+        *newPos = h->pos;
+    return 0;
+}
+
+inline USHORT read(void *hv, void *buf, ULONG count, ULONG *done)
+{
+    auto *h = static_cast<Handle *>(hv);
+    const std::string &d = h->file->data;
+    ULONG n = h->pos >= d.size() ? 0 : (ULONG)std::min<size_t>(count, d.size() - h->pos);
+    memcpy(buf, d.data() + h->pos, n);
+    h->pos += n;
+    if (done)
+        *done = n;
+    return 0;
+}
+
+inline USHORT write(void *hv, const void *buf, ULONG count, ULONG *done)
+{
+    auto *h = static_cast<Handle *>(hv);
+    if (writesLeft() == 0)
+        return ORIN_ERR_DISK_FULL;
+    if (writesLeft() > 0)
+        writesLeft()--;
+    std::string &d = h->file->data;
+    if (d.size() < h->pos + count)
+        d.resize(h->pos + count);
+    memcpy(&d[h->pos], buf, count);
+    h->pos += count;
+    if (done)
+        *done = count;
+    return 0;
+}
+
+inline USHORT flush(void *) { return 0; }
+inline USHORT locks(void *, FILELOCK *, FILELOCK *) { return 0; }
+
+inline USHORT length(void *hv, ULONG *len)
+{
+    *len = (ULONG) static_cast<Handle *>(hv)->file->data.size();
+    return 0;
+}
+
+inline USHORT newSize(void *hv, ULONG len)
+{
+    static_cast<Handle *>(hv)->file->data.resize(len);
+    return 0;
+}
+
+/* The table handed to IxdCreate / IxdOpen. */
+inline VBFFUNCS *table()
+{
+    static VBFFUNCS t = [] {
+        VBFFUNCS f;
+        memset(&f, 0, sizeof f);
+        f.cb = sizeof f;
+        f.Open = open;
+        f.Close = close;
+        f.ChgFilePtr = seek;
+        f.Read = read;
+        f.ReadDirect = read;
+        f.Write = write;
+        f.Flush = flush;
+        f.FileLocks = locks;
+        f.FileLocksEx = locks;
+        f.QueryLength = length;
+        f.NewSize = newSize;
+        return f;
+    }();
+    return &t;
+}
+
+inline std::string &bytes(const std::string &name) { return files()[name]->data; }
+
+} // namespace memvbf
+
+#endif
