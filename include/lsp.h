@@ -136,8 +136,11 @@ USHORT ORINAPI LspListEvalToString(HLSPSESSION s, PLSPLIST node, char *buffer, u
 /* Variables */
 USHORT ORINAPI LspSetVarString(HLSPSESSION s, const char *name, const char *value);
 
-/* Pool statistics: live nodes in the process-wide node pool (leak checks). */
+/* Diagnostics for leak checks: live nodes in the process-wide node pool,
+ * and live heap blocks held by the interpreter (texts, symbol records,
+ * module tables, buffers, sessions). */
 ULONG  ORINAPI LspQueryNodesUsed(void);
+LONG   ORINAPI LspQueryHeapBlocks(void);
 
 ORIN_END_DECLS
 

@@ -122,7 +122,7 @@ static PLSPLIST longResult(long v, unsigned int *err)
 static char *bufferedText(LSPSESSION *s, PLSPLIST n, unsigned int *err)
 {
     size_t size = (size_t)s->bufferSize;
-    char *buf = malloc(size);
+    char *buf = lspMalloc(size);
     const char *t;
     size_t len;
     if (!buf) {
@@ -146,7 +146,7 @@ static PLSPLIST ownedResult(char *buf, unsigned int *err)
     if (!buf)
         return NULL;
     n = textResult(buf, err);
-    free(buf);
+    lspMemFree(buf);
     return n;
 }
 
@@ -227,10 +227,10 @@ static const char *cutPath(const char *t)
 static PLSPLIST strCat(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
     size_t size = (size_t)s->bufferSize, len = 0, n;
-    char *out = malloc(size), *tmp = malloc(size);
+    char *out = lspMalloc(size), *tmp = lspMalloc(size);
     if (!out || !tmp) {
-        free(out);
-        free(tmp);
+        lspMemFree(out);
+        lspMemFree(tmp);
         lspFail(err, LSPERR_NOMEM, "");
         return NULL;
     }
@@ -239,15 +239,15 @@ static PLSPLIST strCat(LSPSESSION *s, PLSPLIST a, unsigned int *err)
         const char *t = lspArgText(s, a, tmp, size);
         n = strlen(t);
         if (len + n + 1 > size) {
-            free(out);
-            free(tmp);
+            lspMemFree(out);
+            lspMemFree(tmp);
             lspFail(err, LSPERR_TOOLONG, "");
             return NULL;
         }
         memcpy(out + len, t, n + 1);
         len += n;
     }
-    free(tmp);
+    lspMemFree(tmp);
     return ownedResult(out, err);
 }
 
@@ -281,9 +281,9 @@ static PLSPLIST strRepl(LSPSESSION *s, PLSPLIST a, BOOL fold, unsigned int *err)
 
     if (t) what = bufferedText(s, a->next, err);
     if (what) with = bufferedText(s, a->next->next, err);
-    if (with) out = malloc(size);
+    if (with) out = lspMalloc(size);
     if (!out) {
-        free(t); free(what); free(with);
+        lspMemFree(t); lspMemFree(what); lspMemFree(with);
         if (!*err)
             lspFail(err, LSPERR_NOMEM, "");
         return NULL;
@@ -306,7 +306,7 @@ static PLSPLIST strRepl(LSPSESSION *s, PLSPLIST a, BOOL fold, unsigned int *err)
         }
     }
     out[len] = 0;
-    free(t); free(what); free(with);
+    lspMemFree(t); lspMemFree(what); lspMemFree(with);
     return ownedResult(out, err);
 }
 
@@ -399,13 +399,13 @@ PLSPLIST lspBiStr(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
     case B_STRCMP: {
         char *x = bufferedText(s, a, err);
         int r = x ? sign(strcmp(x, lspNodeText(a->next))) : 0;
-        free(x);
+        lspMemFree(x);
         return *err ? NULL : longResult(r, err);
     }
     case B_STRICMP: {
         char *x = bufferedText(s, a, err);
         int r = x ? sign(foldCompare(x, lspNodeText(a->next))) : 0;
-        free(x);
+        lspMemFree(x);
         return *err ? NULL : longResult(r, err);
     }
     case B_STRLEN:   return longResult((long)strlen(lspNodeText(a)), err);
@@ -428,7 +428,7 @@ PLSPLIST lspBiStr(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
     case B_DOS2ACAD:      replaceChar(t, '\\', '/'); break;
     case B_ACAD2DOS:      replaceChar(t, '/', '\\'); break;
     default:
-        free(t);
+        lspMemFree(t);
         lspFailf(err, LSPERR_UNKNOWNFN, "#%u", id);
         return NULL;
     }

@@ -207,12 +207,12 @@ PLSPLIST lspEvalString(LSPSESSION *s, const char *text, unsigned int *err)
         lspFail(err, LSPERR_TOOLONG, "");
         return NULL;
     }
-    src = malloc(size);
+    src = lspMalloc(size);
     if (!src)
         return nomem(err);
     snprintf(src, size, "%s%s%s", head, text, tail);
     chain = lspParseText(s, src, err);
-    free(src);
+    lspMemFree(src);
     if (*err)
         return NULL;
     v = lspEval(s, chain, err);
@@ -462,12 +462,12 @@ static PLSPLIST biCoerce(PLSPLIST a, unsigned int *err)
         return checked(lspTreeCopy(a), err);
     if (from == LSP_T_LIST && to == LSP_T_STRING) {
         size_t size = 4096;
-        char *buf = malloc(size);
+        char *buf = lspMalloc(size);
         if (!buf)
             return nomem(err);
         lspPrint(a, buf, size);
         r = lspNewText(NULL, buf, LSP_T_STRING);
-        free(buf);
+        lspMemFree(buf);
         return checked(r, err);
     }
     if (to == LSP_T_LIST) {

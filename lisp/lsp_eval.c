@@ -431,7 +431,7 @@ PLSPLIST lspEval(LSPSESSION *s, PLSPLIST node, unsigned int *err)
 static char *buildTraceback(LSPSESSION *s)
 {
     size_t size = (size_t)s->bufferSize, len = 0;
-    char *tb = malloc(size ? size : 1);
+    char *tb = lspMalloc(size ? size : 1);
     ULONGLONG i;
     if (!tb)
         return NULL;
@@ -498,7 +498,7 @@ PLSPLIST lspHandleError(LSPSESSION *s, unsigned int *err)
         *err = lspErrorFn(s, *err, tb ? tb : "", msg);
         v = lspNewLong(NULL, (LONG)*err);
     }
-    free(tb);
+    lspMemFree(tb);
     if (!v && !(v = lspNewNil(NULL)))
         *err = LSPERR_NOMEM;
     return v;
@@ -524,12 +524,12 @@ static void printResult(PLSPLIST v, char *out, size_t size)
 void lspEvalText(LSPSESSION *s, char *text, unsigned int *err)
 {
     size_t size = (size_t)s->bufferSize;
-    char *work = malloc(size ? size : 1), *res = malloc(size ? size : 1), *src = text;
+    char *work = lspMalloc(size ? size : 1), *res = lspMalloc(size ? size : 1), *src = text;
     PLSPLIST chain, v;
 
     if (!work || !res || !size) {
-        free(work);
-        free(res);
+        lspMemFree(work);
+        lspMemFree(res);
         lspFail(err, LSPERR_NOMEM, "");
         return;
     }
@@ -553,6 +553,6 @@ void lspEvalText(LSPSESSION *s, char *text, unsigned int *err)
         lspFreeTree(v);
     }
     strcpy(text, res);
-    free(work);
-    free(res);
+    lspMemFree(work);
+    lspMemFree(res);
 }

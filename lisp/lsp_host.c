@@ -50,17 +50,17 @@ HLSPSESSION ORINAPI LspSessionStart(unsigned short bufferSize, void *userData)
 
     if (!bufferSize)
         return NULL;
-    s = calloc(1, sizeof *s);
+    s = lspCalloc(1, sizeof *s);
     if (!s)
         return NULL;
     s->bufferSize = bufferSize;
     s->userData = userData;
     lspBuiltinsRegister();
     lspActive = s;
-    work = malloc(bufferSize);
+    work = lspMalloc(bufferSize);
     if (work) {
         evalIntoBuffer(s, prelude, work, &err);
-        free(work);
+        lspMemFree(work);
     }
     s->depth = 0;
     s->evalDepth = 0;
@@ -84,7 +84,7 @@ USHORT ORINAPI LspSessionEnd(HLSPSESSION session)
     lspTraceFn = lspDefaultTrace;
     lspErrorFn = NULL;
     lspReaderReset();
-    free(s);
+    lspMemFree(s);
     if (lspActive == s)
         lspActive = NULL;
     return 0;
@@ -107,7 +107,7 @@ USHORT ORINAPI LspParseExpressions(HLSPSESSION session, const char *text, char *
         return 0;
     }
     lspActive = s;
-    work = malloc((size_t)s->bufferSize);
+    work = lspMalloc((size_t)s->bufferSize);
     if (!work)
         return LSPERR_NOMEM;
     savedUser = s->userData;
@@ -127,7 +127,7 @@ USHORT ORINAPI LspParseExpressions(HLSPSESSION session, const char *text, char *
         memcpy(result, work, len);
         result[len] = 0;
     }
-    free(work);
+    lspMemFree(work);
     s->userData = savedUser;
     s->depth = 0;
     s->evalDepth = 0;
@@ -385,4 +385,9 @@ USHORT ORINAPI LspSetVarString(HLSPSESSION session, const char *name, const char
 ULONG ORINAPI LspQueryNodesUsed(void)
 {
     return lspPoolNodesUsed();
+}
+
+LONG ORINAPI LspQueryHeapBlocks(void)
+{
+    return lspHeapBlocks();
 }

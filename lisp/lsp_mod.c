@@ -34,9 +34,9 @@ USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn)
     USHORT i;
     if (!count || !table)
         return ORIN_ERR_GENERAL;
-    r = calloc(1, sizeof *r);
-    if (!r || !(r->table = malloc(count * sizeof *table))) {
-        free(r);
+    r = lspCalloc(1, sizeof *r);
+    if (!r || !(r->table = lspMalloc(count * sizeof *table))) {
+        lspMemFree(r);
         return LSPERR_NOMEM;
     }
     memcpy(r->table, table, count * sizeof *table);
@@ -56,8 +56,8 @@ USHORT lspModUnregister(LSPMODFUNC fn)
     while ((r = *pp) != NULL) {
         if (r->fn == fn) {
             *pp = r->next;
-            free(r->table);
-            free(r);
+            lspMemFree(r->table);
+            lspMemFree(r);
         } else {
             pp = &r->next;
         }
@@ -70,8 +70,8 @@ void lspModClear(void)
     while (modHead) {
         LSPMODREG *r = modHead;
         modHead = r->next;
-        free(r->table);
-        free(r);
+        lspMemFree(r->table);
+        lspMemFree(r);
     }
 }
 

@@ -28,6 +28,39 @@
 #include "lisp/lspint.h"
 #include "frame/knlint.h"
 
+/* ---- heap accounting ---- */
+
+static LONG heapBlocks;
+
+void *lspMalloc(size_t size)
+{
+    void *p = malloc(size);
+    if (p)
+        heapBlocks++;
+    return p;
+}
+
+void *lspCalloc(size_t count, size_t size)
+{
+    void *p = calloc(count, size);
+    if (p)
+        heapBlocks++;
+    return p;
+}
+
+void lspMemFree(void *p)
+{
+    if (p) {
+        heapBlocks--;
+        free(p);
+    }
+}
+
+LONG lspHeapBlocks(void)
+{
+    return heapBlocks;
+}
+
 /* ---- the pool ---- */
 
 #pragma pack(push, 1)
@@ -58,7 +91,7 @@ static LSPBLOCK *findBlockWithRoom(void)
 
 static LSPBLOCK *appendBlock(void)
 {
-    LSPBLOCK *b = calloc(1, sizeof *b), *tail;
+    LSPBLOCK *b = lspCalloc(1, sizeof *b), *tail;
     if (!b)
         return NULL;
     if (!poolFirst) {
@@ -109,7 +142,7 @@ static void releaseValue(PLSPLIST n)
 {
     if ((n->type == LSP_T_SYMBOL || n->type == LSP_T_STRING) &&
         n->value.psz && n->value.psz != n->inlineText)
-        free(n->value.psz);
+        lspMemFree(n->value.psz);
     n->value.psz = NULL;
 }
 
@@ -133,7 +166,7 @@ void lspNodeFree(PLSPLIST n)
         if (b->next) b->next->prev = b->prev;
         if (poolFirst == b) poolFirst = b->next;
         if (poolCurrent == b) poolCurrent = b->next;
-        free(b);
+        lspMemFree(b);
     }
 }
 
@@ -177,7 +210,7 @@ BOOL lspSetText(PLSPLIST n, const char *text, USHORT type)
         memcpy(n->inlineText, tmp, len + 1);
         n->value.psz = n->inlineText;
     } else {
-        copy = malloc(len + 1);
+        copy = lspMalloc(len + 1);
         if (!copy)
             return FALSE;
         memcpy(copy, text, len + 1);

@@ -51,7 +51,7 @@ static BOOL isDelim(char c)
 
 void lspReaderReset(void)
 {
-    free(rd.tok);
+    lspMemFree(rd.tok);
     memset(&rd, 0, sizeof rd);
 }
 
@@ -59,7 +59,7 @@ static BOOL appendTok(LSPSESSION *s, const char *text, size_t n, unsigned int *e
 {
     if (!rd.tok) {
         rd.cap = (size_t)s->bufferSize;
-        rd.tok = malloc(rd.cap ? rd.cap : 1);
+        rd.tok = lspMalloc(rd.cap ? rd.cap : 1);
         if (!rd.tok) {
             lspFail(err, LSPERR_NOMEM, "");
             return FALSE;
@@ -387,7 +387,7 @@ PLSPLIST lspReadFeed(LSPSESSION *s, PLSPLIST chain, const char *text, size_t *po
             failReset(&chain);
             return NULL;
         }
-        free(rd.tok);
+        lspMemFree(rd.tok);
         rd.tok = NULL;
         rd.len = rd.cap = 0;
         rd.ins = NULL;

@@ -73,13 +73,13 @@ LSPSYM *lspSymFind(const char *name)
 BOOL lspSymBindOwned(const char *name, PLSPLIST owned, USHORT kind)
 {
     char low[LSP_SYMNAME_MAX + 1];
-    LSPSYM *s = calloc(1, sizeof *s);
+    LSPSYM *s = lspCalloc(1, sizeof *s);
     if (!s)
         return FALSE;
     lspLowerName(name, low);
-    s->name = malloc(strlen(low) + 1);
+    s->name = lspMalloc(strlen(low) + 1);
     if (!s->name) {
-        free(s);
+        lspMemFree(s);
         return FALSE;
     }
     strcpy(s->name, low);
@@ -103,7 +103,7 @@ static void retireValue(PLSPLIST chain, USHORT kind)
     if (holds && kind != LSP_SYM_VAR) {
         /* without memory to park it the chain is leaked, never freed
          * under a running call */
-        g = malloc(sizeof *g);
+        g = lspMalloc(sizeof *g);
         if (g) {
             g->chain = chain;
             g->next = graveyard;
@@ -126,7 +126,7 @@ void lspSymRelease(void)
             LSPGRAVE *g = graveyard;
             graveyard = g->next;
             lspFreeTree(g->chain);
-            free(g);
+            lspMemFree(g);
         }
     }
 }
@@ -176,8 +176,8 @@ static void unlinkRecord(LSPSYM *s)
     if (s->newer) s->newer->older = s->older; else symHead = s->older;
     if (s->older) s->older->newer = s->newer; else symTail = s->newer;
     retireValue(s->value, s->kind);
-    free(s->name);
-    free(s);
+    lspMemFree(s->name);
+    lspMemFree(s);
 }
 
 BOOL lspSymUnbind(const char *name)

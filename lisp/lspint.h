@@ -44,6 +44,15 @@ typedef struct _LSPSESSION {
     ULONG evalDepth;                 /* current nesting of lspEval */
 } LSPSESSION;
 
+/* ---- heap (lsp_node.c) ----
+ * Every heap block of the interpreter goes through these, which keep a
+ * count of live blocks so that leak checks can see the heap as well as
+ * the node pool. */
+void *lspMalloc(size_t size);
+void *lspCalloc(size_t count, size_t size);
+void  lspMemFree(void *p);
+LONG  lspHeapBlocks(void);
+
 /* ---- node pool and nodes (lsp_node.c) ---- */
 PLSPLIST lspNodeAlloc(void);
 void     lspNodeFree(PLSPLIST node);

@@ -137,6 +137,7 @@ std::vector<std::string> corpusFiles()
 void runCase(const Case &c)
 {
     ULONG baseline = LspQueryNodesUsed();
+    LONG heapBaseline = LspQueryHeapBlocks();
     HLSPSESSION s = LspSessionStart(c.buf, nullptr);
     ASSERT_NE(s, nullptr) << c.file << ":" << c.line;
     std::vector<char> result(c.buf + 1);
@@ -148,14 +149,18 @@ void runCase(const Case &c)
         std::string where = c.file + ":" + std::to_string(st.line) + " (" + c.name + ")";
         EXPECT_EQ(code, st.code) << where << "\n  last error: " << lastErr
                                  << "\n  result: " << result.data();
-        if (!st.anyResult)
+        if (!st.anyResult) {
             EXPECT_EQ(std::string(result.data()), st.expect) << where;
-        if (st.checkMsg)
+        }
+        if (st.checkMsg) {
             EXPECT_EQ(std::string(lastErr), st.msg) << where;
+        }
     }
     EXPECT_EQ(LspSessionEnd(s), 0);
     EXPECT_EQ(LspQueryNodesUsed(), baseline) << c.file << ":" << c.line << " (" << c.name
                                              << ") leaked nodes";
+    EXPECT_EQ(LspQueryHeapBlocks(), heapBaseline) << c.file << ":" << c.line << " (" << c.name
+                                                  << ") leaked heap blocks";
 }
 
 class LispScripts : public ::testing::Test {
