@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "text/datint.h"
+#include "str.h"
 
 #define MONTHS      12
 #define WEEKDAYS    7
@@ -33,29 +34,11 @@ static const char *const defaultDays[2 * WEEKDAYS] = {
 static char **ownMonths;
 static char **ownDays;
 
-/* Copies at most size-1 bytes and terminates; never splits a DBCS pair
- * (CharNextA steps by the ANSI code page). */
-static void copyTemplate(char *dst, const char *src, size_t size)
-{
-    size_t n = 0;
-    if (!src) {
-        dst[0] = 0;
-        return;
-    }
-    while (src[n]) {
-        size_t step = (size_t)(CharNextA(src + n) - (src + n));
-        if (step == 0) step = 1;
-        if (n + step > size - 1) break;
-        n += step;
-    }
-    memcpy(dst, src, n);
-    dst[n] = 0;
-}
-
 void ORINAPI DatSetSysDateTimeFmt(const char *dateFmt, const char *timeFmt)
 {
-    copyTemplate(datSysDateFmt, dateFmt, sizeof datSysDateFmt);
-    copyTemplate(datSysTimeFmt, timeFmt, sizeof datSysTimeFmt);
+    /* StrNCpy cuts at size-1 bytes, never inside a double-byte pair. */
+    StrNCpy(datSysDateFmt, dateFmt, sizeof datSysDateFmt - 1);
+    StrNCpy(datSysTimeFmt, timeFmt, sizeof datSysTimeFmt - 1);
 }
 
 static void freeNames(char **names, int count)
@@ -118,4 +101,39 @@ void ORINAPI DatSetTwoDigitYearMax(USHORT year)
 USHORT ORINAPI DatGetTwoDigitYearMax(void)
 {
     return datTwoDigitPivot;
+}
+
+char DatTemplateSeparator(const char *tmpl, char dflt)
+{
+    const char *close = strchr(tmpl, ']');
+    return close && close[1] ? close[1] : dflt;
+}
+
+char ORINAPI DatQuerySysDateSeparator(void)
+{
+    return DatTemplateSeparator(datSysDateFmt, '/');
+}
+
+char ORINAPI DatQuerySysTimeSeparator(void)
+{
+    return DatTemplateSeparator(datSysTimeFmt, ':');
+}
+
+/* The value letter that closes the first field tells the order: a month
+ * first, a day first, or (anything else) a year first. */
+USHORT ORINAPI DatQuerySysDateOrder(void)
+{
+    const char *close = strchr(datSysDateFmt, ']');
+    if (!close || close == datSysDateFmt)
+        return DAT_ORDER_MDY;
+    switch (close[-1]) {
+    case 'M': return DAT_ORDER_MDY;
+    case 'D': return DAT_ORDER_DMY;
+    default:  return DAT_ORDER_YMD;
+    }
+}
+
+USHORT ORINAPI DatIsYear4Digits(void)
+{
+    return strchr(datSysDateFmt, 'Y') ? 1 : 0;
 }

@@ -15,8 +15,16 @@ extern char datSysDateFmt[DAT_FMT_SIZE];
 extern char datSysTimeFmt[DAT_FMT_SIZE];
 extern USHORT datTwoDigitPivot;                  /* 0..99 */
 
+#define DAT_NUMBER_TEXT 64   /* room for any one formatted number */
+
 const char *DatMonthName(unsigned month, int abbreviated);   /* 1..12 */
 const char *DatDayName(unsigned weekday, int abbreviated);   /* 0..6 */
+
+/* Days of a month (29 for a leap February); 31 outside 1..12. */
+USHORT DatDaysInMonthOf(unsigned month, unsigned year);
+
+/* The character after the first ']' of a template, or dflt without one. */
+char DatTemplateSeparator(const char *tmpl, char dflt);
 
 #ifdef __cplusplus
 }

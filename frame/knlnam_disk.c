@@ -1,0 +1,251 @@
+/*
+ * knlnam_disk.c - drives, volumes and the working directory: existence of
+ * files and directories, the current drive, drive-type tests, volume
+ * allocation and label queries, long-name support, and the process-wide
+ * flag for disconnected network resources.
+ *
+ * Drives are numbered from 1 for A (OS/2 numbering) in the drive calls;
+ * the level-1 volume record numbers them from 0 for A, as its format has
+ * it.  Every call that touches a drive suppresses the system's
+ * critical-error boxes while it runs.
+ */
+#include <string.h>
+#include "frame/knlnamint.h"
+
+#define LFN_MIN_COMPONENT 65      /* longest component of a short-name volume is below */
+#define DRIVE_COUNT       26
+#define FSALLOC_SIZE      18
+#define FSVOLUME_SIZE     17
+#define LABEL_MAX         11
+#define ERR_INVALID_LEVEL_FS 125  /* also the system's "no volume label" */
+
+static USHORT disconnectedResources;
+
+USHORT ORINAPI KnlNamEnableDisconnectedResources(USHORT enable)
+{
+    USHORT previous = disconnectedResources;
+    disconnectedResources = enable;
+    return previous;
+}
+
+static DWORD attributesOf(const char *name)
+{
+    WCHAR wide[KNLNAM_MAXPATH];
+    DWORD attrs;
+    UINT mode;
+    if (knlNamToWide(name, wide, KNLNAM_MAXPATH))
+        return INVALID_FILE_ATTRIBUTES;
+    mode = knlNamQuietErrors();
+    attrs = GetFileAttributesW(wide);
+    knlNamRestoreErrorMode(mode);
+    return attrs;
+}
+
+static BOOL anyFileMatches(const char *pattern)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h;
+    BOOL found = FALSE;
+    UINT mode = knlNamQuietErrors();
+
+    h = FindFirstFileA(pattern, &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            found = !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        while (!found && FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    knlNamRestoreErrorMode(mode);
+    return found;
+}
+
+USHORT ORINAPI KnlNamQFileExist(void *ns, const char *name)
+{
+    DWORD attrs;
+    if (!name || !*name || strlen(name) > KNLNAM_MAXNAME)
+        return 0;
+    if (KnlNamFnameHasWildCards(ns, name))
+        return anyFileMatches(name);
+    attrs = attributesOf(name);
+    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+USHORT ORINAPI KnlNamQDirExist(void *ns, const char *name)
+{
+    char full[KNLNAM_MAXPATH];
+    DWORD attrs;
+    if (!name || !*name || strlen(name) > KNLNAM_MAXNAME)
+        return 0;
+    if (KnlNamExpandPath(ns, (char *)name, full, sizeof full))
+        return 0;
+    attrs = attributesOf(full);
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+USHORT ORINAPI KnlNamGetCwd(void *ns, char *buf, USHORT size)
+{
+    char cwd[KNLNAM_MAXPATH];
+    DWORD len;
+    if (!buf || !size)
+        return ORIN_ERR_INVALID_PARAM;
+    buf[0] = 0;
+    len = GetCurrentDirectoryA(sizeof cwd, cwd);
+    if (len == 0)
+        return knlNamLastError();
+    if (len >= sizeof cwd || len >= size)
+        return ORIN_ERR_BUFFER_TOO_SMALL;
+    strcpy(buf, cwd);
+    return 0;
+}
+
+USHORT ORINAPI KnlNamSetCwd(void *ns, const char *dir)
+{
+    WCHAR wide[KNLNAM_MAXPATH];
+    USHORT err;
+    UINT mode;
+    if ((err = knlNamToWide(dir, wide, KNLNAM_MAXPATH)) != 0)
+        return err;
+    mode = knlNamQuietErrors();
+    if (!SetCurrentDirectoryW(wide))
+        err = knlNamLastError();
+    knlNamRestoreErrorMode(mode);
+    return err;
+}
+
+USHORT ORINAPI KnlNamQCurDisk(void *ns, ULONG *drive)
+{
+    char cwd[KNLNAM_MAXPATH];
+    if (!drive)
+        return ORIN_ERR_INVALID_PARAM;
+    *drive = 0;
+    if (!GetCurrentDirectoryA(sizeof cwd, cwd))
+        return knlNamLastError();
+    if (cwd[1] != ':')
+        return ORIN_ERR_INVALID_DRIVE;
+    *drive = (ULONG)((cwd[0] | 0x20) - 'a' + 1);
+    return 0;
+}
+
+/* The system's type of drive n (1 = A); DRIVE_NO_ROOT_DIR when invalid. */
+static UINT driveType(ULONG drive)
+{
+    char root[4] = "A:\\";
+    if (drive < 1 || drive > DRIVE_COUNT)
+        return DRIVE_NO_ROOT_DIR;
+    root[0] = (char)('A' + drive - 1);
+    return GetDriveTypeA(root);
+}
+
+USHORT ORINAPI KnlNamQDiskExist(void *ns, ULONG drive)
+{
+    UINT t = driveType(drive);
+    return t != DRIVE_NO_ROOT_DIR && t != DRIVE_UNKNOWN;
+}
+
+USHORT ORINAPI KnlNamQDiskChangeable(void *ns, ULONG drive)
+{
+    UINT t = driveType(drive);
+    return t == DRIVE_REMOVABLE || t == DRIVE_CDROM;
+}
+
+USHORT ORINAPI KnlNamQDiskRemote(void *ns, ULONG drive)
+{
+    return driveType(drive) == DRIVE_REMOTE;
+}
+
+USHORT ORINAPI KnlNamQDiskIsCDRom(void *ns, ULONG drive)
+{
+    return driveType(drive) == DRIVE_CDROM;
+}
+
+/* Root of the volume a name is on: its drive part and '\'; an empty
+ * drive part gives an empty root. */
+static void volumeRoot(const char *name, char *root, size_t size)
+{
+    size_t n = (size_t)(KnlNamSkipDriveName(name) - name);
+    if (n + 2 > size)
+        n = 0;
+    memcpy(root, name, n);
+    root[n] = 0;
+    if (n)
+        strcat(root, "\\");
+}
+
+USHORT ORINAPI KnlNamQuerySupportLFN(void *ns, const char *root)
+{
+    char vol[KNLNAM_MAXPATH];
+    DWORD maxComponent = 0;
+    BOOL ok;
+    UINT mode;
+
+    if (root && *root)
+        volumeRoot(root, vol, sizeof vol);
+    else
+        vol[0] = 0;
+    mode = knlNamQuietErrors();
+    ok = GetVolumeInformationA(vol[0] ? vol : NULL, NULL, 0, NULL, &maxComponent, NULL, NULL, 0);
+    knlNamRestoreErrorMode(mode);
+    return !ok || maxComponent >= LFN_MIN_COMPONENT;
+}
+
+static USHORT allocationInfo(const char *root, const char *path, KNLFSALLOCATE *out)
+{
+    DWORD spc, bps, freeC, totalC;
+    if (!GetDiskFreeSpaceA(root, &spc, &bps, &freeC, &totalC))
+        return knlNamLastError();
+    memset(out, 0, sizeof *out);
+    if (path[1] == ':')
+        out->idFileSystem = (ULONG)((path[0] | 0x20) - 'a');
+    else
+        out->idFileSystem = KNLNAM_NO_DRIVE_NUMBER;
+    out->cSectorUnit = spc;
+    out->cUnit = totalC;
+    out->cUnitAvail = freeC;
+    out->cbSector = (USHORT)bps;
+    return 0;
+}
+
+static USHORT volumeInfo(const char *root, KNLFSVOLUME *out)
+{
+    char label[MAX_PATH] = "";
+    DWORD serial = 0;
+    if (!GetVolumeInformationA(root, label, sizeof label, &serial, NULL, NULL, NULL, 0))
+        return knlNamLastError();
+    memset(out, 0, sizeof *out);
+    out->ulVSN = serial;
+    knlNamCopy(out->szVolLabel, label, LABEL_MAX + 1);
+    out->cch = (BYTE)strlen(out->szVolLabel);
+    return 0;
+}
+
+USHORT ORINAPI KnlNamQFSPathInfo(void *ns, const char *path, ULONG level, void *buf,
+                                 ULONG size)
+{
+    char root[KNLNAM_MAXPATH];
+    USHORT err;
+    UINT mode;
+
+    if (!path || !buf)
+        return ORIN_ERR_INVALID_PARAM;
+    if (level != KNLNAM_FSINFO_ALLOCATION && level != KNLNAM_FSINFO_VOLUME)
+        return ERR_INVALID_LEVEL_FS;
+    volumeRoot(path, root, sizeof root);
+    if (!root[0])
+        return ORIN_ERR_INVALID_DRIVE;
+    if (size < (level == KNLNAM_FSINFO_ALLOCATION ? FSALLOC_SIZE : FSVOLUME_SIZE))
+        return ORIN_ERR_BUFFER_TOO_SMALL;
+    mode = knlNamQuietErrors();
+    if (level == KNLNAM_FSINFO_ALLOCATION) {
+        KNLFSALLOCATE info;
+        err = allocationInfo(root, path, &info);
+        if (!err)
+            memcpy(buf, &info, FSALLOC_SIZE);
+    } else {
+        KNLFSVOLUME info;
+        err = volumeInfo(root, &info);
+        if (!err)
+            memcpy(buf, &info, FSVOLUME_SIZE);
+    }
+    knlNamRestoreErrorMode(mode);
+    return err;
+}

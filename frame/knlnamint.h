@@ -1,0 +1,60 @@
+/*
+ * knlnamint.h - internal helpers shared by the file-name sources: handle
+ * conversion, name conversion to UTF-16, the critical-error guard, DOS
+ * date/time conversion and DBCS-safe stepping over names.
+ */
+#ifndef KNLNAMINT_H
+#define KNLNAMINT_H
+
+#include "knlnam.h"
+#include "frame/knlint.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define KNLNAM_MAXNAME (KNLNAM_MAXPATH - 1)   /* longest name, in bytes */
+
+/* System handles are kept in 32 bits; they sign-extend back. */
+#define KNLNAM_TO_HANDLE(h)   ((HANDLE)(LONG_PTR)(LONG)(h))
+#define KNLNAM_FROM_HANDLE(h) ((KNLHFILE)(ULONG)(ULONG_PTR)(h))
+
+/* The system's last error reduced to the library's 16 bits. */
+USHORT knlNamLastError(void);
+
+/* Converts a narrow name (thread's ANSI code page) to UTF-16: 87 for a
+ * null name, 123 for one longer than 259 bytes or not convertible. */
+USHORT knlNamToWide(const char *name, WCHAR *wide, size_t wideCount);
+
+/* Suppresses the system's critical-error and open-error boxes; the
+ * returned mode is given back to knlNamRestoreErrorMode. */
+UINT knlNamQuietErrors(void);
+void knlNamRestoreErrorMode(UINT previous);
+
+/* FILETIME (UTC) to a DOS date and time in local time; 0 and 0 for a
+ * time outside 1980..2107. */
+void knlNamFileTimeToDos(const FILETIME *ft, USHORT *date, USHORT *time);
+BOOL knlNamDosToFileTime(USHORT date, USHORT time, FILETIME *ft);
+
+/* System attributes to the library's KNLNAM_ATTR_* bits. */
+ULONG knlNamAttrFromSystem(DWORD attrs);
+
+/* Name stepping: next character (DBCS-safe), delimiter test. */
+const char *knlNamNext(const char *p);
+int knlNamIsDelim(const void *ns, char c);
+/* Position behind the last directory delimiter ('\' or '/'), or name. */
+const char *knlNamLastComponent(const void *ns, const char *name);
+
+/* Bounded copy: at most size-1 bytes, always terminated (size > 0). */
+void knlNamCopy(char *dst, const char *src, size_t size);
+
+/* Locking one byte range at a 64-bit offset without retries; used by the
+ * same-file test. */
+BOOL knlNamLockRaw(HANDLE h, ULONGLONG offset, ULONG length, BOOL exclusive);
+BOOL knlNamUnlockRaw(HANDLE h, ULONGLONG offset, ULONG length);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KNLNAMINT_H */
