@@ -2,17 +2,18 @@
  * lsp_bstr.c - string and path-text builtins (the text functions of the
  * core table and the string table).
  *
- * Texts are walked character by character: a DBCS lead byte and its trail
- * byte form one character, so a search never matches half of a
- * double-byte character and case folding leaves double-byte characters
- * alone.  Single bytes are folded through the frame's character table.
+ * Case changes, trimming and plain searches are the string family's
+ * DBCS-aware calls.  The case-insensitive character search, counting and
+ * replacing walk the text here character by character (a lead byte and
+ * its trail byte form one character, so no match starts or ends inside a
+ * double-byte character), folding single bytes with ChrToLower.
  * Positions and lengths are counted in bytes, 1-based where the Lisp
  * level sees them.  Results are bounded by the session's buffer size.
  */
 #include <stdlib.h>
 #include <string.h>
 #include "lisp/lspint.h"
-#include "frame/knlint.h"
+#include "str.h"
 
 enum {
     B_CHR = 100, B_ASC, B_STRCAT, B_SUBSTR, B_STRREPL, B_STRIREPL, B_RIGHTSTR, B_LEFTSTR,
@@ -22,23 +23,15 @@ enum {
 };
 
 #define LSP_SUBSTR_ALL 65535
-#define LSP_BLANKS     "\t\n\f\r "
 
 static size_t charLen(const char *p)
 {
-    return KNL_ISLEAD(*p) && p[1] ? 2 : 1;
+    return MbsLen(p) == 2 && p[1] ? 2 : 1;
 }
 
 static char foldLower(char c)
 {
-    BYTE b = (BYTE)c;
-    return (char)((knlCharTable[b].flags & KNL_CT_UPPER) ? knlCharTable[b].other : b);
-}
-
-static char foldUpper(char c)
-{
-    BYTE b = (BYTE)c;
-    return (char)((knlCharTable[b].flags & KNL_CT_LOWER) ? knlCharTable[b].other : b);
+    return (char)ChrToLower((BYTE)c);
 }
 
 /* Does needle match at p (whole characters, optionally folding case)? */
@@ -148,39 +141,6 @@ static PLSPLIST ownedResult(char *buf, unsigned int *err)
     n = textResult(buf, err);
     lspMemFree(buf);
     return n;
-}
-
-static void changeCase(char *t, int mode)
-{
-    BOOL wordStart = TRUE;
-    while (*t) {
-        size_t n = charLen(t);
-        if (n == 1) {
-            BOOL blank = strchr(LSP_BLANKS, *t) != NULL;
-            if (mode > 0 || (mode == 0 && wordStart))
-                *t = foldUpper(*t);
-            else
-                *t = foldLower(*t);
-            wordStart = blank;
-        } else {
-            wordStart = FALSE;
-        }
-        t += n;
-    }
-}
-
-static void trim(char *t, BOOL left, BOOL right)
-{
-    size_t len;
-    if (left) {
-        size_t skip = strspn(t, LSP_BLANKS);
-        memmove(t, t + skip, strlen(t + skip) + 1);
-    }
-    if (right) {
-        len = strlen(t);
-        while (len && strchr(LSP_BLANKS, t[len - 1]))
-            t[--len] = 0;
-    }
 }
 
 static void replaceChar(char *t, char from, char to)
@@ -355,11 +315,15 @@ static PLSPLIST ascOf(PLSPLIST a, unsigned int *err)
 static PLSPLIST strChr(PLSPLIST a, BOOL fold, unsigned int *err)
 {
     char needle[3] = { 0 };
-    const char *c = lspNodeText(a->next);
-    long pos;
-    memcpy(needle, c, *c ? charLen(c) : 0);
-    pos = findText(lspNodeText(a), needle, fold);
-    return longResult(pos + 1, err);
+    const char *hay = lspNodeText(a), *c = lspNodeText(a->next), *at;
+    if (!*c)
+        return longResult(0, err);
+    if (!fold) {
+        at = StrChr(hay, StrGetChar(c));
+        return longResult(at ? (long)(at - hay) + 1 : 0, err);
+    }
+    memcpy(needle, c, charLen(c));
+    return longResult(findText(hay, needle, TRUE) + 1, err);
 }
 
 static int sign(int v)
@@ -391,8 +355,11 @@ PLSPLIST lspBiStr(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
     case B_STRCHR:   return strChr(a, FALSE, err);
     case B_STRICHR:  return strChr(a, TRUE, err);
     case B_STRSTR:
-    case B_STRISTR:
-        return longResult(findText(lspNodeText(a), lspNodeText(a->next), id == B_STRISTR) + 1, err);
+    case B_STRISTR: {
+        const char *hay = lspNodeText(a), *pat = lspNodeText(a->next);
+        const char *at = !*pat ? NULL : id == B_STRSTR ? StrStr(hay, pat) : StrIStr(hay, pat);
+        return longResult(at ? (long)(at - hay) + 1 : 0, err);
+    }
     case B_STRCNT:
     case B_STRICNT:
         return longResult(countText(lspNodeText(a), lspNodeText(a->next), id == B_STRICNT), err);
@@ -416,13 +383,13 @@ PLSPLIST lspBiStr(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
     if (!t)
         return NULL;
     switch (id) {
-    case B_STRUPR:        changeCase(t, 1); break;
-    case B_STRLWR:        changeCase(t, -1); break;
-    case B_STRCAPITALIZE: changeCase(t, 0); break;
-    case B_LTRIM:         trim(t, TRUE, FALSE); break;
-    case B_RTRIM:         trim(t, FALSE, TRUE); break;
+    case B_STRUPR:        StrUpr(t); break;
+    case B_STRLWR:        StrLwr(t); break;
+    case B_STRCAPITALIZE: StrLwrFirstUprAll(t); break;
+    case B_LTRIM:         StrLTrim(t); break;
+    case B_RTRIM:         StrRTrim(t); break;
     case B_LRTRIM:
-    case B_TRIM:          trim(t, TRUE, TRUE); break;
+    case B_TRIM:          StrLRTrim(t); break;
     case B_CUTEXT:        cutExtension(t); break;
     case B_CUTPATH:       memmove(t, cutPath(t), strlen(cutPath(t)) + 1); break;
     case B_DOS2ACAD:      replaceChar(t, '\\', '/'); break;

@@ -27,6 +27,8 @@
 #include <math.h>
 #include "lisp/lspint.h"
 #include "frame/knlint.h"
+#include "str.h"
+#include "dat.h"
 
 /* ---- heap accounting ---- */
 
@@ -195,8 +197,6 @@ ULONGLONG lspPoolMemUsed(void)
 
 /* ---- values ---- */
 
-/* Date-times travel as text in the DTJulian form "$DT" + the day count. */
-#define LSP_DT_PREFIX "$DT"
 
 BOOL lspSetText(PLSPLIST n, const char *text, USHORT type)
 {
@@ -253,33 +253,10 @@ BOOL lspSetTruth(PLSPLIST n, int truth)
     return truth ? lspSetText(n, "T", LSP_T_SYMBOL) : lspSetNil(n);
 }
 
-/* Accepts the whole text as a number: optional blanks and sign, digits
- * with an optional fraction and exponent, or a 0x hexadecimal integer.
- * Trailing characters make it no number. */
+/* A text accepted whole as a number (the reader's rule for atoms). */
 BOOL lspParseNumber(const char *text, double *out)
 {
-    const char *p = text;
-    char *end;
-    if (!text || !*text)
-        return FALSE;
-    while (*p == ' ' || *p == '\t')
-        p++;
-    if (!*p)
-        return FALSE;
-    /* strtod also takes "inf", "nan" and hexadecimal floats: refuse words */
-    {
-        const char *q = p;
-        if (*q == '+' || *q == '-')
-            q++;
-        if (!(*q >= '0' && *q <= '9') && !(*q == '.' && q[1] >= '0' && q[1] <= '9'))
-            return FALSE;
-    }
-    *out = strtod(p, &end);
-    if (end == p)
-        return FALSE;
-    while (*end == ' ' || *end == '\t')
-        end++;
-    return *end == 0;
+    return text && *text && StrToDoubleEx(text, out) == 0;
 }
 
 static double textToDouble(const char *text)
@@ -291,7 +268,7 @@ static double textToDouble(const char *text)
         return 1.0;
     if (lspParseNumber(text, &d))
         return d;
-    return strtod(text, NULL);   /* leading number, else 0 */
+    return StrToDouble(text);    /* leading number, else 0 */
 }
 
 static LONG truncToLong(double d)
@@ -312,9 +289,8 @@ BOOL lspValueFromText(PLSPLIST n, const char *text, USHORT type)
     case LSP_T_FLOAT:    return lspSetDouble(n, textToDouble(text));
     case LSP_T_DATETIME: {
         double d = 0.0;
-        if (strncmp(text, LSP_DT_PREFIX, sizeof LSP_DT_PREFIX - 1) == 0 &&
-            (text[3] == '+' || text[3] == '-' || (text[3] >= '0' && text[3] <= '9')))
-            d = atof(text + 3);
+        if (DatStr2DTJulian(text, &d) != 0)
+            d = 0.0;
         return lspSetDateTime(n, d);
     }
     case LSP_T_SYMBOL:
@@ -631,7 +607,7 @@ const char *lspNodeText(PLSPLIST n)
     else if (n->type == LSP_T_FLOAT)
         snprintf(b, LSP_NUM_BUFSIZE, "%.13G", n->value.d);
     else if (n->type == LSP_T_DATETIME)
-        snprintf(b, LSP_NUM_BUFSIZE, LSP_DT_PREFIX "%.13G", n->value.d < 0 ? 0.0 : n->value.d);
+        DatDTJulian2Str(n->value.d, b, LSP_NUM_BUFSIZE);
     else if (LSP_IS_LIST(n))
         strcpy(b, "(...)");
     else

@@ -19,7 +19,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "lisp/lspint.h"
-#include "frame/knlint.h"
+#include "str.h"
 
 #define LSP_SYMREC_BYTES 34      /* accounted size of one record */
 
@@ -34,23 +34,15 @@ static ULONG holds;
 static LSPSYM *symTail;          /* oldest */
 
 /* Lower-cases a name into out (LSP_SYMNAME_MAX + 1 bytes), truncated to
- * LSP_SYMNAME_MAX characters.  Double-byte characters are copied
- * unchanged; single bytes go through the character table. */
+ * LSP_SYMNAME_MAX bytes. */
 void lspLowerName(const char *name, char *out)
 {
-    size_t i = 0;
-    while (name[i] && i < LSP_SYMNAME_MAX) {
-        BYTE c = (BYTE)name[i];
-        if (KNL_ISLEAD(c) && name[i + 1] && i + 1 < LSP_SYMNAME_MAX) {
-            out[i] = name[i];
-            out[i + 1] = name[i + 1];
-            i += 2;
-            continue;
-        }
-        out[i] = (char)((knlCharTable[c].flags & KNL_CT_UPPER) ? knlCharTable[c].other : c);
-        i++;
-    }
-    out[i] = 0;
+    size_t n = strlen(name);
+    if (n > LSP_SYMNAME_MAX)
+        n = LSP_SYMNAME_MAX;
+    memcpy(out, name, n);
+    out[n] = 0;
+    StrLwr(out);
 }
 
 LSPSYM *lspSymNewest(void)
