@@ -92,6 +92,8 @@ const char *lspArgText(LSPSESSION *s, PLSPLIST n, char *buf, size_t size)
         lspPrint(n, buf, size);
         return buf;
     }
+    if (n->type == LSP_T_DATETIME)
+        return lspDateTimeArgText(n, buf, size);
     return lspNodeText(n);
 }
 

@@ -55,6 +55,8 @@ static const LSPMODFUNCDESC coreTable[] = {
     { "strupr", 116, 0, 1, 1 }, { "strlwr", 117, 0, 1, 1 },
     { "ltrim", 118, 0, 1, 1 }, { "rtrim", 119, 0, 1, 1 }, { "lrtrim", 120, 0, 1, 1 },
     { "trim", 121, 0, 1, 1 }, { "strlen", 122, 0, 1, 1 }, { "strcapitalize", 123, 0, 1, 1 },
+    { "fileexist", 141, 0, 1, 1 }, { "diskspace", 161, 0, 1, 1 }, { "direxist", 162, 0, 1, 1 },
+    { "runprogram", 164, 0, 1, 2 },
     { "cutextension", 153, 0, 1, 1 }, { "cutpath", 154, 0, 1, 1 },
     { "dos2acadpath", 155, 0, 1, 1 }, { "acad2dospath", 156, 0, 1, 1 },
     { "if", BI_IF, S, 2, 3 }, { "while", BI_WHILE, S, 1, N }, { "eval", BI_EVAL, 0, 1, N },
@@ -78,6 +80,9 @@ static const LSPMODFUNCDESC strTable[] = {
     { "strcat", 102, 0, 1, N }, { "substr", 103, 0, 2, 3 },
     { "strrepl", 104, 0, 3, 3 }, { "strirepl", 105, 0, 3, 3 },
     { "rightstr", 106, 0, 2, 2 }, { "leftstr", 107, 0, 2, 2 },
+    { "date2str", 130, 0, 1, 1 }, { "time2str", 131, 0, 1, 1 },
+    { "datetimestamp", 134, 0, 1, 2 }, { "splitpath", 140, 0, 2, 3 },
+    { "mapuncfilename", 164, 0, 1, 1 },
 };
 
 /* The mail and telephony table registers here, between the string
@@ -533,6 +538,8 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
     LSPSESSION *s = session;
     if (id < 100)
         return lspBiMath(s, id, a, err);
+    if ((id >= 141 && id < 153) || (id > 156 && id < BI_IF))
+        return lspBiFile(s, id, a, err);
     if (id < BI_IF)
         return lspBiStr(s, id, a, err);
     switch (id) {
@@ -579,5 +586,7 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
 PLSPLIST lspBiStrTable(void *session, void *userData, unsigned short id, PLSPLIST a,
                        unsigned int *err)
 {
+    if ((id >= 130 && id <= 134) || id >= 140)
+        return lspBiFileStrTable(session, id, a, err);
     return lspBiStr(session, id, a, err);
 }

@@ -181,9 +181,10 @@ PLSPLIST lspBiStrTable(void *session, void *userData, unsigned short id, PLSPLIS
 PLSPLIST lspBiMath(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
 PLSPLIST lspBiStr(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
 PLSPLIST lspBiFile(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
+PLSPLIST lspBiFileStrTable(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
+const char *lspDateTimeArgText(PLSPLIST n, char *buf, size_t size);
 PLSPLIST lspBiSysVar(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
 const char *lspArgText(LSPSESSION *s, PLSPLIST n, char *buf, size_t size);
-void lspFilesCloseAll(void);
 
 /* Window-layer query used by the break check (lsp_brk.c). */
 BOOL lspWinBreakKeyPressed(void);
