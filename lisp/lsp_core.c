@@ -183,6 +183,7 @@ static PLSPLIST biWhile(LSPSESSION *s, PLSPLIST a, unsigned int *err)
             break;
         for (form = a->next; form && !*err; form = form->next) {
             lspFreeTree(result);
+            s->discardNext = form->next != NULL;   /* only the last value counts */
             result = lspEval(s, form, err);
         }
         if (*err)
@@ -278,9 +279,13 @@ static PLSPLIST biSet(LSPSESSION *s, PLSPLIST a, unsigned int *err)
     return assignName(a->value.psz, a->next, err);
 }
 
+/* setq moves the evaluated value into the variable instead of copying
+ * it, and builds its own result only when the caller will use it. */
 static PLSPLIST biSetq(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
     PLSPLIST v, r;
+    BOOL discard = s->callDiscard;
+    s->callDiscard = FALSE;
     if (a->type != LSP_T_SYMBOL) {
         lspFail(err, LSPERR_ASSIGN, lspNodeText(a));
         return NULL;
@@ -290,8 +295,21 @@ static PLSPLIST biSetq(LSPSESSION *s, PLSPLIST a, unsigned int *err)
         lspFreeTree(v);
         return NULL;
     }
-    r = assignName(a->value.psz, v, err);
-    lspFreeTree(v);
+    if (strchr(a->value.psz, ':') || !v) {
+        r = assignName(a->value.psz, v, err);
+        lspFreeTree(v);
+        return r;
+    }
+    r = discard ? lspNewNil(NULL) : lspTreeCopy(v);
+    if (!r) {
+        lspFreeTree(v);
+        return nomem(err);
+    }
+    if (!lspSymAssignOwned(a->value.psz, v)) {
+        lspFreeTree(r);
+        lspFail(err, LSPERR_ASSIGN, a->value.psz);
+        return NULL;
+    }
     return r;
 }
 
@@ -348,20 +366,26 @@ static PLSPLIST biCdr(PLSPLIST a, unsigned int *err)
     return listOfCopies(a->down->next, TRUE, err);
 }
 
+/* The arguments are a temporary chain that the caller frees after the
+ * call, so the elements of the second one are moved, not copied. */
 static PLSPLIST biCons(PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST list, last = NULL, first;
+    PLSPLIST list, first, rest;
     if (!isListOrNil(a->next))
         return typeError(a->next, err);
     list = lspNewList(NULL);
     first = list ? lspTreeCopy(a) : NULL;
-    if (first) {
-        lspAttach(list, first);
-        last = first;
-    }
-    if (!first || (LSP_IS_LIST(a->next) && !appendCopies(list, &last, a->next->down))) {
+    if (!first) {
         lspFreeTree(list);
         return nomem(err);
+    }
+    lspAttach(list, first);
+    rest = LSP_IS_LIST(a->next) ? a->next->down : NULL;
+    if (rest) {
+        a->next->down = NULL;
+        rest->up = NULL;
+        first->next = rest;
+        rest->prev = first;
     }
     lspListClose(list);
     return list;

@@ -303,6 +303,7 @@ static PLSPLIST userCall(LSPSESSION *s, const char *name, PLSPLIST def, USHORT k
     } else {
         for (form = def->next; form && !*err; form = form->next) {
             lspFreeTree(result);
+            s->discardNext = form->next != NULL;   /* only the last value counts */
             result = lspEval(s, form, err);
         }
     }
@@ -381,7 +382,9 @@ PLSPLIST lspCallByName(LSPSESSION *s, const char *name, PLSPLIST args, unsigned 
 PLSPLIST lspEval(LSPSESSION *s, PLSPLIST node, unsigned int *err)
 {
     PLSPLIST head, r;
+    BOOL discard = s->discardNext;
 
+    s->discardNext = FALSE;
     if (!node || *err)
         return NULL;
     switch (node->type) {
@@ -415,6 +418,7 @@ PLSPLIST lspEval(LSPSESSION *s, PLSPLIST node, unsigned int *err)
         r = NULL;
     } else {
         s->evalDepth++;
+        s->callDiscard = discard;
         r = lspCallByName(s, head->value.psz, head->next, err);
         s->evalDepth--;
     }

@@ -188,6 +188,7 @@ static PLSPLIST callDesc(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIS
                          PLSPLIST *evaluated, BOOL *haveEvaluated, unsigned int *err)
 {
     PLSPLIST argv = args;
+    BOOL discard = s->callDiscard;     /* argument evaluation resets it */
     if (!arityOk(d, args, err))
         return NULL;
     if (!(d->flags & LSP_MF_SPECIAL)) {
@@ -199,6 +200,7 @@ static PLSPLIST callDesc(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIS
         }
         argv = *evaluated;
     }
+    s->callDiscard = discard;
     return r->fn(s, s->userData, d->id, argv, err);
 }
 

@@ -50,10 +50,39 @@ LSPSYM *lspSymNewest(void)
     return symHead;
 }
 
+/* Compares a name with a stored lower-case name, folding ASCII letters
+ * on the fly: 1 equal, 0 different, -1 when a non-ASCII byte makes the
+ * string family's lowering necessary. */
+static int asciiEqual(const char *name, const char *low)
+{
+    size_t i;
+    for (i = 0; i < LSP_SYMNAME_MAX; i++) {
+        BYTE c = (BYTE)name[i];
+        if (c >= 0x80)
+            return -1;
+        if (c >= 'A' && c <= 'Z')
+            c = (BYTE)(c + ('a' - 'A'));
+        if (c != (BYTE)low[i])
+            return 0;
+        if (!c)
+            return 1;
+    }
+    return low[i] == 0;
+}
+
 LSPSYM *lspSymFind(const char *name)
 {
     char low[LSP_SYMNAME_MAX + 1];
     LSPSYM *s;
+    const char *p;
+    for (p = name; *p && (BYTE)*p < 0x80; p++)
+        ;
+    if (!*p) {
+        for (s = symHead; s; s = s->older)
+            if (asciiEqual(name, s->name) == 1)
+                return s;
+        return NULL;
+    }
     lspLowerName(name, low);
     for (s = symHead; s; s = s->older)
         if (strcmp(s->name, low) == 0)
@@ -155,6 +184,43 @@ BOOL lspSymDefine(const char *name, PLSPLIST chain, USHORT kind)
     retireValue(s->value, s->kind);
     s->value = copy;
     s->kind = kind;
+    return TRUE;
+}
+
+/* Turns every empty list of a tree into nil in place; FALSE when the
+ * tree is too deep to walk. */
+static BOOL nilEmptyLists(PLSPLIST n, int depth)
+{
+    if (depth > LSP_MAX_DEPTH)
+        return FALSE;
+    for (; n; n = n->next) {
+        if (LSP_IS_LIST(n) && !n->down)
+            lspSetNil(n);
+        else if (LSP_IS_LIST(n) && !nilEmptyLists(n->down, depth + 1))
+            return FALSE;
+    }
+    return TRUE;
+}
+
+/* Assigns a chain the caller hands over (no copy); on failure the chain
+ * is freed. */
+BOOL lspSymAssignOwned(const char *name, PLSPLIST owned)
+{
+    LSPSYM *s;
+    if (!nilEmptyLists(owned, 0)) {
+        lspFreeTree(owned);
+        return FALSE;
+    }
+    s = lspSymFind(name);
+    if (!s) {
+        if (lspSymBindOwned(name, owned, LSP_SYM_VAR))
+            return TRUE;
+        lspFreeTree(owned);
+        return FALSE;
+    }
+    retireValue(s->value, s->kind);
+    s->value = owned;
+    s->kind = LSP_SYM_VAR;
     return TRUE;
 }
 

@@ -42,6 +42,8 @@ typedef struct _LSPSESSION {
     ULONGLONG depth;
     /* internal */
     ULONG evalDepth;                 /* current nesting of lspEval */
+    BOOL discardNext;                /* the next lspEval's value will be dropped */
+    BOOL callDiscard;                /* the running dispatcher's value will be dropped */
 } LSPSESSION;
 
 /* ---- heap (lsp_node.c) ----
@@ -122,6 +124,7 @@ BOOL    lspSymBind(const char *name, PLSPLIST chain, USHORT kind);
 BOOL    lspSymBindOwned(const char *name, PLSPLIST chain, USHORT kind);
 BOOL    lspSymDefine(const char *name, PLSPLIST chain, USHORT kind);
 BOOL    lspSymAssign(const char *name, PLSPLIST chain);
+BOOL    lspSymAssignOwned(const char *name, PLSPLIST owned);
 BOOL    lspSymUnbind(const char *name);
 void    lspSymClear(void);
 ULONGLONG lspSymMemUsed(void);
