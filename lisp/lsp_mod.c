@@ -23,9 +23,18 @@
 
 static LSPMODREG *modHead;       /* newest */
 
+/* Orders names without regard to the case of ASCII letters; other bytes
+ * compare by value.  Sorting and searching use the same order. */
 static int __cdecl compareDesc(const void *a, const void *b)
 {
-    return _stricmp(((const LSPMODFUNCDESC *)a)->name, ((const LSPMODFUNCDESC *)b)->name);
+    const BYTE *x = (const BYTE *)((const LSPMODFUNCDESC *)a)->name;
+    const BYTE *y = (const BYTE *)((const LSPMODFUNCDESC *)b)->name;
+    for (;; x++, y++) {
+        int cx = *x >= 'A' && *x <= 'Z' ? *x + ('a' - 'A') : *x;
+        int cy = *y >= 'A' && *y <= 'Z' ? *y + ('a' - 'A') : *y;
+        if (cx != cy || !cx)
+            return cx - cy;
+    }
 }
 
 USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn)

@@ -37,12 +37,19 @@ static LSPSYM *symTail;          /* oldest */
  * LSP_SYMNAME_MAX bytes. */
 void lspLowerName(const char *name, char *out)
 {
-    size_t n = strlen(name);
-    if (n > LSP_SYMNAME_MAX)
-        n = LSP_SYMNAME_MAX;
-    memcpy(out, name, n);
+    size_t n;
+    BOOL ascii = TRUE;
+    for (n = 0; name[n] && n < LSP_SYMNAME_MAX; n++) {
+        char c = name[n];
+        if ((BYTE)c >= 0x80)
+            ascii = FALSE;
+        out[n] = c >= 'A' && c <= 'Z' ? (char)(c + ('a' - 'A')) : c;
+    }
     out[n] = 0;
-    StrLwr(out);
+    if (!ascii) {                 /* the string family knows the code page */
+        memcpy(out, name, n);
+        StrLwr(out);
+    }
 }
 
 LSPSYM *lspSymNewest(void)
