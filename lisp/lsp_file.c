@@ -128,10 +128,13 @@ static PLSPLIST splitPath(PLSPLIST a, unsigned int *err)
 static PLSPLIST diskSpace(PLSPLIST a, unsigned int *err)
 {
     KNLFSALLOCATE info;
+    char name[KNLNAM_MAXPATH], full[KNLNAM_MAXPATH];
+    void *ns = KnlNamGetDefaultNS();
     double bytes = 0.0;
     memset(&info, 0, sizeof info);
-    if (KnlNamQFSPathInfo(KnlNamGetDefaultNS(), lspNodeText(a), KNLNAM_FSINFO_ALLOCATION,
-                          &info, sizeof info) == 0)
+    snprintf(name, sizeof name, "%s", lspNodeText(a));
+    if (KnlNamExpandPath(ns, name, full, sizeof full) == 0 &&
+        KnlNamQFSPathInfo(ns, full, KNLNAM_FSINFO_ALLOCATION, &info, sizeof info) == 0)
         bytes = (double)info.cUnitAvail * info.cSectorUnit * info.cbSector;
     return made(lspNewDouble(NULL, bytes, LSP_T_FLOAT), err);
 }

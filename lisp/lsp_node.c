@@ -720,35 +720,26 @@ void lspUnescape(char *text)
 }
 
 #define LSP_ELLIPSIS     "..."
-#define LSP_PRINT_MIN    4      /* below this much room, print "..." and stop */
+#define LSP_ELLIPSIS_LEN 3
 
+/* Printing writes into the caller's buffer until something does not fit.
+ * Then it backs up to the end of the last complete element (keeping room
+ * for the terminator) and writes "..." there, so a cut text always ends
+ * in "..." and never overruns. */
 typedef struct {
     char *buf;
     size_t size;
     size_t len;
+    size_t boundary;      /* end of the last complete element */
     BOOL full;
 } PRINTER;
-
-static BOOL room(PRINTER *p, size_t need)
-{
-    return p->len + need < p->size;
-}
-
-static void putEllipsis(PRINTER *p)
-{
-    if (!p->full && p->size - p->len >= sizeof LSP_ELLIPSIS) {
-        memcpy(p->buf + p->len, LSP_ELLIPSIS, sizeof LSP_ELLIPSIS);
-        p->len += sizeof LSP_ELLIPSIS - 1;
-    }
-    p->full = TRUE;
-}
 
 static void putText(PRINTER *p, const char *text, size_t len)
 {
     if (p->full)
         return;
-    if (p->size - p->len < LSP_PRINT_MIN || !room(p, len)) {
-        putEllipsis(p);
+    if (p->len + len >= p->size) {
+        p->full = TRUE;
         return;
     }
     memcpy(p->buf + p->len, text, len);
@@ -763,12 +754,14 @@ static void printNode(PRINTER *p, PLSPLIST n, int depth)
         return;
     if (LSP_IS_LIST(n)) {
         if (depth > LSP_MAX_DEPTH) {
-            putEllipsis(p);
+            p->full = TRUE;
             return;
         }
         putText(p, "(", 1);
         for (e = n->down; e && !p->full; e = e->next) {
             printNode(p, e, depth + 1);
+            if (!p->full)
+                p->boundary = p->len;
             if (e->next)
                 putText(p, " ", 1);
         }
@@ -776,8 +769,8 @@ static void printNode(PRINTER *p, PLSPLIST n, int depth)
     } else if (n->type == LSP_T_STRING) {
         const char *s = n->value.psz ? n->value.psz : "";
         size_t need = lspEscape(s, NULL, 0);
-        if (!room(p, need) || p->size - p->len < LSP_PRINT_MIN) {
-            putEllipsis(p);
+        if (p->len + need >= p->size) {
+            p->full = TRUE;
             return;
         }
         lspEscape(s, p->buf + p->len, p->size - p->len);
@@ -786,6 +779,19 @@ static void printNode(PRINTER *p, PLSPLIST n, int depth)
         const char *t = lspNodeText(n);
         putText(p, t, strlen(t));
     }
+}
+
+static void finishCut(PRINTER *p)
+{
+    size_t cut = p->boundary, room;
+    if (cut + LSP_ELLIPSIS_LEN + 1 > p->size)
+        cut = p->size > LSP_ELLIPSIS_LEN ? p->size - LSP_ELLIPSIS_LEN - 1 : 0;
+    room = p->size - 1 - cut;
+    if (room > LSP_ELLIPSIS_LEN)
+        room = LSP_ELLIPSIS_LEN;
+    memcpy(p->buf + cut, LSP_ELLIPSIS, room);
+    p->len = cut + room;
+    p->buf[p->len] = 0;
 }
 
 /* The printed form of one node into buf (size bytes, terminator
@@ -798,13 +804,15 @@ size_t lspPrint(PLSPLIST n, char *buf, size_t size)
     p.buf = buf;
     p.size = size;
     p.len = 0;
+    p.boundary = 0;
     p.full = FALSE;
     buf[0] = 0;
-    if (!n) {
+    if (!n)
         putText(&p, "NIL", 3);
-        return p.len;
-    }
-    printNode(&p, n, 0);
+    else
+        printNode(&p, n, 0);
+    if (p.full)
+        finishCut(&p);
     return p.len;
 }
 

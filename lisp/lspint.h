@@ -133,6 +133,8 @@ void    lspSymRelease(void);
 void    lspLowerName(const char *name, char *out);   /* out: LSP_SYMNAME_MAX+1 */
 
 /* ---- reader (lsp_read.c) ---- */
+PLSPLIST lspReadFeed(LSPSESSION *s, PLSPLIST chain, const char *text, size_t *pos,
+                     BOOL flush, unsigned int *err);
 PLSPLIST lspParseText(LSPSESSION *s, const char *text, unsigned int *err);
 size_t   lspSplitExpr(LSPSESSION *s, char **source, char *work, size_t size);
 void     lspReaderReset(void);

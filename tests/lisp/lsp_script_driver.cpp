@@ -169,6 +169,17 @@ protected:
     {
         KnlInitCP();
         KnlInitDBCSEv();
+        FILE *f = fopen("lsp_probe.txt", "wb");
+        if (f) {
+            fputs("probe\n", f);
+            fclose(f);
+        }
+        CreateDirectoryA("lsp_probe_dir", nullptr);
+    }
+    static void TearDownTestSuite()
+    {
+        DeleteFileA("lsp_probe.txt");
+        RemoveDirectoryA("lsp_probe_dir");
     }
 };
 

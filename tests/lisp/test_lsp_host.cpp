@@ -10,6 +10,7 @@
 #include <vector>
 #include "knl.h"
 #include "lsp.h"
+#include "dat.h"
 
 namespace {
 
@@ -220,6 +221,19 @@ TEST_F(LispHost, ReadingNodes)
     EXPECT_EQ(LspListEvalToString(s, expr, out, sizeof out), 0xE038);
     EXPECT_STREQ(out, "");
     LspResFree(s, expr);
+}
+
+TEST_F(LispHost, DateTextsFollowTheSystemFormats)
+{
+    DATETIME dt = {};
+    char date[80], time[80];
+    ASSERT_EQ(DatDTJulian2Datetime(&dt, 730119.75), 0);
+    DatToSysDateStr(date, sizeof date - 1, &dt);
+    DatToSysTimeStr(time, sizeof time - 1, &dt);
+    EXPECT_EQ(run("(date2str (coerce \"$DT730119.75\" 'datetime))"), 0);
+    EXPECT_STREQ(out, date);
+    EXPECT_EQ(run("(time2str (coerce \"$DT730119.75\" 'datetime))"), 0);
+    EXPECT_STREQ(out, time);
 }
 
 TEST_F(LispHost, VariablesSetFromOutside)
