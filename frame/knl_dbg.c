@@ -16,6 +16,7 @@
 #include <string.h>
 #include <time.h>
 #include "frame/knlint.h"
+#include "dos.h"
 
 #define SETTING_NAME     "ORINDBG"
 #define SETTING_KEY      "Software\\Orin"
@@ -61,9 +62,9 @@ static void readSetting(char *buf, DWORD size)
     if (!buf[0])
         GetProfileStringA(SETTING_NAME, SETTING_NAME, "", buf, size);
     if (!buf[0]) {
-        DWORD n = GetEnvironmentVariableA(SETTING_NAME, buf, size);
-        if (n == 0 || n >= size)
-            buf[0] = 0;
+        const char *value;
+        if (DosScanEnv(SETTING_NAME, &value) == 0 && strlen(value) < size)
+            strcpy(buf, value);
     }
 }
 

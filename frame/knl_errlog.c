@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "frame/knlint.h"
+#include "knlnam.h"
 
 #define DEFAULT_LOG   "C:\\ORIN.ERR"
 #define LOG_EXT       "err"
@@ -24,22 +25,6 @@ static void logWrite(const char *text)
         WriteFile(logFile, text, (DWORD)strlen(text), &done, NULL);
 }
 
-/* Replaces the extension of the last path component by LOG_EXT. */
-static void forceLogExtension(char *name, size_t size)
-{
-    char *dot = NULL, *p;
-    for (p = name; *p; p = CharNextA(p)) {
-        if (*p == '\\' || *p == '/' || *p == ':')
-            dot = NULL;
-        else if (*p == '.')
-            dot = p;
-    }
-    if (!dot)
-        dot = name + strlen(name);
-    if ((size_t)(dot - name) + 1 + strlen(LOG_EXT) < size)
-        strcpy(dot, "." LOG_EXT);
-}
-
 USHORT ORINAPI KnlErrLogOpen(const char *name, BOOL append)
 {
     if (logOpen)
@@ -51,7 +36,7 @@ USHORT ORINAPI KnlErrLogOpen(const char *name, BOOL append)
         memcpy(logName, name, n);
         logName[n] = 0;
     }
-    forceLogExtension(logName, sizeof logName);
+    KnlNamSetExt(KnlNamGetDefaultNS(), logName, LOG_EXT);
     logFile = CreateFileA(logName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                           NULL, append ? OPEN_ALWAYS : CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, NULL);

@@ -11,7 +11,7 @@
  */
 #include <stdlib.h>
 #include <string.h>
-#include "frame/knlint.h"
+#include "frame/knlnamint.h"
 
 #define SW_SHOWMINIMIZED_CMD 2
 #define SW_SHOWMINNOACTIVE_CMD 7
@@ -106,22 +106,17 @@ static void copyBounded(char *dst, const char *src, size_t size)
 
 void ORINAPI KnlSetExecutableFileName(const char *name)
 {
-    char full[KNL_MAX_PATH];
-    char *cut = NULL, *p;
-    DWORD len;
+    void *ns = KnlNamGetPlatformNS();
+    const char *behindDelim;
 
     copyBounded(exeName, name ? name : "", sizeof exeName);
-    len = GetFullPathNameA(exeName, sizeof full, full, NULL);
-    if (len == 0 || len >= sizeof full)
-        copyBounded(full, exeName, sizeof full);
-    for (p = full; *p; p = CharNextA(p))
-        if (*p == '\\' || *p == '/')
-            cut = p;
-    if (cut)
-        *cut = 0;
+    copyBounded(exePath, exeName, sizeof exePath);
+    KnlNamExpandPath(ns, exePath, NULL, sizeof exePath);
+    behindDelim = knlNamLastComponent(ns, exePath);
+    if (behindDelim > exePath)
+        exePath[behindDelim - 1 - exePath] = 0;     /* cut at the last delimiter */
     else
-        full[0] = 0;
-    copyBounded(exePath, full, sizeof exePath);
+        exePath[0] = 0;
 }
 
 const char *ORINAPI KnlQueryExecutableName(void) { return exeName; }

@@ -21,6 +21,7 @@
                            KNLNAM_ATTR_SYSTEM | KNLNAM_ATTR_ARCHIVE)
 #define TEMP_PREFIX       "ON"   /* two-letter prefix of temporary names */
 #define TEMP_DIR_MAX      258
+#define ALLOCATION_UNIT   4096   /* allocated size is reported in these units */
 
 static DWORD accessFromMode(ULONG mode)
 {
@@ -264,7 +265,7 @@ USHORT ORINAPI KnlNamQFileInfo(void *ns, KNLHFILE h, ULONG level, void *buf, ULO
 {
     BY_HANDLE_FILE_INFORMATION info;
     KNLFILESTATUS st;
-    ULONGLONG len, cluster = 4096;
+    ULONGLONG len;
     USHORT err = checkInfoArgs(level, buf, size);
 
     if (err)
@@ -280,7 +281,7 @@ USHORT ORINAPI KnlNamQFileInfo(void *ns, KNLHFILE h, ULONG level, void *buf, ULO
     len = ((ULONGLONG)info.nFileSizeHigh << 32) | info.nFileSizeLow;
     st.cbFile = (ULONG)len;
     st.cbFileHigh = (ULONG)(len >> 32);
-    len = (len + cluster - 1) / cluster * cluster;
+    len = (len + ALLOCATION_UNIT - 1) / ALLOCATION_UNIT * ALLOCATION_UNIT;
     st.cbFileAlloc = (ULONG)len;
     st.cbFileAllocHigh = (ULONG)(len >> 32);
     st.attrFile = knlNamAttrFromSystem(info.dwFileAttributes);

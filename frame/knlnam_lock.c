@@ -21,7 +21,6 @@
 #define LOCK_ATTEMPTS       25
 #define LOCK_BACKOFF_MASK   31
 #define LOCK_BACKOFF_UNIT   64       /* milliseconds */
-#define SHARED_KEY          "Software\\Orin\\Shared"
 #define DISABLE_LOCKS_VALUE "DisableNovellLocks"
 #define OS_NT               1
 #define EXTENDED_LOCK_OS    0x0400
@@ -29,25 +28,12 @@
 enum { PRIM_UNDECIDED, PRIM_NOVELL, PRIM_EXTENDED, PRIM_PLAIN };
 static int lockPrimitive = PRIM_UNDECIDED;
 
-static BOOL novellLocksDisabled(void)
-{
-    HKEY key;
-    DWORD value = 0, size = sizeof value, type;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return FALSE;
-    if (RegQueryValueExA(key, DISABLE_LOCKS_VALUE, NULL, &type, (BYTE *)&value, &size)
-        != ERROR_SUCCESS || type != REG_DWORD)
-        value = 0;
-    RegCloseKey(key);
-    return value != 0;
-}
-
 static int choosePrimitive(void)
 {
     USHORT version = 0;
     if (lockPrimitive != PRIM_UNDECIDED)
         return lockPrimitive;
-    if (NetNovellLoaded() && !novellLocksDisabled())
+    if (NetNovellLoaded() && !NetSharedFlag(DISABLE_LOCKS_VALUE))
         lockPrimitive = PRIM_NOVELL;
     else if (KnlQueryOS(&version) == OS_NT && version >= EXTENDED_LOCK_OS)
         lockPrimitive = PRIM_EXTENDED;

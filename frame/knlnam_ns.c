@@ -1,8 +1,8 @@
 /*
  * knlnam_ns.c - the two name spaces, the fixed delimiters, and the small
  * helpers every file-name source shares: last error, name conversion to
- * UTF-16, the critical-error guard, DOS date/time conversion and
- * DBCS-safe stepping.
+ * UTF-16, the critical-error guard, DOS date/time conversion and a
+ * DBCS-safe cut.
  *
  * Both name spaces describe the Windows file system (kind 4: '\' and '/'
  * both separate directories).  DOS dates keep (year - 1900) mod 128 in
@@ -100,13 +100,6 @@ ULONG knlNamAttrFromSystem(DWORD attrs)
     return out;
 }
 
-const char *knlNamNext(const char *p)
-{
-    if (KNL_ISLEAD(*p) && p[1])
-        return p + 2;
-    return *p ? p + 1 : p;
-}
-
 int knlNamIsDelim(const void *ns, char c)
 {
     const KNLNAMESPACE *space = (const KNLNAMESPACE *)ns;
@@ -119,7 +112,7 @@ int knlNamIsDelim(const void *ns, char c)
 const char *knlNamLastComponent(const void *ns, const char *name)
 {
     const char *last = name, *p;
-    for (p = name; *p; p = knlNamNext(p))
+    for (p = name; *p; p = StrCharNext(p))
         if (knlNamIsDelim(ns, *p))
             last = p + 1;
     return last;
@@ -132,4 +125,12 @@ void knlNamCopy(char *dst, const char *src, size_t size)
         n = size - 1;
     memmove(dst, src, n);
     dst[n] = 0;
+}
+
+void knlNamCutBytes(char *text, size_t n)
+{
+    if (strlen(text) > n) {
+        text[n] = 0;
+        StrValidateDBCS(text);
+    }
 }

@@ -7,6 +7,7 @@
 #define KNLNAMINT_H
 
 #include "knlnam.h"
+#include "str.h"
 #include "frame/knlint.h"
 
 #ifdef __cplusplus
@@ -39,14 +40,22 @@ BOOL knlNamDosToFileTime(USHORT date, USHORT time, FILETIME *ft);
 /* System attributes to the library's KNLNAM_ATTR_* bits. */
 ULONG knlNamAttrFromSystem(DWORD attrs);
 
-/* Name stepping: next character (DBCS-safe), delimiter test. */
-const char *knlNamNext(const char *p);
+/* Delimiter test of a name space ('\\' only for kinds 1 and 4). */
 int knlNamIsDelim(const void *ns, char c);
 /* Position behind the last directory delimiter ('\' or '/'), or name. */
 const char *knlNamLastComponent(const void *ns, const char *name);
 
 /* Bounded copy: at most size-1 bytes, always terminated (size > 0). */
 void knlNamCopy(char *dst, const char *src, size_t size);
+
+/* Splits a ';'-separated list with the tokenizer, joins each entry with
+ * file (KnlNamMakePathFromDF: the file alone for an empty entry or one too
+ * long to join) and copies the first that exists to out: 0, 2 when none
+ * exists, 111 when it does not fit, 8 without memory. */
+USHORT knlNamSearchList(void *ns, const char *list, const char *file, char *out, USHORT size);
+
+/* Cuts text to at most n bytes without leaving half a DBCS character. */
+void knlNamCutBytes(char *text, size_t n);
 
 /* Locking one byte range at a 64-bit offset without retries; used by the
  * same-file test. */

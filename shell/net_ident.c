@@ -16,8 +16,7 @@
  */
 #include <stdio.h>
 #include <string.h>
-#include "frame/knlint.h"
-#include "knlnam.h"
+#include "frame/knlnamint.h"
 #include "net.h"
 #include "shell/netint.h"
 #include "shell/netnovell.h"
@@ -66,31 +65,6 @@ void NetSetHostApi(const NETHOSTAPI *api)
 }
 
 /* ---- small text helpers ----------------------------------------------- */
-
-/* Cuts or pads text with ch to exactly len bytes; a DBCS character that
- * would straddle the cut is dropped whole. */
-static void makeLength(char *text, size_t len, char ch)
-{
-    size_t i = 0;
-    while (text[i] && i < len) {
-        size_t step = (KNL_ISLEAD(text[i]) && text[i + 1]) ? 2 : 1;
-        if (i + step > len)
-            break;
-        i += step;
-    }
-    while (i < len)
-        text[i++] = ch;
-    text[len] = 0;
-}
-
-static void trimBlanks(char *text)
-{
-    size_t start = strspn(text, " "), n = strlen(text);
-    while (n > start && text[n - 1] == ' ')
-        n--;
-    memmove(text, text + start, n - start);
-    text[n - start] = 0;
-}
 
 /* ---- user names -------------------------------------------------------- */
 
@@ -228,11 +202,11 @@ static USHORT hostStationID(char *buffer)
     if (host->globalNetStatus() == NO_NETWORK)
         return NET_ERR_FAILURE;
     NetGetNetworkUserName(user);
-    makeLength(user, STATION_USER_LEN, STATION_PAD);
+    StrMakeLenCh(user, STATION_USER_LEN, STATION_PAD);
     if (readComputerName(machine, sizeof machine)) {
-        trimBlanks(machine);
+        StrLRTrim(machine);
         if (machine[0]) {
-            makeLength(machine, STATION_MACHINE_LEN, STATION_PAD);
+            StrMakeLenCh(machine, STATION_MACHINE_LEN, STATION_PAD);
             return finishIdentifier(buffer, "CN:", machine, user);
         }
     }

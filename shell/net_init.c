@@ -61,13 +61,13 @@ static void bind(HMODULE lib, const char *name, FARPROC *slot)
         allEntriesFound = FALSE;
 }
 
-static BOOL libraryDisabled(void)
+BOOL NetSharedFlag(const char *valueName)
 {
     HKEY key;
     DWORD value = 0, size = sizeof value, type;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return FALSE;
-    if (RegQueryValueExA(key, DISABLE_VALUE, NULL, &type, (BYTE *)&value, &size)
+    if (RegQueryValueExA(key, valueName, NULL, &type, (BYTE *)&value, &size)
         != ERROR_SUCCESS || type != REG_DWORD)
         value = 0;
     RegCloseKey(key);
@@ -77,7 +77,7 @@ static BOOL libraryDisabled(void)
 USHORT NetInitNetworking(void)
 {
     NetDeinitNetworking();
-    if (libraryDisabled())
+    if (NetSharedFlag(DISABLE_VALUE))
         return 0;
     callsLib = LoadLibraryA(CALLS_LIBRARY);
     directoryLib = LoadLibraryA(DIRECTORY_LIBRARY);

@@ -13,6 +13,9 @@
 extern "C" {
 #endif
 
+/* A DWORD switch under HKLM\Software\Orin\Shared: TRUE when non-zero. */
+BOOL NetSharedFlag(const char *valueName);
+
 /* Non-zero when the client libraries are loaded with their entry points. */
 BOOL NetNovellLoaded(void);
 

@@ -96,10 +96,7 @@ USHORT ORINAPI ChrIsPrint(USHORT ch)
 
 USHORT ORINAPI ChrToLower(USHORT ch)
 {
-    ch = chrNorm(ch);
-    if (ch <= CHR_SINGLE_MAX && (singleFlags(ch) & KNL_CT_UPPER))
-        return knlCharTable[ch].other;
-    return ch;
+    return chrLower(chrNorm(ch));
 }
 
 USHORT ORINAPI ChrToUpper(USHORT ch)

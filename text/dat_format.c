@@ -20,6 +20,7 @@
 #include <string.h>
 #include "text/datint.h"
 #include "frame/knlint.h"
+#include "str.h"
 
 #define HOURS_PER_HALF_DAY 12
 #define FIELD_TEXT         DAT_NUMBER_TEXT
@@ -69,6 +70,17 @@ static int clampInt(int v, int lo, int hi)
     return v < lo ? lo : v > hi ? hi : v;
 }
 
+/* Names of the record's month and weekday, limited to their ranges. */
+static const char *monthName(const DATETIME *dt, int abbreviated)
+{
+    return DatMonthName(clampInt(dt->month, 1, 12), abbreviated);
+}
+
+static const char *dayName(const DATETIME *dt, int abbreviated)
+{
+    return DatDayName(clampInt(dt->weekday, 0, 6), abbreviated);
+}
+
 /* Sets the field's text for one value letter; other characters leave it
  * unchanged. */
 static void formatLetter(char *out, char letter, int pad, int abbreviated,
@@ -79,8 +91,8 @@ static void formatLetter(char *out, char letter, int pad, int abbreviated,
     switch (letter) {
     case 'D': formatNumber(out, clampInt(dt->day, 1, 31), pad); break;
     case 'M': formatNumber(out, clampInt(dt->month, 1, 12), pad); break;
-    case 'N': strcpy(out, ""); strncat(out, DatMonthName(clampInt(dt->month, 1, 12), abbreviated), FIELD_TEXT - 1); break;
-    case 'V': strcpy(out, ""); strncat(out, DatDayName(clampInt(dt->weekday, 0, 6), abbreviated), FIELD_TEXT - 1); break;
+    case 'N': StrNCpy(out, monthName(dt, abbreviated), FIELD_TEXT - 1); break;
+    case 'V': StrNCpy(out, dayName(dt, abbreviated), FIELD_TEXT - 1); break;
     case 'W': formatNumber(out, dt->weekday % 7, pad); break;
     case 'Y': sprintf(out, "%04d", dt->year); break;
     case 'Z': formatNumber(out, dt->year % 100, pad == PAD_BLANK ? PAD_BLANK : PAD_ZERO); break;
@@ -159,19 +171,13 @@ char *ORINAPI DatToSysTimeStr(char *buf, USHORT maxChars, const DATETIME *dt)
     return DatSprintf(buf, maxChars, datSysTimeFmt, dt);
 }
 
-/* Copies at most size-1 bytes of a finished text, keeping double-byte
- * characters whole. */
+/* Copies a finished text into a buffer of size bytes; StrNCpy keeps
+ * double-byte characters whole. */
 static char *copyBounded(char *buf, USHORT size, const char *text)
 {
-    DATWRITER w;
     if (!buf || size == 0)
         return buf;
-    w.buf = buf;
-    w.max = (size_t)size - 1;
-    w.len = 0;
-    writeText(&w, text);
-    buf[w.len] = 0;
-    return buf;
+    return StrNCpy(buf, text, (size_t)size - 1);
 }
 
 char *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt)
@@ -188,12 +194,13 @@ char *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt)
 char *ORINAPI DatToStr(char *buf, USHORT size, const DATETIME *dt)
 {
     char text[2 * FIELD_TEXT + DAT_NUMBER_TEXT];
+    char day[FIELD_TEXT], month[FIELD_TEXT];
 
     if (!dt)
         return copyBounded(buf, size, "");
-    snprintf(text, sizeof text, "%.*s %.*s %d %02d:%02d:%02d %d",
-             FIELD_TEXT - 1, DatDayName(clampInt(dt->weekday, 0, 6), 1),
-             FIELD_TEXT - 1, DatMonthName(clampInt(dt->month, 1, 12), 1),
+    StrNCpy(day, dayName(dt, 1), sizeof day - 1);
+    StrNCpy(month, monthName(dt, 1), sizeof month - 1);
+    snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d %d", day, month,
              dt->day, dt->hours, dt->minutes, dt->seconds, dt->year);
     text[sizeof text - 1] = 0;
     return copyBounded(buf, size, text);

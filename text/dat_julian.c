@@ -33,6 +33,28 @@
 #define DT_TEXT_PREFIX      "$DT"
 #define DT_TEXT_PREFIX_LEN  3
 
+/* Constants of the day-number method.  Months run March (3) .. February
+ * (14) so that the leap day comes last; MONTH_DAYS_SLOPE * (m + 1) counts
+ * the days before month m in that year.  A Julian-calendar year lasts
+ * JULIAN_YEAR days; a Gregorian century lasts GREGORIAN_CENTURY days, and
+ * GREGORIAN_SHIFT_BASE is where the century correction of the inverse
+ * starts counting. */
+#define DAYS_PER_YEAR        365.0
+#define MONTH_DAYS_SLOPE     30.6001
+#define JULIAN_YEAR          365.25
+#define GREGORIAN_CENTURY    36524.25
+#define GREGORIAN_SHIFT_BASE 1867216.25
+#define YEAR_OFFSET          4716      /* years before 4713 BC, divisible by 4 */
+#define JULIAN_LEAP_BIAS     (-1181)   /* leap days of the Julian count, aligned */
+#define MJD_BASE             (-679004.0 + 2400001.0)   /* day 0 of year 0 (March-based) */
+#define INVERSE_BASE_JULIAN  1524.0
+#define INVERSE_BASE_GREG    1525.0
+#define INVERSE_YEAR_SHIFT   122.1
+#define INVERSE_YEAR_BASE    4715.0
+#define MONTHS_PER_YEAR      12
+#define DAYS_PER_WEEK        7
+#define MAX_YEAR             0xFFFF
+
 static const BYTE daysInMonth[13] = { 31, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
 
 static long dateKey(const DATETIME *dt)
@@ -86,13 +108,13 @@ double ORINAPI DatDatetime2Julian(const DATETIME *dt)
     m = dt->month;
     if (m < 3) {
         y -= 1;
-        m += 12;
+        m += MONTHS_PER_YEAR;
     }
     if (dateKey(dt) <= LAST_JULIAN_DATE)
-        b = -1181 + (long)trunc((y + 4716) / 4.0);
+        b = JULIAN_LEAP_BIAS + (long)trunc((y + YEAR_OFFSET) / 4.0);
     else
         b = (long)trunc(y / 400.0) - (long)trunc(y / 100.0) + (long)trunc(y / 4.0);
-    return 365.0 * y - 679004.0 + 2400001.0 + b + trunc(30.6001 * (m + 1)) +
+    return DAYS_PER_YEAR * y + MJD_BASE + b + trunc(MONTH_DAYS_SLOPE * (m + 1)) +
            dt->day + fraction;
 }
 
@@ -110,22 +132,22 @@ static void setDate(DATETIME *dt, double z)
     double a, b, c, d, e, day, month, year;
 
     if (z >= FIRST_GREGORIAN_DAY) {
-        a = trunc((z - 1867216.25) / 36524.25);
-        b = z + a - trunc(a * 0.25) + 1525.0;
+        a = trunc((z - GREGORIAN_SHIFT_BASE) / GREGORIAN_CENTURY);
+        b = z + a - trunc(a * 0.25) + INVERSE_BASE_GREG;
     } else {
-        b = z + 1524.0;
+        b = z + INVERSE_BASE_JULIAN;
     }
-    c = trunc((b - 122.1) / 365.25);
-    d = 365.0 * c + trunc(c * 0.25);
-    e = trunc((b - d) / 30.6001);
-    day = trunc(b - d) - trunc(30.6001 * e);
-    month = e - 1.0 - 12.0 * trunc(e / 14.0);
-    year = c - trunc((month + 7.0) / 10.0) - 4715.0;
+    c = trunc((b - INVERSE_YEAR_SHIFT) / JULIAN_YEAR);
+    d = DAYS_PER_YEAR * c + trunc(c * 0.25);
+    e = trunc((b - d) / MONTH_DAYS_SLOPE);
+    day = trunc(b - d) - trunc(MONTH_DAYS_SLOPE * e);
+    month = e - 1.0 - MONTHS_PER_YEAR * trunc(e / 14.0);
+    year = c - trunc((month + 7.0) / 10.0) - INVERSE_YEAR_BASE;
 
     dt->day = clampByte(day, 1, 31);
-    dt->month = clampByte(month, 1, 12);
-    dt->year = year < 0 ? 0 : year > 0xFFFF ? 0xFFFF : (USHORT)year;
-    dt->weekday = (BYTE)(((long long)fmod(z + 1.0, 7.0) + 7) % 7);
+    dt->month = clampByte(month, 1, MONTHS_PER_YEAR);
+    dt->year = year < 0 ? 0 : year > MAX_YEAR ? MAX_YEAR : (USHORT)year;
+    dt->weekday = (BYTE)(((long long)fmod(z + 1.0, DAYS_PER_WEEK) + DAYS_PER_WEEK) % DAYS_PER_WEEK);
     dt->filler = 0;
 }
 

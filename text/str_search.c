@@ -65,11 +65,20 @@ char *ORINAPI StrStr(const char *s, const char *pattern)
 static int matchesIgnoringCase(const char *s, const char *pattern)
 {
     while (*pattern) {
-        if (!*s || ChrToLower(strCharValue(s)) != ChrToLower(strCharValue(pattern)))
+        if (!*s || chrLower(strCharValue(s)) != chrLower(strCharValue(pattern)))
             return 0;
         s += strCharBytes(s);
         pattern += strCharBytes(pattern);
     }
+    return 1;
+}
+
+/* The same byte by byte, for text without lead bytes. */
+static int bytesMatchIgnoringCase(const BYTE *s, const BYTE *pattern)
+{
+    for (; *pattern; s++, pattern++)
+        if (chrLower(*s) != chrLower(*pattern))
+            return 0;                   /* also at the end of s */
     return 1;
 }
 
@@ -80,9 +89,17 @@ char *ORINAPI StrIStr(const char *s, const char *pattern)
         return NULL;
     if (!pattern || !*pattern)
         return (char *)s;
-    first = ChrToLower(strCharValue(pattern));
+    first = chrLower(strCharValue(pattern));
+    if (!knlDbcsEnabled) {
+        const BYTE *p = (const BYTE *)s;
+        for (; *p; p++)
+            if (chrLower(*p) == first
+                && bytesMatchIgnoringCase(p + 1, (const BYTE *)pattern + 1))
+                return (char *)p;
+        return NULL;
+    }
     for (; *s; s += strCharBytes(s))
-        if (ChrToLower(strCharValue(s)) == first && matchesIgnoringCase(s, pattern))
+        if (chrLower(strCharValue(s)) == first && matchesIgnoringCase(s, pattern))
             return (char *)s;
     return NULL;
 }
@@ -133,18 +150,17 @@ size_t ORINAPI StrCnt(const char *s, USHORT ch)
     return n;
 }
 
-typedef USHORT (ORINAPI *CHRMAPFN)(USHORT);
-
-/* Compares at most n characters of a and b after mapping both. */
-static SHORT compareChars(const char *a, const char *b, size_t n, CHRMAPFN map)
+/* Compares at most n characters of a and b, lowering both first when
+ * ignoreCase is set. */
+static SHORT compareChars(const char *a, const char *b, size_t n, int ignoreCase)
 {
     if (!a) a = "";
     if (!b) b = "";
     for (; n > 0; n--) {
         USHORT ca = strCharValue(a), cb = strCharValue(b);
-        if (map) {
-            ca = map(ca);
-            cb = map(cb);
+        if (ignoreCase) {
+            ca = chrLower(ca);
+            cb = chrLower(cb);
         }
         if (ca != cb)
             return (SHORT)(ca - cb);
@@ -158,10 +174,10 @@ static SHORT compareChars(const char *a, const char *b, size_t n, CHRMAPFN map)
 
 SHORT ORINAPI StrCNCmp(const char *a, const char *b, size_t n)
 {
-    return compareChars(a, b, n, NULL);
+    return compareChars(a, b, n, 0);
 }
 
 SHORT ORINAPI StrCNICmp(const char *a, const char *b, size_t n)
 {
-    return compareChars(a, b, n, ChrToLower);
+    return compareChars(a, b, n, 1);
 }

@@ -7,13 +7,12 @@
  * (skipped blank, sign, prefix byte, digit) using up one.  They never
  * fail: a string without digits gives 0, and the 16-bit decimal forms
  * wrap like the 16-bit registers they were written for.  A double-byte
- * character ends every scan.
+ * character ends every scan.  The same scanners serve the wide family:
+ * a scan reads either narrow characters or wide units.
  */
 #include <stdlib.h>
 #include "text/strint.h"
 
-#define HEX_RADIX   16
-#define BIN_RADIX   2
 #define DEC_RADIX   10
 #define HEX_PREFIX_CHARS 3   /* "0x" and at least one more character */
 
@@ -38,21 +37,26 @@ USHORT ORINAPI StrToDoubleEx(const char *s, double *value)
     return (end && *end == 0 && end != s) ? 0 : ORIN_ERR_GENERAL;
 }
 
-/* A scan over at most n characters of a string. */
-typedef struct {
-    const char *p;
-    size_t left;
-} SCAN;
-
-static USHORT scanChar(const SCAN *sc)
+static USHORT scanChar(const STRSCAN *sc)
 {
-    return sc->left ? strCharValue(sc->p) : 0;
+    if (!sc->left)
+        return 0;
+    return sc->w ? chrNorm(*sc->w) : strCharValue(sc->p);
 }
 
-static void scanStep(SCAN *sc)
+static void scanStep(STRSCAN *sc)
 {
-    sc->p += strCharBytes(sc->p);
+    if (sc->w)
+        sc->w++;
+    else
+        sc->p += strCharBytes(sc->p);
     sc->left--;
+}
+
+/* The raw unit or byte k places ahead (k = 0 or 1, behind a non-zero). */
+static USHORT scanPeek(const STRSCAN *sc, size_t k)
+{
+    return sc->w ? sc->w[k] : (BYTE)sc->p[k];
 }
 
 static int isWhite(USHORT ch)
@@ -60,15 +64,26 @@ static int isWhite(USHORT ch)
     return ch && ch <= CHR_SINGLE_MAX && (knlCharTable[ch].flags & KNL_CT_SPACE);
 }
 
-static void skipWhite(SCAN *sc)
+static void skipWhite(STRSCAN *sc)
 {
     while (isWhite(scanChar(sc)))
         scanStep(sc);
 }
 
-USHORT ORINAPI StrToNUShort(const char *s, size_t n)
+STRSCAN StrScanNarrow(const char *s, size_t n)
 {
-    SCAN sc = { s, s ? n : 0 };
+    STRSCAN sc = { s, NULL, s ? n : 0 };
+    return sc;
+}
+
+STRSCAN StrScanWide(const WCHAR *s, size_t n)
+{
+    STRSCAN sc = { NULL, s, s ? n : 0 };
+    return sc;
+}
+
+USHORT StrScanUShort(STRSCAN sc)
+{
     USHORT value = 0;
     for (;;) {
         USHORT ch = scanChar(&sc);
@@ -83,9 +98,8 @@ USHORT ORINAPI StrToNUShort(const char *s, size_t n)
     }
 }
 
-SHORT ORINAPI StrToNShort(const char *s, size_t n)
+SHORT StrScanShort(STRSCAN sc)
 {
-    SCAN sc = { s, s ? n : 0 };
     USHORT value = 0;
     int negative = 0;
     for (;;) {
@@ -115,15 +129,15 @@ static int digitValue(USHORT ch, unsigned radix)
 }
 
 /* Whether "0x" (either case) follows. */
-static int atHexPrefix(const SCAN *sc)
+static int atHexPrefix(const STRSCAN *sc)
 {
-    return sc->left && sc->p[0] == '0' && (sc->p[1] == 'x' || sc->p[1] == 'X');
+    return scanChar(sc) == '0' && (scanPeek(sc, 1) == 'x' || scanPeek(sc, 1) == 'X');
 }
 
 /* The frame shared by the hexadecimal and binary parsers: blanks, a minus
  * (which negates the parse of the rest), any mix of plus and blanks, the
  * prefix when allowed, then digits until another character or n. */
-static ULONG parseRadix(SCAN sc, unsigned radix)
+ULONG StrScanRadix(STRSCAN sc, unsigned radix)
 {
     ULONG value = 0;
     int digit;
@@ -131,7 +145,7 @@ static ULONG parseRadix(SCAN sc, unsigned radix)
     skipWhite(&sc);
     if (scanChar(&sc) == '-') {
         scanStep(&sc);
-        return 0u - parseRadix(sc, radix);
+        return 0u - StrScanRadix(sc, radix);
     }
     while (scanChar(&sc) == '+' || isWhite(scanChar(&sc)))
         scanStep(&sc);
@@ -151,18 +165,25 @@ static ULONG parseRadix(SCAN sc, unsigned radix)
     return value;
 }
 
+USHORT ORINAPI StrToNUShort(const char *s, size_t n)
+{
+    return StrScanUShort(StrScanNarrow(s, n));
+}
+
+SHORT ORINAPI StrToNShort(const char *s, size_t n)
+{
+    return StrScanShort(StrScanNarrow(s, n));
+}
+
 LONG ORINAPI StrToNHexLong(const char *s, size_t n)
 {
-    SCAN sc = { s, s ? n : 0 };
-    return (LONG)parseRadix(sc, HEX_RADIX);
+    return (LONG)StrScanRadix(StrScanNarrow(s, n), HEX_RADIX);
 }
 
 LONG ORINAPI StrToNBinLong(const char *s, size_t n)
 {
-    SCAN sc = { s, s ? n : 0 };
-    return (LONG)parseRadix(sc, BIN_RADIX);
+    return (LONG)StrScanRadix(StrScanNarrow(s, n), BIN_RADIX);
 }
-
 LONG ORINAPI StrToHexLong(const char *s)
 {
     return StrToNHexLong(s, StrCLen(s));

@@ -65,6 +65,21 @@ static inline char *strPutRaw(char *p, USHORT ch)
     return p + 1;
 }
 
+/* ChrToLower without the call: the table's other-case byte for an
+ * upper-case single byte, anything else unchanged (ch normalised). */
+static inline USHORT chrLower(USHORT ch)
+{
+    if (ch <= CHR_SINGLE_MAX) {
+        /* Chosen by a mask rather than a branch: in mixed-case text the
+         * branch would be guessed wrong half of the time.  The mask is all
+         * ones for an upper-case letter, else 0. */
+        USHORT upper = (USHORT)((knlCharTable[ch].flags & KNL_CT_UPPER) != 0);
+        USHORT mask = (USHORT)(0u - upper);
+        return (USHORT)((knlCharTable[ch].other & mask) | (ch & ~mask));
+    }
+    return ch;
+}
+
 /* Whether the character ch occurs in the set (compared as characters). */
 static inline int strSetHas(const char *set, USHORT ch)
 {
@@ -75,6 +90,29 @@ static inline int strSetHas(const char *set, USHORT ch)
             return 1;
     return 0;
 }
+
+/* The counted number parsers, shared by the narrow and wide families: a
+ * scan over at most n characters of a narrow string (p) or n units of a
+ * wide one (w). */
+typedef struct {
+    const char *p;
+    const WCHAR *w;
+    size_t left;
+} STRSCAN;
+
+#define HEX_RADIX 16
+#define BIN_RADIX 2
+
+STRSCAN StrScanNarrow(const char *s, size_t n);
+STRSCAN StrScanWide(const WCHAR *s, size_t n);
+USHORT  StrScanUShort(STRSCAN sc);              /* StrToNUShort rules */
+SHORT   StrScanShort(STRSCAN sc);               /* StrToNShort rules */
+ULONG   StrScanRadix(STRSCAN sc, unsigned radix);  /* hex or binary */
+
+/* Wide units: whether a unit stands for a single byte (high byte 0x00 or
+ * 0xFF), and whether it occurs in a zero-terminated set of units. */
+int WChrIsSingle(WCHAR ch);
+int WStrSetHas(const WCHAR *set, WCHAR ch);
 
 #ifdef __cplusplus
 }

@@ -372,10 +372,18 @@ TEST(KnlNamFile, TemporaryFilesAreUniqueAndExclusive)
     EXPECT_TRUE(testutil::fileExists(a));
     DeleteFileA(a);
     // a short buffer gets a cut name, never an overrun
+    CreateDirectoryA("nam_tmp.dir", nullptr);
     char tiny[5] = "zzzz";
-    ASSERT_EQ(KnlNamCreateTempFile(ns(), dir, 0, &ha, tiny, 4), 0);
+    ASSERT_EQ(KnlNamCreateTempFile(ns(), "nam_tmp.dir", 0, &ha, tiny, 4), 0);
     EXPECT_EQ(strlen(tiny), 3u);
+    EXPECT_EQ(tiny[4], 0);
     KnlNamClose(ns(), ha);
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA("nam_tmp.dir\\*.tmp", &fd);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    DeleteFileA((std::string("nam_tmp.dir\\") + fd.cFileName).c_str());
+    FindClose(find);
+    EXPECT_TRUE(RemoveDirectoryA("nam_tmp.dir"));
     EXPECT_EQ(KnlNamCreateTempFile(ns(), dir, 0, nullptr, a, sizeof a), ORIN_ERR_INVALID_PARAM);
 }
 

@@ -8,28 +8,12 @@
 #include <ctime>
 #include <string>
 #include "dat.h"
+#include "dattest.h"
 #include "knl.h"
 
 namespace {
 
-DATETIME makeDate(int y, int m, int d, int hh = 0, int mi = 0, int ss = 0, int hs = 0)
-{
-    DATETIME dt;
-    memset(&dt, 0, sizeof dt);
-    dt.year = (USHORT)y;
-    dt.month = (BYTE)m;
-    dt.day = (BYTE)d;
-    dt.hours = (BYTE)hh;
-    dt.minutes = (BYTE)mi;
-    dt.seconds = (BYTE)ss;
-    dt.hundredths = (BYTE)hs;
-    dt.timezone = -1;
-    // The weekday as the calendar arithmetic gives it.
-    DATETIME w;
-    DatJulian2Datetime(&w, DatDatetime2Julian(&dt));
-    dt.weekday = w.weekday;
-    return dt;
-}
+using dattest::makeDate;
 
 std::string fmt(const char *tmpl, const DATETIME &dt, USHORT max = 200)
 {
@@ -275,14 +259,21 @@ TEST_F(DatFormat, DoubleByteNamesAreNeverSplit)
     if (GetACP() != 932)
         GTEST_SKIP() << "needs a double-byte code page";
     // Month 1 named by two double-byte characters (0x8C8E 0x8C8E).
+    std::string longName;
+    for (int i = 0; i < 40; i++)
+        longName += "\x8C\x8E";
     char *months[24];
     for (int i = 0; i < 24; i++)
-        months[i] = heapString(i == 0 ? "\x8C\x8E\x8C\x8E" : "m");
+        months[i] = heapString(i == 0 ? "\x8C\x8E\x8C\x8E" : i == 1 ? longName.c_str() : "m");
     DatSetMonthNames(months);
     DATETIME d = makeDate(2024, 1, 5);
     EXPECT_EQ(fmt("[N]", d, 4), "\x8C\x8E\x8C\x8E");
     EXPECT_EQ(fmt("[N]", d, 3), "\x8C\x8E");
     EXPECT_EQ(fmt("[N]", d, 1), "");
+    std::string cut = fmt("[N]", makeDate(2024, 2, 5));
+    EXPECT_EQ(cut, longName.substr(0, cut.size())) << "a long name is cut between characters";
+    EXPECT_EQ(cut.size() % 2, 0u);
+    EXPECT_GE(cut.size(), 60u);
     // A double-byte character in the template is copied whole, and a
     // trail byte that looks like a bracket does not open a field.
     EXPECT_EQ(fmt("\x81[[D]", d), "\x81[5");

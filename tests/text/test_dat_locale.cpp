@@ -10,24 +10,12 @@
 #include <cstring>
 #include <string>
 #include "dat.h"
+#include "dattest.h"
 #include "knl.h"
 
 namespace {
 
-DATETIME makeDate(int y, int m, int d, int hh = 0, int mi = 0)
-{
-    DATETIME dt;
-    memset(&dt, 0, sizeof dt);
-    dt.year = (USHORT)y;
-    dt.month = (BYTE)m;
-    dt.day = (BYTE)d;
-    dt.hours = (BYTE)hh;
-    dt.minutes = (BYTE)mi;
-    DATETIME w;
-    DatJulian2Datetime(&w, DatDatetime2Julian(&dt));
-    dt.weekday = w.weekday;
-    return dt;
-}
+using dattest::makeDate;
 
 SYSTEMTIME toSystem(const DATETIME &dt)
 {
@@ -130,6 +118,23 @@ TEST_F(DatLocale, TemplatesOfTheNamedLocale)
     }
     EXPECT_EQ(DatQuerySysTimeSeparator(), ':');
     EXPECT_EQ(DatIsYear4Digits(), 1);
+}
+
+TEST_F(DatLocale, SystemTextsReadBack)
+{
+    char date[64], time[64];
+    for (int y = 1601; y <= 9999; y += 13) {
+        DATETIME dt = makeDate(y, (y % 12) + 1, (y % 28) + 1, 1 + y % 23, y % 60), back;
+        DatToSysDateStr(date, 63, &dt);
+        ASSERT_EQ(DatSysDateStr2Datetime(&back, date, NULL), 0) << date;
+        EXPECT_EQ(back.year, dt.year) << date;
+        EXPECT_EQ(back.month, dt.month) << date;
+        EXPECT_EQ(back.day, dt.day) << date;
+        DatToSysTimeStr(time, 63, &dt);
+        ASSERT_EQ(DatSysTimeStr2Datetime(&back, time, NULL), 0) << time;
+        EXPECT_EQ(back.hours, dt.hours) << time;
+        EXPECT_EQ(back.minutes, dt.minutes) << time;
+    }
 }
 
 TEST_F(DatLocale, TerminateRestoresTheEnglishNames)

@@ -79,6 +79,12 @@ TEST(StrCompare, CountedCharacters)
     EXPECT_NE(StrCNICmp("Hello", "hELLO there", 6), 0);
     EXPECT_LT(StrCNICmp("ABC", "abd", 3), 0);
     EXPECT_EQ(StrCNCmp("x", "y", 0), 0);
+    if (GetACP() == 1252) {
+        // Case folding beyond ASCII comes from the code page's table.
+        EXPECT_EQ(StrCNICmp("CAF\xC9", "caf\xE9", 4), 0);
+        const char s[] = "x caf\xE9";
+        EXPECT_EQ(StrIStr(s, "CAF\xC9"), s + 2);
+    }
 }
 
 TEST(StrCompare, DoubleByteCharactersCompareAsValues)

@@ -1,0 +1,75 @@
+/*
+ * dos.h - process services with OS/2 argument conventions: polled
+ * countdown timers, threads, environment variables, search along a path
+ * list, temporary names, version, date-time and time-zone queries, and a
+ * few conveniences.  Calls return 0 or an error code unless stated.
+ */
+#ifndef DOS_H
+#define DOS_H
+
+#include "orinbase.h"
+#include "dat.h"
+
+ORIN_BEGIN_DECLS
+
+#define DOS_TIMER_COUNT          100
+#define DOS_ERR_NO_TIMER         324   /* all timers in use */
+#define DOS_ERR_INVALID_TIMER    326   /* id 0 or a timer not in use */
+#define DOS_ERR_ENV_NOT_FOUND    203   /* variable absent, empty or too long */
+#define DOS_ENV_BUFFER           1024  /* values must be shorter than this */
+
+/* DosWaitThread options. */
+#define DOS_WAIT_THREAD          0     /* wait until the thread ends */
+#define DOS_WAIT_NOWAIT          1     /* close the handle without waiting */
+#define DOS_WAIT_DISPATCH        2     /* wait while dispatching messages */
+
+/* DosSearchPath flags. */
+#define DOS_SEARCH_CUR_DIRECTORY 0x01
+#define DOS_SEARCH_ENVIRONMENT   0x02
+
+/* Copy sound: a short beep after each block KnlNamCopy copies. */
+#define DOS_COPY_SOUND_FREQ      230
+#define DOS_COPY_SOUND_MS        50
+
+typedef DWORD (WINAPI *DOSTHREADFN)(void *arg);
+
+/* Timers */
+USHORT ORINAPI DosTimerInit(void);
+USHORT ORINAPI DosTimerReinit(void);
+USHORT ORINAPI DosTimerTerm(void);
+USHORT ORINAPI DosTimerStart(ULONG ms, USHORT *id);
+USHORT ORINAPI DosTimerStop(USHORT id);
+USHORT ORINAPI DosTimerRead(USHORT id, ULONG *ms);
+USHORT ORINAPI DosTimerExpired(USHORT id);
+USHORT ORINAPI DosTimerQueryFirst(ULONG *ms);
+
+/* Threads */
+USHORT ORINAPI DosCreateThread(HANDLE *thread, DOSTHREADFN start, void *arg, ULONG flags,
+                               ULONG stackSize);
+USHORT ORINAPI DosSuspendThread(HANDLE thread);
+USHORT ORINAPI DosResumeThread(HANDLE thread);
+USHORT ORINAPI DosKillThread(HANDLE thread);
+USHORT ORINAPI DosWaitThread(HANDLE *thread, ULONG option);
+
+/* Environment and search */
+USHORT ORINAPI DosScanEnv(const char *name, const char **value);
+USHORT ORINAPI DosSetEnvVal(const char *name, const char *value);
+USHORT ORINAPI DosSearchPath(ULONG flags, const char *list, const char *file, char *out,
+                             USHORT size);
+USHORT ORINAPI DosGetTempFileName(const char *dir, const char *prefix, char *out, USHORT size);
+
+/* Version, time and the rest */
+USHORT ORINAPI DosGetVersion(USHORT *version);
+USHORT ORINAPI DosGetDateTime(DATETIME *dt);
+ULONG  ORINAPI DosGetTimeZoneInformation(ULONG *bias);
+UINT   ORINAPI DosSetErrorMode(UINT mode);
+USHORT ORINAPI DosBeep(ULONG frequency, ULONG duration);
+USHORT ORINAPI DosSleep(ULONG ms);
+void   ORINAPI DosExit(ULONG action, ULONG code);
+USHORT ORINAPI DosCopySoundOn(USHORT on);
+USHORT ORINAPI GetFileSizeDateTime(void *ns, const char *name, ULONG *size, DATETIME *dt);
+void  *ORINAPI MemReplaceByte(void *buf, BYTE oldByte, BYTE newByte, ULONG count);
+
+ORIN_END_DECLS
+
+#endif /* DOS_H */

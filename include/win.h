@@ -1,0 +1,360 @@
+/*
+ * win.h - presentation-manager windows and messages on native windows.
+ *
+ * PM code keeps its own window procedures (window, 16-bit message, two
+ * pointer-sized parameters), a bottom-left coordinate origin and its own
+ * message numbers.  A PM window handle is the native window handle; the
+ * value PM_HWND_DESKTOP (1) stands for the desktop.  Classes registered
+ * with WinRegisterClass are native classes whose procedure is the
+ * library's front end OWMFrontEndWndProc, which turns native messages into
+ * PM messages; WinSendMsg / WinPostMsg carry PM messages the other way.
+ *
+ * PM message and flag names carry a PM_ prefix because many of them clash
+ * with native names of another value (PM_WM_CHAR is 0x7A, not 0x102).
+ * Records exchanged with callers use 2-byte packing.
+ */
+#ifndef WIN_H
+#define WIN_H
+
+#include "orinbase.h"
+
+ORIN_BEGIN_DECLS
+
+typedef void *MPARAM;
+typedef void *MRESULT;
+typedef HANDLE HAB;                 /* anchor: the application's module */
+typedef HWND PM_HWND;
+typedef MRESULT (*PFNWP)(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2);
+
+#define MPFROMLONG(l)        ((MPARAM)(ULONG_PTR)(ULONG)(l))
+#define MPFROM2SHORT(a, b)   ((MPARAM)(ULONG_PTR)(((ULONG)(USHORT)(a)) | ((ULONG)(USHORT)(b) << 16)))
+#define LONGFROMMP(mp)       ((ULONG)(ULONG_PTR)(mp))
+#define SHORT1FROMMP(mp)     ((USHORT)(ULONG_PTR)(mp))
+#define SHORT2FROMMP(mp)     ((USHORT)((ULONG_PTR)(mp) >> 16))
+#define CHAR3FROMMP(mp)      ((BYTE)((ULONG_PTR)(mp) >> 16))
+#define CHAR4FROMMP(mp)      ((BYTE)((ULONG_PTR)(mp) >> 24))
+
+#define PM_HWND_DESKTOP      ((HWND)1)
+#define PM_HWND_TOP          ((HWND)3)
+#define PM_HWND_BOTTOM       ((HWND)4)
+
+/* ---- records (2-byte packed) ---- */
+#pragma pack(push, 2)
+typedef struct _PM_POINTL {
+    LONG x;
+    LONG y;
+} PM_POINTL, *PPM_POINTL;
+
+typedef struct tagPM_RECTL {        /* inclusive on all four sides */
+    LONG xLeft;
+    LONG yBottom;
+    LONG xRight;
+    LONG yTop;
+} PM_RECTL, *PPM_RECTL;
+
+typedef struct _PM_SWP {
+    USHORT fl;
+    LONG cy;
+    LONG cx;
+    LONG y;
+    LONG x;
+    HWND hwndInsertBehind;
+    HWND hwnd;
+} PM_SWP, *PPM_SWP;
+
+typedef struct _PM_QMSG {
+    HWND hwnd;
+    USHORT msg;
+    MPARAM mp1;
+    MPARAM mp2;
+    MSG native;                     /* the native message it was made from */
+} PM_QMSG, *PPM_QMSG;
+
+typedef struct _PM_CREATESTRUCT {   /* mp2 of PM_WM_CREATE */
+    PVOID pCtlData;
+    PVOID pPresParams;
+    ULONG id;
+    HWND hwndInsertBehind;
+    HWND hwndOwner;
+    LONG cy;
+    LONG cx;
+    LONG y;
+    LONG x;
+    ULONG flStyle;
+    const char *pszText;
+    const char *pszClass;
+    HWND hwndParent;
+} PM_CREATESTRUCT, *PPM_CREATESTRUCT;
+
+typedef struct _PM_WNDPARAMS {      /* mp1 of PM_WM_SETWINDOWPARAMS / QUERY */
+    ULONG fsStatus;                 /* PM_WPM_* */
+    ULONG cchText;
+    char *pszText;
+    ULONG cbPresParams;
+    PVOID pPresParams;
+    ULONG cbCtlData;
+    PVOID pCtlData;
+} PM_WNDPARAMS, *PPM_WNDPARAMS;
+#pragma pack(pop)
+
+/* ---- messages ---- */
+#define PM_WM_NULL             0x0000
+#define PM_WM_CREATE           0x0001
+#define PM_WM_DESTROY          0x0002
+#define PM_WM_ENABLE           0x0004
+#define PM_WM_SHOW             0x0005
+#define PM_WM_MOVE             0x0006
+#define PM_WM_SIZE             0x0007
+#define PM_WM_ADJUSTWINDOWPOS  0x0008
+#define PM_WM_SETWINDOWPARAMS  0x000A
+#define PM_WM_QUERYWINDOWPARAMS 0x000B
+#define PM_WM_SETFOCUS         0x000F
+#define PM_WM_COMMAND          0x0020
+#define PM_WM_SYSCOMMAND       0x0021
+#define PM_WM_PAINT            0x0023
+#define PM_WM_TIMER            0x0024
+#define PM_WM_CLOSE            0x0029
+#define PM_WM_QUIT             0x002A
+#define PM_WM_CONTROL          0x0030
+#define PM_WM_VSCROLL          0x0031
+#define PM_WM_HSCROLL          0x0032
+#define PM_WM_MENUSELECT       0x0034
+#define PM_WM_DRAWITEM         0x0036
+#define PM_WM_MEASUREITEM      0x0037
+#define PM_WM_QUERYDLGCODE     0x003A
+#define PM_WM_SETACCELTABLE    0x0049
+#define PM_WM_QUERYACCELTABLE  0x004A
+#define PM_WM_TRANSLATEACCEL   0x004B
+#define PM_WM_NOTIFY           0x004E
+#define PM_WM_MOUSEMOVE        0x0070
+#define PM_WM_BUTTON1DOWN      0x0071
+#define PM_WM_BUTTON1UP        0x0072
+#define PM_WM_BUTTON1DBLCLK    0x0073
+#define PM_WM_BUTTON2DOWN      0x0074
+#define PM_WM_BUTTON2UP        0x0075
+#define PM_WM_BUTTON2DBLCLK    0x0076
+#define PM_WM_BUTTON3DOWN      0x0077
+#define PM_WM_BUTTON3UP        0x0078
+#define PM_WM_BUTTON3DBLCLK    0x0079
+#define PM_WM_CHAR             0x007A
+#define PM_WM_CONTEXTMENU      0x007B
+#define PM_WM_DROPFILES        0x02F0
+#define PM_WM_QUERYPALETTE     0x02F5
+#define PM_WM_HELP             0x7FF7
+#define PM_WM_USER             0x1000
+
+/* WM_COMMAND sources (low word of mp2) */
+#define PM_CMDSRC_PUSHBUTTON   1
+#define PM_CMDSRC_MENU         2
+#define PM_CMDSRC_ACCELERATOR  3
+
+/* WM_CHAR flags (low 16 bits of mp1) */
+#define PM_KC_CHAR        0x0001
+#define PM_KC_VIRTUALKEY  0x0002
+#define PM_KC_SCANCODE    0x0004
+#define PM_KC_SHIFT       0x0008
+#define PM_KC_CTRL        0x0010
+#define PM_KC_ALT         0x0020
+#define PM_KC_KEYUP       0x0040
+
+/* PM virtual keys (high 16 bits of WM_CHAR mp2) */
+#define PM_VK_BREAK     0x04
+#define PM_VK_BACKSPACE 0x05
+#define PM_VK_TAB       0x06
+#define PM_VK_BACKTAB   0x07
+#define PM_VK_NEWLINE   0x08
+#define PM_VK_ALT       0x0B
+#define PM_VK_PAUSE     0x0D
+#define PM_VK_ESC       0x0F
+#define PM_VK_PAGEUP    0x11
+#define PM_VK_PAGEDOWN  0x12
+#define PM_VK_END       0x13
+#define PM_VK_HOME      0x14
+#define PM_VK_LEFT      0x15
+#define PM_VK_UP        0x16
+#define PM_VK_RIGHT     0x17
+#define PM_VK_DOWN      0x18
+#define PM_VK_PRINTSCRN 0x19
+#define PM_VK_INSERT    0x1A
+#define PM_VK_DELETE    0x1B
+#define PM_VK_F1        0x20
+#define PM_VK_F12       0x2B
+#define PM_VK_PLUS      0x40
+#define PM_VK_MINUS     0x41
+#define PM_VK_CLEAR     0x50
+
+/* scroll commands (high 16 bits of WM_HSCROLL / WM_VSCROLL mp2) */
+#define PM_SB_LINEUP        1
+#define PM_SB_LINEDOWN      2
+#define PM_SB_PAGEUP        3
+#define PM_SB_PAGEDOWN      4
+#define PM_SB_SLIDERTRACK   5
+#define PM_SB_SLIDERPOSITION 6
+#define PM_SB_ENDSCROLL     7
+
+/* window styles */
+#define PM_WS_VISIBLE       0x80000000UL
+#define PM_WS_DISABLED      0x40000000UL
+#define PM_WS_CLIPCHILDREN  0x20000000UL
+#define PM_WS_CLIPSIBLINGS  0x10000000UL
+#define PM_WS_MINIMIZED     0x01000000UL
+#define PM_WS_MAXIMIZED     0x00800000UL
+#define PM_WS_TABSTOP       0x00020000UL
+#define PM_WS_GROUP         0x00010000UL
+#define PM_CS_SAVEBITS      0x04000000UL
+
+/* WinSetWindowPos / PM_SWP flags */
+#define PM_SWP_SIZE        0x0001
+#define PM_SWP_MOVE        0x0002
+#define PM_SWP_ZORDER      0x0004
+#define PM_SWP_SHOW        0x0008
+#define PM_SWP_HIDE        0x0010
+#define PM_SWP_NOADJUST    0x0040
+#define PM_SWP_ACTIVATE    0x0080
+#define PM_SWP_DEACTIVATE  0x0100
+#define PM_SWP_MINIMIZE    0x0400
+#define PM_SWP_MAXIMIZE    0x0800
+#define PM_SWP_RESTORE     0x1000
+
+/* WinQueryWindow relations */
+#define PM_QW_NEXT        0
+#define PM_QW_PREV        1
+#define PM_QW_TOP         2
+#define PM_QW_BOTTOM      3
+#define PM_QW_OWNER       4
+#define PM_QW_PARENT      5
+#define PM_QW_FRAMEOWNER  8
+
+/* window-word indices */
+#define PM_QWL_STYLE      (-2)
+#define PM_QWP_PFNWP      (-3)
+
+/* window-parameter flags */
+#define PM_WPM_TEXT       0x0001
+#define PM_WPM_CTLDATA    0x0002
+#define PM_WPM_CCHTEXT    0x0008
+
+/* WinBroadcastMsg flags */
+#define PM_BMSG_POST        0x0000
+#define PM_BMSG_SEND        0x0001
+#define PM_BMSG_DESCENDANTS 0x0004
+
+/* WinPeekMsg */
+#define PM_PM_NOREMOVE    0
+#define PM_PM_REMOVE      1
+
+/* WinQueryQueueStatus bits */
+#define PM_QSTAT_KEY         0x0001
+#define PM_QSTAT_MOUSEBUTTON 0x0002
+#define PM_QSTAT_MOUSEMOVE   0x0004
+#define PM_QSTAT_TIMER       0x0008
+#define PM_QSTAT_PAINT       0x0010
+#define PM_QSTAT_POSTMSG     0x0020
+#define PM_QSTAT_ESCAPE      0x0800
+#define PM_QSTAT_BREAK       0x1000
+
+/* control kinds of native windows (OwmQueryControlKind) */
+#define OWM_CTL_NONE      0
+#define OWM_CTL_BUTTON    1
+#define OWM_CTL_COMBOBOX  2
+#define OWM_CTL_ENTRY     3
+#define OWM_CTL_LISTBOX   4
+#define OWM_CTL_STATIC    5
+#define OWM_CTL_MLE       6
+#define OWM_CTL_VLIST     7
+#define OWM_CTL_UNKNOWN   0xFFFF
+
+/* ---- start-up ---- */
+HAB    ORINAPI WinInitialize(ULONG flOptions);
+BOOL   ORINAPI WinTerminate(HAB hab);
+HAB    ORINAPI _WinGetHab(void);
+
+/* ---- classes and windows ---- */
+BOOL   ORINAPI WinRegisterClass(HAB hab, const char *pszClassName, PFNWP pfnWndProc,
+                                ULONG flStyle, USHORT cbWindowData);
+BOOL   ORINAPI WinUnRegisterClass(HAB hab, const char *pszClassName);
+HWND   ORINAPI WinCreateWindow(HWND hwndParent, const char *pszClass, const char *pszName,
+                               ULONG flStyle, LONG x, LONG y, LONG cx, LONG cy,
+                               HWND hwndOwner, HWND hwndInsertBehind, ULONG id,
+                               PVOID pCtlData, PVOID pPresParams);
+HWND   ORINAPI WinCreateWindowEx(HWND hwndParent, const char *pszClass, const char *pszName,
+                                 ULONG flStyle, ULONG flExStyle, LONG x, LONG y, LONG cx,
+                                 LONG cy, HWND hwndOwner, HWND hwndInsertBehind, ULONG id,
+                                 PVOID pCtlData, PVOID pPresParams);
+BOOL   ORINAPI WinDestroyWindow(HWND hwnd);
+BOOL   ORINAPI WinIsWindow(HAB hab, HWND hwnd);
+BOOL   ORINAPI OwmIsPMWindow(HWND hwnd);
+BOOL   ORINAPI OwmIsStdWindow(HWND hwnd);
+BOOL   ORINAPI OwmIsDlgWindowPM(HWND hwnd);
+USHORT ORINAPI OwmQueryControlKind(HWND hwnd);
+BOOL   ORINAPI WinShowWindow(HWND hwnd, BOOL fShow);
+BOOL   ORINAPI WinEnableWindow(HWND hwnd, BOOL fEnable);
+BOOL   ORINAPI WinIsWindowEnabled(HWND hwnd);
+BOOL   ORINAPI WinIsWindowVisible(HWND hwnd);
+BOOL   ORINAPI WinSetParent(HWND hwnd, HWND hwndNewParent, BOOL fRedraw);
+BOOL   ORINAPI WinSetOwner(HWND hwnd, HWND hwndNewOwner);
+LONG   ORINAPI WinQueryClassName(HWND hwnd, LONG cchMax, char *pch);
+LONG   ORINAPI WinQueryWindowText(HWND hwnd, LONG cchBufferMax, char *pchBuffer);
+LONG   ORINAPI WinQueryWindowTextLength(HWND hwnd);
+BOOL   ORINAPI WinSetWindowText(HWND hwnd, const char *pszText);
+HWND   ORINAPI WinWindowFromID(HWND hwndParent, ULONG id);
+BOOL   ORINAPI WinIsChild(HWND hwnd, HWND hwndParent);
+BOOL   ORINAPI WinSetFocus(HWND hwndDesktop, HWND hwndFocus);
+HWND   ORINAPI WinQueryFocus(HWND hwndDesktop);
+HWND   ORINAPI WinQueryActiveWindow(HWND hwndDesktop);
+BOOL   ORINAPI WinSetActiveWindow(HWND hwndDesktop, HWND hwnd);
+BOOL   ORINAPI WinSetCapture(HWND hwndDesktop, HWND hwnd);
+HWND   ORINAPI WinQueryCapture(HWND hwndDesktop);
+BOOL   ORINAPI WinUpdateWindow(HWND hwnd);
+BOOL   ORINAPI WinInvalidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren);
+BOOL   ORINAPI WinValidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren);
+BOOL   ORINAPI WinQueryUpdateRect(HWND hwnd, PM_RECTL *prcl);
+BOOL   ORINAPI WinQueryWindowRect(HWND hwnd, PM_RECTL *prcl);
+LONG   ORINAPI WinScrollWindow(HWND hwnd, LONG dx, LONG dy, const PM_RECTL *prclScroll,
+                               const PM_RECTL *prclClip, HRGN hrgnUpdate,
+                               PM_RECTL *prclUpdate, ULONG rgfsw);
+BOOL   ORINAPI WinQueryPointerPos(HWND hwndDesktop, PM_POINTL *pptl);
+BOOL   ORINAPI WinSetPointerPos(HWND hwndDesktop, LONG x, LONG y);
+BOOL   ORINAPI WinSetPresParam(HWND hwnd, ULONG id, ULONG cbParam, PVOID pbParam);
+
+HWND   ORINAPI WinQueryWindow(HWND hwnd, LONG cmd);
+ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index);
+BOOL   ORINAPI WinSetWindowULong(HWND hwnd, LONG index, ULONG_PTR ul);
+USHORT ORINAPI WinQueryWindowUShort(HWND hwnd, LONG index);
+BOOL   ORINAPI WinSetWindowUShort(HWND hwnd, LONG index, USHORT us);
+PVOID  ORINAPI WinQueryWindowPtr(HWND hwnd, LONG index);
+BOOL   ORINAPI WinSetWindowPtr(HWND hwnd, LONG index, PVOID p);
+
+BOOL   ORINAPI WinSetWindowPos(HWND hwnd, HWND hwndInsertBehind, LONG x, LONG y,
+                               LONG cx, LONG cy, ULONG fl);
+BOOL   ORINAPI WinQueryWindowPos(HWND hwnd, PM_SWP *pswp);
+BOOL   ORINAPI WinMapWindowPoints(HWND hwndFrom, HWND hwndTo, PM_POINTL *pptl, LONG cwpt);
+
+/* ---- coordinate converters (PM bottom-left origin <-> native) ---- */
+void   ORINAPI OwmPMPoint2W3Point(HWND hwnd, const PM_POINTL *pptl, POINT *ppt);
+void   ORINAPI OwmW3Point2PMPoint(HWND hwnd, const POINT *ppt, PM_POINTL *pptl);
+void   ORINAPI OwmPMRect2W3Rectl(HWND hwnd, const PM_RECTL *prcl, RECT *prc);
+void   ORINAPI OwmW3Rect2PMRectl(HWND hwnd, const RECT *prc, PM_RECTL *prcl);
+
+/* ---- messages ---- */
+MRESULT ORINAPI OWMFrontEndWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+MRESULT ORINAPI WinSendMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2);
+BOOL    ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2);
+MRESULT ORINAPI WinSendOwnerMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2);
+BOOL    ORINAPI WinBroadcastMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl);
+MRESULT ORINAPI OwmSendMsgToPoint(ULONG msg, const PM_POINTL *pptl);
+BOOL    ORINAPI WinGetMsg(PM_QMSG *pqmsg, HWND hwndFilter);
+BOOL    ORINAPI WinPeekMsg(PM_QMSG *pqmsg, HWND hwnd, ULONG msgFirst, ULONG msgLast, ULONG fl);
+MRESULT ORINAPI WinDispatchMsg(const PM_QMSG *pqmsg);
+BOOL    ORINAPI WinWaitMsg(HAB hab, ULONG msgFirst, ULONG msgLast);
+BOOL    ORINAPI WinQueryMsgPos(HAB hab, PM_POINTL *pptl);
+ULONG   ORINAPI WinQueryQueueStatus(HWND hwndDesktop);
+MRESULT ORINAPI WinDefWindowProc(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2);
+BOOL    ORINAPI WinEnableWindowInput(HWND hwnd, BOOL fEnable);
+BOOL    ORINAPI WinQueryEnableWindowInput(HWND hwnd);
+ULONG   ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout);
+BOOL    ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer);
+
+ORIN_END_DECLS
+
+#endif /* WIN_H */

@@ -1,0 +1,459 @@
+/*
+ * fal_block.c - blocks of a FAL file: reading, allocating, reallocating,
+ * writing and freeing.
+ *
+ * Allocation in variable mode rounds the request to the granularity and
+ * looks for a free block on the lists whose size class can hold it, with
+ * the fit strategy the file was created with (first, best, exact, worst);
+ * a block much larger than needed is split and its tail goes back on a
+ * free list.  When no free block fits, the block is appended at the end of
+ * the file.  In fixed mode every block has the same size and list 0 is a
+ * simple stack.  Freeing the last block of the file shortens the file.
+ *
+ * Every call takes the header lock (shared to read, exclusive to change)
+ * and refreshes first, and publishes the header after a change.
+ */
+#include <string.h>
+#include "profile/falint.h"
+
+#define SPLIT_SLACK 247              /* split when round_down(g + 247, g) remains */
+
+static BOOL isFixed(HFAL h) { return (h->hdr.falFlags & FAL_FIXED) != 0; }
+
+static ULONG minOf(ULONG a, ULONG b) { return a < b ? a : b; }
+
+/* Writes a block's header and remembers the new state in the cache. */
+static USHORT writeBlockHeader(HFAL h, ULONG id, FALDESC *d)
+{
+    falForget(h, id);
+    return falWriteAt(h, d->headerOffset, &d->hdr, d->headerLength);
+}
+
+static void fillHeader(FALDESC *d, BYTE type, ULONG used, ULONG total)
+{
+    d->hdr.type = type;
+    d->hdr.sig[0] = FAL_SIG1;
+    d->hdr.sig[1] = FAL_SIG2;
+    d->hdr.sig[2] = FAL_SIG3;
+    d->hdr.usedLength = (USHORT)used;
+    d->hdr.totalSize = (USHORT)total;
+}
+
+static ULONG idOf(HFAL h, ULONG dataOffset)
+{
+    ULONG hl = falHeaderLength(h);
+    if (!isFixed(h))
+        return dataOffset;
+    return (dataOffset - hl - h->hdr.firstBlockOffset) / (h->hdr.blockSize + hl) + 1;
+}
+
+/* ---- Reading -------------------------------------------------------------- */
+
+USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
+{
+    FALDESC d;
+    USHORT rc = falBegin(h, FALSE);
+    if (rc)
+        return rc;
+    rc = falDescribe(h, id, &d);
+    if (!rc && offset < d.hdr.usedLength && length) {
+        if (!buffer)
+            rc = ORIN_ERR_INVALID_PARAM;
+        else
+            rc = falReadAt(h, d.dataOffset + offset, buffer,
+                           minOf(length, d.hdr.usedLength - offset));
+    }
+    if (!rc && id != 0 && d.hdr.type != FAL_TYPE_USED)
+        rc = FAL_ERR_BLOCKTYPE;
+    return falEnd(h, rc, FALSE);
+}
+
+USHORT ORINAPI FalGetBlock(HFAL h, ULONG id, void *buffer, ULONG length)
+{
+    return FalReadBlock(h, id, 0, buffer, length);
+}
+
+static USHORT querySize(HFAL h, ULONG id, ULONG *out, BOOL capacity)
+{
+    FALDESC d;
+    USHORT rc;
+    if (!out)
+        return ORIN_ERR_INVALID_PARAM;
+    rc = falBegin(h, FALSE);
+    if (rc)
+        return rc;
+    rc = falDescribe(h, id, &d);
+    if (!rc)
+        *out = capacity ? d.capacity : d.hdr.usedLength;
+    return falEnd(h, rc, FALSE);
+}
+
+USHORT FalQueryBlockSize(HFAL h, ULONG id, ULONG *usedLength)
+{
+    return querySize(h, id, usedLength, FALSE);
+}
+
+USHORT ORINAPI FalQueryTotalBlockSize(HFAL h, ULONG id, ULONG *capacity)
+{
+    return querySize(h, id, capacity, TRUE);
+}
+
+/* ---- Free lists ------------------------------------------------------------ */
+
+/* Reads the link word of a free block. */
+static USHORT readLink(HFAL h, const FALDESC *d, ULONG *next)
+{
+    return falReadAt(h, d->dataOffset, next, sizeof *next);
+}
+
+static USHORT writeLink(HFAL h, ULONG dataOffset, ULONG next)
+{
+    return falWriteAt(h, dataOffset, &next, sizeof next);
+}
+
+/* Turns block d (id) into a free block at the head of its list. */
+static USHORT pushFree(HFAL h, ULONG id, FALDESC *d)
+{
+    int list = isFixed(h) ? 0 : falListFor(d->totalSize);
+    USHORT rc;
+    fillHeader(d, FAL_TYPE_FREE, d->hdr.usedLength < FAL_MIN_USED_FREE
+               ? FAL_MIN_USED_FREE : d->hdr.usedLength, d->hdr.totalSize);
+    rc = writeBlockHeader(h, id, d);
+    if (!rc)
+        rc = writeLink(h, d->dataOffset, h->hdr.freeHead[list]);
+    if (!rc) {
+        h->hdr.freeHead[list] = id;
+        h->hdr.freeCount[list]++;
+    }
+    return rc;
+}
+
+typedef struct {
+    ULONG id, prev, next;            /* block found, its predecessor, its link */
+    FALDESC d;
+} FALPICK;
+
+/* True when a block of this total size ends the search at once. */
+static BOOL closeEnough(HFAL h, ULONG total, ULONG needed)
+{
+    ULONG g = FalQueryGranularity(), hl = falHeaderLength(h);
+    return total <= falRoundUp(needed + hl, g) - hl;
+}
+
+/* Walks list i for a block of at least `needed` bytes with the file's fit
+ * strategy.  Returns 0 with pick->id 0 when nothing qualifies. */
+static USHORT searchList(HFAL h, int i, ULONG needed, BOOL worstPass, FALPICK *pick)
+{
+    USHORT flags = h->hdr.falFlags;
+    ULONG prev = 0, cur = h->hdr.freeHead[i], seen = 0;
+    FALPICK cand;
+
+    memset(&cand, 0, sizeof cand);
+    pick->id = 0;
+    while (cur) {
+        FALDESC d;
+        ULONG next;
+        USHORT rc;
+        if (++seen > h->hdr.freeCount[i])
+            return FAL_ERR_FREELIST;
+        rc = falDescribe(h, cur, &d);
+        if (!rc && d.hdr.type != FAL_TYPE_FREE)
+            rc = FAL_ERR_FREELIST;
+        if (!rc)
+            rc = readLink(h, &d, &next);
+        if (rc)
+            return rc == FAL_ERR_BEYONDEND || rc == FAL_ERR_SIGNATURE ? FAL_ERR_FREELIST : rc;
+        if (d.totalSize >= needed) {
+            BOOL better = !cand.id
+                || ((flags & FAL_BEST_FIT) && d.totalSize < cand.d.totalSize)
+                || (worstPass && (flags & FAL_WORST_FIT) && d.totalSize > cand.d.totalSize);
+            if (!worstPass && (flags & FAL_FIRST_FIT)) {
+                better = TRUE;
+            } else if (!worstPass && (flags & (FAL_BEST_FIT | FAL_EXACT_FIT))
+                       && closeEnough(h, d.totalSize, needed)) {
+                cand.id = cur; cand.prev = prev; cand.next = next; cand.d = d;
+                break;
+            }
+            if (better) {
+                cand.id = cur; cand.prev = prev; cand.next = next; cand.d = d;
+                if (!worstPass && (flags & FAL_FIRST_FIT))
+                    break;
+            }
+        }
+        prev = cur;
+        cur = next;
+    }
+    *pick = cand;
+    return 0;
+}
+
+static USHORT unlink(HFAL h, int i, const FALPICK *p)
+{
+    if (p->prev) {
+        FALDESC pd;
+        USHORT rc = falDescribe(h, p->prev, &pd);
+        if (!rc)
+            rc = writeLink(h, pd.dataOffset, p->next);
+        if (rc)
+            return rc;
+    } else {
+        h->hdr.freeHead[i] = p->next;
+    }
+    h->hdr.freeCount[i]--;
+    return 0;
+}
+
+static USHORT findFree(HFAL h, ULONG needed, FALPICK *pick)
+{
+    USHORT flags = h->hdr.falFlags;
+    int i;
+    USHORT rc;
+
+    pick->id = 0;
+    if (flags & (FAL_BEST_FIT | FAL_FIRST_FIT | FAL_EXACT_FIT))
+        for (i = 0; i < FAL_LIST_COUNT; i++) {
+            if (falListClass[i] < needed || !h->hdr.freeHead[i])
+                continue;
+            rc = searchList(h, i, needed, FALSE, pick);
+            if (rc)
+                return rc;
+            if (pick->id)
+                return unlink(h, i, pick);
+        }
+    if (flags & FAL_WORST_FIT)
+        for (i = FAL_LIST_COUNT - 1; i >= 0; i--) {
+            if (falListClass[i] < needed || !h->hdr.freeHead[i])
+                continue;
+            rc = searchList(h, i, needed, TRUE, pick);
+            if (rc)
+                return rc;
+            if (pick->id)
+                return unlink(h, i, pick);
+        }
+    return 0;
+}
+
+/* Fixed mode: list 0 is a stack, its head is taken. */
+static USHORT popFixed(HFAL h, FALPICK *pick)
+{
+    USHORT rc;
+    pick->id = h->hdr.freeHead[0];
+    if (!pick->id)
+        return 0;
+    if (h->hdr.freeCount[0] == 0)
+        return FAL_ERR_FREELIST;
+    rc = falDescribe(h, pick->id, &pick->d);
+    if (!rc && pick->d.hdr.type != FAL_TYPE_FREE)
+        rc = FAL_ERR_FREELIST;
+    if (!rc)
+        rc = readLink(h, &pick->d, &pick->next);
+    if (rc) {
+        pick->id = 0;
+        return rc == FAL_ERR_BEYONDEND || rc == FAL_ERR_SIGNATURE ? FAL_ERR_FREELIST : rc;
+    }
+    pick->prev = 0;
+    return unlink(h, 0, pick);
+}
+
+/* Splits the tail off a taken free block when enough would remain. */
+static USHORT splitTail(HFAL h, FALPICK *p, ULONG needed)
+{
+    ULONG g = FalQueryGranularity();
+    ULONG excess = p->d.totalSize - needed;
+    FALDESC tail;
+
+    if (excess < (g + SPLIT_SLACK) / g * g)
+        return 0;
+    memset(&tail, 0, sizeof tail);
+    tail.headerLength = FAL_HDR_VARIABLE;
+    tail.headerOffset = p->d.headerOffset + needed;
+    tail.dataOffset = tail.headerOffset + FAL_HDR_VARIABLE;
+    tail.totalSize = excess;
+    tail.capacity = excess - FAL_HDR_VARIABLE;
+    fillHeader(&tail, FAL_TYPE_FREE, FAL_MIN_USED_FREE, excess);
+    p->d.totalSize = needed;
+    p->d.capacity = needed - FAL_HDR_VARIABLE;
+    return pushFree(h, tail.dataOffset, &tail);
+}
+
+/* ---- Allocation -------------------------------------------------------------- */
+
+/* Capacity and total size of a new block for `length` bytes. */
+static USHORT sizeFor(HFAL h, ULONG length, ULONG *capacity, ULONG *total)
+{
+    ULONG g = FalQueryGranularity(), hl = falHeaderLength(h);
+    if (isFixed(h)) {
+        *capacity = h->hdr.blockSize;
+    } else {
+        ULONG r = length;
+        if (r < g - FAL_HDR_VARIABLE)
+            r = g - FAL_HDR_VARIABLE;
+        if (r > 0x10007UL - g)
+            r = 0x10007UL - g;
+        *capacity = falRoundUp(r + FAL_HDR_VARIABLE, g) - FAL_HDR_VARIABLE;
+    }
+    *total = *capacity + hl;
+    return *total > FAL_MAX_TOTAL ? ORIN_ERR_INVALID_PARAM : 0;
+}
+
+/* Places a new block: reuses a free one or appends at the end. */
+static USHORT placeBlock(HFAL h, ULONG length, ULONG dataLength, FALDESC *d, ULONG *id)
+{
+    ULONG capacity, total, fileLength, hl = falHeaderLength(h);
+    FALPICK pick;
+    USHORT rc = sizeFor(h, length, &capacity, &total);
+
+    if (rc)
+        return rc;
+    memset(&pick, 0, sizeof pick);
+    if (isFixed(h)) {
+        rc = popFixed(h, &pick);
+    } else {
+        rc = findFree(h, total, &pick);
+        if (!rc && pick.id)
+            rc = splitTail(h, &pick, total);
+    }
+    if (rc)
+        return rc;
+    if (pick.id) {
+        *d = pick.d;
+        *id = pick.id;
+        return 0;
+    }
+    rc = falFileLength(h, &fileLength);
+    if (rc)
+        return rc;
+    memset(d, 0, sizeof *d);
+    d->headerLength = hl;
+    d->headerOffset = fileLength;
+    d->dataOffset = fileLength + hl;
+    d->capacity = capacity;
+    d->totalSize = total;
+    *id = idOf(h, d->dataOffset);
+    if (dataLength < capacity)
+        rc = VbfNewSize(h->vbf, fileLength + total);
+    return rc;
+}
+
+/* Marks d used for `length` bytes and writes its header and data. */
+static USHORT fillBlock(HFAL h, ULONG id, FALDESC *d, ULONG length, const void *data,
+                        ULONG dataLength)
+{
+    ULONG used = minOf(d->capacity, length);
+    USHORT rc;
+    fillHeader(d, FAL_TYPE_USED, used, isFixed(h) ? 0 : d->totalSize);
+    rc = writeBlockHeader(h, id, d);
+    if (!rc && data && dataLength)
+        rc = falWriteAt(h, d->dataOffset, data, minOf(used, dataLength));
+    return rc;
+}
+
+static USHORT allocLocked(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength)
+{
+    FALDESC d;
+    USHORT rc = placeBlock(h, length, data ? dataLength : 0, &d, id);
+    if (!rc)
+        rc = fillBlock(h, *id, &d, length, data, dataLength);
+    return rc;
+}
+
+USHORT FalAllocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength)
+{
+    USHORT rc;
+    if (!id)
+        return ORIN_ERR_INVALID_PARAM;
+    rc = falBegin(h, TRUE);
+    if (rc)
+        return rc;
+    rc = allocLocked(h, id, length, data, dataLength);
+    return falEnd(h, rc, TRUE);
+}
+
+/* ---- Freeing ---------------------------------------------------------------- */
+
+static USHORT freeLocked(HFAL h, ULONG id)
+{
+    FALDESC d;
+    ULONG fileLength;
+    USHORT rc;
+
+    if (id == 0)
+        return 0;
+    rc = falDescribe(h, id, &d);
+    if (!rc && d.hdr.type != FAL_TYPE_USED)
+        rc = FAL_ERR_BLOCKTYPE;
+    if (!rc)
+        rc = falFileLength(h, &fileLength);
+    if (rc)
+        return rc;
+    if (d.headerOffset + d.totalSize >= fileLength) {
+        falForget(h, id);
+        return VbfNewSize(h->vbf, d.headerOffset);
+    }
+    return pushFree(h, id, &d);
+}
+
+USHORT FalFreeBlock(HFAL h, ULONG id)
+{
+    USHORT rc = falBegin(h, TRUE);
+    if (rc)
+        return rc;
+    rc = freeLocked(h, id);
+    return falEnd(h, rc, rc == 0 && id != 0);
+}
+
+/* ---- Reallocation and writing ----------------------------------------------- */
+
+USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength)
+{
+    FALDESC d;
+    USHORT rc;
+
+    if (!id)
+        return ORIN_ERR_INVALID_PARAM;
+    rc = falBegin(h, TRUE);
+    if (rc)
+        return rc;
+    if (*id == 0) {
+        rc = allocLocked(h, id, length, data, dataLength);
+        return falEnd(h, rc, TRUE);
+    }
+    rc = falDescribe(h, *id, &d);
+    if (!rc && d.hdr.type != FAL_TYPE_USED)
+        rc = FAL_ERR_BLOCKTYPE;
+    if (!rc) {
+        if (length <= d.capacity) {
+            rc = fillBlock(h, *id, &d, length, data, dataLength);
+        } else {
+            ULONG newId = 0;
+            rc = freeLocked(h, *id);
+            if (!rc)
+                rc = allocLocked(h, &newId, length, data, dataLength);
+            if (!rc)
+                *id = newId;
+        }
+    }
+    return falEnd(h, rc, TRUE);
+}
+
+USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG length)
+{
+    FALDESC d;
+    USHORT rc;
+
+    if (!data && length)
+        return ORIN_ERR_INVALID_PARAM;
+    rc = falBegin(h, TRUE);
+    if (rc)
+        return rc;
+    rc = falDescribe(h, id, &d);
+    if (!rc && id != 0 && d.hdr.type != FAL_TYPE_USED)
+        rc = FAL_ERR_BLOCKTYPE;
+    if (!rc && offset < d.hdr.usedLength && length) {
+        ULONG n = minOf(length, d.hdr.usedLength - offset);
+        rc = falWriteAt(h, d.dataOffset + offset, data, n);
+        if (!rc && id != 0)
+            rc = writeBlockHeader(h, id, &d);
+    }
+    return falEnd(h, rc, TRUE);
+}

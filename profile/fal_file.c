@@ -1,0 +1,490 @@
+/*
+ * fal_file.c - FAL block files as a whole: create, open, close, the header
+ * lock, the refresh protocol and the descriptor cache.
+ *
+ * Sharing between processes works with two things in the file itself.
+ * Bytes 0..11 are the header lock: readers lock them shared, writers
+ * exclusive (only at the outermost lock level, only for handles opened
+ * shared).  The 16-bit update counter at offset 8 changes whenever a
+ * shared writer publishes its header; before each operation a shared
+ * read/write handle reads the counter directly from the file and, when it
+ * differs from its copy, drops every cached byte and reads the header
+ * again.  Handles that are not shared keep the header in memory and write
+ * it once, at close.
+ */
+#include <stdlib.h>
+#include <string.h>
+#include "profile/falint.h"
+#include "knl.h"
+#include "knlnam.h"
+
+static USHORT falGranularity = FAL_DEFAULT_GRANULARITY;
+static LONG falHeaderLocksHeld;           /* process-wide */
+
+const ULONG falListClass[FAL_LIST_COUNT] = {
+    32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 65535
+};
+
+typedef char falHeaderSizeCheck[sizeof(FALFILEHEADER) == FAL_HEADER_SIZE ? 1 : -1];
+typedef char falBlockHeaderCheck[sizeof(FALBLOCKHEADER) == FAL_HDR_VARIABLE ? 1 : -1];
+
+void FalSetGranularity(USHORT g)
+{
+    falGranularity = g < FAL_DEFAULT_GRANULARITY ? FAL_DEFAULT_GRANULARITY : g;
+}
+
+USHORT FalQueryGranularity(void)
+{
+    return falGranularity;
+}
+
+ULONG falRoundUp(ULONG x, ULONG g)
+{
+    return (x + g - 1) / g * g;
+}
+
+BOOL falIsValid(HFAL h)
+{
+    return h && h->sig == FAL_HANDLE_SIG && h->vbf;
+}
+
+ULONG falHeaderLength(const FALFILE *h)
+{
+    return (h->hdr.falFlags & FAL_FIXED) ? FAL_HDR_FIXED : FAL_HDR_VARIABLE;
+}
+
+int falListFor(ULONG totalSize)
+{
+    int i;
+    for (i = 0; i < FAL_LIST_COUNT - 1; i++)
+        if (totalSize <= falListClass[i])
+            return i;
+    return FAL_LIST_COUNT - 1;
+}
+
+/* ---- Byte access -------------------------------------------------------- */
+
+static USHORT seekTo(HFAL h, ULONG offset)
+{
+    return VbfChgFilePtr(h->vbf, (LONG)offset, VBF_FILE_BEGIN, NULL);
+}
+
+/* Reads exactly len bytes; a short read means the data lies past the end. */
+USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len)
+{
+    ULONG done = 0;
+    USHORT rc = seekTo(h, offset);
+    if (!rc)
+        rc = VbfRead(h->vbf, buf, len, &done);
+    if (!rc && done != len)
+        rc = FAL_ERR_BEYONDEND;
+    return rc;
+}
+
+USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len)
+{
+    ULONG done = 0;
+    USHORT rc = seekTo(h, offset);
+    if (!rc && len)
+        rc = VbfWrite(h->vbf, buf, len, &done);
+    if (!rc && done != len)
+        rc = ORIN_ERR_DISK_FULL;
+    return rc;
+}
+
+USHORT falFileLength(HFAL h, ULONG *length)
+{
+    return VbfQueryLength(h->vbf, length);
+}
+
+/* ---- Descriptor cache ----------------------------------------------------- */
+
+static int cacheSlot(ULONG id)
+{
+    ULONG x = (((id >> 4) ^ id) >> 4) ^ id;
+    return (int)((x >> 4) & (FAL_CACHE_SLOTS - 1));
+}
+
+void falClearCache(HFAL h)
+{
+    int i;
+    for (i = 0; i < FAL_CACHE_SLOTS; i++)
+        h->cacheId[i] = FAL_NO_ID;
+}
+
+void falForget(HFAL h, ULONG id)
+{
+    int s = cacheSlot(id);
+    if (h->cacheId[s] == id)
+        h->cacheId[s] = FAL_NO_ID;
+}
+
+/* Fills d for block id, from the cache or the file.  Checks that the
+ * header is intact and that the block lies inside the file. */
+USHORT falDescribe(HFAL h, ULONG id, FALDESC *d)
+{
+    int s = cacheSlot(id);
+    ULONG hl = falHeaderLength(h), fileLength;
+    USHORT rc;
+
+    if (h->cacheId[s] == id) {
+        *d = h->cache[s];
+        return 0;
+    }
+    memset(d, 0, sizeof *d);
+    if (id == 0) {
+        d->hdr.type = FAL_TYPE_USERHDR;
+        d->hdr.usedLength = h->hdr.userHeaderSize;
+        d->capacity = falRoundUp(h->hdr.userHeaderSize, falGranularity);
+        d->totalSize = d->capacity;
+        d->headerOffset = d->dataOffset = FAL_HEADER_SIZE;
+        return 0;
+    }
+    if (h->hdr.falFlags & FAL_FIXED) {
+        ULONGLONG data = (ULONGLONG)h->hdr.firstBlockOffset + hl
+                       + (ULONGLONG)(h->hdr.blockSize + hl) * (id - 1);
+        if (data > 0xFFFFFFFFULL)
+            return FAL_ERR_BEYONDEND;
+        d->dataOffset = (ULONG)data;
+        d->capacity = h->hdr.blockSize;
+    } else {
+        if (id < h->hdr.firstBlockOffset + hl)
+            return FAL_ERR_SIGNATURE;
+        d->dataOffset = id;
+    }
+    d->headerOffset = d->dataOffset - hl;
+    d->headerLength = hl;
+    rc = falFileLength(h, &fileLength);
+    if (rc)
+        return rc;
+    if (d->dataOffset > fileLength)
+        return FAL_ERR_BEYONDEND;
+    rc = falReadAt(h, d->headerOffset, &d->hdr, hl);
+    if (rc)
+        return rc;
+    if (d->hdr.sig[0] != FAL_SIG1 || d->hdr.sig[1] != FAL_SIG2 || d->hdr.sig[2] != FAL_SIG3
+        || (d->hdr.type != FAL_TYPE_USED && d->hdr.type != FAL_TYPE_FREE))
+        return FAL_ERR_SIGNATURE;
+    if (h->hdr.falFlags & FAL_FIXED) {
+        d->hdr.totalSize = 0;
+        d->totalSize = d->capacity + hl;
+    } else {
+        if (d->hdr.totalSize < hl + FAL_MIN_USED_FREE)
+            return FAL_ERR_SIGNATURE;
+        d->totalSize = d->hdr.totalSize;
+        d->capacity = d->totalSize - hl;
+    }
+    if (d->hdr.usedLength > d->capacity)
+        return FAL_ERR_SIGNATURE;
+    if ((ULONGLONG)d->headerOffset + d->totalSize > fileLength)
+        return FAL_ERR_BEYONDEND;
+    h->cache[s] = *d;
+    h->cacheId[s] = id;
+    return 0;
+}
+
+/* ---- Header lock, refresh and publishing ---------------------------------- */
+
+static BOOL isShared(HFAL h) { return (h->openFlags & FAL_OPEN_SHARED) != 0; }
+static BOOL isReadOnly(HFAL h) { return (h->openFlags & FAL_OPEN_READONLY) != 0; }
+
+USHORT FalLock(HFAL h, BOOL exclusive)
+{
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    if (h->lockDepth++ == 0 && isShared(h)) {
+        FILELOCK range = { FAL_LOCK_OFFSET, FAL_LOCK_LENGTH, exclusive ? 1UL : 0UL };
+        USHORT rc = VbfFileLocksEx(h->vbf, NULL, &range);
+        if (rc) {
+            h->lockDepth--;
+            return rc;
+        }
+        falHeaderLocksHeld++;
+    }
+    return 0;
+}
+
+USHORT FalUnlock(HFAL h)
+{
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    if (h->lockDepth < 1)
+        return ORIN_ERR_LOCK_VIOLATION;
+    if (--h->lockDepth == 0 && isShared(h)) {
+        FILELOCK range = { FAL_LOCK_OFFSET, FAL_LOCK_LENGTH, 1 };
+        if (falHeaderLocksHeld < 1)
+            return ORIN_ERR_LOCK_VIOLATION;
+        falHeaderLocksHeld--;
+        return VbfFileLocks(h->vbf, &range, NULL);
+    }
+    return 0;
+}
+
+static USHORT readHeader(HFAL h)
+{
+    FALFILEHEADER hdr;
+    USHORT rc = falReadAt(h, 0, &hdr, sizeof hdr);
+    if (rc == FAL_ERR_BEYONDEND)
+        return FAL_ERR_MAGIC;                     /* too short to be one */
+    if (rc)
+        return rc;
+    if (memcmp(hdr.magic, FAL_MAGIC, FAL_MAGIC_SIZE) != 0)
+        return FAL_ERR_MAGIC;
+    if (hdr.firstBlockOffset < FAL_HEADER_SIZE + (ULONG)hdr.userHeaderSize
+        || ((hdr.falFlags & FAL_FIXED) && hdr.blockSize < FAL_MIN_USED_FREE))
+        return FAL_ERR_SIGNATURE;
+    h->hdr = hdr;
+    return 0;
+}
+
+/* Brings a shared read/write handle up to date with the file. */
+static USHORT refresh(HFAL h)
+{
+    USHORT count = 0;
+    ULONG done = 0;
+    USHORT rc;
+
+    if (!isShared(h) || isReadOnly(h))
+        return 0;
+    rc = seekTo(h, FAL_COUNT_OFFSET);
+    if (!rc)
+        rc = VbfReadDirect(h->vbf, &count, sizeof count, &done);
+    if (rc)
+        return rc;
+    if (done == sizeof count && count == h->hdr.updateCount)
+        return 0;
+    VbfFlush(h->vbf);
+    falClearCache(h);
+    return readHeader(h);
+}
+
+static USHORT writeHeader(HFAL h)
+{
+    USHORT rc = falWriteAt(h, 0, &h->hdr, sizeof h->hdr);
+    if (!rc)
+        h->headerDirty = FALSE;
+    return rc;
+}
+
+/* Publishes a change: at once for shared writers, else at close. */
+static USHORT publish(HFAL h)
+{
+    if (isShared(h) && !isReadOnly(h)) {
+        h->hdr.updateCount++;
+        return writeHeader(h);
+    }
+    h->headerDirty = TRUE;
+    return 0;
+}
+
+USHORT falBegin(HFAL h, BOOL exclusive)
+{
+    USHORT rc;
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    if (exclusive && isReadOnly(h))
+        return ORIN_ERR_ACCESS_DENIED;
+    rc = FalLock(h, exclusive);
+    if (rc)
+        return rc;
+    rc = refresh(h);
+    if (rc)
+        FalUnlock(h);
+    return rc;
+}
+
+USHORT falEnd(HFAL h, USHORT rc, BOOL changed)
+{
+    USHORT rc2 = 0, rc3;
+    if (changed)
+        rc2 = publish(h);
+    rc3 = FalUnlock(h);
+    return rc ? rc : rc2 ? rc2 : rc3;
+}
+
+USHORT FalQueryUpdateCount(HFAL h, USHORT *count)
+{
+    USHORT rc = falBegin(h, FALSE);
+    if (rc)
+        return rc;
+    if (count)
+        *count = h->hdr.updateCount;
+    return falEnd(h, 0, FALSE);
+}
+
+USHORT FalFlush(HFAL h)
+{
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    falClearCache(h);
+    return VbfFlush(h->vbf);
+}
+
+const char *FalQueryFileName(HFAL h)
+{
+    return falIsValid(h) ? h->fileName : NULL;
+}
+
+/* ---- Open, create, close -------------------------------------------------- */
+
+static void freeHandle(HFAL h)
+{
+    h->sig = 0;
+    free(h->fileName);
+    free(h);
+}
+
+USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags,
+                 VBFFUNCS *funcs)
+{
+    HFAL h;
+    ULONG action = 0, length = 0;
+    ULONG mode = (openFlags & FAL_OPEN_READONLY) ? VBF_MODE_READ : VBF_MODE_READWRITE;
+    USHORT rc;
+
+    if (!handle)
+        return ORIN_ERR_INVALID_PARAM;
+    *handle = NULL;
+    if (!fileName)
+        return ORIN_ERR_INVALID_PARAM;
+    if (openFlags & FAL_OPEN_SHARED)
+        mode |= VBF_SHARE_DENY_NONE;
+    h = (HFAL)calloc(1, sizeof *h);
+    if (!h)
+        return ORIN_ERR_NO_MEMORY;
+    h->sig = FAL_HANDLE_SIG;
+    h->nameSpace = nameSpace;
+    h->openFlags = openFlags;
+    h->fileName = _strdup(fileName);
+    falClearCache(h);
+    if (!h->fileName) {
+        freeHandle(h);
+        return ORIN_ERR_NO_MEMORY;
+    }
+    rc = VbfOpen(nameSpace, fileName, &h->vbf, &action, 0, VBF_ATTR_NORMAL,
+                 VBF_OPEN_EXISTING, mode, funcs);
+    if (rc) {
+        h->vbf = NULL;
+        freeHandle(h);
+        return rc;
+    }
+    rc = VbfQueryLength(h->vbf, &length);
+    if (!rc && length == 0)
+        rc = ORIN_ERR_FILE_NOT_FOUND;
+    if (!rc) {
+        rc = FalLock(h, FALSE);
+        if (!rc) {
+            rc = readHeader(h);
+            FalUnlock(h);
+        }
+    }
+    if (rc) {
+        VbfClose(h->vbf);
+        freeHandle(h);
+        return rc;
+    }
+    *handle = h;
+    return 0;
+}
+
+USHORT ORINAPI FalOpen(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags)
+{
+    return FalOpenEx(nameSpace, fileName, handle, openFlags, NULL);
+}
+
+/* Writes a fresh header and sizes the file to its first block. */
+static USHORT initialiseFile(HVBF vbf, USHORT falFlags, USHORT userHeaderSize,
+                             USHORT minBlockSize)
+{
+    FALFILEHEADER hdr;
+    ULONG g = falGranularity, done = 0;
+    ULONG hl = (falFlags & FAL_FIXED) ? FAL_HDR_FIXED : FAL_HDR_VARIABLE;
+    ULONG blockSize = falRoundUp(hl + FAL_MIN_USED_FREE, g) - hl;
+    USHORT rc;
+
+    memset(&hdr, 0, sizeof hdr);
+    memcpy(hdr.magic, FAL_MAGIC, FAL_MAGIC_SIZE);
+    hdr.falFlags = falFlags;
+    hdr.blockSize = (USHORT)(minBlockSize > blockSize ? minBlockSize : blockSize);
+    hdr.userHeaderSize = userHeaderSize;
+    hdr.userHeaderOffset = FAL_HEADER_SIZE;
+    hdr.firstBlockOffset = falRoundUp(FAL_HEADER_SIZE + (ULONG)userHeaderSize, g);
+    rc = VbfChgFilePtr(vbf, 0, VBF_FILE_BEGIN, NULL);
+    if (!rc)
+        rc = VbfWrite(vbf, &hdr, sizeof hdr, &done);
+    if (!rc && done != sizeof hdr)
+        rc = ORIN_ERR_DISK_FULL;
+    if (!rc)
+        rc = VbfNewSize(vbf, hdr.firstBlockOffset);
+    return rc;
+}
+
+/* A fresh name in the system's temporary directory (the file is made
+ * empty by the system and replaced by the create below). */
+static USHORT makeTempName(void *nameSpace, char *buf, USHORT size)
+{
+    KNLHFILE f;
+    USHORT rc = KnlNamCreateTempFile(nameSpace, NULL, VBF_ATTR_NORMAL, &f, buf, size);
+    if (!rc)
+        KnlNamClose(nameSpace, f);
+    return rc;
+}
+
+USHORT FalCreate(void *nameSpace, const char *fileName, HFAL *handle, USHORT falFlags,
+                 USHORT userHeaderSize, USHORT minBlockSize, USHORT openFlags,
+                 VBFFUNCS *funcs)
+{
+    char tempName[KNL_MAX_PATH];
+    const char *name = fileName;
+    HVBF vbf = NULL;
+    ULONG action = 0;
+    USHORT rc, closeRc;
+
+    if (!handle)
+        return ORIN_ERR_INVALID_PARAM;
+    *handle = NULL;
+    if (openFlags & FAL_OPEN_READONLY)
+        return ORIN_ERR_ACCESS_DENIED;
+    if (falFlags & FAL_TEMPORARY) {
+        rc = makeTempName(nameSpace, tempName, sizeof tempName);
+        if (rc)
+            return rc;
+        name = tempName;
+    }
+    if (!name)
+        return ORIN_ERR_INVALID_PARAM;
+    rc = VbfOpen(nameSpace, name, &vbf, &action, 0, VBF_ATTR_NORMAL,
+                 VBF_CREATE_OR_REPLACE, VBF_MODE_READWRITE, funcs);
+    if (rc)
+        return rc;
+    rc = initialiseFile(vbf, falFlags, userHeaderSize, minBlockSize);
+    closeRc = VbfClose(vbf);
+    if (!rc)
+        rc = closeRc;
+    if (!rc)
+        rc = FalOpenEx(nameSpace, name, handle, openFlags, funcs);
+    if (rc && (falFlags & FAL_TEMPORARY))
+        KnlNamDelete(nameSpace, name);
+    return rc;
+}
+
+USHORT ORINAPI FalClose(HFAL h)
+{
+    USHORT rc;
+    BOOL temporary;
+
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    temporary = (h->hdr.falFlags & FAL_TEMPORARY) != 0;
+    if (!temporary && h->headerDirty && !isReadOnly(h)) {
+        h->hdr.updateCount++;
+        writeHeader(h);
+    }
+    while (h->lockDepth > 0)
+        FalUnlock(h);
+    rc = VbfClose(h->vbf);
+    if (temporary)
+        KnlNamDelete(h->nameSpace, h->fileName);
+    freeHandle(h);
+    return rc;
+}

@@ -1,0 +1,148 @@
+/*
+ * falint.h - the FAL block file format and the profile store's internal
+ * block calls.
+ *
+ * File layout (little-endian):
+ *   offset 0   FALFILEHEADER (96 bytes)
+ *   offset 96  user header area (userHeaderSize bytes, block id 0)
+ *   firstBlockOffset = 96 + userHeaderSize rounded up to the granularity
+ *              blocks, tiling the file to its end without gaps; each is a
+ *              FALBLOCKHEADER (8 bytes, 6 in fixed-size mode) followed by
+ *              its data.
+ * In variable mode a block's id is the file offset of its data; in fixed
+ * mode ids count from 1.  Free blocks sit on twelve lists by total size;
+ * the first four data bytes of a free block link to the next one.
+ */
+#ifndef FALINT_H
+#define FALINT_H
+
+#include "fal.h"
+#include "vbf.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define FAL_MAGIC           "FAL100\x1A"   /* 8 bytes with the terminator */
+#define FAL_MAGIC_SIZE      8
+#define FAL_HEADER_SIZE     96
+#define FAL_LIST_COUNT      12
+#define FAL_HDR_VARIABLE    8              /* block header bytes */
+#define FAL_HDR_FIXED       6
+#define FAL_MIN_USED_FREE   4              /* a free block holds its link */
+#define FAL_MAX_TOTAL       0xFFFF
+#define FAL_LOCK_OFFSET     0              /* header lock: bytes 0..11 */
+#define FAL_LOCK_LENGTH     12
+#define FAL_COUNT_OFFSET    8              /* updateCount in the header */
+#define FAL_DEFAULT_GRANULARITY 16
+#define FAL_CACHE_SLOTS     16
+
+/* Block types. */
+#define FAL_TYPE_USED       'U'
+#define FAL_TYPE_FREE       'F'
+#define FAL_TYPE_USERHDR    'I'            /* id 0, no header on disk */
+#define FAL_SIG1            0xAA
+#define FAL_SIG2            0x55
+#define FAL_SIG3            0x00
+
+/* Creation flags (falFlags). */
+#define FAL_FIXED           0x0001
+#define FAL_TEMPORARY       0x0002
+#define FAL_BEST_FIT        0x0010
+#define FAL_FIRST_FIT       0x0020
+#define FAL_WORST_FIT       0x0040
+#define FAL_EXACT_FIT       0x0080
+
+#pragma pack(push, 1)
+typedef struct _FALFILEHEADER {
+    char   magic[FAL_MAGIC_SIZE];
+    USHORT updateCount;
+    USHORT falFlags;
+    USHORT blockSize;
+    USHORT userHeaderSize;
+    ULONG  userHeaderOffset;
+    ULONG  firstBlockOffset;
+    ULONG  freeHead[FAL_LIST_COUNT];
+    USHORT freeCount[FAL_LIST_COUNT];
+} FALFILEHEADER;
+
+typedef struct _FALBLOCKHEADER {
+    BYTE   type;
+    BYTE   sig[3];
+    USHORT usedLength;
+    USHORT totalSize;                      /* variable mode only */
+} FALBLOCKHEADER;
+#pragma pack(pop)
+
+/* A block as described by its header, with where it lies. */
+typedef struct _FALDESC {
+    FALBLOCKHEADER hdr;
+    ULONG headerLength;                    /* 8, 6, or 0 for id 0 */
+    ULONG capacity;
+    ULONG totalSize;                       /* header plus capacity */
+    ULONG headerOffset;
+    ULONG dataOffset;
+} FALDESC;
+
+#define FAL_HANDLE_SIG 0x46414C48UL        /* "FALH": catches stale handles */
+
+typedef struct _FALFILE {
+    ULONG sig;
+    HVBF vbf;
+    void *nameSpace;
+    FALFILEHEADER hdr;
+    char *fileName;
+    USHORT openFlags;
+    SHORT lockDepth;
+    BOOL headerDirty;
+    FALDESC cache[FAL_CACHE_SLOTS];
+    ULONG cacheId[FAL_CACHE_SLOTS];        /* FAL_NO_ID when empty */
+} FALFILE;
+
+#define FAL_NO_ID 0xFFFFFFFFUL
+
+/* File level (fal_file.c). */
+USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags,
+                 VBFFUNCS *funcs);
+USHORT FalCreate(void *nameSpace, const char *fileName, HFAL *handle, USHORT falFlags,
+                 USHORT userHeaderSize, USHORT minBlockSize, USHORT openFlags,
+                 VBFFUNCS *funcs);
+USHORT FalLock(HFAL h, BOOL exclusive);
+USHORT FalUnlock(HFAL h);
+USHORT FalQueryUpdateCount(HFAL h, USHORT *count);
+USHORT FalFlush(HFAL h);
+void   FalSetGranularity(USHORT g);
+USHORT FalQueryGranularity(void);
+const char *FalQueryFileName(HFAL h);
+
+/* Blocks (fal_block.c). */
+USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length);
+USHORT FalQueryBlockSize(HFAL h, ULONG id, ULONG *usedLength);
+USHORT FalAllocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength);
+USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength);
+USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG length);
+USHORT FalFreeBlock(HFAL h, ULONG id);
+
+/* Consistency check (fal_check.c). */
+USHORT FalCheck(HFAL h);
+
+/* Shared by the three files. */
+BOOL   falIsValid(HFAL h);
+ULONG  falRoundUp(ULONG x, ULONG g);
+USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len);
+USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len);
+USHORT falFileLength(HFAL h, ULONG *length);
+USHORT falBegin(HFAL h, BOOL exclusive);       /* lock + refresh */
+USHORT falEnd(HFAL h, USHORT rc, BOOL changed); /* publish + unlock */
+USHORT falDescribe(HFAL h, ULONG id, FALDESC *d);
+void   falForget(HFAL h, ULONG id);
+void   falClearCache(HFAL h);
+int    falListFor(ULONG totalSize);
+ULONG  falHeaderLength(const FALFILE *h);
+extern const ULONG falListClass[FAL_LIST_COUNT];
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* FALINT_H */
