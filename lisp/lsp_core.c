@@ -2,7 +2,8 @@
  * lsp_core.c - the core table of builtins and its dispatcher, with the
  * control forms, symbol and definition forms, list functions and type
  * functions.  Arithmetic lives in lsp_math.c, string functions in
- * lsp_bstr.c, system variables in lsp_sysvar.c.
+ * lsp_bstr.c, system variables in lsp_sysvar.c, file handles and file
+ * operations in lsp_fhandle.c, paths, dates and programs in lsp_file.c.
  *
  * The builtins are ordinary module registrations: the core table and the
  * string table, registered at session start in that order and removed
@@ -29,7 +30,8 @@ enum {
     BI_ASSOC = 240, BI_SETASSOC,
     BI_TYPENUM = 250, BI_TYPEOF, BI_COERCE, BI_TYPEP,
     BI_EQL = 270,
-    BI_DEBUGPRINT = 300
+    BI_DEBUGPRINT = 300,
+    BI_SOUND = 310
 };
 
 static const LSPMODFUNCDESC coreTable[] = {
@@ -55,8 +57,14 @@ static const LSPMODFUNCDESC coreTable[] = {
     { "strupr", 116, 0, 1, 1 }, { "strlwr", 117, 0, 1, 1 },
     { "ltrim", 118, 0, 1, 1 }, { "rtrim", 119, 0, 1, 1 }, { "lrtrim", 120, 0, 1, 1 },
     { "trim", 121, 0, 1, 1 }, { "strlen", 122, 0, 1, 1 }, { "strcapitalize", 123, 0, 1, 1 },
-    { "fileexist", 141, 0, 1, 1 }, { "diskspace", 161, 0, 1, 1 }, { "direxist", 162, 0, 1, 1 },
-    { "runprogram", 164, 0, 1, 2 },
+    { "str2date", 132, 0, 1, 1 }, { "str2time", 133, 0, 1, 1 },
+    { "fileexist", 141, 0, 1, 1 }, { "fopen", 142, 0, 1, 2 },
+    { "fwrite", 143, 0, 2, N }, { "fputs", 144, 0, 2, N }, { "fclose", 145, 0, 1, 1 },
+    { "feof", 148, 0, 1, 1 }, { "fseek", 149, 0, 2, 3 }, { "ftell", 151, 0, 1, 1 },
+    { "filedelete", 152, 0, 1, 1 }, { "filerename", 157, 0, 2, 2 }, { "filemove", 157, 0, 2, 2 },
+    { "filecopy", 158, 0, 2, 2 }, { "mkdir", 159, 0, 1, 1 }, { "rmdir", 160, 0, 1, 1 },
+    { "diskspace", 161, 0, 1, 1 }, { "direxist", 162, 0, 1, 1 },
+    { "runprogram", 164, 0, 1, 2 }, { "sound", 310, 0, 2, 2 },
     { "cutextension", 153, 0, 1, 1 }, { "cutpath", 154, 0, 1, 1 },
     { "dos2acadpath", 155, 0, 1, 1 }, { "acad2dospath", 156, 0, 1, 1 },
     { "if", BI_IF, S, 2, 3 }, { "while", BI_WHILE, S, 1, N }, { "eval", BI_EVAL, 0, 1, N },
@@ -82,7 +90,8 @@ static const LSPMODFUNCDESC strTable[] = {
     { "rightstr", 106, 0, 2, 2 }, { "leftstr", 107, 0, 2, 2 },
     { "date2str", 130, 0, 1, 1 }, { "time2str", 131, 0, 1, 1 },
     { "datetimestamp", 134, 0, 1, 2 }, { "splitpath", 140, 0, 2, 3 },
-    { "mapuncfilename", 164, 0, 1, 1 },
+    { "mapuncfilename", 164, 0, 1, 1 }, { "fread", 146, 0, 2, 2 }, { "fgets", 147, 0, 1, 1 },
+    { "shortfilename", 163, 0, 1, 2 },
 };
 
 /* The mail and telephony table registers here, between the string
@@ -98,6 +107,7 @@ void lspBuiltinsUnregister(void)
     lspModUnregister(lspBiStrTable);
     lspModUnregister(lspBiCore);
     lspBreakTimerStop();
+    lspFilesCloseAll();
 
 }
 
@@ -562,7 +572,9 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
     LSPSESSION *s = session;
     if (id < 100)
         return lspBiMath(s, id, a, err);
-    if ((id >= 141 && id < 153) || (id > 156 && id < BI_IF))
+    if ((id >= 142 && id <= 152) || (id >= 157 && id <= 160))
+        return lspBiHandle(s, id, a, err);
+    if (id == 132 || id == 133 || id == 141 || (id >= 161 && id < BI_IF) || id == BI_SOUND)
         return lspBiFile(s, id, a, err);
     if (id < BI_IF)
         return lspBiStr(s, id, a, err);
@@ -610,6 +622,8 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
 PLSPLIST lspBiStrTable(void *session, void *userData, unsigned short id, PLSPLIST a,
                        unsigned int *err)
 {
+    if (id == 146 || id == 147 || id == 163)
+        return lspBiHandle(session, id, a, err);
     if ((id >= 130 && id <= 134) || id >= 140)
         return lspBiFileStrTable(session, id, a, err);
     return lspBiStr(session, id, a, err);

@@ -1,7 +1,8 @@
 /*
  * lsp_file.c - builtins that reach the file system, the program starter
  * and the date formats: fileexist, direxist, diskspace, splitpath,
- * mapuncfilename, runprogram, date2str, time2str and datetimestamp.
+ * mapuncfilename, runprogram, str2date, str2time, date2str, time2str,
+ * datetimestamp and sound.
  *
  * File names go through the file-name family in the default name space,
  * so a '/' may stand for the platform's directory delimiter.  Date-times
@@ -16,11 +17,13 @@
 #include "net.h"
 #include "dat.h"
 #include "opm.h"
+#include "dos.h"
 
 enum {
-    F_DATE2STR = 130, F_TIME2STR, F_DATETIMESTAMP = 134,
+    F_DATE2STR = 130, F_TIME2STR, F_STR2DATE, F_STR2TIME, F_DATETIMESTAMP,
     F_SPLITPATH = 140, F_FILEEXIST, F_DISKSPACE = 161, F_DIREXIST,
-    F_RUNPROGRAM = 164              /* core table; 164 in the string table is below */
+    F_RUNPROGRAM = 164,             /* core table; 164 in the string table is below */
+    F_SOUND = 310
 };
 #define F_MAPUNC_STRTABLE 164
 
@@ -82,6 +85,20 @@ static PLSPLIST dateText(USHORT id, PLSPLIST a, unsigned int *err)
         snprintf(buf, sizeof buf, "%s  %s", date, time);
     }
     return made(lspNewText(NULL, buf, LSP_T_STRING), err);
+}
+
+static PLSPLIST parseDate(USHORT id, PLSPLIST a, unsigned int *err)
+{
+    DATETIME dt;
+    USHORT rc;
+    if (a->type != LSP_T_STRING)
+        return typeError(a, err);
+    memset(&dt, 0, sizeof dt);
+    rc = id == F_STR2DATE ? DatSysDateStr2Datetime(&dt, a->value.psz, NULL)
+                          : DatSysTimeStr2Datetime(&dt, a->value.psz, NULL);
+    if (rc)
+        return made(lspNewNil(NULL), err);
+    return made(lspNewDouble(NULL, DatDatetime2DTJulian(&dt), LSP_T_DATETIME), err);
 }
 
 /* ---- paths ---- */
@@ -167,7 +184,12 @@ PLSPLIST lspBiFile(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
     case F_DATE2STR:
     case F_TIME2STR:
     case F_DATETIMESTAMP: return dateText(id, a, err);
+    case F_STR2DATE:
+    case F_STR2TIME:      return parseDate(id, a, err);
     case F_SPLITPATH:     return splitPath(a, err);
+    case F_SOUND:
+        DosBeep((ULONG)lspNodeLong(a), (ULONG)lspNodeLong(a->next));
+        return made(lspNewTruth(NULL, 1), err);
     case F_FILEEXIST:
         if (a->type != LSP_T_STRING)
             return typeError(a, err);

@@ -14,6 +14,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "lisp/lspint.h"
+#include "num.h"
 
 #define LSP_EQ_EPSILON   1e-200
 #define LSP_RANDOM_MAX   4294967295.0
@@ -51,21 +52,6 @@ static BOOL anyDateTime(PLSPLIST a)
         if (a->type == LSP_T_DATETIME)
             return TRUE;
     return FALSE;
-}
-
-/* 32-bit pseudo-random numbers (xorshift), seeded from the clock once. */
-static ULONG randomState;
-
-static ULONG nextRandom(void)
-{
-    ULONG x = randomState;
-    if (!x)
-        x = (ULONG)GetTickCount64() | 1;
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    randomState = x;
-    return x;
 }
 
 static PLSPLIST fold(USHORT id, PLSPLIST a, unsigned int *err)
@@ -133,7 +119,7 @@ static PLSPLIST unary(USHORT id, PLSPLIST a, unsigned int *err)
     case M_LOG10:  r = log10(x); break;
     case M_EXP:    r = exp(x); break;
     case M_SQRT:   r = sqrt(x); break;
-    case M_RANDOM: r = x * (double)nextRandom() / LSP_RANDOM_MAX; break;
+    case M_RANDOM: r = x * (double)NumUlRandom() / LSP_RANDOM_MAX; break;
     default:       r = 0; break;
     }
     if (errno || r != r) {

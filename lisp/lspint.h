@@ -186,6 +186,8 @@ PLSPLIST lspBiStrTable(void *session, void *userData, unsigned short id, PLSPLIS
 PLSPLIST lspBiMath(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
 PLSPLIST lspBiStr(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
 PLSPLIST lspBiFile(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
+PLSPLIST lspBiHandle(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
+void     lspFilesCloseAll(void);
 PLSPLIST lspBiFileStrTable(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
 const char *lspDateTimeArgText(PLSPLIST n, char *buf, size_t size);
 PLSPLIST lspBiSysVar(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
