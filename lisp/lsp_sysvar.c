@@ -11,6 +11,8 @@
 #include <string.h>
 #include "lisp/lspint.h"
 #include "frame/knlint.h"
+#include "dat.h"
+#include "dos.h"
 
 #define LSP_STACKFREE   65535
 #define LSP_PATH_MAX    260
@@ -108,37 +110,32 @@ static PLSPLIST readInfo(LSPSESSION *s)
     return lspNewText(NULL, text, LSP_T_STRING);
 }
 
-/* Date-time values are DTJulian day counts: days since the start of the
- * chronological Julian count shifted by 1721426, the day beginning at
- * midnight.  The clock is read directly (local time). */
-#define DTJULIAN_UNIX_EPOCH 719162.0     /* 1970-01-01 00:00 */
-#define DTJULIAN_PURE_TIME  0.000001     /* marks a time of day without date */
-#define SECONDS_PER_DAY     86400.0
-#define FILETIME_PER_SEC    10000000.0
-#define FILETIME_UNIX       116444736000000000ULL
-
+/* The clock, read through the process services and turned into a
+ * DTJulian value by the date family. */
 static double nowDTJulian(void)
 {
-    FILETIME ft;
-    SYSTEMTIME local;
-    ULARGE_INTEGER u;
-    GetLocalTime(&local);
-    SystemTimeToFileTime(&local, &ft);
-    u.LowPart = ft.dwLowDateTime;
-    u.HighPart = ft.dwHighDateTime;
-    return DTJULIAN_UNIX_EPOCH +
-           (double)(u.QuadPart - FILETIME_UNIX) / FILETIME_PER_SEC / SECONDS_PER_DAY;
+    DATETIME dt;
+    memset(&dt, 0, sizeof dt);
+    DosGetDateTime(&dt);
+    return DatDatetime2DTJulian(&dt);
 }
 
 static PLSPLIST readDateTime(LSPSESSION *s) { return lspNewDouble(NULL, nowDTJulian(), LSP_T_DATETIME); }
+
 static PLSPLIST readDate(LSPSESSION *s)
 {
     return lspNewDouble(NULL, (double)(long long)nowDTJulian(), LSP_T_DATETIME);
 }
+
+/* The time of day alone: a DATETIME without a date gives the fraction. */
 static PLSPLIST readTime(LSPSESSION *s)
 {
-    double j = nowDTJulian();
-    return lspNewDouble(NULL, j - (double)(long long)j + DTJULIAN_PURE_TIME, LSP_T_DATETIME);
+    DATETIME dt;
+    memset(&dt, 0, sizeof dt);
+    DosGetDateTime(&dt);
+    dt.day = dt.month = 0;
+    dt.year = 0;
+    return lspNewDouble(NULL, DatDatetime2DTJulian(&dt), LSP_T_DATETIME);
 }
 
 static const struct {
