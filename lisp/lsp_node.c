@@ -140,6 +140,23 @@ static BOOL blockOwns(const LSPBLOCK *b, const LSPLIST *n)
     return n >= &b->slot[0] && n <= &b->slot[LSP_POOL_SLOTS - 1];
 }
 
+/* The block holding n: the current block, then its neighbours (a tree
+ * is usually freed in the order it was allocated, block after block),
+ * then all blocks; NULL for a node from no block. */
+static LSPBLOCK *owningBlock(const LSPLIST *n)
+{
+    LSPBLOCK *b = poolCurrent;
+    if (b && blockOwns(b, n))
+        return b;
+    if (b && b->next && blockOwns(b->next, n))
+        return b->next;
+    if (b && b->prev && blockOwns(b->prev, n))
+        return b->prev;
+    for (b = poolFirst; b && !blockOwns(b, n); b = b->next)
+        ;
+    return b;
+}
+
 static void releaseValue(PLSPLIST n)
 {
     if ((n->type == LSP_T_SYMBOL || n->type == LSP_T_STRING) &&
@@ -153,14 +170,10 @@ void lspNodeFree(PLSPLIST n)
     LSPBLOCK *b;
     if (!n || !n->inUse)
         return;
-    b = poolCurrent;
-    if (!b || !blockOwns(b, n)) {
-        for (b = poolFirst; b && !blockOwns(b, n); b = b->next)
-            ;
-        if (!b)
-            return;    /* not a pool node */
-        poolCurrent = b;
-    }
+    b = owningBlock(n);
+    if (!b)
+        return;        /* not a pool node */
+    poolCurrent = b;
     releaseValue(n);
     memset(n, 0, sizeof *n);
     if (--b->used == 0) {
