@@ -30,6 +30,11 @@
 #include "str.h"
 #include "dat.h"
 
+size_t lspCharLen(const char *p)
+{
+    return MbsLen(p) == 2 && p[1] ? 2 : 1;
+}
+
 /* ---- heap accounting ---- */
 
 static LONG heapBlocks;
@@ -690,6 +695,12 @@ size_t lspEscape(const char *src, char *dst, size_t size)
     PUT('"');
     for (p = src; *p; p++) {
         char esc = 0;
+        if (lspCharLen(p) == 2) {        /* a double-byte character is never escaped */
+            PUT(p[0]);
+            PUT(p[1]);
+            p++;
+            continue;
+        }
         for (i = 0; i < sizeof escapes / sizeof escapes[0]; i++)
             if (*p == escapes[i].raw)
                 esc = escapes[i].esc;
@@ -716,7 +727,10 @@ void lspUnescape(char *text)
         text[len - 2] = 0;
     }
     for (r = w = text; *r; r++) {
-        if (*r == '\\' && r[1]) {
+        if (lspCharLen(r) == 2) {
+            *w++ = *r++;
+            *w++ = *r;
+        } else if (*r == '\\' && r[1]) {
             r++;
             switch (*r) {
             case 'f': *w++ = '\f'; break;

@@ -207,12 +207,22 @@ static PLSPLIST makeAtom(const char *text)
 static size_t stringEnd(const char *t, size_t i)
 {
     size_t j, slashes = 0;
-    for (j = i + 1; t[j]; j++) {
+    for (j = i + 1; t[j]; j += lspCharLen(t + j)) {
         if (t[j] == '"' && (slashes & 1) == 0)
             return j + 1;
-        slashes = t[j] == '\\' ? slashes + 1 : 0;
+        slashes = t[j] == '\\' && lspCharLen(t + j) == 1 ? slashes + 1 : 0;
     }
     return 0;
+}
+
+/* Is the quote at tok[q] escaped?  Counts the single-byte backslashes
+ * right before it, walking from the opening quote by characters. */
+static BOOL quoteEscaped(const char *tok, size_t q)
+{
+    size_t j, slashes = 0;
+    for (j = 1; j < q; j += lspCharLen(tok + j))
+        slashes = tok[j] == '\\' && lspCharLen(tok + j) == 1 ? slashes + 1 : 0;
+    return (slashes & 1) != 0;
 }
 
 static BOOL convertAtom(PLSPLIST *chain, size_t *i, unsigned int *err)
@@ -291,7 +301,7 @@ static BOOL feedString(LSPSESSION *s, const char *text, size_t *pos, BOOL *compl
     const char *p = text + *pos;
     const char *quote = strchr(p, '"');
     const char *lf;
-    size_t n, slashes = 0, k;
+    size_t n;
 
     for (lf = strchr(p, '\n'); lf && (!quote || lf < quote); lf = strchr(lf + 1, '\n')) {
         if (!lineBreakEscaped(text, lf)) {
@@ -308,9 +318,7 @@ static BOOL feedString(LSPSESSION *s, const char *text, size_t *pos, BOOL *compl
     if (!appendTok(s, p, n, err))
         return FALSE;
     *pos += n;
-    for (k = rd.len - 1; k > 0 && rd.tok[k - 1] == '\\'; k--)
-        slashes++;
-    if (rd.len < 3 || (slashes & 1) == 0) {
+    if (rd.len < 3 || !quoteEscaped(rd.tok, rd.len - 1)) {
         rd.inString = FALSE;
         *complete = TRUE;
     }
@@ -431,6 +439,11 @@ const char *ORINAPI LspFindExprEnd(const char *text)
         return NULL;
     for (p = text; *p; p++) {
         if (inString) {
+            if (lspCharLen(p) == 2) {
+                p++;
+                slashes = 0;
+                continue;
+            }
             if (*p == '"' && (slashes & 1) == 0)
                 inString = FALSE;
             slashes = *p == '\\' ? slashes + 1 : 0;
@@ -473,7 +486,11 @@ size_t lspSplitExpr(LSPSESSION *s, char **source, char *work, size_t size)
     while (*src && n + 1 < size) {
         char c = *src++;
         work[n++] = c;
-        if (inString) {
+        if (inString && lspCharLen(src - 1) == 2) {
+            if (n + 1 < size)
+                work[n++] = *src++;       /* the trail byte, never an escape */
+            slashes = 0;
+        } else if (inString) {
             if (c == '"' && (slashes & 1) == 0)
                 inString = FALSE;
             slashes = c == '\\' ? slashes + 1 : 0;

@@ -46,6 +46,11 @@ typedef struct _LSPSESSION {
     BOOL callDiscard;                /* the running dispatcher's value will be dropped */
 } LSPSESSION;
 
+/* Bytes of the character at p: 2 for a lead byte followed by a trail
+ * byte of the ANSI code page, else 1.  Texts are walked with this so that
+ * a trail byte equal to '\\' is never taken for an escape. */
+size_t lspCharLen(const char *p);
+
 /* ---- heap (lsp_node.c) ----
  * Every heap block of the interpreter goes through these, which keep a
  * count of live blocks so that leak checks can see the heap as well as
