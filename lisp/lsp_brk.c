@@ -3,7 +3,9 @@
  *
  * Every call by name asks whether the user pressed Ctrl+Break or Ctrl+C,
  * but the keyboard is looked at no more than every LSP_BREAK_INTERVAL ms:
- * the first call starts the interval, and each expiry restarts it.  The
+ * the first call starts a timer of the process services, and each expiry
+ * restarts it.  Calls come by the million, so even the timer is asked
+ * only on every 64th of them.  The
  * keys count only while the application's active window is the foreground
  * window or a child of it, so a key pressed for another program never
  * stops a script.
@@ -13,13 +15,16 @@
  * offers its own calls for the active window and the queue status.
  */
 #include "lisp/lspint.h"
+#include "dos.h"
 
 #define LSP_BREAK_INTERVAL 100   /* ms between two keyboard checks */
 #define KEY_PRESSED_SINCE  0x0001
 #define KEY_DOWN           0x8000
 
-static BOOL timerRunning;
-static ULONGLONG timerStart;
+#define LSP_BREAK_CALL_MASK 63   /* the timer is asked on every 64th call */
+
+static USHORT timerId;           /* 0 while no interval is running */
+static ULONG calls;
 
 BOOL lspWinBreakKeyPressed(void)
 {
@@ -34,19 +39,21 @@ BOOL lspWinBreakKeyPressed(void)
 
 BOOL lspBreakPending(void)
 {
-    ULONGLONG now = GetTickCount64();
-    if (!timerRunning) {
-        timerRunning = TRUE;
-        timerStart = now;
+    if (!timerId) {
+        DosTimerStart(LSP_BREAK_INTERVAL, &timerId);
         return FALSE;
     }
-    if (now - timerStart < LSP_BREAK_INTERVAL)
+    if ((++calls & LSP_BREAK_CALL_MASK) != 0 || !DosTimerExpired(timerId))
         return FALSE;
-    timerStart = now;
+    DosTimerStop(timerId);
+    timerId = 0;
+    DosTimerStart(LSP_BREAK_INTERVAL, &timerId);
     return lspWinBreakKeyPressed();
 }
 
 void lspBreakTimerStop(void)
 {
-    timerRunning = FALSE;
+    if (timerId)
+        DosTimerStop(timerId);
+    timerId = 0;
 }
