@@ -1,0 +1,238 @@
+/*
+ * lsp_mod.c - module registrations: tables of functions that a module
+ * (the builtins, or the host) serves through one dispatcher function.
+ *
+ * Registrations form a process-wide list, newest first, so a later
+ * registration shadows an earlier one of the same name.  Each keeps its
+ * own copy of the descriptor table, sorted by name without regard to case
+ * once at registration, so every lookup is a binary search.  Registration
+ * numbers count from 1 for the oldest; a function reference "#XXXX-YYYY"
+ * names registration XXXX and function id YYYY directly.
+ *
+ * A dispatcher that returns NULL without setting an error declines the
+ * call, and the search goes on with older registrations.
+ */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include "lisp/lspint.h"
+#include "knl.h"
+
+#define LSP_FUNCREF_LEN   10     /* "#XXXX-YYYY" */
+#define LSP_FUNCREF_DASH  5
+
+static LSPMODREG *modHead;       /* newest */
+
+/* Orders names without regard to the case of ASCII letters; other bytes
+ * compare by value.  Sorting and searching use the same order. */
+static int __cdecl compareDesc(const void *a, const void *b)
+{
+    const BYTE *x = (const BYTE *)((const LSPMODFUNCDESC *)a)->name;
+    const BYTE *y = (const BYTE *)((const LSPMODFUNCDESC *)b)->name;
+    for (;; x++, y++) {
+        int cx = *x >= 'A' && *x <= 'Z' ? *x + ('a' - 'A') : *x;
+        int cy = *y >= 'A' && *y <= 'Z' ? *y + ('a' - 'A') : *y;
+        if (cx != cy || !cx)
+            return cx - cy;
+    }
+}
+
+USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn)
+{
+    LSPMODREG *r;
+    USHORT i;
+    if (!count || !table)
+        return ORIN_ERR_GENERAL;
+    r = lspCalloc(1, sizeof *r);
+    if (!r || !(r->table = lspMalloc(count * sizeof *table))) {
+        lspMemFree(r);
+        return LSPERR_NOMEM;
+    }
+    memcpy(r->table, table, count * sizeof *table);
+    for (i = 0; i < count; i++)
+        r->table[i].name[LSP_MODFUNC_NAME - 1] = 0;
+    KnlQSort(r->table, count, sizeof *table, compareDesc);
+    r->count = count;
+    r->fn = fn;
+    r->next = modHead;
+    modHead = r;
+    return 0;
+}
+
+USHORT lspModUnregister(LSPMODFUNC fn)
+{
+    LSPMODREG **pp = &modHead, *r;
+    while ((r = *pp) != NULL) {
+        if (r->fn == fn) {
+            *pp = r->next;
+            lspMemFree(r->table);
+            lspMemFree(r);
+        } else {
+            pp = &r->next;
+        }
+    }
+    return 0;
+}
+
+void lspModClear(void)
+{
+    while (modHead) {
+        LSPMODREG *r = modHead;
+        modHead = r->next;
+        lspMemFree(r->table);
+        lspMemFree(r);
+    }
+}
+
+static USHORT regNumber(const LSPMODREG *target)
+{
+    USHORT total = 0, pos = 0;
+    const LSPMODREG *r;
+    for (r = modHead; r; r = r->next) {
+        total++;
+        if (r == target)
+            pos = total;
+    }
+    return (USHORT)(total - pos + 1);
+}
+
+static LSPMODFUNCDESC *searchTable(const LSPMODREG *r, const char *name)
+{
+    LSPMODFUNCDESC key;
+    size_t n = strlen(name);
+    if (n > LSP_MODFUNC_NAME - 1)
+        n = LSP_MODFUNC_NAME - 1;
+    memcpy(key.name, name, n);
+    key.name[n] = 0;
+    return KnlBSearch(&key, r->table, r->count, sizeof key, compareDesc);
+}
+
+static int hexValue(const char *p, int digits)
+{
+    int v = 0, i;
+    for (i = 0; i < digits; i++) {
+        char c = p[i];
+        v <<= 4;
+        if (c >= '0' && c <= '9') v |= c - '0';
+        else if (c >= 'a' && c <= 'f') v |= c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') v |= c - 'A' + 10;
+        else return -1;
+    }
+    return v;
+}
+
+/* Resolves "#XXXX-YYYY"; FALSE when the name is no reference or names
+ * nothing registered. */
+static BOOL resolveRef(const char *name, LSPMODREG **reg, LSPMODFUNCDESC **desc)
+{
+    int regNo, id;
+    LSPMODREG *r;
+    USHORT i;
+    if (strlen(name) != LSP_FUNCREF_LEN || name[0] != '#' || name[LSP_FUNCREF_DASH] != '-')
+        return FALSE;
+    regNo = hexValue(name + 1, 4);
+    id = hexValue(name + LSP_FUNCREF_DASH + 1, 4);
+    if (regNo < 1 || id < 0)
+        return FALSE;
+    for (r = modHead; r; r = r->next) {
+        if (regNumber(r) != regNo)
+            continue;
+        for (i = 0; i < r->count; i++) {
+            if (r->table[i].id == id) {
+                *reg = r;
+                *desc = &r->table[i];
+                return TRUE;
+            }
+        }
+    }
+    return FALSE;
+}
+
+BOOL lspModExists(const char *name, USHORT *regNo, USHORT *id)
+{
+    LSPMODREG *r;
+    LSPMODFUNCDESC *d;
+    if (resolveRef(name, &r, &d)) {
+        *regNo = regNumber(r);
+        *id = d->id;
+        return TRUE;
+    }
+    for (r = modHead; r; r = r->next) {
+        if ((d = searchTable(r, name)) != NULL) {
+            *regNo = regNumber(r);
+            *id = d->id;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+static BOOL arityOk(const LSPMODFUNCDESC *d, PLSPLIST args, unsigned int *err)
+{
+    ULONG count;
+    if (d->minArgs == 0 && d->maxArgs == LSP_ARGS_NOMAX)
+        return TRUE;
+    if (d->minArgs == 1 && d->maxArgs == LSP_ARGS_NOMAX) {
+        if (!args) {
+            lspFail(err, LSPERR_TOOFEW, "0 instead of 1");
+            return FALSE;
+        }
+        return TRUE;
+    }
+    count = lspCountChain(args);
+    if (count < d->minArgs) {
+        lspFailf(err, LSPERR_TOOFEW, "%lu instead of %u", (unsigned long)count, d->minArgs);
+        return FALSE;
+    }
+    if (d->maxArgs != LSP_ARGS_NOMAX && count > d->maxArgs) {
+        lspFailf(err, LSPERR_TOOMANY, "%lu instead of %u", (unsigned long)count, d->maxArgs);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* Calls one descriptor; evaluated arguments are made once and reused if
+ * the call is declined and an older registration takes it. */
+static PLSPLIST callDesc(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIST args,
+                         PLSPLIST *evaluated, BOOL *haveEvaluated, unsigned int *err)
+{
+    PLSPLIST argv = args;
+    BOOL discard = s->callDiscard;     /* argument evaluation resets it */
+    if (!arityOk(d, args, err))
+        return NULL;
+    if (!(d->flags & LSP_MF_SPECIAL)) {
+        if (!*haveEvaluated) {
+            *evaluated = lspEvalArgs(s, args, err);
+            *haveEvaluated = TRUE;
+            if (*err)
+                return NULL;
+        }
+        argv = *evaluated;
+    }
+    s->callDiscard = discard;
+    return r->fn(s, s->userData, d->id, argv, err);
+}
+
+PLSPLIST lspModCall(LSPSESSION *s, const char *name, PLSPLIST args, BOOL *found,
+                    unsigned int *err)
+{
+    LSPMODREG *r;
+    LSPMODFUNCDESC *d;
+    PLSPLIST result = NULL, evaluated = NULL;
+    BOOL haveEvaluated = FALSE;
+
+    *found = FALSE;
+    if (resolveRef(name, &r, &d)) {
+        result = callDesc(s, r, d, args, &evaluated, &haveEvaluated, err);
+        *found = result || *err;
+    } else {
+        for (r = modHead; r && !*found && !*err; r = r->next) {
+            if ((d = searchTable(r, name)) == NULL)
+                continue;
+            result = callDesc(s, r, d, args, &evaluated, &haveEvaluated, err);
+            *found = result || *err;
+        }
+    }
+    lspFreeTree(evaluated);
+    return result;
+}

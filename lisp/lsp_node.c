@@ -1,0 +1,870 @@
+/*
+ * lsp_node.c - the node pool, node and chain operations, and the
+ * conversions between a node and text, numbers and truth.
+ *
+ * Nodes are never allocated one at a time: they come from blocks of 100
+ * slots, kept in one doubly linked list.  Allocation searches the current
+ * block from its hint (the slot after the last one handed out) and wraps
+ * round; a full current block sends the search to the first block with a
+ * free slot, and a new block is appended when none has one.  Freeing a
+ * node zeroes its slot and decrements its block's count; a block whose
+ * count reaches 0 goes back to the heap at once, so an idle interpreter
+ * holds no blocks.
+ *
+ * Texts shorter than 16 bytes live inside the node (value.psz points at
+ * inlineText); longer ones are heap copies owned by the node.
+ *
+ * Lists are built open (type 0x8001): attaching to an open list without
+ * elements makes the new node its first element; attaching to any other
+ * node makes it that node's `next`.  Closing turns 0x8001 into 0x8000.
+ *
+ * Walks that recurse (copy, print) stop at LSP_MAX_DEPTH levels; freeing
+ * a tree is iterative and handles any depth.
+ */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <math.h>
+#include "lisp/lspint.h"
+#include "frame/knlint.h"
+#include "str.h"
+#include "dat.h"
+
+size_t lspCharLen(const char *p)
+{
+    return MbsLen(p) == 2 && p[1] ? 2 : 1;
+}
+
+/* ---- heap accounting ---- */
+
+static LONG heapBlocks;
+
+void *lspMalloc(size_t size)
+{
+    void *p = malloc(size);
+    if (p)
+        heapBlocks++;
+    return p;
+}
+
+void *lspCalloc(size_t count, size_t size)
+{
+    void *p = calloc(count, size);
+    if (p)
+        heapBlocks++;
+    return p;
+}
+
+void lspMemFree(void *p)
+{
+    if (p) {
+        heapBlocks--;
+        free(p);
+    }
+}
+
+LONG lspHeapBlocks(void)
+{
+    return heapBlocks;
+}
+
+/* ---- the pool ---- */
+
+#pragma pack(push, 1)
+typedef struct _LSPBLOCK {
+    struct _LSPBLOCK *next;
+    struct _LSPBLOCK *prev;
+    USHORT used;
+    USHORT hint;
+    LSPLIST slot[LSP_POOL_SLOTS];
+} LSPBLOCK;
+#pragma pack(pop)
+
+#define LSP_BLOCK_BYTES  6220
+_Static_assert(sizeof(LSPLIST) == 62, "a node fills one 62-byte slot");
+_Static_assert(sizeof(LSPBLOCK) == LSP_BLOCK_BYTES, "a block is header + 100 slots");
+
+static LSPBLOCK *poolFirst;
+static LSPBLOCK *poolCurrent;
+
+static LSPBLOCK *findBlockWithRoom(void)
+{
+    LSPBLOCK *b;
+    for (b = poolFirst; b; b = b->next)
+        if (b->used < LSP_POOL_SLOTS)
+            return b;
+    return NULL;
+}
+
+static LSPBLOCK *appendBlock(void)
+{
+    LSPBLOCK *b = lspCalloc(1, sizeof *b), *tail;
+    if (!b)
+        return NULL;
+    if (!poolFirst) {
+        poolFirst = b;
+    } else {
+        for (tail = poolFirst; tail->next; tail = tail->next)
+            ;
+        tail->next = b;
+        b->prev = tail;
+    }
+    return b;
+}
+
+PLSPLIST lspNodeAlloc(void)
+{
+    LSPBLOCK *b = poolCurrent;
+    int i, found = -1;
+
+    if (!b || b->used >= LSP_POOL_SLOTS) {
+        b = findBlockWithRoom();
+        if (!b)
+            b = appendBlock();
+        if (!b)
+            return NULL;
+        poolCurrent = b;
+    }
+    for (i = b->hint; i < LSP_POOL_SLOTS && found < 0; i++)
+        if (!b->slot[i].inUse)
+            found = i;
+    for (i = 0; i < b->hint && found < 0; i++)
+        if (!b->slot[i].inUse)
+            found = i;
+    if (found < 0)
+        return NULL;   /* count and slots disagree: cannot happen */
+    memset(&b->slot[found], 0, sizeof(LSPLIST));
+    b->slot[found].inUse = 1;
+    b->used++;
+    b->hint = (USHORT)(found + 1);
+    return &b->slot[found];
+}
+
+static BOOL blockOwns(const LSPBLOCK *b, const LSPLIST *n)
+{
+    return n >= &b->slot[0] && n <= &b->slot[LSP_POOL_SLOTS - 1];
+}
+
+/* The block holding n: the current block, then its neighbours (a tree
+ * is usually freed in the order it was allocated, block after block),
+ * then all blocks; NULL for a node from no block. */
+static LSPBLOCK *owningBlock(const LSPLIST *n)
+{
+    LSPBLOCK *b = poolCurrent;
+    if (b && blockOwns(b, n))
+        return b;
+    if (b && b->next && blockOwns(b->next, n))
+        return b->next;
+    if (b && b->prev && blockOwns(b->prev, n))
+        return b->prev;
+    for (b = poolFirst; b && !blockOwns(b, n); b = b->next)
+        ;
+    return b;
+}
+
+static void releaseValue(PLSPLIST n)
+{
+    if ((n->type == LSP_T_SYMBOL || n->type == LSP_T_STRING) &&
+        n->value.psz && n->value.psz != n->inlineText)
+        lspMemFree(n->value.psz);
+    n->value.psz = NULL;
+}
+
+void lspNodeFree(PLSPLIST n)
+{
+    LSPBLOCK *b;
+    if (!n || !n->inUse)
+        return;
+    b = owningBlock(n);
+    if (!b)
+        return;        /* not a pool node */
+    poolCurrent = b;
+    releaseValue(n);
+    memset(n, 0, sizeof *n);
+    if (--b->used == 0) {
+        if (b->prev) b->prev->next = b->next;
+        if (b->next) b->next->prev = b->prev;
+        if (poolFirst == b) poolFirst = b->next;
+        if (poolCurrent == b) poolCurrent = b->next;
+        lspMemFree(b);
+    }
+}
+
+ULONG lspPoolNodesUsed(void)
+{
+    ULONG total = 0;
+    LSPBLOCK *b;
+    for (b = poolFirst; b; b = b->next)
+        total += b->used;
+    return total;
+}
+
+ULONGLONG lspPoolMemUsed(void)
+{
+    ULONGLONG total = 0;
+    LSPBLOCK *b;
+    int i;
+    for (b = poolFirst; b; b = b->next) {
+        total += LSP_BLOCK_BYTES;
+        for (i = 0; i < LSP_POOL_SLOTS; i++)
+            if (b->slot[i].inUse && LSP_IS_TEXT(&b->slot[i]) && b->slot[i].value.psz)
+                total += strlen(b->slot[i].value.psz) + 1;
+    }
+    return total + lspSymMemUsed();
+}
+
+/* ---- values ---- */
+
+
+BOOL lspSetText(PLSPLIST n, const char *text, USHORT type)
+{
+    size_t len = strlen(text);
+    char *copy;
+    if (len < LSP_INLINE_TEXT) {
+        /* text may live in this very node: copy before releasing */
+        char tmp[LSP_INLINE_TEXT];
+        memcpy(tmp, text, len + 1);
+        releaseValue(n);
+        memcpy(n->inlineText, tmp, len + 1);
+        n->value.psz = n->inlineText;
+    } else {
+        copy = lspMalloc(len + 1);
+        if (!copy)
+            return FALSE;
+        memcpy(copy, text, len + 1);
+        releaseValue(n);
+        n->value.psz = copy;
+    }
+    n->type = type;
+    return TRUE;
+}
+
+BOOL lspSetLong(PLSPLIST n, LONG v)
+{
+    releaseValue(n);
+    n->type = LSP_T_INTEGER;
+    n->value.d = 0;
+    n->value.l = v;
+    return TRUE;
+}
+
+static BOOL setReal(PLSPLIST n, double v, USHORT type)
+{
+    releaseValue(n);
+    n->type = type;
+    n->value.d = v;
+    return TRUE;
+}
+
+BOOL lspSetDouble(PLSPLIST n, double v)   { return setReal(n, v, LSP_T_FLOAT); }
+BOOL lspSetDateTime(PLSPLIST n, double v) { return setReal(n, v, LSP_T_DATETIME); }
+
+BOOL lspSetNil(PLSPLIST n)
+{
+    releaseValue(n);
+    n->type = LSP_T_NIL;
+    return TRUE;
+}
+
+BOOL lspSetTruth(PLSPLIST n, int truth)
+{
+    return truth ? lspSetText(n, "T", LSP_T_SYMBOL) : lspSetNil(n);
+}
+
+/* A text accepted whole as a number (the reader's rule for atoms). */
+BOOL lspParseNumber(const char *text, double *out)
+{
+    return text && *text && StrToDoubleEx(text, out) == 0;
+}
+
+static double textToDouble(const char *text)
+{
+    double d;
+    if (!*text)
+        return 0.0;
+    if ((text[0] == 'T' || text[0] == 't') && !text[1])
+        return 1.0;
+    if (lspParseNumber(text, &d))
+        return d;
+    return StrToDouble(text);    /* leading number, else 0 */
+}
+
+static LONG truncToLong(double d)
+{
+    if (d != d)
+        return 0;
+    if (d >= 2147483647.0)
+        return 2147483647L;
+    if (d <= -2147483648.0)
+        return (LONG)(-2147483647L - 1);
+    return (LONG)d;
+}
+
+BOOL lspValueFromText(PLSPLIST n, const char *text, USHORT type)
+{
+    switch (type) {
+    case LSP_T_INTEGER:  return lspSetLong(n, truncToLong(textToDouble(text)));
+    case LSP_T_FLOAT:    return lspSetDouble(n, textToDouble(text));
+    case LSP_T_DATETIME: {
+        double d = 0.0;
+        if (DatStr2DTJulian(text, &d) != 0)
+            d = 0.0;
+        return lspSetDateTime(n, d);
+    }
+    case LSP_T_SYMBOL:
+    case LSP_T_STRING:   return lspSetText(n, text, type);
+    case LSP_T_LIST:
+    case LSP_T_OPENLIST:
+        releaseValue(n);
+        n->type = type;
+        return TRUE;
+    default:             return lspSetNil(n);
+    }
+}
+
+/* ---- making and linking ---- */
+
+PLSPLIST lspAttach(PLSPLIST parent, PLSPLIST node)
+{
+    if (!parent)
+        return node;
+    if (parent->type == LSP_T_OPENLIST && !parent->down) {
+        parent->down = node;
+        node->up = parent;
+        return node;
+    }
+    if (!parent->next) {
+        parent->next = node;
+        node->prev = parent;
+        return node;
+    }
+    return NULL;
+}
+
+static PLSPLIST attachOrFree(PLSPLIST parent, PLSPLIST n)
+{
+    if (!lspAttach(parent, n)) {
+        lspNodeFree(n);
+        return NULL;
+    }
+    return n;
+}
+
+PLSPLIST lspNodeMake(PLSPLIST parent, const char *text, USHORT type)
+{
+    PLSPLIST n = lspNodeAlloc();
+    if (!n)
+        return NULL;
+    if (!lspValueFromText(n, text ? text : "", type)) {
+        lspNodeFree(n);
+        return NULL;
+    }
+    return attachOrFree(parent, n);
+}
+
+PLSPLIST lspNewLong(PLSPLIST parent, LONG v)
+{
+    PLSPLIST n = lspNodeAlloc();
+    if (!n)
+        return NULL;
+    lspSetLong(n, v);
+    return attachOrFree(parent, n);
+}
+
+PLSPLIST lspNewDouble(PLSPLIST parent, double v, USHORT type)
+{
+    PLSPLIST n = lspNodeAlloc();
+    if (!n)
+        return NULL;
+    setReal(n, v, type);
+    return attachOrFree(parent, n);
+}
+
+PLSPLIST lspNewNil(PLSPLIST parent)
+{
+    PLSPLIST n = lspNodeAlloc();
+    return n ? attachOrFree(parent, n) : NULL;
+}
+
+PLSPLIST lspNewTruth(PLSPLIST parent, int truth)
+{
+    return truth ? lspNewText(parent, "T", LSP_T_SYMBOL) : lspNewNil(parent);
+}
+
+PLSPLIST lspNewText(PLSPLIST parent, const char *text, USHORT type)
+{
+    PLSPLIST n = lspNodeAlloc();
+    if (!n)
+        return NULL;
+    if (!lspSetText(n, text ? text : "", type)) {
+        lspNodeFree(n);
+        return NULL;
+    }
+    return attachOrFree(parent, n);
+}
+
+PLSPLIST lspNewList(PLSPLIST parent)
+{
+    PLSPLIST n = lspNodeAlloc();
+    if (!n)
+        return NULL;
+    n->type = LSP_T_OPENLIST;
+    return attachOrFree(parent, n);
+}
+
+BOOL lspListClose(PLSPLIST list)
+{
+    if (!list || list->type != LSP_T_OPENLIST)
+        return FALSE;
+    list->type = LSP_T_LIST;
+    return TRUE;
+}
+
+BOOL lspListReopen(PLSPLIST list)
+{
+    if (!list || list->type != LSP_T_LIST)
+        return FALSE;
+    list->type = LSP_T_OPENLIST;
+    return TRUE;
+}
+
+/* ---- copying and freeing ---- */
+
+PLSPLIST lspNodeCopy(PLSPLIST n)
+{
+    PLSPLIST c = lspNodeAlloc();
+    if (!c)
+        return NULL;
+    c->type = n->type;
+    if (LSP_IS_TEXT(n)) {
+        if (!lspSetText(c, n->value.psz ? n->value.psz : "", n->type)) {
+            lspNodeFree(c);
+            return NULL;
+        }
+    } else if (!LSP_IS_LIST(n)) {
+        c->value = n->value;
+    }
+    return c;
+}
+
+static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int depth);
+
+/* Copies one node and everything below it (not its siblings), attached
+ * to parent as lspAttach does. */
+static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty, int depth)
+{
+    PLSPLIST c;
+    if (LSP_IS_LIST(n) && !n->down && nilEmpty)
+        return lspNewNil(parent);
+    if (LSP_IS_LIST(n)) {
+        if (depth > LSP_MAX_DEPTH)
+            return NULL;
+        c = lspNewList(parent);
+        if (c && n->down && !copyChain(n->down, c, nilEmpty, depth + 1)) {
+            lspFreeTree(c);
+            return NULL;
+        }
+        if (c)
+            lspListClose(c);
+        return c;
+    }
+    c = lspNodeCopy(n);
+    if (c && !lspAttach(parent, c)) {
+        lspNodeFree(c);
+        c = NULL;
+    }
+    return c;
+}
+
+static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int depth)
+{
+    PLSPLIST first = NULL, last = parent, c, n;
+
+    for (n = chain; n; n = n->next) {
+        c = copyTree(n, last, nilEmpty, depth);
+        if (!c) {
+            lspFreeTree(first);
+            return NULL;
+        }
+        if (!first)
+            first = c;
+        last = c;
+    }
+    return first;
+}
+
+PLSPLIST lspTreeCopy(PLSPLIST n)
+{
+    return n ? copyTree(n, NULL, FALSE, 0) : NULL;
+}
+
+PLSPLIST lspTreeCopyNilEmpty(PLSPLIST n)
+{
+    return n ? copyTree(n, NULL, TRUE, 0) : NULL;
+}
+
+PLSPLIST lspChainCopy(PLSPLIST chain, PLSPLIST parent)
+{
+    return copyChain(chain, parent, FALSE, 0);
+}
+
+PLSPLIST lspChainCopyNilEmpty(PLSPLIST chain, PLSPLIST parent)
+{
+    return copyChain(chain, parent, TRUE, 0);
+}
+
+PLSPLIST lspWrapChain(PLSPLIST chain)
+{
+    PLSPLIST list = lspNewList(NULL);
+    if (!list)
+        return NULL;
+    if (chain && !lspChainCopy(chain, list)) {
+        lspNodeFree(list);
+        return NULL;
+    }
+    lspListClose(list);
+    return list;
+}
+
+/* Frees the node, everything below it and everything after it in its
+ * chain, without recursion: descend to a leaf (down first, then next),
+ * unlink it from its predecessor or owner, free it, and continue from
+ * that predecessor or owner. */
+void lspFreeTree(PLSPLIST start)
+{
+    PLSPLIST n, back;
+    if (!start || !start->inUse)
+        return;
+    if (start->prev)
+        start->prev->next = NULL;
+    else if (start->up)
+        start->up->down = NULL;
+    start->prev = NULL;
+    start->up = NULL;
+
+    n = start;
+    for (;;) {
+        while (n->down || n->next)
+            n = n->down ? n->down : n->next;
+        if (n == start) {
+            lspNodeFree(n);
+            return;
+        }
+        if (n->prev) {
+            back = n->prev;
+            back->next = NULL;
+        } else {
+            back = n->up;
+            back->down = NULL;
+        }
+        lspNodeFree(n);
+        n = back;
+    }
+}
+
+ULONG lspCountChain(PLSPLIST n)
+{
+    ULONG count = 0;
+    for (; n; n = n->next)
+        count++;
+    return count;
+}
+
+PLSPLIST lspLastOf(PLSPLIST n)
+{
+    if (!n)
+        return NULL;
+    while (n->next)
+        n = n->next;
+    return n;
+}
+
+/* Takes the first node off a chain; *chain moves to the rest. */
+PLSPLIST lspDetachFirst(PLSPLIST *chain)
+{
+    PLSPLIST n = *chain;
+    if (!n)
+        return NULL;
+    *chain = n->next;
+    if (n->next) {
+        n->next->prev = NULL;
+        n->next->up = n->up;
+        if (n->up)
+            n->up->down = n->next;
+    } else if (n->up) {
+        n->up->down = NULL;
+    }
+    n->next = NULL;
+    n->up = NULL;
+    n->prev = NULL;
+    return n;
+}
+
+/* ---- conversions ---- */
+
+static char numBufs[LSP_NUM_BUFS][LSP_NUM_BUFSIZE];
+static int numNext;
+
+static char *nextNumBuf(void)
+{
+    char *b = numBufs[numNext];
+    numNext = (numNext + 1) % LSP_NUM_BUFS;
+    return b;
+}
+
+const char *lspNodeText(PLSPLIST n)
+{
+    char *b;
+    if (LSP_IS_TEXT(n))
+        return n->value.psz ? n->value.psz : "";
+    b = nextNumBuf();
+    if (!n || n->type == LSP_T_NIL)
+        strcpy(b, "NIL");
+    else if (n->type == LSP_T_INTEGER)
+        snprintf(b, LSP_NUM_BUFSIZE, "%ld", (long)n->value.l);
+    else if (n->type == LSP_T_FLOAT)
+        snprintf(b, LSP_NUM_BUFSIZE, "%.13G", n->value.d);
+    else if (n->type == LSP_T_DATETIME)
+        DatDTJulian2Str(n->value.d, b, LSP_NUM_BUFSIZE);
+    else if (LSP_IS_LIST(n))
+        strcpy(b, "(...)");
+    else
+        strcpy(b, "NIL");
+    return b;
+}
+
+double lspNodeDouble(PLSPLIST n)
+{
+    if (!n)
+        return 0.0;
+    switch (n->type) {
+    case LSP_T_FLOAT:
+    case LSP_T_DATETIME: return n->value.d;
+    case LSP_T_INTEGER:  return (double)n->value.l;
+    case LSP_T_SYMBOL:
+    case LSP_T_STRING:   return textToDouble(n->value.psz ? n->value.psz : "");
+    default:             return 0.0;
+    }
+}
+
+LONG lspNodeLong(PLSPLIST n)
+{
+    if (!n)
+        return 0;
+    switch (n->type) {
+    case LSP_T_INTEGER:  return n->value.l;
+    case LSP_T_FLOAT:
+    case LSP_T_DATETIME: return truncToLong(n->value.d);
+    case LSP_T_SYMBOL:
+    case LSP_T_STRING:   return truncToLong(textToDouble(n->value.psz ? n->value.psz : ""));
+    default:             return 0;
+    }
+}
+
+int lspNodeTruth(PLSPLIST n)
+{
+    if (!n)
+        return 0;
+    switch (n->type) {
+    case LSP_T_FLOAT:    return n->value.d != 0.0;
+    case LSP_T_INTEGER:  return n->value.l != 0;
+    case LSP_T_DATETIME: return truncToLong(n->value.d) != 0;
+    case LSP_T_LIST:
+    case LSP_T_OPENLIST: return n->down != NULL;
+    case LSP_T_SYMBOL:
+    case LSP_T_STRING:   return !(n->value.psz && strcmp(n->value.psz, "0") == 0);
+    default:             return 0;
+    }
+}
+
+/* ---- printing ---- */
+
+/* Escapes for the printed form of a string, applied in this order. */
+static const struct { char raw; char esc; } escapes[] = {
+    { '\\', '\\' }, { '\n', 'n' }, { '\f', 'f' }, { '\t', 't' }, { '\r', 'r' }, { '"', '"' }
+};
+
+/* Writes the quoted, escaped form of src; returns the length it needs
+ * (like snprintf), writing at most size bytes including the terminator. */
+size_t lspEscape(const char *src, char *dst, size_t size)
+{
+    size_t len = 0, i;
+    const char *p;
+
+#define PUT(c) do { if (len + 1 < size) dst[len] = (c); len++; } while (0)
+    PUT('"');
+    for (p = src; *p; p++) {
+        char esc = 0;
+        if (lspCharLen(p) == 2) {        /* a double-byte character is never escaped */
+            PUT(p[0]);
+            PUT(p[1]);
+            p++;
+            continue;
+        }
+        for (i = 0; i < sizeof escapes / sizeof escapes[0]; i++)
+            if (*p == escapes[i].raw)
+                esc = escapes[i].esc;
+        if (esc) {
+            PUT('\\');
+            PUT(esc);
+        } else {
+            PUT(*p);
+        }
+    }
+    PUT('"');
+#undef PUT
+    if (size)
+        dst[len < size ? len : size - 1] = 0;
+    return len;
+}
+
+void lspUnescape(char *text)
+{
+    size_t len = strlen(text);
+    char *r, *w;
+    if (len >= 2 && text[0] == '"' && text[len - 1] == '"') {
+        memmove(text, text + 1, len - 2);
+        text[len - 2] = 0;
+    }
+    for (r = w = text; *r; r++) {
+        if (lspCharLen(r) == 2) {
+            *w++ = *r++;
+            *w++ = *r;
+        } else if (*r == '\\' && r[1]) {
+            r++;
+            switch (*r) {
+            case 'f': *w++ = '\f'; break;
+            case 'n': *w++ = '\n'; break;
+            case 'r': *w++ = '\r'; break;
+            case 't': *w++ = '\t'; break;
+            default:  *w++ = *r;   break;
+            }
+        } else {
+            *w++ = *r;
+        }
+    }
+    *w = 0;
+}
+
+#define LSP_ELLIPSIS     "..."
+#define LSP_ELLIPSIS_LEN 3
+
+/* Printing writes into the caller's buffer until something does not fit.
+ * Then it backs up to the end of the last complete element (keeping room
+ * for the terminator) and writes "..." there, so a cut text always ends
+ * in "..." and never overruns. */
+typedef struct {
+    char *buf;
+    size_t size;
+    size_t len;
+    size_t boundary;      /* end of the last complete element */
+    BOOL full;
+} PRINTER;
+
+static void putText(PRINTER *p, const char *text, size_t len)
+{
+    if (p->full)
+        return;
+    if (p->len + len >= p->size) {
+        p->full = TRUE;
+        return;
+    }
+    memcpy(p->buf + p->len, text, len);
+    p->len += len;
+    p->buf[p->len] = 0;
+}
+
+static void printNode(PRINTER *p, PLSPLIST n, int depth)
+{
+    PLSPLIST e;
+    if (p->full)
+        return;
+    if (LSP_IS_LIST(n)) {
+        if (depth > LSP_MAX_DEPTH) {
+            p->full = TRUE;
+            return;
+        }
+        putText(p, "(", 1);
+        for (e = n->down; e && !p->full; e = e->next) {
+            printNode(p, e, depth + 1);
+            if (!p->full)
+                p->boundary = p->len;
+            if (e->next)
+                putText(p, " ", 1);
+        }
+        putText(p, ")", 1);
+    } else if (n->type == LSP_T_STRING) {
+        const char *s = n->value.psz ? n->value.psz : "";
+        size_t need = lspEscape(s, NULL, 0);
+        if (p->len + need >= p->size) {
+            p->full = TRUE;
+            return;
+        }
+        lspEscape(s, p->buf + p->len, p->size - p->len);
+        p->len += need;
+    } else {
+        const char *t = lspNodeText(n);
+        putText(p, t, strlen(t));
+    }
+}
+
+static void finishCut(PRINTER *p)
+{
+    size_t cut = p->boundary, room;
+    if (cut + LSP_ELLIPSIS_LEN + 1 > p->size)
+        cut = p->size > LSP_ELLIPSIS_LEN ? p->size - LSP_ELLIPSIS_LEN - 1 : 0;
+    room = p->size - 1 - cut;
+    if (room > LSP_ELLIPSIS_LEN)
+        room = LSP_ELLIPSIS_LEN;
+    memcpy(p->buf + cut, LSP_ELLIPSIS, room);
+    p->len = cut + room;
+    p->buf[p->len] = 0;
+}
+
+/* The printed form of one node into buf (size bytes, terminator
+ * included).  Returns the length written. */
+size_t lspPrint(PLSPLIST n, char *buf, size_t size)
+{
+    PRINTER p;
+    if (!buf || !size)
+        return 0;
+    p.buf = buf;
+    p.size = size;
+    p.len = 0;
+    p.boundary = 0;
+    p.full = FALSE;
+    buf[0] = 0;
+    if (!n)
+        putText(&p, "NIL", 3);
+    else
+        printNode(&p, n, 0);
+    if (p.full)
+        finishCut(&p);
+    return p.len;
+}
+
+/* ---- type names ---- */
+
+static const struct { USHORT code; const char *name; } typeNames[] = {
+    { LSP_T_NIL, "nil" }, { LSP_T_LIST, "list" }, { LSP_T_OPENLIST, "list" },
+    { LSP_T_SYMBOL, "symbol" }, { LSP_T_STRING, "string" }, { LSP_T_INTEGER, "integer" },
+    { LSP_T_FLOAT, "float" }, { LSP_T_DATETIME, "datetime" }
+};
+
+const char *lspTypeName(USHORT type)
+{
+    size_t i;
+    for (i = 0; i < sizeof typeNames / sizeof typeNames[0]; i++)
+        if (typeNames[i].code == type)
+            return typeNames[i].name;
+    return "unknown";
+}
+
+USHORT lspTypeCode(const char *name)
+{
+    size_t i;
+    for (i = 0; i < sizeof typeNames / sizeof typeNames[0]; i++)
+        if (_stricmp(typeNames[i].name, name) == 0)
+            return typeNames[i].code;
+    return LSP_T_NIL;
+}

@@ -1,0 +1,219 @@
+// White-box tests of the node pool, node conversions and printing, and
+// the incremental reader.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "knl.h"
+#include "lisp/lspint.h"
+
+namespace {
+
+const ULONGLONG kBlockBytes = 6220;
+
+class LispNodes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        KnlInitCP();
+        KnlInitDBCSEv();
+    }
+    void SetUp() override { ASSERT_EQ(lspPoolNodesUsed(), 0u); }
+    void TearDown() override
+    {
+        EXPECT_EQ(lspPoolNodesUsed(), 0u);
+        EXPECT_EQ(lspPoolMemUsed(), 0u);     // every block went back to the heap
+    }
+};
+
+TEST_F(LispNodes, InlineAndHeapTexts)
+{
+    LONG before = lspHeapBlocks();
+    PLSPLIST a = lspNewText(nullptr, "abcdefghijklmno", LSP_T_SYMBOL);    // 15 characters
+    EXPECT_EQ(lspHeapBlocks(), before + 1);                              // only the pool block
+    PLSPLIST b = lspNewText(nullptr, "abcdefghijklmnop", LSP_T_STRING);   // 16 characters
+    EXPECT_EQ(lspHeapBlocks(), before + 2);
+    EXPECT_EQ(a->value.psz, a->inlineText);
+    EXPECT_NE(b->value.psz, b->inlineText);
+    EXPECT_STREQ(lspNodeText(a), "abcdefghijklmno");
+    EXPECT_STREQ(lspNodeText(b), "abcdefghijklmnop");
+    PLSPLIST c = lspNodeCopy(b);
+    EXPECT_STREQ(lspNodeText(c), "abcdefghijklmnop");
+    EXPECT_NE(c->value.psz, b->value.psz);
+    // a value set from the node's own inline text survives the release
+    EXPECT_TRUE(lspSetText(a, a->value.psz + 3, LSP_T_STRING));
+    EXPECT_STREQ(lspNodeText(a), "defghijklmno");
+    lspNodeFree(a);
+    lspNodeFree(b);
+    lspNodeFree(c);
+    EXPECT_EQ(lspHeapBlocks(), before);
+}
+
+TEST_F(LispNodes, BlocksOpenAndCloseWithTheirNodes)
+{
+    std::vector<PLSPLIST> nodes;
+    for (int i = 0; i < 100; i++)
+        nodes.push_back(lspNewLong(nullptr, i));
+    EXPECT_EQ(lspPoolMemUsed(), kBlockBytes);
+    nodes.push_back(lspNewLong(nullptr, 100));          // the 101st opens a second block
+    EXPECT_EQ(lspPoolMemUsed(), 2 * kBlockBytes);
+    EXPECT_EQ(lspPoolNodesUsed(), 101u);
+    lspNodeFree(nodes[5]);
+    PLSPLIST again = lspNodeAlloc();                     // a free slot is reused
+    EXPECT_EQ(lspPoolMemUsed(), 2 * kBlockBytes);
+    nodes[5] = again;
+    lspNodeFree(nodes[100]);                             // the second block empties
+    EXPECT_EQ(lspPoolMemUsed(), kBlockBytes);
+    lspNodeFree(nodes[100]);                             // freeing twice is harmless
+    lspNodeFree(nullptr);
+    for (int i = 0; i < 100; i++)
+        lspNodeFree(nodes[i]);
+}
+
+TEST_F(LispNodes, FreeingLongChainsAndDeepTreesUsesNoRecursion)
+{
+    PLSPLIST head = lspNewLong(nullptr, 0), last = head;
+    for (int i = 1; i < 200000; i++)
+        last = lspNewLong(last, i);
+    EXPECT_EQ(lspCountChain(head), 200000u);
+    lspFreeTree(head);
+    EXPECT_EQ(lspPoolNodesUsed(), 0u);
+
+    PLSPLIST root = lspNewList(nullptr), cur = root;
+    for (int i = 0; i < 100000; i++) {
+        PLSPLIST inner = lspNewList(cur);
+        lspNewLong(inner, i);                       // inner: (i), then closed below
+        lspListClose(cur);
+        cur = inner;
+    }
+    lspListClose(cur);
+    lspFreeTree(root);
+}
+
+TEST_F(LispNodes, TruthAndNumbers)
+{
+    const char *falseTexts[] = { "0" };
+    const char *trueTexts[] = { "00", "0.0", "", "0.5", "nil" };
+    for (const char *t : falseTexts) {
+        PLSPLIST n = lspNewText(nullptr, t, LSP_T_STRING);
+        EXPECT_FALSE(lspNodeTruth(n)) << t;
+        lspNodeFree(n);
+    }
+    for (const char *t : trueTexts) {
+        PLSPLIST n = lspNewText(nullptr, t, LSP_T_STRING);
+        EXPECT_TRUE(lspNodeTruth(n)) << '"' << t << '"';
+        lspNodeFree(n);
+    }
+    PLSPLIST dt = lspNewDouble(nullptr, 0.4, LSP_T_DATETIME);
+    EXPECT_FALSE(lspNodeTruth(dt));
+    PLSPLIST fl = lspNewDouble(nullptr, 0.4, LSP_T_FLOAT);
+    EXPECT_TRUE(lspNodeTruth(fl));
+    PLSPLIST empty = lspNewList(nullptr);
+    lspListClose(empty);
+    EXPECT_FALSE(lspNodeTruth(empty));
+    EXPECT_FALSE(lspNodeTruth(nullptr));
+    lspNodeFree(dt);
+    lspNodeFree(fl);
+    lspNodeFree(empty);
+
+    PLSPLIST t = lspNewText(nullptr, "T", LSP_T_STRING);
+    PLSPLIST f = lspNewText(nullptr, "3.9", LSP_T_STRING);
+    PLSPLIST big = lspNewDouble(nullptr, 1e12, LSP_T_FLOAT);
+    EXPECT_EQ(lspNodeLong(t), 1);
+    EXPECT_EQ(lspNodeLong(f), 3);
+    EXPECT_EQ(lspNodeLong(big), 2147483647);          // clamped, not undefined
+    EXPECT_DOUBLE_EQ(lspNodeDouble(f), 3.9);
+    lspNodeFree(t);
+    lspNodeFree(f);
+    lspNodeFree(big);
+}
+
+TEST_F(LispNodes, PrintingIsEscapedAndBounded)
+{
+    PLSPLIST s = lspNewText(nullptr, "a\tb\"c\\d\ne\rf\fg", LSP_T_STRING);
+    char buf[64];
+    lspPrint(s, buf, sizeof buf);
+    EXPECT_STREQ(buf, "\"a\\tb\\\"c\\\\d\\ne\\rf\\fg\"");
+    std::string round(buf);
+    lspUnescape(&round[0]);
+    EXPECT_STREQ(round.c_str(), "a\tb\"c\\d\ne\rf\fg");
+    PLSPLIST e = lspNewText(nullptr, "", LSP_T_STRING);
+    lspPrint(e, buf, sizeof buf);
+    EXPECT_STREQ(buf, "\"\"");
+    lspNodeFree(s);
+    lspNodeFree(e);
+
+    PLSPLIST list = lspNewList(nullptr), last = nullptr;
+    for (int i = 0; i < 50; i++)
+        last = lspNewLong(last ? last : list, 1000 + i);
+    lspListClose(list);
+    for (size_t size = 1; size < 40; size++) {
+        std::vector<char> small(size + 8, '#');
+        size_t n = lspPrint(list, small.data(), size);
+        EXPECT_LT(n, size);
+        EXPECT_EQ(std::string(small.data() + size, 8), std::string(8, '#')) << size;   // no overrun
+        if (size >= 8) {
+            std::string text(small.data());
+            EXPECT_EQ(text.substr(0, 1), "(");
+            EXPECT_EQ(text.substr(text.size() - 3), "...") << text;
+        }
+    }
+    lspFreeTree(list);
+}
+
+TEST_F(LispNodes, TypeNamesAndCopies)
+{
+    EXPECT_EQ(lspTypeCode("LIST"), LSP_T_LIST);
+    EXPECT_EQ(lspTypeCode("DateTime"), LSP_T_DATETIME);
+    EXPECT_EQ(lspTypeCode("bogus"), LSP_T_NIL);
+    EXPECT_STREQ(lspTypeName(LSP_T_OPENLIST), "list");
+    EXPECT_STREQ(lspTypeName(0x1234), "unknown");
+
+    // an empty list inside a value becomes nil when copied for storage
+    PLSPLIST list = lspNewList(nullptr);
+    PLSPLIST inner = lspNewList(list);
+    lspListClose(inner);
+    lspNewLong(inner, 7);
+    lspListClose(list);
+    PLSPLIST kept = lspTreeCopy(list), stored = lspTreeCopyNilEmpty(list);
+    EXPECT_EQ(kept->down->type, LSP_T_LIST);
+    EXPECT_EQ(stored->down->type, LSP_T_NIL);
+    EXPECT_EQ(stored->down->next->value.l, 7);
+    lspFreeTree(list);
+    lspFreeTree(kept);
+    lspFreeTree(stored);
+}
+
+TEST_F(LispNodes, ReaderKeepsStateBetweenFeeds)
+{
+    LSPSESSION s = {};
+    s.bufferSize = 256;
+    unsigned int err = 0;
+    size_t pos = 0;
+    lspReaderReset();
+    PLSPLIST chain = lspReadFeed(&s, nullptr, "(ab", &pos, FALSE, &err);
+    pos = 0;
+    chain = lspReadFeed(&s, chain, "c \"x y", &pos, FALSE, &err);   // token and string split
+    pos = 0;
+    chain = lspReadFeed(&s, chain, "\" 'q)", &pos, TRUE, &err);
+    ASSERT_EQ(err, 0u);
+    char buf[100];
+    lspPrint(chain, buf, sizeof buf);
+    EXPECT_STREQ(buf, "(abc \"x y\" (quote q))");
+    lspFreeTree(chain);
+
+    err = 0;
+    EXPECT_EQ(lspParseText(&s, "(a (b) c", &err), nullptr);
+    EXPECT_EQ(err, (unsigned)LSPERR_UNCLOSED);
+    err = 0;
+    EXPECT_EQ(lspParseText(&s, "a)", &err), nullptr);
+    EXPECT_EQ(err, (unsigned)LSPERR_NOOPEN);
+    err = 0;
+    chain = lspParseText(&s, "''a", &err);
+    lspPrint(chain, buf, sizeof buf);
+    EXPECT_STREQ(buf, "(quote (quote a))");
+    lspFreeTree(chain);
+    lspReaderReset();
+}
+
+} // namespace
