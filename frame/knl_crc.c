@@ -3,13 +3,18 @@
  *
  * KnlCrc32 is the reflected CRC with polynomial POLY (the CRC-32 of
  * ISO-HDLC): register = (register >> 8) ^ table[(byte ^ register) & 0xFF],
- * result = ~register.  KnlCrc16 runs the same step on a 16-bit register
- * whose table holds the low 16 bits of the CRC-32 table, starting from
- * 0xFFFF; profile and archive files store this value, so the table must be
- * built exactly that way.
+ * result = ~register.  That is exactly zlib's crc32 with the caller's
+ * start register complemented on the way in, so the library's zlib does
+ * the work (its braided code is as fast as a table method gets).
  *
- * Method.  The step is linear over GF(2), which gives two speed-ups that
- * keep the results bit-identical to the byte-wise definition:
+ * KnlCrc16 runs the same step on a 16-bit register whose table holds the
+ * low 16 bits of the CRC-32 table, starting from 0xFFFF; profile and
+ * archive files store this value, so the table must be built exactly that
+ * way.  It is no published CRC-16, so it has its own code.
+ *
+ * Method for KnlCrc16.  The step is linear over GF(2), which gives two
+ * speed-ups that keep the results bit-identical to the byte-wise
+ * definition:
  *  - slicing by eight: table k gives the effect of a byte followed by k
  *    zero bytes, so eight bytes fold into the register with eight
  *    independent look-ups instead of a chain of eight;
@@ -22,23 +27,15 @@
  * The remaining bytes go through the plain byte-wise step.
  */
 #include <string.h>
+#include <zlib.h>
 #include "frame/knlint.h"
 
 #define POLY    0xEDB88320UL
 #define SLICES  8
 #define STRIDE  512            /* bytes per stream in one three-stream run */
 
-static ULONG crc32Table[SLICES][256];
-static ULONG crc32Skip[4][256];    /* STRIDE zero bytes, by register byte */
 static USHORT crc16Table[SLICES][256];
 static USHORT crc16Skip[2][256];
-
-static ULONG crc32Zeros(ULONG reg, int n)
-{
-    while (n--)
-        reg = (reg >> 8) ^ crc32Table[0][reg & 0xFF];
-    return reg;
-}
 
 static USHORT crc16Zeros(USHORT reg, int n)
 {
@@ -49,7 +46,6 @@ static USHORT crc16Zeros(USHORT reg, int n)
 
 __attribute__((constructor)) static void buildCrcTables(void)
 {
-    ULONG bit32[32];
     USHORT bit16[16];
     int i, k, bit;
 
@@ -57,29 +53,16 @@ __attribute__((constructor)) static void buildCrcTables(void)
         ULONG c = (ULONG)i;
         for (bit = 0; bit < 8; bit++)
             c = (c & 1) ? (c >> 1) ^ POLY : c >> 1;
-        crc32Table[0][i] = c;
         crc16Table[0][i] = (USHORT)(c & 0xFFFF);
     }
     for (k = 1; k < SLICES; k++)
         for (i = 0; i < 256; i++) {
-            ULONG c = crc32Table[k - 1][i];
             USHORT s = crc16Table[k - 1][i];
-            crc32Table[k][i] = (c >> 8) ^ crc32Table[0][c & 0xFF];
             crc16Table[k][i] = (USHORT)((s >> 8) ^ crc16Table[0][s & 0xFF]);
         }
-    /* Skip tables from the images of single bits, by linearity. */
-    for (bit = 0; bit < 32; bit++)
-        bit32[bit] = crc32Zeros(1UL << bit, STRIDE);
+    /* Skip table from the images of single bits, by linearity. */
     for (bit = 0; bit < 16; bit++)
         bit16[bit] = crc16Zeros((USHORT)(1U << bit), STRIDE);
-    for (k = 0; k < 4; k++)
-        for (i = 0; i < 256; i++) {
-            ULONG v = 0;
-            for (bit = 0; bit < 8; bit++)
-                if (i & (1 << bit))
-                    v ^= bit32[8 * k + bit];
-            crc32Skip[k][i] = v;
-        }
     for (k = 0; k < 2; k++)
         for (i = 0; i < 256; i++) {
             USHORT v = 0;
@@ -88,47 +71,6 @@ __attribute__((constructor)) static void buildCrcTables(void)
                     v ^= bit16[8 * k + bit];
             crc16Skip[k][i] = v;
         }
-}
-
-/* ---- CRC-32 ------------------------------------------------------------ */
-
-static inline ULONG crc32Slice8(ULONG reg, const BYTE *p)
-{
-    ULONG lo, hi;
-    memcpy(&lo, p, 4);
-    memcpy(&hi, p + 4, 4);
-    lo ^= reg;
-    return crc32Table[7][lo & 0xFF] ^ crc32Table[6][(lo >> 8) & 0xFF]
-         ^ crc32Table[5][(lo >> 16) & 0xFF] ^ crc32Table[4][lo >> 24]
-         ^ crc32Table[3][hi & 0xFF] ^ crc32Table[2][(hi >> 8) & 0xFF]
-         ^ crc32Table[1][(hi >> 16) & 0xFF] ^ crc32Table[0][hi >> 24];
-}
-
-static inline ULONG crc32Skip512(ULONG reg)
-{
-    return crc32Skip[0][reg & 0xFF] ^ crc32Skip[1][(reg >> 8) & 0xFF]
-         ^ crc32Skip[2][(reg >> 16) & 0xFF] ^ crc32Skip[3][reg >> 24];
-}
-
-static ULONG crc32Update(ULONG reg, const BYTE *p, size_t len)
-{
-    while (len >= 3 * STRIDE) {
-        ULONG a = reg, b = 0, c = 0;
-        size_t i;
-        for (i = 0; i < STRIDE; i += SLICES) {
-            a = crc32Slice8(a, p + i);
-            b = crc32Slice8(b, p + STRIDE + i);
-            c = crc32Slice8(c, p + 2 * STRIDE + i);
-        }
-        reg = crc32Skip512(crc32Skip512(a) ^ b) ^ c;
-        p += 3 * STRIDE;
-        len -= 3 * STRIDE;
-    }
-    for (; len >= SLICES; p += SLICES, len -= SLICES)
-        reg = crc32Slice8(reg, p);
-    while (len--)
-        reg = (reg >> 8) ^ crc32Table[0][(*p++ ^ reg) & 0xFF];
-    return reg;
 }
 
 /* ---- 16-bit checksum --------------------------------------------------- */
@@ -173,8 +115,8 @@ static USHORT crc16Update(USHORT reg, const BYTE *p, size_t len)
 ULONG ORINAPI KnlCrc32(const void *bytes, USHORT len, ULONG start)
 {
     if (!bytes)
-        len = 0;
-    return ~crc32Update(start, (const BYTE *)bytes, len);
+        return ~start;
+    return (ULONG)crc32(~start, (const Bytef *)bytes, len);
 }
 
 USHORT ORINAPI KnlCrc32Check(const void *bytes, USHORT len, ULONG expected)
