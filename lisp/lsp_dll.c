@@ -159,7 +159,7 @@ static void freeCall(DLLCALL *c)
 static PLSPLIST callResult(const DLLCALL *c, ULONG_PTR ret, size_t bufSize)
 {
     char num[LSP_NUM_BUFSIZE];
-    const char *buf;
+    char *buf;
     USHORT w;
     LONG l;
     if (c->resultArg < 0)
@@ -169,7 +169,7 @@ static PLSPLIST callResult(const DLLCALL *c, ULONG_PTR ret, size_t bufSize)
     memcpy(&l, buf, sizeof l);
     switch (c->resultKind) {
     case DLL_ARG_STRRESULT:
-        ((char *)buf)[bufSize - 1] = '\0';   /* the procedure may have filled it */
+        buf[bufSize - 1] = '\0';   /* the procedure may have filled it */
         return lspNewText(NULL, buf, LSP_T_STRING);
     case DLL_ARG_WORDRESULT:  snprintf(num, sizeof num, "%u", (unsigned)w); break;
     case DLL_ARG_SHORTRESULT: snprintf(num, sizeof num, "%d", (int)(SHORT)w); break;
