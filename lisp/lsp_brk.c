@@ -10,16 +10,19 @@
  * window or a child of it, so a key pressed for another program never
  * stops a script.
  *
- * lspWinBreakKeyPressed is the one place that talks to the window system;
- * it asks the native window manager directly until the window layer
- * offers its own calls for the active window and the queue status.
+ * lspWinBreakKeyPressed is the one place that talks to the window system:
+ * it asks the window layer for the active window, the foreground window
+ * and the queue status in one call.  The queue status carries the keys
+ * held now in its high word and those newly held since the previous
+ * query in its low word; only a newly pressed Ctrl+Break or Ctrl+C
+ * counts, so one key press stops one evaluation, not every one after it
+ * while the key stays down.
  */
 #include "lisp/lspint.h"
+#include "pm/pmbreak.h"
 #include "dos.h"
 
 #define LSP_BREAK_INTERVAL 100   /* ms between two keyboard checks */
-#define KEY_PRESSED_SINCE  0x0001
-#define KEY_DOWN           0x8000
 
 #define LSP_BREAK_CALL_MASK 63   /* the timer is asked on every 64th call */
 
@@ -28,13 +31,13 @@ static ULONG calls;
 
 BOOL lspWinBreakKeyPressed(void)
 {
-    HWND active = GetActiveWindow();
-    HWND fg = GetForegroundWindow();
-    BOOL ctrlC;
-    if (!active || !fg || (active != fg && !IsChild(fg, active)))
+    HWND active = NULL, fg = NULL;
+    ULONG status = 0;
+    OwmQueryBreakState(&active, &fg, &status);
+    /* WinIsChild also holds for the window itself. */
+    if (!active || !fg || !WinIsChild(active, fg))
         return FALSE;
-    ctrlC = (GetAsyncKeyState(VK_CONTROL) & KEY_DOWN) && (GetAsyncKeyState('C') & KEY_PRESSED_SINCE);
-    return (GetAsyncKeyState(VK_CANCEL) & KEY_PRESSED_SINCE) || ctrlC;
+    return (status & PM_QSTAT_BREAK) != 0;
 }
 
 BOOL lspBreakPending(void)

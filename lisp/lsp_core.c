@@ -3,7 +3,8 @@
  * control forms, symbol and definition forms, list functions and type
  * functions.  Arithmetic lives in lsp_math.c, string functions in
  * lsp_bstr.c, system variables in lsp_sysvar.c, file handles and file
- * operations in lsp_fhandle.c, paths, dates and programs in lsp_file.c.
+ * operations in lsp_fhandle.c, paths, dates and programs in lsp_file.c,
+ * calls into dynamic libraries in lsp_dll.c.
  *
  * The builtins are ordinary module registrations: the core table and the
  * string table, registered at session start in that order and removed
@@ -74,6 +75,7 @@ static const LSPMODFUNCDESC coreTable[] = {
     { "set", BI_SET, 0, 2, 2 }, { "setq", BI_SETQ, S, 2, 2 },
     { "defun", BI_DEFUN, S, 3, N }, { "defmacro", BI_DEFMACRO, S, 3, N },
     { "free", BI_FREE, 0, 1, 1 }, { "freeq", BI_FREEQ, S, 1, 1 },
+    { "dllfunc", BI_DLLFUNC, 0, 3, N },
     { "boundp", BI_BOUNDP, 0, 1, 1 }, { "apply", BI_APPLY, 0, 2, 2 },
     { "length", BI_LENGTH, 0, 1, 1 }, { "car", BI_CAR, 0, 1, 1 }, { "first", BI_CAR, 0, 1, 1 },
     { "cdr", BI_CDR, 0, 1, 1 }, { "rest", BI_CDR, 0, 1, 1 }, { "list", BI_LIST, 0, 1, N },
@@ -108,7 +110,6 @@ void lspBuiltinsUnregister(void)
     lspModUnregister(lspBiCore);
     lspBreakTimerStop();
     lspFilesCloseAll();
-
 }
 
 /* ---- helpers ---- */
@@ -597,6 +598,7 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
         if (!LSP_IS_TEXT(a))
             return typeError(a, err);
         return checked(lspNewTruth(NULL, lspSymUnbind(a->value.psz)), err);
+    case BI_DLLFUNC:   return lspBiDllFunc(s, a, err);
     case BI_BOUNDP:    return checked(lspNewTruth(NULL, LSP_IS_TEXT(a) && lspSymFind(a->value.psz)), err);
     case BI_APPLY:     return biApply(s, a, err);
     case BI_LENGTH:    return checked(lspNewLong(NULL, LSP_IS_LIST(a) ? (LONG)lspCountChain(a->down) : 0), err);

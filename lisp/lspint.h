@@ -197,6 +197,7 @@ PLSPLIST lspBiFileStrTable(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int
 const char *lspDateTimeArgText(PLSPLIST n, char *buf, size_t size);
 PLSPLIST lspBiSysVar(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
 const char *lspArgText(LSPSESSION *s, PLSPLIST n, char *buf, size_t size);
+PLSPLIST lspBiDllFunc(LSPSESSION *s, PLSPLIST args, unsigned int *err);
 
 /* Window-layer query used by the break check (lsp_brk.c). */
 BOOL lspWinBreakKeyPressed(void);

@@ -458,4 +458,83 @@ TEST_F(LispHost, PoolAndHeapReturnToBaseline)
     EXPECT_EQ(LspQueryHeapBlocks(), heap);
 }
 
+// The break check asks the window layer: a Ctrl+C or Ctrl+Break newly
+// held while this program's window is active and in the foreground stops
+// a running loop with the user-break code.  The loops end by themselves
+// after a while (timed with dllfunc), so a check that never fires fails
+// the test instead of hanging it.
+class LispBreak : public LispHost {
+protected:
+    HWND wnd = nullptr;
+    void SetUp() override
+    {
+        LispHost::SetUp();
+        holdKeys({});
+        wnd = CreateWindowExA(0, "STATIC", "break test", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              10, 10, 200, 100, nullptr, nullptr, GetModuleHandleA(nullptr),
+                              nullptr);
+        ASSERT_NE(wnd, nullptr);
+        SetForegroundWindow(wnd);
+        SetActiveWindow(wnd);
+        pump();
+    }
+    void TearDown() override
+    {
+        holdKeys({});
+        if (wnd)
+            DestroyWindow(wnd);
+        pump();
+        LispHost::TearDown();
+    }
+    static void pump()
+    {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&m);
+    }
+    static void holdKeys(std::initializer_list<int> keys)
+    {
+        BYTE state[256] = {};
+        for (int k : keys)
+            state[k] = 0x80;
+        SetKeyboardState(state);
+    }
+    // Counts until ms milliseconds have passed; the value is the count.
+    USHORT loopFor(int ms)
+    {
+        std::string text =
+            "(setq n 0) (setq start (dllfunc \"kernel32.dll\" \"GetTickCount\" 0))"
+            "(while (< (- (dllfunc \"kernel32.dll\" \"GetTickCount\" 0) start) " +
+            std::to_string(ms) + ") (setq n (+ n 1))) n";
+        return run(text.c_str());
+    }
+};
+
+TEST_F(LispBreak, NewlyPressedKeysStopTheActiveWindowsEvaluation)
+{
+    ASSERT_EQ(GetActiveWindow(), wnd);
+    ASSERT_EQ(GetForegroundWindow(), wnd);
+    EXPECT_EQ(loopFor(300), 0) << lastErr();     // no key: runs to its end
+
+    holdKeys({VK_CONTROL, 'C'});
+    EXPECT_EQ(loopFor(5000), LSPERR_BREAK);
+    // the key is still down but no longer new: the next loop is not stopped
+    EXPECT_EQ(loopFor(300), 0) << lastErr();
+
+    holdKeys({});
+    loopFor(200);                                // the release is seen
+    holdKeys({VK_CANCEL});
+    EXPECT_EQ(loopFor(5000), LSPERR_BREAK);
+}
+
+TEST_F(LispBreak, KeysDoNotCountWithoutAnActiveWindow)
+{
+    DestroyWindow(wnd);
+    wnd = nullptr;
+    pump();
+    ASSERT_EQ(GetActiveWindow(), nullptr);
+    holdKeys({VK_CONTROL, 'C'});
+    EXPECT_EQ(loopFor(300), 0) << lastErr();
+}
+
 } // namespace

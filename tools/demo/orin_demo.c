@@ -6,14 +6,44 @@
  *
  * Usage: orin-demo "COMMAND LINE" [FILE]
  *   splits COMMAND LINE as the library splits an application's arguments,
- *   prints the code-page facts, the CRC-32 of FILE, and writes a line to
- *   the debug channel and the error log.
+ *   prints the code-page facts, the CRC-32 of FILE, evaluates a few
+ *   VelaLISP expressions, and writes a line to the debug channel and the
+ *   error log.
  */
 #include <stdio.h>
 #include <stdlib.h>
 #include "knl.h"
+#include "lsp.h"
 
 #define CHUNK 65535
+#define LISP_BUFFER 2048
+
+/* Each text is evaluated in one session, so later ones see the function
+ * the first defines; the result is the printed value of the last form. */
+static const char *const lispSamples[] = {
+    "(defun square (x) (* x x))",
+    "(list (square 12) (square 1.5))",
+    "(strcat (strupr \"orin\") \" \" (substr \"evaluator\" 1 4))",
+    "(dllfunc \"user32.dll\" \"CharUpperA\" 1 \"STRRESULT\" \"called in a system library\")",
+    "(setq total 0) (setq i 1) (while (<= i 10) (setq total (+ total i)) (setq i (+ i 1))) total",
+};
+
+static void lispDemo(void)
+{
+    static char result[LISP_BUFFER];
+    HLSPSESSION session = LspSessionStart(LISP_BUFFER, NULL);
+    size_t i;
+    if (!session) {
+        printf("VelaLISP: no session\n");
+        return;
+    }
+    for (i = 0; i < sizeof lispSamples / sizeof lispSamples[0]; i++) {
+        USHORT rc = LspParseExpressions(session, lispSamples[i], result, sizeof result, NULL);
+        printf("VelaLISP> %s\n  = %s", lispSamples[i], result);
+        printf(rc ? " (error 0x%04X)\n" : "\n", rc);
+    }
+    printf("VelaLISP session ended: %u\n", LspSessionEnd(session));
+}
 
 static int crcOfFile(const char *name, unsigned long *crc)
 {
@@ -64,6 +94,8 @@ int main(int argc0, char **argv0)
         else
             printf("cannot read %s\n", argv0[2]);
     }
+
+    lispDemo();
 
     KnlDbgPrintf("orin-demo: %u arguments\n", argc);
     if (KnlErrLogOpen("orin-demo", FALSE)) {
