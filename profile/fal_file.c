@@ -302,6 +302,19 @@ USHORT falEnd(HFAL h, USHORT rc, BOOL changed)
     return rc ? rc : rc2 ? rc2 : rc3;
 }
 
+/* Writes a pending header of a handle that is not shared, so that the
+ * free lists on disk match the blocks before the caller declares its own
+ * structures consistent.  Shared writers publish at every change anyway. */
+USHORT FalSyncHeader(HFAL h)
+{
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    if (!h->headerDirty || isShared(h) || isReadOnly(h))
+        return 0;
+    h->hdr.updateCount++;
+    return writeHeader(h);
+}
+
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count)
 {
     USHORT rc = falBegin(h, FALSE);

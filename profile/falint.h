@@ -111,6 +111,7 @@ USHORT FalLock(HFAL h, BOOL exclusive);
 USHORT FalUnlock(HFAL h);
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count);
 USHORT FalFlush(HFAL h);
+USHORT FalSyncHeader(HFAL h);
 void   FalSetGranularity(USHORT g);
 USHORT FalQueryGranularity(void);
 const char *FalQueryFileName(HFAL h);
