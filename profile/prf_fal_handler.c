@@ -72,6 +72,9 @@ static USHORT acceptHeader(PRFFAL *st)
     BOOL readOnly = (st->openFlags & PRF_OPEN_READONLY) != 0;
     USHORT rc = prffReadHeader(st);
 
+    if (rc == FAL_ERR_BEYONDEND)
+        rc = PRF_ERR_CHECKSUM;            /* the header was cut off */
+
     if (rc == PRF_ERR_CHECKSUM) {
         /* Too short to be a profile header of this kind at all. */
         ULONG used = 0;
