@@ -234,6 +234,7 @@ static USHORT readHeader(HFAL h)
         || ((hdr.falFlags & FAL_FIXED) && hdr.blockSize < FAL_MIN_USED_FREE))
         return FAL_ERR_SIGNATURE;
     h->hdr = hdr;
+    h->diskHdr = hdr;
     return 0;
 }
 
@@ -261,8 +262,10 @@ static USHORT refresh(HFAL h)
 static USHORT writeHeader(HFAL h)
 {
     USHORT rc = falWriteAt(h, 0, &h->hdr, sizeof h->hdr);
-    if (!rc)
+    if (!rc) {
         h->headerDirty = FALSE;
+        h->diskHdr = h->hdr;
+    }
     return rc;
 }
 
@@ -311,6 +314,9 @@ USHORT FalSyncHeader(HFAL h)
         return ORIN_ERR_INVALID_HANDLE;
     if (!h->headerDirty || isShared(h) || isReadOnly(h))
         return 0;
+    if (memcmp(h->hdr.freeHead, h->diskHdr.freeHead, sizeof h->hdr.freeHead) == 0
+        && memcmp(h->hdr.freeCount, h->diskHdr.freeCount, sizeof h->hdr.freeCount) == 0)
+        return 0;                          /* the lists on disk are current */
     h->hdr.updateCount++;
     return writeHeader(h);
 }

@@ -95,6 +95,7 @@ typedef struct _FALFILE {
     USHORT openFlags;
     SHORT lockDepth;
     BOOL headerDirty;
+    FALFILEHEADER diskHdr;                 /* the header as last read or written */
     FALDESC cache[FAL_CACHE_SLOTS];
     ULONG cacheId[FAL_CACHE_SLOTS];        /* FAL_NO_ID when empty */
 } FALFILE;

@@ -135,12 +135,18 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
     st->openFlags = rec->openFlags;
     st->nameSpace = rec->nameSpace;
     rc = FalOpenEx(rec->nameSpace, rec->fileName, &st->fal, rec->openFlags, rec->funcStruct);
-    if (rc == ORIN_ERR_FILE_NOT_FOUND && !(rec->openFlags & PRF_OPEN_READONLY))
+    if (rc == ORIN_ERR_FILE_NOT_FOUND && !(rec->openFlags & PRF_OPEN_READONLY)) {
         rc = createProfile(st, rec);
-    else if (!rc) {
+        if (!rc)
+            rc = FalQueryUpdateCount(st->fal, &st->seenCount);
+    } else if (!rc) {
+        /* The header and the update count it belongs to are read under
+         * one lock, or another process could change the file between. */
         rc = FalLock(st->fal, FALSE);
         if (!rc) {
             rc = acceptHeader(st);
+            if (!rc)
+                rc = FalQueryUpdateCount(st->fal, &st->seenCount);
             FalUnlock(st->fal);
         }
         if (rc) {
@@ -148,8 +154,6 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
             st->fal = NULL;
         }
     }
-    if (!rc)
-        rc = FalQueryUpdateCount(st->fal, &st->seenCount);
     if (rc) {
         if (st->fal)
             FalClose(st->fal);
