@@ -212,3 +212,44 @@ TEST(PrfKeys, SpellingFoundIgnoringCase)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PrfFieldInfo, StoredAsTextAndReadBack)
+{
+    MemProfile p("fld.prf");
+    PRFFLDINFO in = {};
+    in.type = 'F';
+    in.updated = 1;
+    in.compressed = 0;
+    in.attributes = 32;
+    in.created = { 14, 7, 9, 0, 5, 3, 2024, -1, 0, 0 };
+    in.lastUpdate = { 23, 59, 58, 0, 31, 12, 1999, -1, 0, 0 };
+    ASSERT_EQ(PrfWriteProfileFldInfo(p.h, "Info", "name", &in), 0);
+    EXPECT_EQ(p.get("Info", "name"), "F;0;1;32;0;20240305140709;19991231235958;;");
+    PRFFLDINFO out;
+    ASSERT_EQ(PrfQueryProfileFldInfo(p.h, "Info", "name", &out), 0);
+    EXPECT_EQ(out.type, 'F');
+    EXPECT_EQ(out.updated, 1);
+    EXPECT_EQ(out.attributes, 32);
+    EXPECT_EQ(out.compressed, 0);
+    EXPECT_EQ(out.created.year, 2024);
+    EXPECT_EQ(out.created.month, 3);
+    EXPECT_EQ(out.created.minutes, 7);
+    EXPECT_EQ(out.lastUpdate.day, 31);
+    EXPECT_EQ(out.lastUpdate.seconds, 58);
+    // A missing key reads as "?", which lacks the fields; so does a short text.
+    EXPECT_EQ(PrfQueryProfileFldInfo(p.h, "Info", "missing", &out), ORIN_ERR_NO_KEY);
+    ASSERT_EQ(PrfWriteProfileString(p.h, "Info", "short", "F;0;1;"), 0);
+    EXPECT_EQ(PrfQueryProfileFldInfo(p.h, "Info", "short", &out), ORIN_ERR_NO_KEY);
+    ASSERT_EQ(PrfWriteProfileFldInfo(p.h, "Info", "name", NULL), 0);   // deletes
+    EXPECT_EQ(p.get("Info", "name"), "<missing>");
+    PRFFLDINFO now;
+    PrfFldInfoInit(&now, 'T');
+    EXPECT_EQ(now.type, 'T');
+    EXPECT_EQ(now.updated, 1);
+    EXPECT_GE(now.created.year, 2020);
+    EXPECT_EQ(memcmp(&now.created, &now.lastUpdate, sizeof now.created), 0);
+}
+
+} // namespace
