@@ -13,6 +13,7 @@
  * Every call takes the header lock (shared to read, exclusive to change)
  * and refreshes first, and publishes the header after a change.
  */
+#include <stdlib.h>
 #include <string.h>
 #include "profile/falint.h"
 
@@ -297,7 +298,7 @@ static USHORT sizeFor(HFAL h, ULONG length, ULONG *capacity, ULONG *total)
 }
 
 /* Places a new block: reuses a free one or appends at the end. */
-static USHORT placeBlock(HFAL h, ULONG length, ULONG dataLength, FALDESC *d, ULONG *id)
+static USHORT placeBlock(HFAL h, ULONG length, FALDESC *d, ULONG *id, BOOL *appended)
 {
     ULONG capacity, total, fileLength, hl = falHeaderLength(h);
     FALPICK pick;
@@ -315,6 +316,7 @@ static USHORT placeBlock(HFAL h, ULONG length, ULONG dataLength, FALDESC *d, ULO
     }
     if (rc)
         return rc;
+    *appended = pick.id == 0;
     if (pick.id) {
         *d = pick.d;
         *id = pick.id;
@@ -330,30 +332,48 @@ static USHORT placeBlock(HFAL h, ULONG length, ULONG dataLength, FALDESC *d, ULO
     d->capacity = capacity;
     d->totalSize = total;
     *id = idOf(h, d->dataOffset);
-    if (dataLength < capacity)
-        rc = VbfNewSize(h->vbf, fileLength + total);
-    return rc;
+    return 0;
 }
 
-/* Marks d used for `length` bytes and writes its header and data. */
+/* Marks d used for `length` bytes and writes its header and data with one
+ * write (the header lies just before the data).  A block appended at the
+ * end of the file is written out to its full capacity, the unused part as
+ * zeros, which sets the file's new length without a separate resize (a
+ * resize would make the buffered back-end drop its cached pages). */
+#define FILL_STACK 2048
 static USHORT fillBlock(HFAL h, ULONG id, FALDESC *d, ULONG length, const void *data,
-                        ULONG dataLength)
+                        ULONG dataLength, BOOL toCapacity)
 {
+    BYTE stackBuf[FILL_STACK], *buf = stackBuf;
     ULONG used = minOf(d->capacity, length);
+    ULONG n = data ? minOf(used, dataLength) : 0;
+    ULONG total = d->headerLength + (toCapacity ? d->capacity : n);
     USHORT rc;
+
     fillHeader(d, FAL_TYPE_USED, used, isFixed(h) ? 0 : d->totalSize);
-    rc = writeBlockHeader(h, id, d);
-    if (!rc && data && dataLength)
-        rc = falWriteAt(h, d->dataOffset, data, minOf(used, dataLength));
+    if (total > sizeof stackBuf) {
+        buf = (BYTE *)malloc(total);
+        if (!buf)
+            return ORIN_ERR_NO_MEMORY;
+    }
+    memcpy(buf, &d->hdr, d->headerLength);
+    if (n)
+        memcpy(buf + d->headerLength, data, n);
+    memset(buf + d->headerLength + n, 0, total - d->headerLength - n);
+    falForget(h, id);
+    rc = falWriteAt(h, d->headerOffset, buf, total);
+    if (buf != stackBuf)
+        free(buf);
     return rc;
 }
 
 static USHORT allocLocked(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength)
 {
     FALDESC d;
-    USHORT rc = placeBlock(h, length, data ? dataLength : 0, &d, id);
+    BOOL appended = FALSE;
+    USHORT rc = placeBlock(h, length, &d, id, &appended);
     if (!rc)
-        rc = fillBlock(h, *id, &d, length, data, dataLength);
+        rc = fillBlock(h, *id, &d, length, data, dataLength, appended);
     return rc;
 }
 
@@ -423,7 +443,7 @@ USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG 
         rc = FAL_ERR_BLOCKTYPE;
     if (!rc) {
         if (length <= d.capacity) {
-            rc = fillBlock(h, *id, &d, length, data, dataLength);
+            rc = fillBlock(h, *id, &d, length, data, dataLength, FALSE);
         } else {
             ULONG newId = 0;
             rc = freeLocked(h, *id);

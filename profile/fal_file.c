@@ -234,6 +234,7 @@ static USHORT readHeader(HFAL h)
         || ((hdr.falFlags & FAL_FIXED) && hdr.blockSize < FAL_MIN_USED_FREE))
         return FAL_ERR_SIGNATURE;
     h->hdr = hdr;
+    h->diskHdr = hdr;
     return 0;
 }
 
@@ -261,8 +262,10 @@ static USHORT refresh(HFAL h)
 static USHORT writeHeader(HFAL h)
 {
     USHORT rc = falWriteAt(h, 0, &h->hdr, sizeof h->hdr);
-    if (!rc)
+    if (!rc) {
         h->headerDirty = FALSE;
+        h->diskHdr = h->hdr;
+    }
     return rc;
 }
 
@@ -300,6 +303,22 @@ USHORT falEnd(HFAL h, USHORT rc, BOOL changed)
         rc2 = publish(h);
     rc3 = FalUnlock(h);
     return rc ? rc : rc2 ? rc2 : rc3;
+}
+
+/* Writes a pending header of a handle that is not shared, so that the
+ * free lists on disk match the blocks before the caller declares its own
+ * structures consistent.  Shared writers publish at every change anyway. */
+USHORT FalSyncHeader(HFAL h)
+{
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    if (!h->headerDirty || isShared(h) || isReadOnly(h))
+        return 0;
+    if (memcmp(h->hdr.freeHead, h->diskHdr.freeHead, sizeof h->hdr.freeHead) == 0
+        && memcmp(h->hdr.freeCount, h->diskHdr.freeCount, sizeof h->hdr.freeCount) == 0)
+        return 0;                          /* the lists on disk are current */
+    h->hdr.updateCount++;
+    return writeHeader(h);
 }
 
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count)

@@ -95,6 +95,7 @@ typedef struct _FALFILE {
     USHORT openFlags;
     SHORT lockDepth;
     BOOL headerDirty;
+    FALFILEHEADER diskHdr;                 /* the header as last read or written */
     FALDESC cache[FAL_CACHE_SLOTS];
     ULONG cacheId[FAL_CACHE_SLOTS];        /* FAL_NO_ID when empty */
 } FALFILE;
@@ -111,6 +112,7 @@ USHORT FalLock(HFAL h, BOOL exclusive);
 USHORT FalUnlock(HFAL h);
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count);
 USHORT FalFlush(HFAL h);
+USHORT FalSyncHeader(HFAL h);
 void   FalSetGranularity(USHORT g);
 USHORT FalQueryGranularity(void);
 const char *FalQueryFileName(HFAL h);

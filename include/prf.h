@@ -1,0 +1,199 @@
+/*
+ * prf.h - profiles: a store of named sections, each holding named keys
+ * whose values are binary data or strings.
+ *
+ * Every open profile is served by a handler function.  The calls below
+ * check and normalise their arguments (names trimmed of blanks, no empty
+ * names, no '~', OEM conversion by the profile's mode), fill a request
+ * record and send one numbered message to the handler.  PrfOpenProfile
+ * uses the profile-file handler PrfFalHandler; PrfOpenHandler plugs in any
+ * other, for instance one that answers from a static table through
+ * PrfUtlTableHandler.
+ *
+ * Lists of sections or keys are the names each followed by '~' ("a~b~").
+ * Calls return 0 or an error code unless stated otherwise.
+ */
+#ifndef PRF_H
+#define PRF_H
+
+#include "orinbase.h"
+#include "dat.h"
+#include "vbf.h"
+
+ORIN_BEGIN_DECLS
+
+typedef struct _PRFINFO *HPRF;
+
+/* Handler messages. */
+typedef enum _PRFCMD {
+    PRF_CMD_OPEN = 0,           /* open record */
+    PRF_CMD_CLOSE = 1,          /* none */
+    PRF_CMD_CREATESECTION = 2,  /* normalised section name */
+    PRF_CMD_DESTROYSECTION = 3, /* normalised section name */
+    PRF_CMD_READ = 4,           /* request: section and key */
+    PRF_CMD_LISTSECTIONS = 5,   /* request: neither */
+    PRF_CMD_LISTKEYS = 6,       /* request: section only */
+    PRF_CMD_WRITE = 7,          /* request; no data deletes */
+    PRF_CMD_READOFFSET = 8,     /* request */
+    PRF_CMD_WRITEOFFSET = 9,    /* request */
+    PRF_CMD_SETSIZE = 10,       /* request: offset is the new length */
+    PRF_CMD_CHECK = 11,         /* none */
+    PRF_CMD_LOCKSECTION = 12,   /* request: offsetMode holds PRF_LOCK_* */
+    PRF_CMD_BEGINTRANS = 13,    /* none */
+    PRF_CMD_ENDTRANS = 14       /* none */
+} PRFCMD;
+
+typedef ULONG (*PFNPRFHANDLER)(HPRF h, PRFCMD message, void *param);
+
+/* The request record of messages 4 to 10 and 12. */
+typedef struct _PRFREQUEST {
+    const char *section;        /* null: all sections */
+    const char *key;            /* null: all keys of the section */
+    void *data;                 /* buffer or data; null asks for the size only */
+    ULONG size;                 /* buffer size or data length */
+    ULONG length;               /* set by the handler */
+    ULONG offset;               /* start offset; the new length for message 10 */
+    USHORT offsetMode;          /* 1 for the offset variants; lock flags for 12 */
+    USHORT dataType;            /* PRF_TYPE_* */
+} PRFREQUEST, PrfRequest;
+
+#define PRF_TYPE_BINARY   0
+#define PRF_TYPE_STRING   2
+
+/* Lock flags of message 12. */
+#define PRF_LOCK_CREATE   0x0002
+#define PRF_LOCK_SET      0x0004
+
+/* Open flags. */
+#define PRF_OPEN_SHARED   0x0001
+#define PRF_OPEN_READONLY 0x0002
+
+/* OEM mode bits: what is stored in the OEM code page. */
+#define PRF_OEM_VALUES    0x0001
+#define PRF_OEM_KEYS      0x0002
+#define PRF_OEM_SECTIONS  0x0004
+
+/* Open record of PrfFalHandler (message 0). */
+typedef struct _PRFFALOPEN {
+    void *nameSpace;
+    const char *fileName;
+    USHORT falFlags;
+    USHORT openFlags;
+    VBFFUNCS *funcStruct;       /* null for ordinary files */
+} PRFFALOPEN;
+
+/* Field information, kept as a string value. */
+typedef struct _PRFFLDINFO {
+    USHORT type;                /* a character naming the field type */
+    ULONG size;
+    USHORT updated;
+    USHORT compressed;
+    USHORT attributes;
+    DATETIME created;
+    DATETIME lastUpdate;
+} PRFFLDINFO, PrfFldInfo;
+
+/* One entry of a static table; a null section ends the table. */
+#pragma pack(push, 4)
+typedef struct _PRFUTLTABLEENTRY {
+    const char *section;
+    const char *key;
+    USHORT flags;               /* PRF_TABLE_* */
+    USHORT code;                /* given back when the entry has no string */
+    char *value;                /* writable buffer */
+    ULONG capacity;             /* its size */
+} PRFUTLTABLEENTRY;
+#pragma pack(pop)
+
+#define PRF_TABLE_STRING   0x0001
+#define PRF_TABLE_READONLY 0x0010
+
+/* Error codes. */
+#define PRF_ERR_INUPDATE      0xE096  /* 57494 left in the middle of an update */
+#define PRF_ERR_CURSOR        0xE097  /* 57495 table cursor outside the table */
+#define PRF_ERR_OLDVERSION    0xE098  /* 57496 a first-format profile */
+#define PRF_ERR_CHECKSUM      0xE099  /* 57497 a checksum is wrong */
+#define PRF_ERR_VERSION       0xE09A  /* 57498 unknown version */
+#define PRF_ERR_NOSTRING      0xE0A0  /* 57504 table entry without a string */
+#define PRF_ERR_NOTSERVED     0xE0A1  /* 57505 message not served */
+#define PRF_ERR_EXISTS        85      /* section already exists */
+
+/* Handles and handlers. */
+USHORT ORINAPI PrfOpenHandler(PFNPRFHANDLER handler, void *openRecord, HPRF *h);
+USHORT ORINAPI PrfCloseHandler(HPRF h);
+USHORT ORINAPI PrfLockHandler(HPRF h, BOOL add);
+USHORT ORINAPI PrfUtlQueryHandlerLockCount(HPRF h);
+void   ORINAPI PrfUtlSetHandlerULongPtr(HPRF h, ULONG_PTR value);
+ULONG_PTR ORINAPI PrfUtlQueryHandlerULongPtr(HPRF h);
+void   ORINAPI PrfUtlSetHandlerULong(HPRF h, ULONG value);
+ULONG  ORINAPI PrfUtlQueryHandlerULong(HPRF h);
+USHORT ORINAPI PrfSetOemMode(HPRF h, USHORT mode);
+USHORT ORINAPI PrfGetOemMode(HPRF h);
+
+/* Profile files. */
+USHORT ORINAPI PrfOpenProfile(void *nameSpace, HPRF *h, const char *fileName, USHORT openFlags);
+USHORT ORINAPI PrfOpenProfileOnVbf(void *nameSpace, HPRF *h, const char *fileName,
+                                   USHORT openFlags, VBFFUNCS *funcStruct);
+USHORT ORINAPI PrfCloseProfile(HPRF h);
+ULONG  ORINAPI PrfFalHandler(HPRF h, PRFCMD message, void *param);
+USHORT ORINAPI PrfFalOpenHandler(HPRF h, PRFFALOPEN *openRecord);
+USHORT ORINAPI PrfFalCloseHandler(HPRF h);
+USHORT ORINAPI PrfFalTransaction(HPRF h, BOOL begin);
+USHORT ORINAPI PrfFalFlush(HPRF h);
+USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set);
+
+/* Sections. */
+USHORT ORINAPI PrfCreateSection(HPRF h, const char *section);
+USHORT ORINAPI PrfDestroySection(HPRF h, const char *section);
+USHORT ORINAPI PrfLockSection(HPRF h, const char *section, BOOL create, BOOL lock);
+USHORT ORINAPI PrfTransaction(HPRF h, BOOL begin);
+USHORT ORINAPI PrfCheckConsistent(HPRF h);
+
+/* Queries.  PrfQueryProfileData and PrfQueryProfileString fill the buffer
+ * with what fits of a longer value or list and give 111; the offset
+ * variant reads part of a value without complaint. */
+USHORT ORINAPI PrfQueryProfileSize(HPRF h, const char *section, const char *key, ULONG *size);
+USHORT ORINAPI PrfQueryProfileData(HPRF h, const char *section, const char *key, void *buffer,
+                                   ULONG *size);
+USHORT ORINAPI PrfQueryProfileDataOffset(HPRF h, const char *section, const char *key,
+                                         ULONG offset, void *buffer, ULONG *size);
+USHORT ORINAPI PrfQueryProfileString(HPRF h, const char *section, const char *key,
+                                     const char *defaultValue, char *buffer, ULONG size);
+USHORT ORINAPI PrfQueryProfileShort(HPRF h, const char *section, const char *key, SHORT *value);
+USHORT ORINAPI PrfQueryProfileUShort(HPRF h, const char *section, const char *key,
+                                     USHORT *value);
+USHORT ORINAPI PrfQueryProfileLong(HPRF h, const char *section, const char *key, LONG *value);
+USHORT ORINAPI PrfQueryProfileULong(HPRF h, const char *section, const char *key, ULONG *value);
+const char *ORINAPI PrfQueryProfileKey(HPRF h, const char *section, const char *key,
+                                       BOOL exactOnly);
+
+/* Writes.  A null key deletes every key of the section; null data deletes the key. */
+USHORT ORINAPI PrfWriteProfileData(HPRF h, const char *section, const char *key,
+                                   const void *data, ULONG length);
+USHORT ORINAPI PrfWriteProfileDataOffset(HPRF h, const char *section, const char *key,
+                                         ULONG offset, const void *data, ULONG length);
+USHORT ORINAPI PrfWriteProfileString(HPRF h, const char *section, const char *key,
+                                     const char *value);
+USHORT ORINAPI PrfWriteProfileShort(HPRF h, const char *section, const char *key, SHORT value);
+USHORT ORINAPI PrfWriteProfileUShort(HPRF h, const char *section, const char *key, USHORT value);
+USHORT ORINAPI PrfWriteProfileLong(HPRF h, const char *section, const char *key, LONG value);
+USHORT ORINAPI PrfWriteProfileULong(HPRF h, const char *section, const char *key, ULONG value);
+USHORT ORINAPI PrfSetProfileDataSize(HPRF h, const char *section, const char *key, ULONG size);
+
+/* Field information strings. */
+USHORT ORINAPI PrfQueryProfileFldInfo(HPRF h, const char *section, const char *key,
+                                      PRFFLDINFO *info);
+USHORT ORINAPI PrfWriteProfileFldInfo(HPRF h, const char *section, const char *key,
+                                      const PRFFLDINFO *info);
+void   ORINAPI PrfFldInfoInit(PRFFLDINFO *info, USHORT type);
+void   ORINAPI PrfFldInfoSetUpdate(PRFFLDINFO *info);
+void   ORINAPI PrfFldInfoSetAccess(PRFFLDINFO *info);
+
+/* Static tables. */
+ULONG  ORINAPI PrfUtlTableHandler(PRFUTLTABLEENTRY *table, HPRF h, PRFCMD message,
+                                  PRFREQUEST *request, USHORT *code);
+ULONG  ORINAPI PrfUtlInitTableHandler(HPRF h, PRFCMD message, PRFREQUEST *request);
+
+ORIN_END_DECLS
+
+#endif /* PRF_H */

@@ -1,0 +1,618 @@
+/*
+ * prf_fal_handler.c - PrfFalHandler, the handler of profile files: open
+ * and close, and one function per message.
+ *
+ * Every message takes the FAL lock (shared to read, exclusive to change)
+ * and brings the header up to date (prffBegin), works on the section
+ * table of the name's bucket and on the key table of the section, and
+ * releases the lock (prffEnd).  A change is first made to the tables in
+ * memory, where running out of room (a table reaching 64 KiB) is found
+ * before anything is written; then the update bracket raises the in-update
+ * count on disk, the pieces and tables are written, and the count is
+ * lowered again.  A failure inside the bracket leaves the count raised, so
+ * the next open refuses the profile until it is repaired.
+ */
+#include <stdlib.h>
+#include <string.h>
+#include "profile/prffal.h"
+#include "knlnam.h"
+
+BOOL prfFalVerifyChecksums = TRUE;
+
+void PrfFalSetVerifyChecksums(BOOL on)
+{
+    prfFalVerifyChecksums = on;
+}
+
+PRFFAL *prffStateOf(HPRF h)
+{
+    PRFFAL *st;
+    if (!prfIsValid(h) || h->handler != PrfFalHandler)
+        return NULL;
+    st = (PRFFAL *)h->handlerData;
+    return st && st->sig == PRFF_STATE_SIG ? st : NULL;
+}
+
+static BOOL isShared(const PRFFAL *st) { return (st->openFlags & PRF_OPEN_SHARED) != 0; }
+
+/* ---- Open and close ------------------------------------------------------------ */
+
+static BOOL versionIs(const PRFFHEADER *hdr, const char *version)
+{
+    return memcmp(hdr->version, version, PRFF_VERSION_COMPARE) == 0;
+}
+
+static BOOL isOldVersion(const PRFFHEADER *hdr)
+{
+    return versionIs(hdr, PRFF_VERSION_200) || versionIs(hdr, PRFF_VERSION_201);
+}
+
+/* Creates a new, empty profile file. */
+static USHORT createProfile(PRFFAL *st, const PRFFALOPEN *rec)
+{
+    USHORT rc = FalCreate(rec->nameSpace, rec->fileName, &st->fal,
+                          (USHORT)(rec->falFlags & ~PRFF_FAL_FLAGS_CLEAR), PRFF_HEADER_SIZE,
+                          0, rec->openFlags, rec->funcStruct);
+    if (rc)
+        return rc;
+    prffInitHeader(&st->hdr);
+    rc = FalWriteBlock(st->fal, 0, 0, &st->hdr, sizeof st->hdr);
+    if (rc) {
+        FalClose(st->fal);
+        st->fal = NULL;
+        if (!rec->funcStruct)
+            KnlNamDelete(rec->nameSpace, rec->fileName);
+    }
+    return rc;
+}
+
+/* Reads and judges the header of an existing profile. */
+static USHORT acceptHeader(PRFFAL *st)
+{
+    BOOL readOnly = (st->openFlags & PRF_OPEN_READONLY) != 0;
+    USHORT rc = prffReadHeader(st);
+
+    if (rc == FAL_ERR_BEYONDEND)
+        rc = PRF_ERR_CHECKSUM;            /* the header was cut off */
+
+    if (rc == PRF_ERR_CHECKSUM) {
+        /* Too short to be a profile header of this kind at all. */
+        ULONG used = 0;
+        char version[8] = "";
+        if (FalQueryBlockSize(st->fal, 0, &used) == 0 && used >= PRFF_VERSION_COMPARE
+            && FalReadBlock(st->fal, 0, 0, version, PRFF_VERSION_COMPARE) == 0
+            && memcmp(version, PRFF_VERSION_100, PRFF_VERSION_COMPARE) == 0)
+            return PRF_ERR_OLDVERSION;
+        return rc;
+    }
+    if (rc)
+        return rc;
+    if (versionIs(&st->hdr, PRFF_VERSION_100))
+        return PRF_ERR_OLDVERSION;
+    if (prfFalVerifyChecksums && !prffHeaderSound(&st->hdr))
+        /* Old versions with a wrong checksum need a rebuild by packing,
+         * which this build does not do yet. */
+        return PRF_ERR_CHECKSUM;
+    if (prfFalVerifyChecksums) {
+        if (isOldVersion(&st->hdr)) {
+            memcpy(st->hdr.version, PRFF_VERSION_CURRENT, sizeof PRFF_VERSION_CURRENT);
+            if (!readOnly) {
+                rc = prffWriteHeader(st, TRUE);
+                if (rc)
+                    return rc;
+            }
+        } else if (!versionIs(&st->hdr, PRFF_VERSION_CURRENT)) {
+            return PRF_ERR_VERSION;
+        }
+    } else if (!isOldVersion(&st->hdr)) {
+        return PRF_ERR_VERSION;
+    }
+    if (st->hdr.inUpdate != 0)
+        return PRF_ERR_INUPDATE;
+    return 0;
+}
+
+static void freeState(PRFFAL *st)
+{
+    st->sig = 0;
+    free(st->sec.bytes);
+    free(st->key.bytes);
+    free(st->scratch);
+    free(st);
+}
+
+static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
+{
+    PRFFAL *st;
+    USHORT rc;
+
+    if (!rec || !rec->fileName)
+        return ORIN_ERR_INVALID_PARAM;
+    st = (PRFFAL *)calloc(1, sizeof *st);
+    if (!st)
+        return ORIN_ERR_NO_MEMORY;
+    st->sig = PRFF_STATE_SIG;
+    st->openFlags = rec->openFlags;
+    st->nameSpace = rec->nameSpace;
+    rc = FalOpenEx(rec->nameSpace, rec->fileName, &st->fal, rec->openFlags, rec->funcStruct);
+    if (rc == ORIN_ERR_FILE_NOT_FOUND && !(rec->openFlags & PRF_OPEN_READONLY)) {
+        rc = createProfile(st, rec);
+        if (!rc)
+            rc = FalQueryUpdateCount(st->fal, &st->seenCount);
+    } else if (!rc) {
+        /* The header and the update count it belongs to are read under
+         * one lock, or another process could change the file between. */
+        rc = FalLock(st->fal, FALSE);
+        if (!rc) {
+            rc = acceptHeader(st);
+            if (!rc)
+                rc = FalQueryUpdateCount(st->fal, &st->seenCount);
+            FalUnlock(st->fal);
+        }
+        if (rc) {
+            FalClose(st->fal);
+            st->fal = NULL;
+        }
+    }
+    if (rc) {
+        if (st->fal)
+            FalClose(st->fal);
+        freeState(st);
+        return rc;
+    }
+    PrfUtlSetHandlerULongPtr(h, (ULONG_PTR)st);
+    return 0;
+}
+
+static USHORT closeProfile(HPRF h, PRFFAL *st)
+{
+    USHORT rc = FalClose(st->fal);
+    freeState(st);
+    PrfUtlSetHandlerULongPtr(h, 0);
+    return rc;
+}
+
+/* ---- Sections --------------------------------------------------------------- */
+
+/* Loads the section table of a name's bucket and finds the section. */
+static USHORT findSection(PRFFAL *st, const char *name, PRFFSECREC **sec)
+{
+    USHORT rc = prffLoadSections(st, prffBucketOf(name));
+    *sec = rc ? NULL : prffFindSection(st, name);
+    return rc;
+}
+
+static USHORT createSection(PRFFAL *st, const char *name)
+{
+    PRFFSECREC *sec;
+    USHORT rc = findSection(st, name, &sec);
+    if (!rc && sec)
+        rc = PRF_ERR_EXISTS;
+    if (!rc)
+        rc = prffAddSection(st, name, 0, &sec);
+    if (!rc)
+        rc = prffUpdateBegin(st);
+    if (!rc) {
+        rc = prffSaveSections(st);
+        if (!rc)
+            rc = prffUpdateEnd(st);
+    }
+    return rc;
+}
+
+/* Frees every key's pieces and the key table of a section. */
+static USHORT dropKeys(PRFFAL *st, PRFFSECREC *sec, const char *name)
+{
+    ULONG pos;
+    PRFFKEYREC *key;
+    USHORT rc = prffLoadKeys(st, sec, name);
+    if (rc)
+        return rc;
+    pos = prffKeysStart(&st->key);
+    while ((rc = prffNextKey(&st->key, &pos, &key)) == 0 && key) {
+        rc = prffFreePieces(st, key);
+        if (rc)
+            return rc;
+    }
+    if (rc)
+        return rc;
+    if (sec->keyTable) {
+        rc = FalFreeBlock(st->fal, sec->keyTable);
+        if (rc)
+            return rc;
+    }
+    sec->keyTable = 0;
+    st->key.loaded = FALSE;
+    return 0;
+}
+
+static USHORT destroySection(PRFFAL *st, const char *name)
+{
+    PRFFSECREC *sec;
+    USHORT rc = findSection(st, name, &sec);
+    if (!rc && !sec)
+        rc = ORIN_ERR_NO_KEY;
+    if (!rc)
+        rc = prffUpdateBegin(st);
+    if (rc)
+        return rc;
+    rc = dropKeys(st, sec, name);
+    if (!rc) {
+        prffRemoveSection(st, sec);
+        rc = prffSaveSections(st);
+    }
+    if (!rc)
+        rc = prffUpdateEnd(st);
+    return rc;
+}
+
+static USHORT lockSection(PRFFAL *st, PRFREQUEST *rq)
+{
+    BOOL lock = (rq->offsetMode & PRF_LOCK_SET) != 0;
+    PRFFSECREC *sec;
+    USHORT rc = findSection(st, rq->section, &sec);
+    if (rc)
+        return rc;
+    if (!sec) {
+        if (!(rq->offsetMode & PRF_LOCK_CREATE))
+            return ORIN_ERR_NO_KEY;
+        rc = prffAddSection(st, rq->section, lock ? PRFF_SECTION_LOCKED : 0, &sec);
+    } else if (((sec->flags & PRFF_SECTION_LOCKED) != 0) == lock) {
+        return ORIN_ERR_LOCK_VIOLATION;
+    } else {
+        sec->flags = (USHORT)(lock ? sec->flags | PRFF_SECTION_LOCKED
+                                   : sec->flags & ~PRFF_SECTION_LOCKED);
+    }
+    if (!rc)
+        rc = prffUpdateBegin(st);
+    if (!rc) {
+        rc = prffSaveSections(st);
+        if (!rc)
+            rc = prffUpdateEnd(st);
+    }
+    return rc;
+}
+
+/* ---- Lists -------------------------------------------------------------------- */
+
+static void appendName(PRFREQUEST *rq, const char *name)
+{
+    ULONG len = (ULONG)strlen(name);
+    if (!rq->data) {
+        rq->length += len + 1;
+        return;
+    }
+    if (rq->length + len + 1 > rq->size)
+        return;
+    memcpy((char *)rq->data + rq->length, name, len);
+    ((char *)rq->data)[rq->length + len] = PRF_LIST_SEPARATOR;
+    rq->length += len + 1;
+}
+
+static USHORT listSections(PRFFAL *st, PRFREQUEST *rq)
+{
+    int b;
+    rq->length = 0;
+    for (b = 0; b < PRFF_BUCKETS; b++) {
+        ULONG pos = sizeof(PRFFSECHEAD);
+        PRFFSECREC *sec;
+        USHORT rc;
+        if (!st->hdr.bucket[b])
+            continue;
+        rc = prffLoadSections(st, b);
+        while (!rc && (rc = prffNextSection(&st->sec, &pos, &sec)) == 0 && sec)
+            appendName(rq, prffSectionName(sec));
+        if (rc)
+            return rc;
+    }
+    return 0;
+}
+
+static USHORT listKeys(PRFFAL *st, PRFREQUEST *rq)
+{
+    PRFFSECREC *sec;
+    PRFFKEYREC *key;
+    ULONG pos;
+    USHORT rc = findSection(st, rq->section, &sec);
+    rq->length = 0;
+    if (!rc && !sec)
+        rc = ORIN_ERR_NO_KEY;
+    if (rc || !sec->keyTable)
+        return rc;
+    rc = prffLoadKeys(st, sec, rq->section);
+    if (rc)
+        return rc;
+    pos = prffKeysStart(&st->key);
+    while ((rc = prffNextKey(&st->key, &pos, &key)) == 0 && key)
+        appendName(rq, prffKeyName(key));
+    return rc;
+}
+
+/* ---- Values ------------------------------------------------------------------ */
+
+static USHORT readValue(PRFFAL *st, PRFREQUEST *rq)
+{
+    PRFFSECREC *sec;
+    PRFFKEYREC *key = NULL;
+    USHORT rc = findSection(st, rq->section, &sec);
+    rq->length = 0;
+    if (!rc && (!sec || !sec->keyTable))
+        return ORIN_ERR_NO_KEY;
+    if (!rc)
+        rc = prffLoadKeys(st, sec, rq->section);
+    if (!rc)
+        key = prffFindKey(st, rq->key);
+    if (!rc && !key)
+        rc = ORIN_ERR_NO_KEY;
+    return rc ? rc : prffReadValue(st, sec, key, rq);
+}
+
+static USHORT deleteAllKeys(PRFFAL *st, const char *name)
+{
+    PRFFSECREC *sec;
+    USHORT rc = findSection(st, name, &sec);
+    if (!rc && !sec)
+        rc = ORIN_ERR_NO_KEY;
+    if (rc || !sec->keyTable)
+        return rc;
+    rc = prffUpdateBegin(st);
+    if (!rc)
+        rc = dropKeys(st, sec, name);
+    if (!rc)
+        rc = prffSaveSections(st);
+    if (!rc)
+        rc = prffUpdateEnd(st);
+    return rc;
+}
+
+static USHORT deleteKey(PRFFAL *st, const char *section, const char *name)
+{
+    PRFFSECREC *sec;
+    PRFFKEYREC *key = NULL;
+    USHORT rc = findSection(st, section, &sec);
+    if (!rc && (!sec || !sec->keyTable))
+        return ORIN_ERR_NO_KEY;
+    if (!rc)
+        rc = prffLoadKeys(st, sec, section);
+    if (!rc && !(key = prffFindKey(st, name)))
+        rc = ORIN_ERR_NO_KEY;
+    if (!rc)
+        rc = prffUpdateBegin(st);
+    if (rc)
+        return rc;
+    rc = prffFreePieces(st, key);
+    if (!rc) {
+        prffRemoveKey(st, key);
+        rc = prffSaveKeys(st, &sec, section);
+    }
+    if (!rc)
+        rc = prffUpdateEnd(st);
+    return rc;
+}
+
+/* True when a key name leaves room for a full piece in one FAL block. */
+static BOOL pieceFits(const char *keyName)
+{
+    return PRFF_PIECEHEAD_SIZE(strlen(keyName)) + PRFF_PIECE_SIZE <= PRFF_MAX_PIECE_BLOCK;
+}
+
+static USHORT writeValue(PRFFAL *st, PRFCMD msg, PRFREQUEST *rq)
+{
+    ULONG start = msg == PRF_CMD_WRITE ? 0 : rq->offset;
+    ULONG size = msg == PRF_CMD_SETSIZE ? 0 : rq->size;
+    PRFFSECREC *sec;
+    PRFFKEYREC *key = NULL;
+    PRFFPLAN plan;
+    USHORT rc;
+
+    if (!rq->section || !rq->key)
+        return ORIN_ERR_INVALID_NAME;
+    if (!pieceFits(rq->key) || (ULONGLONG)start + size > 0xFFFFFFFFULL)
+        return ORIN_ERR_NO_MEMORY;
+    rc = findSection(st, rq->section, &sec);
+    if (!rc && !sec)
+        rc = prffAddSection(st, rq->section, 0, &sec);
+    if (!rc)
+        rc = prffLoadKeys(st, sec, rq->section);
+    if (!rc && !(key = prffFindKey(st, rq->key)))
+        rc = prffAddKey(st, rq->key, &key);
+    if (!rc)
+        rc = prffPlanValue(st, &key, start, start + size, msg != PRF_CMD_WRITEOFFSET, &plan);
+    if (!rc)
+        rc = prffUpdateBegin(st);
+    if (rc)
+        return rc;
+    rc = prffWriteValue(st, sec->sectionId, &key, &plan,
+                        msg == PRF_CMD_SETSIZE ? NULL : rq->data);
+    if (!rc)
+        rc = prffSaveKeys(st, &sec, rq->section);
+    if (!rc)
+        rc = prffUpdateEnd(st);
+    return rc;
+}
+
+static USHORT writeMessage(PRFFAL *st, PRFCMD msg, PRFREQUEST *rq)
+{
+    if (!rq || !rq->section)
+        return ORIN_ERR_INVALID_NAME;
+    if (msg == PRF_CMD_WRITE && !rq->key)
+        return deleteAllKeys(st, rq->section);
+    if (msg != PRF_CMD_SETSIZE && !rq->data)
+        return rq->key ? deleteKey(st, rq->section, rq->key) : ORIN_ERR_INVALID_NAME;
+    return writeValue(st, msg, rq);
+}
+
+/* ---- Consistency check --------------------------------------------------------- */
+
+static USHORT checkSectionKeys(PRFFAL *st, PRFFSECREC *sec)
+{
+    char *name = _strdup(prffSectionName(sec));
+    ULONG pos;
+    PRFFKEYREC *key;
+    USHORT rc;
+    if (!name)
+        return ORIN_ERR_NO_MEMORY;
+    rc = prffLoadKeys(st, sec, name);
+    free(name);
+    if (rc)
+        return rc;
+    pos = prffKeysStart(&st->key);
+    while ((rc = prffNextKey(&st->key, &pos, &key)) == 0 && key) {
+        rc = prffCheckPieces(st, sec->sectionId, key);
+        if (rc)
+            return rc;
+    }
+    return rc;
+}
+
+static USHORT checkProfile(PRFFAL *st)
+{
+    USHORT rc = FalCheck(st->fal);
+    int b;
+    if (rc)
+        return rc;
+    st->verifyNames = TRUE;
+    prffDropTables(st);
+    rc = prffReadHeader(st);
+    if (!rc && !prffHeaderSound(&st->hdr))
+        rc = PRF_ERR_CHECKSUM;
+    for (b = 0; !rc && b < PRFF_BUCKETS; b++) {
+        ULONG pos = sizeof(PRFFSECHEAD);
+        PRFFSECREC *sec;
+        if (!st->hdr.bucket[b])
+            continue;
+        rc = prffLoadSections(st, b);
+        while (!rc && (rc = prffNextSection(&st->sec, &pos, &sec)) == 0 && sec) {
+            if (prffBucketOf(prffSectionName(sec)) != b)
+                rc = PRF_ERR_CHECKSUM;
+            else if (sec->keyTable)
+                rc = checkSectionKeys(st, sec);
+        }
+    }
+    st->verifyNames = FALSE;
+    return rc;
+}
+
+/* ---- Dispatch -------------------------------------------------------------------- */
+
+static BOOL isReadMessage(PRFCMD msg)
+{
+    return msg == PRF_CMD_READ || msg == PRF_CMD_LISTSECTIONS || msg == PRF_CMD_LISTKEYS
+        || msg == PRF_CMD_READOFFSET || msg == PRF_CMD_CHECK;
+}
+
+static USHORT serve(PRFFAL *st, PRFCMD msg, void *param)
+{
+    PRFREQUEST *rq = (PRFREQUEST *)param;
+    switch (msg) {
+    case PRF_CMD_CREATESECTION:
+        return param ? createSection(st, (const char *)param) : ORIN_ERR_INVALID_NAME;
+    case PRF_CMD_DESTROYSECTION:
+        return param ? destroySection(st, (const char *)param) : ORIN_ERR_INVALID_NAME;
+    case PRF_CMD_READ:
+    case PRF_CMD_READOFFSET:
+        return rq && rq->section && rq->key ? readValue(st, rq) : ORIN_ERR_INVALID_NAME;
+    case PRF_CMD_LISTSECTIONS:
+        return rq ? listSections(st, rq) : ORIN_ERR_INVALID_PARAM;
+    case PRF_CMD_LISTKEYS:
+        return rq && rq->section ? listKeys(st, rq) : ORIN_ERR_INVALID_NAME;
+    case PRF_CMD_WRITE:
+    case PRF_CMD_WRITEOFFSET:
+    case PRF_CMD_SETSIZE:
+        return writeMessage(st, msg, rq);
+    case PRF_CMD_LOCKSECTION:
+        return rq && rq->section ? lockSection(st, rq) : ORIN_ERR_INVALID_NAME;
+    case PRF_CMD_CHECK:
+        return checkProfile(st);
+    default:
+        return PRF_ERR_NOTSERVED;
+    }
+}
+
+ULONG ORINAPI PrfFalHandler(HPRF h, PRFCMD msg, void *param)
+{
+    PRFFAL *st;
+    USHORT rc;
+
+    if (msg == PRF_CMD_OPEN)
+        return prfIsValid(h) ? openProfile(h, (const PRFFALOPEN *)param)
+                             : ORIN_ERR_INVALID_HANDLE;
+    st = prffStateOf(h);
+    if (!st)
+        return ORIN_ERR_INVALID_HANDLE;
+    switch (msg) {
+    case PRF_CMD_CLOSE:
+        return closeProfile(h, st);
+    case PRF_CMD_BEGINTRANS:
+        return FalLock(st->fal, TRUE);
+    case PRF_CMD_ENDTRANS:
+        return FalUnlock(st->fal);
+    default:
+        break;
+    }
+    if ((ULONG)msg > PRF_CMD_LOCKSECTION)
+        return PRF_ERR_NOTSERVED;
+    rc = prffBegin(st, !isReadMessage(msg));
+    if (rc)
+        return rc;
+    rc = serve(st, msg, param);
+    return prffEnd(st, rc, !isReadMessage(msg));
+}
+
+/* ---- Calls on profile files -------------------------------------------------- */
+
+USHORT ORINAPI PrfOpenProfileOnVbf(void *nameSpace, HPRF *h, const char *fileName,
+                                   USHORT openFlags, VBFFUNCS *funcStruct)
+{
+    PRFFALOPEN rec;
+    rec.nameSpace = nameSpace;
+    rec.fileName = fileName;
+    rec.falFlags = FAL_FIRST_FIT;
+    rec.openFlags = openFlags;
+    rec.funcStruct = funcStruct;
+    return PrfOpenHandler(PrfFalHandler, &rec, h);
+}
+
+USHORT ORINAPI PrfOpenProfile(void *nameSpace, HPRF *h, const char *fileName, USHORT openFlags)
+{
+    return PrfOpenProfileOnVbf(nameSpace, h, fileName, openFlags, NULL);
+}
+
+USHORT ORINAPI PrfFalOpenHandler(HPRF h, PRFFALOPEN *openRecord)
+{
+    return (USHORT)PrfFalHandler(h, PRF_CMD_OPEN, openRecord);
+}
+
+USHORT ORINAPI PrfFalCloseHandler(HPRF h)
+{
+    return (USHORT)PrfFalHandler(h, PRF_CMD_CLOSE, NULL);
+}
+
+USHORT ORINAPI PrfFalTransaction(HPRF h, BOOL begin)
+{
+    return (USHORT)PrfFalHandler(h, begin ? PRF_CMD_BEGINTRANS : PRF_CMD_ENDTRANS, NULL);
+}
+
+USHORT ORINAPI PrfFalFlush(HPRF h)
+{
+    PRFFAL *st = prffStateOf(h);
+    return st ? FalFlush(st->fal) : ORIN_ERR_INVALID_HANDLE;
+}
+
+USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set)
+{
+    PRFFAL *st = prffStateOf(h);
+    USHORT rc;
+    if (!st)
+        return ORIN_ERR_INVALID_HANDLE;
+    if (isShared(st) || (st->openFlags & PRF_OPEN_READONLY))
+        return 0;
+    rc = prffBegin(st, TRUE);
+    if (rc)
+        return rc;
+    if (set)
+        rc = prffUpdateBegin(st);
+    else if (st->hdr.inUpdate > 0)
+        rc = prffUpdateEnd(st);
+    return prffEnd(st, rc, TRUE);
+}

@@ -1,0 +1,192 @@
+/*
+ * prffal.h - the profile file format kept in a FAL block file, and the
+ * internal calls of its handler (PrfFalHandler).
+ *
+ * File layout (all integers little-endian):
+ *   FAL block 0 (user header, 3980 bytes): PRFFHEADER - version string,
+ *       991 bucket block ids, next section id, in-update count, checksum.
+ *   One FAL block per non-empty bucket: section table "@Sec", checksum,
+ *       then PRFFSECREC records (each followed by its NUL-terminated name).
+ *   One FAL block per section with keys: key table "@Key", checksum,
+ *       header length, section id, section name, then PRFFKEYREC records
+ *       (name, then the block ids of the value's pieces).
+ *   One FAL block per 16 KiB of a value: PRFFPIECE (18 bytes), key name,
+ *       data.
+ * Every structure carries the profile checksum (KnlCrc16) computed with its
+ * own checksum field zero.  The in-update count is raised on disk for the
+ * duration of every change, so a profile left half-written is refused.
+ */
+#ifndef PRFFAL_H
+#define PRFFAL_H
+
+#include "profile/prfint.h"
+#include "profile/falint.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define PRFF_VERSION_CURRENT "PRFF203"
+#define PRFF_VERSION_200     "PRFF200"
+#define PRFF_VERSION_201     "PRFF201"
+#define PRFF_VERSION_100     "PRFF100"
+#define PRFF_VERSION_COMPARE 7            /* characters compared */
+#define PRFF_BUCKETS         991
+#define PRFF_HEADER_SIZE     3980
+#define PRFF_INUPDATE_OFFSET 3976         /* inUpdate and checksum: 4 bytes */
+#define PRFF_INUPDATE_BYTES  4
+#define PRFF_SEC_MAGIC       "@Sec"
+#define PRFF_KEY_MAGIC       "@Key"
+#define PRFF_VAL_MAGIC       "@Val"
+#define PRFF_MAGIC_SIZE      4
+#define PRFF_PIECE_SHIFT     14
+#define PRFF_PIECE_SIZE      (1UL << PRFF_PIECE_SHIFT)   /* 16384 */
+#define PRFF_PIECE_MASK      (PRFF_PIECE_SIZE - 1)
+#define PRFF_SECTION_LOCKED  0x0001
+#define PRFF_TABLE_GRANULARITY 128        /* FAL granularity for table writes */
+/* The largest table a FAL block holds when sizes round to 128: its total
+ * size must stay within 16 bits.  Tables never reach 64 KiB. */
+#define PRFF_TABLE_MAX       (0x10000UL - PRFF_TABLE_GRANULARITY - FAL_HDR_VARIABLE)
+#define PRFF_FAL_FLAGS_CLEAR 0x0001       /* cleared from the caller's FAL flags */
+/* Largest piece block the FAL file can hold (header and name included). */
+#define PRFF_MAX_PIECE_BLOCK (FAL_MAX_TOTAL - FAL_HDR_VARIABLE - 2 * PRFF_TABLE_GRANULARITY)
+
+#pragma pack(push, 1)
+typedef struct _PRFFHEADER {
+    char   version[8];
+    ULONG  bucket[PRFF_BUCKETS];
+    ULONG  nextSectionId;
+    USHORT inUpdate;
+    USHORT checksum;
+} PRFFHEADER;
+
+typedef struct _PRFFSECHEAD {             /* start of a section table */
+    char   magic[PRFF_MAGIC_SIZE];
+    USHORT checksum;
+} PRFFSECHEAD;
+
+typedef struct _PRFFSECREC {              /* followed by the name and a NUL */
+    USHORT recordLength;
+    USHORT flags;
+    ULONG  sectionId;
+    ULONG  keyTable;
+} PRFFSECREC;
+
+typedef struct _PRFFKEYHEAD {             /* followed by the section name and a NUL */
+    char   magic[PRFF_MAGIC_SIZE];
+    USHORT checksum;
+    USHORT headerLength;
+    ULONG  sectionId;
+} PRFFKEYHEAD;
+
+typedef struct _PRFFKEYREC {              /* name, NUL, then blockCount ULONG ids */
+    USHORT recordLength;
+    USHORT blockCount;
+    ULONG  valueLength;
+} PRFFKEYREC;
+
+typedef struct _PRFFPIECE {               /* followed by the key name and a NUL */
+    char   magic[PRFF_MAGIC_SIZE];
+    USHORT checksum;                      /* of these 18 bytes, with offsets 4 and 8 zero */
+    USHORT nameChecksum;                  /* of the key name and its NUL */
+    USHORT reserved;
+    USHORT headerLength;                  /* offset of the data */
+    USHORT pieceIndex;
+    ULONG  sectionId;
+} PRFFPIECE;
+#pragma pack(pop)
+
+/* A table as loaded from its block (or made in memory for a new one). */
+typedef struct _PRFFTABLE {
+    BOOL   loaded;
+    ULONG  id;                            /* FAL block, 0 when not on disk */
+    ULONG  owner;                         /* bucket (sections) or section id (keys) */
+    BYTE  *bytes;
+    ULONG  length;
+    ULONG  capacity;
+} PRFFTABLE;
+
+#define PRFF_STATE_SIG 0x50464653UL       /* "PFFS" */
+
+typedef struct _PRFFAL {
+    ULONG      sig;
+    HFAL       fal;
+    void      *nameSpace;
+    PRFFHEADER hdr;
+    USHORT     seenCount;                 /* FAL update count of hdr */
+    PRFFTABLE  sec;
+    PRFFTABLE  key;
+    USHORT     openFlags;
+    BOOL       fullWritePending;
+    BOOL       bucketChanged;             /* in the current update */
+    BOOL       verifyNames;
+    BYTE      *scratch;                   /* piece buffer */
+    ULONG      scratchSize;
+} PRFFAL;
+
+/* The shape of a value before and after a write. */
+typedef struct _PRFFPLAN {
+    ULONG start, end;                     /* value bytes written */
+    BOOL  truncate;
+    ULONG oldLength, oldCount;
+    ULONG newLength, newCount;
+} PRFFPLAN;
+
+/* Sizes derived from the layout. */
+#define PRFF_SECREC_SIZE(nameLen)   ((ULONG)sizeof(PRFFSECREC) + (nameLen) + 1)
+#define PRFF_KEYHEAD_SIZE(nameLen)  ((ULONG)sizeof(PRFFKEYHEAD) + (nameLen) + 1)
+#define PRFF_KEYREC_SIZE(nameLen, n) ((ULONG)sizeof(PRFFKEYREC) + (nameLen) + 1 + 4 * (ULONG)(n))
+#define PRFF_PIECEHEAD_SIZE(nameLen) ((ULONG)sizeof(PRFFPIECE) + (nameLen) + 1)
+
+/* Process-wide: checksums checked and old versions relabelled. */
+extern BOOL prfFalVerifyChecksums;
+
+/* prf_fal_tables.c: header, update bracket, tables and records. */
+USHORT prffChecksum(const void *bytes, ULONG length);
+int    prffBucketOf(const char *name);
+void   prffInitHeader(PRFFHEADER *hdr);
+void   prffSealHeader(PRFFHEADER *hdr);
+BOOL   prffHeaderSound(const PRFFHEADER *hdr);
+USHORT prffReadHeader(PRFFAL *st);
+USHORT prffWriteHeader(PRFFAL *st, BOOL full);
+void   prffDropTables(PRFFAL *st);
+USHORT prffBegin(PRFFAL *st, BOOL exclusive);
+USHORT prffEnd(PRFFAL *st, USHORT rc, BOOL changed);
+USHORT prffUpdateBegin(PRFFAL *st);
+USHORT prffUpdateEnd(PRFFAL *st);
+USHORT prffLoadSections(PRFFAL *st, int bucket);
+USHORT prffLoadKeys(PRFFAL *st, const PRFFSECREC *sec, const char *sectionName);
+PRFFSECREC *prffFindSection(PRFFAL *st, const char *name);
+PRFFKEYREC *prffFindKey(PRFFAL *st, const char *name);
+USHORT prffNextSection(const PRFFTABLE *t, ULONG *pos, PRFFSECREC **rec);
+USHORT prffNextKey(const PRFFTABLE *t, ULONG *pos, PRFFKEYREC **rec);
+const char *prffSectionName(const PRFFSECREC *rec);
+const char *prffKeyName(const PRFFKEYREC *rec);
+ULONG *prffKeyPieces(PRFFKEYREC *rec);
+ULONG  prffKeysStart(const PRFFTABLE *t);
+USHORT prffAddSection(PRFFAL *st, const char *name, USHORT flags, PRFFSECREC **rec);
+void   prffRemoveSection(PRFFAL *st, PRFFSECREC *rec);
+USHORT prffAddKey(PRFFAL *st, const char *name, PRFFKEYREC **rec);
+USHORT prffResizeKey(PRFFAL *st, PRFFKEYREC **rec, USHORT blockCount);
+void   prffRemoveKey(PRFFAL *st, PRFFKEYREC *rec);
+USHORT prffSaveKeys(PRFFAL *st, PRFFSECREC **sec, const char *sectionName);
+USHORT prffSaveSections(PRFFAL *st);
+
+/* prf_fal_value.c: value pieces. */
+USHORT prffReadValue(PRFFAL *st, const PRFFSECREC *sec, PRFFKEYREC *key, PRFREQUEST *rq);
+USHORT prffPlanValue(PRFFAL *st, PRFFKEYREC **key, ULONG start, ULONG end, BOOL truncate,
+                     PRFFPLAN *plan);
+USHORT prffWriteValue(PRFFAL *st, ULONG sectionId, PRFFKEYREC **key, const PRFFPLAN *plan,
+                      const void *data);
+USHORT prffFreePieces(PRFFAL *st, PRFFKEYREC *key);
+USHORT prffCheckPieces(PRFFAL *st, ULONG sectionId, PRFFKEYREC *key);
+
+/* prf_fal_handler.c */
+PRFFAL *prffStateOf(HPRF h);
+void   PrfFalSetVerifyChecksums(BOOL on);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PRFFAL_H */

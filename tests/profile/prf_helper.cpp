@@ -1,0 +1,87 @@
+// Second process of the profile crash and sharing tests.
+//   prf_helper write FILE SEED LOG      writes operations 0, 1, 2 ... of the
+//                                       sequence without end, appending the
+//                                       number of each finished one to LOG
+//   prf_helper share FILE TAG SEED N    writes N operations to a shared profile,
+//                                       reading the other side's keys between
+//   prf_helper try FILE RESULT          one write to a shared profile; its code
+//                                       goes to RESULT
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include "prf.h"
+#include "prf_worker.h"
+
+using namespace prfworker;
+
+static int writeForever(const char *file, unsigned seed, const char *log)
+{
+    HPRF h = nullptr;
+    if (PrfOpenProfile(NULL, &h, file, 0))
+        return 3;
+    FILE *out = fopen(log, "w");
+    if (!out)
+        return 4;
+    for (int j = 0;; j++) {
+        std::string v = valueOf(seed, j);
+        if (PrfWriteProfileData(h, sectionOf(j).c_str(), keyOf("k", j).c_str(), v.data(),
+                                (ULONG)v.size()))
+            return 5;
+        fprintf(out, "%d\n", j);
+        fflush(out);
+    }
+}
+
+static int share(const char *file, const char *tag, unsigned seed, int count)
+{
+    HPRF h = nullptr;
+    if (PrfOpenProfile(NULL, &h, file, PRF_OPEN_SHARED))
+        return 3;
+    std::string other = tag[0] == 'a' ? "b" : "a";
+    std::string buf(50000, '\0');
+    for (int j = 0; j < count; j++) {
+        std::string v = valueOf(seed, j);
+        USHORT rc = PrfWriteProfileData(h, sectionOf(j).c_str(), keyOf(tag, j).c_str(),
+                                        v.data(), (ULONG)v.size());
+        if (rc) {
+            fprintf(stderr, "write %d: %u\n", j, rc);
+            return 5;
+        }
+        ULONG size = (ULONG)buf.size();
+        rc = PrfQueryProfileData(h, sectionOf(j).c_str(), keyOf(other, j).c_str(), &buf[0],
+                                 &size);
+        if (rc && rc != ORIN_ERR_NO_KEY) {
+            fprintf(stderr, "read %d: %u\n", j, rc);
+            return 6;
+        }
+    }
+    PrfCloseProfile(h);
+    return 0;
+}
+
+static int tryWrite(const char *file, const char *result)
+{
+    HPRF h = nullptr;
+    USHORT rc = PrfOpenProfile(NULL, &h, file, PRF_OPEN_SHARED);
+    if (!rc)
+        rc = PrfWriteProfileString(h, "try", "key", "helper");
+    PrfCloseProfile(h);
+    FILE *out = fopen(result, "wb");
+    if (!out)
+        return 4;
+    fprintf(out, "%u\n", rc);
+    fclose(out);
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 5 && strcmp(argv[1], "write") == 0)
+        return writeForever(argv[2], (unsigned)atoi(argv[3]), argv[4]);
+    if (argc == 6 && strcmp(argv[1], "share") == 0)
+        return share(argv[2], argv[3], (unsigned)atoi(argv[4]), atoi(argv[5]));
+    if (argc == 4 && strcmp(argv[1], "try") == 0)
+        return tryWrite(argv[2], argv[3]);
+    return 2;
+}

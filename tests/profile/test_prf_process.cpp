@@ -1,0 +1,186 @@
+// Profiles on real files with a second process: a writer killed at random
+// moments leaves a profile that opens with every finished value intact or
+// is refused as damaged; two processes share a profile; a transaction
+// keeps the other process out until it ends.
+#include <gtest/gtest.h>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include "prf.h"
+#include "profile/falint.h"
+#include "prf_worker.h"
+#include "testutil.h"
+
+using namespace prfworker;
+
+namespace {
+
+struct Helper {
+    PROCESS_INFORMATION pi = {};
+    bool start(const std::string &args)
+    {
+        STARTUPINFOA si = {sizeof si};
+        std::string cmd = "prf_helper.exe " + args;
+        return CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
+    }
+    void kill()
+    {
+        TerminateProcess(pi.hProcess, 9);
+        WaitForSingleObject(pi.hProcess, 60000);
+    }
+    DWORD wait()
+    {
+        DWORD code = 99;
+        WaitForSingleObject(pi.hProcess, 120000);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+        return code;
+    }
+};
+
+int finishedOperations(const char *log)
+{
+    std::ifstream in(log);
+    int j, last = -1;
+    while (in >> j)
+        last = j;
+    return last + 1;
+}
+
+USHORT falCheckFile(const char *name)
+{
+    HFAL f = nullptr;
+    USHORT rc = FalOpen(NULL, name, &f, FAL_OPEN_READONLY);
+    if (!rc)
+        rc = FalCheck(f);
+    FalClose(f);
+    return rc;
+}
+
+std::string valueAt(HPRF h, const std::string &s, const std::string &k, USHORT *rc)
+{
+    ULONG size = 0;
+    *rc = PrfQueryProfileSize(h, s.c_str(), k.c_str(), &size);
+    if (*rc)
+        return "";
+    std::string v(size, '\0');
+    ULONG n = size;
+    *rc = PrfQueryProfileData(h, s.c_str(), k.c_str(), &v[0], &n);
+    v.resize(n);
+    return v;
+}
+
+TEST(PrfCrash, KilledWriterLeavesIntactValuesOrARefusal)
+{
+    const char *file = "crash.prf", *log = "crash.log";
+    std::mt19937 rng(77);
+    int opened = 0, refused = 0;
+    for (int round = 0; round < 14; round++) {
+        testutil::ScratchFile f(file), l(log);
+        unsigned seed = 1000 + round;
+        Helper w;
+        ASSERT_TRUE(w.start(std::string("write ") + file + " " + std::to_string(seed) + " " + log));
+        Sleep(150 + rng() % 700);
+        w.kill();
+        w.wait();
+        int done = finishedOperations(log);
+        HPRF h = nullptr;
+        USHORT rc = PrfOpenProfile(NULL, &h, file, 0);
+        if (rc == PRF_ERR_INUPDATE || rc == PRF_ERR_CHECKSUM) {
+            refused++;
+            continue;
+        }
+        ASSERT_EQ(rc, 0) << "round " << round;
+        opened++;
+        // The last finished value of each key; the operation in flight may
+        // have finished without its log line.
+        std::map<int, int> last;
+        for (int j = 0; j < done; j++)
+            last[j % KEYS] = j;
+        for (int k = 0; k < KEYS; k++) {
+            USHORT qrc;
+            std::string v = valueAt(h, sectionOf(k), keyOf("k", k), &qrc);
+            bool inFlight = done % KEYS == k;
+            if (!last.count(k)) {
+                if (qrc == 0 && inFlight)
+                    EXPECT_EQ(v, valueOf(seed, done)) << "round " << round << " key " << k;
+                else
+                    EXPECT_EQ(qrc, ORIN_ERR_NO_KEY) << "round " << round << " key " << k;
+                continue;
+            }
+            ASSERT_EQ(qrc, 0) << "round " << round << " key " << k;
+            if (v != valueOf(seed, last[k])) {
+                EXPECT_TRUE(inFlight && v == valueOf(seed, done))
+                    << "round " << round << " key " << k << " wrong value";
+            }
+        }
+        EXPECT_EQ(PrfCheckConsistent(h), 0) << "round " << round;
+        // The profile goes on working.
+        EXPECT_EQ(PrfWriteProfileString(h, "after", "crash", "fine"), 0);
+        PrfCloseProfile(h);
+        EXPECT_EQ(falCheckFile(file), 0) << "round " << round;
+    }
+    EXPECT_GT(opened, 0);
+    printf("crash rounds: %d opened, %d refused\n", opened, refused);
+}
+
+// Two processes write different keys of one shared profile at the same
+// time; afterwards every key holds its last value and the file is sound.
+TEST(PrfShared, TwoProcessesWriteDifferentKeys)
+{
+    const char *file = "shared.prf";
+    testutil::ScratchFile f(file);
+    const int count = 400;
+    // The profile exists before the two share it (creating replaces a file).
+    HPRF h = nullptr;
+    ASSERT_EQ(PrfOpenProfile(NULL, &h, file, PRF_OPEN_SHARED), 0);
+    Helper b;
+    ASSERT_TRUE(b.start(std::string("share ") + file + " b 22 " + std::to_string(count)));
+    std::string buf(50000, '\0');
+    for (int j = 0; j < count; j++) {
+        std::string v = valueOf(11, j);
+        ASSERT_EQ(PrfWriteProfileData(h, sectionOf(j).c_str(), keyOf("a", j).c_str(), v.data(),
+                                      (ULONG)v.size()), 0) << j;
+        ULONG size = (ULONG)buf.size();
+        USHORT rc = PrfQueryProfileData(h, sectionOf(j).c_str(), keyOf("b", j).c_str(),
+                                        &buf[0], &size);
+        EXPECT_TRUE(rc == 0 || rc == ORIN_ERR_NO_KEY) << rc;
+    }
+    EXPECT_EQ(b.wait(), 0u);
+    // Every key of both sides holds its last value.
+    for (int k = 0; k < KEYS; k++) {
+        int lastJ = count - KEYS + k;
+        USHORT rc;
+        EXPECT_EQ(valueAt(h, sectionOf(k), keyOf("a", k), &rc), valueOf(11, lastJ)) << k;
+        EXPECT_EQ(valueAt(h, sectionOf(k), keyOf("b", k), &rc), valueOf(22, lastJ)) << k;
+    }
+    EXPECT_EQ(PrfCheckConsistent(h), 0);
+    PrfCloseProfile(h);
+    EXPECT_EQ(falCheckFile(file), 0);
+}
+
+TEST(PrfShared, TransactionKeepsTheOtherProcessOut)
+{
+    const char *file = "trans.prf", *result = "trans.out";
+    testutil::ScratchFile f(file), r(result);
+    HPRF h = nullptr;
+    ASSERT_EQ(PrfOpenProfile(NULL, &h, file, PRF_OPEN_SHARED), 0);
+    ASSERT_EQ(PrfTransaction(h, TRUE), 0);
+    ASSERT_EQ(PrfWriteProfileString(h, "try", "key", "inside"), 0);
+    Helper t;
+    ASSERT_TRUE(t.start(std::string("try ") + file + " " + result));
+    EXPECT_EQ(t.wait(), 0u);
+    EXPECT_EQ(testutil::readFile(result), "33\n");
+    ASSERT_EQ(PrfTransaction(h, FALSE), 0);
+    Helper t2;
+    ASSERT_TRUE(t2.start(std::string("try ") + file + " " + result));
+    EXPECT_EQ(t2.wait(), 0u);
+    EXPECT_EQ(testutil::readFile(result), "0\n");
+    USHORT rc;
+    EXPECT_EQ(valueAt(h, "try", "key", &rc), "helper");
+    PrfCloseProfile(h);
+}
+
+} // namespace
