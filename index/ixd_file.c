@@ -229,6 +229,20 @@ static USHORT allocBuffers(IX *ix)
     return ixdCacheInit(ix, defaultCacheSlots);
 }
 
+/* The node area the header claims must lie within the file: every node is
+ * written (or, with the write-back cache, its header count is raised only
+ * at close, after the nodes) before the header counts it, so a larger
+ * count means damage - and would send node writes far behind the data. */
+USHORT ixdCheckNodeArea(IX *ix, const IXDHEADER *h)
+{
+    ULONG length = 0;
+    unsigned long long end = h->node0Offset + (unsigned long long)h->nNodes * h->nodeSize;
+
+    if (VbfQueryLength(ix->vbf, &length) != 0)
+        return IXD_ERR_IO;
+    return end <= length ? 0 : IXD_ERR_BAD_FILE;
+}
+
 /* Reads and checks the header under the index lock. */
 static USHORT loadHeader(IX *ix, USHORT keyLength)
 {
@@ -241,6 +255,8 @@ static USHORT loadHeader(IX *ix, USHORT keyLength)
     if (rc == 0) {
         ixdHeaderDecode(&ix->hdr, raw);
         rc = checkHeader(raw, &ix->hdr, keyLength);
+        if (rc == 0)
+            rc = ixdCheckNodeArea(ix, &ix->hdr);
     }
     urc = ixdUnlock(ix);
     return rc ? rc : urc;

@@ -105,9 +105,11 @@ static USHORT rereadHeader(IX *ix)
     if (memcmp(raw, IXD_MAGIC, IXD_MAGIC_LEN) != 0 ||
         h.storedKeyLen != ix->hdr.storedKeyLen || h.nodeSize != ix->hdr.nodeSize ||
         h.maxEntries != ix->hdr.maxEntries || h.node0Offset != ix->hdr.node0Offset ||
-        h.height < 1 || h.height > IXD_MAX_HEIGHT)
+        h.height < 1 || h.height > IXD_MAX_HEIGHT || h.root >= h.nNodes ||
+        ixdCheckNodeArea(ix, &h) != 0)
         return IXD_ERR_BAD_FILE;
     ix->hdr = h;
+    ix->freeListChecked = 0;
     return 0;
 }
 

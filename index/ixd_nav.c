@@ -8,6 +8,11 @@
  * is greater, stepping into the previous leaf when the descent ends at a
  * leaf's first entry.  Steps follow the leaf level's neighbour links.
  *
+ * A step must land on a stored key strictly beyond the one it left (above
+ * it forwards, below it backwards).  In a sound tree that always holds; in
+ * a damaged one a neighbour link may point back into the walk, and the
+ * order check turns what would be an endless walk into IXD_ERR_BAD_FILE.
+ *
  * Every change (this handle's or, in shared mode, another process's) marks
  * the position stale while keeping the key.  The next step searches that
  * key again; when it has been removed meanwhile, moving to its neighbour
@@ -59,15 +64,38 @@ static USHORT edgeLeaf(IX *ix, int last, ULONG *node, BYTE *buf)
     }
 }
 
+/* Remembers the stored key at idx, which a step is about to leave, in
+ * work1; a search that ended behind a leaf's last entry leaves none. */
+static void noteLeft(IX *ix, BYTE *buf, ULONG idx, int *have)
+{
+    *have = idx < ixdCount(buf);
+    if (*have)
+        memcpy(ix->work1, ixdEntry(ix, buf, idx), ix->hdr.storedKeyLen);
+}
+
+/* 0 when the entry a step reached lies strictly beyond the one it left in
+ * the direction of travel, else the damage code. */
+static USHORT checkOrder(const IX *ix, int have, const BYTE *reached, int backwards)
+{
+    int c;
+
+    if (!have)
+        return 0;
+    c = ixdCmp(ix, reached, ix->work1);
+    return (backwards ? c < 0 : c > 0) ? 0 : IXD_ERR_BAD_FILE;
+}
+
 /* The leaf entry before (node, idx): idx - 1, or the previous leaf's last. */
 static USHORT entryBefore(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
 {
     ULONG prev;
     USHORT rc;
+    int have;
 
+    noteLeft(ix, buf, *idx, &have);
     if (*idx > 0) {
         (*idx)--;
-        return 0;
+        return checkOrder(ix, have, ixdEntry(ix, buf, *idx), 1);
     }
     prev = ixdGet32(buf + IXD_NODE_PREV);
     if (prev == IXD_NONE)
@@ -78,7 +106,7 @@ static USHORT entryBefore(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
         return IXD_ERR_BAD_FILE;
     *node = prev;
     *idx = ixdCount(buf) - 1u;
-    return 0;
+    return checkOrder(ix, have, ixdEntry(ix, buf, *idx), 1);
 }
 
 /* The leaf entry after (node, idx). */
@@ -86,10 +114,12 @@ static USHORT entryAfter(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
 {
     ULONG next;
     USHORT rc;
+    int have;
 
+    noteLeft(ix, buf, *idx, &have);
     if (*idx + 1 < ixdCount(buf)) {
         (*idx)++;
-        return 0;
+        return checkOrder(ix, have, ixdEntry(ix, buf, *idx), 0);
     }
     next = ixdGet32(buf + IXD_NODE_NEXT);
     if (next == IXD_NONE)
@@ -100,7 +130,7 @@ static USHORT entryAfter(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
         return IXD_ERR_BAD_FILE;
     *node = next;
     *idx = 0;
-    return 0;
+    return checkOrder(ix, have, ixdEntry(ix, buf, *idx), 0);
 }
 
 /* Finds the leaf entry for stored by mode; node, buffer and index out. */

@@ -84,6 +84,27 @@ static void setLinks(BYTE *node, ULONG prev, ULONG next)
     ixdPut32(node + IXD_NODE_NEXT, next);
 }
 
+/* Walks the whole free list once before the first node is taken from it:
+ * every link must name a node of the file and the list cannot hold more
+ * nodes than the file has, so a damaged link or a cycle is reported
+ * instead of handing out a node that is still in use.  Uses nodeC. */
+static USHORT checkFreeList(IX *ix)
+{
+    ULONG node = ix->hdr.freeHead, seen = 0;
+
+    while (node != IXD_NONE) {
+        USHORT rc;
+        if (node >= ix->hdr.nNodes || ++seen > ix->hdr.nNodes)
+            return IXD_ERR_BAD_FILE;
+        rc = ixdNodeRead(ix, node, ix->nodeC);
+        if (rc)
+            return rc;
+        node = ixdGet32(ix->nodeC);
+    }
+    ix->freeListChecked = 1;
+    return 0;
+}
+
 /* Takes a node from the free list, else adds one at the end of the node
  * area (written empty).  Uses nodeC. */
 static USHORT allocNode(IX *ix, ULONG *out)
@@ -91,6 +112,9 @@ static USHORT allocNode(IX *ix, ULONG *out)
     BYTE *buf = ix->nodeC;
     USHORT rc;
 
+    if (ix->hdr.freeHead != IXD_NONE && !ix->freeListChecked &&
+        (rc = checkFreeList(ix)) != 0)
+        return rc;
     if (ix->hdr.freeHead != IXD_NONE) {
         ULONG node = ix->hdr.freeHead, next;
         rc = ixdNodeRead(ix, node, buf);

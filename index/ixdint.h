@@ -104,6 +104,7 @@ struct _IX {
     USHORT    cacheVersion;         /* version the cache is valid for */
     ULONG     foreignChange;        /* synchronisation saw another writer */
     ULONG     lockHeld;
+    ULONG     freeListChecked;      /* free list walked since the header was read */
     ULONG     cacheHits, cacheFails, nodeReads, nodeWrites;
     BYTE     *work1, *work2;        /* one entry (stored key + pointer) each */
     BYTE     *nodeA, *nodeB, *nodeC; /* node work buffers */
@@ -148,6 +149,7 @@ static inline USHORT ixdResult(ULONG *error, USHORT code)
 void   ixdHeaderDecode(IXDHEADER *h, const BYTE *raw);
 void   ixdHeaderEncode(const IXDHEADER *h, BYTE *raw);
 USHORT ixdWriteHeader(IX *ix);
+USHORT ixdCheckNodeArea(IX *ix, const IXDHEADER *h);
 USHORT ixdReadAt(IX *ix, ULONG offset, void *buf, ULONG len);
 USHORT ixdWriteAt(IX *ix, ULONG offset, const void *buf, ULONG len);
 USHORT ixdLockUpdate(IX *ix);

@@ -4,13 +4,39 @@
 // it makes changes while the test reads concurrently.
 //   ixd_share_helper <index file> <helper-turn event> <test-turn event>
 // Exit code 0 on success; otherwise the failing step.
+//   ixd_share_helper churn <index file> <ready event>
+// instead opens the file unshared and enters and removes keys without end;
+// after CHURN_READY changes it signals the event, and the test kills it.
 #include <windows.h>
+#include <cstring>
 #include "ixdshare.h"
 
 using namespace ixdshare;
 
+namespace {
+
+int churn(const char *file, const char *readyName)
+{
+    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName);
+    ULONG err = 0;
+    PIX ix = IxdOpen(file, KEY_LEN, 0, nullptr, &err);
+    if (!ready || !ix)
+        return 3;
+    for (unsigned long round = 0;; round++) {
+        auto list = ops('c', (unsigned)round, CHURN_READY);
+        for (const Op &op : list)
+            change(ix, op);
+        if (round == 0)
+            SetEvent(ready);
+    }
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    if (argc == 4 && strcmp(argv[1], "churn") == 0)
+        return churn(argv[2], argv[3]);
     if (argc != 4)
         return 2;
     HANDLE myTurn = OpenEventA(SYNCHRONIZE, FALSE, argv[2]);

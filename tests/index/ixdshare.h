@@ -20,6 +20,7 @@ const USHORT NODE_SIZE = 256;
 const unsigned ROUNDS = 6;
 const unsigned PER_ROUND = 80;      /* changes per side and round */
 const unsigned CONCURRENT = 60;     /* helper changes in the concurrent phase */
+const unsigned CHURN_READY = 1500;  /* changes before the churning helper is killable */
 
 struct Op {
     bool enter;

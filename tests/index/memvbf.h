@@ -88,8 +88,8 @@ inline USHORT write(void *hv, const void *buf, ULONG count, ULONG *done)
     if (writesLeft() > 0)
         writesLeft()--;
     std::string &d = h->file->data;
-    if (d.size() < h->pos + count)
-        d.resize(h->pos + count);
+    if (d.size() < (size_t)h->pos + count)
+        d.resize((size_t)h->pos + count);
     memcpy(&d[h->pos], buf, count);
     h->pos += count;
     if (done)

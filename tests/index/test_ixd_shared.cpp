@@ -2,11 +2,14 @@
 // take turns changing it and each checks that it sees the other's changes
 // (counts, the whole ordered content, the tree-changed flag); then the
 // helper changes the index while this process reads it, and the final
-// content must equal the model of both change sequences.
+// content must equal the model of both change sequences.  Last, the helper
+// is killed while it changes a file, which must then be refused while read
+// locks are allowed and be readable without crashing when they are not.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include "ixdshare.h"
 #include "ixdcheck.h"
+#include "ixdprobe.h"
 #include "testutil.h"
 
 using namespace ixdshare;
@@ -180,4 +183,55 @@ TEST(IxdShared, ReadersWithoutReadLocksOnlyProbe)
     UnlockFileEx(other, 0, 12, 0, &at);
     CloseHandle(other);
     IxdClose(ix);
+}
+
+TEST(IxdShared, ProcessKilledDuringChangesLeavesAnUncleanFile)
+{
+    testutil::ScratchFile file("ixd_killed.ixd");
+    ULONG err = 1;
+    PIX ix = IxdCreate(file.name.c_str(), KEY_LEN, 0, NODE_SIZE, 0, nullptr, &err);
+    ASSERT_NE(ix, nullptr);
+    for (const Op &op : ops('s', TEST_SEED, 200))
+        ASSERT_EQ(change(ix, op), 0u);
+    IxdClose(ix);
+    ASSERT_EQ(ixdcheck::header(testutil::readFile(file.name)).consistent, 1);
+
+    // the helper changes the file until it is killed in the middle
+    std::string readyName = "orin_ixd_churn_" + std::to_string(GetCurrentProcessId());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+    std::string cmd = "\"" + helperPath() + "\" churn " + file.name + " " + readyName;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi));
+    DWORD waited = WaitForSingleObject(ready, 120000);
+    Sleep(50);
+    TerminateProcess(pi.hProcess, 9);
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(ready);
+    ASSERT_EQ(waited, WAIT_OBJECT_0) << "helper never got going";
+
+    std::string bytes = testutil::readFile(file.name);
+    auto h = ixdcheck::header(bytes);
+    EXPECT_EQ(h.consistent, 0);
+    ULONG before = IxdAllowReadlock(1);
+    EXPECT_EQ(IxdOpen(file.name.c_str(), KEY_LEN, 0, nullptr, &err), nullptr);
+    EXPECT_EQ(err, (ULONG)IXD_ERR_BAD_FILE);
+    EXPECT_EQ(IxdOpen(file.name.c_str(), KEY_LEN, 1, nullptr, &err), nullptr);
+    EXPECT_EQ(err, (ULONG)IXD_ERR_BAD_FILE);
+
+    // without read locks the file opens and every call answers
+    IxdAllowReadlock(0);
+    for (ULONG shared : {0u, 1u}) {
+        ix = IxdOpen(file.name.c_str(), KEY_LEN, shared, nullptr, &err);
+        ASSERT_NE(ix, nullptr) << err;
+        const std::string keys[] = {"s0000000", "c5000000", "c9999999", "h0000001"};
+        ULONG maxPairs = (ULONG)(bytes.size() / NODE_SIZE + 8) * h.maxEntries;
+        EXPECT_TRUE(ixdprobe::exercise(ix, KEY_LEN, maxPairs, keys, 4)) << shared;
+        IxdClose(ix);
+    }
+    IxdAllowReadlock(before);
 }
