@@ -1,0 +1,240 @@
+// OcPrf through the DLL: values kept across a reopen, failures counted
+// with their codes, temporary profiles removed on close, and name lists
+// filtered by prefix with and without case.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "ocprf.h"
+#include "knl.h"
+#include "memvbf.h"
+#include "testutil.h"
+
+using testutil::fileExists;
+using testutil::ScratchFile;
+
+namespace {
+
+// The strings of a string list, in order; the list is released.
+std::vector<std::string> takeList(char *list)
+{
+    std::vector<std::string> out;
+    for (const char *p = list; p && *p; p += strlen(p) + 1)
+        out.push_back(p);
+    free(list);
+    return out;
+}
+
+std::string queryString(OcPrf &p, const char *section, const char *key)
+{
+    char buf[256];
+    memset(buf, 'X', sizeof buf);
+    p.QueryString(section, key, buf, sizeof buf);
+    return buf;
+}
+
+} // namespace
+
+TEST(OcPrf, ValuesSurviveAReopen)
+{
+    ScratchFile f("ocprf_values.prf");
+    const unsigned char blob[] = { 0, 1, 2, 0xFF, 0x7E, 0 };
+    {
+        OcPrf p;
+        ASSERT_EQ(p.Open(NULL, f.name.c_str()), 1) << p.GetLastError();
+        EXPECT_STREQ(p.FileName(), f.name.c_str());
+        EXPECT_FALSE(p.IsTemp());
+        EXPECT_EQ(p.WriteString("app", "title", "  hello world"), 1);
+        EXPECT_EQ(p.WriteLong("app", "count", -123456), 1);
+        EXPECT_EQ(p.WriteData("bin", "blob", blob, sizeof blob), 1);
+        EXPECT_EQ(p.WriteString("app", "gone", "x"), 1);
+        EXPECT_EQ(p.DeleteKey("app", "gone"), 1);
+        EXPECT_EQ(p.CreateSection("empty"), 1);
+        EXPECT_EQ(p.GetErrCount(), 0u);
+        // The destructor closes the profile.
+    }
+    OcPrf p;
+    ASSERT_EQ(p.Open(NULL, f.name.c_str(), PRF_OPEN_READONLY), 1) << p.GetLastError();
+    EXPECT_EQ(queryString(p, "app", "title"), "  hello world");
+    LONG n = 0;
+    EXPECT_EQ(p.QueryLong("app", "count", &n), 1);
+    EXPECT_EQ(n, -123456);
+    unsigned char back[16] = {};
+    ULONG size = sizeof back;
+    EXPECT_EQ(p.QueryData("bin", "blob", back, &size), 1);
+    ASSERT_EQ(size, sizeof blob);
+    EXPECT_EQ(memcmp(back, blob, sizeof blob), 0);
+    EXPECT_EQ(p.QuerySize("app", "title", &size), 1);
+    EXPECT_EQ(size, strlen("  hello world") + 1);
+    EXPECT_EQ(p.QueryString("app", "gone", (char *)back, sizeof back), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_NO_KEY);
+    // A read-only profile refuses writes and keeps its values.
+    EXPECT_EQ(p.WriteString("app", "title", "changed"), 0);
+    EXPECT_NE(p.GetLastError(), 0);
+    EXPECT_EQ(queryString(p, "app", "title"), "  hello world");
+    EXPECT_EQ(p.Close(), 1);
+    EXPECT_FALSE(p.IsOpen());
+}
+
+TEST(OcPrf, FailuresAreCountedUntilReset)
+{
+    ScratchFile f("ocprf_errors.prf");
+    OcPrf p;
+
+    // Nothing open yet: the invalid-handle code, counted.
+    EXPECT_EQ(p.WriteString("s", "k", "v"), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_INVALID_HANDLE);
+    EXPECT_EQ(p.Close(), 0);
+    EXPECT_EQ(p.GetErrCount(), 2u);
+    p.ResetErrCount();
+
+    ASSERT_EQ(p.Open(NULL, f.name.c_str()), 1);
+    ASSERT_EQ(p.WriteString("s", "k", "v"), 1);
+    char buf[16];
+    EXPECT_EQ(p.QueryString("s", "missing", buf, sizeof buf, "dflt"), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_NO_KEY);
+    EXPECT_STREQ(buf, "dflt");
+    EXPECT_EQ(p.GetErrCount(), 1u);
+
+    EXPECT_EQ(p.WriteString("s", "a~b", "v"), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_INVALID_NAME);
+    EXPECT_EQ(p.DeleteSection("nowhere"), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_NO_KEY);
+    EXPECT_EQ(p.CreateSection("s"), 0);
+    EXPECT_EQ(p.GetLastError(), PRF_ERR_EXISTS);
+    EXPECT_EQ(p.DeleteKey("s", NULL), 0);
+    EXPECT_EQ(p.GetErrCount(), 5u);
+
+    // Success clears the last error but not the count.
+    EXPECT_EQ(p.QueryString("s", "k", buf, sizeof buf), 1);
+    EXPECT_EQ(p.GetLastError(), 0);
+    EXPECT_EQ(p.GetErrCount(), 5u);
+    p.ResetErrCount();
+    EXPECT_EQ(p.GetErrCount(), 0u);
+    EXPECT_EQ(p.GetLastError(), 0);
+
+    // Locks and transactions go through as well.
+    EXPECT_EQ(p.LockSection("s", FALSE, TRUE), 1);
+    EXPECT_EQ(p.LockSection("s", FALSE, TRUE), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_LOCK_VIOLATION);
+    EXPECT_EQ(p.LockSection("new", FALSE, TRUE), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_NO_KEY);
+    EXPECT_EQ(p.LockSection("new", TRUE, TRUE), 1);
+    EXPECT_EQ(p.Transaction(TRUE), 1);
+    EXPECT_EQ(p.WriteString("t", "k", "in transaction"), 1);
+    EXPECT_EQ(p.Transaction(FALSE), 1);
+    EXPECT_EQ(queryString(p, "t", "k"), "in transaction");
+    EXPECT_EQ(p.CheckConsistent(), 1);
+    EXPECT_EQ(p.GetErrCount(), 2u);
+}
+
+TEST(OcPrf, OpenRefusesWhatItCannotOpen)
+{
+    OcPrf p;
+    DeleteFileA("ocprf_missing.prf");
+    EXPECT_EQ(p.Open(NULL, "ocprf_missing.prf", PRF_OPEN_READONLY), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_FILE_NOT_FOUND);
+    EXPECT_FALSE(p.IsOpen());
+    EXPECT_FALSE(fileExists("ocprf_missing.prf"));
+    EXPECT_EQ(p.Open(NULL, NULL), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_INVALID_PARAM);
+    EXPECT_EQ(p.Open(NULL, std::string(400, 'n').c_str()), 0);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_INVALID_NAME);
+    EXPECT_EQ(p.GetErrCount(), 3u);
+
+    // A profile in the first format: the legacy opener cannot read it yet,
+    // so it is refused and left exactly as it was.
+    memvbf::files().erase("first.prf");
+    {
+        OcPrf made;
+        ASSERT_EQ(made.Open(NULL, "first.prf", 0, memvbf::table()), 1);
+        ASSERT_EQ(made.WriteString("s", "k", "v"), 1);
+    }
+    auto &b = memvbf::files()["first.prf"].data;
+    const size_t hdr = 96, sum = hdr + 3978;     // profile header and its checksum
+    ASSERT_GT(b.size(), sum + 2);
+    memcpy(&b[hdr], "PRFF100", 8);
+    b[sum] = b[sum + 1] = 0;
+    USHORT c = KnlCrc16(&b[hdr], 3980);
+    b[sum] = (unsigned char)c;
+    b[sum + 1] = (unsigned char)(c >> 8);
+    auto before = b;
+    EXPECT_EQ(p.Open(NULL, "first.prf", 0, memvbf::table()), 0);
+    EXPECT_EQ(p.GetLastError(), PRF_ERR_OLDVERSION);
+    EXPECT_FALSE(p.IsLegacy());
+    EXPECT_FALSE(p.IsOpen());
+    EXPECT_EQ(memvbf::files()["first.prf"].data, before);
+}
+
+TEST(OcPrf, TemporaryProfilesAreRemovedOnClose)
+{
+    OcPrf a, b;
+    ASSERT_EQ(a.OpenTemp(), 1) << a.GetLastError();
+    ASSERT_EQ(b.OpenTemp(), 1) << b.GetLastError();
+    std::string nameA = a.FileName(), nameB = b.FileName();
+    EXPECT_NE(nameA, nameB);
+    EXPECT_TRUE(a.IsTemp());
+    EXPECT_TRUE(fileExists(nameA));
+    EXPECT_EQ(a.WriteString("s", "k", "v"), 1);
+    EXPECT_EQ(queryString(a, "s", "k"), "v");
+    EXPECT_EQ(a.Close(), 1);
+    EXPECT_FALSE(fileExists(nameA));
+    EXPECT_TRUE(fileExists(nameB));
+
+    // Reopening an object closes (and removes) its temporary profile first.
+    ScratchFile f("ocprf_after_temp.prf");
+    ASSERT_EQ(b.Open(NULL, f.name.c_str()), 1);
+    EXPECT_FALSE(b.IsTemp());
+    EXPECT_FALSE(fileExists(nameB));
+    EXPECT_EQ(b.Close(), 1);
+    EXPECT_TRUE(fileExists(f.name));
+
+    // A temporary profile on another back-end closes cleanly too.
+    OcPrf m;
+    ASSERT_EQ(m.OpenTemp(0, memvbf::table()), 1);
+    EXPECT_EQ(m.WriteString("s", "k", "v"), 1);
+    EXPECT_EQ(m.Close(), 1);
+    EXPECT_EQ(a.GetErrCount() + b.GetErrCount() + m.GetErrCount(), 0u);
+}
+
+TEST(OcPrf, EnumerateFiltersByPrefix)
+{
+    using V = std::vector<std::string>;
+    ScratchFile f("ocprf_enum.prf");
+    OcPrf p;
+    ASSERT_EQ(p.Open(NULL, f.name.c_str()), 1);
+    EXPECT_EQ(takeList(p.Enumerate(NULL)), V{});
+    for (const char *s : { "Alpha", "alpine", "Beta", "al" })
+        ASSERT_EQ(p.WriteString(s, "key", "v"), 1);
+    for (const char *k : { "Width", "width2", "height", "WIDE" })
+        ASSERT_EQ(p.WriteString("Beta", k, "v"), 1);
+
+    V all = takeList(p.Enumerate(NULL));
+    EXPECT_EQ(all.size(), 4u);
+    for (const char *s : { "Alpha", "alpine", "Beta", "al" })
+        EXPECT_EQ(std::count(all.begin(), all.end(), s), 1) << s;
+
+    V sections = takeList(p.Enumerate(NULL, "AL", FALSE));
+    std::sort(sections.begin(), sections.end());
+    EXPECT_EQ(sections, (V{ "Alpha", "al", "alpine" }));
+    sections = takeList(p.Enumerate(NULL, "al", TRUE));
+    std::sort(sections.begin(), sections.end());
+    EXPECT_EQ(sections, (V{ "al", "alpine" }));
+    EXPECT_EQ(takeList(p.Enumerate(NULL, "alpha!", FALSE)), V{});
+
+    V keys = takeList(p.Enumerate("Beta", "wid", FALSE));
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (V{ "WIDE", "Width", "width2" }));
+    keys = takeList(p.Enumerate("Beta", "Width", TRUE));
+    EXPECT_EQ(keys, V{ "Width" });
+    EXPECT_EQ(takeList(p.Enumerate("Beta", "", TRUE)).size(), 5u);
+    EXPECT_EQ(p.GetErrCount(), 0u);
+
+    EXPECT_EQ(p.Enumerate("nowhere"), nullptr);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_NO_KEY);
+    EXPECT_EQ(p.Enumerate("a~b"), nullptr);
+    EXPECT_EQ(p.GetLastError(), ORIN_ERR_INVALID_NAME);
+    EXPECT_EQ(p.GetErrCount(), 2u);
+}
