@@ -48,6 +48,16 @@ static ULONG idOf(HFAL h, ULONG dataOffset)
     return (dataOffset - hl - h->hdr.firstBlockOffset) / (h->hdr.blockSize + hl) + 1;
 }
 
+/* Describes block id, which must be in use (id 0, the user header, always
+ * counts as in use). */
+static USHORT describeUsed(HFAL h, ULONG id, FALDESC *d)
+{
+    USHORT rc = falDescribe(h, id, d);
+    if (!rc && id != 0 && d->hdr.type != FAL_TYPE_USED)
+        rc = FAL_ERR_BLOCKTYPE;
+    return rc;
+}
+
 /* ---- Reading -------------------------------------------------------------- */
 
 USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
@@ -399,9 +409,7 @@ static USHORT freeLocked(HFAL h, ULONG id)
 
     if (id == 0)
         return 0;
-    rc = falDescribe(h, id, &d);
-    if (!rc && d.hdr.type != FAL_TYPE_USED)
-        rc = FAL_ERR_BLOCKTYPE;
+    rc = describeUsed(h, id, &d);
     if (!rc)
         rc = falFileLength(h, &fileLength);
     if (rc)
@@ -438,9 +446,7 @@ USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG 
         rc = allocLocked(h, id, length, data, dataLength);
         return falEnd(h, rc, TRUE);
     }
-    rc = falDescribe(h, *id, &d);
-    if (!rc && d.hdr.type != FAL_TYPE_USED)
-        rc = FAL_ERR_BLOCKTYPE;
+    rc = describeUsed(h, *id, &d);
     if (!rc) {
         if (length <= d.capacity) {
             rc = fillBlock(h, *id, &d, length, data, dataLength, FALSE);
@@ -466,9 +472,7 @@ USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG len
     rc = falBegin(h, TRUE);
     if (rc)
         return rc;
-    rc = falDescribe(h, id, &d);
-    if (!rc && id != 0 && d.hdr.type != FAL_TYPE_USED)
-        rc = FAL_ERR_BLOCKTYPE;
+    rc = describeUsed(h, id, &d);
     if (!rc && offset < d.hdr.usedLength && length) {
         ULONG n = minOf(length, d.hdr.usedLength - offset);
         rc = falWriteAt(h, d.dataOffset + offset, data, n);

@@ -185,6 +185,15 @@ static USHORT reserve(PRFFTABLE *t, ULONG length)
     return 0;
 }
 
+/* Makes room for `extra` more bytes at the end of a table, within the
+ * largest table the block file can hold. */
+static USHORT growTable(PRFFTABLE *t, ULONG extra)
+{
+    if (t->length + extra > PRFF_TABLE_MAX)
+        return ORIN_ERR_NO_MEMORY;
+    return reserve(t, t->length + extra);
+}
+
 /* Reads a table block; checks its magic, its checksum and its size. */
 static USHORT readTable(PRFFAL *st, PRFFTABLE *t, ULONG id, const char *magic, ULONG minimum)
 {
@@ -403,9 +412,7 @@ USHORT prffAddSection(PRFFAL *st, const char *name, USHORT flags, PRFFSECREC **r
     PRFFSECREC *r;
     USHORT rc;
 
-    if (t->length + size > PRFF_TABLE_MAX)
-        return ORIN_ERR_NO_MEMORY;
-    rc = reserve(t, t->length + size);
+    rc = growTable(t, size);
     if (rc)
         return rc;
     r = (PRFFSECREC *)(t->bytes + t->length);
@@ -439,9 +446,7 @@ USHORT prffAddKey(PRFFAL *st, const char *name, PRFFKEYREC **rec)
     PRFFKEYREC *r;
     USHORT rc;
 
-    if (t->length + size > PRFF_TABLE_MAX)
-        return ORIN_ERR_NO_MEMORY;
-    rc = reserve(t, t->length + size);
+    rc = growTable(t, size);
     if (rc)
         return rc;
     r = (PRFFKEYREC *)(t->bytes + t->length);
@@ -466,9 +471,7 @@ USHORT prffResizeKey(PRFFAL *st, PRFFKEYREC **rec, USHORT blockCount)
     USHORT rc;
 
     if (delta > 0) {
-        if (t->length + (ULONG)delta > PRFF_TABLE_MAX)
-            return ORIN_ERR_NO_MEMORY;
-        rc = reserve(t, t->length + (ULONG)delta);
+        rc = growTable(t, (ULONG)delta);
         if (rc)
             return rc;
     }
