@@ -100,8 +100,8 @@ static const LSPMODFUNCDESC strTable[] = {
  * table and the host's modules, once it exists. */
 void lspBuiltinsRegister(void)
 {
-    lspModRegister(sizeof coreTable / sizeof coreTable[0], coreTable, lspBiCore);
-    lspModRegister(sizeof strTable / sizeof strTable[0], strTable, lspBiStrTable);
+    lspModRegister(sizeof coreTable / sizeof coreTable[0], coreTable, lspBiCore, TRUE);
+    lspModRegister(sizeof strTable / sizeof strTable[0], strTable, lspBiStrTable, TRUE);
 }
 
 void lspBuiltinsUnregister(void)
@@ -261,7 +261,7 @@ static PLSPLIST biReadFromString(LSPSESSION *s, PLSPLIST a, unsigned int *err)
         return NULL;
     if (!chain)
         return checked(lspNewNil(NULL), err);
-    lspFreeTree(chain->next);
+    lspFreeRest(chain);
     return chain;
 }
 
@@ -368,22 +368,36 @@ static PLSPLIST biCar(PLSPLIST a, unsigned int *err)
     return checked(lspTreeCopyNilEmpty(a->down), err);
 }
 
+/* The rest of a list shares the list's elements after the first, and is
+ * clean (holds no empty list) when the list is. */
 static PLSPLIST biCdr(PLSPLIST a, unsigned int *err)
 {
+    PLSPLIST list;
     if (!isListOrNil(a))
         return typeError(a, err);
     if (a->type == LSP_T_NIL || !a->down || !a->down->next)
         return checked(lspNewNil(NULL), err);
-    return listOfCopies(a->down->next, TRUE, err);
+    if (a->type != LSP_T_LIST)
+        return listOfCopies(a->down->next, TRUE, err);
+    list = lspNewList(NULL);
+    if (!list)
+        return nomem(err);
+    lspAttach(list, lspShare(a->down->next));
+    lspListClose(list);
+    list->value.l = a->value.l & LSP_LIST_CLEAN;
+    return list;
 }
 
 /* The arguments are a temporary chain that the caller frees after the
- * call, so the elements of the second one are moved, not copied. */
+ * call, so the elements of the second one are moved, not copied.  The
+ * new list is known clean when its first element is and the list it
+ * extends was. */
 static PLSPLIST biCons(PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST list, first, rest;
-    if (!isListOrNil(a->next))
-        return typeError(a->next, err);
+    PLSPLIST list, first, rest, tail = a->next;
+    BOOL clean;
+    if (!isListOrNil(tail))
+        return typeError(tail, err);
     list = lspNewList(NULL);
     first = list ? lspTreeCopy(a) : NULL;
     if (!first) {
@@ -391,14 +405,18 @@ static PLSPLIST biCons(PLSPLIST a, unsigned int *err)
         return nomem(err);
     }
     lspAttach(list, first);
-    rest = LSP_IS_LIST(a->next) ? a->next->down : NULL;
+    clean = (!LSP_IS_LIST(first) || (first->down && (first->value.l & LSP_LIST_CLEAN))) &&
+            (!LSP_IS_LIST(tail) || (tail->value.l & LSP_LIST_CLEAN));
+    rest = LSP_IS_LIST(tail) ? tail->down : NULL;
     if (rest) {
-        a->next->down = NULL;
-        rest->up = NULL;
-        first->next = rest;
-        rest->prev = first;
+        tail->down = NULL;             /* the reference moves to first */
+        if (rest->up == tail)
+            rest->up = NULL;
+        lspAttach(first, rest);
     }
     lspListClose(list);
+    if (clean)
+        list->value.l = LSP_LIST_CLEAN;
     return list;
 }
 
@@ -533,17 +551,22 @@ static BOOL typeMatches(PLSPLIST a, const char *name)
     return _stricmp(lspTypeName(a->type), name) == 0;
 }
 
-static BOOL nodesEqual(PLSPLIST x, PLSPLIST y, int depth)
+/* 1 when x and y are equal, 0 when not, -1 when lists are nested too
+ * deep to compare. */
+static int nodesEqual(PLSPLIST x, PLSPLIST y, int depth)
 {
     if ((x->type & LSP_T_LIST) != (y->type & LSP_T_LIST))
-        return FALSE;
+        return 0;
     if (LSP_IS_LIST(x)) {
         PLSPLIST p, q;
+        int eq;
+        if (x->down == y->down)
+            return 1;                   /* the same (shared) elements */
         if (depth > LSP_MAX_DEPTH)
-            return FALSE;
+            return -1;
         for (p = x->down, q = y->down; p && q; p = p->next, q = q->next)
-            if (!nodesEqual(p, q, depth + 1))
-                return FALSE;
+            if ((eq = nodesEqual(p, q, depth + 1)) != 1)
+                return eq;
         return !p && !q;
     }
     if (x->type != y->type)
@@ -555,6 +578,16 @@ static BOOL nodesEqual(PLSPLIST x, PLSPLIST y, int depth)
     case LSP_T_STRING:  return strcmp(x->value.psz, y->value.psz) == 0;
     default:            return x->value.d == y->value.d;
     }
+}
+
+static PLSPLIST biEql(PLSPLIST a, unsigned int *err)
+{
+    int eq = nodesEqual(a, a->next, 0);
+    if (eq < 0) {
+        lspFail(err, LSPERR_NOMEM, "nesting too deep");
+        return NULL;
+    }
+    return checked(lspNewTruth(NULL, eq), err);
 }
 
 static PLSPLIST biDebugPrint(PLSPLIST a, unsigned int *err)
@@ -613,7 +646,7 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
     case BI_TYPEOF:    return checked(lspNewText(NULL, lspTypeName(a->type), LSP_T_SYMBOL), err);
     case BI_COERCE:    return biCoerce(a, err);
     case BI_TYPEP:     return checked(lspNewTruth(NULL, typeMatches(a, lspNodeText(a->next))), err);
-    case BI_EQL:       return checked(lspNewTruth(NULL, nodesEqual(a, a->next, 0)), err);
+    case BI_EQL:       return biEql(a, err);
     case BI_DEBUGPRINT: return biDebugPrint(a, err);
     default:
         lspFailf(err, LSPERR_UNKNOWNFN, "#%u", id);

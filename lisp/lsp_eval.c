@@ -235,8 +235,7 @@ static BOOL bindParams(PLSPLIST params, PLSPLIST args)
         if (mode == REST) {
             v = lspNewList(NULL);
             if (v && args) {
-                v->down = args;
-                args->up = v;
+                lspAttach(v, args);
                 args = NULL;
             }
             lspListClose(v);
@@ -334,9 +333,7 @@ PLSPLIST lspEvalArgs(LSPSESSION *s, PLSPLIST chain, unsigned int *err)
             lspFail(err, LSPERR_NOMEM, "");
             break;
         }
-        if (v->next) {             /* a value is one node */
-            lspFreeTree(v->next);
-        }
+        lspFreeRest(v);            /* a value is one node */
         if (last)
             lspAttach(last, v);
         else

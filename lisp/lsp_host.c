@@ -195,7 +195,7 @@ USHORT ORINAPI LspModFuncRegister(HLSPSESSION session, unsigned short count,
 {
     if (!count || !table || !fn)
         return ORIN_ERR_GENERAL;
-    return lspModRegister(count, table, fn);
+    return lspModRegister(count, table, fn, FALSE);
 }
 
 USHORT ORINAPI LspModFuncUnregister(HLSPSESSION session, LSPMODFUNC fn)

@@ -11,6 +11,11 @@
  *
  * A dispatcher that returns NULL without setting an error declines the
  * call, and the search goes on with older registrations.
+ *
+ * The builtins take their arguments as they are, lists sharing elements
+ * with variables included.  A host's function gets a private copy in
+ * which every back link holds and nothing it changes can reach a
+ * variable.
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -37,7 +42,8 @@ static int __cdecl compareDesc(const void *a, const void *b)
     }
 }
 
-USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn)
+USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn,
+                      BOOL builtin)
 {
     LSPMODREG *r;
     USHORT i;
@@ -54,6 +60,7 @@ USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn)
     KnlQSort(r->table, count, sizeof *table, compareDesc);
     r->count = count;
     r->fn = fn;
+    r->builtin = builtin;
     r->next = modHead;
     modHead = r;
     return 0;
@@ -210,6 +217,16 @@ static PLSPLIST callDesc(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIS
         argv = *evaluated;
     }
     s->callDiscard = discard;
+    if (!r->builtin && argv) {
+        PLSPLIST own = lspChainCopyPrivate(argv), result;
+        if (!own) {
+            lspFail(err, LSPERR_NOMEM, "");
+            return NULL;
+        }
+        result = r->fn(s, s->userData, d->id, own, err);
+        lspFreeTree(own);
+        return result;
+    }
     return r->fn(s, s->userData, d->id, argv, err);
 }
 

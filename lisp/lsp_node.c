@@ -18,8 +18,25 @@
  * elements makes the new node its first element; attaching to any other
  * node makes it that node's `next`.  Closing turns 0x8001 into 0x8000.
  *
- * Walks that recurse (copy, print) stop at LSP_MAX_DEPTH levels; freeing
- * a tree is iterative and handles any depth.
+ * Sharing.  Values behave as if every binding and every read took a
+ * private copy, but copying a closed list does not copy its elements: the
+ * copy is a new list node whose `down` refers to the same element chain.
+ * `inUse` counts the references to a node (from a `down`, a `next`, or a
+ * holder such as a symbol record or a caller); a node referred to more
+ * than once is shared and is never changed again, and freeing releases
+ * one reference, so a shared chain goes when its last referrer does.
+ * `prev` and `up` describe a node's only referrer; they are cleared when
+ * a node becomes shared, so code that unlinks by them (freeing a tree,
+ * detaching a first node) only ever does so in structure it built itself.
+ * The top nodes of every value handed to a caller are its own; host
+ * module functions get private copies throughout (see lsp_mod.c).
+ *
+ * A closed list may carry LSP_LIST_CLEAN in its otherwise unused value:
+ * its elements hold no empty list at any depth, so a variable can take it
+ * over without walking it (records never hold empty lists).
+ *
+ * Walks that recurse (private copies, printing, the clean check) stop at
+ * LSP_MAX_DEPTH levels; freeing a tree is iterative and handles any depth.
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -170,11 +187,16 @@ static void releaseValue(PLSPLIST n)
     n->value.psz = NULL;
 }
 
+/* Releases one reference; the slot is freed with the last one. */
 void lspNodeFree(PLSPLIST n)
 {
     LSPBLOCK *b;
     if (!n || !n->inUse)
         return;
+    if (n->inUse > 1) {
+        n->inUse--;
+        return;
+    }
     b = owningBlock(n);
     if (!b)
         return;        /* not a pool node */
@@ -324,18 +346,34 @@ BOOL lspValueFromText(PLSPLIST n, const char *text, USHORT type)
 
 /* ---- making and linking ---- */
 
+PLSPLIST lspShare(PLSPLIST n)
+{
+    if (n) {
+        n->inUse++;
+        n->prev = NULL;
+        n->up = NULL;
+    }
+    return n;
+}
+
+/* Links node behind parent.  A shared parent is never changed; the back
+ * links of a shared node stay clear. */
 PLSPLIST lspAttach(PLSPLIST parent, PLSPLIST node)
 {
     if (!parent)
         return node;
+    if (parent->inUse > 1)
+        return NULL;
     if (parent->type == LSP_T_OPENLIST && !parent->down) {
         parent->down = node;
-        node->up = parent;
+        if (node->inUse == 1)
+            node->up = parent;
         return node;
     }
     if (!parent->next) {
         parent->next = node;
-        node->prev = parent;
+        if (node->inUse == 1)
+            node->prev = parent;
         return node;
     }
     return NULL;
@@ -422,9 +460,10 @@ BOOL lspListClose(PLSPLIST list)
 
 BOOL lspListReopen(PLSPLIST list)
 {
-    if (!list || list->type != LSP_T_LIST)
+    if (!list || list->type != LSP_T_LIST || list->inUse > 1)
         return FALSE;
     list->type = LSP_T_OPENLIST;
+    list->value.l = 0;                 /* elements may change: not known clean */
     return TRUE;
 }
 
@@ -447,11 +486,13 @@ PLSPLIST lspNodeCopy(PLSPLIST n)
     return c;
 }
 
-static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int depth);
+/* ---- private (deep) copies ---- */
+
+static PLSPLIST copyChainPrivate(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int depth);
 
 /* Copies one node and everything below it (not its siblings), attached
- * to parent as lspAttach does. */
-static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty, int depth)
+ * to parent as lspAttach does; nothing of the copy is shared. */
+static PLSPLIST copyTreePrivate(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty, int depth)
 {
     PLSPLIST c;
     if (LSP_IS_LIST(n) && !n->down && nilEmpty)
@@ -460,7 +501,7 @@ static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty, int depth)
         if (depth > LSP_MAX_DEPTH)
             return NULL;
         c = lspNewList(parent);
-        if (c && n->down && !copyChain(n->down, c, nilEmpty, depth + 1)) {
+        if (c && n->down && !copyChainPrivate(n->down, c, nilEmpty, depth + 1)) {
             lspFreeTree(c);
             return NULL;
         }
@@ -476,12 +517,87 @@ static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty, int depth)
     return c;
 }
 
-static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int depth)
+static PLSPLIST copyChainPrivate(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int depth)
 {
     PLSPLIST first = NULL, last = parent, c, n;
 
     for (n = chain; n; n = n->next) {
-        c = copyTree(n, last, nilEmpty, depth);
+        c = copyTreePrivate(n, last, nilEmpty, depth);
+        if (!c) {
+            lspFreeTree(first);
+            return NULL;
+        }
+        if (!first)
+            first = c;
+        last = c;
+    }
+    return first;
+}
+
+PLSPLIST lspChainCopyPrivate(PLSPLIST chain)
+{
+    return copyChainPrivate(chain, NULL, FALSE, 0);
+}
+
+/* ---- sharing copies ---- */
+
+/* TRUE when no element of the closed list n, at any depth, is an empty
+ * list; the answer is kept in the list (and in the lists below it) so the
+ * next question costs nothing.  A list nested too deep counts as not
+ * clean. */
+static BOOL listClean(PLSPLIST n, int depth)
+{
+    PLSPLIST e;
+    if (n->value.l & LSP_LIST_CLEAN)
+        return TRUE;
+    if (n->type != LSP_T_LIST || depth > LSP_MAX_DEPTH)
+        return FALSE;
+    for (e = n->down; e; e = e->next)
+        if (LSP_IS_LIST(e) && (!e->down || !listClean(e, depth + 1)))
+            return FALSE;
+    n->value.l |= LSP_LIST_CLEAN;
+    return TRUE;
+}
+
+BOOL lspListIsClean(PLSPLIST n)
+{
+    return LSP_IS_LIST(n) && n->down && listClean(n, 0);
+}
+
+/* A new closed list node over the same elements as list n. */
+static PLSPLIST shareList(PLSPLIST n)
+{
+    PLSPLIST c = lspNodeAlloc();
+    if (!c)
+        return NULL;
+    c->type = LSP_T_LIST;
+    c->value.l = n->value.l & LSP_LIST_CLEAN;
+    c->down = lspShare(n->down);
+    return c;
+}
+
+/* Copies one node and what is below it: a closed list shares its
+ * elements (when nilEmpty, only if they hold no empty list), an open one
+ * is still being built and is copied privately. */
+static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty)
+{
+    PLSPLIST c;
+    if (n->type != LSP_T_LIST || !n->down || (nilEmpty && !listClean(n, 0)))
+        return copyTreePrivate(n, parent, nilEmpty, 0);
+    c = shareList(n);
+    if (c && !lspAttach(parent, c)) {
+        lspFreeTree(c);
+        c = NULL;
+    }
+    return c;
+}
+
+static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty)
+{
+    PLSPLIST first = NULL, last = parent, c, n;
+
+    for (n = chain; n; n = n->next) {
+        c = copyTree(n, last, nilEmpty);
         if (!c) {
             lspFreeTree(first);
             return NULL;
@@ -495,22 +611,22 @@ static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int de
 
 PLSPLIST lspTreeCopy(PLSPLIST n)
 {
-    return n ? copyTree(n, NULL, FALSE, 0) : NULL;
+    return n ? copyTree(n, NULL, FALSE) : NULL;
 }
 
 PLSPLIST lspTreeCopyNilEmpty(PLSPLIST n)
 {
-    return n ? copyTree(n, NULL, TRUE, 0) : NULL;
+    return n ? copyTree(n, NULL, TRUE) : NULL;
 }
 
 PLSPLIST lspChainCopy(PLSPLIST chain, PLSPLIST parent)
 {
-    return copyChain(chain, parent, FALSE, 0);
+    return copyChain(chain, parent, FALSE);
 }
 
 PLSPLIST lspChainCopyNilEmpty(PLSPLIST chain, PLSPLIST parent)
 {
-    return copyChain(chain, parent, TRUE, 0);
+    return copyChain(chain, parent, TRUE);
 }
 
 PLSPLIST lspWrapChain(PLSPLIST chain)
@@ -526,40 +642,99 @@ PLSPLIST lspWrapChain(PLSPLIST chain)
     return list;
 }
 
-/* Frees the node, everything below it and everything after it in its
- * chain, without recursion: descend to a leaf (down first, then next),
- * unlink it from its predecessor or owner, free it, and continue from
- * that predecessor or owner. */
+/* Makes every empty list in an owned chain nil, as a variable must hold
+ * it.  The chain's own nodes are changed in place; a list whose shared
+ * elements hold an empty list gets private, cleaned elements instead. */
+BOOL lspNilEmptyOwned(PLSPLIST chain)
+{
+    PLSPLIST n, body;
+    for (n = chain; n; n = n->next) {
+        if (!LSP_IS_LIST(n))
+            continue;
+        if (n->inUse > 1)
+            return FALSE;               /* not the caller's to change */
+        if (!n->down) {
+            lspSetNil(n);
+            continue;
+        }
+        if (n->type == LSP_T_LIST && listClean(n, 0))
+            continue;
+        body = copyChainPrivate(n->down, NULL, TRUE, 1);
+        if (!body)
+            return FALSE;
+        lspFreeTree(n->down);
+        n->down = body;
+        body->up = n;
+        n->type = LSP_T_LIST;
+        n->value.l = 0;
+    }
+    return TRUE;
+}
+
+/* Unlinks a node that has a single referrer from its predecessor or
+ * owning list. */
+static void detach(PLSPLIST n)
+{
+    if (n->prev && n->prev->next == n)
+        n->prev->next = NULL;
+    else if (n->up && n->up->down == n)
+        n->up->down = NULL;
+    n->prev = NULL;
+    n->up = NULL;
+}
+
+/* Releases the node, everything below it and everything after it in its
+ * chain, without recursion.  A node still referred to elsewhere only
+ * loses one reference, and the walk goes no further along it.  A node
+ * whose elements must go first is parked on a stack threaded through its
+ * own `prev` (it is about to be freed, so the field is free to use) and
+ * taken up again, elements gone, when they are. */
 void lspFreeTree(PLSPLIST start)
 {
-    PLSPLIST n, back;
+    PLSPLIST n, stack = NULL, after, elements;
     if (!start || !start->inUse)
         return;
-    if (start->prev)
-        start->prev->next = NULL;
-    else if (start->up)
-        start->up->down = NULL;
-    start->prev = NULL;
-    start->up = NULL;
+    if (start->inUse == 1)
+        detach(start);
 
     n = start;
     for (;;) {
-        while (n->down || n->next)
-            n = n->down ? n->down : n->next;
-        if (n == start) {
+        while (n) {
+            if (n->inUse > 1) {
+                n->inUse--;
+                break;
+            }
+            if (n->down) {
+                elements = n->down;
+                n->down = NULL;
+                n->prev = stack;
+                stack = n;
+                n = elements;
+                continue;
+            }
+            after = n->next;
             lspNodeFree(n);
+            n = after;
+        }
+        if (!stack)
             return;
-        }
-        if (n->prev) {
-            back = n->prev;
-            back->next = NULL;
-        } else {
-            back = n->up;
-            back->down = NULL;
-        }
-        lspNodeFree(n);
-        n = back;
+        n = stack;
+        stack = n->prev;
+        n->prev = NULL;
     }
+}
+
+/* Cuts the chain after n and frees what followed. */
+void lspFreeRest(PLSPLIST n)
+{
+    PLSPLIST rest;
+    if (!n || !n->next)
+        return;
+    rest = n->next;
+    n->next = NULL;
+    if (rest->prev == n)
+        rest->prev = NULL;
+    lspFreeTree(rest);
 }
 
 ULONG lspCountChain(PLSPLIST n)
@@ -579,7 +754,8 @@ PLSPLIST lspLastOf(PLSPLIST n)
     return n;
 }
 
-/* Takes the first node off a chain; *chain moves to the rest. */
+/* Takes the first node off a chain the caller owns; *chain moves to the
+ * rest. */
 PLSPLIST lspDetachFirst(PLSPLIST *chain)
 {
     PLSPLIST n = *chain;
@@ -587,8 +763,10 @@ PLSPLIST lspDetachFirst(PLSPLIST *chain)
         return NULL;
     *chain = n->next;
     if (n->next) {
-        n->next->prev = NULL;
-        n->next->up = n->up;
+        if (n->next->inUse == 1) {
+            n->next->prev = NULL;
+            n->next->up = n->up;
+        }
         if (n->up)
             n->up->down = n->next;
     } else if (n->up) {

@@ -9,7 +9,9 @@
  * which is how dynamic scope works.
  *
  * A record owns a copy of its value chain; every empty list in the copy
- * becomes nil, so no record ever holds an empty list node.
+ * becomes nil, so no record ever holds an empty list node.  Copies share
+ * the elements of lists with the original (lsp_node.c), so binding and
+ * reading a long list cost the same as a short one.
  *
  * A running user function walks its definition chain in place.  If the
  * function is redefined or unbound while it runs, the old chain must stay
@@ -194,27 +196,12 @@ BOOL lspSymDefine(const char *name, PLSPLIST chain, USHORT kind)
     return TRUE;
 }
 
-/* Turns every empty list of a tree into nil in place; FALSE when the
- * tree is too deep to walk. */
-static BOOL nilEmptyLists(PLSPLIST n, int depth)
-{
-    if (depth > LSP_MAX_DEPTH)
-        return FALSE;
-    for (; n; n = n->next) {
-        if (LSP_IS_LIST(n) && !n->down)
-            lspSetNil(n);
-        else if (LSP_IS_LIST(n) && !nilEmptyLists(n->down, depth + 1))
-            return FALSE;
-    }
-    return TRUE;
-}
-
 /* Assigns a chain the caller hands over (no copy); on failure the chain
  * is freed. */
 BOOL lspSymAssignOwned(const char *name, PLSPLIST owned)
 {
     LSPSYM *s;
-    if (!nilEmptyLists(owned, 0)) {
+    if (!lspNilEmptyOwned(owned)) {
         lspFreeTree(owned);
         return FALSE;
     }

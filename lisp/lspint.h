@@ -4,8 +4,11 @@
  * registrations and the builtin dispatchers.  Not exported.
  *
  * Ownership is strict throughout: every function returning a node chain
- * hands it to the caller, who frees it with lspFreeTree.  Every evaluator
- * call takes an error word and does nothing once it is non-zero.
+ * hands it to the caller, who frees it with lspFreeTree.  The top nodes
+ * of such a chain are the caller's alone; the elements of its lists may
+ * be shared with other values (see lsp_node.c) and are never changed in
+ * place.  Every evaluator call takes an error word and does nothing once
+ * it is non-zero.
  */
 #ifndef LSPINT_H
 #define LSPINT_H
@@ -79,16 +82,25 @@ BOOL     lspSetDateTime(PLSPLIST n, double v);
 BOOL     lspSetNil(PLSPLIST n);
 BOOL     lspSetTruth(PLSPLIST n, int truth);
 BOOL     lspSetText(PLSPLIST n, const char *text, USHORT type);
+PLSPLIST lspShare(PLSPLIST n);              /* one more reference to n */
 PLSPLIST lspNodeCopy(PLSPLIST n);
 PLSPLIST lspChainCopy(PLSPLIST chain, PLSPLIST parent);
 PLSPLIST lspChainCopyNilEmpty(PLSPLIST chain, PLSPLIST parent);
+PLSPLIST lspChainCopyPrivate(PLSPLIST chain);   /* deep, nothing shared */
 PLSPLIST lspWrapChain(PLSPLIST chain);
 PLSPLIST lspTreeCopy(PLSPLIST n);           /* node and its elements, not siblings */
 PLSPLIST lspTreeCopyNilEmpty(PLSPLIST n);
+BOOL     lspNilEmptyOwned(PLSPLIST chain);
+BOOL     lspListIsClean(PLSPLIST n);
 void     lspFreeTree(PLSPLIST node);
+void     lspFreeRest(PLSPLIST node);
 ULONG    lspCountChain(PLSPLIST node);
 PLSPLIST lspLastOf(PLSPLIST node);
 PLSPLIST lspDetachFirst(PLSPLIST *chain);
+
+/* Mark in the value of a closed list: no element at any depth is an
+ * empty list (lsp_node.c). */
+#define LSP_LIST_CLEAN   1
 
 #define LSP_IS_LIST(n)   ((n) && ((n)->type & LSP_T_LIST))
 #define LSP_IS_TEXT(n)   ((n) && ((n)->type == LSP_T_SYMBOL || (n)->type == LSP_T_STRING))
@@ -172,9 +184,11 @@ typedef struct _LSPMODREG {
     LSPMODFUNC fn;
     LSPMODFUNCDESC *table;          /* sorted copy */
     USHORT count;
+    BOOL builtin;                   /* ours: takes arguments as they are */
 } LSPMODREG;
 
-USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn);
+USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn,
+                      BOOL builtin);
 USHORT lspModUnregister(LSPMODFUNC fn);
 void   lspModClear(void);
 BOOL   lspModExists(const char *name, USHORT *regNo, USHORT *id);

@@ -14,7 +14,30 @@
 
 namespace {
 
-enum { F_ADD = 1, F_STRLEN, F_MKLIST, F_SPECIAL, F_DECLINE, F_FAIL, F_COUNT, F_USER };
+enum { F_ADD = 1, F_STRLEN, F_MKLIST, F_SPECIAL, F_DECLINE, F_FAIL, F_COUNT, F_USER, F_MUTATE };
+
+// Walks a list argument back to front by its back links, then appends to
+// it in place; answers how many elements it reached both ways, or -1.
+PLSPLIST mutateArg(void *s, PLSPLIST list, unsigned int *err)
+{
+    if (!list || !(list->type & LSP_T_LIST) || !list->down)
+        return LspResAddLong(s, nullptr, -1, err);
+    PLSPLIST last = list->down;
+    long forward = 1, backward = 1;
+    while (last->next) {
+        last = last->next;
+        forward++;
+    }
+    PLSPLIST first = last;
+    while (first->prev) {
+        first = first->prev;
+        backward++;
+    }
+    if (first != list->down || first->up != list || forward != backward)
+        return LspResAddLong(s, nullptr, -1, err);
+    LspResAddString(s, last, "host", err);
+    return LspResAddLong(s, nullptr, LspCountParams(s, list->down), err);
+}
 
 struct HostCtx {
     int calls = 0;
@@ -60,6 +83,8 @@ PLSPLIST hostFn(void *s, void *userData, unsigned short id, PLSPLIST args, unsig
         return LspResAddNil(s, nullptr, err);
     case F_USER:
         return LspResAddString(s, nullptr, ctx ? "ctx" : "none", err);
+    case F_MUTATE:
+        return mutateArg(s, args, err);
     }
     return nullptr;
 }
@@ -78,6 +103,7 @@ const LSPMODFUNCDESC hostTable[] = {
     { "hostfail", F_FAIL, 0, 0, LSP_ARGS_NOMAX },
     { "countend", F_COUNT, 0, 0, LSP_ARGS_NOMAX },
     { "whoami", F_USER, 0, 0, 0 },
+    { "mutate", F_MUTATE, 0, 1, 1 },
 };
 const LSPMODFUNCDESC olderTable[] = { { "decline", 1, 0, 0, LSP_ARGS_NOMAX } };
 
@@ -142,6 +168,18 @@ TEST_F(LispHost, ModuleFunctionsReadArgumentsAndShadowBuiltins)
     EXPECT_EQ(run("(strlen \"abc\")"), 0);
     EXPECT_STREQ(out, "3");
     EXPECT_EQ(run("(hostadd 1 2)"), 0xE039);
+}
+
+TEST_F(LispHost, ModuleFunctionsGetArgumentsOfTheirOwn)
+{
+    // the variable's list is shared inside the interpreter; the host gets
+    // a copy whose back links hold and whose changes reach no variable
+    EXPECT_EQ(run("(setq v '(1 (2) 3)) (setq w (cdr v)) (mutate v)"), 0);
+    EXPECT_STREQ(out, "4");
+    EXPECT_EQ(run("(mutate w)"), 0);
+    EXPECT_STREQ(out, "3");
+    EXPECT_EQ(run("(list v w)"), 0);
+    EXPECT_STREQ(out, "((1 (2) 3) ((2) 3))");
 }
 
 TEST_F(LispHost, UserDataReachesModuleFunctions)

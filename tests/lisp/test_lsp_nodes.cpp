@@ -184,6 +184,114 @@ TEST_F(LispNodes, TypeNamesAndCopies)
     lspFreeTree(stored);
 }
 
+// (1 2 (3 4)), closed.
+static PLSPLIST makeSample()
+{
+    PLSPLIST list = lspNewList(nullptr);
+    PLSPLIST e = lspNewLong(list, 1);
+    e = lspNewLong(e, 2);
+    PLSPLIST inner = lspNewList(e);
+    lspNewLong(lspNewLong(inner, 3), 4);
+    lspListClose(inner);
+    lspListClose(list);
+    return list;
+}
+
+static std::string printed(PLSPLIST n)
+{
+    char buf[256];
+    lspPrint(n, buf, sizeof buf);
+    return buf;
+}
+
+TEST_F(LispNodes, CopiesShareElementsUntilTheLastOwnerGoes)
+{
+    PLSPLIST list = makeSample();
+    ULONG own = lspPoolNodesUsed();
+    PLSPLIST copy = lspTreeCopy(list);
+    EXPECT_EQ(lspPoolNodesUsed(), own + 1);          // one new list node, no elements
+    EXPECT_NE(copy, list);
+    EXPECT_EQ(copy->down, list->down);
+    EXPECT_EQ(list->down->inUse, 2u);
+    EXPECT_EQ(list->down->up, nullptr);              // a shared node has no back links
+
+    // a shared node is never changed: attaching behind it is refused
+    PLSPLIST stray = lspNewLong(nullptr, 9);
+    EXPECT_EQ(lspAttach(list->down, stray), nullptr);
+    lspNodeFree(stray);
+
+    lspFreeTree(list);                               // the copy keeps the elements
+    EXPECT_EQ(printed(copy), "(1 2 (3 4))");
+    EXPECT_EQ(copy->down->inUse, 1u);
+
+    // a list over the copy's tail: (0 2 (3 4)); the tail now has two referrers
+    PLSPLIST other = lspNewList(nullptr);
+    lspAttach(lspNewLong(other, 0), lspShare(copy->down->next));
+    lspListClose(other);
+    EXPECT_EQ(printed(other), "(0 2 (3 4))");
+    lspFreeTree(copy);
+    EXPECT_EQ(printed(other), "(0 2 (3 4))");
+    EXPECT_EQ(lspPoolNodesUsed(), 6u);               // list, 0, 2, (3 4), 3, 4
+    lspFreeTree(other);
+}
+
+TEST_F(LispNodes, FreeingTheOwnerOfADeepSharedTreeUsesNoRecursion)
+{
+    PLSPLIST root = lspNewList(nullptr), cur = root;
+    for (int i = 0; i < 100000; i++) {
+        PLSPLIST inner = lspNewList(cur);
+        lspListClose(cur);
+        cur = inner;
+    }
+    lspNewLong(cur, 1);
+    lspListClose(cur);
+    PLSPLIST copies[3] = { lspTreeCopy(root), lspTreeCopy(root), lspTreeCopy(root) };
+    lspFreeTree(root);
+    lspFreeTree(copies[1]);
+    EXPECT_EQ(lspPoolNodesUsed(), 100001u + 2);   // the elements and two copies
+    lspFreeTree(copies[0]);
+    lspFreeTree(copies[2]);
+}
+
+TEST_F(LispNodes, StoringNeverChangesASharedEmptyList)
+{
+    // (1 () 2) held by two owners; one of them stores its value
+    PLSPLIST list = lspNewList(nullptr);
+    PLSPLIST empty = lspNewList(lspNewLong(list, 1));
+    lspListClose(empty);
+    lspNewLong(empty, 2);
+    lspListClose(list);
+    EXPECT_FALSE(lspListIsClean(list));
+
+    PLSPLIST mine = lspTreeCopy(list);
+    ASSERT_TRUE(lspNilEmptyOwned(mine));
+    EXPECT_EQ(printed(mine), "(1 NIL 2)");
+    EXPECT_EQ(printed(list), "(1 () 2)");
+    EXPECT_TRUE(lspListIsClean(mine));
+
+    // a clean list is taken as it is, sharing its elements
+    PLSPLIST again = lspTreeCopy(mine);
+    ASSERT_TRUE(lspNilEmptyOwned(again));
+    EXPECT_EQ(again->down, mine->down);
+    PLSPLIST stored = lspTreeCopyNilEmpty(mine);
+    EXPECT_EQ(stored->down, mine->down);
+    PLSPLIST storedFromDirty = lspTreeCopyNilEmpty(list);
+    EXPECT_NE(storedFromDirty->down, list->down);
+    EXPECT_EQ(printed(storedFromDirty), "(1 NIL 2)");
+
+    // an empty list standing alone becomes nil; a shared one is refused
+    PLSPLIST alone = lspNewList(nullptr);
+    lspListClose(alone);
+    ASSERT_TRUE(lspNilEmptyOwned(alone));
+    EXPECT_EQ(alone->type, LSP_T_NIL);
+    lspShare(mine);
+    EXPECT_FALSE(lspNilEmptyOwned(mine));
+    lspFreeTree(mine);
+
+    for (PLSPLIST n : { list, mine, again, stored, storedFromDirty, alone })
+        lspFreeTree(n);
+}
+
 TEST_F(LispNodes, ReaderKeepsStateBetweenFeeds)
 {
     LSPSESSION s = {};
