@@ -12,7 +12,9 @@
  * holds no blocks.
  *
  * Texts shorter than 16 bytes live inside the node (value.psz points at
- * inlineText); longer ones are heap copies owned by the node.
+ * inlineText); longer ones live on the heap behind a count of the nodes
+ * that share them (LSPTEXT), so copying a node copies no text.  Texts
+ * are never changed once a second node shares them.
  *
  * Lists are built open (type 0x8001): attaching to an open list without
  * elements makes the new node its first element; attaching to any other
@@ -38,6 +40,7 @@
  * Walks that recurse (private copies, printing, the clean check) stop at
  * LSP_MAX_DEPTH levels; freeing a tree is iterative and handles any depth.
  */
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -179,11 +182,26 @@ static LSPBLOCK *owningBlock(const LSPLIST *n)
     return b;
 }
 
+/* A heap text and the number of nodes whose value points at it. */
+typedef struct _LSPTEXT {
+    ULONG refs;
+    char text[1];
+} LSPTEXT;
+
+#define LSP_TEXT_HEADER offsetof(LSPTEXT, text)
+
+static LSPTEXT *heapTextOf(PLSPLIST n)
+{
+    if (!LSP_IS_TEXT(n) || !n->value.psz || n->value.psz == n->inlineText)
+        return NULL;
+    return (LSPTEXT *)(n->value.psz - LSP_TEXT_HEADER);
+}
+
 static void releaseValue(PLSPLIST n)
 {
-    if ((n->type == LSP_T_SYMBOL || n->type == LSP_T_STRING) &&
-        n->value.psz && n->value.psz != n->inlineText)
-        lspMemFree(n->value.psz);
+    LSPTEXT *t = heapTextOf(n);
+    if (t && --t->refs == 0)
+        lspMemFree(t);
     n->value.psz = NULL;
 }
 
@@ -241,7 +259,7 @@ ULONGLONG lspPoolMemUsed(void)
 BOOL lspSetText(PLSPLIST n, const char *text, USHORT type)
 {
     size_t len = strlen(text);
-    char *copy;
+    LSPTEXT *copy;
     if (len < LSP_INLINE_TEXT) {
         /* text may live in this very node: copy before releasing */
         char tmp[LSP_INLINE_TEXT];
@@ -250,12 +268,13 @@ BOOL lspSetText(PLSPLIST n, const char *text, USHORT type)
         memcpy(n->inlineText, tmp, len + 1);
         n->value.psz = n->inlineText;
     } else {
-        copy = lspMalloc(len + 1);
+        copy = lspMalloc(LSP_TEXT_HEADER + len + 1);
         if (!copy)
             return FALSE;
-        memcpy(copy, text, len + 1);
+        copy->refs = 1;
+        memcpy(copy->text, text, len + 1);
         releaseValue(n);
-        n->value.psz = copy;
+        n->value.psz = copy->text;
     }
     n->type = type;
     return TRUE;
@@ -469,13 +488,19 @@ BOOL lspListReopen(PLSPLIST list)
 
 /* ---- copying and freeing ---- */
 
-PLSPLIST lspNodeCopy(PLSPLIST n)
+/* A copy of one node without its links; a heap text is shared unless
+ * the copy must be private. */
+static PLSPLIST nodeCopy(PLSPLIST n, BOOL private)
 {
     PLSPLIST c = lspNodeAlloc();
+    LSPTEXT *t = heapTextOf(n);
     if (!c)
         return NULL;
     c->type = n->type;
-    if (LSP_IS_TEXT(n)) {
+    if (t && !private) {
+        t->refs++;
+        c->value.psz = n->value.psz;
+    } else if (LSP_IS_TEXT(n)) {
         if (!lspSetText(c, n->value.psz ? n->value.psz : "", n->type)) {
             lspNodeFree(c);
             return NULL;
@@ -484,6 +509,11 @@ PLSPLIST lspNodeCopy(PLSPLIST n)
         c->value = n->value;
     }
     return c;
+}
+
+PLSPLIST lspNodeCopy(PLSPLIST n)
+{
+    return nodeCopy(n, FALSE);
 }
 
 /* ---- private (deep) copies ---- */
@@ -509,7 +539,7 @@ static PLSPLIST copyTreePrivate(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty, int 
             lspListClose(c);
         return c;
     }
-    c = lspNodeCopy(n);
+    c = nodeCopy(n, TRUE);
     if (c && !lspAttach(parent, c)) {
         lspNodeFree(c);
         c = NULL;
@@ -582,9 +612,10 @@ static PLSPLIST shareList(PLSPLIST n)
 static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty)
 {
     PLSPLIST c;
-    if (n->type != LSP_T_LIST || !n->down || (nilEmpty && !listClean(n, 0)))
+    if (LSP_IS_LIST(n) &&
+        (n->type != LSP_T_LIST || !n->down || (nilEmpty && !listClean(n, 0))))
         return copyTreePrivate(n, parent, nilEmpty, 0);
-    c = shareList(n);
+    c = LSP_IS_LIST(n) ? shareList(n) : nodeCopy(n, FALSE);
     if (c && !lspAttach(parent, c)) {
         lspFreeTree(c);
         c = NULL;

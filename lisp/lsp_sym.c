@@ -13,6 +13,12 @@
  * the elements of lists with the original (lsp_node.c), so binding and
  * reading a long list cost the same as a short one.
  *
+ * Lookup goes through a hash index beside the list: each bucket chains its
+ * records newest first, so the first match in a bucket is the newest
+ * record of that name, as a walk of the whole list would find it.  The
+ * index matters because every call of a builtin looks its name up here
+ * first, behind all the parameters bound by the calls in progress.
+ *
  * A running user function walks its definition chain in place.  If the
  * function is redefined or unbound while it runs, the old chain must stay
  * valid, so replaced values are parked in a graveyard while any user call
@@ -24,6 +30,7 @@
 #include "str.h"
 
 #define LSP_SYMREC_BYTES 34      /* accounted size of one record */
+#define LSP_SYM_BUCKETS  256      /* hash index size, a power of two */
 
 typedef struct _LSPGRAVE {
     struct _LSPGRAVE *next;
@@ -34,6 +41,16 @@ static LSPSYM *symHead;          /* newest */
 static LSPGRAVE *graveyard;
 static ULONG holds;
 static LSPSYM *symTail;          /* oldest */
+static LSPSYM *buckets[LSP_SYM_BUCKETS];
+
+/* FNV-1a over a lower-case name, folded to a bucket. */
+static unsigned bucketOf(const char *low)
+{
+    unsigned h = 2166136261u;
+    for (; *low; low++)
+        h = (h ^ (BYTE)*low) * 16777619u;
+    return h & (LSP_SYM_BUCKETS - 1);
+}
 
 /* Lower-cases a name into out (LSP_SYMNAME_MAX + 1 bytes), truncated to
  * LSP_SYMNAME_MAX bytes. */
@@ -59,60 +76,34 @@ LSPSYM *lspSymNewest(void)
     return symHead;
 }
 
-/* Compares a name with a stored lower-case name, folding ASCII letters
- * on the fly: 1 equal, 0 different, -1 when a non-ASCII byte makes the
- * string family's lowering necessary. */
-static int asciiEqual(const char *name, const char *low)
-{
-    size_t i;
-    for (i = 0; i < LSP_SYMNAME_MAX; i++) {
-        BYTE c = (BYTE)name[i];
-        if (c >= 0x80)
-            return -1;
-        if (c >= 'A' && c <= 'Z')
-            c = (BYTE)(c + ('a' - 'A'));
-        if (c != (BYTE)low[i])
-            return 0;
-        if (!c)
-            return 1;
-    }
-    return low[i] == 0;
-}
-
 LSPSYM *lspSymFind(const char *name)
 {
     char low[LSP_SYMNAME_MAX + 1];
     LSPSYM *s;
-    const char *p;
-    for (p = name; *p && (BYTE)*p < 0x80; p++)
-        ;
-    if (!*p) {
-        for (s = symHead; s; s = s->older)
-            if (asciiEqual(name, s->name) == 1)
-                return s;
-        return NULL;
-    }
     lspLowerName(name, low);
-    for (s = symHead; s; s = s->older)
+    for (s = buckets[bucketOf(low)]; s; s = s->sameHash)
         if (strcmp(s->name, low) == 0)
             return s;
     return NULL;
 }
 
-/* Pushes a record that takes over `owned` (already a private copy). */
+/* Pushes a record that takes over `owned` (already a private copy).  The
+ * record and its name are one heap block. */
 BOOL lspSymBindOwned(const char *name, PLSPLIST owned, USHORT kind)
 {
     char low[LSP_SYMNAME_MAX + 1];
-    LSPSYM *s = lspCalloc(1, sizeof *s);
+    size_t len;
+    LSPSYM *s;
+    unsigned b;
+
+    lspLowerName(name, low);
+    len = strlen(low);
+    s = lspMalloc(sizeof *s + len + 1);
     if (!s)
         return FALSE;
-    lspLowerName(name, low);
-    s->name = lspMalloc(strlen(low) + 1);
-    if (!s->name) {
-        lspMemFree(s);
-        return FALSE;
-    }
-    strcpy(s->name, low);
+    memset(s, 0, sizeof *s);
+    s->name = (char *)(s + 1);
+    memcpy(s->name, low, len + 1);
     s->value = owned;
     s->kind = kind;
     s->older = symHead;
@@ -121,6 +112,9 @@ BOOL lspSymBindOwned(const char *name, PLSPLIST owned, USHORT kind)
     symHead = s;
     if (!symTail)
         symTail = s;
+    b = bucketOf(low);
+    s->sameHash = buckets[b];
+    buckets[b] = s;
     return TRUE;
 }
 
@@ -225,10 +219,13 @@ BOOL lspSymAssign(const char *name, PLSPLIST chain)
 
 static void unlinkRecord(LSPSYM *s)
 {
+    LSPSYM **pp = &buckets[bucketOf(s->name)];
+    while (*pp != s)
+        pp = &(*pp)->sameHash;
+    *pp = s->sameHash;
     if (s->newer) s->newer->older = s->older; else symHead = s->older;
     if (s->older) s->older->newer = s->newer; else symTail = s->newer;
     retireValue(s->value, s->kind);
-    lspMemFree(s->name);
     lspMemFree(s);
 }
 

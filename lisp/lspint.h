@@ -133,6 +133,7 @@ typedef struct _LSPSYM {
     struct _LSPSYM *newer;
     struct _LSPSYM *older;
     USHORT kind;
+    struct _LSPSYM *sameHash;        /* next older record in its hash bucket */
 } LSPSYM;
 
 LSPSYM *lspSymFind(const char *name);

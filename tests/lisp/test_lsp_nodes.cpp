@@ -37,15 +37,26 @@ TEST_F(LispNodes, InlineAndHeapTexts)
     EXPECT_NE(b->value.psz, b->inlineText);
     EXPECT_STREQ(lspNodeText(a), "abcdefghijklmno");
     EXPECT_STREQ(lspNodeText(b), "abcdefghijklmnop");
+    // a copy shares the heap text; a private copy has its own
     PLSPLIST c = lspNodeCopy(b);
-    EXPECT_STREQ(lspNodeText(c), "abcdefghijklmnop");
-    EXPECT_NE(c->value.psz, b->value.psz);
+    EXPECT_EQ(c->value.psz, b->value.psz);
+    EXPECT_EQ(lspHeapBlocks(), before + 2);
+    PLSPLIST d = lspChainCopyPrivate(b);
+    EXPECT_NE(d->value.psz, b->value.psz);
+    EXPECT_STREQ(lspNodeText(d), "abcdefghijklmnop");
+    EXPECT_EQ(lspHeapBlocks(), before + 3);
     // a value set from the node's own inline text survives the release
     EXPECT_TRUE(lspSetText(a, a->value.psz + 3, LSP_T_STRING));
     EXPECT_STREQ(lspNodeText(a), "defghijklmno");
+    // so does one set from its own shared heap text
+    EXPECT_TRUE(lspSetText(c, c->value.psz + 1, LSP_T_STRING));
+    EXPECT_STREQ(lspNodeText(c), "bcdefghijklmnop");
+    EXPECT_STREQ(lspNodeText(b), "abcdefghijklmnop");
     lspNodeFree(a);
     lspNodeFree(b);
+    EXPECT_STREQ(lspNodeText(c), "bcdefghijklmnop");
     lspNodeFree(c);
+    lspNodeFree(d);
     EXPECT_EQ(lspHeapBlocks(), before);
 }
 
