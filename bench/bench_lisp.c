@@ -5,7 +5,9 @@
  * same algorithms in the same run.
  *
  * Each workload is evaluated repeatedly in one session; the figure is
- * evaluations of the workload per second.  TinyScheme (a Linux program,
+ * evaluations of the workload per second, from the best of BEST_OF runs
+ * on each side (the machine is shared, so the best run is the one least
+ * disturbed).  TinyScheme (a Linux program,
  * started through Wine's support for host executables) runs a script
  * that repeats the same workload; its start-up time, measured with an
  * empty script, is subtracted.  The ratio is TinyScheme's time divided by
@@ -28,6 +30,7 @@
 #define TS_TIME_UNIX   "/tmp/orin_bench_lisp.time"
 #define TS_TIMEOUT_MS  600000
 #define TS_POLL_MS     20
+#define BEST_OF        3
 
 typedef struct {
     const char *name;
@@ -44,7 +47,7 @@ static const WORKLOAD workloads[] = {
       "(fib 25)", "75025",
       "(define (fib n) (if (< n 2) n (+ (fib (- n 1)) (fib (- n 2)))))\n"
       "(define (work) (fib 25))\n",
-      2 },
+      4 },
     { "list of 10000",
       "(defun build (/ l i) (setq l nil) (setq i 0)"
       " (while (< i 10000) (setq l (cons i l)) (setq i (+ i 1))) (length l))",
@@ -52,7 +55,7 @@ static const WORKLOAD workloads[] = {
       "(define (work) (define l '()) (define i 0)\n"
       " (let loop () (if (< i 10000) (begin (set! l (cons i l)) (set! i (+ i 1)) (loop))))\n"
       " (length l))\n",
-      3 },
+      10 },
     { "strcat x1000",
       "(defun cat (/ s i) (setq s \"\") (setq i 0)"
       " (while (< i 1000) (setq s (strcat s \"x\")) (setq i (+ i 1))) (strlen s))",
@@ -60,7 +63,7 @@ static const WORKLOAD workloads[] = {
       "(define (work) (define s \"\") (define i 0)\n"
       " (let loop () (if (< i 1000) (begin (set! s (string-append s \"x\")) (set! i (+ i 1)) (loop))))\n"
       " (string-length s))\n",
-      20 },
+      250 },
 };
 
 static double now(void)
@@ -153,14 +156,27 @@ int main(void)
     size_t i;
     KnlInitCP();
     KnlInitDBCSEv();
-    startup = GetFileAttributesA(TS_EXE_WIN) == INVALID_FILE_ATTRIBUTES ? -1 : runScheme("(quit)\n");
+    startup = -1;
+    for (i = 0; i < BEST_OF && GetFileAttributesA(TS_EXE_WIN) != INVALID_FILE_ATTRIBUTES; i++) {
+        double t = runScheme("(quit)\n");
+        if (t >= 0 && (startup < 0 || t < startup))
+            startup = t;
+    }
     if (startup < 0)
         printf("TinyScheme not found at %s: only our figures\n", TS_EXE_UNIX);
     printf("%-15s %14s %14s %8s\n", "workload", "ours eval/s", "tinyscm eval/s", "ratio");
     for (i = 0; i < sizeof workloads / sizeof workloads[0]; i++) {
         const WORKLOAD *w = &workloads[i];
-        double ours = runOurs(w);
-        double theirs = startup >= 0 ? schemePerRound(w, startup) : -1;
+        double ours = -1, theirs = -1, t;
+        int run;
+        for (run = 0; run < BEST_OF; run++) {
+            t = runOurs(w);
+            if (t > 0 && (ours < 0 || t < ours))
+                ours = t;
+            t = startup >= 0 ? schemePerRound(w, startup) : -1;
+            if (t > 0 && (theirs < 0 || t < theirs))
+                theirs = t;
+        }
         if (ours <= 0)
             continue;
         if (theirs > 0)

@@ -5,7 +5,9 @@
  * Registrations form a process-wide list, newest first, so a later
  * registration shadows an earlier one of the same name.  Each keeps its
  * own copy of the descriptor table, sorted by name without regard to case
- * once at registration, so every lookup is a binary search.  Registration
+ * once at registration, so every lookup is a binary search; the names are
+ * kept lowered beside it, so the search compares plain bytes against a
+ * name lowered once per lookup.  Registration
  * numbers count from 1 for the oldest; a function reference "#XXXX-YYYY"
  * names registration XXXX and function id YYYY directly.
  *
@@ -28,6 +30,21 @@
 
 static LSPMODREG *modHead;       /* newest */
 
+static BYTE foldAscii(BYTE c)
+{
+    return c >= 'A' && c <= 'Z' ? (BYTE)(c + ('a' - 'A')) : c;
+}
+
+/* A name lowered as the table order sees it (ASCII letters only),
+ * truncated to the longest name a table holds. */
+static void lowerKey(const char *name, char *out)
+{
+    size_t i;
+    for (i = 0; name[i] && i < LSP_MODFUNC_NAME - 1; i++)
+        out[i] = (char)foldAscii((BYTE)name[i]);
+    out[i] = 0;
+}
+
 /* Orders names without regard to the case of ASCII letters; other bytes
  * compare by value.  Sorting and searching use the same order. */
 static int __cdecl compareDesc(const void *a, const void *b)
@@ -35,8 +52,7 @@ static int __cdecl compareDesc(const void *a, const void *b)
     const BYTE *x = (const BYTE *)((const LSPMODFUNCDESC *)a)->name;
     const BYTE *y = (const BYTE *)((const LSPMODFUNCDESC *)b)->name;
     for (;; x++, y++) {
-        int cx = *x >= 'A' && *x <= 'Z' ? *x + ('a' - 'A') : *x;
-        int cy = *y >= 'A' && *y <= 'Z' ? *y + ('a' - 'A') : *y;
+        int cx = foldAscii(*x), cy = foldAscii(*y);
         if (cx != cy || !cx)
             return cx - cy;
     }
@@ -50,7 +66,11 @@ USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn,
     if (!count || !table)
         return ORIN_ERR_GENERAL;
     r = lspCalloc(1, sizeof *r);
-    if (!r || !(r->table = lspMalloc(count * sizeof *table))) {
+    if (!r || !(r->table = lspMalloc(count * sizeof *table)) ||
+        !(r->lower = lspMalloc(count * sizeof *r->lower))) {
+        if (r)
+            lspMemFree(r->table);
+        lspMemFree(r->lower);
         lspMemFree(r);
         return LSPERR_NOMEM;
     }
@@ -58,6 +78,8 @@ USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn,
     for (i = 0; i < count; i++)
         r->table[i].name[LSP_MODFUNC_NAME - 1] = 0;
     KnlQSort(r->table, count, sizeof *table, compareDesc);
+    for (i = 0; i < count; i++)
+        lowerKey(r->table[i].name, r->lower[i]);
     r->count = count;
     r->fn = fn;
     r->builtin = builtin;
@@ -73,6 +95,7 @@ USHORT lspModUnregister(LSPMODFUNC fn)
         if (r->fn == fn) {
             *pp = r->next;
             lspMemFree(r->table);
+            lspMemFree(r->lower);
             lspMemFree(r);
         } else {
             pp = &r->next;
@@ -87,6 +110,7 @@ void lspModClear(void)
         LSPMODREG *r = modHead;
         modHead = r->next;
         lspMemFree(r->table);
+        lspMemFree(r->lower);
         lspMemFree(r);
     }
 }
@@ -103,15 +127,20 @@ static USHORT regNumber(const LSPMODREG *target)
     return (USHORT)(total - pos + 1);
 }
 
-static LSPMODFUNCDESC *searchTable(const LSPMODREG *r, const char *name)
+/* Binary search of one registration for a lowered name (lowerKey). */
+static LSPMODFUNCDESC *searchTable(const LSPMODREG *r, const char *low)
 {
-    LSPMODFUNCDESC key;
-    size_t n = strlen(name);
-    if (n > LSP_MODFUNC_NAME - 1)
-        n = LSP_MODFUNC_NAME - 1;
-    memcpy(key.name, name, n);
-    key.name[n] = 0;
-    return KnlBSearch(&key, r->table, r->count, sizeof key, compareDesc);
+    int lo = 0, hi = (int)r->count - 1;
+    while (lo <= hi) {
+        int mid = (lo + hi) / 2, c = strcmp(low, r->lower[mid]);
+        if (c == 0)
+            return &r->table[mid];
+        if (c < 0)
+            hi = mid - 1;
+        else
+            lo = mid + 1;
+    }
+    return NULL;
 }
 
 static int hexValue(const char *p, int digits)
@@ -135,7 +164,7 @@ static BOOL resolveRef(const char *name, LSPMODREG **reg, LSPMODFUNCDESC **desc)
     int regNo, id;
     LSPMODREG *r;
     USHORT i;
-    if (strlen(name) != LSP_FUNCREF_LEN || name[0] != '#' || name[LSP_FUNCREF_DASH] != '-')
+    if (name[0] != '#' || strlen(name) != LSP_FUNCREF_LEN || name[LSP_FUNCREF_DASH] != '-')
         return FALSE;
     regNo = hexValue(name + 1, 4);
     id = hexValue(name + LSP_FUNCREF_DASH + 1, 4);
@@ -157,6 +186,7 @@ static BOOL resolveRef(const char *name, LSPMODREG **reg, LSPMODFUNCDESC **desc)
 
 BOOL lspModExists(const char *name, USHORT *regNo, USHORT *id)
 {
+    char low[LSP_MODFUNC_NAME];
     LSPMODREG *r;
     LSPMODFUNCDESC *d;
     if (resolveRef(name, &r, &d)) {
@@ -164,8 +194,9 @@ BOOL lspModExists(const char *name, USHORT *regNo, USHORT *id)
         *id = d->id;
         return TRUE;
     }
+    lowerKey(name, low);
     for (r = modHead; r; r = r->next) {
-        if ((d = searchTable(r, name)) != NULL) {
+        if ((d = searchTable(r, low)) != NULL) {
             *regNo = regNumber(r);
             *id = d->id;
             return TRUE;
@@ -233,6 +264,7 @@ static PLSPLIST callDesc(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIS
 PLSPLIST lspModCall(LSPSESSION *s, const char *name, PLSPLIST args, BOOL *found,
                     unsigned int *err)
 {
+    char low[LSP_MODFUNC_NAME];
     LSPMODREG *r;
     LSPMODFUNCDESC *d;
     PLSPLIST result = NULL, evaluated = NULL;
@@ -243,8 +275,9 @@ PLSPLIST lspModCall(LSPSESSION *s, const char *name, PLSPLIST args, BOOL *found,
         result = callDesc(s, r, d, args, &evaluated, &haveEvaluated, err);
         *found = result || *err;
     } else {
+        lowerKey(name, low);
         for (r = modHead; r && !*found && !*err; r = r->next) {
-            if ((d = searchTable(r, name)) == NULL)
+            if ((d = searchTable(r, low)) == NULL)
                 continue;
             result = callDesc(s, r, d, args, &evaluated, &haveEvaluated, err);
             *found = result || *err;

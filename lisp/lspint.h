@@ -184,6 +184,7 @@ typedef struct _LSPMODREG {
     struct _LSPMODREG *next;        /* older registration */
     LSPMODFUNC fn;
     LSPMODFUNCDESC *table;          /* sorted copy */
+    char (*lower)[LSP_MODFUNC_NAME];  /* its names in lower case, same order */
     USHORT count;
     BOOL builtin;                   /* ours: takes arguments as they are */
 } LSPMODREG;
