@@ -104,12 +104,44 @@ typedef struct _LSPBLOCK {
 _Static_assert(sizeof(LSPLIST) == 62, "a node fills one 62-byte slot");
 _Static_assert(sizeof(LSPBLOCK) == LSP_BLOCK_BYTES, "a block is header + 100 slots");
 
+/* Each block is allocated with one bit per slot behind it, set while the
+ * slot is in use, so the search for the first free slot from the hint
+ * takes a few word operations instead of a walk over the slots.  It finds
+ * the slot the walk would find. */
+#define LSP_MAP_WORDS  ((LSP_POOL_SLOTS + 63) / 64)
+typedef struct _LSPPOOLBLOCK {
+    LSPBLOCK block;
+    ULONGLONG busy[LSP_MAP_WORDS];
+} LSPPOOLBLOCK;
+
+#define BUSY_MAP(b)  (((LSPPOOLBLOCK *)(b))->busy)
+
 static LSPBLOCK *poolFirst;
+static LSPBLOCK *poolLast;
 static LSPBLOCK *poolCurrent;
+static ULONG blocksWithRoom;     /* blocks whose used is below 100 */
+
+/* The first free slot at or after `from`, or -1. */
+static int firstFreeFrom(const ULONGLONG *busy, int from)
+{
+    int w;
+    for (w = from / 64; w < LSP_MAP_WORDS; w++) {
+        ULONGLONG free = ~busy[w];
+        if (w == from / 64)
+            free &= ~0ULL << (from % 64);
+        if (w == LSP_MAP_WORDS - 1 && LSP_POOL_SLOTS % 64)
+            free &= (1ULL << (LSP_POOL_SLOTS % 64)) - 1;
+        if (free)
+            return w * 64 + __builtin_ctzll(free);
+    }
+    return -1;
+}
 
 static LSPBLOCK *findBlockWithRoom(void)
 {
     LSPBLOCK *b;
+    if (!blocksWithRoom)
+        return NULL;
     for (b = poolFirst; b; b = b->next)
         if (b->used < LSP_POOL_SLOTS)
             return b;
@@ -118,24 +150,24 @@ static LSPBLOCK *findBlockWithRoom(void)
 
 static LSPBLOCK *appendBlock(void)
 {
-    LSPBLOCK *b = lspCalloc(1, sizeof *b), *tail;
+    LSPBLOCK *b = lspCalloc(1, sizeof(LSPPOOLBLOCK));
     if (!b)
         return NULL;
     if (!poolFirst) {
         poolFirst = b;
     } else {
-        for (tail = poolFirst; tail->next; tail = tail->next)
-            ;
-        tail->next = b;
-        b->prev = tail;
+        poolLast->next = b;
+        b->prev = poolLast;
     }
+    poolLast = b;
+    blocksWithRoom++;
     return b;
 }
 
 PLSPLIST lspNodeAlloc(void)
 {
     LSPBLOCK *b = poolCurrent;
-    int i, found = -1;
+    int found;
 
     if (!b || b->used >= LSP_POOL_SLOTS) {
         b = findBlockWithRoom();
@@ -145,17 +177,16 @@ PLSPLIST lspNodeAlloc(void)
             return NULL;
         poolCurrent = b;
     }
-    for (i = b->hint; i < LSP_POOL_SLOTS && found < 0; i++)
-        if (!b->slot[i].inUse)
-            found = i;
-    for (i = 0; i < b->hint && found < 0; i++)
-        if (!b->slot[i].inUse)
-            found = i;
+    found = firstFreeFrom(BUSY_MAP(b), b->hint);
     if (found < 0)
-        return NULL;   /* count and slots disagree: cannot happen */
+        found = firstFreeFrom(BUSY_MAP(b), 0);
+    if (found < 0)
+        return NULL;   /* count and map disagree: cannot happen */
     memset(&b->slot[found], 0, sizeof(LSPLIST));
     b->slot[found].inUse = 1;
-    b->used++;
+    BUSY_MAP(b)[found / 64] |= 1ULL << (found % 64);
+    if (++b->used == LSP_POOL_SLOTS)
+        blocksWithRoom--;
     b->hint = (USHORT)(found + 1);
     return &b->slot[found];
 }
@@ -209,6 +240,7 @@ static void releaseValue(PLSPLIST n)
 void lspNodeFree(PLSPLIST n)
 {
     LSPBLOCK *b;
+    int slot;
     if (!n || !n->inUse)
         return;
     if (n->inUse > 1) {
@@ -221,11 +253,17 @@ void lspNodeFree(PLSPLIST n)
     poolCurrent = b;
     releaseValue(n);
     memset(n, 0, sizeof *n);
-    if (--b->used == 0) {
+    slot = (int)(n - b->slot);
+    BUSY_MAP(b)[slot / 64] &= ~(1ULL << (slot % 64));
+    if (b->used-- == LSP_POOL_SLOTS)
+        blocksWithRoom++;
+    if (b->used == 0) {
         if (b->prev) b->prev->next = b->next;
         if (b->next) b->next->prev = b->prev;
         if (poolFirst == b) poolFirst = b->next;
+        if (poolLast == b) poolLast = b->prev;
         if (poolCurrent == b) poolCurrent = b->next;
+        blocksWithRoom--;
         lspMemFree(b);
     }
 }

@@ -81,6 +81,35 @@ TEST_F(LispNodes, BlocksOpenAndCloseWithTheirNodes)
         lspNodeFree(nodes[i]);
 }
 
+TEST_F(LispNodes, FreeSlotsAreTakenFromTheHintOnwardThenFromTheStart)
+{
+    std::vector<PLSPLIST> nodes;
+    for (int i = 0; i < 100; i++)
+        nodes.push_back(lspNewLong(nullptr, i));
+    for (int i : { 70, 5, 64, 63 })
+        lspNodeFree(nodes[i]);
+    // the hint stands after slot 99: the search wraps to the lowest free slot
+    nodes[5] = lspNodeAlloc();
+    EXPECT_EQ(nodes[5], nodes[0] + 5);
+    // from there on it goes up from the slot after the last one taken
+    nodes[63] = lspNodeAlloc();
+    EXPECT_EQ(nodes[63], nodes[0] + 63);
+    nodes[64] = lspNodeAlloc();
+    EXPECT_EQ(nodes[64], nodes[0] + 64);
+    nodes[70] = lspNodeAlloc();
+    EXPECT_EQ(nodes[70], nodes[0] + 70);
+    EXPECT_EQ(lspPoolMemUsed(), kBlockBytes);
+    PLSPLIST extra = lspNodeAlloc();                     // full again: a second block
+    EXPECT_EQ(lspPoolMemUsed(), 2 * kBlockBytes);
+    lspNodeFree(nodes[99]);
+    PLSPLIST back = lspNodeAlloc();                      // the first block with room
+    EXPECT_EQ(back, nodes[0] + 99);
+    nodes[99] = back;
+    lspNodeFree(extra);
+    for (PLSPLIST n : nodes)
+        lspNodeFree(n);
+}
+
 TEST_F(LispNodes, FreeingLongChainsAndDeepTreesUsesNoRecursion)
 {
     PLSPLIST head = lspNewLong(nullptr, 0), last = head;
