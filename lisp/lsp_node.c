@@ -554,60 +554,10 @@ PLSPLIST lspNodeCopy(PLSPLIST n)
     return nodeCopy(n, FALSE);
 }
 
-/* ---- private (deep) copies ---- */
+/* ---- copies ---- */
 
-static PLSPLIST copyChainPrivate(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int depth);
-
-/* Copies one node and everything below it (not its siblings), attached
- * to parent as lspAttach does; nothing of the copy is shared. */
-static PLSPLIST copyTreePrivate(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty, int depth)
-{
-    PLSPLIST c;
-    if (LSP_IS_LIST(n) && !n->down && nilEmpty)
-        return lspNewNil(parent);
-    if (LSP_IS_LIST(n)) {
-        if (depth > LSP_MAX_DEPTH)
-            return NULL;
-        c = lspNewList(parent);
-        if (c && n->down && !copyChainPrivate(n->down, c, nilEmpty, depth + 1)) {
-            lspFreeTree(c);
-            return NULL;
-        }
-        if (c)
-            lspListClose(c);
-        return c;
-    }
-    c = nodeCopy(n, TRUE);
-    if (c && !lspAttach(parent, c)) {
-        lspNodeFree(c);
-        c = NULL;
-    }
-    return c;
-}
-
-static PLSPLIST copyChainPrivate(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty, int depth)
-{
-    PLSPLIST first = NULL, last = parent, c, n;
-
-    for (n = chain; n; n = n->next) {
-        c = copyTreePrivate(n, last, nilEmpty, depth);
-        if (!c) {
-            lspFreeTree(first);
-            return NULL;
-        }
-        if (!first)
-            first = c;
-        last = c;
-    }
-    return first;
-}
-
-PLSPLIST lspChainCopyPrivate(PLSPLIST chain)
-{
-    return copyChainPrivate(chain, NULL, FALSE, 0);
-}
-
-/* ---- sharing copies ---- */
+#define COPY_NILEMPTY 1      /* empty lists become nil, as a variable holds them */
+#define COPY_PRIVATE  2      /* nothing of the copy is shared with the original */
 
 /* TRUE when no element of the closed list n, at any depth, is an empty
  * list; the answer is kept in the list (and in the lists below it) so the
@@ -644,16 +594,38 @@ static PLSPLIST shareList(PLSPLIST n)
     return c;
 }
 
-/* Copies one node and what is below it: a closed list shares its
- * elements (when nilEmpty, only if they hold no empty list), an open one
- * is still being built and is copied privately. */
-static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty)
+/* Whether a copy may take list n's elements as they are.  An open list
+ * is still being built, so its elements are copied. */
+static BOOL mayShare(PLSPLIST n, int flags)
+{
+    return !(flags & COPY_PRIVATE) && n->type == LSP_T_LIST && n->down &&
+           (!(flags & COPY_NILEMPTY) || listClean(n, 0));
+}
+
+static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, int flags, int depth);
+
+/* Copies one node and what is below it (not its siblings) and attaches
+ * the copy to parent as lspAttach does.  A list whose elements cannot be
+ * shared gets a new element chain, copied by the same rules. */
+static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, int flags, int depth)
 {
     PLSPLIST c;
-    if (LSP_IS_LIST(n) &&
-        (n->type != LSP_T_LIST || !n->down || (nilEmpty && !listClean(n, 0))))
-        return copyTreePrivate(n, parent, nilEmpty, 0);
-    c = LSP_IS_LIST(n) ? shareList(n) : nodeCopy(n, FALSE);
+    if (!LSP_IS_LIST(n)) {
+        c = nodeCopy(n, (flags & COPY_PRIVATE) != 0);
+    } else if (!n->down && (flags & COPY_NILEMPTY)) {
+        c = lspNewNil(NULL);
+    } else if (mayShare(n, flags)) {
+        c = shareList(n);
+    } else {
+        if (depth > LSP_MAX_DEPTH)
+            return NULL;
+        c = lspNewList(NULL);
+        if (c && n->down && !copyChain(n->down, c, flags, depth + 1)) {
+            lspFreeTree(c);
+            return NULL;
+        }
+        lspListClose(c);
+    }
     if (c && !lspAttach(parent, c)) {
         lspFreeTree(c);
         c = NULL;
@@ -661,12 +633,12 @@ static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, BOOL nilEmpty)
     return c;
 }
 
-static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty)
+static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, int flags, int depth)
 {
     PLSPLIST first = NULL, last = parent, c, n;
 
     for (n = chain; n; n = n->next) {
-        c = copyTree(n, last, nilEmpty);
+        c = copyTree(n, last, flags, depth);
         if (!c) {
             lspFreeTree(first);
             return NULL;
@@ -680,22 +652,27 @@ static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, BOOL nilEmpty)
 
 PLSPLIST lspTreeCopy(PLSPLIST n)
 {
-    return n ? copyTree(n, NULL, FALSE) : NULL;
+    return n ? copyTree(n, NULL, 0, 0) : NULL;
 }
 
 PLSPLIST lspTreeCopyNilEmpty(PLSPLIST n)
 {
-    return n ? copyTree(n, NULL, TRUE) : NULL;
+    return n ? copyTree(n, NULL, COPY_NILEMPTY, 0) : NULL;
 }
 
 PLSPLIST lspChainCopy(PLSPLIST chain, PLSPLIST parent)
 {
-    return copyChain(chain, parent, FALSE);
+    return copyChain(chain, parent, 0, 0);
 }
 
 PLSPLIST lspChainCopyNilEmpty(PLSPLIST chain, PLSPLIST parent)
 {
-    return copyChain(chain, parent, TRUE);
+    return copyChain(chain, parent, COPY_NILEMPTY, 0);
+}
+
+PLSPLIST lspChainCopyPrivate(PLSPLIST chain)
+{
+    return copyChain(chain, NULL, COPY_PRIVATE, 0);
 }
 
 PLSPLIST lspWrapChain(PLSPLIST chain)
@@ -728,7 +705,7 @@ BOOL lspNilEmptyOwned(PLSPLIST chain)
         }
         if (n->type == LSP_T_LIST && listClean(n, 0))
             continue;
-        body = copyChainPrivate(n->down, NULL, TRUE, 1);
+        body = copyChain(n->down, NULL, COPY_NILEMPTY, 1);
         if (!body)
             return FALSE;
         lspFreeTree(n->down);

@@ -11,6 +11,7 @@
 #include "knl.h"
 #include "lsp.h"
 #include "dat.h"
+#include "lsp_fixture.h"
 
 namespace {
 
@@ -107,35 +108,16 @@ const LSPMODFUNCDESC hostTable[] = {
 };
 const LSPMODFUNCDESC olderTable[] = { { "decline", 1, 0, 0, LSP_ARGS_NOMAX } };
 
-class LispHost : public ::testing::Test {
+class LispHost : public LispSessionTest {
 protected:
     HostCtx ctx;
-    HLSPSESSION s = nullptr;
     char out[4096];
-    ULONG baseline = 0;
-    LONG heapBaseline = 0;
 
-    static void SetUpTestSuite()
-    {
-        KnlInitCP();
-        KnlInitDBCSEv();
-    }
     void SetUp() override
     {
-        baseline = LspQueryNodesUsed();
-        heapBaseline = LspQueryHeapBlocks();
-        s = LspSessionStart(4096, &ctx);
-        ASSERT_NE(s, nullptr);
+        startSession(4096, &ctx);
         ASSERT_EQ(LspModFuncRegister(s, 1, olderTable, olderFn), 0);
         ASSERT_EQ(LspModFuncRegister(s, sizeof hostTable / sizeof hostTable[0], hostTable, hostFn), 0);
-    }
-    void TearDown() override
-    {
-        if (s) {
-            EXPECT_EQ(LspSessionEnd(s), 0);
-        }
-        EXPECT_EQ(LspQueryNodesUsed(), baseline);
-        EXPECT_EQ(LspQueryHeapBlocks(), heapBaseline);
     }
     USHORT run(const char *text)
     {
