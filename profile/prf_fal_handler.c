@@ -11,11 +11,24 @@
  * count on disk, the pieces and tables are written, and the count is
  * lowered again.  A failure inside the bracket leaves the count raised, so
  * the next open refuses the profile until it is repaired.
+ *
+ * Opening a profile that does not exist yet creates it, and a file being
+ * created is briefly empty and then without its profile header.  So that
+ * two processes opening the same new profile neither replace each other's
+ * file nor find it half made, every open of a file runs under a named
+ * mutex of that file (OPEN_MUTEX_PREFIX and the checksum of its full name
+ * in upper case): the second opener waits, then finds the profile whole.
  */
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include "profile/prffal.h"
+#include "knl.h"
 #include "knlnam.h"
+#include "str.h"
+
+#define OPEN_MUTEX_PREFIX "OrinProfileOpen-"
+#define OPEN_MUTEX_WAIT_MS 60000   /* beyond this the open goes ahead unguarded */
 
 BOOL prfFalVerifyChecksums = TRUE;
 
@@ -121,9 +134,43 @@ static void freeState(PRFFAL *st)
     free(st);
 }
 
+/* Takes the open mutex of a file; NULL when the system has none to give
+ * or another opener holds it too long (waiting for the file lock of a
+ * process that is itself waiting here, say), in which case the open goes
+ * ahead unguarded.  A mutex abandoned by a process that died while opening
+ * is taken over: the file is judged afresh. */
+static HANDLE lockOpen(const char *fileName)
+{
+    char full[KNLNAM_MAXPATH], name[sizeof OPEN_MUTEX_PREFIX + 8];
+    HANDLE m;
+
+    KnlNamGetFullPathName(full, fileName);
+    StrUpr(full);
+    snprintf(name, sizeof name, OPEN_MUTEX_PREFIX "%08lX",
+             (unsigned long)KnlCrc32(full, (USHORT)strlen(full), 0));
+    m = CreateMutexA(NULL, FALSE, name);
+    if (m) {
+        DWORD got = WaitForSingleObject(m, OPEN_MUTEX_WAIT_MS);
+        if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) {
+            CloseHandle(m);
+            m = NULL;
+        }
+    }
+    return m;
+}
+
+static void unlockOpen(HANDLE m)
+{
+    if (m) {
+        ReleaseMutex(m);
+        CloseHandle(m);
+    }
+}
+
 static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
 {
     PRFFAL *st;
+    HANDLE openLock;
     USHORT rc;
 
     if (!rec || !rec->fileName)
@@ -131,6 +178,7 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
     st = (PRFFAL *)calloc(1, sizeof *st);
     if (!st)
         return ORIN_ERR_NO_MEMORY;
+    openLock = lockOpen(rec->fileName);
     st->sig = PRFF_STATE_SIG;
     st->openFlags = rec->openFlags;
     st->nameSpace = rec->nameSpace;
@@ -154,6 +202,7 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
             st->fal = NULL;
         }
     }
+    unlockOpen(openLock);
     if (rc) {
         if (st->fal)
             FalClose(st->fal);

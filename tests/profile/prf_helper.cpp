@@ -6,10 +6,15 @@
 //                                       reading the other side's keys between
 //   prf_helper try FILE RESULT          one write to a shared profile; its code
 //                                       goes to RESULT
+//   prf_helper create-slow FILE EVENT   creates a new shared profile, stopping
+//                                       for a while at its first write (after
+//                                       setting EVENT), then writes one key
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <windows.h>
+#include "fbf.h"
 #include "prf.h"
 #include "prf_worker.h"
 
@@ -75,6 +80,37 @@ static int tryWrite(const char *file, const char *result)
     return 0;
 }
 
+static PFNVBFWRITE realWrite;
+static HANDLE pauseEvent;
+
+/* The first write to the new file stops for a while: the file then exists
+ * and is empty, as it is for a moment whenever a profile is created. */
+static USHORT slowFirstWrite(void *h, const void *buf, ULONG count, ULONG *done)
+{
+    if (pauseEvent) {
+        SetEvent(pauseEvent);
+        CloseHandle(pauseEvent);
+        pauseEvent = NULL;
+        Sleep(1500);
+    }
+    return realWrite(h, buf, count, done);
+}
+
+static int createSlowly(const char *file, const char *event)
+{
+    VBFFUNCS *funcs = FbfAllocVbfFuncStruct(NULL);
+    HPRF h = nullptr;
+    if (!funcs || !(pauseEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, event)))
+        return 4;
+    realWrite = funcs->Write;
+    funcs->Write = slowFirstWrite;
+    if (PrfOpenProfileOnVbf(NULL, &h, file, PRF_OPEN_SHARED, funcs))
+        return 3;
+    USHORT rc = PrfWriteProfileString(h, "made", "by-helper", "yes");
+    PrfCloseProfile(h);
+    return rc ? 5 : 0;
+}
+
 int main(int argc, char **argv)
 {
     if (argc == 5 && strcmp(argv[1], "write") == 0)
@@ -83,5 +119,7 @@ int main(int argc, char **argv)
         return share(argv[2], argv[3], (unsigned)atoi(argv[4]), atoi(argv[5]));
     if (argc == 4 && strcmp(argv[1], "try") == 0)
         return tryWrite(argv[2], argv[3]);
+    if (argc == 4 && strcmp(argv[1], "create-slow") == 0)
+        return createSlowly(argv[2], argv[3]);
     return 2;
 }

@@ -1,7 +1,8 @@
 // Profiles on real files with a second process: a writer killed at random
 // moments leaves a profile that opens with every finished value intact or
 // is refused as damaged; two processes share a profile; a transaction
-// keeps the other process out until it ends.
+// keeps the other process out until it ends; a process opening a profile
+// that another is still creating waits for it instead of replacing it.
 #include <gtest/gtest.h>
 #include <fstream>
 #include <map>
@@ -133,7 +134,6 @@ TEST(PrfShared, TwoProcessesWriteDifferentKeys)
     const char *file = "shared.prf";
     testutil::ScratchFile f(file);
     const int count = 400;
-    // The profile exists before the two share it (creating replaces a file).
     HPRF h = nullptr;
     ASSERT_EQ(PrfOpenProfile(NULL, &h, file, PRF_OPEN_SHARED), 0);
     Helper b;
@@ -157,6 +157,29 @@ TEST(PrfShared, TwoProcessesWriteDifferentKeys)
         EXPECT_EQ(valueAt(h, sectionOf(k), keyOf("b", k), &rc), valueOf(22, lastJ)) << k;
     }
     EXPECT_EQ(PrfCheckConsistent(h), 0);
+    PrfCloseProfile(h);
+    EXPECT_EQ(falCheckFile(file), 0);
+}
+
+TEST(PrfShared, OpeningAProfileBeingCreatedWaitsForIt)
+{
+    const char *file = "creating.prf";
+    testutil::ScratchFile f(file);
+    std::string event = "OrinTestCreating-" + std::to_string(GetCurrentProcessId());
+    HANDLE ready = CreateEventA(NULL, TRUE, FALSE, event.c_str());
+    ASSERT_NE(ready, nullptr);
+    Helper c;
+    ASSERT_TRUE(c.start(std::string("create-slow ") + file + " " + event));
+    ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
+    CloseHandle(ready);
+    // The helper has made the file and stopped before writing anything.
+    HPRF h = nullptr;
+    ASSERT_EQ(PrfOpenProfile(NULL, &h, file, PRF_OPEN_SHARED), 0);
+    EXPECT_EQ(PrfWriteProfileString(h, "made", "by-test", "yes"), 0);
+    EXPECT_EQ(c.wait(), 0u);
+    USHORT rc;
+    EXPECT_EQ(valueAt(h, "made", "by-helper", &rc), "yes");
+    EXPECT_EQ(valueAt(h, "made", "by-test", &rc), "yes");
     PrfCloseProfile(h);
     EXPECT_EQ(falCheckFile(file), 0);
 }
