@@ -4,7 +4,8 @@
  * Files live in a process-wide map by name; every handle has its own
  * position, as with the buffered file back-end.  Writes can be made to
  * fail after a set number of calls, which lets the tests see how the index
- * reports a failing disk.  Locks always succeed (one process only).
+ * reports a failing disk.  Locks always succeed (one process only);
+ * releasing one can be made to fail.
  */
 #ifndef MEMVBF_H
 #define MEMVBF_H
@@ -97,8 +98,17 @@ inline USHORT write(void *hv, const void *buf, ULONG count, ULONG *done)
     return 0;
 }
 
+inline bool &unlockFails()
+{
+    static bool fails = false;
+    return fails;
+}
+
 inline USHORT flush(void *) { return 0; }
-inline USHORT locks(void *, FILELOCK *, FILELOCK *) { return 0; }
+inline USHORT locks(void *, FILELOCK *unlock, FILELOCK *)
+{
+    return unlock && unlockFails() ? ORIN_ERR_LOCK_VIOLATION : 0;
+}
 
 inline USHORT length(void *hv, ULONG *len)
 {

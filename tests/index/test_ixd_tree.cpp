@@ -342,6 +342,24 @@ TEST(IxdTree, PrefixCounting)
     EXPECT_EQ(IxdGetNrRecords(t.ix, "", &n), IXD_FAILED);
 }
 
+TEST(IxdTree, AFailedUnlockIsReportedAndTheNextCallStillWorks)
+{
+    const size_t kl = 8;
+    Index t(kl, 0, 1);
+    ASSERT_EQ(t.enter(numKey(1, kl), 1), 0u);
+    memvbf::unlockFails() = true;
+    EXPECT_EQ(t.enter(numKey(2, kl), 2), (ULONG)IXD_ERR_UNLOCK);   // entered, lock kept
+    ULONG err = 0, rec = 0, count = 0;
+    char k[8];
+    EXPECT_EQ(IxdFirst(t.ix, k, &rec, &err), IXD_FAILED);
+    EXPECT_EQ(err, (ULONG)IXD_ERR_UNLOCK);
+    memvbf::unlockFails() = false;
+    EXPECT_EQ(IxdQueryNrKeys(t.ix, &count, &err), 0);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(IxdLast(t.ix, k, &rec, &err), 0);
+    EXPECT_EQ(rec, 2u);
+}
+
 TEST(IxdTree, WriteBackOutsideSharedModeWriteThroughInside)
 {
     const size_t kl = 8;
