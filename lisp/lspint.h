@@ -54,7 +54,7 @@ typedef struct _LSPSESSION {
  * a trail byte equal to '\\' is never taken for an escape. */
 size_t lspCharLen(const char *p);
 
-/* ---- heap (lsp_node.c) ----
+/* ---- heap (lsp_pool.c) ----
  * Every heap block of the interpreter goes through these, which keep a
  * count of live blocks so that leak checks can see the heap as well as
  * the node pool. */
@@ -63,9 +63,10 @@ void *lspCalloc(size_t count, size_t size);
 void  lspMemFree(void *p);
 LONG  lspHeapBlocks(void);
 
-/* ---- node pool and nodes (lsp_node.c) ---- */
+/* ---- node pool (lsp_pool.c), nodes (lsp_node.c), conversions (lsp_conv.c) ---- */
 PLSPLIST lspNodeAlloc(void);
 void     lspNodeFree(PLSPLIST node);
+void     lspReleaseValue(PLSPLIST n);         /* drops a node's text, if any */
 PLSPLIST lspAttach(PLSPLIST parent, PLSPLIST node);
 PLSPLIST lspNodeMake(PLSPLIST parent, const char *text, USHORT type);
 PLSPLIST lspNewLong(PLSPLIST parent, LONG v);
