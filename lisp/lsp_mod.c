@@ -229,6 +229,39 @@ static BOOL arityOk(const LSPMODFUNCDESC *d, PLSPLIST args, unsigned int *err)
     return TRUE;
 }
 
+/* TRUE when n is one of the nodes of chain or lies below one of them. */
+static BOOL chainHolds(PLSPLIST chain, PLSPLIST n, int depth)
+{
+    for (; chain; chain = chain->next) {
+        if (chain == n)
+            return TRUE;
+        if (chain->down && depth < LSP_MAX_DEPTH && chainHolds(chain->down, n, depth + 1))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+/* Calls a host's function on a private copy of the arguments.  A host may
+ * hand back (part of) what it was given; such a result gets nodes of its
+ * own before the copy goes. */
+static PLSPLIST callHost(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIST argv,
+                         unsigned int *err)
+{
+    PLSPLIST own = lspChainCopyPrivate(argv), result;
+    if (!own) {
+        lspFail(err, LSPERR_NOMEM, "");
+        return NULL;
+    }
+    result = r->fn(s, s->userData, d->id, own, err);
+    if (result && chainHolds(own, result, 0)) {
+        result = lspChainCopyPrivate(result);
+        if (!result)
+            lspFail(err, LSPERR_NOMEM, "");
+    }
+    lspFreeTree(own);
+    return result;
+}
+
 /* Calls one descriptor; evaluated arguments are made once and reused if
  * the call is declined and an older registration takes it. */
 static PLSPLIST callDesc(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIST args,
@@ -248,16 +281,8 @@ static PLSPLIST callDesc(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIS
         argv = *evaluated;
     }
     s->callDiscard = discard;
-    if (!r->builtin && argv) {
-        PLSPLIST own = lspChainCopyPrivate(argv), result;
-        if (!own) {
-            lspFail(err, LSPERR_NOMEM, "");
-            return NULL;
-        }
-        result = r->fn(s, s->userData, d->id, own, err);
-        lspFreeTree(own);
-        return result;
-    }
+    if (!r->builtin && argv)
+        return callHost(s, r, d, argv, err);
     return r->fn(s, s->userData, d->id, argv, err);
 }
 

@@ -15,7 +15,8 @@
 
 namespace {
 
-enum { F_ADD = 1, F_STRLEN, F_MKLIST, F_SPECIAL, F_DECLINE, F_FAIL, F_COUNT, F_USER, F_MUTATE };
+enum { F_ADD = 1, F_STRLEN, F_MKLIST, F_SPECIAL, F_DECLINE, F_FAIL, F_COUNT, F_USER, F_MUTATE,
+       F_ECHO, F_FIRSTOF };
 
 // Walks a list argument back to front by its back links, then appends to
 // it in place; answers how many elements it reached both ways, or -1.
@@ -86,6 +87,10 @@ PLSPLIST hostFn(void *s, void *userData, unsigned short id, PLSPLIST args, unsig
         return LspResAddString(s, nullptr, ctx ? "ctx" : "none", err);
     case F_MUTATE:
         return mutateArg(s, args, err);
+    case F_ECHO:                      // hands back its own arguments
+        return args;
+    case F_FIRSTOF:                   // hands back a node inside an argument
+        return args->down;
     }
     return nullptr;
 }
@@ -105,6 +110,8 @@ const LSPMODFUNCDESC hostTable[] = {
     { "countend", F_COUNT, 0, 0, LSP_ARGS_NOMAX },
     { "whoami", F_USER, 0, 0, 0 },
     { "mutate", F_MUTATE, 0, 1, 1 },
+    { "echo", F_ECHO, 0, 1, LSP_ARGS_NOMAX },
+    { "firstof", F_FIRSTOF, 0, 1, 1 },
 };
 const LSPMODFUNCDESC olderTable[] = { { "decline", 1, 0, 0, LSP_ARGS_NOMAX } };
 
@@ -162,6 +169,14 @@ TEST_F(LispHost, ModuleFunctionsGetArgumentsOfTheirOwn)
     EXPECT_STREQ(out, "3");
     EXPECT_EQ(run("(list v w)"), 0);
     EXPECT_STREQ(out, "((1 (2) 3) ((2) 3))");
+
+    // what a host hands back of its own arguments outlives them
+    EXPECT_EQ(run("(list (echo v 7) (firstof w) (echo \"a long text of some length\"))"), 0);
+    EXPECT_STREQ(out, "((1 (2) 3) (2) \"a long text of some length\")");
+    EXPECT_EQ(run("(setq e (echo v)) (firstof v)"), 0);
+    EXPECT_STREQ(out, "1");
+    EXPECT_EQ(run("e"), 0);
+    EXPECT_STREQ(out, "(1 (2) 3)");
 }
 
 TEST_F(LispHost, UserDataReachesModuleFunctions)
