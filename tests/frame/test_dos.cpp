@@ -105,9 +105,17 @@ DWORD WINAPI storeArgument(void *arg)
     return 0;
 }
 
+struct WaitArgs {
+    HANDLE started;
+    HANDLE never;
+};
+
+// Says it runs, then waits for an event that never comes.
 DWORD WINAPI waitForever(void *arg)
 {
-    WaitForSingleObject((HANDLE)arg, INFINITE);
+    WaitArgs *a = (WaitArgs *)arg;
+    SetEvent(a->started);
+    WaitForSingleObject(a->never, INFINITE);
     return 0;
 }
 
@@ -130,9 +138,14 @@ TEST(DosThreads, CreateSuspendResumeWait)
 
 TEST(DosThreads, KillEndsAThread)
 {
-    HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    WaitArgs args = { CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                      CreateEventA(nullptr, TRUE, FALSE, nullptr) };
     HANDLE t = nullptr;
-    ASSERT_EQ(DosCreateThread(&t, waitForever, never, 0, 0), 0);
+    ASSERT_EQ(DosCreateThread(&t, waitForever, &args, 0, 0), 0);
+    // A thread killed while the system still starts it up may take the
+    // loader's lock with it, and the process then hangs at its exit: kill
+    // it only once it runs its own code.
+    ASSERT_EQ(WaitForSingleObject(args.started, 10000), WAIT_OBJECT_0);
     HANDLE watch;
     DuplicateHandle(GetCurrentProcess(), t, GetCurrentProcess(), &watch, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
@@ -144,7 +157,8 @@ TEST(DosThreads, KillEndsAThread)
     GetExitCodeThread(watch, &code);
     EXPECT_EQ(code, 0u);
     CloseHandle(watch);
-    CloseHandle(never);
+    CloseHandle(args.started);
+    CloseHandle(args.never);
     EXPECT_NE(DosSuspendThread(nullptr), 0);
 }
 
