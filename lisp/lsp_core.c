@@ -368,55 +368,30 @@ static PLSPLIST biCar(PLSPLIST a, unsigned int *err)
     return checked(lspTreeCopyNilEmpty(a->down), err);
 }
 
-/* The rest of a list shares the list's elements after the first, and is
- * clean (holds no empty list) when the list is. */
 static PLSPLIST biCdr(PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST list;
     if (!isListOrNil(a))
         return typeError(a, err);
     if (a->type == LSP_T_NIL || !a->down || !a->down->next)
         return checked(lspNewNil(NULL), err);
     if (a->type != LSP_T_LIST)
         return listOfCopies(a->down->next, TRUE, err);
-    list = lspNewList(NULL);
-    if (!list)
-        return nomem(err);
-    lspAttach(list, lspShare(a->down->next));
-    lspListClose(list);
-    list->value.l = a->value.l & LSP_LIST_CLEAN;
-    return list;
+    return checked(lspListRest(a), err);
 }
 
 /* The arguments are a temporary chain that the caller frees after the
- * call, so the elements of the second one are moved, not copied.  The
- * new list is known clean when its first element is and the list it
- * extends was. */
+ * call, so the elements of the second one are moved, not copied. */
 static PLSPLIST biCons(PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST list, first, rest, tail = a->next;
-    BOOL clean;
-    if (!isListOrNil(tail))
-        return typeError(tail, err);
-    list = lspNewList(NULL);
-    first = list ? lspTreeCopy(a) : NULL;
-    if (!first) {
-        lspFreeTree(list);
+    PLSPLIST list, first;
+    if (!isListOrNil(a->next))
+        return typeError(a->next, err);
+    first = lspTreeCopy(a);
+    list = first ? lspListCons(first, a->next) : NULL;
+    if (!list) {
+        lspFreeTree(first);
         return nomem(err);
     }
-    lspAttach(list, first);
-    clean = (!LSP_IS_LIST(first) || (first->down && (first->value.l & LSP_LIST_CLEAN))) &&
-            (!LSP_IS_LIST(tail) || (tail->value.l & LSP_LIST_CLEAN));
-    rest = LSP_IS_LIST(tail) ? tail->down : NULL;
-    if (rest) {
-        tail->down = NULL;             /* the reference moves to first */
-        if (rest->up == tail)
-            rest->up = NULL;
-        lspAttach(first, rest);
-    }
-    lspListClose(list);
-    if (clean)
-        list->value.l = LSP_LIST_CLEAN;
     return list;
 }
 

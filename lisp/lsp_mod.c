@@ -66,10 +66,12 @@ USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn,
     if (!count || !table)
         return ORIN_ERR_GENERAL;
     r = lspCalloc(1, sizeof *r);
-    if (!r || !(r->table = lspMalloc(count * sizeof *table)) ||
-        !(r->lower = lspMalloc(count * sizeof *r->lower))) {
-        if (r)
-            lspMemFree(r->table);
+    if (!r)
+        return LSPERR_NOMEM;
+    r->table = lspMalloc(count * sizeof *table);
+    r->lower = lspMalloc(count * sizeof *r->lower);
+    if (!r->table || !r->lower) {
+        lspMemFree(r->table);
         lspMemFree(r->lower);
         lspMemFree(r);
         return LSPERR_NOMEM;

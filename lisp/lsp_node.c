@@ -296,16 +296,55 @@ BOOL lspListIsClean(PLSPLIST n)
     return LSP_IS_LIST(n) && n->down && listClean(n, 0);
 }
 
-/* A new closed list node over the same elements as list n. */
-static PLSPLIST shareList(PLSPLIST n)
+/* A new closed list node over the element chain `elements` (one more
+ * reference to it), carrying the clean mark when `clean` is set. */
+static PLSPLIST listOver(PLSPLIST elements, BOOL clean)
 {
     PLSPLIST c = lspNodeAlloc();
     if (!c)
         return NULL;
     c->type = LSP_T_LIST;
-    c->value.l = n->value.l & LSP_LIST_CLEAN;
-    c->down = lspShare(n->down);
+    c->value.l = clean ? LSP_LIST_CLEAN : 0;
+    c->down = lspShare(elements);
     return c;
+}
+
+/* A new closed list node over the same elements as list n. */
+static PLSPLIST shareList(PLSPLIST n)
+{
+    return listOver(n->down, (n->value.l & LSP_LIST_CLEAN) != 0);
+}
+
+/* Whether an element is known to hold no empty list, from its mark alone. */
+static BOOL knownClean(PLSPLIST e)
+{
+    return !LSP_IS_LIST(e) || (e->down && (e->value.l & LSP_LIST_CLEAN));
+}
+
+PLSPLIST lspListRest(PLSPLIST list)
+{
+    return listOver(list->down->next, (list->value.l & LSP_LIST_CLEAN) != 0);
+}
+
+PLSPLIST lspListCons(PLSPLIST first, PLSPLIST tail)
+{
+    PLSPLIST list = lspNewList(NULL), rest;
+    BOOL clean;
+    if (!list)
+        return NULL;
+    clean = knownClean(first) && (!LSP_IS_LIST(tail) || !tail->down || knownClean(tail));
+    lspAttach(list, first);
+    rest = LSP_IS_LIST(tail) ? tail->down : NULL;
+    if (rest) {
+        tail->down = NULL;             /* the reference moves to first */
+        if (rest->up == tail)
+            rest->up = NULL;
+        lspAttach(first, rest);
+    }
+    lspListClose(list);
+    if (clean)
+        list->value.l = LSP_LIST_CLEAN;
+    return list;
 }
 
 /* Whether a copy may take list n's elements as they are.  An open list
@@ -492,8 +531,6 @@ void lspFreeRest(PLSPLIST n)
         return;
     rest = n->next;
     n->next = NULL;
-    if (rest->prev == n)
-        rest->prev = NULL;
     lspFreeTree(rest);
 }
 

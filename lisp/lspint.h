@@ -76,6 +76,13 @@ PLSPLIST lspNewTruth(PLSPLIST parent, int truth);
 PLSPLIST lspNewText(PLSPLIST parent, const char *text, USHORT type);
 PLSPLIST lspNewList(PLSPLIST parent);          /* open, empty */
 BOOL     lspListClose(PLSPLIST list);
+/* A closed list over the elements of closed list `list` after its first
+ * (which must exist), shared with it. */
+PLSPLIST lspListRest(PLSPLIST list);
+/* A closed list of `first` followed by the elements of `tail` (nil or a
+ * list); both are the caller's and pass to the new list, tail's elements
+ * moving out of it. */
+PLSPLIST lspListCons(PLSPLIST first, PLSPLIST tail);
 BOOL     lspListReopen(PLSPLIST list);
 BOOL     lspSetLong(PLSPLIST n, LONG v);
 BOOL     lspSetDouble(PLSPLIST n, double v);

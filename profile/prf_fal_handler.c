@@ -231,6 +231,18 @@ static USHORT findSection(PRFFAL *st, const char *name, PRFFSECREC **sec)
     return rc;
 }
 
+/* Writes the changed section table inside an update bracket. */
+static USHORT saveSectionsInUpdate(PRFFAL *st)
+{
+    USHORT rc = prffUpdateBegin(st);
+    if (!rc) {
+        rc = prffSaveSections(st);
+        if (!rc)
+            rc = prffUpdateEnd(st);
+    }
+    return rc;
+}
+
 static USHORT createSection(PRFFAL *st, const char *name)
 {
     PRFFSECREC *sec;
@@ -240,12 +252,7 @@ static USHORT createSection(PRFFAL *st, const char *name)
     if (!rc)
         rc = prffAddSection(st, name, 0, &sec);
     if (!rc)
-        rc = prffUpdateBegin(st);
-    if (!rc) {
-        rc = prffSaveSections(st);
-        if (!rc)
-            rc = prffUpdateEnd(st);
-    }
+        rc = saveSectionsInUpdate(st);
     return rc;
 }
 
@@ -313,12 +320,7 @@ static USHORT lockSection(PRFFAL *st, PRFREQUEST *rq)
                                    : sec->flags & ~PRFF_SECTION_LOCKED);
     }
     if (!rc)
-        rc = prffUpdateBegin(st);
-    if (!rc) {
-        rc = prffSaveSections(st);
-        if (!rc)
-            rc = prffUpdateEnd(st);
-    }
+        rc = saveSectionsInUpdate(st);
     return rc;
 }
 
