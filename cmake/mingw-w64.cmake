@@ -14,3 +14,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+
+# A compiler cache speeds up rebuilds in several checkouts when one is installed.
+find_program(ORIN_CCACHE ccache)
+if(ORIN_CCACHE)
+  # Paths relative to the checkout, so that checkouts share their entries.
+  get_filename_component(ORIN_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+  set(CMAKE_CXX_COMPILER_LAUNCHER env CCACHE_BASEDIR=${ORIN_SOURCE_ROOT} CCACHE_NOHASHDIR=1
+      ${ORIN_CCACHE})
+endif()

@@ -1,0 +1,324 @@
+/*
+ * knlnam_dir.c - directories and whole files: create and remove
+ * directories, delete, rename, move across devices, copy, compare, and
+ * enumerate directory entries.
+ *
+ * Enumeration hands out a heap record as its handle; entries are filtered
+ * by an OS/2-style attribute mask (normal files always, hidden, system and
+ * directory entries only when their bit is in the mask) and reported with
+ * ANSI names and DOS dates.  Copies go through the library's own open
+ * calls in blocks; a short write ends the copy with 112 (disk full) and a
+ * copy onto the source itself is refused before anything is truncated.
+ */
+#include <stdlib.h>
+#include <string.h>
+#include "frame/knlnamint.h"
+#include "frame/dosint.h"
+#include "dos.h"
+
+#define COPY_BLOCK          65536
+#define ERR_NOT_SAME_DEVICE 17
+#define ERR_FILE_EXISTS     80
+#define FIND_FILTERED_ATTRS (KNLNAM_ATTR_HIDDEN | KNLNAM_ATTR_SYSTEM | KNLNAM_ATTR_DIRECTORY)
+
+static USHORT runOnName(const char *name, BOOL (WINAPI *fn)(LPCWSTR))
+{
+    WCHAR wide[KNLNAM_MAXPATH];
+    USHORT err = knlNamToWide(name, wide, KNLNAM_MAXPATH);
+    UINT mode;
+    if (err)
+        return err;
+    mode = knlNamQuietErrors();
+    if (!fn(wide))
+        err = knlNamLastError();
+    knlNamRestoreErrorMode(mode);
+    return err;
+}
+
+static BOOL WINAPI makeDirectory(LPCWSTR name) { return CreateDirectoryW(name, NULL); }
+
+USHORT ORINAPI KnlNamMkDir(void *ns, const char *name)  { return runOnName(name, makeDirectory); }
+USHORT ORINAPI KnlNamRmDir(void *ns, const char *name)  { return runOnName(name, RemoveDirectoryW); }
+USHORT ORINAPI KnlNamDelete(void *ns, const char *name) { return runOnName(name, DeleteFileW); }
+
+USHORT ORINAPI KnlNamMove(void *ns, const char *from, const char *to)
+{
+    WCHAR wfrom[KNLNAM_MAXPATH], wto[KNLNAM_MAXPATH];
+    USHORT err;
+    UINT mode;
+    if ((err = knlNamToWide(from, wfrom, KNLNAM_MAXPATH)) != 0
+        || (err = knlNamToWide(to, wto, KNLNAM_MAXPATH)) != 0)
+        return err;
+    mode = knlNamQuietErrors();
+    if (!MoveFileW(wfrom, wto))
+        err = knlNamLastError();
+    knlNamRestoreErrorMode(mode);
+    return err;
+}
+
+USHORT ORINAPI KnlNamMoveDev(void *ns, const char *from, const char *to)
+{
+    USHORT err;
+    if (!from || !to)
+        return ORIN_ERR_INVALID_PARAM;
+    if (KnlNamIsTheSameFile(from, to))
+        return KnlNamMove(ns, from, to);    /* a change of case only */
+    KnlNamDelete(ns, to);
+    err = KnlNamMove(ns, from, to);
+    if (err == ERR_NOT_SAME_DEVICE || (err && from[0] == '\\' && from[1] == '\\')) {
+        err = KnlNamCopy(ns, from, to, KNLNAM_COPY_REPLACE, 0);
+        if (!err)
+            err = KnlNamDelete(ns, from);
+    }
+    return err;
+}
+
+/* ---- copy and compare ------------------------------------------------------ */
+
+static USHORT openForCopy(void *ns, const char *to, ULONG flags, KNLHFILE *h)
+{
+    ULONG action, pos;
+    ULONG mode = KNLNAM_ACCESS_WRITE | KNLNAM_SHARE_DENYALL;
+    USHORT err;
+
+    if (flags & KNLNAM_COPY_APPEND) {
+        err = KnlNamOpen(ns, to, h, &action, 0, 0, KNLNAM_OPEN_ALWAYS, mode, 0);
+        if (!err)
+            err = KnlNamChgFilePtr(ns, *h, 0, KNLNAM_SEEK_END, &pos);
+        return err;
+    }
+    if (!(flags & KNLNAM_COPY_REPLACE) && KnlNamQFileExist(ns, to))
+        return ERR_FILE_EXISTS;
+    return KnlNamOpen(ns, to, h, &action, 0, 0, KNLNAM_OPEN_CREATE, mode, 0);
+}
+
+static USHORT copyBlocks(void *ns, KNLHFILE src, KNLHFILE dst, char *block)
+{
+    for (;;) {
+        ULONG got = 0, put = 0;
+        USHORT err = KnlNamRead(ns, src, block, COPY_BLOCK, &got);
+        if (err)
+            return err;
+        if (got == 0)
+            return 0;
+        if ((err = KnlNamWrite(ns, dst, block, got, &put)) != 0)
+            return err;
+        if (put < got)
+            return ORIN_ERR_DISK_FULL;
+        if (dosCopySoundFlag())
+            DosBeep(DOS_COPY_SOUND_FREQ, DOS_COPY_SOUND_MS);
+    }
+}
+
+static void copyLastWriteTime(KNLHFILE src, KNLHFILE dst)
+{
+    FILETIME t;
+    if (GetFileTime(KNLNAM_TO_HANDLE(src), NULL, NULL, &t))
+        SetFileTime(KNLNAM_TO_HANDLE(dst), NULL, NULL, &t);
+}
+
+USHORT ORINAPI KnlNamCopy(void *ns, const char *from, const char *to, ULONG flags,
+                          ULONG options)
+{
+    KNLHFILE src, dst;
+    ULONG action;
+    char *block;
+    USHORT err;
+
+    if (!from || !to)
+        return ORIN_ERR_INVALID_PARAM;
+    if (KnlNamIsTheSameFile(from, to))
+        return ORIN_ERR_ACCESS_DENIED;
+    if ((err = KnlNamOpen(ns, from, &src, &action, 0, 0, KNLNAM_OPEN_EXISTING,
+                          KNLNAM_SHARE_DENYWRITE, 0)) != 0)
+        return err;
+    if ((block = (char*)malloc(COPY_BLOCK)) == NULL) {
+        KnlNamClose(ns, src);
+        return ORIN_ERR_NO_MEMORY;
+    }
+    if ((err = openForCopy(ns, to, flags, &dst)) == 0) {
+        err = copyBlocks(ns, src, dst, block);
+        if (!err && !(flags & KNLNAM_COPY_APPEND))
+            copyLastWriteTime(src, dst);
+        KnlNamClose(ns, dst);
+        if (err && !(flags & KNLNAM_COPY_APPEND))
+            KnlNamDelete(ns, to);           /* no half copies */
+    }
+    free(block);
+    KnlNamClose(ns, src);
+    return err;
+}
+
+USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *equal)
+{
+    KNLHFILE ha, hb;
+    ULONG action, sizeA = 0, sizeB = 0;
+    char *blockA, *blockB;
+    USHORT err;
+
+    if (!equal)
+        return ORIN_ERR_INVALID_PARAM;
+    *equal = 0;
+    if ((err = KnlNamOpen(ns, a, &ha, &action, 0, 0, KNLNAM_OPEN_EXISTING,
+                          KNLNAM_SHARE_DENYNONE, 0)) != 0)
+        return err;
+    if ((err = KnlNamOpen(ns, b, &hb, &action, 0, 0, KNLNAM_OPEN_EXISTING,
+                          KNLNAM_SHARE_DENYNONE, 0)) != 0) {
+        KnlNamClose(ns, ha);
+        return err;
+    }
+    blockA = (char*)malloc(COPY_BLOCK);
+    blockB = (char*)malloc(COPY_BLOCK);
+    if (!blockA || !blockB)
+        err = ORIN_ERR_NO_MEMORY;
+    else if (!(err = KnlNamQFileSize(ns, ha, &sizeA)) && !(err = KnlNamQFileSize(ns, hb, &sizeB))
+             && sizeA == sizeB) {
+        *equal = 1;
+        while (*equal) {
+            ULONG gotA = 0, gotB = 0;
+            if ((err = KnlNamRead(ns, ha, blockA, COPY_BLOCK, &gotA)) != 0
+                || (err = KnlNamRead(ns, hb, blockB, COPY_BLOCK, &gotB)) != 0) {
+                *equal = 0;
+                break;
+            }
+            if (gotA != gotB || memcmp(blockA, blockB, gotA) != 0)
+                *equal = 0;
+            if (gotA == 0)
+                break;
+        }
+    }
+    free(blockA);
+    free(blockB);
+    KnlNamClose(ns, ha);
+    KnlNamClose(ns, hb);
+    return err;
+}
+
+/* ---- enumeration ---------------------------------------------------------------- */
+
+/* Live enumerations are kept in a list, so a handle is checked by
+ * looking it up and a wrong one is never dereferenced. */
+typedef struct _FINDREC {
+    struct _FINDREC *next;
+    HANDLE h;
+    ULONG attrMask;
+} FINDREC;
+
+static FINDREC *liveFinds;
+
+static BOOL entryWanted(const WIN32_FIND_DATAA *fd, ULONG mask)
+{
+    ULONG attrs = knlNamAttrFromSystem(fd->dwFileAttributes);
+    return (attrs & FIND_FILTERED_ATTRS & ~mask) == 0;
+}
+
+static void fillFindBuf(const WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
+{
+    memset(buf, 0, sizeof *buf);
+    knlNamFileTimeToDos(&fd->ftLastWriteTime, &buf->fdateLastWrite, &buf->ftimeLastWrite);
+    knlNamFileTimeToDos((fd->ftCreationTime.dwLowDateTime || fd->ftCreationTime.dwHighDateTime)
+                            ? &fd->ftCreationTime : &fd->ftLastWriteTime,
+                        &buf->fdateCreation, &buf->ftimeCreation);
+    knlNamFileTimeToDos((fd->ftLastAccessTime.dwLowDateTime || fd->ftLastAccessTime.dwHighDateTime)
+                            ? &fd->ftLastAccessTime : &fd->ftLastWriteTime,
+                        &buf->fdateLastAccess, &buf->ftimeLastAccess);
+    buf->cbFile = fd->nFileSizeLow;
+    buf->cbFileAlloc = fd->nFileSizeLow;
+    buf->attrFile = knlNamAttrFromSystem(fd->dwFileAttributes);
+    knlNamCopy(buf->achName, fd->cFileName, sizeof buf->achName);
+    buf->cchName = (BYTE)(strlen(buf->achName) > 255 ? 255 : strlen(buf->achName));
+}
+
+/* Steps to the next wanted entry, starting with the one in fd. */
+static USHORT nextWanted(FINDREC *rec, WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
+{
+    while (!entryWanted(fd, rec->attrMask)) {
+        if (!FindNextFileA(rec->h, fd))
+            return KNLNAM_ERR_NO_MORE_FILES;
+    }
+    fillFindBuf(fd, buf);
+    return 0;
+}
+
+static FINDREC *findRecord(ULONG_PTR hFind)
+{
+    FINDREC *rec;
+    for (rec = liveFinds; rec; rec = rec->next)
+        if ((ULONG_PTR)rec == hFind)
+            return rec;
+    return NULL;
+}
+
+static void forgetRecord(FINDREC *rec)
+{
+    FINDREC **link;
+    for (link = &liveFinds; *link; link = &(*link)->next)
+        if (*link == rec) {
+            *link = rec->next;
+            break;
+        }
+    FindClose(rec->h);
+    free(rec);
+}
+
+USHORT ORINAPI KnlNamFindFirst(void *ns, const char *pattern, ULONG attrMask,
+                               ULONG_PTR *hFind, KNLFINDBUF *buf, ULONG size)
+{
+    WIN32_FIND_DATAA fd;
+    FINDREC *rec;
+    USHORT err;
+    UINT mode;
+
+    if (!hFind)
+        return ORIN_ERR_INVALID_PARAM;
+    *hFind = KNLNAM_FIND_HANDLE_NONE;
+    if (!pattern || !buf)
+        return ORIN_ERR_INVALID_PARAM;
+    if (strlen(pattern) > KNLNAM_MAXNAME)
+        return ORIN_ERR_INVALID_NAME;
+    if (size < sizeof(KNLFINDBUF))
+        return ORIN_ERR_BUFFER_TOO_SMALL;
+    if ((rec = (FINDREC*)malloc(sizeof *rec)) == NULL)
+        return ORIN_ERR_NO_MEMORY;
+    mode = knlNamQuietErrors();
+    rec->h = FindFirstFileA(pattern, &fd);
+    err = rec->h == INVALID_HANDLE_VALUE ? knlNamLastError() : 0;
+    knlNamRestoreErrorMode(mode);
+    if (err) {
+        free(rec);
+        return err == ORIN_ERR_FILE_NOT_FOUND ? KNLNAM_ERR_NO_MORE_FILES : err;
+    }
+    rec->attrMask = attrMask;
+    rec->next = liveFinds;
+    liveFinds = rec;
+    if ((err = nextWanted(rec, &fd, buf)) != 0) {
+        forgetRecord(rec);
+        return err;
+    }
+    *hFind = (ULONG_PTR)rec;
+    return 0;
+}
+
+USHORT ORINAPI KnlNamFindNext(void *ns, ULONG_PTR hFind, KNLFINDBUF *buf, ULONG size)
+{
+    WIN32_FIND_DATAA fd;
+    FINDREC *rec = findRecord(hFind);
+    if (!rec)
+        return ORIN_ERR_INVALID_HANDLE;
+    if (!buf)
+        return ORIN_ERR_INVALID_PARAM;
+    if (size < sizeof(KNLFINDBUF))
+        return ORIN_ERR_BUFFER_TOO_SMALL;
+    if (!FindNextFileA(rec->h, &fd))
+        return KNLNAM_ERR_NO_MORE_FILES;
+    return nextWanted(rec, &fd, buf);
+}
+
+USHORT ORINAPI KnlNamFindClose(void *ns, ULONG_PTR hFind)
+{
+    FINDREC *rec = findRecord(hFind);
+    if (!rec)
+        return ORIN_ERR_INVALID_HANDLE;
+    forgetRecord(rec);
+    return 0;
+}

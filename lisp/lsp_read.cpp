@@ -1,0 +1,518 @@
+/*
+ * lsp_read.c - the reader: source text to node chains.
+ *
+ * The tokenizer is incremental.  Text arrives in pieces (feeds); the
+ * characters of the token being assembled wait in a token buffer, and the
+ * in-string and in-comment flags carry over from one feed to the next.
+ * Whenever a token is complete (a delimiter was seen, or a string's
+ * closing quote), the buffer is converted: each token becomes a node
+ * created at the insertion point, the last node reached by walking along
+ * the chain and down into open lists.  `(` makes an open list, `)` closes
+ * the nearest one, and `'` makes an open list holding the symbol "'",
+ * which "quote completion" renames to quote and closes as soon as the
+ * quoted form is complete.
+ *
+ * The insertion point is cached between conversions, so reading a long
+ * list costs linear time.  The nesting of open lists is bounded by
+ * LSP_MAX_DEPTH; deeper input fails with LSPERR_NOMEM rather than building
+ * a tree that later walks could not handle.
+ *
+ * Also here: LspFindExprEnd and the expression splitter that the
+ * evaluation driver uses to take one top-level expression at a time.
+ */
+#include <stdlib.h>
+#include <string.h>
+#include "lisp/lspint.h"
+
+#define LSP_QUOTE_MARK  "'"
+#define LSP_DELIMS      "\"\n\r\f\t ()"
+
+typedef struct {
+    char *tok;           /* token buffer, session buffer size */
+    size_t len;
+    size_t cap;
+    BOOL inString;
+    BOOL inComment;
+    PLSPLIST ins;        /* insertion point, NULL before the first node */
+    ULONG openDepth;     /* open lists on the path to the insertion point */
+} READER;
+
+static READER rd;
+
+static BOOL isSpace(char c)
+{
+    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+static BOOL isDelim(char c)
+{
+    return c && strchr(LSP_DELIMS, c) != NULL;
+}
+
+void lspReaderReset(void)
+{
+    lspMemFree(rd.tok);
+    memset(&rd, 0, sizeof rd);
+}
+
+static BOOL appendTok(LSPSESSION *s, const char *text, size_t n, unsigned int *err)
+{
+    if (!rd.tok) {
+        rd.cap = (size_t)s->bufferSize;
+        rd.tok = (char*)lspMalloc(rd.cap ? rd.cap : 1);
+        if (!rd.tok) {
+            lspFail(err, LSPERR_NOMEM, "");
+            return FALSE;
+        }
+        rd.len = 0;
+    }
+    if (rd.len + n + 1 > rd.cap) {
+        lspFail(err, LSPERR_TOOLONG, "");
+        return FALSE;
+    }
+    memcpy(rd.tok + rd.len, text, n);
+    rd.len += n;
+    rd.tok[rd.len] = 0;
+    return TRUE;
+}
+
+/* Walks from the chain's first node along next and down into open lists
+ * with elements to the last node. */
+static PLSPLIST findInsertionPoint(PLSPLIST chain, ULONG *depth)
+{
+    PLSPLIST n = chain;
+    *depth = 0;
+    if (!n)
+        return NULL;
+    for (;;) {
+        while (n->next)
+            n = n->next;
+        if (n->type == LSP_T_OPENLIST && n->down) {
+            n = n->down;
+            (*depth)++;
+        } else {
+            if (n->type == LSP_T_OPENLIST)
+                (*depth)++;
+            return n;
+        }
+    }
+}
+
+static PLSPLIST firstSibling(PLSPLIST n)
+{
+    while (n->prev)
+        n = n->prev;
+    return n;
+}
+
+/* Creates node at the insertion point; the first node starts the chain. */
+static BOOL placeNode(PLSPLIST *chain, PLSPLIST n)
+{
+    if (!rd.ins) {
+        if (*chain) {              /* chain given without a cached point */
+            ULONG d;
+            rd.ins = findInsertionPoint(*chain, &d);
+            lspAttach(rd.ins, n);
+        } else {
+            *chain = n;
+        }
+    } else if (!lspAttach(rd.ins, n)) {
+        return FALSE;
+    }
+    rd.ins = n;
+    return TRUE;
+}
+
+static void quoteCompletion(PLSPLIST n)
+{
+    for (;;) {
+        PLSPLIST first = firstSibling(n);
+        PLSPLIST owner = first->up;
+        if (!owner || first->type != LSP_T_SYMBOL || strcmp(first->value.psz, LSP_QUOTE_MARK) != 0)
+            return;
+        lspSetText(first, "quote", LSP_T_SYMBOL);
+        lspListClose(owner);
+        rd.openDepth--;
+        rd.ins = owner;
+        n = owner;
+    }
+}
+
+static BOOL closeList(unsigned int *err)
+{
+    PLSPLIST list = NULL;
+    if (rd.ins) {
+        if (rd.ins->type == LSP_T_OPENLIST && !rd.ins->down)
+            list = rd.ins;
+        else
+            list = firstSibling(rd.ins)->up;
+    }
+    if (!list || list->type != LSP_T_OPENLIST) {
+        lspFail(err, LSPERR_NOOPEN, "");
+        return FALSE;
+    }
+    lspListClose(list);
+    rd.openDepth--;
+    rd.ins = list;
+    quoteCompletion(list);
+    return TRUE;
+}
+
+static BOOL openList(PLSPLIST *chain, BOOL quoted, unsigned int *err)
+{
+    PLSPLIST list;
+    if (rd.openDepth >= LSP_MAX_DEPTH) {
+        lspFail(err, LSPERR_NOMEM, "nesting too deep");
+        return FALSE;
+    }
+    list = lspNewList(NULL);
+    if (!list || !placeNode(chain, list)) {
+        lspNodeFree(list);
+        lspFail(err, LSPERR_NOMEM, "");
+        return FALSE;
+    }
+    rd.openDepth++;
+    if (quoted) {
+        PLSPLIST mark = lspNewText(list, LSP_QUOTE_MARK, LSP_T_SYMBOL);
+        if (!mark) {
+            lspFail(err, LSPERR_NOMEM, "");
+            return FALSE;
+        }
+        rd.ins = mark;
+    }
+    return TRUE;
+}
+
+/* Classifies an atom's text and makes its node (standalone). */
+static PLSPLIST makeAtom(const char *text)
+{
+    double d;
+    if (text[0] == '"') {
+        PLSPLIST n = lspNewText(NULL, text, LSP_T_STRING);
+        if (n)
+            lspUnescape(n->value.psz);
+        return n;
+    }
+    if (_stricmp(text, "nil") == 0)
+        return lspNewNil(NULL);
+    if (lspParseNumber(text, &d)) {
+        if (d >= -2147483648.0 && d <= 2147483647.0 && d == (double)(LONG)d)
+            return lspNewLong(NULL, (LONG)d);
+        return lspNewDouble(NULL, d, LSP_T_FLOAT);
+    }
+    return lspNewText(NULL, text, LSP_T_SYMBOL);
+}
+
+/* Index just past the closing quote of the string starting at i, or 0. */
+static size_t stringEnd(const char *t, size_t i)
+{
+    size_t j, slashes = 0;
+    for (j = i + 1; t[j]; j += lspCharLen(t + j)) {
+        if (t[j] == '"' && (slashes & 1) == 0)
+            return j + 1;
+        slashes = t[j] == '\\' && lspCharLen(t + j) == 1 ? slashes + 1 : 0;
+    }
+    return 0;
+}
+
+/* Is the quote at tok[q] escaped?  Counts the single-byte backslashes
+ * right before it, walking from the opening quote by characters. */
+static BOOL quoteEscaped(const char *tok, size_t q)
+{
+    size_t j, slashes = 0;
+    for (j = 1; j < q; j += lspCharLen(tok + j))
+        slashes = tok[j] == '\\' && lspCharLen(tok + j) == 1 ? slashes + 1 : 0;
+    return (slashes & 1) != 0;
+}
+
+static BOOL convertAtom(PLSPLIST *chain, size_t *i, unsigned int *err)
+{
+    char *t = rd.tok;
+    size_t start = *i, end;
+    char saved;
+    PLSPLIST n;
+
+    if (t[start] == '"') {
+        end = stringEnd(t, start);
+        if (!end) {
+            lspFail(err, LSPERR_TOOLONG, "");
+            return FALSE;
+        }
+    } else {
+        for (end = start; t[end] && !isDelim(t[end]); end++)
+            ;
+    }
+    saved = t[end];
+    t[end] = 0;
+    n = makeAtom(t + start);
+    t[end] = saved;
+    if (!n || !placeNode(chain, n)) {
+        lspNodeFree(n);
+        lspFail(err, LSPERR_NOMEM, "");
+        return FALSE;
+    }
+    if (isSpace(t[end]))
+        end++;
+    *i = end;
+    quoteCompletion(n);
+    return TRUE;
+}
+
+/* Converts every token in the token buffer, then empties it. */
+static BOOL processTokens(PLSPLIST *chain, unsigned int *err)
+{
+    size_t i = 0;
+    BOOL ok = TRUE;
+    if (!rd.tok)
+        return TRUE;
+    while (ok && i < rd.len) {
+        char c = rd.tok[i];
+        if (isSpace(c)) {
+            i++;
+        } else if (c == ';') {
+            while (i < rd.len && rd.tok[i] != '\n')
+                i++;
+        } else if (c == ')') {
+            ok = closeList(err);
+            i++;
+        } else if (c == '(' || c == '\'') {
+            ok = openList(chain, c == '\'', err);
+            i++;
+        } else {
+            ok = convertAtom(chain, &i, err);
+        }
+    }
+    rd.len = 0;
+    rd.tok[0] = 0;
+    return ok;
+}
+
+/* An unescaped line break before the closing quote (or the end) fails. */
+static BOOL lineBreakEscaped(const char *text, const char *lf)
+{
+    if (lf > text && lf[-1] == '\\')
+        return TRUE;
+    return lf > text + 1 && lf[-1] == '\r' && lf[-2] == '\\';
+}
+
+static BOOL feedString(LSPSESSION *s, const char *text, size_t *pos, BOOL *complete,
+                       unsigned int *err)
+{
+    const char *p = text + *pos;
+    const char *quote = strchr(p, '"');
+    const char *lf;
+    size_t n;
+
+    for (lf = strchr(p, '\n'); lf && (!quote || lf < quote); lf = strchr(lf + 1, '\n')) {
+        if (!lineBreakEscaped(text, lf)) {
+            lspFail(err, LSPERR_LINEBREAK, p);
+            return FALSE;
+        }
+    }
+    if (!quote) {
+        n = strlen(p);
+        *pos += n;
+        return appendTok(s, p, n, err);
+    }
+    n = (size_t)(quote - p) + 1;
+    if (!appendTok(s, p, n, err))
+        return FALSE;
+    *pos += n;
+    if (rd.len < 3 || !quoteEscaped(rd.tok, rd.len - 1)) {
+        rd.inString = FALSE;
+        *complete = TRUE;
+    }
+    return TRUE;
+}
+
+static void failReset(PLSPLIST *chain)
+{
+    lspFreeTree(*chain);
+    *chain = NULL;
+    lspReaderReset();
+}
+
+PLSPLIST lspReadFeed(LSPSESSION *s, PLSPLIST chain, const char *text, size_t *pos,
+                     BOOL flush, unsigned int *err)
+{
+    if (*err)
+        return chain;
+    if (chain && !rd.ins)
+        rd.ins = findInsertionPoint(chain, &rd.openDepth);
+
+    while (text[*pos]) {
+        BOOL complete = FALSE;
+        const char *p = text + *pos;
+        if (rd.inString) {
+            if (!feedString(s, text, pos, &complete, err)) {
+                failReset(&chain);
+                return NULL;
+            }
+        } else if (rd.inComment) {
+            const char *lf = strchr(p, '\n');
+            *pos += lf ? (size_t)(lf - p) + 1 : strlen(p);
+            if (lf)
+                rd.inComment = FALSE;
+        } else if (*p == ';') {
+            rd.inComment = TRUE;
+            (*pos)++;
+        } else if (*p == '"') {
+            rd.inString = TRUE;
+            (*pos)++;
+            if (!appendTok(s, p, 1, err)) {
+                failReset(&chain);
+                return NULL;
+            }
+        } else if (isSpace(*p) || *p == '(' || *p == ')') {
+            if (!appendTok(s, p, 1, err)) {
+                failReset(&chain);
+                return NULL;
+            }
+            (*pos)++;
+            while (isSpace(text[*pos]))
+                (*pos)++;
+            complete = TRUE;
+        } else {
+            size_t n = 0;
+            while (p[n] && !isDelim(p[n]))
+                n++;
+            if (!appendTok(s, p, n, err)) {
+                failReset(&chain);
+                return NULL;
+            }
+            *pos += n;
+            complete = p[n] != 0;
+        }
+        if (complete && !processTokens(&chain, err)) {
+            failReset(&chain);
+            return NULL;
+        }
+    }
+    if (flush) {
+        rd.inString = FALSE;
+        rd.inComment = FALSE;
+        if (!processTokens(&chain, err)) {
+            failReset(&chain);
+            return NULL;
+        }
+        lspMemFree(rd.tok);
+        rd.tok = NULL;
+        rd.len = rd.cap = 0;
+        rd.ins = NULL;
+        rd.openDepth = 0;
+    }
+    return chain;
+}
+
+PLSPLIST lspParseText(LSPSESSION *s, const char *text, unsigned int *err)
+{
+    PLSPLIST chain = NULL, n;
+    size_t pos = 0;
+    if (*err)
+        return NULL;
+    lspReaderReset();
+    chain = lspReadFeed(s, NULL, text, &pos, FALSE, err);
+    pos = 0;
+    chain = lspReadFeed(s, chain, " ", &pos, TRUE, err);
+    if (*err) {
+        lspFreeTree(chain);
+        return NULL;
+    }
+    for (n = chain; n; n = n->next) {
+        if (n->type == LSP_T_OPENLIST) {
+            lspFreeTree(chain);
+            lspFail(err, LSPERR_UNCLOSED, "");
+            return NULL;
+        }
+    }
+    return chain;
+}
+
+const char *ORINAPI LspFindExprEnd(const char *text)
+{
+    const char *p;
+    int depth = 0;
+    BOOL inString = FALSE;
+    size_t slashes = 0;
+
+    if (!text)
+        return NULL;
+    for (p = text; *p; p++) {
+        if (inString) {
+            if (lspCharLen(p) == 2) {
+                p++;
+                slashes = 0;
+                continue;
+            }
+            if (*p == '"' && (slashes & 1) == 0)
+                inString = FALSE;
+            slashes = *p == '\\' ? slashes + 1 : 0;
+            continue;
+        }
+        if (*p == ';') {
+            const char *lf = strchr(p, '\n');
+            if (!lf)
+                return p + strlen(p);
+            p = lf;
+        } else if (*p == '"') {
+            inString = TRUE;
+            slashes = 0;
+        } else if (*p == '(') {
+            depth++;
+        } else if (*p == ')') {
+            if (--depth < 1)
+                return p + 1;
+        }
+    }
+    return p;
+}
+
+/* Copies the next top-level expression of *source into work (size bytes
+ * with the terminator) and advances *source past it.  Trims the source's
+ * leading and trailing whitespace in place first.  Returns the length. */
+size_t lspSplitExpr(LSPSESSION *s, char **source, char *work, size_t size)
+{
+    char *src = *source, *end;
+    size_t n = 0, slashes = 0;
+    int depth = 0;
+    BOOL inString = FALSE, inComment = FALSE, seenOpen = FALSE;
+
+    while (isSpace(*src))
+        src++;
+    end = src + strlen(src);
+    while (end > src && isSpace(end[-1]))
+        *--end = 0;
+
+    while (*src && n + 1 < size) {
+        char c = *src++;
+        work[n++] = c;
+        if (inString && lspCharLen(src - 1) == 2) {
+            if (n + 1 < size)
+                work[n++] = *src++;       /* the trail byte, never an escape */
+            slashes = 0;
+        } else if (inString) {
+            if (c == '"' && (slashes & 1) == 0)
+                inString = FALSE;
+            slashes = c == '\\' ? slashes + 1 : 0;
+        } else if (inComment) {
+            if (c == '\n')
+                inComment = FALSE;
+        } else if (c == ';') {
+            inComment = TRUE;
+        } else if (c == '"') {
+            inString = TRUE;
+            slashes = 0;
+        } else if (c == '(') {
+            depth++;
+            seenOpen = TRUE;
+        } else if (c == ')') {
+            depth--;
+            if (seenOpen && depth < 1)
+                break;
+        }
+    }
+    if (size)
+        work[n < size ? n : size - 1] = 0;
+    *source = src;
+    return n;
+}

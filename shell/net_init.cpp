@@ -1,0 +1,136 @@
+/*
+ * net_init.c - start and stop of the network layer and the optional
+ * Novell client.
+ *
+ * NetInitNetworking loads the client's two libraries at run time unless
+ * the DWORD "DisableNovellLibrary" under HKLM\Software\Orin\Shared is
+ * non-zero.  Every entry point the library uses is looked up by name;
+ * where a library or an entry point is missing, a substitute that reports
+ * failure takes its place, so callers never test for null pointers.  The
+ * client counts as present (NetNovellLoaded) only when every entry point
+ * was found, and as connected (NetIsNovell) when its initialisation call
+ * also succeeds.
+ */
+#include <string.h>
+#include "net.h"
+#include "frame/knlint.h"
+#include "shell/netint.h"
+#include "shell/netnovell.h"
+
+#define CALLS_LIBRARY     "calwin32.dll"
+#define DIRECTORY_LIBRARY "netwin32.dll"
+#define SHARED_KEY        "Software\\Orin\\Shared"
+#define DISABLE_VALUE     "DisableNovellLibrary"
+#define NOVELL_FAILURE    0xFFFF
+
+/* Substitutes: each reports failure and touches no argument. */
+static LONG WINAPI noCallsInit(void *a, void *b)                        { return NOVELL_FAILURE; }
+static LONG WINAPI noDefaultConnection(ULONG *conn)                      { return NOVELL_FAILURE; }
+static LONG WINAPI noConnectionNumber(ULONG conn, USHORT *number)       { return NOVELL_FAILURE; }
+static LONG WINAPI noInternetAddress(ULONG conn, USHORT n, BYTE *addr)  { return NOVELL_FAILURE; }
+static LONG WINAPI noLogRecord(HANDLE h, ULONG off, ULONG len, BYTE flags, USHORT t)
+                                                                         { return NOVELL_FAILURE; }
+static LONG WINAPI noClearRecord(HANDLE h, ULONG off, ULONG len)        { return NOVELL_FAILURE; }
+static LONG WINAPI noCreateContext(void)                                 { return NOVELL_FAILURE; }
+static LONG WINAPI noWhoAmI(LONG context, char *name)                    { return NOVELL_FAILURE; }
+static LONG WINAPI noFreeContext(LONG context)                           { return NOVELL_FAILURE; }
+
+NETNOVELLAPI netNovell;
+static HMODULE callsLib, directoryLib;
+static BOOL allEntriesFound;
+
+static void setSubstitutes(void)
+{
+    netNovell.callsInit = noCallsInit;
+    netNovell.defaultConnection = noDefaultConnection;
+    netNovell.connectionNumber = noConnectionNumber;
+    netNovell.internetAddress = noInternetAddress;
+    netNovell.logRecord = noLogRecord;
+    netNovell.clearRecord = noClearRecord;
+    netNovell.createContext = noCreateContext;
+    netNovell.whoAmI = noWhoAmI;
+    netNovell.freeContext = noFreeContext;
+}
+
+/* Looks an entry up; keeps the substitute and notes the gap when absent. */
+static void bind(HMODULE lib, const char *name, FARPROC *slot)
+{
+    FARPROC p = lib ? GetProcAddress(lib, name) : NULL;
+    if (p)
+        *slot = p;
+    else
+        allEntriesFound = FALSE;
+}
+
+BOOL NetSharedFlag(const char *valueName)
+{
+    HKEY key;
+    DWORD value = 0, size = sizeof value, type;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return FALSE;
+    if (RegQueryValueExA(key, valueName, NULL, &type, (BYTE *)&value, &size)
+        != ERROR_SUCCESS || type != REG_DWORD)
+        value = 0;
+    RegCloseKey(key);
+    return value != 0;
+}
+
+USHORT NetInitNetworking(void)
+{
+    NetDeinitNetworking();
+    if (NetSharedFlag(DISABLE_VALUE))
+        return 0;
+    callsLib = LoadLibraryA(CALLS_LIBRARY);
+    directoryLib = LoadLibraryA(DIRECTORY_LIBRARY);
+    allEntriesFound = callsLib && directoryLib;
+    bind(callsLib, "NWCallsInit", (FARPROC *)&netNovell.callsInit);
+    bind(callsLib, "NWGetDefaultConnectionID", (FARPROC *)&netNovell.defaultConnection);
+    bind(callsLib, "NWGetConnectionNumber", (FARPROC *)&netNovell.connectionNumber);
+    bind(callsLib, "NWGetInternetAddress", (FARPROC *)&netNovell.internetAddress);
+    bind(callsLib, "NWLogPhysicalRecord", (FARPROC *)&netNovell.logRecord);
+    bind(callsLib, "NWClearPhysicalRecord", (FARPROC *)&netNovell.clearRecord);
+    bind(directoryLib, "NWDSCreateContext", (FARPROC *)&netNovell.createContext);
+    bind(directoryLib, "NWDSWhoAmI", (FARPROC *)&netNovell.whoAmI);
+    bind(directoryLib, "NWDSFreeContext", (FARPROC *)&netNovell.freeContext);
+    return 0;
+}
+
+void NetDeinitNetworking(void)
+{
+    if (callsLib)
+        FreeLibrary(callsLib);
+    if (directoryLib)
+        FreeLibrary(directoryLib);
+    callsLib = directoryLib = NULL;
+    allEntriesFound = FALSE;
+    setSubstitutes();
+}
+
+BOOL NetNovellLoaded(void)
+{
+    if (!netNovell.callsInit)
+        setSubstitutes();
+    return allEntriesFound;
+}
+
+USHORT ORINAPI NetIsNovell(void)
+{
+    return NetNovellLoaded() && netNovell.callsInit(NULL, NULL) == 0;
+}
+
+/* A non-zero answer from the client (a handle on another volume, or a
+ * refused lock) lets the system lock decide, which also sees locks taken
+ * through the redirector. */
+USHORT NetNovellLockRecord(HANDLE h, ULONG offset, ULONG length, BOOL exclusive,
+                           BOOL *handled)
+{
+    BYTE flags = exclusive ? NOVELL_LOCK_EXCLUSIVE : NOVELL_LOCK_SHARED;
+    *handled = NetNovellLoaded() && netNovell.logRecord(h, offset, length, flags, 0) == 0;
+    return 0;
+}
+
+USHORT NetNovellUnlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled)
+{
+    *handled = NetNovellLoaded() && netNovell.clearRecord(h, offset, length) == 0;
+    return 0;
+}
