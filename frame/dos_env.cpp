@@ -14,7 +14,7 @@
 
 static char envBuffer[DOS_ENV_BUFFER];
 
-USHORT ORINAPI DosScanEnv(const char *name, const char **value)
+USHORT ORINAPI DosScanEnv(const char *name, const char **value) noexcept
 {
     DWORD n;
     if (value)
@@ -31,7 +31,7 @@ USHORT ORINAPI DosScanEnv(const char *name, const char **value)
     return 0;
 }
 
-USHORT ORINAPI DosSetEnvVal(const char *name, const char *value)
+USHORT ORINAPI DosSetEnvVal(const char *name, const char *value) noexcept
 {
     if (!name || !*name)
         return ORIN_ERR_INVALID_PARAM;
@@ -41,7 +41,7 @@ USHORT ORINAPI DosSetEnvVal(const char *name, const char *value)
 }
 
 USHORT ORINAPI DosSearchPath(ULONG flags, const char *list, const char *file, char *out,
-                             USHORT size)
+                             USHORT size) noexcept
 {
     void *ns = KnlNamGetDefaultNS();
     USHORT err;

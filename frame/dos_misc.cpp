@@ -24,14 +24,14 @@ USHORT dosCopySoundFlag(void)
     return copySound;
 }
 
-USHORT ORINAPI DosCopySoundOn(USHORT on)
+USHORT ORINAPI DosCopySoundOn(USHORT on) noexcept
 {
     USHORT previous = copySound;
     copySound = on;
     return previous;
 }
 
-USHORT ORINAPI DosGetTempFileName(const char *dir, const char *prefix, char *out, USHORT size)
+USHORT ORINAPI DosGetTempFileName(const char *dir, const char *prefix, char *out, USHORT size) noexcept
 {
     char where[MAX_PATH], made[MAX_PATH];
     if (!out || !size)
@@ -54,7 +54,7 @@ USHORT ORINAPI DosGetTempFileName(const char *dir, const char *prefix, char *out
     return 0;
 }
 
-USHORT ORINAPI DosGetVersion(USHORT *version)
+USHORT ORINAPI DosGetVersion(USHORT *version) noexcept
 {
     if (!version)
         return ORIN_ERR_INVALID_PARAM;
@@ -76,7 +76,7 @@ static void fromSystemTime(const SYSTEMTIME *st, DATETIME *dt)
     dt->weekday = (BYTE)st->wDayOfWeek;
 }
 
-USHORT ORINAPI DosGetDateTime(DATETIME *dt)
+USHORT ORINAPI DosGetDateTime(DATETIME *dt) noexcept
 {
     SYSTEMTIME st;
     if (!dt)
@@ -86,7 +86,7 @@ USHORT ORINAPI DosGetDateTime(DATETIME *dt)
     return 0;
 }
 
-ULONG ORINAPI DosGetTimeZoneInformation(ULONG *bias)
+ULONG ORINAPI DosGetTimeZoneInformation(ULONG *bias) noexcept
 {
     TIME_ZONE_INFORMATION tz;
     DWORD answer = GetTimeZoneInformation(&tz);
@@ -95,25 +95,25 @@ ULONG ORINAPI DosGetTimeZoneInformation(ULONG *bias)
     return answer;
 }
 
-UINT ORINAPI DosSetErrorMode(UINT mode)
+UINT ORINAPI DosSetErrorMode(UINT mode) noexcept
 {
     return SetErrorMode(mode);
 }
 
-USHORT ORINAPI DosBeep(ULONG frequency, ULONG duration)
+USHORT ORINAPI DosBeep(ULONG frequency, ULONG duration) noexcept
 {
     if (KnlQueryPlatform() != PLATFORM_NT)
         return 0;
     return Beep(frequency, duration) ? 0 : (USHORT)(GetLastError() & 0xFFFF);
 }
 
-USHORT ORINAPI DosSleep(ULONG ms)
+USHORT ORINAPI DosSleep(ULONG ms) noexcept
 {
     Sleep(ms);
     return 0;
 }
 
-void ORINAPI DosExit(ULONG action, ULONG code)
+void ORINAPI DosExit(ULONG action, ULONG code) noexcept
 {
     ExitProcess(code);
 }
@@ -138,7 +138,7 @@ static void fromDosDateTime(USHORT date, USHORT time, DATETIME *dt)
     fromSystemTime(&st, dt);
 }
 
-USHORT ORINAPI GetFileSizeDateTime(void *ns, const char *name, ULONG *size, DATETIME *dt)
+USHORT ORINAPI GetFileSizeDateTime(void *ns, const char *name, ULONG *size, DATETIME *dt) noexcept
 {
     KNLHFILE h;
     ULONG action, len = 0;
@@ -166,7 +166,7 @@ USHORT ORINAPI GetFileSizeDateTime(void *ns, const char *name, ULONG *size, DATE
     return err ? SIZE_DATETIME_FAILED : 0;
 }
 
-void *ORINAPI MemReplaceByte(void *buf, BYTE oldByte, BYTE newByte, ULONG count)
+void *ORINAPI MemReplaceByte(void *buf, BYTE oldByte, BYTE newByte, ULONG count) noexcept
 {
     BYTE *p = (BYTE *)buf;
     ULONG i;

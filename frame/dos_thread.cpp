@@ -15,7 +15,7 @@ static USHORT lastError(void)
 }
 
 USHORT ORINAPI DosCreateThread(HANDLE *thread, DOSTHREADFN start, void *arg, ULONG flags,
-                               ULONG stackSize)
+                               ULONG stackSize) noexcept
 {
     if (!thread || !start)
         return ORIN_ERR_INVALID_PARAM;
@@ -23,17 +23,17 @@ USHORT ORINAPI DosCreateThread(HANDLE *thread, DOSTHREADFN start, void *arg, ULO
     return *thread ? 0 : lastError();
 }
 
-USHORT ORINAPI DosSuspendThread(HANDLE thread)
+USHORT ORINAPI DosSuspendThread(HANDLE thread) noexcept
 {
     return SuspendThread(thread) == SUSPEND_FAILED ? lastError() : 0;
 }
 
-USHORT ORINAPI DosResumeThread(HANDLE thread)
+USHORT ORINAPI DosResumeThread(HANDLE thread) noexcept
 {
     return ResumeThread(thread) == SUSPEND_FAILED ? lastError() : 0;
 }
 
-USHORT ORINAPI DosKillThread(HANDLE thread)
+USHORT ORINAPI DosKillThread(HANDLE thread) noexcept
 {
     if (!TerminateThread(thread, 0))
         return lastError();
@@ -59,7 +59,7 @@ static USHORT waitDispatching(HANDLE thread)
     }
 }
 
-USHORT ORINAPI DosWaitThread(HANDLE *thread, ULONG option)
+USHORT ORINAPI DosWaitThread(HANDLE *thread, ULONG option) noexcept
 {
     USHORT err = 0;
     if (!thread || !*thread)

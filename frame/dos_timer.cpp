@@ -41,7 +41,7 @@ static TIMERSLOT *slotOf(USHORT id)
     return &timers[id - 1];
 }
 
-USHORT ORINAPI DosTimerInit(void)
+USHORT ORINAPI DosTimerInit(void) noexcept
 {
     if (useCount == 0)
         memset(timers, 0, sizeof timers);
@@ -49,20 +49,20 @@ USHORT ORINAPI DosTimerInit(void)
     return 0;
 }
 
-USHORT ORINAPI DosTimerReinit(void)
+USHORT ORINAPI DosTimerReinit(void) noexcept
 {
     useCount++;
     return 0;
 }
 
-USHORT ORINAPI DosTimerTerm(void)
+USHORT ORINAPI DosTimerTerm(void) noexcept
 {
     if (useCount == 0)
         return TIMER_TERM_UNBALANCED;
     return (USHORT)--useCount;
 }
 
-USHORT ORINAPI DosTimerStart(ULONG ms, USHORT *id)
+USHORT ORINAPI DosTimerStart(ULONG ms, USHORT *id) noexcept
 {
     USHORT i;
     if (!id)
@@ -79,7 +79,7 @@ USHORT ORINAPI DosTimerStart(ULONG ms, USHORT *id)
     return DOS_ERR_NO_TIMER;
 }
 
-USHORT ORINAPI DosTimerStop(USHORT id)
+USHORT ORINAPI DosTimerStop(USHORT id) noexcept
 {
     TIMERSLOT *t = slotOf(id);
     if (!t)
@@ -88,7 +88,7 @@ USHORT ORINAPI DosTimerStop(USHORT id)
     return 0;
 }
 
-USHORT ORINAPI DosTimerRead(USHORT id, ULONG *ms)
+USHORT ORINAPI DosTimerRead(USHORT id, ULONG *ms) noexcept
 {
     TIMERSLOT *t = slotOf(id);
     if (ms)
@@ -101,13 +101,13 @@ USHORT ORINAPI DosTimerRead(USHORT id, ULONG *ms)
     return 0;
 }
 
-USHORT ORINAPI DosTimerExpired(USHORT id)
+USHORT ORINAPI DosTimerExpired(USHORT id) noexcept
 {
     TIMERSLOT *t = slotOf(id);
     return !t || remaining(t) == 0;
 }
 
-USHORT ORINAPI DosTimerQueryFirst(ULONG *ms)
+USHORT ORINAPI DosTimerQueryFirst(ULONG *ms) noexcept
 {
     ULONG best = 0;
     int found = 0, i;

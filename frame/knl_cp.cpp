@@ -93,7 +93,7 @@ __attribute__((constructor)) static void initCharTable(void)
         knlOemToAnsi[c] = knlAnsiToOem[c] = (BYTE)c;
 }
 
-KNLCHARENTRY *ORINAPI KnlQueryCharTable(void)
+KNLCHARENTRY *ORINAPI KnlQueryCharTable(void) noexcept
 {
     return knlCharTable;
 }
@@ -267,7 +267,7 @@ static USHORT initTwoDigitYear(void)
     return 0;
 }
 
-USHORT ORINAPI KnlInitCP(void)
+USHORT ORINAPI KnlInitCP(void) noexcept
 {
     BOOL dbcsSystem = GetSystemMetrics(SM_DBCSENABLED_METRIC) != 0;
 
@@ -279,7 +279,7 @@ USHORT ORINAPI KnlInitCP(void)
     return initTwoDigitYear();
 }
 
-void ORINAPI KnlInitDBCSEv(void)
+void ORINAPI KnlInitDBCSEv(void) noexcept
 {
     int b;
     memset(knlLeadByte, 0, sizeof knlLeadByte);
@@ -293,8 +293,8 @@ void ORINAPI KnlInitDBCSEv(void)
 
 /* ---- OEM/ANSI translation --------------------------------------------- */
 
-BYTE ORINAPI KnlAnsiToOemChar(USHORT ch) { return knlAnsiToOem[ch & 0xFF]; }
-BYTE ORINAPI KnlOemToAnsiChar(USHORT ch) { return knlOemToAnsi[ch & 0xFF]; }
+BYTE ORINAPI KnlAnsiToOemChar(USHORT ch) noexcept { return knlAnsiToOem[ch & 0xFF]; }
+BYTE ORINAPI KnlOemToAnsiChar(USHORT ch) noexcept { return knlOemToAnsi[ch & 0xFF]; }
 
 static char *translateBuff(const BYTE *table, const char *src, char *dst, ULONG count)
 {
@@ -308,24 +308,24 @@ static char *translateBuff(const BYTE *table, const char *src, char *dst, ULONG 
     return dst + count;
 }
 
-char *ORINAPI KnlAnsiToOemBuff(const char *src, char *dst, ULONG count)
+char *ORINAPI KnlAnsiToOemBuff(const char *src, char *dst, ULONG count) noexcept
 {
     return translateBuff(knlAnsiToOem, src, dst, count);
 }
 
-char *ORINAPI KnlOemToAnsiBuff(const char *src, char *dst, ULONG count)
+char *ORINAPI KnlOemToAnsiBuff(const char *src, char *dst, ULONG count) noexcept
 {
     return translateBuff(knlOemToAnsi, src, dst, count);
 }
 
-char *ORINAPI KnlAnsiToOem(const char *src, char *dst)
+char *ORINAPI KnlAnsiToOem(const char *src, char *dst) noexcept
 {
     if (!src) return dst;
     translateBuff(knlAnsiToOem, src, dst, (ULONG)strlen(src) + 1);
     return dst ? dst : (char *)src;
 }
 
-char *ORINAPI KnlOemToAnsi(const char *src, char *dst)
+char *ORINAPI KnlOemToAnsi(const char *src, char *dst) noexcept
 {
     if (!src) return dst;
     translateBuff(knlOemToAnsi, src, dst, (ULONG)strlen(src) + 1);
@@ -333,7 +333,7 @@ char *ORINAPI KnlOemToAnsi(const char *src, char *dst)
 }
 
 ULONG ORINAPI KnlNlsConvertCodePage(UINT srcCP, UINT dstCP, const char *src,
-                                    ULONG srcLen, char *dst, ULONG dstSize)
+                                    ULONG srcLen, char *dst, ULONG dstSize) noexcept
 {
     int wlen, n;
     WCHAR *wide;
@@ -355,7 +355,7 @@ ULONG ORINAPI KnlNlsConvertCodePage(UINT srcCP, UINT dstCP, const char *src,
     return n > 0 ? (ULONG)n : 0;
 }
 
-int ORINAPI KnlGetSystemLocaleInfo(ULONG item, char *buf, int size)
+int ORINAPI KnlGetSystemLocaleInfo(ULONG item, char *buf, int size) noexcept
 {
     return GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buf, size);
 }

@@ -112,28 +112,28 @@ static USHORT crc16Update(USHORT reg, const BYTE *p, size_t len)
 
 /* ---- Exported calls ---------------------------------------------------- */
 
-ULONG ORINAPI KnlCrc32(const void *bytes, USHORT len, ULONG start)
+ULONG ORINAPI KnlCrc32(const void *bytes, USHORT len, ULONG start) noexcept
 {
     if (!bytes)
         return ~start;
     return (ULONG)crc32(~start, (const Bytef *)bytes, len);
 }
 
-USHORT ORINAPI KnlCrc32Check(const void *bytes, USHORT len, ULONG expected)
+USHORT ORINAPI KnlCrc32Check(const void *bytes, USHORT len, ULONG expected) noexcept
 {
     if (len == 0 || !bytes)
         return expected == 0;
     return KnlCrc32(bytes, len, 0xFFFFFFFFUL) == expected;
 }
 
-USHORT ORINAPI KnlCrc16(const void *bytes, USHORT len)
+USHORT ORINAPI KnlCrc16(const void *bytes, USHORT len) noexcept
 {
     if (len == 0 || !bytes)
         return 0;
     return (USHORT)~crc16Update(0xFFFF, (const BYTE *)bytes, len);
 }
 
-USHORT ORINAPI KnlCrc16Check(const void *bytes, USHORT len, USHORT expected)
+USHORT ORINAPI KnlCrc16Check(const void *bytes, USHORT len, USHORT expected) noexcept
 {
     return KnlCrc16(bytes, len) == expected;
 }

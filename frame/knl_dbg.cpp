@@ -170,7 +170,7 @@ void KnlDbgVPrintfLevel(ULONG level, const char *fmt, va_list ap)
     KnlDbgWrite(level, text);
 }
 
-void __cdecl KnlDbgPrintf(const char *fmt, ...)
+void __cdecl KnlDbgPrintf(const char *fmt, ...) noexcept
 {
     va_list ap;
     va_start(ap, fmt);

@@ -25,7 +25,7 @@ static void logWrite(const char *text)
         WriteFile(logFile, text, (DWORD)strlen(text), &done, NULL);
 }
 
-USHORT ORINAPI KnlErrLogOpen(const char *name, BOOL append)
+USHORT ORINAPI KnlErrLogOpen(const char *name, BOOL append) noexcept
 {
     if (logOpen)
         return 1;
@@ -49,7 +49,7 @@ USHORT ORINAPI KnlErrLogOpen(const char *name, BOOL append)
     return 1;
 }
 
-USHORT __cdecl KnlErrLogPrintf(const char *fmt, ...)
+USHORT __cdecl KnlErrLogPrintf(const char *fmt, ...) noexcept
 {
     char text[FORMAT_MAX];
     va_list ap;
@@ -66,7 +66,7 @@ USHORT __cdecl KnlErrLogPrintf(const char *fmt, ...)
     return (USHORT)logActive;
 }
 
-void ORINAPI KnlErrLogStop(void)
+void ORINAPI KnlErrLogStop(void) noexcept
 {
     if (logOpen && logActive) {
         logWrite(LINE_END " *** Error Logging Stopped ***" LINE_END);
@@ -74,7 +74,7 @@ void ORINAPI KnlErrLogStop(void)
     }
 }
 
-void ORINAPI KnlErrLogResume(void)
+void ORINAPI KnlErrLogResume(void) noexcept
 {
     if (logOpen && !logActive) {
         logActive = TRUE;
@@ -82,7 +82,7 @@ void ORINAPI KnlErrLogResume(void)
     }
 }
 
-USHORT ORINAPI KnlErrLogClose(void)
+USHORT ORINAPI KnlErrLogClose(void) noexcept
 {
     if (logOpen) {
         logWrite(LINE_END " *** Error Logging Closed ***" LINE_END);

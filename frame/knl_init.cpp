@@ -57,7 +57,7 @@ static USHORT splitCommandLine(char *text, char **argv)
 }
 
 USHORT ORINAPI KnlInit(HINSTANCE hInst, HANDLE hSecond, const char *cmdLine,
-                       LONG showCmd, USHORT *argc, char **argv)
+                       LONG showCmd, USHORT *argc, char **argv) noexcept
 {
     DWORD self = GetCurrentThreadId();
     USHORT n = 1;
@@ -84,7 +84,7 @@ USHORT ORINAPI KnlInit(HINSTANCE hInst, HANDLE hSecond, const char *cmdLine,
     return 0;
 }
 
-USHORT ORINAPI KnlTerminate(USHORT code)
+USHORT ORINAPI KnlTerminate(USHORT code) noexcept
 {
     NetDeinitNetworking();
     free(cmdCopy);
@@ -104,7 +104,7 @@ static void copyBounded(char *dst, const char *src, size_t size)
     dst[n] = 0;
 }
 
-void ORINAPI KnlSetExecutableFileName(const char *name)
+void ORINAPI KnlSetExecutableFileName(const char *name) noexcept
 {
     void *ns = KnlNamGetPlatformNS();
     const char *behindDelim;
@@ -119,8 +119,8 @@ void ORINAPI KnlSetExecutableFileName(const char *name)
         exePath[0] = 0;
 }
 
-const char *ORINAPI KnlQueryExecutableName(void) { return exeName; }
-const char *ORINAPI KnlQueryExecutablePath(void) { return exePath; }
+const char *ORINAPI KnlQueryExecutableName(void) noexcept { return exeName; }
+const char *ORINAPI KnlQueryExecutablePath(void) noexcept { return exePath; }
 
 static USHORT copyOut(const char *src, char *buf, USHORT size)
 {
@@ -129,17 +129,17 @@ static USHORT copyOut(const char *src, char *buf, USHORT size)
     return 0;
 }
 
-USHORT ORINAPI KnlNamQExecutableName(void *ns, char *buf, USHORT size)
+USHORT ORINAPI KnlNamQExecutableName(void *ns, char *buf, USHORT size) noexcept
 {
     return copyOut(exeName, buf, size);
 }
 
-USHORT ORINAPI KnlNamQExecutablePath(void *ns, char *buf, USHORT size)
+USHORT ORINAPI KnlNamQExecutablePath(void *ns, char *buf, USHORT size) noexcept
 {
     return copyOut(exePath, buf, size);
 }
 
-USHORT ORINAPI KnlQueryStartIconised(void)
+USHORT ORINAPI KnlQueryStartIconised(void) noexcept
 {
     return showState == SW_SHOWMINIMIZED_CMD || showState == SW_SHOWMINNOACTIVE_CMD;
 }

@@ -17,12 +17,12 @@ enum { PLATFORM_NT = 1, PLATFORM_WIN32S = 2, PLATFORM_WIN95 = 3 };
 static OSVERSIONINFOA osVersion;
 static BOOL osVersionRead;
 
-USHORT ORINAPI KnlGetLastError(void)
+USHORT ORINAPI KnlGetLastError(void) noexcept
 {
     return (USHORT)(GetLastError() & 0xFFFF);
 }
 
-void ORINAPI KnlSetLastError(ULONG code)
+void ORINAPI KnlSetLastError(ULONG code) noexcept
 {
     SetLastError(code);
 }
@@ -36,7 +36,7 @@ static BOOL readVersion(void)
     return osVersionRead;
 }
 
-USHORT ORINAPI KnlQueryOS(USHORT *version)
+USHORT ORINAPI KnlQueryOS(USHORT *version) noexcept
 {
     if (!readVersion())
         return OS_UNKNOWN;
@@ -50,7 +50,7 @@ USHORT ORINAPI KnlQueryOS(USHORT *version)
     }
 }
 
-USHORT ORINAPI KnlQueryPlatform(void)
+USHORT ORINAPI KnlQueryPlatform(void) noexcept
 {
     switch (KnlQueryOS(NULL)) {
     case OS_NT:     return PLATFORM_NT;
@@ -60,7 +60,7 @@ USHORT ORINAPI KnlQueryPlatform(void)
     }
 }
 
-USHORT ORINAPI KnlIsNewShell(void)
+USHORT ORINAPI KnlIsNewShell(void) noexcept
 {
     static USHORT cached = 0xFFFF;
     USHORT version = 0;
@@ -73,20 +73,20 @@ USHORT ORINAPI KnlIsNewShell(void)
     return cached;
 }
 
-USHORT ORINAPI DosSetMaxFH(ULONG count)
+USHORT ORINAPI DosSetMaxFH(ULONG count) noexcept
 {
     SetHandleCount(count);
     return 0;
 }
 
-void ORINAPI KnlQSort(void *base, size_t count, size_t size, KNLCOMPAREFN cmp)
+void ORINAPI KnlQSort(void *base, size_t count, size_t size, KNLCOMPAREFN cmp) noexcept
 {
     if (cmp && base)
         qsort(base, count, size, cmp);
 }
 
 void *ORINAPI KnlBSearch(const void *key, const void *base, size_t count,
-                         size_t size, KNLCOMPAREFN cmp)
+                         size_t size, KNLCOMPAREFN cmp) noexcept
 {
     if (!cmp || !base)
         return NULL;

@@ -66,8 +66,8 @@ void   KnlDbgMonoClose(void);
 void   KnlErrLogWriteLine(const char *text);
 
 /* Network layer start and stop (loads optional client libraries). */
-USHORT NetInitNetworking(void);
-void   NetDeinitNetworking(void);
+USHORT NetInitNetworking(void) ORIN_NOEXCEPT;
+void   NetDeinitNetworking(void) ORIN_NOEXCEPT;
 
 #ifdef __cplusplus
 }

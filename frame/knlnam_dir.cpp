@@ -37,11 +37,11 @@ static USHORT runOnName(const char *name, BOOL (WINAPI *fn)(LPCWSTR))
 
 static BOOL WINAPI makeDirectory(LPCWSTR name) { return CreateDirectoryW(name, NULL); }
 
-USHORT ORINAPI KnlNamMkDir(void *ns, const char *name)  { return runOnName(name, makeDirectory); }
-USHORT ORINAPI KnlNamRmDir(void *ns, const char *name)  { return runOnName(name, RemoveDirectoryW); }
-USHORT ORINAPI KnlNamDelete(void *ns, const char *name) { return runOnName(name, DeleteFileW); }
+USHORT ORINAPI KnlNamMkDir(void *ns, const char *name) noexcept  { return runOnName(name, makeDirectory); }
+USHORT ORINAPI KnlNamRmDir(void *ns, const char *name) noexcept  { return runOnName(name, RemoveDirectoryW); }
+USHORT ORINAPI KnlNamDelete(void *ns, const char *name) noexcept { return runOnName(name, DeleteFileW); }
 
-USHORT ORINAPI KnlNamMove(void *ns, const char *from, const char *to)
+USHORT ORINAPI KnlNamMove(void *ns, const char *from, const char *to) noexcept
 {
     WCHAR wfrom[KNLNAM_MAXPATH], wto[KNLNAM_MAXPATH];
     USHORT err;
@@ -56,7 +56,7 @@ USHORT ORINAPI KnlNamMove(void *ns, const char *from, const char *to)
     return err;
 }
 
-USHORT ORINAPI KnlNamMoveDev(void *ns, const char *from, const char *to)
+USHORT ORINAPI KnlNamMoveDev(void *ns, const char *from, const char *to) noexcept
 {
     USHORT err;
     if (!from || !to)
@@ -118,7 +118,7 @@ static void copyLastWriteTime(KNLHFILE src, KNLHFILE dst)
 }
 
 USHORT ORINAPI KnlNamCopy(void *ns, const char *from, const char *to, ULONG flags,
-                          ULONG options)
+                          ULONG options) noexcept
 {
     KNLHFILE src, dst;
     ULONG action;
@@ -149,7 +149,7 @@ USHORT ORINAPI KnlNamCopy(void *ns, const char *from, const char *to, ULONG flag
     return err;
 }
 
-USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *equal)
+USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *equal) noexcept
 {
     KNLHFILE ha, hb;
     ULONG action, sizeA = 0, sizeB = 0;
@@ -262,7 +262,7 @@ static void forgetRecord(FINDREC *rec)
 }
 
 USHORT ORINAPI KnlNamFindFirst(void *ns, const char *pattern, ULONG attrMask,
-                               ULONG_PTR *hFind, KNLFINDBUF *buf, ULONG size)
+                               ULONG_PTR *hFind, KNLFINDBUF *buf, ULONG size) noexcept
 {
     WIN32_FIND_DATAA fd;
     FINDREC *rec;
@@ -299,7 +299,7 @@ USHORT ORINAPI KnlNamFindFirst(void *ns, const char *pattern, ULONG attrMask,
     return 0;
 }
 
-USHORT ORINAPI KnlNamFindNext(void *ns, ULONG_PTR hFind, KNLFINDBUF *buf, ULONG size)
+USHORT ORINAPI KnlNamFindNext(void *ns, ULONG_PTR hFind, KNLFINDBUF *buf, ULONG size) noexcept
 {
     WIN32_FIND_DATAA fd;
     FINDREC *rec = findRecord(hFind);
@@ -314,7 +314,7 @@ USHORT ORINAPI KnlNamFindNext(void *ns, ULONG_PTR hFind, KNLFINDBUF *buf, ULONG 
     return nextWanted(rec, &fd, buf);
 }
 
-USHORT ORINAPI KnlNamFindClose(void *ns, ULONG_PTR hFind)
+USHORT ORINAPI KnlNamFindClose(void *ns, ULONG_PTR hFind) noexcept
 {
     FINDREC *rec = findRecord(hFind);
     if (!rec)

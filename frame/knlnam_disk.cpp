@@ -21,7 +21,7 @@
 
 static USHORT disconnectedResources;
 
-USHORT ORINAPI KnlNamEnableDisconnectedResources(USHORT enable)
+USHORT ORINAPI KnlNamEnableDisconnectedResources(USHORT enable) noexcept
 {
     USHORT previous = disconnectedResources;
     disconnectedResources = enable;
@@ -59,7 +59,7 @@ static BOOL anyFileMatches(const char *pattern)
     return found;
 }
 
-USHORT ORINAPI KnlNamQFileExist(void *ns, const char *name)
+USHORT ORINAPI KnlNamQFileExist(void *ns, const char *name) noexcept
 {
     DWORD attrs;
     if (!name || !*name || strlen(name) > KNLNAM_MAXNAME)
@@ -70,7 +70,7 @@ USHORT ORINAPI KnlNamQFileExist(void *ns, const char *name)
     return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-USHORT ORINAPI KnlNamQDirExist(void *ns, const char *name)
+USHORT ORINAPI KnlNamQDirExist(void *ns, const char *name) noexcept
 {
     char full[KNLNAM_MAXPATH];
     DWORD attrs;
@@ -82,7 +82,7 @@ USHORT ORINAPI KnlNamQDirExist(void *ns, const char *name)
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-USHORT ORINAPI KnlNamGetCwd(void *ns, char *buf, USHORT size)
+USHORT ORINAPI KnlNamGetCwd(void *ns, char *buf, USHORT size) noexcept
 {
     char cwd[KNLNAM_MAXPATH];
     DWORD len;
@@ -98,7 +98,7 @@ USHORT ORINAPI KnlNamGetCwd(void *ns, char *buf, USHORT size)
     return 0;
 }
 
-USHORT ORINAPI KnlNamSetCwd(void *ns, const char *dir)
+USHORT ORINAPI KnlNamSetCwd(void *ns, const char *dir) noexcept
 {
     WCHAR wide[KNLNAM_MAXPATH];
     USHORT err;
@@ -112,7 +112,7 @@ USHORT ORINAPI KnlNamSetCwd(void *ns, const char *dir)
     return err;
 }
 
-USHORT ORINAPI KnlNamQCurDisk(void *ns, ULONG *drive)
+USHORT ORINAPI KnlNamQCurDisk(void *ns, ULONG *drive) noexcept
 {
     char cwd[KNLNAM_MAXPATH];
     if (!drive)
@@ -136,24 +136,24 @@ static UINT driveType(ULONG drive)
     return GetDriveTypeA(root);
 }
 
-USHORT ORINAPI KnlNamQDiskExist(void *ns, ULONG drive)
+USHORT ORINAPI KnlNamQDiskExist(void *ns, ULONG drive) noexcept
 {
     UINT t = driveType(drive);
     return t != DRIVE_NO_ROOT_DIR && t != DRIVE_UNKNOWN;
 }
 
-USHORT ORINAPI KnlNamQDiskChangeable(void *ns, ULONG drive)
+USHORT ORINAPI KnlNamQDiskChangeable(void *ns, ULONG drive) noexcept
 {
     UINT t = driveType(drive);
     return t == DRIVE_REMOVABLE || t == DRIVE_CDROM;
 }
 
-USHORT ORINAPI KnlNamQDiskRemote(void *ns, ULONG drive)
+USHORT ORINAPI KnlNamQDiskRemote(void *ns, ULONG drive) noexcept
 {
     return driveType(drive) == DRIVE_REMOTE;
 }
 
-USHORT ORINAPI KnlNamQDiskIsCDRom(void *ns, ULONG drive)
+USHORT ORINAPI KnlNamQDiskIsCDRom(void *ns, ULONG drive) noexcept
 {
     return driveType(drive) == DRIVE_CDROM;
 }
@@ -171,7 +171,7 @@ static void volumeRoot(const char *name, char *root, size_t size)
         strcat(root, "\\");
 }
 
-USHORT ORINAPI KnlNamQuerySupportLFN(void *ns, const char *root)
+USHORT ORINAPI KnlNamQuerySupportLFN(void *ns, const char *root) noexcept
 {
     char vol[KNLNAM_MAXPATH];
     DWORD maxComponent = 0;
@@ -219,7 +219,7 @@ static USHORT volumeInfo(const char *root, KNLFSVOLUME *out)
 }
 
 USHORT ORINAPI KnlNamQFSPathInfo(void *ns, const char *path, ULONG level, void *buf,
-                                 ULONG size)
+                                 ULONG size) noexcept
 {
     char root[KNLNAM_MAXPATH];
     USHORT err;

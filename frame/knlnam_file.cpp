@@ -101,7 +101,7 @@ static USHORT setLengthKeepingPosition(HANDLE h, ULONG size)
 
 USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *action,
                           ULONG size, ULONG attribute, ULONG openFlags, ULONG openMode,
-                          ULONG reserved)
+                          ULONG reserved) noexcept
 {
     WCHAR wide[KNLNAM_MAXPATH];
     ULONG act = 0;
@@ -160,12 +160,12 @@ USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *a
     return 0;
 }
 
-USHORT ORINAPI KnlNamClose(void *ns, KNLHFILE h)
+USHORT ORINAPI KnlNamClose(void *ns, KNLHFILE h) noexcept
 {
     return CloseHandle(KNLNAM_TO_HANDLE(h)) ? 0 : knlNamLastError();
 }
 
-USHORT ORINAPI KnlNamRead(void *ns, KNLHFILE h, void *buf, ULONG count, ULONG *done)
+USHORT ORINAPI KnlNamRead(void *ns, KNLHFILE h, void *buf, ULONG count, ULONG *done) noexcept
 {
     DWORD n = 0;
     if (done)
@@ -179,7 +179,7 @@ USHORT ORINAPI KnlNamRead(void *ns, KNLHFILE h, void *buf, ULONG count, ULONG *d
     return 0;
 }
 
-USHORT ORINAPI KnlNamWrite(void *ns, KNLHFILE h, const void *buf, ULONG count, ULONG *done)
+USHORT ORINAPI KnlNamWrite(void *ns, KNLHFILE h, const void *buf, ULONG count, ULONG *done) noexcept
 {
     DWORD n = 0;
     if (done)
@@ -194,7 +194,7 @@ USHORT ORINAPI KnlNamWrite(void *ns, KNLHFILE h, const void *buf, ULONG count, U
 }
 
 USHORT ORINAPI KnlNamChgFilePtr(void *ns, KNLHFILE h, LONG offset, ULONG method,
-                                ULONG *newPos)
+                                ULONG *newPos) noexcept
 {
     static const DWORD moves[] = { FILE_BEGIN, FILE_CURRENT, FILE_END };
     LARGE_INTEGER dist, pos;
@@ -211,12 +211,12 @@ USHORT ORINAPI KnlNamChgFilePtr(void *ns, KNLHFILE h, LONG offset, ULONG method,
     return 0;
 }
 
-USHORT ORINAPI KnlNamNewSize(void *ns, KNLHFILE h, ULONG size)
+USHORT ORINAPI KnlNamNewSize(void *ns, KNLHFILE h, ULONG size) noexcept
 {
     return setLengthKeepingPosition(KNLNAM_TO_HANDLE(h), size);
 }
 
-USHORT ORINAPI KnlNamQFileSize(void *ns, KNLHFILE h, ULONG *size)
+USHORT ORINAPI KnlNamQFileSize(void *ns, KNLHFILE h, ULONG *size) noexcept
 {
     LARGE_INTEGER len;
     if (!size)
@@ -228,7 +228,7 @@ USHORT ORINAPI KnlNamQFileSize(void *ns, KNLHFILE h, ULONG *size)
     return 0;
 }
 
-USHORT ORINAPI KnlNamDupHandle(void *ns, KNLHFILE h, KNLHFILE *dup)
+USHORT ORINAPI KnlNamDupHandle(void *ns, KNLHFILE h, KNLHFILE *dup) noexcept
 {
     HANDLE out;
     if (!dup)
@@ -241,7 +241,7 @@ USHORT ORINAPI KnlNamDupHandle(void *ns, KNLHFILE h, KNLHFILE *dup)
     return 0;
 }
 
-USHORT ORINAPI KnlNamBufReset(void *ns, KNLHFILE h)
+USHORT ORINAPI KnlNamBufReset(void *ns, KNLHFILE h) noexcept
 {
     return FlushFileBuffers(KNLNAM_TO_HANDLE(h)) ? 0 : knlNamLastError();
 }
@@ -261,7 +261,7 @@ static USHORT checkInfoArgs(ULONG level, const void *buf, ULONG size)
     return 0;
 }
 
-USHORT ORINAPI KnlNamQFileInfo(void *ns, KNLHFILE h, ULONG level, void *buf, ULONG size)
+USHORT ORINAPI KnlNamQFileInfo(void *ns, KNLHFILE h, ULONG level, void *buf, ULONG size) noexcept
 {
     BY_HANDLE_FILE_INFORMATION info;
     KNLFILESTATUS st;
@@ -298,7 +298,7 @@ static const FILETIME *dosTimeOrNull(USHORT date, USHORT time, FILETIME *ft)
 }
 
 USHORT ORINAPI KnlNamSetFileInfo(void *ns, KNLHFILE h, ULONG level, const void *buf,
-                                 ULONG size)
+                                 ULONG size) noexcept
 {
     KNLFILESTATUS st;
     FILETIME c, a, w;
@@ -315,7 +315,7 @@ USHORT ORINAPI KnlNamSetFileInfo(void *ns, KNLHFILE h, ULONG level, const void *
     return 0;
 }
 
-USHORT ORINAPI KnlNamQFileMode(void *ns, const char *name, ULONG *attributes)
+USHORT ORINAPI KnlNamQFileMode(void *ns, const char *name, ULONG *attributes) noexcept
 {
     WCHAR wide[KNLNAM_MAXPATH];
     DWORD attrs;
@@ -336,7 +336,7 @@ USHORT ORINAPI KnlNamQFileMode(void *ns, const char *name, ULONG *attributes)
     return err;
 }
 
-USHORT ORINAPI KnlNamSetFileMode(void *ns, const char *name, ULONG attributes)
+USHORT ORINAPI KnlNamSetFileMode(void *ns, const char *name, ULONG attributes) noexcept
 {
     WCHAR wide[KNLNAM_MAXPATH];
     UINT mode;
@@ -354,7 +354,7 @@ USHORT ORINAPI KnlNamSetFileMode(void *ns, const char *name, ULONG attributes)
 }
 
 USHORT ORINAPI KnlNamCreateTempFile(void *ns, const char *dir, ULONG attribute,
-                                    KNLHFILE *handle, char *buf, USHORT size)
+                                    KNLHFILE *handle, char *buf, USHORT size) noexcept
 {
     char where[KNLNAM_MAXPATH], made[MAX_PATH];
     ULONG action;

@@ -131,7 +131,7 @@ static USHORT lockWithRetries(HANDLE h, const FILELOCK *range)
 }
 
 USHORT ORINAPI KnlNamFileLocksEx(void *ns, KNLHFILE h, const FILELOCK *unlock,
-                                 const FILELOCK *lock)
+                                 const FILELOCK *lock) noexcept
 {
     HANDLE sys = KNLNAM_TO_HANDLE(h);
     USHORT unlockErr = 0, lockErr = 0;

@@ -74,7 +74,7 @@ static const char *lastChar(const char *s, char c)
     return found;
 }
 
-USHORT ORINAPI KnlNamWildCompare(void *ns, const char *name, const char *pattern)
+USHORT ORINAPI KnlNamWildCompare(void *ns, const char *name, const char *pattern) noexcept
 {
     const char *patDot, *patSep, *nameDot, *slash;
 
@@ -116,7 +116,7 @@ static void buildTables(void)
         longChars[(BYTE)*p] = 1;
 }
 
-const BYTE *ORINAPI KnlNamQueryValidFileChars(BOOL longNames)
+const BYTE *ORINAPI KnlNamQueryValidFileChars(BOOL longNames) noexcept
 {
     buildTables();
     return longNames ? longChars : shortChars;
@@ -260,18 +260,18 @@ static int validNameOrPath(const char *name, BOOL wildOk, int isPath)
     return validEntries(name, longNames, wildOk, NULL, 1);
 }
 
-USHORT ORINAPI KnlNamIsValidName(const char *name, BOOL wildOk)
+USHORT ORINAPI KnlNamIsValidName(const char *name, BOOL wildOk) noexcept
 {
     return (USHORT)validNameOrPath(name, wildOk, 0);
 }
 
-USHORT ORINAPI KnlNamIsValidPath(const char *name, BOOL wildOk)
+USHORT ORINAPI KnlNamIsValidPath(const char *name, BOOL wildOk) noexcept
 {
     return (USHORT)validNameOrPath(name, wildOk, 1);
 }
 
 USHORT ORINAPI KnlNamIsValidPathFilter(BOOL longNames, const char *list, BOOL wildOk,
-                                       const BYTE *validChars)
+                                       const BYTE *validChars) noexcept
 {
     if (!list)
         return 0;
@@ -283,7 +283,7 @@ USHORT ORINAPI KnlNamIsValidPathFilter(BOOL longNames, const char *list, BOOL wi
 
 /* ---- devices -------------------------------------------------------------- */
 
-USHORT ORINAPI KnlNamIsDevice(void *ns, const char *name)
+USHORT ORINAPI KnlNamIsDevice(void *ns, const char *name) noexcept
 {
     static const char *const devices[] = { "CON", "AUX", "LPT", "PRN" };
     char base[KNLNAM_MAXPART];

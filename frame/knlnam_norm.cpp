@@ -118,7 +118,7 @@ static void removeTrailingSeparator(char *name)
     name[n - 1] = 0;
 }
 
-USHORT ORINAPI KnlNamNormalizePathEx(void *ns, char *name, ULONG flags)
+USHORT ORINAPI KnlNamNormalizePathEx(void *ns, char *name, ULONG flags) noexcept
 {
     char drive[KNLNAM_MAXPATH], unc[KNLNAM_MAXPATH];
 
@@ -139,7 +139,7 @@ USHORT ORINAPI KnlNamNormalizePathEx(void *ns, char *name, ULONG flags)
 
 /* ---- full, long and short forms --------------------------------------------- */
 
-USHORT ORINAPI KnlNamGetFullPathName(char *out, const char *name)
+USHORT ORINAPI KnlNamGetFullPathName(char *out, const char *name) noexcept
 {
     char full[KNLNAM_MAXPATH];
     DWORD len;
@@ -156,7 +156,7 @@ USHORT ORINAPI KnlNamGetFullPathName(char *out, const char *name)
     return 1;
 }
 
-USHORT ORINAPI KnlNamGetLongPathName(char *out, const char *name)
+USHORT ORINAPI KnlNamGetLongPathName(char *out, const char *name) noexcept
 {
     char drive[KNLNAM_MAXPATH];
     DWORD len;
@@ -173,7 +173,7 @@ USHORT ORINAPI KnlNamGetLongPathName(char *out, const char *name)
     return 0;
 }
 
-USHORT ORINAPI KnlNamGetShortPathName(char *out, const char *name)
+USHORT ORINAPI KnlNamGetShortPathName(char *out, const char *name) noexcept
 {
     DWORD len;
     if (!out || !name)
@@ -212,7 +212,7 @@ static BOOL sameByLockProbe(HANDLE a, HANDLE b)
     return same;
 }
 
-USHORT ORINAPI KnlNamIsTheSameFile(const char *a, const char *b)
+USHORT ORINAPI KnlNamIsTheSameFile(const char *a, const char *b) noexcept
 {
     void *ns = KnlNamGetDefaultNS();
     char fullA[KNLNAM_MAXPATH], fullB[KNLNAM_MAXPATH];
@@ -248,7 +248,7 @@ static void dropExtension(char *component)
         *dot = 0;
 }
 
-USHORT ORINAPI KnlNamDisplayFileName(void *ns, char *name, USHORT maxLen, BOOL withExt)
+USHORT ORINAPI KnlNamDisplayFileName(void *ns, char *name, USHORT maxLen, BOOL withExt) noexcept
 {
     char full[KNLNAM_MAXPATH], shown[KNLNAM_MAXPATH];
 
@@ -303,7 +303,7 @@ USHORT knlNamSearchList(void *ns, const char *list, const char *file, char *out,
 }
 
 USHORT ORINAPI KnlNamSearchPath(void *ns, ULONG flags, const char *list, const char *file,
-                                char *out, USHORT size)
+                                char *out, USHORT size) noexcept
 {
     char listCopy[ENV_LIST_MAX + 1];
     USHORT err;

@@ -19,13 +19,13 @@
 static KNLNAMESPACE defaultNS = { KNLNAM_NS_WIN32 };
 static KNLNAMESPACE platformNS = { KNLNAM_NS_WIN32 };
 
-void *ORINAPI KnlNamGetDefaultNS(void)  { return &defaultNS; }
-void *ORINAPI KnlNamGetPlatformNS(void) { return &platformNS; }
+void *ORINAPI KnlNamGetDefaultNS(void) noexcept  { return &defaultNS; }
+void *ORINAPI KnlNamGetPlatformNS(void) noexcept { return &platformNS; }
 
-char ORINAPI KnlNamQDirDelimChr(void *ns)         { return '\\'; }
-const char *ORINAPI KnlNamQDirDelimStr(void *ns)  { return "\\"; }
-char ORINAPI KnlNamQPathDelimChr(void *ns)        { return ';'; }
-const char *ORINAPI KnlNamQPathDelimStr(void *ns) { return ";"; }
+char ORINAPI KnlNamQDirDelimChr(void *ns) noexcept         { return '\\'; }
+const char *ORINAPI KnlNamQDirDelimStr(void *ns) noexcept  { return "\\"; }
+char ORINAPI KnlNamQPathDelimChr(void *ns) noexcept        { return ';'; }
+const char *ORINAPI KnlNamQPathDelimStr(void *ns) noexcept { return ";"; }
 
 USHORT knlNamLastError(void)
 {

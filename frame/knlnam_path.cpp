@@ -31,7 +31,7 @@ static const char *skipServerShare(const char *name)
     return p;
 }
 
-char *ORINAPI KnlNamSkipDriveName(const char *name)
+char *ORINAPI KnlNamSkipDriveName(const char *name) noexcept
 {
     const char *p;
 
@@ -48,7 +48,7 @@ char *ORINAPI KnlNamSkipDriveName(const char *name)
     return (char *)(p + 1);
 }
 
-USHORT ORINAPI KnlNamGetDriveName(const char *name, char *buf, USHORT size)
+USHORT ORINAPI KnlNamGetDriveName(const char *name, char *buf, USHORT size) noexcept
 {
     size_t n;
     if (!buf || !size)
@@ -64,7 +64,7 @@ USHORT ORINAPI KnlNamGetDriveName(const char *name, char *buf, USHORT size)
     return (USHORT)n;
 }
 
-USHORT ORINAPI KnlNamQPathAbsolute(void *ns, const char *name)
+USHORT ORINAPI KnlNamQPathAbsolute(void *ns, const char *name) noexcept
 {
     if (!name)
         return 0;
@@ -73,7 +73,7 @@ USHORT ORINAPI KnlNamQPathAbsolute(void *ns, const char *name)
     return isAsciiLetter(name[0]) && name[1] == ':' && (name[2] == '\\' || name[2] == '/');
 }
 
-USHORT ORINAPI KnlNamFnameHasWildCards(void *ns, const char *name)
+USHORT ORINAPI KnlNamFnameHasWildCards(void *ns, const char *name) noexcept
 {
     const char *p;
     if (!name)
@@ -119,7 +119,7 @@ static const char *lastPoint(const char *comp)
 }
 
 USHORT ORINAPI KnlNamSplitPath(void *ns, const char *name, char *drive, char *dir,
-                               char *fname, char *ext)
+                               char *fname, char *ext) noexcept
 {
     const char *rest, *sep, *dot;
     char dirPart[KNLNAM_MAXPART];
@@ -167,7 +167,7 @@ static int endsWithDelim(const char *s)
 }
 
 USHORT ORINAPI KnlNamMakePath(void *ns, char *out, const char *drive, const char *dir,
-                              const char *fname, const char *ext)
+                              const char *fname, const char *ext) noexcept
 {
     if (!out)
         return ORIN_ERR_INVALID_PARAM;
@@ -189,7 +189,7 @@ USHORT ORINAPI KnlNamMakePath(void *ns, char *out, const char *drive, const char
     return 0;
 }
 
-USHORT ORINAPI KnlNamSplitPathInDF(void *ns, const char *name, char *dir, char *file)
+USHORT ORINAPI KnlNamSplitPathInDF(void *ns, const char *name, char *dir, char *file) noexcept
 {
     const char *rest, *sep;
     size_t n;
@@ -222,7 +222,7 @@ USHORT ORINAPI KnlNamSplitPathInDF(void *ns, const char *name, char *dir, char *
     return 0;
 }
 
-USHORT ORINAPI KnlNamMakePathFromDF(void *ns, char *out, const char *dir, const char *file)
+USHORT ORINAPI KnlNamMakePathFromDF(void *ns, char *out, const char *dir, const char *file) noexcept
 {
     char result[KNLNAM_MAXPATH];
     size_t dlen, flen;
@@ -254,7 +254,7 @@ USHORT ORINAPI KnlNamMakePathFromDF(void *ns, char *out, const char *dir, const 
 
 /* ---- extensions --------------------------------------------------------- */
 
-char *ORINAPI KnlNamQueryExt(void *ns, const char *name)
+char *ORINAPI KnlNamQueryExt(void *ns, const char *name) noexcept
 {
     const char *dot;
     if (!name)
@@ -265,7 +265,7 @@ char *ORINAPI KnlNamQueryExt(void *ns, const char *name)
     return (char *)dot;
 }
 
-USHORT ORINAPI KnlNamSetExt(void *ns, char *name, const char *ext)
+USHORT ORINAPI KnlNamSetExt(void *ns, char *name, const char *ext) noexcept
 {
     char *dot, *at;
     size_t room;
@@ -291,7 +291,7 @@ USHORT ORINAPI KnlNamSetExt(void *ns, char *name, const char *ext)
     return 0;
 }
 
-USHORT ORINAPI KnlNamDefaultExt(void *ns, char *name, const char *ext)
+USHORT ORINAPI KnlNamDefaultExt(void *ns, char *name, const char *ext) noexcept
 {
     if (!name)
         return ORIN_ERR_INVALID_PARAM;
@@ -302,7 +302,7 @@ USHORT ORINAPI KnlNamDefaultExt(void *ns, char *name, const char *ext)
 
 /* ---- full paths ------------------------------------------------------------ */
 
-USHORT ORINAPI KnlNamExpandPath(void *ns, char *name, char *out, USHORT size)
+USHORT ORINAPI KnlNamExpandPath(void *ns, char *name, char *out, USHORT size) noexcept
 {
     char trimmed[KNLNAM_MAXPATH], full[KNLNAM_MAXPATH];
     char *target = out ? out : name;

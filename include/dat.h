@@ -36,44 +36,44 @@ typedef struct _DATETIME {
 /* Calendar arithmetic.  Julian values count days from the chronological
  * Julian day 0 (2000-01-01 is 2451545.0); DTJulian values from 0001-01-01
  * (2000-01-01 is 730119.0; a pure time of day is its fraction + 1e-6). */
-USHORT ORINAPI DatIsLeapYear(const DATETIME *dt);
-USHORT ORINAPI DatQueryDaysInMonth(const DATETIME *dt);
-USHORT ORINAPI DatQueryDayNrInYear(const DATETIME *dt);
-double ORINAPI DatDatetime2Julian(const DATETIME *dt);
-USHORT ORINAPI DatJulian2Datetime(DATETIME *dt, double julian);
-double ORINAPI DatDatetime2DTJulian(const DATETIME *dt);
-USHORT ORINAPI DatDTJulian2Datetime(DATETIME *dt, double dtJulian);
-USHORT ORINAPI DatAddDays(DATETIME *dt, LONG days);
+USHORT ORINAPI DatIsLeapYear(const DATETIME *dt) ORIN_NOEXCEPT;
+USHORT ORINAPI DatQueryDaysInMonth(const DATETIME *dt) ORIN_NOEXCEPT;
+USHORT ORINAPI DatQueryDayNrInYear(const DATETIME *dt) ORIN_NOEXCEPT;
+double ORINAPI DatDatetime2Julian(const DATETIME *dt) ORIN_NOEXCEPT;
+USHORT ORINAPI DatJulian2Datetime(DATETIME *dt, double julian) ORIN_NOEXCEPT;
+double ORINAPI DatDatetime2DTJulian(const DATETIME *dt) ORIN_NOEXCEPT;
+USHORT ORINAPI DatDTJulian2Datetime(DATETIME *dt, double dtJulian) ORIN_NOEXCEPT;
+USHORT ORINAPI DatAddDays(DATETIME *dt, LONG days) ORIN_NOEXCEPT;
 
 /* "$DT" text of a DTJulian value: 0, or 0xFFFF for other text. */
-USHORT ORINAPI DatStr2DTJulian(const char *text, double *value);
-USHORT ORINAPI DatDTJulian2Str(double value, char *buf, USHORT size);
+USHORT ORINAPI DatStr2DTJulian(const char *text, double *value) ORIN_NOEXCEPT;
+USHORT ORINAPI DatDTJulian2Str(double value, char *buf, USHORT size) ORIN_NOEXCEPT;
 
 /* Bracket templates.  DatSprintf and the DatToSys{Date,Time}Str calls take
  * the maximum number of characters (the buffer needs one byte more); the
  * other calls take the buffer size.  Parsers answer 0 or 13. */
-char  *ORINAPI DatSprintf(char *buf, USHORT maxChars, const char *tmpl, const DATETIME *dt);
-USHORT ORINAPI DatScanf(DATETIME *dt, const char *tmpl, const char *text, const char **end);
-char  *ORINAPI DatToSysDateStr(char *buf, USHORT maxChars, const DATETIME *dt);
-char  *ORINAPI DatToSysTimeStr(char *buf, USHORT maxChars, const DATETIME *dt);
-char  *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt);
-USHORT ORINAPI DatSysDateStr2Datetime(DATETIME *dt, const char *text, const char **end);
-USHORT ORINAPI DatSysTimeStr2Datetime(DATETIME *dt, const char *text, const char **end);
-char  *ORINAPI DatToStr(char *buf, USHORT size, const DATETIME *dt);
-USHORT ORINAPI DatDTJulianStr2SysDateTimeStr(char *buf, USHORT size, const char *text);
-USHORT ORINAPI DatTimespanStr2DTJulian(const char *text, double *value);
-USHORT ORINAPI DatDTJulian2TimespanStr(double value, char *buf, USHORT size);
+char  *ORINAPI DatSprintf(char *buf, USHORT maxChars, const char *tmpl, const DATETIME *dt) ORIN_NOEXCEPT;
+USHORT ORINAPI DatScanf(DATETIME *dt, const char *tmpl, const char *text, const char **end) ORIN_NOEXCEPT;
+char  *ORINAPI DatToSysDateStr(char *buf, USHORT maxChars, const DATETIME *dt) ORIN_NOEXCEPT;
+char  *ORINAPI DatToSysTimeStr(char *buf, USHORT maxChars, const DATETIME *dt) ORIN_NOEXCEPT;
+char  *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt) ORIN_NOEXCEPT;
+USHORT ORINAPI DatSysDateStr2Datetime(DATETIME *dt, const char *text, const char **end) ORIN_NOEXCEPT;
+USHORT ORINAPI DatSysTimeStr2Datetime(DATETIME *dt, const char *text, const char **end) ORIN_NOEXCEPT;
+char  *ORINAPI DatToStr(char *buf, USHORT size, const DATETIME *dt) ORIN_NOEXCEPT;
+USHORT ORINAPI DatDTJulianStr2SysDateTimeStr(char *buf, USHORT size, const char *text) ORIN_NOEXCEPT;
+USHORT ORINAPI DatTimespanStr2DTJulian(const char *text, double *value) ORIN_NOEXCEPT;
+USHORT ORINAPI DatDTJulian2TimespanStr(double value, char *buf, USHORT size) ORIN_NOEXCEPT;
 
 /* Process-wide formats and names */
-void   ORINAPI DatSetSysDateTimeFmt(const char *dateFmt, const char *timeFmt);
-USHORT ORINAPI DatSetMonthNames(char **names);   /* 24 heap strings or NULL */
-USHORT ORINAPI DatSetDayNames(char **names);     /* 14 heap strings or NULL */
-void   ORINAPI DatSetTwoDigitYearMax(USHORT year);
-USHORT ORINAPI DatGetTwoDigitYearMax(void);
-char   ORINAPI DatQuerySysDateSeparator(void);
-char   ORINAPI DatQuerySysTimeSeparator(void);
-USHORT ORINAPI DatQuerySysDateOrder(void);
-USHORT ORINAPI DatIsYear4Digits(void);
+void   ORINAPI DatSetSysDateTimeFmt(const char *dateFmt, const char *timeFmt) ORIN_NOEXCEPT;
+USHORT ORINAPI DatSetMonthNames(char **names) ORIN_NOEXCEPT;   /* 24 heap strings or NULL */
+USHORT ORINAPI DatSetDayNames(char **names) ORIN_NOEXCEPT;     /* 14 heap strings or NULL */
+void   ORINAPI DatSetTwoDigitYearMax(USHORT year) ORIN_NOEXCEPT;
+USHORT ORINAPI DatGetTwoDigitYearMax(void) ORIN_NOEXCEPT;
+char   ORINAPI DatQuerySysDateSeparator(void) ORIN_NOEXCEPT;
+char   ORINAPI DatQuerySysTimeSeparator(void) ORIN_NOEXCEPT;
+USHORT ORINAPI DatQuerySysDateOrder(void) ORIN_NOEXCEPT;
+USHORT ORINAPI DatIsYear4Digits(void) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

@@ -34,41 +34,41 @@ ORIN_BEGIN_DECLS
 typedef DWORD (WINAPI *DOSTHREADFN)(void *arg);
 
 /* Timers */
-USHORT ORINAPI DosTimerInit(void);
-USHORT ORINAPI DosTimerReinit(void);
-USHORT ORINAPI DosTimerTerm(void);
-USHORT ORINAPI DosTimerStart(ULONG ms, USHORT *id);
-USHORT ORINAPI DosTimerStop(USHORT id);
-USHORT ORINAPI DosTimerRead(USHORT id, ULONG *ms);
-USHORT ORINAPI DosTimerExpired(USHORT id);
-USHORT ORINAPI DosTimerQueryFirst(ULONG *ms);
+USHORT ORINAPI DosTimerInit(void) ORIN_NOEXCEPT;
+USHORT ORINAPI DosTimerReinit(void) ORIN_NOEXCEPT;
+USHORT ORINAPI DosTimerTerm(void) ORIN_NOEXCEPT;
+USHORT ORINAPI DosTimerStart(ULONG ms, USHORT *id) ORIN_NOEXCEPT;
+USHORT ORINAPI DosTimerStop(USHORT id) ORIN_NOEXCEPT;
+USHORT ORINAPI DosTimerRead(USHORT id, ULONG *ms) ORIN_NOEXCEPT;
+USHORT ORINAPI DosTimerExpired(USHORT id) ORIN_NOEXCEPT;
+USHORT ORINAPI DosTimerQueryFirst(ULONG *ms) ORIN_NOEXCEPT;
 
 /* Threads */
 USHORT ORINAPI DosCreateThread(HANDLE *thread, DOSTHREADFN start, void *arg, ULONG flags,
-                               ULONG stackSize);
-USHORT ORINAPI DosSuspendThread(HANDLE thread);
-USHORT ORINAPI DosResumeThread(HANDLE thread);
-USHORT ORINAPI DosKillThread(HANDLE thread);
-USHORT ORINAPI DosWaitThread(HANDLE *thread, ULONG option);
+                               ULONG stackSize) ORIN_NOEXCEPT;
+USHORT ORINAPI DosSuspendThread(HANDLE thread) ORIN_NOEXCEPT;
+USHORT ORINAPI DosResumeThread(HANDLE thread) ORIN_NOEXCEPT;
+USHORT ORINAPI DosKillThread(HANDLE thread) ORIN_NOEXCEPT;
+USHORT ORINAPI DosWaitThread(HANDLE *thread, ULONG option) ORIN_NOEXCEPT;
 
 /* Environment and search */
-USHORT ORINAPI DosScanEnv(const char *name, const char **value);
-USHORT ORINAPI DosSetEnvVal(const char *name, const char *value);
+USHORT ORINAPI DosScanEnv(const char *name, const char **value) ORIN_NOEXCEPT;
+USHORT ORINAPI DosSetEnvVal(const char *name, const char *value) ORIN_NOEXCEPT;
 USHORT ORINAPI DosSearchPath(ULONG flags, const char *list, const char *file, char *out,
-                             USHORT size);
-USHORT ORINAPI DosGetTempFileName(const char *dir, const char *prefix, char *out, USHORT size);
+                             USHORT size) ORIN_NOEXCEPT;
+USHORT ORINAPI DosGetTempFileName(const char *dir, const char *prefix, char *out, USHORT size) ORIN_NOEXCEPT;
 
 /* Version, time and the rest */
-USHORT ORINAPI DosGetVersion(USHORT *version);
-USHORT ORINAPI DosGetDateTime(DATETIME *dt);
-ULONG  ORINAPI DosGetTimeZoneInformation(ULONG *bias);
-UINT   ORINAPI DosSetErrorMode(UINT mode);
-USHORT ORINAPI DosBeep(ULONG frequency, ULONG duration);
-USHORT ORINAPI DosSleep(ULONG ms);
-void   ORINAPI DosExit(ULONG action, ULONG code);
-USHORT ORINAPI DosCopySoundOn(USHORT on);
-USHORT ORINAPI GetFileSizeDateTime(void *ns, const char *name, ULONG *size, DATETIME *dt);
-void  *ORINAPI MemReplaceByte(void *buf, BYTE oldByte, BYTE newByte, ULONG count);
+USHORT ORINAPI DosGetVersion(USHORT *version) ORIN_NOEXCEPT;
+USHORT ORINAPI DosGetDateTime(DATETIME *dt) ORIN_NOEXCEPT;
+ULONG  ORINAPI DosGetTimeZoneInformation(ULONG *bias) ORIN_NOEXCEPT;
+UINT   ORINAPI DosSetErrorMode(UINT mode) ORIN_NOEXCEPT;
+USHORT ORINAPI DosBeep(ULONG frequency, ULONG duration) ORIN_NOEXCEPT;
+USHORT ORINAPI DosSleep(ULONG ms) ORIN_NOEXCEPT;
+void   ORINAPI DosExit(ULONG action, ULONG code) ORIN_NOEXCEPT;
+USHORT ORINAPI DosCopySoundOn(USHORT on) ORIN_NOEXCEPT;
+USHORT ORINAPI GetFileSizeDateTime(void *ns, const char *name, ULONG *size, DATETIME *dt) ORIN_NOEXCEPT;
+void  *ORINAPI MemReplaceByte(void *buf, BYTE oldByte, BYTE newByte, ULONG count) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

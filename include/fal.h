@@ -24,10 +24,10 @@ typedef struct _FALFILE *HFAL;
 #define FAL_ERR_BEYONDEND   0xE090  /* 57488 block beyond the end of the file */
 #define FAL_ERR_SIGNATURE   0xE091  /* 57489 block header damaged or overlapping */
 
-USHORT ORINAPI FalOpen(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags);
-USHORT ORINAPI FalClose(HFAL handle);
-USHORT ORINAPI FalGetBlock(HFAL handle, ULONG id, void *buffer, ULONG length);
-USHORT ORINAPI FalQueryTotalBlockSize(HFAL handle, ULONG id, ULONG *capacity);
+USHORT ORINAPI FalOpen(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags) ORIN_NOEXCEPT;
+USHORT ORINAPI FalClose(HFAL handle) ORIN_NOEXCEPT;
+USHORT ORINAPI FalGetBlock(HFAL handle, ULONG id, void *buffer, ULONG length) ORIN_NOEXCEPT;
+USHORT ORINAPI FalQueryTotalBlockSize(HFAL handle, ULONG id, ULONG *capacity) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

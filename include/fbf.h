@@ -30,31 +30,31 @@ typedef struct _FBF *HFBF;
 
 /* A fresh, full table of the functions below (context word = nameSpace,
  * extra word 0), or null when out of memory; the caller frees it. */
-VBFFUNCS *ORINAPI FbfAllocVbfFuncStruct(void *nameSpace);
+VBFFUNCS *ORINAPI FbfAllocVbfFuncStruct(void *nameSpace) ORIN_NOEXCEPT;
 
 USHORT ORINAPI FbfOpen(ULONG_PTR context, const char *name, HFBF *handle, ULONG *action,
                        ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode,
-                       ULONG_PTR extra);
-USHORT ORINAPI FbfClose(HFBF handle);
-USHORT ORINAPI FbfChgFilePtr(HFBF handle, LONG distance, ULONG method, ULONG *newPos);
-USHORT ORINAPI FbfRead(HFBF handle, void *buffer, ULONG count, ULONG *read);
-USHORT ORINAPI FbfReadDirect(HFBF handle, void *buffer, ULONG count, ULONG *read);
-USHORT ORINAPI FbfWrite(HFBF handle, const void *buffer, ULONG count, ULONG *written);
-USHORT ORINAPI FbfGetch(HFBF handle, BYTE *ch);
-USHORT ORINAPI FbfGets(HFBF handle, char *buffer, ULONG size, ULONG *consumed);
-USHORT ORINAPI FbfFlush(HFBF handle);
-USHORT ORINAPI FbfFlushAll(void);
-USHORT ORINAPI FbfFileLocks(HFBF handle, FILELOCK *unlockRange, FILELOCK *lockRange);
-USHORT ORINAPI FbfFileLocksEx(HFBF handle, FILELOCK *unlockRange, FILELOCK *lockRange);
-ULONG  ORINAPI FbfTell(HFBF handle);
-USHORT ORINAPI FbfQueryLength(HFBF handle, ULONG *length);
-USHORT ORINAPI FbfNewSize(HFBF handle, ULONG newLength);
-USHORT ORINAPI FbfQueryFilename(HFBF handle, char *buffer, ULONG size);
-USHORT ORINAPI FbfQFileInfo(HFBF handle, ULONG level, void *buffer, ULONG size);
-USHORT ORINAPI FbfSetFileInfo(HFBF handle, ULONG level, void *buffer, ULONG size);
+                       ULONG_PTR extra) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfClose(HFBF handle) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfChgFilePtr(HFBF handle, LONG distance, ULONG method, ULONG *newPos) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfRead(HFBF handle, void *buffer, ULONG count, ULONG *read) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfReadDirect(HFBF handle, void *buffer, ULONG count, ULONG *read) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfWrite(HFBF handle, const void *buffer, ULONG count, ULONG *written) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfGetch(HFBF handle, BYTE *ch) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfGets(HFBF handle, char *buffer, ULONG size, ULONG *consumed) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfFlush(HFBF handle) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfFlushAll(void) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfFileLocks(HFBF handle, FILELOCK *unlockRange, FILELOCK *lockRange) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfFileLocksEx(HFBF handle, FILELOCK *unlockRange, FILELOCK *lockRange) ORIN_NOEXCEPT;
+ULONG  ORINAPI FbfTell(HFBF handle) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfQueryLength(HFBF handle, ULONG *length) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfNewSize(HFBF handle, ULONG newLength) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfQueryFilename(HFBF handle, char *buffer, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfQFileInfo(HFBF handle, ULONG level, void *buffer, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfSetFileInfo(HFBF handle, ULONG level, void *buffer, ULONG size) ORIN_NOEXCEPT;
 USHORT ORINAPI FbfMapViewOfFile(HFBF handle, void **view, ULONG bytes, ULONG offsetHigh,
-                                ULONG offsetLow);
-USHORT ORINAPI FbfUnmapViewOfFile(HFBF handle);
+                                ULONG offsetLow) ORIN_NOEXCEPT;
+USHORT ORINAPI FbfUnmapViewOfFile(HFBF handle) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

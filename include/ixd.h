@@ -96,52 +96,52 @@ typedef struct _IXDFUNCS {
  * buffered file back-end on the default name space); nodeSize 0 means
  * IXD_DEFAULT_NODE_SIZE. */
 PIX    ORINAPI IxdCreate(const char *fileName, USHORT keyLength, ULONG shared, USHORT nodeSize,
-                         ULONG userAreaSize, VBFFUNCS *funcs, ULONG *error);
+                         ULONG userAreaSize, VBFFUNCS *funcs, ULONG *error) ORIN_NOEXCEPT;
 PIX    ORINAPI IxdOpen(const char *fileName, USHORT keyLength, ULONG shared, VBFFUNCS *funcs,
-                       ULONG *error);
-void   ORINAPI IxdClose(PIX ix);
-USHORT ORINAPI IxdQueryKeySize(const char *fileName, ULONG *error);
+                       ULONG *error) ORIN_NOEXCEPT;
+void   ORINAPI IxdClose(PIX ix) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdQueryKeySize(const char *fileName, ULONG *error) ORIN_NOEXCEPT;
 
 /* Changes. */
-USHORT ORINAPI IxdEnter(PIX ix, const void *key, ULONG record, ULONG *error);
-USHORT ORINAPI IxdRemove(PIX ix, const void *key, ULONG record, ULONG *error);
-USHORT ORINAPI IxdRemoveKey(PIX ix, const void *storedKey, ULONG *error);
+USHORT ORINAPI IxdEnter(PIX ix, const void *key, ULONG record, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdRemove(PIX ix, const void *key, ULONG record, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdRemoveKey(PIX ix, const void *storedKey, ULONG *error) ORIN_NOEXCEPT;
 
 /* Positioning and stepping; outKey may be null. */
-USHORT ORINAPI IxdSearch(PIX ix, const void *key, void *outKey, ULONG *record, ULONG *error);
+USHORT ORINAPI IxdSearch(PIX ix, const void *key, void *outKey, ULONG *record, ULONG *error) ORIN_NOEXCEPT;
 USHORT ORINAPI IxdSearchID(PIX ix, const void *key, ULONG record, void *outKey,
-                           ULONG *outRecord, ULONG *error);
+                           ULONG *outRecord, ULONG *error) ORIN_NOEXCEPT;
 USHORT ORINAPI IxdSearchBack(PIX ix, const void *key, void *outKey, ULONG *record,
-                             ULONG *error);
-USHORT ORINAPI IxdRetrieve(PIX ix, const void *key, ULONG record, ULONG *error);
-USHORT ORINAPI IxdFirst(PIX ix, void *outKey, ULONG *record, ULONG *error);
-USHORT ORINAPI IxdLast(PIX ix, void *outKey, ULONG *record, ULONG *error);
-USHORT ORINAPI IxdNext(PIX ix, void *outKey, ULONG *record, ULONG *error);
-USHORT ORINAPI IxdPrev(PIX ix, void *outKey, ULONG *record, ULONG *error);
-USHORT ORINAPI IxdSkipkey(PIX ix, SHORT count, void *outKey, ULONG *record, ULONG *error);
+                             ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdRetrieve(PIX ix, const void *key, ULONG record, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdFirst(PIX ix, void *outKey, ULONG *record, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdLast(PIX ix, void *outKey, ULONG *record, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdNext(PIX ix, void *outKey, ULONG *record, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdPrev(PIX ix, void *outKey, ULONG *record, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdSkipkey(PIX ix, SHORT count, void *outKey, ULONG *record, ULONG *error) ORIN_NOEXCEPT;
 
 /* Queries. */
-USHORT ORINAPI IxdGetNrRecords(PIX ix, const char *prefix, ULONG *count);
-USHORT ORINAPI IxdQueryNrKeys(PIX ix, ULONG *count, ULONG *error);
-USHORT ORINAPI IxdQueryTreeChanged(PIX ix, ULONG *changed, ULONG *error);
-USHORT ORINAPI IxdQueryTreeVersion(PIX ix, USHORT *version, ULONG *error);
-USHORT ORINAPI IxdQueryKeyBufLength(PIX ix);
-USHORT ORINAPI IxdQueryKeyLength(PIX ix);
-USHORT ORINAPI IxdQueryCurrentKey(PIX ix, void *buffer, USHORT size);
+USHORT ORINAPI IxdGetNrRecords(PIX ix, const char *prefix, ULONG *count) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdQueryNrKeys(PIX ix, ULONG *count, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdQueryTreeChanged(PIX ix, ULONG *changed, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdQueryTreeVersion(PIX ix, USHORT *version, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdQueryKeyBufLength(PIX ix) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdQueryKeyLength(PIX ix) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdQueryCurrentKey(PIX ix, void *buffer, USHORT size) ORIN_NOEXCEPT;
 
 /* Modes, cache and counters. */
-USHORT ORINAPI IxdChandeIndexMode(PIX ix, ULONG shared, USHORT cacheSize);
-ULONG  ORINAPI IxdQueryPerformanceCounter(PIX ix, ULONG mask, ULONG reset);
-USHORT ORINAPI IxdSetCacheSize(USHORT slots);
-ULONG  ORINAPI IxdAllowReadlock(ULONG allow);
+USHORT ORINAPI IxdChandeIndexMode(PIX ix, ULONG shared, USHORT cacheSize) ORIN_NOEXCEPT;
+ULONG  ORINAPI IxdQueryPerformanceCounter(PIX ix, ULONG mask, ULONG reset) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdSetCacheSize(USHORT slots) ORIN_NOEXCEPT;
+ULONG  ORINAPI IxdAllowReadlock(ULONG allow) ORIN_NOEXCEPT;
 
 /* The user area: a byte range reserved for the owner of the index, read
  * and written at a per-handle position. */
-USHORT ORINAPI IxdUserSetPos(PIX ix, LONG value, ULONG method, ULONG *newPos, ULONG *error);
-USHORT ORINAPI IxdUserRead(PIX ix, void *buffer, ULONG count, ULONG *done, ULONG *error);
+USHORT ORINAPI IxdUserSetPos(PIX ix, LONG value, ULONG method, ULONG *newPos, ULONG *error) ORIN_NOEXCEPT;
+USHORT ORINAPI IxdUserRead(PIX ix, void *buffer, ULONG count, ULONG *done, ULONG *error) ORIN_NOEXCEPT;
 USHORT ORINAPI IxdUserWrite(PIX ix, const void *buffer, ULONG count, ULONG *done,
-                            ULONG *error);
-ULONG  ORINAPI IxdUserQuerySize(PIX ix);
+                            ULONG *error) ORIN_NOEXCEPT;
+ULONG  ORINAPI IxdUserQuerySize(PIX ix) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

@@ -30,56 +30,56 @@ typedef struct _KNLCHARENTRY {
 
 /* Start-up and shutdown */
 USHORT ORINAPI KnlInit(HINSTANCE hInst, HANDLE hSecond, const char *cmdLine,
-                       LONG showCmd, USHORT *argc, char **argv);
-USHORT ORINAPI KnlTerminate(USHORT code);
-void   ORINAPI KnlSetExecutableFileName(const char *name);
-const char *ORINAPI KnlQueryExecutableName(void);
-const char *ORINAPI KnlQueryExecutablePath(void);
-USHORT ORINAPI KnlNamQExecutableName(void *ns, char *buf, USHORT size);
-USHORT ORINAPI KnlNamQExecutablePath(void *ns, char *buf, USHORT size);
-USHORT ORINAPI KnlQueryStartIconised(void);
-USHORT ORINAPI KnlInitCP(void);
-void   ORINAPI KnlInitDBCSEv(void);
+                       LONG showCmd, USHORT *argc, char **argv) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlTerminate(USHORT code) ORIN_NOEXCEPT;
+void   ORINAPI KnlSetExecutableFileName(const char *name) ORIN_NOEXCEPT;
+const char *ORINAPI KnlQueryExecutableName(void) ORIN_NOEXCEPT;
+const char *ORINAPI KnlQueryExecutablePath(void) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQExecutableName(void *ns, char *buf, USHORT size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQExecutablePath(void *ns, char *buf, USHORT size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlQueryStartIconised(void) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlInitCP(void) ORIN_NOEXCEPT;
+void   ORINAPI KnlInitDBCSEv(void) ORIN_NOEXCEPT;
 
 /* Last error and operating-system queries */
-USHORT ORINAPI KnlGetLastError(void);
-void   ORINAPI KnlSetLastError(ULONG code);
-USHORT ORINAPI KnlQueryOS(USHORT *version);
-USHORT ORINAPI KnlQueryPlatform(void);
-USHORT ORINAPI KnlIsNewShell(void);
-int    ORINAPI KnlGetSystemLocaleInfo(ULONG item, char *buf, int size);
-USHORT ORINAPI DosSetMaxFH(ULONG count);
+USHORT ORINAPI KnlGetLastError(void) ORIN_NOEXCEPT;
+void   ORINAPI KnlSetLastError(ULONG code) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlQueryOS(USHORT *version) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlQueryPlatform(void) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlIsNewShell(void) ORIN_NOEXCEPT;
+int    ORINAPI KnlGetSystemLocaleInfo(ULONG item, char *buf, int size) ORIN_NOEXCEPT;
+USHORT ORINAPI DosSetMaxFH(ULONG count) ORIN_NOEXCEPT;
 
 /* Code pages */
-KNLCHARENTRY *ORINAPI KnlQueryCharTable(void);
-BYTE   ORINAPI KnlAnsiToOemChar(USHORT ch);
-BYTE   ORINAPI KnlOemToAnsiChar(USHORT ch);
-char  *ORINAPI KnlAnsiToOem(const char *src, char *dst);
-char  *ORINAPI KnlOemToAnsi(const char *src, char *dst);
-char  *ORINAPI KnlAnsiToOemBuff(const char *src, char *dst, ULONG count);
-char  *ORINAPI KnlOemToAnsiBuff(const char *src, char *dst, ULONG count);
+KNLCHARENTRY *ORINAPI KnlQueryCharTable(void) ORIN_NOEXCEPT;
+BYTE   ORINAPI KnlAnsiToOemChar(USHORT ch) ORIN_NOEXCEPT;
+BYTE   ORINAPI KnlOemToAnsiChar(USHORT ch) ORIN_NOEXCEPT;
+char  *ORINAPI KnlAnsiToOem(const char *src, char *dst) ORIN_NOEXCEPT;
+char  *ORINAPI KnlOemToAnsi(const char *src, char *dst) ORIN_NOEXCEPT;
+char  *ORINAPI KnlAnsiToOemBuff(const char *src, char *dst, ULONG count) ORIN_NOEXCEPT;
+char  *ORINAPI KnlOemToAnsiBuff(const char *src, char *dst, ULONG count) ORIN_NOEXCEPT;
 ULONG  ORINAPI KnlNlsConvertCodePage(UINT srcCP, UINT dstCP, const char *src,
-                                     ULONG srcLen, char *dst, ULONG dstSize);
+                                     ULONG srcLen, char *dst, ULONG dstSize) ORIN_NOEXCEPT;
 
 /* Sorting and checksums */
 typedef int (__cdecl *KNLCOMPAREFN)(const void *, const void *);
-void   ORINAPI KnlQSort(void *base, size_t count, size_t size, KNLCOMPAREFN cmp);
+void   ORINAPI KnlQSort(void *base, size_t count, size_t size, KNLCOMPAREFN cmp) ORIN_NOEXCEPT;
 void  *ORINAPI KnlBSearch(const void *key, const void *base, size_t count,
-                          size_t size, KNLCOMPAREFN cmp);
-ULONG  ORINAPI KnlCrc32(const void *bytes, USHORT len, ULONG start);
-USHORT ORINAPI KnlCrc32Check(const void *bytes, USHORT len, ULONG expected);
-USHORT ORINAPI KnlCrc16(const void *bytes, USHORT len);
-USHORT ORINAPI KnlCrc16Check(const void *bytes, USHORT len, USHORT expected);
+                          size_t size, KNLCOMPAREFN cmp) ORIN_NOEXCEPT;
+ULONG  ORINAPI KnlCrc32(const void *bytes, USHORT len, ULONG start) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlCrc32Check(const void *bytes, USHORT len, ULONG expected) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlCrc16(const void *bytes, USHORT len) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlCrc16Check(const void *bytes, USHORT len, USHORT expected) ORIN_NOEXCEPT;
 
 /* Debug channel (level 1) and error log.  The error-log calls are
  * exported by ordinal only: 2124 Printf, 2125 Open, 2126 Stop,
  * 2127 Resume, 2128 Close. */
-void   __cdecl KnlDbgPrintf(const char *fmt, ...);
-USHORT ORINAPI KnlErrLogOpen(const char *name, BOOL append);
-USHORT __cdecl KnlErrLogPrintf(const char *fmt, ...);
-void   ORINAPI KnlErrLogStop(void);
-void   ORINAPI KnlErrLogResume(void);
-USHORT ORINAPI KnlErrLogClose(void);
+void   __cdecl KnlDbgPrintf(const char *fmt, ...) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlErrLogOpen(const char *name, BOOL append) ORIN_NOEXCEPT;
+USHORT __cdecl KnlErrLogPrintf(const char *fmt, ...) ORIN_NOEXCEPT;
+void   ORINAPI KnlErrLogStop(void) ORIN_NOEXCEPT;
+void   ORINAPI KnlErrLogResume(void) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlErrLogClose(void) ORIN_NOEXCEPT;
 
 #define KNL_ORD_DBGPRINTF      2121
 #define KNL_ORD_ERRLOGPRINTF   2124

@@ -145,93 +145,93 @@ typedef struct _KNLFSVOLUME {
 #define KNLNAM_NORM_NO_UNC   0x01   /* keep mapped drive letters */
 
 /* Name spaces and delimiters */
-void  *ORINAPI KnlNamGetDefaultNS(void);
-void  *ORINAPI KnlNamGetPlatformNS(void);
-char   ORINAPI KnlNamQDirDelimChr(void *ns);
-const char *ORINAPI KnlNamQDirDelimStr(void *ns);
-char   ORINAPI KnlNamQPathDelimChr(void *ns);
-const char *ORINAPI KnlNamQPathDelimStr(void *ns);
+void  *ORINAPI KnlNamGetDefaultNS(void) ORIN_NOEXCEPT;
+void  *ORINAPI KnlNamGetPlatformNS(void) ORIN_NOEXCEPT;
+char   ORINAPI KnlNamQDirDelimChr(void *ns) ORIN_NOEXCEPT;
+const char *ORINAPI KnlNamQDirDelimStr(void *ns) ORIN_NOEXCEPT;
+char   ORINAPI KnlNamQPathDelimChr(void *ns) ORIN_NOEXCEPT;
+const char *ORINAPI KnlNamQPathDelimStr(void *ns) ORIN_NOEXCEPT;
 
 /* Names and paths */
-USHORT ORINAPI KnlNamQPathAbsolute(void *ns, const char *name);
-char  *ORINAPI KnlNamSkipDriveName(const char *name);
-USHORT ORINAPI KnlNamGetDriveName(const char *name, char *buf, USHORT size);
+USHORT ORINAPI KnlNamQPathAbsolute(void *ns, const char *name) ORIN_NOEXCEPT;
+char  *ORINAPI KnlNamSkipDriveName(const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamGetDriveName(const char *name, char *buf, USHORT size) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamSplitPath(void *ns, const char *name, char *drive, char *dir,
-                               char *fname, char *ext);
+                               char *fname, char *ext) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamMakePath(void *ns, char *out, const char *drive, const char *dir,
-                              const char *fname, const char *ext);
-USHORT ORINAPI KnlNamSplitPathInDF(void *ns, const char *name, char *dir, char *file);
-USHORT ORINAPI KnlNamMakePathFromDF(void *ns, char *out, const char *dir, const char *file);
-char  *ORINAPI KnlNamQueryExt(void *ns, const char *name);
-USHORT ORINAPI KnlNamSetExt(void *ns, char *name, const char *ext);
-USHORT ORINAPI KnlNamDefaultExt(void *ns, char *name, const char *ext);
-USHORT ORINAPI KnlNamExpandPath(void *ns, char *name, char *out, USHORT size);
-USHORT ORINAPI KnlNamNormalizePathEx(void *ns, char *name, ULONG flags);
-USHORT ORINAPI KnlNamGetFullPathName(char *out, const char *name);
-USHORT ORINAPI KnlNamGetLongPathName(char *out, const char *name);
-USHORT ORINAPI KnlNamGetShortPathName(char *out, const char *name);
-USHORT ORINAPI KnlNamIsTheSameFile(const char *a, const char *b);
-USHORT ORINAPI KnlNamDisplayFileName(void *ns, char *name, USHORT maxLen, BOOL withExt);
-USHORT ORINAPI KnlNamWildCompare(void *ns, const char *name, const char *pattern);
-USHORT ORINAPI KnlNamFnameHasWildCards(void *ns, const char *name);
-USHORT ORINAPI KnlNamIsValidName(const char *name, BOOL wildOk);
-USHORT ORINAPI KnlNamIsValidPath(const char *name, BOOL wildOk);
+                              const char *fname, const char *ext) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamSplitPathInDF(void *ns, const char *name, char *dir, char *file) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamMakePathFromDF(void *ns, char *out, const char *dir, const char *file) ORIN_NOEXCEPT;
+char  *ORINAPI KnlNamQueryExt(void *ns, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamSetExt(void *ns, char *name, const char *ext) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamDefaultExt(void *ns, char *name, const char *ext) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamExpandPath(void *ns, char *name, char *out, USHORT size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamNormalizePathEx(void *ns, char *name, ULONG flags) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamGetFullPathName(char *out, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamGetLongPathName(char *out, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamGetShortPathName(char *out, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamIsTheSameFile(const char *a, const char *b) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamDisplayFileName(void *ns, char *name, USHORT maxLen, BOOL withExt) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamWildCompare(void *ns, const char *name, const char *pattern) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamFnameHasWildCards(void *ns, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamIsValidName(const char *name, BOOL wildOk) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamIsValidPath(const char *name, BOOL wildOk) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamIsValidPathFilter(BOOL longNames, const char *list, BOOL wildOk,
-                                       const BYTE *validChars);
-const BYTE *ORINAPI KnlNamQueryValidFileChars(BOOL longNames);
-USHORT ORINAPI KnlNamIsDevice(void *ns, const char *name);
+                                       const BYTE *validChars) ORIN_NOEXCEPT;
+const BYTE *ORINAPI KnlNamQueryValidFileChars(BOOL longNames) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamIsDevice(void *ns, const char *name) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamSearchPath(void *ns, ULONG flags, const char *list, const char *file,
-                                char *out, USHORT size);
+                                char *out, USHORT size) ORIN_NOEXCEPT;
 
 /* Directories, disks and the working directory */
-USHORT ORINAPI KnlNamMkDir(void *ns, const char *name);
-USHORT ORINAPI KnlNamRmDir(void *ns, const char *name);
-USHORT ORINAPI KnlNamDelete(void *ns, const char *name);
-USHORT ORINAPI KnlNamMove(void *ns, const char *from, const char *to);
-USHORT ORINAPI KnlNamMoveDev(void *ns, const char *from, const char *to);
+USHORT ORINAPI KnlNamMkDir(void *ns, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamRmDir(void *ns, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamDelete(void *ns, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamMove(void *ns, const char *from, const char *to) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamMoveDev(void *ns, const char *from, const char *to) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamCopy(void *ns, const char *from, const char *to, ULONG flags,
-                          ULONG options);
-USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *equal);
-USHORT ORINAPI KnlNamGetCwd(void *ns, char *buf, USHORT size);
-USHORT ORINAPI KnlNamSetCwd(void *ns, const char *dir);
-USHORT ORINAPI KnlNamQFileExist(void *ns, const char *name);
-USHORT ORINAPI KnlNamQDirExist(void *ns, const char *name);
-USHORT ORINAPI KnlNamQCurDisk(void *ns, ULONG *drive);          /* 1 = A */
-USHORT ORINAPI KnlNamQDiskExist(void *ns, ULONG drive);         /* 1 = A */
-USHORT ORINAPI KnlNamQDiskChangeable(void *ns, ULONG drive);
-USHORT ORINAPI KnlNamQDiskRemote(void *ns, ULONG drive);
-USHORT ORINAPI KnlNamQDiskIsCDRom(void *ns, ULONG drive);
+                          ULONG options) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *equal) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamGetCwd(void *ns, char *buf, USHORT size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamSetCwd(void *ns, const char *dir) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQFileExist(void *ns, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQDirExist(void *ns, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQCurDisk(void *ns, ULONG *drive) ORIN_NOEXCEPT;          /* 1 = A */
+USHORT ORINAPI KnlNamQDiskExist(void *ns, ULONG drive) ORIN_NOEXCEPT;         /* 1 = A */
+USHORT ORINAPI KnlNamQDiskChangeable(void *ns, ULONG drive) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQDiskRemote(void *ns, ULONG drive) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQDiskIsCDRom(void *ns, ULONG drive) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamQFSPathInfo(void *ns, const char *path, ULONG level, void *buf,
-                                 ULONG size);
-USHORT ORINAPI KnlNamQuerySupportLFN(void *ns, const char *root);
-USHORT ORINAPI KnlNamEnableDisconnectedResources(USHORT enable);
+                                 ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQuerySupportLFN(void *ns, const char *root) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamEnableDisconnectedResources(USHORT enable) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamFindFirst(void *ns, const char *pattern, ULONG attrMask,
-                               ULONG_PTR *hFind, KNLFINDBUF *buf, ULONG size);
-USHORT ORINAPI KnlNamFindNext(void *ns, ULONG_PTR hFind, KNLFINDBUF *buf, ULONG size);
-USHORT ORINAPI KnlNamFindClose(void *ns, ULONG_PTR hFind);
+                               ULONG_PTR *hFind, KNLFINDBUF *buf, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamFindNext(void *ns, ULONG_PTR hFind, KNLFINDBUF *buf, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamFindClose(void *ns, ULONG_PTR hFind) ORIN_NOEXCEPT;
 
 /* Open files */
 USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *action,
                           ULONG size, ULONG attribute, ULONG openFlags, ULONG openMode,
-                          ULONG reserved);
-USHORT ORINAPI KnlNamClose(void *ns, KNLHFILE h);
-USHORT ORINAPI KnlNamRead(void *ns, KNLHFILE h, void *buf, ULONG count, ULONG *done);
-USHORT ORINAPI KnlNamWrite(void *ns, KNLHFILE h, const void *buf, ULONG count, ULONG *done);
+                          ULONG reserved) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamClose(void *ns, KNLHFILE h) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamRead(void *ns, KNLHFILE h, void *buf, ULONG count, ULONG *done) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamWrite(void *ns, KNLHFILE h, const void *buf, ULONG count, ULONG *done) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamChgFilePtr(void *ns, KNLHFILE h, LONG offset, ULONG method,
-                                ULONG *newPos);
-USHORT ORINAPI KnlNamNewSize(void *ns, KNLHFILE h, ULONG size);
-USHORT ORINAPI KnlNamQFileSize(void *ns, KNLHFILE h, ULONG *size);
-USHORT ORINAPI KnlNamDupHandle(void *ns, KNLHFILE h, KNLHFILE *dup);
-USHORT ORINAPI KnlNamBufReset(void *ns, KNLHFILE h);
-USHORT ORINAPI KnlNamQFileInfo(void *ns, KNLHFILE h, ULONG level, void *buf, ULONG size);
+                                ULONG *newPos) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamNewSize(void *ns, KNLHFILE h, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQFileSize(void *ns, KNLHFILE h, ULONG *size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamDupHandle(void *ns, KNLHFILE h, KNLHFILE *dup) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamBufReset(void *ns, KNLHFILE h) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQFileInfo(void *ns, KNLHFILE h, ULONG level, void *buf, ULONG size) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamSetFileInfo(void *ns, KNLHFILE h, ULONG level, const void *buf,
-                                 ULONG size);
-USHORT ORINAPI KnlNamQFileMode(void *ns, const char *name, ULONG *attributes);
-USHORT ORINAPI KnlNamSetFileMode(void *ns, const char *name, ULONG attributes);
+                                 ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamQFileMode(void *ns, const char *name, ULONG *attributes) ORIN_NOEXCEPT;
+USHORT ORINAPI KnlNamSetFileMode(void *ns, const char *name, ULONG attributes) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamFileLocksEx(void *ns, KNLHFILE h, const FILELOCK *unlock,
-                                 const FILELOCK *lock);
+                                 const FILELOCK *lock) ORIN_NOEXCEPT;
 USHORT ORINAPI KnlNamCreateTempFile(void *ns, const char *dir, ULONG attribute,
-                                    KNLHFILE *handle, char *buf, USHORT size);
+                                    KNLHFILE *handle, char *buf, USHORT size) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

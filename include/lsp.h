@@ -92,55 +92,55 @@ typedef int (*LSPTRACEFUNC)(void *session, void *userData, const char *functionN
                             PLSPLIST args, unsigned int *error);
 
 /* Sessions and evaluation */
-HLSPSESSION ORINAPI LspSessionStart(unsigned short bufferSize, void *userData);
-USHORT ORINAPI LspSessionEnd(HLSPSESSION session);
+HLSPSESSION ORINAPI LspSessionStart(unsigned short bufferSize, void *userData) ORIN_NOEXCEPT;
+USHORT ORINAPI LspSessionEnd(HLSPSESSION session) ORIN_NOEXCEPT;
 USHORT ORINAPI LspSession(const char *text, char *result, unsigned short bufferSize,
-                          void *userData);
+                          void *userData) ORIN_NOEXCEPT;
 USHORT ORINAPI LspParseExpressions(HLSPSESSION session, const char *text, char *result,
-                                   unsigned short resultSize, void *userData);
-HLSPSESSION ORINAPI LspQueryActiveSession(void);
-const char *ORINAPI LspFindExprEnd(const char *text);
+                                   unsigned short resultSize, void *userData) ORIN_NOEXCEPT;
+HLSPSESSION ORINAPI LspQueryActiveSession(void) ORIN_NOEXCEPT;
+const char *ORINAPI LspFindExprEnd(const char *text) ORIN_NOEXCEPT;
 
 /* Callbacks and errors */
-USHORT ORINAPI LspSetErrorFunction(HLSPSESSION session, LSPERRORFUNC fn);
-USHORT ORINAPI LspSetTraceFunction(HLSPSESSION session, LSPTRACEFUNC fn);
-void   ORINAPI LspGetLastErr(HLSPSESSION session, char *buffer, unsigned short size);
-unsigned int ORINAPI LspSetLastErr(HLSPSESSION session, unsigned int code, const char *text);
+USHORT ORINAPI LspSetErrorFunction(HLSPSESSION session, LSPERRORFUNC fn) ORIN_NOEXCEPT;
+USHORT ORINAPI LspSetTraceFunction(HLSPSESSION session, LSPTRACEFUNC fn) ORIN_NOEXCEPT;
+void   ORINAPI LspGetLastErr(HLSPSESSION session, char *buffer, unsigned short size) ORIN_NOEXCEPT;
+unsigned int ORINAPI LspSetLastErr(HLSPSESSION session, unsigned int code, const char *text) ORIN_NOEXCEPT;
 
 /* Module functions */
 USHORT ORINAPI LspModFuncRegister(HLSPSESSION session, unsigned short count,
-                                  const LSPMODFUNCDESC *table, LSPMODFUNC fn);
-USHORT ORINAPI LspModFuncUnregister(HLSPSESSION session, LSPMODFUNC fn);
+                                  const LSPMODFUNCDESC *table, LSPMODFUNC fn) ORIN_NOEXCEPT;
+USHORT ORINAPI LspModFuncUnregister(HLSPSESSION session, LSPMODFUNC fn) ORIN_NOEXCEPT;
 
 /* Result building */
-PLSPLIST ORINAPI LspResAddString(HLSPSESSION s, PLSPLIST prev, const char *text, unsigned int *error);
-PLSPLIST ORINAPI LspResAddLong(HLSPSESSION s, PLSPLIST prev, long value, unsigned int *error);
-PLSPLIST ORINAPI LspResAddDouble(HLSPSESSION s, PLSPLIST prev, double value, unsigned int *error);
-PLSPLIST ORINAPI LspResAddDateTime(HLSPSESSION s, PLSPLIST prev, double julian, unsigned int *error);
-PLSPLIST ORINAPI LspResAddBool(HLSPSESSION s, PLSPLIST prev, int value, unsigned int *error);
-PLSPLIST ORINAPI LspResAddNil(HLSPSESSION s, PLSPLIST prev, unsigned int *error);
-PLSPLIST ORINAPI LspResAddList(HLSPSESSION s, PLSPLIST prev, unsigned int *error);
-PLSPLIST ORINAPI LspResEndList(HLSPSESSION s, PLSPLIST list, unsigned int *error);
-void     ORINAPI LspResFree(HLSPSESSION s, PLSPLIST node);
+PLSPLIST ORINAPI LspResAddString(HLSPSESSION s, PLSPLIST prev, const char *text, unsigned int *error) ORIN_NOEXCEPT;
+PLSPLIST ORINAPI LspResAddLong(HLSPSESSION s, PLSPLIST prev, long value, unsigned int *error) ORIN_NOEXCEPT;
+PLSPLIST ORINAPI LspResAddDouble(HLSPSESSION s, PLSPLIST prev, double value, unsigned int *error) ORIN_NOEXCEPT;
+PLSPLIST ORINAPI LspResAddDateTime(HLSPSESSION s, PLSPLIST prev, double julian, unsigned int *error) ORIN_NOEXCEPT;
+PLSPLIST ORINAPI LspResAddBool(HLSPSESSION s, PLSPLIST prev, int value, unsigned int *error) ORIN_NOEXCEPT;
+PLSPLIST ORINAPI LspResAddNil(HLSPSESSION s, PLSPLIST prev, unsigned int *error) ORIN_NOEXCEPT;
+PLSPLIST ORINAPI LspResAddList(HLSPSESSION s, PLSPLIST prev, unsigned int *error) ORIN_NOEXCEPT;
+PLSPLIST ORINAPI LspResEndList(HLSPSESSION s, PLSPLIST list, unsigned int *error) ORIN_NOEXCEPT;
+void     ORINAPI LspResFree(HLSPSESSION s, PLSPLIST node) ORIN_NOEXCEPT;
 
 /* Reading nodes */
-USHORT ORINAPI LspCountParams(HLSPSESSION s, PLSPLIST node);
-char  *ORINAPI LspNodeGetValuePsz(HLSPSESSION s, PLSPLIST node);
-void   ORINAPI LspNodeGetString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size);
-long   ORINAPI LspNodeGetLong(HLSPSESSION s, PLSPLIST node);
-double ORINAPI LspNodeGetDouble(HLSPSESSION s, PLSPLIST node);
-int    ORINAPI LspNodeGetBool(HLSPSESSION s, PLSPLIST node);
-USHORT ORINAPI LspMakeListString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size);
-USHORT ORINAPI LspListEvalToString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size);
+USHORT ORINAPI LspCountParams(HLSPSESSION s, PLSPLIST node) ORIN_NOEXCEPT;
+char  *ORINAPI LspNodeGetValuePsz(HLSPSESSION s, PLSPLIST node) ORIN_NOEXCEPT;
+void   ORINAPI LspNodeGetString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size) ORIN_NOEXCEPT;
+long   ORINAPI LspNodeGetLong(HLSPSESSION s, PLSPLIST node) ORIN_NOEXCEPT;
+double ORINAPI LspNodeGetDouble(HLSPSESSION s, PLSPLIST node) ORIN_NOEXCEPT;
+int    ORINAPI LspNodeGetBool(HLSPSESSION s, PLSPLIST node) ORIN_NOEXCEPT;
+USHORT ORINAPI LspMakeListString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size) ORIN_NOEXCEPT;
+USHORT ORINAPI LspListEvalToString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size) ORIN_NOEXCEPT;
 
 /* Variables */
-USHORT ORINAPI LspSetVarString(HLSPSESSION s, const char *name, const char *value);
+USHORT ORINAPI LspSetVarString(HLSPSESSION s, const char *name, const char *value) ORIN_NOEXCEPT;
 
 /* Diagnostics for leak checks: live nodes in the process-wide node pool,
  * and live heap blocks held by the interpreter (texts, symbol records,
  * module tables, buffers, sessions). */
-ULONG  ORINAPI LspQueryNodesUsed(void);
-LONG   ORINAPI LspQueryHeapBlocks(void);
+ULONG  ORINAPI LspQueryNodesUsed(void) ORIN_NOEXCEPT;
+LONG   ORINAPI LspQueryHeapBlocks(void) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

@@ -26,17 +26,17 @@ ORIN_BEGIN_DECLS
 #define NET_TYPE_HOST       3
 #define NET_TYPE_DIRECTORY  4
 
-USHORT ORINAPI NetInitNetworking(void);
-void   ORINAPI NetDeinitNetworking(void);
-USHORT ORINAPI NetIsNovell(void);
-USHORT ORINAPI NetGetNetworkUserName(char *buffer);
-USHORT ORINAPI NetGetNetworkUserNameForNet(char *buffer, USHORT net);
-USHORT ORINAPI NetGetNetworkStationID(char *buffer);
-USHORT ORINAPI NetQueryNetworkType(void);
-USHORT ORINAPI NetCapturePrinter(const char *localDevice, const char *remoteName);
-USHORT ORINAPI NetDecapturePrinter(void);
-USHORT ORINAPI NetGetUniversalName(char *out, const char *in);
-USHORT ORINAPI NetGetMappedName(char *out, const char *in);
+USHORT ORINAPI NetInitNetworking(void) ORIN_NOEXCEPT;
+void   ORINAPI NetDeinitNetworking(void) ORIN_NOEXCEPT;
+USHORT ORINAPI NetIsNovell(void) ORIN_NOEXCEPT;
+USHORT ORINAPI NetGetNetworkUserName(char *buffer) ORIN_NOEXCEPT;
+USHORT ORINAPI NetGetNetworkUserNameForNet(char *buffer, USHORT net) ORIN_NOEXCEPT;
+USHORT ORINAPI NetGetNetworkStationID(char *buffer) ORIN_NOEXCEPT;
+USHORT ORINAPI NetQueryNetworkType(void) ORIN_NOEXCEPT;
+USHORT ORINAPI NetCapturePrinter(const char *localDevice, const char *remoteName) ORIN_NOEXCEPT;
+USHORT ORINAPI NetDecapturePrinter(void) ORIN_NOEXCEPT;
+USHORT ORINAPI NetGetUniversalName(char *out, const char *in) ORIN_NOEXCEPT;
+USHORT ORINAPI NetGetMappedName(char *out, const char *in) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

@@ -15,11 +15,11 @@ ORIN_BEGIN_DECLS
  * *error (8 when memory runs out). */
 #define OPM_ORD_STARTPROGRAM 7201
 USHORT ORINAPI OpmStartProgram(const char *commandLine, USHORT showCommand, BOOL wait,
-                               ULONG *error);
+                               ULONG *error) ORIN_NOEXCEPT;
 
-USHORT ORINAPI OpmExecProgram(const char *commandLine, USHORT showCommand);
-USHORT ORINAPI OpmTerminateProgram(const char *windowClassName);
-USHORT ORINAPI OpmExecURL(const char *url, USHORT showCommand);
+USHORT ORINAPI OpmExecProgram(const char *commandLine, USHORT showCommand) ORIN_NOEXCEPT;
+USHORT ORINAPI OpmTerminateProgram(const char *windowClassName) ORIN_NOEXCEPT;
+USHORT ORINAPI OpmExecURL(const char *url, USHORT showCommand) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

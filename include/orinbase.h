@@ -23,6 +23,14 @@
  * export list lives in orin.def, so no per-function attribute is needed. */
 #define ORINAPI
 
+/* No exported function lets an exception out: C++ callers see that in the
+ * declaration; C callers see nothing. */
+#ifdef __cplusplus
+#define ORIN_NOEXCEPT noexcept
+#else
+#define ORIN_NOEXCEPT
+#endif
+
 /* Exported classes (C++) are marked for export/import explicitly. */
 #if defined(ORIN_STATIC)
 #define ORIN_CLASS

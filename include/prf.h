@@ -119,80 +119,80 @@ typedef struct _PRFUTLTABLEENTRY {
 #define PRF_ERR_EXISTS        85      /* section already exists */
 
 /* Handles and handlers. */
-USHORT ORINAPI PrfOpenHandler(PFNPRFHANDLER handler, void *openRecord, HPRF *h);
-USHORT ORINAPI PrfCloseHandler(HPRF h);
-USHORT ORINAPI PrfLockHandler(HPRF h, BOOL add);
-USHORT ORINAPI PrfUtlQueryHandlerLockCount(HPRF h);
-void   ORINAPI PrfUtlSetHandlerULongPtr(HPRF h, ULONG_PTR value);
-ULONG_PTR ORINAPI PrfUtlQueryHandlerULongPtr(HPRF h);
-void   ORINAPI PrfUtlSetHandlerULong(HPRF h, ULONG value);
-ULONG  ORINAPI PrfUtlQueryHandlerULong(HPRF h);
-USHORT ORINAPI PrfSetOemMode(HPRF h, USHORT mode);
-USHORT ORINAPI PrfGetOemMode(HPRF h);
+USHORT ORINAPI PrfOpenHandler(PFNPRFHANDLER handler, void *openRecord, HPRF *h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfCloseHandler(HPRF h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfLockHandler(HPRF h, BOOL add) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfUtlQueryHandlerLockCount(HPRF h) ORIN_NOEXCEPT;
+void   ORINAPI PrfUtlSetHandlerULongPtr(HPRF h, ULONG_PTR value) ORIN_NOEXCEPT;
+ULONG_PTR ORINAPI PrfUtlQueryHandlerULongPtr(HPRF h) ORIN_NOEXCEPT;
+void   ORINAPI PrfUtlSetHandlerULong(HPRF h, ULONG value) ORIN_NOEXCEPT;
+ULONG  ORINAPI PrfUtlQueryHandlerULong(HPRF h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfSetOemMode(HPRF h, USHORT mode) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfGetOemMode(HPRF h) ORIN_NOEXCEPT;
 
 /* Profile files. */
-USHORT ORINAPI PrfOpenProfile(void *nameSpace, HPRF *h, const char *fileName, USHORT openFlags);
+USHORT ORINAPI PrfOpenProfile(void *nameSpace, HPRF *h, const char *fileName, USHORT openFlags) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfOpenProfileOnVbf(void *nameSpace, HPRF *h, const char *fileName,
-                                   USHORT openFlags, VBFFUNCS *funcStruct);
-USHORT ORINAPI PrfCloseProfile(HPRF h);
-ULONG  ORINAPI PrfFalHandler(HPRF h, PRFCMD message, void *param);
-USHORT ORINAPI PrfFalOpenHandler(HPRF h, PRFFALOPEN *openRecord);
-USHORT ORINAPI PrfFalCloseHandler(HPRF h);
-USHORT ORINAPI PrfFalTransaction(HPRF h, BOOL begin);
-USHORT ORINAPI PrfFalFlush(HPRF h);
-USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set);
+                                   USHORT openFlags, VBFFUNCS *funcStruct) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfCloseProfile(HPRF h) ORIN_NOEXCEPT;
+ULONG  ORINAPI PrfFalHandler(HPRF h, PRFCMD message, void *param) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalOpenHandler(HPRF h, PRFFALOPEN *openRecord) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalCloseHandler(HPRF h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalTransaction(HPRF h, BOOL begin) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalFlush(HPRF h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set) ORIN_NOEXCEPT;
 
 /* Sections. */
-USHORT ORINAPI PrfCreateSection(HPRF h, const char *section);
-USHORT ORINAPI PrfDestroySection(HPRF h, const char *section);
-USHORT ORINAPI PrfLockSection(HPRF h, const char *section, BOOL create, BOOL lock);
-USHORT ORINAPI PrfTransaction(HPRF h, BOOL begin);
-USHORT ORINAPI PrfCheckConsistent(HPRF h);
+USHORT ORINAPI PrfCreateSection(HPRF h, const char *section) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfDestroySection(HPRF h, const char *section) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfLockSection(HPRF h, const char *section, BOOL create, BOOL lock) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfTransaction(HPRF h, BOOL begin) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfCheckConsistent(HPRF h) ORIN_NOEXCEPT;
 
 /* Queries.  PrfQueryProfileData and PrfQueryProfileString fill the buffer
  * with what fits of a longer value or list and give 111; the offset
  * variant reads part of a value without complaint. */
-USHORT ORINAPI PrfQueryProfileSize(HPRF h, const char *section, const char *key, ULONG *size);
+USHORT ORINAPI PrfQueryProfileSize(HPRF h, const char *section, const char *key, ULONG *size) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfQueryProfileData(HPRF h, const char *section, const char *key, void *buffer,
-                                   ULONG *size);
+                                   ULONG *size) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfQueryProfileDataOffset(HPRF h, const char *section, const char *key,
-                                         ULONG offset, void *buffer, ULONG *size);
+                                         ULONG offset, void *buffer, ULONG *size) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfQueryProfileString(HPRF h, const char *section, const char *key,
-                                     const char *defaultValue, char *buffer, ULONG size);
-USHORT ORINAPI PrfQueryProfileShort(HPRF h, const char *section, const char *key, SHORT *value);
+                                     const char *defaultValue, char *buffer, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfQueryProfileShort(HPRF h, const char *section, const char *key, SHORT *value) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfQueryProfileUShort(HPRF h, const char *section, const char *key,
-                                     USHORT *value);
-USHORT ORINAPI PrfQueryProfileLong(HPRF h, const char *section, const char *key, LONG *value);
-USHORT ORINAPI PrfQueryProfileULong(HPRF h, const char *section, const char *key, ULONG *value);
+                                     USHORT *value) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfQueryProfileLong(HPRF h, const char *section, const char *key, LONG *value) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfQueryProfileULong(HPRF h, const char *section, const char *key, ULONG *value) ORIN_NOEXCEPT;
 const char *ORINAPI PrfQueryProfileKey(HPRF h, const char *section, const char *key,
-                                       BOOL exactOnly);
+                                       BOOL exactOnly) ORIN_NOEXCEPT;
 
 /* Writes.  A null key deletes every key of the section; null data deletes the key. */
 USHORT ORINAPI PrfWriteProfileData(HPRF h, const char *section, const char *key,
-                                   const void *data, ULONG length);
+                                   const void *data, ULONG length) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfWriteProfileDataOffset(HPRF h, const char *section, const char *key,
-                                         ULONG offset, const void *data, ULONG length);
+                                         ULONG offset, const void *data, ULONG length) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfWriteProfileString(HPRF h, const char *section, const char *key,
-                                     const char *value);
-USHORT ORINAPI PrfWriteProfileShort(HPRF h, const char *section, const char *key, SHORT value);
-USHORT ORINAPI PrfWriteProfileUShort(HPRF h, const char *section, const char *key, USHORT value);
-USHORT ORINAPI PrfWriteProfileLong(HPRF h, const char *section, const char *key, LONG value);
-USHORT ORINAPI PrfWriteProfileULong(HPRF h, const char *section, const char *key, ULONG value);
-USHORT ORINAPI PrfSetProfileDataSize(HPRF h, const char *section, const char *key, ULONG size);
+                                     const char *value) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfWriteProfileShort(HPRF h, const char *section, const char *key, SHORT value) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfWriteProfileUShort(HPRF h, const char *section, const char *key, USHORT value) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfWriteProfileLong(HPRF h, const char *section, const char *key, LONG value) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfWriteProfileULong(HPRF h, const char *section, const char *key, ULONG value) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfSetProfileDataSize(HPRF h, const char *section, const char *key, ULONG size) ORIN_NOEXCEPT;
 
 /* Field information strings. */
 USHORT ORINAPI PrfQueryProfileFldInfo(HPRF h, const char *section, const char *key,
-                                      PRFFLDINFO *info);
+                                      PRFFLDINFO *info) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfWriteProfileFldInfo(HPRF h, const char *section, const char *key,
-                                      const PRFFLDINFO *info);
-void   ORINAPI PrfFldInfoInit(PRFFLDINFO *info, USHORT type);
-void   ORINAPI PrfFldInfoSetUpdate(PRFFLDINFO *info);
-void   ORINAPI PrfFldInfoSetAccess(PRFFLDINFO *info);
+                                      const PRFFLDINFO *info) ORIN_NOEXCEPT;
+void   ORINAPI PrfFldInfoInit(PRFFLDINFO *info, USHORT type) ORIN_NOEXCEPT;
+void   ORINAPI PrfFldInfoSetUpdate(PRFFLDINFO *info) ORIN_NOEXCEPT;
+void   ORINAPI PrfFldInfoSetAccess(PRFFLDINFO *info) ORIN_NOEXCEPT;
 
 /* Static tables. */
 ULONG  ORINAPI PrfUtlTableHandler(PRFUTLTABLEENTRY *table, HPRF h, PRFCMD message,
-                                  PRFREQUEST *request, USHORT *code);
-ULONG  ORINAPI PrfUtlInitTableHandler(HPRF h, PRFCMD message, PRFREQUEST *request);
+                                  PRFREQUEST *request, USHORT *code) ORIN_NOEXCEPT;
+ULONG  ORINAPI PrfUtlInitTableHandler(HPRF h, PRFCMD message, PRFREQUEST *request) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

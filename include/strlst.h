@@ -24,19 +24,19 @@ ORIN_BEGIN_DECLS
 typedef struct _STRTOKEN *HSTRTOK;
 
 /* Tokenizer */
-HSTRTOK ORINAPI StrTokOpen(const char *text);
-char   *ORINAPI StrTokGet(HSTRTOK tok, const char *delims);
-void    ORINAPI StrTokClose(HSTRTOK tok);
+HSTRTOK ORINAPI StrTokOpen(const char *text) ORIN_NOEXCEPT;
+char   *ORINAPI StrTokGet(HSTRTOK tok, const char *delims) ORIN_NOEXCEPT;
+void    ORINAPI StrTokClose(HSTRTOK tok) ORIN_NOEXCEPT;
 
 /* String lists */
-char   *ORINAPI StrLstCreateList(const char *text, USHORT separator);
-char   *ORINAPI StrLstAddString(char *list, const char *s);
-char   *ORINAPI StrLstChangeString(char *list, const char *s, USHORT n);
-char   *ORINAPI StrLstDeleteString(char *list, USHORT n);
-USHORT  ORINAPI StrLstFindString(const char *list, const char *s, USHORT caseSensitive);
-char   *ORINAPI StrLstGetStringNrPtr(const char *list, USHORT n);
-USHORT  ORINAPI StrLstGetListInfo(const char *list, USHORT *size);
-char   *ORINAPI StrLstSort(char *list, USHORT caseSensitive);
+char   *ORINAPI StrLstCreateList(const char *text, USHORT separator) ORIN_NOEXCEPT;
+char   *ORINAPI StrLstAddString(char *list, const char *s) ORIN_NOEXCEPT;
+char   *ORINAPI StrLstChangeString(char *list, const char *s, USHORT n) ORIN_NOEXCEPT;
+char   *ORINAPI StrLstDeleteString(char *list, USHORT n) ORIN_NOEXCEPT;
+USHORT  ORINAPI StrLstFindString(const char *list, const char *s, USHORT caseSensitive) ORIN_NOEXCEPT;
+char   *ORINAPI StrLstGetStringNrPtr(const char *list, USHORT n) ORIN_NOEXCEPT;
+USHORT  ORINAPI StrLstGetListInfo(const char *list, USHORT *size) ORIN_NOEXCEPT;
+char   *ORINAPI StrLstSort(char *list, USHORT caseSensitive) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

@@ -23,46 +23,46 @@ typedef struct _STUMATCH STUMATCH;     /* owned by the family */
 
 /* Opening and closing: 0, 8 (no memory), 87 (null argument) or the error
  * of opening the file. */
-USHORT ORINAPI StuMatchOpen(const char *text, STUMATCH **cursor);
-USHORT ORINAPI StuMatchOpenRealBuffer(const char *buffer, STUMATCH **cursor);
-USHORT ORINAPI StuMatchOpenFile(void *ns, const char *name, STUMATCH **cursor, ULONG openMode);
-void   ORINAPI StuMatchClose(STUMATCH *cursor);
-void   ORINAPI StuMatchRewind(STUMATCH *cursor);
+USHORT ORINAPI StuMatchOpen(const char *text, STUMATCH **cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchOpenRealBuffer(const char *buffer, STUMATCH **cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchOpenFile(void *ns, const char *name, STUMATCH **cursor, ULONG openMode) ORIN_NOEXCEPT;
+void   ORINAPI StuMatchClose(STUMATCH *cursor) ORIN_NOEXCEPT;
+void   ORINAPI StuMatchRewind(STUMATCH *cursor) ORIN_NOEXCEPT;
 
 /* Position and characters */
-char  *ORINAPI StuMatchPtr(STUMATCH *cursor);
-USHORT ORINAPI StuMatchIndex(STUMATCH *cursor);
-USHORT ORINAPI StuMatchEom(STUMATCH *cursor);
-USHORT ORINAPI StuMatchQueryChar(STUMATCH *cursor);
-USHORT ORINAPI StuMatchGetChar(STUMATCH *cursor);
-USHORT ORINAPI StuMatchGetStr(STUMATCH *cursor, USHORT count, char *buf);
-USHORT ORINAPI StuMatchIsAlpha(STUMATCH *cursor);
-USHORT ORINAPI StuMatchIsNumber(STUMATCH *cursor);
-USHORT ORINAPI StuMatchIsHexNumber(STUMATCH *cursor);
-USHORT ORINAPI StuMatchBlanks(STUMATCH *cursor);
+char  *ORINAPI StuMatchPtr(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchIndex(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchEom(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchQueryChar(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchGetChar(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchGetStr(STUMATCH *cursor, USHORT count, char *buf) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchIsAlpha(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchIsNumber(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchIsHexNumber(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchBlanks(STUMATCH *cursor) ORIN_NOEXCEPT;
 
 /* Literals: 1 and consumed, or 0 and unchanged */
-USHORT ORINAPI StuMatchMatch(STUMATCH *cursor, const char *literal);
-USHORT ORINAPI StuMatchIMatch(STUMATCH *cursor, const char *literal);
-USHORT ORINAPI StuMatchBMatch(STUMATCH *cursor, const char *literal);
-USHORT ORINAPI StuMatchBIMatch(STUMATCH *cursor, const char *literal);
-USHORT ORINAPI StuMatchMatchName(STUMATCH *cursor, const char *name);
-USHORT ORINAPI StuMatchIMatchName(STUMATCH *cursor, const char *name);
+USHORT ORINAPI StuMatchMatch(STUMATCH *cursor, const char *literal) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchIMatch(STUMATCH *cursor, const char *literal) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchBMatch(STUMATCH *cursor, const char *literal) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchBIMatch(STUMATCH *cursor, const char *literal) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchMatchName(STUMATCH *cursor, const char *name) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchIMatchName(STUMATCH *cursor, const char *name) ORIN_NOEXCEPT;
 USHORT ORINAPI StuMatchFindEx(STUMATCH *cursor, const char *pattern, USHORT flags,
                               char *buf, USHORT size, USHORT *overflow,
-                              const char *const *markers);
+                              const char *const *markers) ORIN_NOEXCEPT;
 
 /* Numbers (32-bit, wrapping; the short forms keep the low 16 bits) */
-LONG   ORINAPI StuMatchLongN(STUMATCH *cursor, USHORT maxDigits);
-SHORT  ORINAPI StuMatchShortN(STUMATCH *cursor, USHORT maxDigits);
-LONG   ORINAPI StuMatchLong(STUMATCH *cursor);
-SHORT  ORINAPI StuMatchShort(STUMATCH *cursor);
-ULONG  ORINAPI StuMatchULongN(STUMATCH *cursor, USHORT maxDigits);
-USHORT ORINAPI StuMatchUShortN(STUMATCH *cursor, USHORT maxDigits);
-ULONG  ORINAPI StuMatchULong(STUMATCH *cursor);
-USHORT ORINAPI StuMatchUShort(STUMATCH *cursor);
-LONG   ORINAPI StuMatchHexLong(STUMATCH *cursor);
-SHORT  ORINAPI StuMatchHexShort(STUMATCH *cursor);
+LONG   ORINAPI StuMatchLongN(STUMATCH *cursor, USHORT maxDigits) ORIN_NOEXCEPT;
+SHORT  ORINAPI StuMatchShortN(STUMATCH *cursor, USHORT maxDigits) ORIN_NOEXCEPT;
+LONG   ORINAPI StuMatchLong(STUMATCH *cursor) ORIN_NOEXCEPT;
+SHORT  ORINAPI StuMatchShort(STUMATCH *cursor) ORIN_NOEXCEPT;
+ULONG  ORINAPI StuMatchULongN(STUMATCH *cursor, USHORT maxDigits) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchUShortN(STUMATCH *cursor, USHORT maxDigits) ORIN_NOEXCEPT;
+ULONG  ORINAPI StuMatchULong(STUMATCH *cursor) ORIN_NOEXCEPT;
+USHORT ORINAPI StuMatchUShort(STUMATCH *cursor) ORIN_NOEXCEPT;
+LONG   ORINAPI StuMatchHexLong(STUMATCH *cursor) ORIN_NOEXCEPT;
+SHORT  ORINAPI StuMatchHexShort(STUMATCH *cursor) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

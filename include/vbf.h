@@ -122,34 +122,34 @@ typedef struct _VBF *HVBF;
  * back-end with a table the handle owns. */
 USHORT ORINAPI VbfOpen(void *nameSpace, const char *fileName, HVBF *handle, ULONG *action,
                        ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode,
-                       VBFFUNCS *funcStruct);
-USHORT ORINAPI VbfClose(HVBF handle);
+                       VBFFUNCS *funcStruct) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfClose(HVBF handle) ORIN_NOEXCEPT;
 
 /* Dispatchers: 50 when the table lacks the slot. */
-USHORT ORINAPI VbfChgFilePtr(HVBF handle, LONG distance, ULONG method, ULONG *newPos);
-USHORT ORINAPI VbfRead(HVBF handle, void *buffer, ULONG count, ULONG *read);
-USHORT ORINAPI VbfReadDirect(HVBF handle, void *buffer, ULONG count, ULONG *read);
-USHORT ORINAPI VbfWrite(HVBF handle, const void *buffer, ULONG count, ULONG *written);
-USHORT ORINAPI VbfGetch(HVBF handle, BYTE *ch);
-USHORT ORINAPI VbfGets(HVBF handle, char *buffer, ULONG size, ULONG *consumed);
-USHORT ORINAPI VbfFlush(HVBF handle);
-USHORT ORINAPI VbfFileLocks(HVBF handle, FILELOCK *unlockRange, FILELOCK *lockRange);
-USHORT ORINAPI VbfFileLocksEx(HVBF handle, FILELOCK *unlockRange, FILELOCK *lockRange);
-ULONG  ORINAPI VbfTell(HVBF handle);
-USHORT ORINAPI VbfQueryLength(HVBF handle, ULONG *length);
-USHORT ORINAPI VbfNewSize(HVBF handle, ULONG newLength);
-USHORT ORINAPI VbfQueryFilename(HVBF handle, char *buffer, ULONG size);
-USHORT ORINAPI VbfQFileInfo(HVBF handle, ULONG level, void *buffer, ULONG size);
-USHORT ORINAPI VbfSetFileInfo(HVBF handle, ULONG level, void *buffer, ULONG size);
+USHORT ORINAPI VbfChgFilePtr(HVBF handle, LONG distance, ULONG method, ULONG *newPos) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfRead(HVBF handle, void *buffer, ULONG count, ULONG *read) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfReadDirect(HVBF handle, void *buffer, ULONG count, ULONG *read) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfWrite(HVBF handle, const void *buffer, ULONG count, ULONG *written) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfGetch(HVBF handle, BYTE *ch) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfGets(HVBF handle, char *buffer, ULONG size, ULONG *consumed) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfFlush(HVBF handle) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfFileLocks(HVBF handle, FILELOCK *unlockRange, FILELOCK *lockRange) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfFileLocksEx(HVBF handle, FILELOCK *unlockRange, FILELOCK *lockRange) ORIN_NOEXCEPT;
+ULONG  ORINAPI VbfTell(HVBF handle) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfQueryLength(HVBF handle, ULONG *length) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfNewSize(HVBF handle, ULONG newLength) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfQueryFilename(HVBF handle, char *buffer, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfQFileInfo(HVBF handle, ULONG level, void *buffer, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfSetFileInfo(HVBF handle, ULONG level, void *buffer, ULONG size) ORIN_NOEXCEPT;
 USHORT ORINAPI VbfMapViewOfFile(HVBF handle, void **view, ULONG bytes, ULONG offsetHigh,
-                                ULONG offsetLow);
-USHORT ORINAPI VbfUnmapViewOfFile(HVBF handle);
+                                ULONG offsetLow) ORIN_NOEXCEPT;
+USHORT ORINAPI VbfUnmapViewOfFile(HVBF handle) ORIN_NOEXCEPT;
 
 /* Adapters to and from OLE storage.  VbfCreateOnStream AddRefs the stream
  * and releases it on close; it returns null (last error 8) when out of
  * memory.  VbfCreateILockBytesOnVbf does not take ownership of the handle. */
-HVBF    ORINAPI VbfCreateOnStream(IStream *stream);
-HRESULT ORINAPI VbfCreateILockBytesOnVbf(HVBF handle, ILockBytes **lockBytes);
+HVBF    ORINAPI VbfCreateOnStream(IStream *stream) ORIN_NOEXCEPT;
+HRESULT ORINAPI VbfCreateILockBytesOnVbf(HVBF handle, ILockBytes **lockBytes) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

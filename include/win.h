@@ -265,95 +265,95 @@ typedef struct _PM_WNDPARAMS {      /* mp1 of PM_WM_SETWINDOWPARAMS / QUERY */
 #define OWM_CTL_UNKNOWN   0xFFFF
 
 /* ---- start-up ---- */
-HAB    ORINAPI WinInitialize(ULONG flOptions);
-BOOL   ORINAPI WinTerminate(HAB hab);
-HAB    ORINAPI _WinGetHab(void);
+HAB    ORINAPI WinInitialize(ULONG flOptions) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinTerminate(HAB hab) ORIN_NOEXCEPT;
+HAB    ORINAPI _WinGetHab(void) ORIN_NOEXCEPT;
 
 /* ---- classes and windows ---- */
 BOOL   ORINAPI WinRegisterClass(HAB hab, const char *pszClassName, PFNWP pfnWndProc,
-                                ULONG flStyle, USHORT cbWindowData);
-BOOL   ORINAPI WinUnRegisterClass(HAB hab, const char *pszClassName);
+                                ULONG flStyle, USHORT cbWindowData) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinUnRegisterClass(HAB hab, const char *pszClassName) ORIN_NOEXCEPT;
 HWND   ORINAPI WinCreateWindow(HWND hwndParent, const char *pszClass, const char *pszName,
                                ULONG flStyle, LONG x, LONG y, LONG cx, LONG cy,
                                HWND hwndOwner, HWND hwndInsertBehind, ULONG id,
-                               PVOID pCtlData, PVOID pPresParams);
+                               PVOID pCtlData, PVOID pPresParams) ORIN_NOEXCEPT;
 HWND   ORINAPI WinCreateWindowEx(HWND hwndParent, const char *pszClass, const char *pszName,
                                  ULONG flStyle, ULONG flExStyle, LONG x, LONG y, LONG cx,
                                  LONG cy, HWND hwndOwner, HWND hwndInsertBehind, ULONG id,
-                                 PVOID pCtlData, PVOID pPresParams);
-BOOL   ORINAPI WinDestroyWindow(HWND hwnd);
-BOOL   ORINAPI WinIsWindow(HAB hab, HWND hwnd);
-BOOL   ORINAPI OwmIsPMWindow(HWND hwnd);
-BOOL   ORINAPI OwmIsStdWindow(HWND hwnd);
-BOOL   ORINAPI OwmIsDlgWindowPM(HWND hwnd);
-USHORT ORINAPI OwmQueryControlKind(HWND hwnd);
-BOOL   ORINAPI WinShowWindow(HWND hwnd, BOOL fShow);
-BOOL   ORINAPI WinEnableWindow(HWND hwnd, BOOL fEnable);
-BOOL   ORINAPI WinIsWindowEnabled(HWND hwnd);
-BOOL   ORINAPI WinIsWindowVisible(HWND hwnd);
-BOOL   ORINAPI WinSetParent(HWND hwnd, HWND hwndNewParent, BOOL fRedraw);
-BOOL   ORINAPI WinSetOwner(HWND hwnd, HWND hwndNewOwner);
-LONG   ORINAPI WinQueryClassName(HWND hwnd, LONG cchMax, char *pch);
-LONG   ORINAPI WinQueryWindowText(HWND hwnd, LONG cchBufferMax, char *pchBuffer);
-LONG   ORINAPI WinQueryWindowTextLength(HWND hwnd);
-BOOL   ORINAPI WinSetWindowText(HWND hwnd, const char *pszText);
-HWND   ORINAPI WinWindowFromID(HWND hwndParent, ULONG id);
-BOOL   ORINAPI WinIsChild(HWND hwnd, HWND hwndParent);
-BOOL   ORINAPI WinSetFocus(HWND hwndDesktop, HWND hwndFocus);
-HWND   ORINAPI WinQueryFocus(HWND hwndDesktop);
-HWND   ORINAPI WinQueryActiveWindow(HWND hwndDesktop);
-BOOL   ORINAPI WinSetActiveWindow(HWND hwndDesktop, HWND hwnd);
-BOOL   ORINAPI WinSetCapture(HWND hwndDesktop, HWND hwnd);
-HWND   ORINAPI WinQueryCapture(HWND hwndDesktop);
-BOOL   ORINAPI WinUpdateWindow(HWND hwnd);
-BOOL   ORINAPI WinInvalidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren);
-BOOL   ORINAPI WinValidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren);
-BOOL   ORINAPI WinQueryUpdateRect(HWND hwnd, PM_RECTL *prcl);
-BOOL   ORINAPI WinQueryWindowRect(HWND hwnd, PM_RECTL *prcl);
+                                 PVOID pCtlData, PVOID pPresParams) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinDestroyWindow(HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinIsWindow(HAB hab, HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI OwmIsPMWindow(HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI OwmIsStdWindow(HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI OwmIsDlgWindowPM(HWND hwnd) ORIN_NOEXCEPT;
+USHORT ORINAPI OwmQueryControlKind(HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinShowWindow(HWND hwnd, BOOL fShow) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinEnableWindow(HWND hwnd, BOOL fEnable) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinIsWindowEnabled(HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinIsWindowVisible(HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetParent(HWND hwnd, HWND hwndNewParent, BOOL fRedraw) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetOwner(HWND hwnd, HWND hwndNewOwner) ORIN_NOEXCEPT;
+LONG   ORINAPI WinQueryClassName(HWND hwnd, LONG cchMax, char *pch) ORIN_NOEXCEPT;
+LONG   ORINAPI WinQueryWindowText(HWND hwnd, LONG cchBufferMax, char *pchBuffer) ORIN_NOEXCEPT;
+LONG   ORINAPI WinQueryWindowTextLength(HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetWindowText(HWND hwnd, const char *pszText) ORIN_NOEXCEPT;
+HWND   ORINAPI WinWindowFromID(HWND hwndParent, ULONG id) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinIsChild(HWND hwnd, HWND hwndParent) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetFocus(HWND hwndDesktop, HWND hwndFocus) ORIN_NOEXCEPT;
+HWND   ORINAPI WinQueryFocus(HWND hwndDesktop) ORIN_NOEXCEPT;
+HWND   ORINAPI WinQueryActiveWindow(HWND hwndDesktop) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetActiveWindow(HWND hwndDesktop, HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetCapture(HWND hwndDesktop, HWND hwnd) ORIN_NOEXCEPT;
+HWND   ORINAPI WinQueryCapture(HWND hwndDesktop) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinUpdateWindow(HWND hwnd) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinInvalidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinValidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinQueryUpdateRect(HWND hwnd, PM_RECTL *prcl) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinQueryWindowRect(HWND hwnd, PM_RECTL *prcl) ORIN_NOEXCEPT;
 LONG   ORINAPI WinScrollWindow(HWND hwnd, LONG dx, LONG dy, const PM_RECTL *prclScroll,
                                const PM_RECTL *prclClip, HRGN hrgnUpdate,
-                               PM_RECTL *prclUpdate, ULONG rgfsw);
-BOOL   ORINAPI WinQueryPointerPos(HWND hwndDesktop, PM_POINTL *pptl);
-BOOL   ORINAPI WinSetPointerPos(HWND hwndDesktop, LONG x, LONG y);
-BOOL   ORINAPI WinSetPresParam(HWND hwnd, ULONG id, ULONG cbParam, PVOID pbParam);
+                               PM_RECTL *prclUpdate, ULONG rgfsw) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinQueryPointerPos(HWND hwndDesktop, PM_POINTL *pptl) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetPointerPos(HWND hwndDesktop, LONG x, LONG y) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetPresParam(HWND hwnd, ULONG id, ULONG cbParam, PVOID pbParam) ORIN_NOEXCEPT;
 
-HWND   ORINAPI WinQueryWindow(HWND hwnd, LONG cmd);
-ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index);
-BOOL   ORINAPI WinSetWindowULong(HWND hwnd, LONG index, ULONG_PTR ul);
-USHORT ORINAPI WinQueryWindowUShort(HWND hwnd, LONG index);
-BOOL   ORINAPI WinSetWindowUShort(HWND hwnd, LONG index, USHORT us);
-PVOID  ORINAPI WinQueryWindowPtr(HWND hwnd, LONG index);
-BOOL   ORINAPI WinSetWindowPtr(HWND hwnd, LONG index, PVOID p);
+HWND   ORINAPI WinQueryWindow(HWND hwnd, LONG cmd) ORIN_NOEXCEPT;
+ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetWindowULong(HWND hwnd, LONG index, ULONG_PTR ul) ORIN_NOEXCEPT;
+USHORT ORINAPI WinQueryWindowUShort(HWND hwnd, LONG index) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetWindowUShort(HWND hwnd, LONG index, USHORT us) ORIN_NOEXCEPT;
+PVOID  ORINAPI WinQueryWindowPtr(HWND hwnd, LONG index) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinSetWindowPtr(HWND hwnd, LONG index, PVOID p) ORIN_NOEXCEPT;
 
 BOOL   ORINAPI WinSetWindowPos(HWND hwnd, HWND hwndInsertBehind, LONG x, LONG y,
-                               LONG cx, LONG cy, ULONG fl);
-BOOL   ORINAPI WinQueryWindowPos(HWND hwnd, PM_SWP *pswp);
-BOOL   ORINAPI WinMapWindowPoints(HWND hwndFrom, HWND hwndTo, PM_POINTL *pptl, LONG cwpt);
+                               LONG cx, LONG cy, ULONG fl) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinQueryWindowPos(HWND hwnd, PM_SWP *pswp) ORIN_NOEXCEPT;
+BOOL   ORINAPI WinMapWindowPoints(HWND hwndFrom, HWND hwndTo, PM_POINTL *pptl, LONG cwpt) ORIN_NOEXCEPT;
 
 /* ---- coordinate converters (PM bottom-left origin <-> native) ---- */
-void   ORINAPI OwmPMPoint2W3Point(HWND hwnd, const PM_POINTL *pptl, POINT *ppt);
-void   ORINAPI OwmW3Point2PMPoint(HWND hwnd, const POINT *ppt, PM_POINTL *pptl);
-void   ORINAPI OwmPMRect2W3Rectl(HWND hwnd, const PM_RECTL *prcl, RECT *prc);
-void   ORINAPI OwmW3Rect2PMRectl(HWND hwnd, const RECT *prc, PM_RECTL *prcl);
+void   ORINAPI OwmPMPoint2W3Point(HWND hwnd, const PM_POINTL *pptl, POINT *ppt) ORIN_NOEXCEPT;
+void   ORINAPI OwmW3Point2PMPoint(HWND hwnd, const POINT *ppt, PM_POINTL *pptl) ORIN_NOEXCEPT;
+void   ORINAPI OwmPMRect2W3Rectl(HWND hwnd, const PM_RECTL *prcl, RECT *prc) ORIN_NOEXCEPT;
+void   ORINAPI OwmW3Rect2PMRectl(HWND hwnd, const RECT *prc, PM_RECTL *prcl) ORIN_NOEXCEPT;
 
 /* ---- messages ---- */
-MRESULT ORINAPI OWMFrontEndWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-MRESULT ORINAPI WinSendMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2);
-BOOL    ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2);
-MRESULT ORINAPI WinSendOwnerMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2);
-BOOL    ORINAPI WinBroadcastMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl);
-MRESULT ORINAPI OwmSendMsgToPoint(ULONG msg, const PM_POINTL *pptl);
-BOOL    ORINAPI WinGetMsg(PM_QMSG *pqmsg, HWND hwndFilter);
-BOOL    ORINAPI WinPeekMsg(PM_QMSG *pqmsg, HWND hwnd, ULONG msgFirst, ULONG msgLast, ULONG fl);
-MRESULT ORINAPI WinDispatchMsg(const PM_QMSG *pqmsg);
-BOOL    ORINAPI WinWaitMsg(HAB hab, ULONG msgFirst, ULONG msgLast);
-BOOL    ORINAPI WinQueryMsgPos(HAB hab, PM_POINTL *pptl);
-ULONG   ORINAPI WinQueryQueueStatus(HWND hwndDesktop);
-MRESULT ORINAPI WinDefWindowProc(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2);
-BOOL    ORINAPI WinEnableWindowInput(HWND hwnd, BOOL fEnable);
-BOOL    ORINAPI WinQueryEnableWindowInput(HWND hwnd);
-ULONG   ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout);
-BOOL    ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer);
+MRESULT ORINAPI OWMFrontEndWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) ORIN_NOEXCEPT;
+MRESULT ORINAPI WinSendMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) ORIN_NOEXCEPT;
+MRESULT ORINAPI WinSendOwnerMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinBroadcastMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl) ORIN_NOEXCEPT;
+MRESULT ORINAPI OwmSendMsgToPoint(ULONG msg, const PM_POINTL *pptl) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinGetMsg(PM_QMSG *pqmsg, HWND hwndFilter) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinPeekMsg(PM_QMSG *pqmsg, HWND hwnd, ULONG msgFirst, ULONG msgLast, ULONG fl) ORIN_NOEXCEPT;
+MRESULT ORINAPI WinDispatchMsg(const PM_QMSG *pqmsg) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinWaitMsg(HAB hab, ULONG msgFirst, ULONG msgLast) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinQueryMsgPos(HAB hab, PM_POINTL *pptl) ORIN_NOEXCEPT;
+ULONG   ORINAPI WinQueryQueueStatus(HWND hwndDesktop) ORIN_NOEXCEPT;
+MRESULT ORINAPI WinDefWindowProc(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinEnableWindowInput(HWND hwnd, BOOL fEnable) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinQueryEnableWindowInput(HWND hwnd) ORIN_NOEXCEPT;
+ULONG   ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

@@ -19,84 +19,84 @@
 ORIN_BEGIN_DECLS
 
 /* Narrow <-> wide form of the same text */
-WCHAR *ORINAPI WStrMultiByteToWideChar(WCHAR *out, const char *in);
-char  *ORINAPI WStrWideCharToMultiByte(char *out, const WCHAR *in);
+WCHAR *ORINAPI WStrMultiByteToWideChar(WCHAR *out, const char *in) ORIN_NOEXCEPT;
+char  *ORINAPI WStrWideCharToMultiByte(char *out, const WCHAR *in) ORIN_NOEXCEPT;
 
 /* Wide characters */
-USHORT ORINAPI WChrIsSpace(WCHAR ch);
-USHORT ORINAPI WChrIsAlpha(WCHAR ch);
-USHORT ORINAPI WChrIsAscii(WCHAR ch);
-USHORT ORINAPI WChrIsAlnum(WCHAR ch);
-USHORT ORINAPI WChrIsLower(WCHAR ch);
-USHORT ORINAPI WChrIsUpper(WCHAR ch);
-USHORT ORINAPI WChrIsDigit(WCHAR ch);
-USHORT ORINAPI WChrIsHexDigit(WCHAR ch);
-USHORT ORINAPI WChrIsPrint(WCHAR ch);
-WCHAR  ORINAPI WChrToLower(WCHAR ch);
-WCHAR  ORINAPI WChrToUpper(WCHAR ch);
-USHORT ORINAPI WChrToHex(WCHAR ch);
+USHORT ORINAPI WChrIsSpace(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrIsAlpha(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrIsAscii(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrIsAlnum(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrIsLower(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrIsUpper(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrIsDigit(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrIsHexDigit(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrIsPrint(WCHAR ch) ORIN_NOEXCEPT;
+WCHAR  ORINAPI WChrToLower(WCHAR ch) ORIN_NOEXCEPT;
+WCHAR  ORINAPI WChrToUpper(WCHAR ch) ORIN_NOEXCEPT;
+USHORT ORINAPI WChrToHex(WCHAR ch) ORIN_NOEXCEPT;
 
 /* Lengths, comparison, search */
-size_t ORINAPI WStrLen(const WCHAR *s);            /* bytes */
-size_t ORINAPI WStrCLen(const WCHAR *s);           /* units */
-SHORT  ORINAPI WStrCmp(const WCHAR *a, const WCHAR *b);
-SHORT  ORINAPI WStrNCmp(const WCHAR *a, const WCHAR *b, size_t n);
-SHORT  ORINAPI WStrNICmp(const WCHAR *a, const WCHAR *b, size_t n);
-SHORT  ORINAPI WStrICmp(const WCHAR *a, const WCHAR *b);
-WCHAR *ORINAPI WStrChr(const WCHAR *s, WCHAR ch);
-WCHAR *ORINAPI WStrRChr(const WCHAR *s, WCHAR ch);
-WCHAR *ORINAPI WStrStr(const WCHAR *s, const WCHAR *pattern);
-WCHAR *ORINAPI WStrIStr(const WCHAR *s, const WCHAR *pattern);
-USHORT ORINAPI WStrIndex(const WCHAR *s, WCHAR ch, size_t *offset);
-USHORT ORINAPI WStrMultIndex(const WCHAR *s, const WCHAR *set, size_t *offset);
-size_t ORINAPI WStrCnt(const WCHAR *s, WCHAR ch);
+size_t ORINAPI WStrLen(const WCHAR *s) ORIN_NOEXCEPT;            /* bytes */
+size_t ORINAPI WStrCLen(const WCHAR *s) ORIN_NOEXCEPT;           /* units */
+SHORT  ORINAPI WStrCmp(const WCHAR *a, const WCHAR *b) ORIN_NOEXCEPT;
+SHORT  ORINAPI WStrNCmp(const WCHAR *a, const WCHAR *b, size_t n) ORIN_NOEXCEPT;
+SHORT  ORINAPI WStrNICmp(const WCHAR *a, const WCHAR *b, size_t n) ORIN_NOEXCEPT;
+SHORT  ORINAPI WStrICmp(const WCHAR *a, const WCHAR *b) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrChr(const WCHAR *s, WCHAR ch) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrRChr(const WCHAR *s, WCHAR ch) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrStr(const WCHAR *s, const WCHAR *pattern) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrIStr(const WCHAR *s, const WCHAR *pattern) ORIN_NOEXCEPT;
+USHORT ORINAPI WStrIndex(const WCHAR *s, WCHAR ch, size_t *offset) ORIN_NOEXCEPT;
+USHORT ORINAPI WStrMultIndex(const WCHAR *s, const WCHAR *set, size_t *offset) ORIN_NOEXCEPT;
+size_t ORINAPI WStrCnt(const WCHAR *s, WCHAR ch) ORIN_NOEXCEPT;
 
 /* Copying */
-WCHAR *ORINAPI WStrCpy(WCHAR *dst, const WCHAR *src);
-WCHAR *ORINAPI WStrNCpy(WCHAR *dst, const WCHAR *src, size_t n);
-WCHAR *ORINAPI WStrCat(WCHAR *dst, const WCHAR *src);
-WCHAR *ORINAPI WStrNCat(WCHAR *dst, const WCHAR *src, size_t n);
-WCHAR *ORINAPI WStrSet(WCHAR *s, WCHAR ch);
-WCHAR *ORINAPI WStrNSet(WCHAR *s, WCHAR ch, size_t n);
-WCHAR *ORINAPI WStrDup(const WCHAR *s);
+WCHAR *ORINAPI WStrCpy(WCHAR *dst, const WCHAR *src) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrNCpy(WCHAR *dst, const WCHAR *src, size_t n) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrCat(WCHAR *dst, const WCHAR *src) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrNCat(WCHAR *dst, const WCHAR *src, size_t n) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrSet(WCHAR *s, WCHAR ch) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrNSet(WCHAR *s, WCHAR ch, size_t n) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrDup(const WCHAR *s) ORIN_NOEXCEPT;
 
 /* Changing in place */
-WCHAR *ORINAPI WStrLwr(WCHAR *s);
-WCHAR *ORINAPI WStrUpr(WCHAR *s);
-WCHAR *ORINAPI WStrLwrFirstUpr(WCHAR *s);
-WCHAR *ORINAPI WStrLwrFirstUprAll(WCHAR *s);
-WCHAR *ORINAPI WStrLTrim(WCHAR *s);
-WCHAR *ORINAPI WStrRTrim(WCHAR *s);
-WCHAR *ORINAPI WStrLRTrim(WCHAR *s);
-WCHAR *ORINAPI WStrDeleteChar(WCHAR *pos);
-WCHAR *ORINAPI WStrInsertChar(WCHAR *pos, WCHAR ch);
-WCHAR *ORINAPI WStrInsertStr(WCHAR *s, size_t offset, const WCHAR *text);
-WCHAR *ORINAPI WStrEraseChar(WCHAR *s, WCHAR ch);
-WCHAR *ORINAPI WStrEraseMultChars(WCHAR *s, const WCHAR *set);
-WCHAR *ORINAPI WStrIntersectStr(WCHAR *s, const WCHAR *set);
-WCHAR *ORINAPI WStrDeleteDupChar(WCHAR *s, WCHAR ch);
-WCHAR *ORINAPI WStrMakeLenCh(WCHAR *s, size_t n, WCHAR fill);
-WCHAR *ORINAPI WStrMakeLen(WCHAR *s, size_t n);
-WCHAR *ORINAPI WStrRepeatString(WCHAR *dst, const WCHAR *pattern, size_t size);
+WCHAR *ORINAPI WStrLwr(WCHAR *s) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrUpr(WCHAR *s) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrLwrFirstUpr(WCHAR *s) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrLwrFirstUprAll(WCHAR *s) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrLTrim(WCHAR *s) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrRTrim(WCHAR *s) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrLRTrim(WCHAR *s) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrDeleteChar(WCHAR *pos) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrInsertChar(WCHAR *pos, WCHAR ch) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrInsertStr(WCHAR *s, size_t offset, const WCHAR *text) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrEraseChar(WCHAR *s, WCHAR ch) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrEraseMultChars(WCHAR *s, const WCHAR *set) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrIntersectStr(WCHAR *s, const WCHAR *set) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrDeleteDupChar(WCHAR *s, WCHAR ch) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrMakeLenCh(WCHAR *s, size_t n, WCHAR fill) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrMakeLen(WCHAR *s, size_t n) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrRepeatString(WCHAR *dst, const WCHAR *pattern, size_t size) ORIN_NOEXCEPT;
 WCHAR *ORINAPI WStrReplace(const WCHAR *src, WCHAR *dst, size_t size,
-                           const WCHAR *find, const WCHAR *repl);
-WCHAR *ORINAPI WStrReplaceChar(WCHAR *s, WCHAR *dst, WCHAR from, WCHAR to);
+                           const WCHAR *find, const WCHAR *repl) ORIN_NOEXCEPT;
+WCHAR *ORINAPI WStrReplaceChar(WCHAR *s, WCHAR *dst, WCHAR from, WCHAR to) ORIN_NOEXCEPT;
 
 /* Number parsing */
-SHORT  ORINAPI WStrToShort(const WCHAR *s);
-USHORT ORINAPI WStrToUShort(const WCHAR *s);
-LONG   ORINAPI WStrToLong(const WCHAR *s);
-ULONG  ORINAPI WStrToULong(const WCHAR *s);
-double ORINAPI WStrToDouble(const WCHAR *s);
-USHORT ORINAPI WStrToDoubleEx(const WCHAR *s, double *value);
-SHORT  ORINAPI WStrToNShort(const WCHAR *s, size_t n);
-USHORT ORINAPI WStrToNUShort(const WCHAR *s, size_t n);
-LONG   ORINAPI WStrToNHexLong(const WCHAR *s, size_t n);
-LONG   ORINAPI WStrToHexLong(const WCHAR *s);
-SHORT  ORINAPI WStrToHexShort(const WCHAR *s);
-USHORT ORINAPI WStrToHexUShort(const WCHAR *s);
-SHORT  ORINAPI WStrToNHexShort(const WCHAR *s, size_t n);
-USHORT ORINAPI WStrToNHexUShort(const WCHAR *s, size_t n);
+SHORT  ORINAPI WStrToShort(const WCHAR *s) ORIN_NOEXCEPT;
+USHORT ORINAPI WStrToUShort(const WCHAR *s) ORIN_NOEXCEPT;
+LONG   ORINAPI WStrToLong(const WCHAR *s) ORIN_NOEXCEPT;
+ULONG  ORINAPI WStrToULong(const WCHAR *s) ORIN_NOEXCEPT;
+double ORINAPI WStrToDouble(const WCHAR *s) ORIN_NOEXCEPT;
+USHORT ORINAPI WStrToDoubleEx(const WCHAR *s, double *value) ORIN_NOEXCEPT;
+SHORT  ORINAPI WStrToNShort(const WCHAR *s, size_t n) ORIN_NOEXCEPT;
+USHORT ORINAPI WStrToNUShort(const WCHAR *s, size_t n) ORIN_NOEXCEPT;
+LONG   ORINAPI WStrToNHexLong(const WCHAR *s, size_t n) ORIN_NOEXCEPT;
+LONG   ORINAPI WStrToHexLong(const WCHAR *s) ORIN_NOEXCEPT;
+SHORT  ORINAPI WStrToHexShort(const WCHAR *s) ORIN_NOEXCEPT;
+USHORT ORINAPI WStrToHexUShort(const WCHAR *s) ORIN_NOEXCEPT;
+SHORT  ORINAPI WStrToNHexShort(const WCHAR *s, size_t n) ORIN_NOEXCEPT;
+USHORT ORINAPI WStrToNHexUShort(const WCHAR *s, size_t n) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
 

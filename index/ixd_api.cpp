@@ -112,7 +112,7 @@ static USHORT endOp(IX *ix, USHORT rc)
 }
 
 PIX ORINAPI IxdCreate(const char *fileName, USHORT keyLength, ULONG shared, USHORT nodeSize,
-                      ULONG userAreaSize, VBFFUNCS *funcs, ULONG *error)
+                      ULONG userAreaSize, VBFFUNCS *funcs, ULONG *error) noexcept
 {
     return registerHandle(
         ixdCreateHandle(fileName, keyLength, shared, nodeSize, userAreaSize, funcs, error),
@@ -120,12 +120,12 @@ PIX ORINAPI IxdCreate(const char *fileName, USHORT keyLength, ULONG shared, USHO
 }
 
 PIX ORINAPI IxdOpen(const char *fileName, USHORT keyLength, ULONG shared, VBFFUNCS *funcs,
-                    ULONG *error)
+                    ULONG *error) noexcept
 {
     return registerHandle(ixdOpenHandle(fileName, keyLength, shared, funcs, error), error);
 }
 
-void ORINAPI IxdClose(PIX ix)
+void ORINAPI IxdClose(PIX ix) noexcept
 {
     const IXDFUNCS *t = foreignTable(ix);
 
@@ -159,7 +159,7 @@ static USHORT change(PIX ix, const BYTE *stored, int enter, ULONG *error)
     return ixdResult(error, rc);
 }
 
-USHORT ORINAPI IxdEnter(PIX ix, const void *key, ULONG record, ULONG *error)
+USHORT ORINAPI IxdEnter(PIX ix, const void *key, ULONG record, ULONG *error) noexcept
 {
     USHORT rc;
 
@@ -169,7 +169,7 @@ USHORT ORINAPI IxdEnter(PIX ix, const void *key, ULONG record, ULONG *error)
     return change(ix, storedKey(ix, key, record, ix->work2), 1, error);
 }
 
-USHORT ORINAPI IxdRemove(PIX ix, const void *key, ULONG record, ULONG *error)
+USHORT ORINAPI IxdRemove(PIX ix, const void *key, ULONG record, ULONG *error) noexcept
 {
     USHORT rc;
 
@@ -179,7 +179,7 @@ USHORT ORINAPI IxdRemove(PIX ix, const void *key, ULONG record, ULONG *error)
     return change(ix, storedKey(ix, key, record, ix->work2), 0, error);
 }
 
-USHORT ORINAPI IxdRemoveKey(PIX ix, const void *stored, ULONG *error)
+USHORT ORINAPI IxdRemoveKey(PIX ix, const void *stored, ULONG *error) noexcept
 {
     USHORT rc;
 
@@ -215,21 +215,21 @@ static USHORT searchKey(PIX ix, const void *key, BYTE recordFill, int mode, void
     return search(ix, ix->work2, mode, outKey, record, error);
 }
 
-USHORT ORINAPI IxdSearch(PIX ix, const void *key, void *outKey, ULONG *record, ULONG *error)
+USHORT ORINAPI IxdSearch(PIX ix, const void *key, void *outKey, ULONG *record, ULONG *error) noexcept
 {
     FORWARD(ix, Search, IXD_FAILED, ix, key, outKey, record, error);
     return searchKey(ix, key, 0x00, IXD_FIND_GE, outKey, record, error);
 }
 
 USHORT ORINAPI IxdSearchBack(PIX ix, const void *key, void *outKey, ULONG *record,
-                             ULONG *error)
+                             ULONG *error) noexcept
 {
     FORWARD(ix, SearchBack, IXD_FAILED, ix, key, outKey, record, error);
     return searchKey(ix, key, 0xFF, IXD_FIND_LE, outKey, record, error);
 }
 
 USHORT ORINAPI IxdSearchID(PIX ix, const void *key, ULONG record, void *outKey,
-                           ULONG *outRecord, ULONG *error)
+                           ULONG *outRecord, ULONG *error) noexcept
 {
     USHORT rc;
 
@@ -240,7 +240,7 @@ USHORT ORINAPI IxdSearchID(PIX ix, const void *key, ULONG record, void *outKey,
                   error);
 }
 
-USHORT ORINAPI IxdRetrieve(PIX ix, const void *key, ULONG record, ULONG *error)
+USHORT ORINAPI IxdRetrieve(PIX ix, const void *key, ULONG record, ULONG *error) noexcept
 {
     USHORT rc;
 
@@ -258,13 +258,13 @@ static USHORT edge(PIX ix, int mode, void *outKey, ULONG *record, ULONG *error)
     return rc ? ixdResult(error, rc) : search(ix, NULL, mode, outKey, record, error);
 }
 
-USHORT ORINAPI IxdFirst(PIX ix, void *outKey, ULONG *record, ULONG *error)
+USHORT ORINAPI IxdFirst(PIX ix, void *outKey, ULONG *record, ULONG *error) noexcept
 {
     FORWARD(ix, First, IXD_FAILED, ix, outKey, record, error);
     return edge(ix, IXD_FIND_FIRST, outKey, record, error);
 }
 
-USHORT ORINAPI IxdLast(PIX ix, void *outKey, ULONG *record, ULONG *error)
+USHORT ORINAPI IxdLast(PIX ix, void *outKey, ULONG *record, ULONG *error) noexcept
 {
     FORWARD(ix, Last, IXD_FAILED, ix, outKey, record, error);
     return edge(ix, IXD_FIND_LAST, outKey, record, error);
@@ -285,25 +285,25 @@ static USHORT step(PIX ix, LONG count, void *outKey, ULONG *record, ULONG *error
     return 0;
 }
 
-USHORT ORINAPI IxdNext(PIX ix, void *outKey, ULONG *record, ULONG *error)
+USHORT ORINAPI IxdNext(PIX ix, void *outKey, ULONG *record, ULONG *error) noexcept
 {
     FORWARD(ix, Next, IXD_FAILED, ix, outKey, record, error);
     return step(ix, 1, outKey, record, error);
 }
 
-USHORT ORINAPI IxdPrev(PIX ix, void *outKey, ULONG *record, ULONG *error)
+USHORT ORINAPI IxdPrev(PIX ix, void *outKey, ULONG *record, ULONG *error) noexcept
 {
     FORWARD(ix, Prev, IXD_FAILED, ix, outKey, record, error);
     return step(ix, -1, outKey, record, error);
 }
 
-USHORT ORINAPI IxdSkipkey(PIX ix, SHORT count, void *outKey, ULONG *record, ULONG *error)
+USHORT ORINAPI IxdSkipkey(PIX ix, SHORT count, void *outKey, ULONG *record, ULONG *error) noexcept
 {
     FORWARD(ix, Skipkey, IXD_FAILED, ix, count, outKey, record, error);
     return step(ix, count, outKey, record, error);
 }
 
-USHORT ORINAPI IxdGetNrRecords(PIX ix, const char *prefix, ULONG *count)
+USHORT ORINAPI IxdGetNrRecords(PIX ix, const char *prefix, ULONG *count) noexcept
 {
     ULONG n = 0;
     USHORT rc;
@@ -319,7 +319,7 @@ USHORT ORINAPI IxdGetNrRecords(PIX ix, const char *prefix, ULONG *count)
     return rc ? IXD_FAILED : 0;
 }
 
-USHORT ORINAPI IxdQueryNrKeys(PIX ix, ULONG *count, ULONG *error)
+USHORT ORINAPI IxdQueryNrKeys(PIX ix, ULONG *count, ULONG *error) noexcept
 {
     USHORT rc;
 
@@ -332,7 +332,7 @@ USHORT ORINAPI IxdQueryNrKeys(PIX ix, ULONG *count, ULONG *error)
     return ixdResult(error, rc);
 }
 
-USHORT ORINAPI IxdQueryTreeChanged(PIX ix, ULONG *changed, ULONG *error)
+USHORT ORINAPI IxdQueryTreeChanged(PIX ix, ULONG *changed, ULONG *error) noexcept
 {
     USHORT rc;
 
@@ -350,7 +350,7 @@ USHORT ORINAPI IxdQueryTreeChanged(PIX ix, ULONG *changed, ULONG *error)
     return ixdResult(error, rc);
 }
 
-USHORT ORINAPI IxdQueryTreeVersion(PIX ix, USHORT *version, ULONG *error)
+USHORT ORINAPI IxdQueryTreeVersion(PIX ix, USHORT *version, ULONG *error) noexcept
 {
     USHORT rc, v = 0;
 
@@ -366,13 +366,13 @@ USHORT ORINAPI IxdQueryTreeVersion(PIX ix, USHORT *version, ULONG *error)
     return ixdResult(error, rc);
 }
 
-USHORT ORINAPI IxdQueryKeyBufLength(PIX ix)
+USHORT ORINAPI IxdQueryKeyBufLength(PIX ix) noexcept
 {
     FORWARD(ix, QueryKeyBufLength, 0, ix);
     return ownHandle(ix) ? 0 : ix->hdr.storedKeyLen;
 }
 
-USHORT ORINAPI IxdQueryKeyLength(PIX ix)
+USHORT ORINAPI IxdQueryKeyLength(PIX ix) noexcept
 {
     FORWARD(ix, QueryKeyLength, 0, ix);
     return ownHandle(ix) ? 0 : (USHORT)(ix->hdr.storedKeyLen - IXD_RECNO_LEN);
@@ -393,7 +393,7 @@ static USHORT foreignCurrentKey(const IXDFUNCS *t, PIX ix, void *buffer, USHORT 
     return 0;
 }
 
-USHORT ORINAPI IxdQueryCurrentKey(PIX ix, void *buffer, USHORT size)
+USHORT ORINAPI IxdQueryCurrentKey(PIX ix, void *buffer, USHORT size) noexcept
 {
     const IXDFUNCS *t = foreignTable(ix);
     USHORT n;
@@ -408,7 +408,7 @@ USHORT ORINAPI IxdQueryCurrentKey(PIX ix, void *buffer, USHORT size)
     return 0;
 }
 
-USHORT ORINAPI IxdChandeIndexMode(PIX ix, ULONG shared, USHORT cacheSize)
+USHORT ORINAPI IxdChandeIndexMode(PIX ix, ULONG shared, USHORT cacheSize) noexcept
 {
     USHORT rc;
 
@@ -436,7 +436,7 @@ USHORT ORINAPI IxdChandeIndexMode(PIX ix, ULONG shared, USHORT cacheSize)
     return rc ? IXD_FAILED : 0;
 }
 
-ULONG ORINAPI IxdQueryPerformanceCounter(PIX ix, ULONG mask, ULONG reset)
+ULONG ORINAPI IxdQueryPerformanceCounter(PIX ix, ULONG mask, ULONG reset) noexcept
 {
     ULONG sum = 0;
 
@@ -464,12 +464,12 @@ ULONG ORINAPI IxdQueryPerformanceCounter(PIX ix, ULONG mask, ULONG reset)
     return sum;
 }
 
-USHORT ORINAPI IxdSetCacheSize(USHORT slots)
+USHORT ORINAPI IxdSetCacheSize(USHORT slots) noexcept
 {
     return ixdSetDefaultCache(slots);
 }
 
-ULONG ORINAPI IxdAllowReadlock(ULONG allow)
+ULONG ORINAPI IxdAllowReadlock(ULONG allow) noexcept
 {
     ULONG previous = ixdReadlocksAllowed;
 

@@ -324,7 +324,7 @@ void ixdCloseHandle(IX *ix)
     freeHandle(ix);
 }
 
-USHORT ORINAPI IxdQueryKeySize(const char *fileName, ULONG *error)
+USHORT ORINAPI IxdQueryKeySize(const char *fileName, ULONG *error) noexcept
 {
     BYTE raw[IXD_HDR_SIZE];
     HVBF vbf;

@@ -17,7 +17,7 @@ static USHORT outOfRange(IX *ix)
     return IXD_ERR_USER_RANGE;
 }
 
-USHORT ORINAPI IxdUserSetPos(PIX ix, LONG value, ULONG method, ULONG *newPos, ULONG *error)
+USHORT ORINAPI IxdUserSetPos(PIX ix, LONG value, ULONG method, ULONG *newPos, ULONG *error) noexcept
 {
     long long pos;
 
@@ -76,18 +76,18 @@ static USHORT transfer(PIX ix, void *buffer, ULONG count, ULONG *done, int write
     return rc ? rc : urc;
 }
 
-USHORT ORINAPI IxdUserRead(PIX ix, void *buffer, ULONG count, ULONG *done, ULONG *error)
+USHORT ORINAPI IxdUserRead(PIX ix, void *buffer, ULONG count, ULONG *done, ULONG *error) noexcept
 {
     return ixdResult(error, transfer(ix, buffer, count, done, 0));
 }
 
 USHORT ORINAPI IxdUserWrite(PIX ix, const void *buffer, ULONG count, ULONG *done,
-                            ULONG *error)
+                            ULONG *error) noexcept
 {
     return ixdResult(error, transfer(ix, (void *)buffer, count, done, 1));
 }
 
-ULONG ORINAPI IxdUserQuerySize(PIX ix)
+ULONG ORINAPI IxdUserQuerySize(PIX ix) noexcept
 {
     return ixdIsOwnHandle(ix) ? ix->hdr.userSize : 0;
 }

@@ -42,7 +42,7 @@ static void evalIntoBuffer(LSPSESSION *s, const char *text, char *work, unsigned
     lspEvalText(s, work, err);
 }
 
-HLSPSESSION ORINAPI LspSessionStart(unsigned short bufferSize, void *userData)
+HLSPSESSION ORINAPI LspSessionStart(unsigned short bufferSize, void *userData) noexcept
 {
     LSPSESSION *s;
     char *work;
@@ -67,7 +67,7 @@ HLSPSESSION ORINAPI LspSessionStart(unsigned short bufferSize, void *userData)
     return s;
 }
 
-USHORT ORINAPI LspSessionEnd(HLSPSESSION session)
+USHORT ORINAPI LspSessionEnd(HLSPSESSION session) noexcept
 {
     LSPSESSION *s = (LSPSESSION*)session;
     LSPSYM *hook;
@@ -91,7 +91,7 @@ USHORT ORINAPI LspSessionEnd(HLSPSESSION session)
 }
 
 USHORT ORINAPI LspParseExpressions(HLSPSESSION session, const char *text, char *result,
-                                   unsigned short resultSize, void *userData)
+                                   unsigned short resultSize, void *userData) noexcept
 {
     LSPSESSION *s = (LSPSESSION*)session;
     void *savedUser;
@@ -135,7 +135,7 @@ USHORT ORINAPI LspParseExpressions(HLSPSESSION session, const char *text, char *
 }
 
 USHORT ORINAPI LspSession(const char *text, char *result, unsigned short bufferSize,
-                          void *userData)
+                          void *userData) noexcept
 {
     HLSPSESSION s = LspSessionStart(bufferSize, userData);
     USHORT rc;
@@ -146,14 +146,14 @@ USHORT ORINAPI LspSession(const char *text, char *result, unsigned short bufferS
     return rc;
 }
 
-HLSPSESSION ORINAPI LspQueryActiveSession(void)
+HLSPSESSION ORINAPI LspQueryActiveSession(void) noexcept
 {
     return lspActive;
 }
 
 /* ---- callbacks and errors ---- */
 
-USHORT ORINAPI LspSetErrorFunction(HLSPSESSION session, LSPERRORFUNC fn)
+USHORT ORINAPI LspSetErrorFunction(HLSPSESSION session, LSPERRORFUNC fn) noexcept
 {
     if (!session)
         return LSPERR_HANDLE;
@@ -161,7 +161,7 @@ USHORT ORINAPI LspSetErrorFunction(HLSPSESSION session, LSPERRORFUNC fn)
     return 0;
 }
 
-USHORT ORINAPI LspSetTraceFunction(HLSPSESSION session, LSPTRACEFUNC fn)
+USHORT ORINAPI LspSetTraceFunction(HLSPSESSION session, LSPTRACEFUNC fn) noexcept
 {
     if (!session)
         return LSPERR_HANDLE;
@@ -169,7 +169,7 @@ USHORT ORINAPI LspSetTraceFunction(HLSPSESSION session, LSPTRACEFUNC fn)
     return 0;
 }
 
-void ORINAPI LspGetLastErr(HLSPSESSION session, char *buffer, unsigned short size)
+void ORINAPI LspGetLastErr(HLSPSESSION session, char *buffer, unsigned short size) noexcept
 {
     size_t n;
     if (!buffer || !size)
@@ -181,7 +181,7 @@ void ORINAPI LspGetLastErr(HLSPSESSION session, char *buffer, unsigned short siz
     buffer[n] = 0;
 }
 
-unsigned int ORINAPI LspSetLastErr(HLSPSESSION session, unsigned int code, const char *text)
+unsigned int ORINAPI LspSetLastErr(HLSPSESSION session, unsigned int code, const char *text) noexcept
 {
     unsigned int err = 0;
     lspFail(&err, code, text ? text : "");
@@ -191,14 +191,14 @@ unsigned int ORINAPI LspSetLastErr(HLSPSESSION session, unsigned int code, const
 /* ---- module functions ---- */
 
 USHORT ORINAPI LspModFuncRegister(HLSPSESSION session, unsigned short count,
-                                  const LSPMODFUNCDESC *table, LSPMODFUNC fn)
+                                  const LSPMODFUNCDESC *table, LSPMODFUNC fn) noexcept
 {
     if (!count || !table || !fn)
         return ORIN_ERR_GENERAL;
     return lspModRegister(count, table, fn, FALSE);
 }
 
-USHORT ORINAPI LspModFuncUnregister(HLSPSESSION session, LSPMODFUNC fn)
+USHORT ORINAPI LspModFuncUnregister(HLSPSESSION session, LSPMODFUNC fn) noexcept
 {
     return lspModUnregister(fn);
 }
@@ -229,44 +229,44 @@ static PLSPLIST placeResult(PLSPLIST prev, PLSPLIST n, unsigned int *error)
     return n;
 }
 
-PLSPLIST ORINAPI LspResAddString(HLSPSESSION s, PLSPLIST prev, const char *text, unsigned int *error)
+PLSPLIST ORINAPI LspResAddString(HLSPSESSION s, PLSPLIST prev, const char *text, unsigned int *error) noexcept
 {
     return placeResult(prev, lspNewText(NULL, text ? text : "", LSP_T_STRING), error);
 }
 
-PLSPLIST ORINAPI LspResAddLong(HLSPSESSION s, PLSPLIST prev, long value, unsigned int *error)
+PLSPLIST ORINAPI LspResAddLong(HLSPSESSION s, PLSPLIST prev, long value, unsigned int *error) noexcept
 {
     return placeResult(prev, lspNewLong(NULL, (LONG)value), error);
 }
 
-PLSPLIST ORINAPI LspResAddDouble(HLSPSESSION s, PLSPLIST prev, double value, unsigned int *error)
+PLSPLIST ORINAPI LspResAddDouble(HLSPSESSION s, PLSPLIST prev, double value, unsigned int *error) noexcept
 {
     return placeResult(prev, lspNewDouble(NULL, value, LSP_T_FLOAT), error);
 }
 
-PLSPLIST ORINAPI LspResAddDateTime(HLSPSESSION s, PLSPLIST prev, double julian, unsigned int *error)
+PLSPLIST ORINAPI LspResAddDateTime(HLSPSESSION s, PLSPLIST prev, double julian, unsigned int *error) noexcept
 {
     return placeResult(prev, lspNewDouble(NULL, julian, LSP_T_DATETIME), error);
 }
 
-PLSPLIST ORINAPI LspResAddBool(HLSPSESSION s, PLSPLIST prev, int value, unsigned int *error)
+PLSPLIST ORINAPI LspResAddBool(HLSPSESSION s, PLSPLIST prev, int value, unsigned int *error) noexcept
 {
     return placeResult(prev, lspNewTruth(NULL, value), error);
 }
 
-PLSPLIST ORINAPI LspResAddNil(HLSPSESSION s, PLSPLIST prev, unsigned int *error)
+PLSPLIST ORINAPI LspResAddNil(HLSPSESSION s, PLSPLIST prev, unsigned int *error) noexcept
 {
     return placeResult(prev, lspNewNil(NULL), error);
 }
 
 /* The new list stands alone; prev is not used (lists are not nested
  * through this interface). */
-PLSPLIST ORINAPI LspResAddList(HLSPSESSION s, PLSPLIST prev, unsigned int *error)
+PLSPLIST ORINAPI LspResAddList(HLSPSESSION s, PLSPLIST prev, unsigned int *error) noexcept
 {
     return placeResult(NULL, lspNewList(NULL), error);
 }
 
-PLSPLIST ORINAPI LspResEndList(HLSPSESSION s, PLSPLIST list, unsigned int *error)
+PLSPLIST ORINAPI LspResEndList(HLSPSESSION s, PLSPLIST list, unsigned int *error) noexcept
 {
     if (!list) {
         if (error)
@@ -277,25 +277,25 @@ PLSPLIST ORINAPI LspResEndList(HLSPSESSION s, PLSPLIST list, unsigned int *error
     return list;
 }
 
-void ORINAPI LspResFree(HLSPSESSION s, PLSPLIST node)
+void ORINAPI LspResFree(HLSPSESSION s, PLSPLIST node) noexcept
 {
     lspFreeTree(node);
 }
 
 /* ---- reading nodes ---- */
 
-USHORT ORINAPI LspCountParams(HLSPSESSION s, PLSPLIST node)
+USHORT ORINAPI LspCountParams(HLSPSESSION s, PLSPLIST node) noexcept
 {
     ULONG n = lspCountChain(node);
     return (USHORT)(n > 0xFFFF ? 0xFFFF : n);
 }
 
-char *ORINAPI LspNodeGetValuePsz(HLSPSESSION s, PLSPLIST node)
+char *ORINAPI LspNodeGetValuePsz(HLSPSESSION s, PLSPLIST node) noexcept
 {
     return (char *)lspNodeText(node);
 }
 
-void ORINAPI LspNodeGetString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size)
+void ORINAPI LspNodeGetString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size) noexcept
 {
     const char *t;
     size_t n;
@@ -316,22 +316,22 @@ void ORINAPI LspNodeGetString(HLSPSESSION s, PLSPLIST node, char *buffer, unsign
     buffer[n] = 0;
 }
 
-long ORINAPI LspNodeGetLong(HLSPSESSION s, PLSPLIST node)
+long ORINAPI LspNodeGetLong(HLSPSESSION s, PLSPLIST node) noexcept
 {
     return lspNodeLong(node);
 }
 
-double ORINAPI LspNodeGetDouble(HLSPSESSION s, PLSPLIST node)
+double ORINAPI LspNodeGetDouble(HLSPSESSION s, PLSPLIST node) noexcept
 {
     return lspNodeDouble(node);
 }
 
-int ORINAPI LspNodeGetBool(HLSPSESSION s, PLSPLIST node)
+int ORINAPI LspNodeGetBool(HLSPSESSION s, PLSPLIST node) noexcept
 {
     return lspNodeTruth(node) ? 1 : 0;
 }
 
-USHORT ORINAPI LspMakeListString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size)
+USHORT ORINAPI LspMakeListString(HLSPSESSION s, PLSPLIST node, char *buffer, unsigned short size) noexcept
 {
     if (buffer && size)
         buffer[0] = 0;
@@ -343,7 +343,7 @@ USHORT ORINAPI LspMakeListString(HLSPSESSION s, PLSPLIST node, char *buffer, uns
 }
 
 USHORT ORINAPI LspListEvalToString(HLSPSESSION session, PLSPLIST node, char *buffer,
-                                   unsigned short size)
+                                   unsigned short size) noexcept
 {
     LSPSESSION *s = (LSPSESSION*)session;
     unsigned int err = 0;
@@ -361,7 +361,7 @@ USHORT ORINAPI LspListEvalToString(HLSPSESSION session, PLSPLIST node, char *buf
 
 /* ---- variables ---- */
 
-USHORT ORINAPI LspSetVarString(HLSPSESSION session, const char *name, const char *value)
+USHORT ORINAPI LspSetVarString(HLSPSESSION session, const char *name, const char *value) noexcept
 {
     unsigned int err = 0;
     PLSPLIST v;
@@ -382,12 +382,12 @@ USHORT ORINAPI LspSetVarString(HLSPSESSION session, const char *name, const char
     return (USHORT)err;
 }
 
-ULONG ORINAPI LspQueryNodesUsed(void)
+ULONG ORINAPI LspQueryNodesUsed(void) noexcept
 {
     return lspPoolNodesUsed();
 }
 
-LONG ORINAPI LspQueryHeapBlocks(void)
+LONG ORINAPI LspQueryHeapBlocks(void) noexcept
 {
     return lspHeapBlocks();
 }

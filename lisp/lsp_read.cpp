@@ -428,7 +428,7 @@ PLSPLIST lspParseText(LSPSESSION *s, const char *text, unsigned int *err)
     return chain;
 }
 
-const char *ORINAPI LspFindExprEnd(const char *text)
+const char *ORINAPI LspFindExprEnd(const char *text) noexcept
 {
     const char *p;
     int depth = 0;

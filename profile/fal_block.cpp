@@ -79,7 +79,7 @@ USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
     return falEnd(h, rc, FALSE);
 }
 
-USHORT ORINAPI FalGetBlock(HFAL h, ULONG id, void *buffer, ULONG length)
+USHORT ORINAPI FalGetBlock(HFAL h, ULONG id, void *buffer, ULONG length) noexcept
 {
     return FalReadBlock(h, id, 0, buffer, length);
 }
@@ -104,7 +104,7 @@ USHORT FalQueryBlockSize(HFAL h, ULONG id, ULONG *usedLength)
     return querySize(h, id, usedLength, FALSE);
 }
 
-USHORT ORINAPI FalQueryTotalBlockSize(HFAL h, ULONG id, ULONG *capacity)
+USHORT ORINAPI FalQueryTotalBlockSize(HFAL h, ULONG id, ULONG *capacity) noexcept
 {
     return querySize(h, id, capacity, TRUE);
 }

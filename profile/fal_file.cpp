@@ -407,7 +407,7 @@ USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT ope
     return 0;
 }
 
-USHORT ORINAPI FalOpen(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags)
+USHORT ORINAPI FalOpen(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags) noexcept
 {
     return FalOpenEx(nameSpace, fileName, handle, openFlags, NULL);
 }
@@ -488,7 +488,7 @@ USHORT FalCreate(void *nameSpace, const char *fileName, HFAL *handle, USHORT fal
     return rc;
 }
 
-USHORT ORINAPI FalClose(HFAL h)
+USHORT ORINAPI FalClose(HFAL h) noexcept
 {
     USHORT rc;
     BOOL temporary;

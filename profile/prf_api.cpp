@@ -97,7 +97,7 @@ static USHORT query(HPRF h, PRFCMD msg, PRFREQUEST *rq)
 
 /* ---- Queries ------------------------------------------------------------- */
 
-USHORT ORINAPI PrfQueryProfileSize(HPRF h, const char *section, const char *key, ULONG *size)
+USHORT ORINAPI PrfQueryProfileSize(HPRF h, const char *section, const char *key, ULONG *size) noexcept
 {
     PRFREQUEST rq;
     USHORT rc;
@@ -113,7 +113,7 @@ USHORT ORINAPI PrfQueryProfileSize(HPRF h, const char *section, const char *key,
 }
 
 USHORT ORINAPI PrfQueryProfileDataOffset(HPRF h, const char *section, const char *key,
-                                         ULONG offset, void *buffer, ULONG *size)
+                                         ULONG offset, void *buffer, ULONG *size) noexcept
 {
     PRFREQUEST rq;
     PRFCMD msg;
@@ -138,7 +138,7 @@ USHORT ORINAPI PrfQueryProfileDataOffset(HPRF h, const char *section, const char
 }
 
 USHORT ORINAPI PrfQueryProfileData(HPRF h, const char *section, const char *key, void *buffer,
-                                   ULONG *size)
+                                   ULONG *size) noexcept
 {
     PRFREQUEST rq;
     USHORT rc;
@@ -209,7 +209,7 @@ static USHORT queryString(HPRF h, const char *section, const char *key, const ch
 }
 
 USHORT ORINAPI PrfQueryProfileString(HPRF h, const char *section, const char *key,
-                                     const char *defaultValue, char *buffer, ULONG size)
+                                     const char *defaultValue, char *buffer, ULONG size) noexcept
 {
     return queryString(h, section, key, defaultValue, buffer, size);
 }
@@ -221,7 +221,7 @@ static USHORT queryNumber(HPRF h, const char *section, const char *key, char *te
     return rc == ORIN_ERR_BUFFER_TOO_SMALL ? 0 : rc;
 }
 
-USHORT ORINAPI PrfQueryProfileShort(HPRF h, const char *section, const char *key, SHORT *value)
+USHORT ORINAPI PrfQueryProfileShort(HPRF h, const char *section, const char *key, SHORT *value) noexcept
 {
     char text[PRF_NUMBER_BUFFER];
     USHORT rc = value ? queryNumber(h, section, key, text) : ORIN_ERR_INVALID_PARAM;
@@ -231,7 +231,7 @@ USHORT ORINAPI PrfQueryProfileShort(HPRF h, const char *section, const char *key
 }
 
 USHORT ORINAPI PrfQueryProfileUShort(HPRF h, const char *section, const char *key,
-                                     USHORT *value)
+                                     USHORT *value) noexcept
 {
     char text[PRF_NUMBER_BUFFER];
     USHORT rc = value ? queryNumber(h, section, key, text) : ORIN_ERR_INVALID_PARAM;
@@ -240,7 +240,7 @@ USHORT ORINAPI PrfQueryProfileUShort(HPRF h, const char *section, const char *ke
     return rc;
 }
 
-USHORT ORINAPI PrfQueryProfileLong(HPRF h, const char *section, const char *key, LONG *value)
+USHORT ORINAPI PrfQueryProfileLong(HPRF h, const char *section, const char *key, LONG *value) noexcept
 {
     char text[PRF_NUMBER_BUFFER];
     USHORT rc = value ? queryNumber(h, section, key, text) : ORIN_ERR_INVALID_PARAM;
@@ -249,7 +249,7 @@ USHORT ORINAPI PrfQueryProfileLong(HPRF h, const char *section, const char *key,
     return rc;
 }
 
-USHORT ORINAPI PrfQueryProfileULong(HPRF h, const char *section, const char *key, ULONG *value)
+USHORT ORINAPI PrfQueryProfileULong(HPRF h, const char *section, const char *key, ULONG *value) noexcept
 {
     char text[PRF_NUMBER_BUFFER];
     USHORT rc = value ? queryNumber(h, section, key, text) : ORIN_ERR_INVALID_PARAM;
@@ -278,13 +278,13 @@ static USHORT sendWrite(HPRF h, PRFCMD msg, const char *section, const char *key
 }
 
 USHORT ORINAPI PrfWriteProfileData(HPRF h, const char *section, const char *key,
-                                   const void *data, ULONG length)
+                                   const void *data, ULONG length) noexcept
 {
     return sendWrite(h, PRF_CMD_WRITE, section, key, data, length, 0, PRF_TYPE_BINARY);
 }
 
 USHORT ORINAPI PrfWriteProfileDataOffset(HPRF h, const char *section, const char *key,
-                                         ULONG offset, const void *data, ULONG length)
+                                         ULONG offset, const void *data, ULONG length) noexcept
 {
     if (!data && length)
         return ORIN_ERR_INVALID_PARAM;
@@ -292,13 +292,13 @@ USHORT ORINAPI PrfWriteProfileDataOffset(HPRF h, const char *section, const char
                      PRF_TYPE_BINARY);
 }
 
-USHORT ORINAPI PrfSetProfileDataSize(HPRF h, const char *section, const char *key, ULONG size)
+USHORT ORINAPI PrfSetProfileDataSize(HPRF h, const char *section, const char *key, ULONG size) noexcept
 {
     return sendWrite(h, PRF_CMD_SETSIZE, section, key, NULL, 0, size, PRF_TYPE_BINARY);
 }
 
 USHORT ORINAPI PrfWriteProfileString(HPRF h, const char *section, const char *key,
-                                     const char *value)
+                                     const char *value) noexcept
 {
     ULONG length = value ? (ULONG)strlen(value) : 0;
     char *oem;
@@ -323,22 +323,22 @@ static USHORT writeNumber(HPRF h, const char *section, const char *key, const ch
     return PrfWriteProfileString(h, section, key, text);
 }
 
-USHORT ORINAPI PrfWriteProfileShort(HPRF h, const char *section, const char *key, SHORT value)
+USHORT ORINAPI PrfWriteProfileShort(HPRF h, const char *section, const char *key, SHORT value) noexcept
 {
     return writeNumber(h, section, key, "%lld", value);
 }
 
-USHORT ORINAPI PrfWriteProfileUShort(HPRF h, const char *section, const char *key, USHORT value)
+USHORT ORINAPI PrfWriteProfileUShort(HPRF h, const char *section, const char *key, USHORT value) noexcept
 {
     return writeNumber(h, section, key, "%lld", value);
 }
 
-USHORT ORINAPI PrfWriteProfileLong(HPRF h, const char *section, const char *key, LONG value)
+USHORT ORINAPI PrfWriteProfileLong(HPRF h, const char *section, const char *key, LONG value) noexcept
 {
     return writeNumber(h, section, key, "%lld", value);
 }
 
-USHORT ORINAPI PrfWriteProfileULong(HPRF h, const char *section, const char *key, ULONG value)
+USHORT ORINAPI PrfWriteProfileULong(HPRF h, const char *section, const char *key, ULONG value) noexcept
 {
     return writeNumber(h, section, key, "%lld", value);
 }
@@ -356,17 +356,17 @@ static USHORT sendSection(HPRF h, PRFCMD msg, const char *section)
     return send(h, msg, (void *)rq.section);
 }
 
-USHORT ORINAPI PrfCreateSection(HPRF h, const char *section)
+USHORT ORINAPI PrfCreateSection(HPRF h, const char *section) noexcept
 {
     return sendSection(h, PRF_CMD_CREATESECTION, section);
 }
 
-USHORT ORINAPI PrfDestroySection(HPRF h, const char *section)
+USHORT ORINAPI PrfDestroySection(HPRF h, const char *section) noexcept
 {
     return sendSection(h, PRF_CMD_DESTROYSECTION, section);
 }
 
-USHORT ORINAPI PrfLockSection(HPRF h, const char *section, BOOL create, BOOL lock)
+USHORT ORINAPI PrfLockSection(HPRF h, const char *section, BOOL create, BOOL lock) noexcept
 {
     PRFREQUEST rq;
     USHORT rc = prepare(h, section, NULL, &rq);
@@ -378,14 +378,14 @@ USHORT ORINAPI PrfLockSection(HPRF h, const char *section, BOOL create, BOOL loc
     return send(h, PRF_CMD_LOCKSECTION, &rq);
 }
 
-USHORT ORINAPI PrfTransaction(HPRF h, BOOL begin)
+USHORT ORINAPI PrfTransaction(HPRF h, BOOL begin) noexcept
 {
     if (!prfIsValid(h))
         return ORIN_ERR_INVALID_HANDLE;
     return send(h, begin ? PRF_CMD_BEGINTRANS : PRF_CMD_ENDTRANS, NULL);
 }
 
-USHORT ORINAPI PrfCheckConsistent(HPRF h)
+USHORT ORINAPI PrfCheckConsistent(HPRF h) noexcept
 {
     if (!prfIsValid(h))
         return ORIN_ERR_INVALID_HANDLE;
@@ -423,7 +423,7 @@ static const char *findSpelling(const char *list, ULONG length, const char *key)
 }
 
 const char *ORINAPI PrfQueryProfileKey(HPRF h, const char *section, const char *key,
-                                       BOOL exactOnly)
+                                       BOOL exactOnly) noexcept
 {
     ULONG size = 0;
     char *list, *trimmed;

@@ -580,7 +580,7 @@ static USHORT serve(PRFFAL *st, PRFCMD msg, void *param)
     }
 }
 
-ULONG ORINAPI PrfFalHandler(HPRF h, PRFCMD msg, void *param)
+ULONG ORINAPI PrfFalHandler(HPRF h, PRFCMD msg, void *param) noexcept
 {
     PRFFAL *st;
     USHORT rc;
@@ -613,7 +613,7 @@ ULONG ORINAPI PrfFalHandler(HPRF h, PRFCMD msg, void *param)
 /* ---- Calls on profile files -------------------------------------------------- */
 
 USHORT ORINAPI PrfOpenProfileOnVbf(void *nameSpace, HPRF *h, const char *fileName,
-                                   USHORT openFlags, VBFFUNCS *funcStruct)
+                                   USHORT openFlags, VBFFUNCS *funcStruct) noexcept
 {
     PRFFALOPEN rec;
     rec.nameSpace = nameSpace;
@@ -624,33 +624,33 @@ USHORT ORINAPI PrfOpenProfileOnVbf(void *nameSpace, HPRF *h, const char *fileNam
     return PrfOpenHandler(PrfFalHandler, &rec, h);
 }
 
-USHORT ORINAPI PrfOpenProfile(void *nameSpace, HPRF *h, const char *fileName, USHORT openFlags)
+USHORT ORINAPI PrfOpenProfile(void *nameSpace, HPRF *h, const char *fileName, USHORT openFlags) noexcept
 {
     return PrfOpenProfileOnVbf(nameSpace, h, fileName, openFlags, NULL);
 }
 
-USHORT ORINAPI PrfFalOpenHandler(HPRF h, PRFFALOPEN *openRecord)
+USHORT ORINAPI PrfFalOpenHandler(HPRF h, PRFFALOPEN *openRecord) noexcept
 {
     return (USHORT)PrfFalHandler(h, PRF_CMD_OPEN, openRecord);
 }
 
-USHORT ORINAPI PrfFalCloseHandler(HPRF h)
+USHORT ORINAPI PrfFalCloseHandler(HPRF h) noexcept
 {
     return (USHORT)PrfFalHandler(h, PRF_CMD_CLOSE, NULL);
 }
 
-USHORT ORINAPI PrfFalTransaction(HPRF h, BOOL begin)
+USHORT ORINAPI PrfFalTransaction(HPRF h, BOOL begin) noexcept
 {
     return (USHORT)PrfFalHandler(h, begin ? PRF_CMD_BEGINTRANS : PRF_CMD_ENDTRANS, NULL);
 }
 
-USHORT ORINAPI PrfFalFlush(HPRF h)
+USHORT ORINAPI PrfFalFlush(HPRF h) noexcept
 {
     PRFFAL *st = prffStateOf(h);
     return st ? FalFlush(st->fal) : ORIN_ERR_INVALID_HANDLE;
 }
 
-USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set)
+USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set) noexcept
 {
     PRFFAL *st = prffStateOf(h);
     USHORT rc;

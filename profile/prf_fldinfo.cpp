@@ -20,7 +20,7 @@
 #define FLD_FIELDS      7               /* type .. lastUpdate */
 
 USHORT ORINAPI PrfWriteProfileFldInfo(HPRF h, const char *section, const char *key,
-                                      const PRFFLDINFO *info)
+                                      const PRFFLDINFO *info) noexcept
 {
     char text[FLD_TEXT_SIZE], created[FLD_DATE_SIZE], updated[FLD_DATE_SIZE];
     if (!info)
@@ -33,7 +33,7 @@ USHORT ORINAPI PrfWriteProfileFldInfo(HPRF h, const char *section, const char *k
 }
 
 USHORT ORINAPI PrfQueryProfileFldInfo(HPRF h, const char *section, const char *key,
-                                      PRFFLDINFO *info)
+                                      PRFFLDINFO *info) noexcept
 {
     char text[FLD_TEXT_SIZE], *field[FLD_FIELDS], *p;
     int n;
@@ -62,7 +62,7 @@ USHORT ORINAPI PrfQueryProfileFldInfo(HPRF h, const char *section, const char *k
     return 0;
 }
 
-void ORINAPI PrfFldInfoInit(PRFFLDINFO *info, USHORT type)
+void ORINAPI PrfFldInfoInit(PRFFLDINFO *info, USHORT type) noexcept
 {
     if (!info)
         return;
@@ -73,7 +73,7 @@ void ORINAPI PrfFldInfoInit(PRFFLDINFO *info, USHORT type)
     info->lastUpdate = info->created;
 }
 
-void ORINAPI PrfFldInfoSetUpdate(PRFFLDINFO *info)
+void ORINAPI PrfFldInfoSetUpdate(PRFFLDINFO *info) noexcept
 {
     if (!info)
         return;
@@ -81,7 +81,7 @@ void ORINAPI PrfFldInfoSetUpdate(PRFFLDINFO *info)
     info->updated = 1;
 }
 
-void ORINAPI PrfFldInfoSetAccess(PRFFLDINFO *info)
+void ORINAPI PrfFldInfoSetAccess(PRFFLDINFO *info) noexcept
 {
     (void)info;
 }

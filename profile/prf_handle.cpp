@@ -30,7 +30,7 @@ static void freeHandle(HPRF h)
     free(h);
 }
 
-USHORT ORINAPI PrfOpenHandler(PFNPRFHANDLER handler, void *openRecord, HPRF *out)
+USHORT ORINAPI PrfOpenHandler(PFNPRFHANDLER handler, void *openRecord, HPRF *out) noexcept
 {
     HPRF h;
     USHORT rc;
@@ -69,7 +69,7 @@ static void release(HPRF h)
     }
 }
 
-USHORT ORINAPI PrfCloseHandler(HPRF h)
+USHORT ORINAPI PrfCloseHandler(HPRF h) noexcept
 {
     if (!h)
         return 0;
@@ -79,12 +79,12 @@ USHORT ORINAPI PrfCloseHandler(HPRF h)
     return 0;
 }
 
-USHORT ORINAPI PrfCloseProfile(HPRF h)
+USHORT ORINAPI PrfCloseProfile(HPRF h) noexcept
 {
     return PrfCloseHandler(h);
 }
 
-USHORT ORINAPI PrfLockHandler(HPRF h, BOOL add)
+USHORT ORINAPI PrfLockHandler(HPRF h, BOOL add) noexcept
 {
     USHORT count;
     if (!isHandle(h))
@@ -96,33 +96,33 @@ USHORT ORINAPI PrfLockHandler(HPRF h, BOOL add)
     return count;
 }
 
-USHORT ORINAPI PrfUtlQueryHandlerLockCount(HPRF h)
+USHORT ORINAPI PrfUtlQueryHandlerLockCount(HPRF h) noexcept
 {
     return isHandle(h) ? h->refCount : 0;
 }
 
-void ORINAPI PrfUtlSetHandlerULongPtr(HPRF h, ULONG_PTR value)
+void ORINAPI PrfUtlSetHandlerULongPtr(HPRF h, ULONG_PTR value) noexcept
 {
     if (isHandle(h))
         h->handlerData = value;
 }
 
-ULONG_PTR ORINAPI PrfUtlQueryHandlerULongPtr(HPRF h)
+ULONG_PTR ORINAPI PrfUtlQueryHandlerULongPtr(HPRF h) noexcept
 {
     return isHandle(h) ? h->handlerData : 0;
 }
 
-void ORINAPI PrfUtlSetHandlerULong(HPRF h, ULONG value)
+void ORINAPI PrfUtlSetHandlerULong(HPRF h, ULONG value) noexcept
 {
     PrfUtlSetHandlerULongPtr(h, value);
 }
 
-ULONG ORINAPI PrfUtlQueryHandlerULong(HPRF h)
+ULONG ORINAPI PrfUtlQueryHandlerULong(HPRF h) noexcept
 {
     return (ULONG)PrfUtlQueryHandlerULongPtr(h);
 }
 
-USHORT ORINAPI PrfSetOemMode(HPRF h, USHORT mode)
+USHORT ORINAPI PrfSetOemMode(HPRF h, USHORT mode) noexcept
 {
     USHORT old;
     if (!isHandle(h))
@@ -132,7 +132,7 @@ USHORT ORINAPI PrfSetOemMode(HPRF h, USHORT mode)
     return old;
 }
 
-USHORT ORINAPI PrfGetOemMode(HPRF h)
+USHORT ORINAPI PrfGetOemMode(HPRF h) noexcept
 {
     return isHandle(h) ? h->oemMode : 0;
 }

@@ -131,7 +131,7 @@ static ULONG listKeys(PRFUTLTABLEENTRY *table, PRFREQUEST *rq)
 }
 
 ULONG ORINAPI PrfUtlTableHandler(PRFUTLTABLEENTRY *table, HPRF h, PRFCMD message,
-                                 PRFREQUEST *request, USHORT *code)
+                                 PRFREQUEST *request, USHORT *code) noexcept
 {
     USHORT ignored;
     PRFUTLTABLEENTRY *e;
@@ -156,7 +156,7 @@ ULONG ORINAPI PrfUtlTableHandler(PRFUTLTABLEENTRY *table, HPRF h, PRFCMD message
     }
 }
 
-ULONG ORINAPI PrfUtlInitTableHandler(HPRF h, PRFCMD message, PRFREQUEST *request)
+ULONG ORINAPI PrfUtlInitTableHandler(HPRF h, PRFCMD message, PRFREQUEST *request) noexcept
 {
     if (message == PRF_CMD_LISTSECTIONS && request) {
         request->length = 0;

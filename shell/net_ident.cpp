@@ -110,7 +110,7 @@ static USHORT hostUserName(char *buf)
     return 0;
 }
 
-USHORT ORINAPI NetGetNetworkUserNameForNet(char *buffer, USHORT net)
+USHORT ORINAPI NetGetNetworkUserNameForNet(char *buffer, USHORT net) noexcept
 {
     if (!buffer)
         return ORIN_ERR_INVALID_PARAM;
@@ -121,7 +121,7 @@ USHORT ORINAPI NetGetNetworkUserNameForNet(char *buffer, USHORT net)
     return hostUserName(buffer);
 }
 
-USHORT ORINAPI NetGetNetworkUserName(char *buffer)
+USHORT ORINAPI NetGetNetworkUserName(char *buffer) noexcept
 {
     return NetGetNetworkUserNameForNet(buffer, NET_USER_ANY);
 }
@@ -221,7 +221,7 @@ static USHORT hostStationID(char *buffer)
     }
 }
 
-USHORT ORINAPI NetGetNetworkStationID(char *buffer)
+USHORT ORINAPI NetGetNetworkStationID(char *buffer) noexcept
 {
     if (!buffer)
         return ORIN_ERR_INVALID_PARAM;
@@ -232,7 +232,7 @@ USHORT ORINAPI NetGetNetworkStationID(char *buffer)
 
 /* ---- network type and printers -------------------------------------------- */
 
-USHORT ORINAPI NetQueryNetworkType(void)
+USHORT ORINAPI NetQueryNetworkType(void) noexcept
 {
     char name[NET_NAME_BUFFER];
     if (KnlQueryPlatform() == PLATFORM_WIN32S) {
@@ -243,7 +243,7 @@ USHORT ORINAPI NetQueryNetworkType(void)
     return host->globalNetStatus() == NO_NETWORK ? NET_TYPE_NONE : NET_TYPE_HOST;
 }
 
-USHORT ORINAPI NetCapturePrinter(const char *localDevice, const char *remoteName)
+USHORT ORINAPI NetCapturePrinter(const char *localDevice, const char *remoteName) noexcept
 {
     NETRESOURCEA res;
     DWORD err;
@@ -260,7 +260,7 @@ USHORT ORINAPI NetCapturePrinter(const char *localDevice, const char *remoteName
     return (USHORT)(err & 0xFFFF);
 }
 
-USHORT ORINAPI NetDecapturePrinter(void)
+USHORT ORINAPI NetDecapturePrinter(void) noexcept
 {
     DWORD err = WNetCancelConnection2A(DEFAULT_PRINTER_PORT, 0, TRUE);
     if (err != NO_ERROR)

@@ -75,7 +75,7 @@ BOOL NetSharedFlag(const char *valueName)
     return value != 0;
 }
 
-USHORT NetInitNetworking(void)
+USHORT NetInitNetworking(void) noexcept
 {
     NetDeinitNetworking();
     if (NetSharedFlag(DISABLE_VALUE))
@@ -95,7 +95,7 @@ USHORT NetInitNetworking(void)
     return 0;
 }
 
-void NetDeinitNetworking(void)
+void NetDeinitNetworking(void) noexcept
 {
     if (callsLib)
         FreeLibrary(callsLib);
@@ -113,7 +113,7 @@ BOOL NetNovellLoaded(void)
     return allEntriesFound;
 }
 
-USHORT ORINAPI NetIsNovell(void)
+USHORT ORINAPI NetIsNovell(void) noexcept
 {
     return NetNovellLoaded() && netNovell.callsInit(NULL, NULL) == 0;
 }

@@ -122,7 +122,7 @@ static USHORT copyUnchanged(char *out, const char *in)
     return NET_NOT_MAPPED;
 }
 
-USHORT ORINAPI NetGetUniversalName(char *out, const char *in)
+USHORT ORINAPI NetGetUniversalName(char *out, const char *in) noexcept
 {
     char full[KNL_MAX_PATH], result[KNL_MAX_PATH];
     const MAPENTRY *best = NULL;
@@ -153,7 +153,7 @@ USHORT ORINAPI NetGetUniversalName(char *out, const char *in)
     return 0;
 }
 
-USHORT ORINAPI NetGetMappedName(char *out, const char *in)
+USHORT ORINAPI NetGetMappedName(char *out, const char *in) noexcept
 {
     const MAPENTRY *best = NULL;
     size_t bestLen = 0;

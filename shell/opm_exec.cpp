@@ -245,7 +245,7 @@ static BOOL waitForEnd(HANDLE process)
 }
 
 USHORT ORINAPI OpmStartProgram(const char *commandLine, USHORT showCommand, BOOL wait,
-                               ULONG *error)
+                               ULONG *error) noexcept
 {
     char *cmd, *newCmd = NULL, *newEnv = NULL, *env;
     STARTUPINFOA si;
@@ -297,13 +297,13 @@ USHORT ORINAPI OpmStartProgram(const char *commandLine, USHORT showCommand, BOOL
     return ok ? 0 : ORIN_ERR_GENERAL;
 }
 
-USHORT ORINAPI OpmExecProgram(const char *commandLine, USHORT showCommand)
+USHORT ORINAPI OpmExecProgram(const char *commandLine, USHORT showCommand) noexcept
 {
     ULONG error;
     return OpmStartProgram(commandLine, showCommand, FALSE, &error);
 }
 
-USHORT ORINAPI OpmTerminateProgram(const char *windowClassName)
+USHORT ORINAPI OpmTerminateProgram(const char *windowClassName) noexcept
 {
     HWND w = windowClassName ? FindWindowA(windowClassName, NULL) : NULL;
     if (!w)
@@ -356,7 +356,7 @@ USHORT opmUrlHandlerCommand(const char *url, char *out, size_t size)
     return 0;
 }
 
-USHORT ORINAPI OpmExecURL(const char *url, USHORT showCommand)
+USHORT ORINAPI OpmExecURL(const char *url, USHORT showCommand) noexcept
 {
     char command[4096];
     USHORT rc;

@@ -44,49 +44,49 @@ static USHORT classify(USHORT ch, BYTE tableFlags, WORD systemFlags)
     return systemFlags ? (USHORT)((doubleType(ch) & systemFlags) != 0) : 0;
 }
 
-USHORT ORINAPI ChrIsSpace(USHORT ch)
+USHORT ORINAPI ChrIsSpace(USHORT ch) noexcept
 {
     return classify(ch, KNL_CT_SPACE, C1_SPACE);
 }
 
-USHORT ORINAPI ChrIsAlpha(USHORT ch)
+USHORT ORINAPI ChrIsAlpha(USHORT ch) noexcept
 {
     return classify(ch, KNL_CT_LOWER | KNL_CT_UPPER, C1_ALPHA | C1_UPPER | C1_LOWER);
 }
 
-USHORT ORINAPI ChrIsAlnum(USHORT ch)
+USHORT ORINAPI ChrIsAlnum(USHORT ch) noexcept
 {
     return classify(ch, KNL_CT_LOWER | KNL_CT_UPPER | KNL_CT_DIGIT,
                     C1_ALPHA | C1_UPPER | C1_LOWER | C1_DIGIT);
 }
 
-USHORT ORINAPI ChrIsLower(USHORT ch)
+USHORT ORINAPI ChrIsLower(USHORT ch) noexcept
 {
     return classify(ch, KNL_CT_LOWER, C1_LOWER);
 }
 
-USHORT ORINAPI ChrIsUpper(USHORT ch)
+USHORT ORINAPI ChrIsUpper(USHORT ch) noexcept
 {
     return classify(ch, KNL_CT_UPPER, C1_UPPER);
 }
 
-USHORT ORINAPI ChrIsAscii(USHORT ch)
+USHORT ORINAPI ChrIsAscii(USHORT ch) noexcept
 {
     return classify(ch, KNL_CT_ASCII, 0);
 }
 
-USHORT ORINAPI ChrIsDigit(USHORT ch)
+USHORT ORINAPI ChrIsDigit(USHORT ch) noexcept
 {
     return classify(ch, KNL_CT_DIGIT, 0);
 }
 
-USHORT ORINAPI ChrIsHexDigit(USHORT ch)
+USHORT ORINAPI ChrIsHexDigit(USHORT ch) noexcept
 {
     return classify(ch, KNL_CT_XDIGIT, 0);
 }
 
 /* Every double-byte character counts as printable. */
-USHORT ORINAPI ChrIsPrint(USHORT ch)
+USHORT ORINAPI ChrIsPrint(USHORT ch) noexcept
 {
     ch = chrNorm(ch);
     if (ch > CHR_SINGLE_MAX)
@@ -94,12 +94,12 @@ USHORT ORINAPI ChrIsPrint(USHORT ch)
     return (USHORT)(singleFlags(ch) & KNL_CT_PRINT);
 }
 
-USHORT ORINAPI ChrToLower(USHORT ch)
+USHORT ORINAPI ChrToLower(USHORT ch) noexcept
 {
     return chrLower(chrNorm(ch));
 }
 
-USHORT ORINAPI ChrToUpper(USHORT ch)
+USHORT ORINAPI ChrToUpper(USHORT ch) noexcept
 {
     ch = chrNorm(ch);
     if (ch <= CHR_SINGLE_MAX && (singleFlags(ch) & KNL_CT_LOWER))
@@ -107,7 +107,7 @@ USHORT ORINAPI ChrToUpper(USHORT ch)
     return ch;
 }
 
-USHORT ORINAPI ChrToHex(USHORT ch)
+USHORT ORINAPI ChrToHex(USHORT ch) noexcept
 {
     ch = chrNorm(ch);
     if (ch > CHR_SINGLE_MAX || !(singleFlags(ch) & KNL_CT_XDIGIT))
@@ -120,12 +120,12 @@ USHORT ORINAPI ChrToHex(USHORT ch)
     return 0;
 }
 
-USHORT ORINAPI ChrIsDBCSLeadByte(BYTE b)
+USHORT ORINAPI ChrIsDBCSLeadByte(BYTE b) noexcept
 {
     return (USHORT)(knlLeadByte[b] & 1);
 }
 
-void ORINAPI ChrSetConvModeOff(void)
+void ORINAPI ChrSetConvModeOff(void) noexcept
 {
     int c;
     for (c = UPPER_HALF; c < 256; c++) {

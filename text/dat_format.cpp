@@ -109,7 +109,7 @@ static void formatLetter(char *out, char letter, int pad, int abbreviated,
     }
 }
 
-char *ORINAPI DatSprintf(char *buf, USHORT maxChars, const char *tmpl, const DATETIME *dt)
+char *ORINAPI DatSprintf(char *buf, USHORT maxChars, const char *tmpl, const DATETIME *dt) noexcept
 {
     DATWRITER w;
     char field[FIELD_TEXT];
@@ -161,12 +161,12 @@ char *ORINAPI DatSprintf(char *buf, USHORT maxChars, const char *tmpl, const DAT
     return buf;
 }
 
-char *ORINAPI DatToSysDateStr(char *buf, USHORT maxChars, const DATETIME *dt)
+char *ORINAPI DatToSysDateStr(char *buf, USHORT maxChars, const DATETIME *dt) noexcept
 {
     return DatSprintf(buf, maxChars, datSysDateFmt, dt);
 }
 
-char *ORINAPI DatToSysTimeStr(char *buf, USHORT maxChars, const DATETIME *dt)
+char *ORINAPI DatToSysTimeStr(char *buf, USHORT maxChars, const DATETIME *dt) noexcept
 {
     return DatSprintf(buf, maxChars, datSysTimeFmt, dt);
 }
@@ -180,7 +180,7 @@ static char *copyBounded(char *buf, USHORT size, const char *text)
     return StrNCpy(buf, text, (size_t)size - 1);
 }
 
-char *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt)
+char *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt) noexcept
 {
     char date[SYS_TEXT], time[SYS_TEXT];
     char both[sizeof date + sizeof time + 2];
@@ -191,7 +191,7 @@ char *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt)
     return copyBounded(buf, size, both);
 }
 
-char *ORINAPI DatToStr(char *buf, USHORT size, const DATETIME *dt)
+char *ORINAPI DatToStr(char *buf, USHORT size, const DATETIME *dt) noexcept
 {
     char text[2 * FIELD_TEXT + DAT_NUMBER_TEXT];
     char day[FIELD_TEXT], month[FIELD_TEXT];
@@ -206,7 +206,7 @@ char *ORINAPI DatToStr(char *buf, USHORT size, const DATETIME *dt)
     return copyBounded(buf, size, text);
 }
 
-USHORT ORINAPI DatDTJulianStr2SysDateTimeStr(char *buf, USHORT size, const char *text)
+USHORT ORINAPI DatDTJulianStr2SysDateTimeStr(char *buf, USHORT size, const char *text) noexcept
 {
     double v;
     DATETIME dt;
@@ -238,7 +238,7 @@ USHORT ORINAPI DatDTJulianStr2SysDateTimeStr(char *buf, USHORT size, const char 
     return 0;
 }
 
-USHORT ORINAPI DatDTJulian2TimespanStr(double value, char *buf, USHORT size)
+USHORT ORINAPI DatDTJulian2TimespanStr(double value, char *buf, USHORT size) noexcept
 {
     char out[DAT_NUMBER_TEXT];
     USHORT hours = (USHORT)(long long)trunc(24.0 * value);

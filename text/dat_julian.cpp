@@ -67,7 +67,7 @@ static int isLeap(unsigned year)
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
-USHORT ORINAPI DatIsLeapYear(const DATETIME *dt)
+USHORT ORINAPI DatIsLeapYear(const DATETIME *dt) noexcept
 {
     return dt && isLeap(dt->year) ? 1 : 0;
 }
@@ -82,7 +82,7 @@ USHORT DatDaysInMonthOf(unsigned month, unsigned year)
     return daysInMonth[month];
 }
 
-USHORT ORINAPI DatQueryDaysInMonth(const DATETIME *dt)
+USHORT ORINAPI DatQueryDaysInMonth(const DATETIME *dt) noexcept
 {
     return dt ? DatDaysInMonthOf(dt->month, dt->year) : 0;
 }
@@ -93,7 +93,7 @@ static double timeFraction(const DATETIME *dt)
             dt->hundredths / 360000.0) / 24.0;
 }
 
-double ORINAPI DatDatetime2Julian(const DATETIME *dt)
+double ORINAPI DatDatetime2Julian(const DATETIME *dt) noexcept
 {
     double fraction;
     long y, m, b;
@@ -151,7 +151,7 @@ static void setDate(DATETIME *dt, double z)
     dt->filler = 0;
 }
 
-USHORT ORINAPI DatJulian2Datetime(DATETIME *dt, double j)
+USHORT ORINAPI DatJulian2Datetime(DATETIME *dt, double j) noexcept
 {
     double z, f, r, hours, minutes, seconds;
 
@@ -173,7 +173,7 @@ USHORT ORINAPI DatJulian2Datetime(DATETIME *dt, double j)
     return 0;
 }
 
-double ORINAPI DatDatetime2DTJulian(const DATETIME *dt)
+double ORINAPI DatDatetime2DTJulian(const DATETIME *dt) noexcept
 {
     if (!dt)
         return 0.0;
@@ -185,7 +185,7 @@ double ORINAPI DatDatetime2DTJulian(const DATETIME *dt)
 /* The date comes from the day count; the time is rounded to the nearest
  * hundredth of a second.  A time that rounds up to the next midnight moves
  * the date on by one day, so the record never holds hour 24. */
-USHORT ORINAPI DatDTJulian2Datetime(DATETIME *dt, double x)
+USHORT ORINAPI DatDTJulian2Datetime(DATETIME *dt, double x) noexcept
 {
     double day;
     long t;
@@ -208,7 +208,7 @@ USHORT ORINAPI DatDTJulian2Datetime(DATETIME *dt, double x)
     return 0;
 }
 
-USHORT ORINAPI DatQueryDayNrInYear(const DATETIME *dt)
+USHORT ORINAPI DatQueryDayNrInYear(const DATETIME *dt) noexcept
 {
     DATETIME first;
 
@@ -223,7 +223,7 @@ USHORT ORINAPI DatQueryDayNrInYear(const DATETIME *dt)
 
 /* Moves by whole days; the time fields are carried over unchanged rather
  * than recomputed from the floating-point sum. */
-USHORT ORINAPI DatAddDays(DATETIME *dt, LONG days)
+USHORT ORINAPI DatAddDays(DATETIME *dt, LONG days) noexcept
 {
     BYTE h, m, s, hs;
 
@@ -241,7 +241,7 @@ USHORT ORINAPI DatAddDays(DATETIME *dt, LONG days)
     return 0;
 }
 
-USHORT ORINAPI DatStr2DTJulian(const char *text, double *out)
+USHORT ORINAPI DatStr2DTJulian(const char *text, double *out) noexcept
 {
     char c;
 
@@ -259,7 +259,7 @@ USHORT ORINAPI DatStr2DTJulian(const char *text, double *out)
 /* Formats into a local buffer first (the text of a double is short) and
  * copies what fits, so the caller's buffer is never overrun whatever the
  * run time's snprintf does on truncation. */
-USHORT ORINAPI DatDTJulian2Str(double value, char *buf, USHORT size)
+USHORT ORINAPI DatDTJulian2Str(double value, char *buf, USHORT size) noexcept
 {
     char text[DAT_NUMBER_TEXT];
     size_t n;

@@ -192,7 +192,7 @@ static USHORT scanTemplate(SCANSTATE *st, const char *tmpl)
     return 0;
 }
 
-USHORT ORINAPI DatScanf(DATETIME *dt, const char *tmpl, const char *text, const char **end)
+USHORT ORINAPI DatScanf(DATETIME *dt, const char *tmpl, const char *text, const char **end) noexcept
 {
     SCANSTATE st;
     USHORT rc;
@@ -216,12 +216,12 @@ USHORT ORINAPI DatScanf(DATETIME *dt, const char *tmpl, const char *text, const 
     return rc;
 }
 
-USHORT ORINAPI DatSysDateStr2Datetime(DATETIME *dt, const char *text, const char **end)
+USHORT ORINAPI DatSysDateStr2Datetime(DATETIME *dt, const char *text, const char **end) noexcept
 {
     return DatScanf(dt, datSysDateFmt, text, end);
 }
 
-USHORT ORINAPI DatSysTimeStr2Datetime(DATETIME *dt, const char *text, const char **end)
+USHORT ORINAPI DatSysTimeStr2Datetime(DATETIME *dt, const char *text, const char **end) noexcept
 {
     return DatScanf(dt, datSysTimeFmt, text, end);
 }
@@ -260,7 +260,7 @@ static USHORT scanTimespan(STUMATCH *cur, double *out)
     return 0;
 }
 
-USHORT ORINAPI DatTimespanStr2DTJulian(const char *text, double *out)
+USHORT ORINAPI DatTimespanStr2DTJulian(const char *text, double *out) noexcept
 {
     STUMATCH *cur;
     USHORT rc;

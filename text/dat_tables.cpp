@@ -34,7 +34,7 @@ static const char *const defaultDays[2 * WEEKDAYS] = {
 static char **ownMonths;
 static char **ownDays;
 
-void ORINAPI DatSetSysDateTimeFmt(const char *dateFmt, const char *timeFmt)
+void ORINAPI DatSetSysDateTimeFmt(const char *dateFmt, const char *timeFmt) noexcept
 {
     /* StrNCpy cuts at size-1 bytes, never inside a double-byte pair. */
     StrNCpy(datSysDateFmt, dateFmt, sizeof datSysDateFmt - 1);
@@ -65,12 +65,12 @@ static USHORT replaceNames(char ***own, char **names, int count)
     return 0;
 }
 
-USHORT ORINAPI DatSetMonthNames(char **names)
+USHORT ORINAPI DatSetMonthNames(char **names) noexcept
 {
     return replaceNames(&ownMonths, names, 2 * MONTHS);
 }
 
-USHORT ORINAPI DatSetDayNames(char **names)
+USHORT ORINAPI DatSetDayNames(char **names) noexcept
 {
     return replaceNames(&ownDays, names, 2 * WEEKDAYS);
 }
@@ -92,13 +92,13 @@ const char *DatDayName(unsigned weekday, int abbreviated)
     return ownDays ? ownDays[i] : defaultDays[i];
 }
 
-void ORINAPI DatSetTwoDigitYearMax(USHORT year)
+void ORINAPI DatSetTwoDigitYearMax(USHORT year) noexcept
 {
     USHORT v = year >= 2000 ? (USHORT)(year - 2000) : year;
     datTwoDigitPivot = v <= 99 ? v : DEFAULT_PIVOT;
 }
 
-USHORT ORINAPI DatGetTwoDigitYearMax(void)
+USHORT ORINAPI DatGetTwoDigitYearMax(void) noexcept
 {
     return datTwoDigitPivot;
 }
@@ -109,19 +109,19 @@ char DatTemplateSeparator(const char *tmpl, char dflt)
     return close && close[1] ? close[1] : dflt;
 }
 
-char ORINAPI DatQuerySysDateSeparator(void)
+char ORINAPI DatQuerySysDateSeparator(void) noexcept
 {
     return DatTemplateSeparator(datSysDateFmt, '/');
 }
 
-char ORINAPI DatQuerySysTimeSeparator(void)
+char ORINAPI DatQuerySysTimeSeparator(void) noexcept
 {
     return DatTemplateSeparator(datSysTimeFmt, ':');
 }
 
 /* The value letter that closes the first field tells the order: a month
  * first, a day first, or (anything else) a year first. */
-USHORT ORINAPI DatQuerySysDateOrder(void)
+USHORT ORINAPI DatQuerySysDateOrder(void) noexcept
 {
     const char *close = strchr(datSysDateFmt, ']');
     if (!close || close == datSysDateFmt)
@@ -133,7 +133,7 @@ USHORT ORINAPI DatQuerySysDateOrder(void)
     }
 }
 
-USHORT ORINAPI DatIsYear4Digits(void)
+USHORT ORINAPI DatIsYear4Digits(void) noexcept
 {
     return strchr(datSysDateFmt, 'Y') ? 1 : 0;
 }

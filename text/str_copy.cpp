@@ -15,7 +15,7 @@
 #include <stdlib.h>
 #include "text/strint.h"
 
-char *ORINAPI StrNCpy(char *dst, const char *src, size_t n)
+char *ORINAPI StrNCpy(char *dst, const char *src, size_t n) noexcept
 {
     size_t i = 0;
     if (!dst)
@@ -41,14 +41,14 @@ static void copyChars(char *dst, const char *src, size_t n)
     *dst = 0;
 }
 
-char *ORINAPI StrCNCpy(char *dst, const char *src, size_t n)
+char *ORINAPI StrCNCpy(char *dst, const char *src, size_t n) noexcept
 {
     if (dst)
         copyChars(dst, src, n);
     return dst;
 }
 
-char *ORINAPI StrCNCat(char *dst, const char *src, size_t n)
+char *ORINAPI StrCNCat(char *dst, const char *src, size_t n) noexcept
 {
     if (dst)
         copyChars(dst + strlen(dst), src, n);
@@ -75,14 +75,14 @@ static int fillChars(char *s, USHORT ch, size_t n)
     return 1;
 }
 
-char *ORINAPI StrCNSet(char *s, USHORT ch, size_t n)
+char *ORINAPI StrCNSet(char *s, USHORT ch, size_t n) noexcept
 {
     if (s)
         fillChars(s, ch, n);
     return s;
 }
 
-char *ORINAPI StrSet(char *s, USHORT ch)
+char *ORINAPI StrSet(char *s, USHORT ch) noexcept
 {
     if (!s)
         return NULL;
@@ -102,32 +102,32 @@ static char *dupTranslated(const char *s, char *(ORINAPI *translate)(const char 
     return translate(s, copy);
 }
 
-char *ORINAPI StrDupToOem(const char *s)
+char *ORINAPI StrDupToOem(const char *s) noexcept
 {
     return dupTranslated(s, KnlAnsiToOem);
 }
 
-char *ORINAPI StrDupToAnsi(const char *s)
+char *ORINAPI StrDupToAnsi(const char *s) noexcept
 {
     return dupTranslated(s, KnlOemToAnsi);
 }
 
 /* The C library's tokenizer with its single hidden state. */
-char *ORINAPI StrTok(char *s, const char *delims)
+char *ORINAPI StrTok(char *s, const char *delims) noexcept
 {
     return strtok(s, delims ? delims : "");
 }
 
 /* ---- Formatting -------------------------------------------------------- */
 
-int ORINAPI StrVSprintf(char *buf, const char *fmt, va_list ap)
+int ORINAPI StrVSprintf(char *buf, const char *fmt, va_list ap) noexcept
 {
     if (!buf || !fmt)
         return 0;
     return _vsnprintf(buf, INT_MAX, fmt, ap);
 }
 
-int __cdecl StrSprintf(char *buf, const char *fmt, ...)
+int __cdecl StrSprintf(char *buf, const char *fmt, ...) noexcept
 {
     va_list ap;
     int n;
@@ -139,7 +139,7 @@ int __cdecl StrSprintf(char *buf, const char *fmt, ...)
 
 /* Writes at most size bytes; a result that fills the buffer exactly has
  * no room for its terminator and counts as not fitting. */
-USHORT ORINAPI StrVSNprintf(char *buf, size_t size, const char *fmt, va_list ap)
+USHORT ORINAPI StrVSNprintf(char *buf, size_t size, const char *fmt, va_list ap) noexcept
 {
     int n;
     if (!buf || !fmt || size == 0)
@@ -152,7 +152,7 @@ USHORT ORINAPI StrVSNprintf(char *buf, size_t size, const char *fmt, va_list ap)
     return (USHORT)n;
 }
 
-USHORT __cdecl StrSNprintf(char *buf, size_t size, const char *fmt, ...)
+USHORT __cdecl StrSNprintf(char *buf, size_t size, const char *fmt, ...) noexcept
 {
     va_list ap;
     USHORT n;
@@ -166,14 +166,14 @@ USHORT __cdecl StrSNprintf(char *buf, size_t size, const char *fmt, ...)
 
 /* ---- UTF-16 ------------------------------------------------------------ */
 
-int ORINAPI StrWideCharToMultiByte(const WCHAR *src, char *dst, int size)
+int ORINAPI StrWideCharToMultiByte(const WCHAR *src, char *dst, int size) noexcept
 {
     if (!src)
         return 0;
     return WideCharToMultiByte(CP_ACP, 0, src, -1, dst, dst ? size : 0, NULL, NULL);
 }
 
-int ORINAPI StrMultiByteToWideChar(const char *src, WCHAR *dst, int size)
+int ORINAPI StrMultiByteToWideChar(const char *src, WCHAR *dst, int size) noexcept
 {
     if (!src)
         return 0;

@@ -37,27 +37,27 @@ static char *mapCase(char *s, CHRMAPFN map, CHRMAPFN firstMap, int wordStarts)
     return s;
 }
 
-char *ORINAPI StrLwr(char *s)
+char *ORINAPI StrLwr(char *s) noexcept
 {
     return mapCase(s, ChrToLower, NULL, 0);
 }
 
-char *ORINAPI StrUpr(char *s)
+char *ORINAPI StrUpr(char *s) noexcept
 {
     return mapCase(s, ChrToUpper, NULL, 0);
 }
 
-char *ORINAPI StrLwrFirstUpr(char *s)
+char *ORINAPI StrLwrFirstUpr(char *s) noexcept
 {
     return mapCase(s, ChrToLower, ChrToUpper, 0);
 }
 
-char *ORINAPI StrLwrFirstUprAll(char *s)
+char *ORINAPI StrLwrFirstUprAll(char *s) noexcept
 {
     return mapCase(s, ChrToLower, ChrToUpper, 1);
 }
 
-char *ORINAPI StrLTrim(char *s)
+char *ORINAPI StrLTrim(char *s) noexcept
 {
     size_t skip = 0;
     if (!s)
@@ -69,7 +69,7 @@ char *ORINAPI StrLTrim(char *s)
     return s;
 }
 
-char *ORINAPI StrRTrim(char *s)
+char *ORINAPI StrRTrim(char *s) noexcept
 {
     char *p;
     if (!s || !*s)
@@ -84,12 +84,12 @@ char *ORINAPI StrRTrim(char *s)
     return s;
 }
 
-char *ORINAPI StrLRTrim(char *s)
+char *ORINAPI StrLRTrim(char *s) noexcept
 {
     return StrLTrim(StrRTrim(s));
 }
 
-char *ORINAPI StrDeleteChar(char *pos)
+char *ORINAPI StrDeleteChar(char *pos) noexcept
 {
     size_t len;
     if (!pos || !*pos)
@@ -99,7 +99,7 @@ char *ORINAPI StrDeleteChar(char *pos)
     return pos;
 }
 
-char *ORINAPI StrInsertChar(char *pos, USHORT ch)
+char *ORINAPI StrInsertChar(char *pos, USHORT ch) noexcept
 {
     size_t len;
     if (!pos)
@@ -118,7 +118,7 @@ static size_t clampOffset(const char *s, size_t offset)
     return offset < len ? offset : len;
 }
 
-char *ORINAPI StrInsertStr(char *s, size_t offset, const char *text)
+char *ORINAPI StrInsertStr(char *s, size_t offset, const char *text) noexcept
 {
     size_t add;
     if (!s || !text)
@@ -132,7 +132,7 @@ char *ORINAPI StrInsertStr(char *s, size_t offset, const char *text)
 
 /* Overwrites bytes from the offset; only when the text runs past the end
  * does the string grow, and then it is terminated behind the text. */
-char *ORINAPI StrReplaceStr(char *s, size_t offset, const char *text)
+char *ORINAPI StrReplaceStr(char *s, size_t offset, const char *text) noexcept
 {
     size_t len, add;
     if (!s || !text)
@@ -181,23 +181,23 @@ static int inSetOrDouble(USHORT ch, const void *arg)
     return ch > CHR_SINGLE_MAX || strSetHas((const char *)arg, ch);
 }
 
-char *ORINAPI StrEraseChar(char *s, USHORT ch)
+char *ORINAPI StrEraseChar(char *s, USHORT ch) noexcept
 {
     ch = chrNorm(ch);
     return filterChars(s, notThisChar, &ch);
 }
 
-char *ORINAPI StrEraseMultChars(char *s, const char *set)
+char *ORINAPI StrEraseMultChars(char *s, const char *set) noexcept
 {
     return filterChars(s, notInSet, set ? set : "");
 }
 
-char *ORINAPI StrIntersectStr(char *s, const char *set)
+char *ORINAPI StrIntersectStr(char *s, const char *set) noexcept
 {
     return filterChars(s, inSetOrDouble, set ? set : "");
 }
 
-char *ORINAPI StrDeleteDupChar(char *s, USHORT ch)
+char *ORINAPI StrDeleteDupChar(char *s, USHORT ch) noexcept
 {
     char *r, *w;
     int lastWasCh = 0;
@@ -220,7 +220,7 @@ char *ORINAPI StrDeleteDupChar(char *s, USHORT ch)
 
 /* Cuts s after n characters or pads it with the fill character to n
  * characters; the buffer must hold the padded result. */
-char *ORINAPI StrMakeLenCh(char *s, size_t n, USHORT fill)
+char *ORINAPI StrMakeLenCh(char *s, size_t n, USHORT fill) noexcept
 {
     char *p;
     size_t count = 0;
@@ -237,7 +237,7 @@ char *ORINAPI StrMakeLenCh(char *s, size_t n, USHORT fill)
     return s;
 }
 
-char *ORINAPI StrMakeLen(char *s, size_t n)
+char *ORINAPI StrMakeLen(char *s, size_t n) noexcept
 {
     size_t len;
     if (!s)

@@ -11,7 +11,7 @@
 #include <stdlib.h>
 #include "text/strint.h"
 
-char *ORINAPI StrRepeatString(char *dst, const char *pattern, size_t size)
+char *ORINAPI StrRepeatString(char *dst, const char *pattern, size_t size) noexcept
 {
     size_t patLen, room = size;
     char *w = dst;
@@ -69,7 +69,7 @@ static int appendBytes(char **w, size_t *room, const char *bytes, size_t len)
 }
 
 char *ORINAPI StrReplace(const char *src, char *dst, size_t size,
-                         const char *find, const char *repl)
+                         const char *find, const char *repl) noexcept
 {
     size_t room = size, findLen, replLen;
     char *w = dst;
@@ -120,7 +120,7 @@ static void replaceInto(char *out, const char *s, USHORT from, USHORT to)
     *out = 0;
 }
 
-char *ORINAPI StrReplaceChar(char *s, char *dst, USHORT from, USHORT to)
+char *ORINAPI StrReplaceChar(char *s, char *dst, USHORT from, USHORT to) noexcept
 {
     size_t grow;
     char *tmp;

@@ -9,7 +9,7 @@
  */
 #include "text/strint.h"
 
-char *ORINAPI StrChr(const char *s, USHORT ch)
+char *ORINAPI StrChr(const char *s, USHORT ch) noexcept
 {
     if (!s)
         return NULL;
@@ -24,7 +24,7 @@ char *ORINAPI StrChr(const char *s, USHORT ch)
     }
 }
 
-char *ORINAPI StrRChr(const char *s, USHORT ch)
+char *ORINAPI StrRChr(const char *s, USHORT ch) noexcept
 {
     const char *found = NULL;
     if (!s)
@@ -40,7 +40,7 @@ char *ORINAPI StrRChr(const char *s, USHORT ch)
     return (char *)found;
 }
 
-char *ORINAPI StrStr(const char *s, const char *pattern)
+char *ORINAPI StrStr(const char *s, const char *pattern) noexcept
 {
     size_t patLen, left;
     if (!s || !*s)
@@ -82,7 +82,7 @@ static int bytesMatchIgnoringCase(const BYTE *s, const BYTE *pattern)
     return 1;
 }
 
-char *ORINAPI StrIStr(const char *s, const char *pattern)
+char *ORINAPI StrIStr(const char *s, const char *pattern) noexcept
 {
     USHORT first;
     if (!s)
@@ -104,7 +104,7 @@ char *ORINAPI StrIStr(const char *s, const char *pattern)
     return NULL;
 }
 
-char *ORINAPI StrPbrk(const char *s, const char *set)
+char *ORINAPI StrPbrk(const char *s, const char *set) noexcept
 {
     if (!s || !set)
         return NULL;
@@ -126,17 +126,17 @@ static USHORT reportOffset(const char *s, const char *p, size_t *offset)
     return 1;
 }
 
-USHORT ORINAPI StrIndex(const char *s, USHORT ch, size_t *offset)
+USHORT ORINAPI StrIndex(const char *s, USHORT ch, size_t *offset) noexcept
 {
     return reportOffset(s, StrChr(s, ch), offset);
 }
 
-USHORT ORINAPI StrMultIndex(const char *s, const char *set, size_t *offset)
+USHORT ORINAPI StrMultIndex(const char *s, const char *set, size_t *offset) noexcept
 {
     return reportOffset(s, StrPbrk(s, set), offset);
 }
 
-size_t ORINAPI StrCnt(const char *s, USHORT ch)
+size_t ORINAPI StrCnt(const char *s, USHORT ch) noexcept
 {
     size_t n = 0;
     if (!s)
@@ -172,12 +172,12 @@ static SHORT compareChars(const char *a, const char *b, size_t n, int ignoreCase
     return 0;
 }
 
-SHORT ORINAPI StrCNCmp(const char *a, const char *b, size_t n)
+SHORT ORINAPI StrCNCmp(const char *a, const char *b, size_t n) noexcept
 {
     return compareChars(a, b, n, 0);
 }
 
-SHORT ORINAPI StrCNICmp(const char *a, const char *b, size_t n)
+SHORT ORINAPI StrCNICmp(const char *a, const char *b, size_t n) noexcept
 {
     return compareChars(a, b, n, 1);
 }

@@ -11,7 +11,7 @@
  */
 #include "text/strint.h"
 
-USHORT ORINAPI MbsLen(const char *pos)
+USHORT ORINAPI MbsLen(const char *pos) noexcept
 {
     if (!pos)
         return 0;
@@ -19,7 +19,7 @@ USHORT ORINAPI MbsLen(const char *pos)
 }
 
 /* At the terminator the position stays where it is. */
-char *ORINAPI StrCharNext(const char *pos)
+char *ORINAPI StrCharNext(const char *pos) noexcept
 {
     if (!pos)
         return NULL;
@@ -28,7 +28,7 @@ char *ORINAPI StrCharNext(const char *pos)
     return (char *)pos + strCharBytes(pos);
 }
 
-char *ORINAPI StrCharPrev(const char *start, const char *pos)
+char *ORINAPI StrCharPrev(const char *start, const char *pos) noexcept
 {
     const char *p, *prev;
 
@@ -46,14 +46,14 @@ char *ORINAPI StrCharPrev(const char *start, const char *pos)
     return (char *)prev;
 }
 
-USHORT ORINAPI StrGetChar(const char *pos)
+USHORT ORINAPI StrGetChar(const char *pos) noexcept
 {
     return pos ? strCharValue(pos) : 0;
 }
 
 /* Stores the character (0 at the terminator) and returns the position
  * behind it; the terminator counts as one byte. */
-char *ORINAPI StrGetCharNext(const char *pos, USHORT *ch)
+char *ORINAPI StrGetCharNext(const char *pos, USHORT *ch) noexcept
 {
     USHORT c;
     if (!pos) {
@@ -66,7 +66,7 @@ char *ORINAPI StrGetCharNext(const char *pos, USHORT *ch)
     return (char *)pos + strCharBytes(pos);
 }
 
-char *ORINAPI StrGetCharPrev(const char *start, const char *pos, USHORT *ch)
+char *ORINAPI StrGetCharPrev(const char *start, const char *pos, USHORT *ch) noexcept
 {
     char *prev;
     if (!start || !pos || pos <= start) {
@@ -81,13 +81,13 @@ char *ORINAPI StrGetCharPrev(const char *start, const char *pos, USHORT *ch)
 
 /* Writes the low byte, and the high byte as well when the low byte is a
  * lead byte. */
-char *ORINAPI StrPutChar(char *pos, USHORT ch)
+char *ORINAPI StrPutChar(char *pos, USHORT ch) noexcept
 {
     StrPutCharNext(pos, ch);
     return pos;
 }
 
-char *ORINAPI StrPutCharNext(char *pos, USHORT ch)
+char *ORINAPI StrPutCharNext(char *pos, USHORT ch) noexcept
 {
     if (!pos)
         return NULL;
@@ -100,7 +100,7 @@ char *ORINAPI StrPutCharNext(char *pos, USHORT ch)
     return pos + 1;
 }
 
-char *ORINAPI StrGetCharPos(const char *s, size_t n)
+char *ORINAPI StrGetCharPos(const char *s, size_t n) noexcept
 {
     if (!s)
         return NULL;
@@ -114,7 +114,7 @@ char *ORINAPI StrGetCharPos(const char *s, size_t n)
     return (char *)s;
 }
 
-size_t ORINAPI StrCLen(const char *s)
+size_t ORINAPI StrCLen(const char *s) noexcept
 {
     size_t n = 0;
     if (!s)
@@ -137,14 +137,14 @@ static char *danglingLead(const char *s)
     return NULL;
 }
 
-USHORT ORINAPI StrIsValidDBCS(const char *s)
+USHORT ORINAPI StrIsValidDBCS(const char *s) noexcept
 {
     if (!s)
         return 1;
     return danglingLead(s) ? 0 : 1;
 }
 
-USHORT ORINAPI StrValidateDBCS(char *s)
+USHORT ORINAPI StrValidateDBCS(char *s) noexcept
 {
     char *lead;
     if (!s)

@@ -16,13 +16,13 @@
 #define DEC_RADIX   10
 #define HEX_PREFIX_CHARS 3   /* "0x" and at least one more character */
 
-SHORT ORINAPI StrToShort(const char *s)   { return s ? (SHORT)atoi(s) : 0; }
-USHORT ORINAPI StrToUShort(const char *s) { return s ? (USHORT)atoi(s) : 0; }
-LONG ORINAPI StrToLong(const char *s)     { return s ? (LONG)atol(s) : 0; }
-ULONG ORINAPI StrToULong(const char *s)   { return s ? (ULONG)atol(s) : 0; }
-double ORINAPI StrToDouble(const char *s) { return s ? atof(s) : 0.0; }
+SHORT ORINAPI StrToShort(const char *s) noexcept   { return s ? (SHORT)atoi(s) : 0; }
+USHORT ORINAPI StrToUShort(const char *s) noexcept { return s ? (USHORT)atoi(s) : 0; }
+LONG ORINAPI StrToLong(const char *s) noexcept     { return s ? (LONG)atol(s) : 0; }
+ULONG ORINAPI StrToULong(const char *s) noexcept   { return s ? (ULONG)atol(s) : 0; }
+double ORINAPI StrToDouble(const char *s) noexcept { return s ? atof(s) : 0.0; }
 
-USHORT ORINAPI StrToDoubleEx(const char *s, double *value)
+USHORT ORINAPI StrToDoubleEx(const char *s, double *value) noexcept
 {
     char *end = NULL;
     double v;
@@ -165,46 +165,46 @@ ULONG StrScanRadix(STRSCAN sc, unsigned radix)
     return value;
 }
 
-USHORT ORINAPI StrToNUShort(const char *s, size_t n)
+USHORT ORINAPI StrToNUShort(const char *s, size_t n) noexcept
 {
     return StrScanUShort(StrScanNarrow(s, n));
 }
 
-SHORT ORINAPI StrToNShort(const char *s, size_t n)
+SHORT ORINAPI StrToNShort(const char *s, size_t n) noexcept
 {
     return StrScanShort(StrScanNarrow(s, n));
 }
 
-LONG ORINAPI StrToNHexLong(const char *s, size_t n)
+LONG ORINAPI StrToNHexLong(const char *s, size_t n) noexcept
 {
     return (LONG)StrScanRadix(StrScanNarrow(s, n), HEX_RADIX);
 }
 
-LONG ORINAPI StrToNBinLong(const char *s, size_t n)
+LONG ORINAPI StrToNBinLong(const char *s, size_t n) noexcept
 {
     return (LONG)StrScanRadix(StrScanNarrow(s, n), BIN_RADIX);
 }
-LONG ORINAPI StrToHexLong(const char *s)
+LONG ORINAPI StrToHexLong(const char *s) noexcept
 {
     return StrToNHexLong(s, StrCLen(s));
 }
 
-SHORT ORINAPI StrToHexShort(const char *s)
+SHORT ORINAPI StrToHexShort(const char *s) noexcept
 {
     return (SHORT)StrToNHexLong(s, s ? strlen(s) : 0);
 }
 
-USHORT ORINAPI StrToHexUShort(const char *s)
+USHORT ORINAPI StrToHexUShort(const char *s) noexcept
 {
     return (USHORT)StrToNHexLong(s, s ? strlen(s) : 0);
 }
 
-SHORT ORINAPI StrToNHexShort(const char *s, size_t n)
+SHORT ORINAPI StrToNHexShort(const char *s, size_t n) noexcept
 {
     return (SHORT)StrToNHexLong(s, n);
 }
 
-USHORT ORINAPI StrToNHexUShort(const char *s, size_t n)
+USHORT ORINAPI StrToNHexUShort(const char *s, size_t n) noexcept
 {
     return (USHORT)StrToNHexLong(s, n);
 }

@@ -86,7 +86,7 @@ static char *splice(const char *list, LISTSHAPE sh, const char *cut, size_t len,
     return block;
 }
 
-char *ORINAPI StrLstCreateList(const char *text, USHORT separator)
+char *ORINAPI StrLstCreateList(const char *text, USHORT separator) noexcept
 {
     char *block, *w;
     if (!text) {
@@ -111,7 +111,7 @@ char *ORINAPI StrLstCreateList(const char *text, USHORT separator)
     return block;
 }
 
-char *ORINAPI StrLstAddString(char *list, const char *s)
+char *ORINAPI StrLstAddString(char *list, const char *s) noexcept
 {
     LISTSHAPE sh;
     char *block;
@@ -135,7 +135,7 @@ char *ORINAPI StrLstAddString(char *list, const char *s)
     return block;
 }
 
-char *ORINAPI StrLstChangeString(char *list, const char *s, USHORT n)
+char *ORINAPI StrLstChangeString(char *list, const char *s, USHORT n) noexcept
 {
     char *old, *block;
     size_t oldLen;
@@ -163,7 +163,7 @@ char *ORINAPI StrLstChangeString(char *list, const char *s, USHORT n)
     return block;
 }
 
-char *ORINAPI StrLstDeleteString(char *list, USHORT n)
+char *ORINAPI StrLstDeleteString(char *list, USHORT n) noexcept
 {
     char *old = stringNr(list, n), *block;
     if (!old) {
@@ -187,7 +187,7 @@ static int __cdecl compareNoCase(const void *a, const void *b)
     return _stricmp(*(const char *const *)a, *(const char *const *)b);
 }
 
-USHORT ORINAPI StrLstFindString(const char *list, const char *s, USHORT caseSensitive)
+USHORT ORINAPI StrLstFindString(const char *list, const char *s, USHORT caseSensitive) noexcept
 {
     USHORT n = 0;
     if (!list || !s)
@@ -200,12 +200,12 @@ USHORT ORINAPI StrLstFindString(const char *list, const char *s, USHORT caseSens
     return 0;
 }
 
-char *ORINAPI StrLstGetStringNrPtr(const char *list, USHORT n)
+char *ORINAPI StrLstGetStringNrPtr(const char *list, USHORT n) noexcept
 {
     return stringNr(list, n);
 }
 
-USHORT ORINAPI StrLstGetListInfo(const char *list, USHORT *size)
+USHORT ORINAPI StrLstGetListInfo(const char *list, USHORT *size) noexcept
 {
     LISTSHAPE sh = { 0, 0 };
     if (list && *list)
@@ -217,7 +217,7 @@ USHORT ORINAPI StrLstGetListInfo(const char *list, USHORT *size)
 
 /* Sorts the string addresses and writes the strings into a new block in
  * that order; on any allocation failure the list is returned unchanged. */
-char *ORINAPI StrLstSort(char *list, USHORT caseSensitive)
+char *ORINAPI StrLstSort(char *list, USHORT caseSensitive) noexcept
 {
     LISTSHAPE sh;
     const char **order;

@@ -17,7 +17,7 @@ struct _STRTOKEN {
     char *pos;                  /* where the next token search starts */
 };
 
-HSTRTOK ORINAPI StrTokOpen(const char *text)
+HSTRTOK ORINAPI StrTokOpen(const char *text) noexcept
 {
     HSTRTOK tok;
     if (!text) {
@@ -37,7 +37,7 @@ HSTRTOK ORINAPI StrTokOpen(const char *text)
     return tok;
 }
 
-char *ORINAPI StrTokGet(HSTRTOK tok, const char *delims)
+char *ORINAPI StrTokGet(HSTRTOK tok, const char *delims) noexcept
 {
     char *p, *start;
     if (!tok || !tok->pos)
@@ -59,7 +59,7 @@ char *ORINAPI StrTokGet(HSTRTOK tok, const char *delims)
     return start;
 }
 
-void ORINAPI StrTokClose(HSTRTOK tok)
+void ORINAPI StrTokClose(HSTRTOK tok) noexcept
 {
     if (!tok)
         return;

@@ -100,7 +100,7 @@ static void takeEscape(STUMATCH *c, FINDSTATE *st, size_t backslashLen)
 
 USHORT ORINAPI StuMatchFindEx(STUMATCH *c, const char *pattern, USHORT flags,
                               char *buf, USHORT size, USHORT *overflow,
-                              const char *const *markers)
+                              const char *const *markers) noexcept
 {
     FINDSTATE st;
     STUMARK start;

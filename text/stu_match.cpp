@@ -165,7 +165,7 @@ static USHORT newCursor(STUMATCH **out, BYTE *buffer, ULONG owns)
     return 0;
 }
 
-USHORT ORINAPI StuMatchOpen(const char *text, STUMATCH **cursor)
+USHORT ORINAPI StuMatchOpen(const char *text, STUMATCH **cursor) noexcept
 {
     size_t n;
     BYTE *copy;
@@ -184,14 +184,14 @@ USHORT ORINAPI StuMatchOpen(const char *text, STUMATCH **cursor)
     return rc;
 }
 
-USHORT ORINAPI StuMatchOpenRealBuffer(const char *buffer, STUMATCH **cursor)
+USHORT ORINAPI StuMatchOpenRealBuffer(const char *buffer, STUMATCH **cursor) noexcept
 {
     if (!buffer || !cursor)
         return ORIN_ERR_INVALID_PARAM;
     return newCursor(cursor, (BYTE *)buffer, 0);
 }
 
-USHORT ORINAPI StuMatchOpenFile(void *ns, const char *name, STUMATCH **cursor, ULONG openMode)
+USHORT ORINAPI StuMatchOpenFile(void *ns, const char *name, STUMATCH **cursor, ULONG openMode) noexcept
 {
     BYTE *window;
     KNLHFILE h;
@@ -221,7 +221,7 @@ USHORT ORINAPI StuMatchOpenFile(void *ns, const char *name, STUMATCH **cursor, U
     return 0;
 }
 
-void ORINAPI StuMatchClose(STUMATCH *c)
+void ORINAPI StuMatchClose(STUMATCH *c) noexcept
 {
     if (!c)
         return;
@@ -232,7 +232,7 @@ void ORINAPI StuMatchClose(STUMATCH *c)
     free(c);
 }
 
-void ORINAPI StuMatchRewind(STUMATCH *c)
+void ORINAPI StuMatchRewind(STUMATCH *c) noexcept
 {
     if (!c)
         return;
@@ -244,17 +244,17 @@ void ORINAPI StuMatchRewind(STUMATCH *c)
 
 /* ---- Position and characters ---- */
 
-char *ORINAPI StuMatchPtr(STUMATCH *c)
+char *ORINAPI StuMatchPtr(STUMATCH *c) noexcept
 {
     return c ? (char *)c->pos : NULL;
 }
 
-USHORT ORINAPI StuMatchIndex(STUMATCH *c)
+USHORT ORINAPI StuMatchIndex(STUMATCH *c) noexcept
 {
     return c ? (USHORT)(c->pos - c->buffer) : 0;
 }
 
-USHORT ORINAPI StuMatchEom(STUMATCH *c)
+USHORT ORINAPI StuMatchEom(STUMATCH *c) noexcept
 {
     size_t len;
     if (!c)
@@ -263,13 +263,13 @@ USHORT ORINAPI StuMatchEom(STUMATCH *c)
     return len == 0;
 }
 
-USHORT ORINAPI StuMatchQueryChar(STUMATCH *c)
+USHORT ORINAPI StuMatchQueryChar(STUMATCH *c) noexcept
 {
     size_t len;
     return c ? StuCharAt(c, &len) : 0;
 }
 
-USHORT ORINAPI StuMatchGetChar(STUMATCH *c)
+USHORT ORINAPI StuMatchGetChar(STUMATCH *c) noexcept
 {
     size_t len;
     USHORT ch;
@@ -281,7 +281,7 @@ USHORT ORINAPI StuMatchGetChar(STUMATCH *c)
     return ch;
 }
 
-USHORT ORINAPI StuMatchGetStr(STUMATCH *c, USHORT count, char *buf)
+USHORT ORINAPI StuMatchGetStr(STUMATCH *c, USHORT count, char *buf) noexcept
 {
     USHORT taken = 0;
     size_t len, out = 0;
@@ -307,7 +307,7 @@ USHORT ORINAPI StuMatchGetStr(STUMATCH *c, USHORT count, char *buf)
     return taken == count;
 }
 
-USHORT ORINAPI StuMatchIsAlpha(STUMATCH *c)
+USHORT ORINAPI StuMatchIsAlpha(STUMATCH *c) noexcept
 {
     size_t len;
     USHORT ch;
@@ -324,7 +324,7 @@ static int isSpaceAt(STUMATCH *c, size_t *len)
     return *len && ChrIsSpace(ch);
 }
 
-USHORT ORINAPI StuMatchBlanks(STUMATCH *c)
+USHORT ORINAPI StuMatchBlanks(STUMATCH *c) noexcept
 {
     size_t len;
     int skipped = 0;
@@ -363,12 +363,12 @@ static USHORT digitFollows(STUMATCH *c, int hex)
     return (hex ? ChrIsHexDigit(ch) : ChrIsDigit(ch)) ? 1 : 0;
 }
 
-USHORT ORINAPI StuMatchIsNumber(STUMATCH *c)
+USHORT ORINAPI StuMatchIsNumber(STUMATCH *c) noexcept
 {
     return digitFollows(c, 0);
 }
 
-USHORT ORINAPI StuMatchIsHexNumber(STUMATCH *c)
+USHORT ORINAPI StuMatchIsHexNumber(STUMATCH *c) noexcept
 {
     return digitFollows(c, 1);
 }
@@ -416,34 +416,34 @@ static USHORT matchName(STUMATCH *c, const char *name, int ignoreCase)
     return 1;
 }
 
-USHORT ORINAPI StuMatchMatch(STUMATCH *c, const char *literal)
+USHORT ORINAPI StuMatchMatch(STUMATCH *c, const char *literal) noexcept
 {
     return matchLiteral(c, literal, 0);
 }
 
-USHORT ORINAPI StuMatchIMatch(STUMATCH *c, const char *literal)
+USHORT ORINAPI StuMatchIMatch(STUMATCH *c, const char *literal) noexcept
 {
     return matchLiteral(c, literal, 1);
 }
 
-USHORT ORINAPI StuMatchBMatch(STUMATCH *c, const char *literal)
+USHORT ORINAPI StuMatchBMatch(STUMATCH *c, const char *literal) noexcept
 {
     StuMatchBlanks(c);
     return matchLiteral(c, literal, 0);
 }
 
-USHORT ORINAPI StuMatchBIMatch(STUMATCH *c, const char *literal)
+USHORT ORINAPI StuMatchBIMatch(STUMATCH *c, const char *literal) noexcept
 {
     StuMatchBlanks(c);
     return matchLiteral(c, literal, 1);
 }
 
-USHORT ORINAPI StuMatchMatchName(STUMATCH *c, const char *name)
+USHORT ORINAPI StuMatchMatchName(STUMATCH *c, const char *name) noexcept
 {
     return matchName(c, name, 0);
 }
 
-USHORT ORINAPI StuMatchIMatchName(STUMATCH *c, const char *name)
+USHORT ORINAPI StuMatchIMatchName(STUMATCH *c, const char *name) noexcept
 {
     return matchName(c, name, 1);
 }
@@ -521,53 +521,53 @@ static LONG readSigned(STUMATCH *c, unsigned maxDigits, unsigned base)
     return (LONG)(negative ? 0UL - value : value);
 }
 
-LONG ORINAPI StuMatchLongN(STUMATCH *c, USHORT maxDigits)
+LONG ORINAPI StuMatchLongN(STUMATCH *c, USHORT maxDigits) noexcept
 {
     return readSigned(c, maxDigits, DECIMAL_BASE);
 }
 
-SHORT ORINAPI StuMatchShortN(STUMATCH *c, USHORT maxDigits)
+SHORT ORINAPI StuMatchShortN(STUMATCH *c, USHORT maxDigits) noexcept
 {
     return (SHORT)readSigned(c, maxDigits, DECIMAL_BASE);
 }
 
-LONG ORINAPI StuMatchLong(STUMATCH *c)
+LONG ORINAPI StuMatchLong(STUMATCH *c) noexcept
 {
     return readSigned(c, STU_ALL_DIGITS, DECIMAL_BASE);
 }
 
-SHORT ORINAPI StuMatchShort(STUMATCH *c)
+SHORT ORINAPI StuMatchShort(STUMATCH *c) noexcept
 {
     return (SHORT)readSigned(c, STU_ALL_DIGITS, DECIMAL_BASE);
 }
 
-ULONG ORINAPI StuMatchULongN(STUMATCH *c, USHORT maxDigits)
+ULONG ORINAPI StuMatchULongN(STUMATCH *c, USHORT maxDigits) noexcept
 {
     return c ? readDigits(c, maxDigits, DECIMAL_BASE) : 0;
 }
 
-USHORT ORINAPI StuMatchUShortN(STUMATCH *c, USHORT maxDigits)
+USHORT ORINAPI StuMatchUShortN(STUMATCH *c, USHORT maxDigits) noexcept
 {
     return (USHORT)StuMatchULongN(c, maxDigits);
 }
 
-ULONG ORINAPI StuMatchULong(STUMATCH *c)
+ULONG ORINAPI StuMatchULong(STUMATCH *c) noexcept
 {
     return StuMatchULongN(c, STU_ALL_DIGITS);
 }
 
-USHORT ORINAPI StuMatchUShort(STUMATCH *c)
+USHORT ORINAPI StuMatchUShort(STUMATCH *c) noexcept
 {
     return (USHORT)StuMatchULongN(c, STU_ALL_DIGITS);
 }
 
 /* Hexadecimal numbers have no digit limit. */
-LONG ORINAPI StuMatchHexLong(STUMATCH *c)
+LONG ORINAPI StuMatchHexLong(STUMATCH *c) noexcept
 {
     return readSigned(c, UINT_MAX, HEX_BASE);
 }
 
-SHORT ORINAPI StuMatchHexShort(STUMATCH *c)
+SHORT ORINAPI StuMatchHexShort(STUMATCH *c) noexcept
 {
     return (SHORT)readSigned(c, UINT_MAX, HEX_BASE);
 }

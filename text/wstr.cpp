@@ -18,7 +18,7 @@
 
 /* ---- Narrow and wide forms of the same text ---------------------------- */
 
-WCHAR *ORINAPI WStrMultiByteToWideChar(WCHAR *out, const char *in)
+WCHAR *ORINAPI WStrMultiByteToWideChar(WCHAR *out, const char *in) noexcept
 {
     WCHAR *w = out;
     if (!out)
@@ -30,7 +30,7 @@ WCHAR *ORINAPI WStrMultiByteToWideChar(WCHAR *out, const char *in)
     return out;
 }
 
-char *ORINAPI WStrWideCharToMultiByte(char *out, const WCHAR *in)
+char *ORINAPI WStrWideCharToMultiByte(char *out, const WCHAR *in) noexcept
 {
     char *w = out;
     if (!out)
@@ -51,35 +51,35 @@ int WChrIsSingle(WCHAR ch)
     return high == 0 || high == 0xFF;
 }
 
-USHORT ORINAPI WChrIsSpace(WCHAR ch)    { return WChrIsSingle(ch) ? ChrIsSpace(ch & 0xFF) : 0; }
-USHORT ORINAPI WChrIsAscii(WCHAR ch)    { return WChrIsSingle(ch) ? ChrIsAscii(ch & 0xFF) : 0; }
-USHORT ORINAPI WChrIsLower(WCHAR ch)    { return WChrIsSingle(ch) ? ChrIsLower(ch & 0xFF) : 0; }
-USHORT ORINAPI WChrIsUpper(WCHAR ch)    { return WChrIsSingle(ch) ? ChrIsUpper(ch & 0xFF) : 0; }
-USHORT ORINAPI WChrIsDigit(WCHAR ch)    { return WChrIsSingle(ch) ? ChrIsDigit(ch & 0xFF) : 0; }
-USHORT ORINAPI WChrIsHexDigit(WCHAR ch) { return WChrIsSingle(ch) ? ChrIsHexDigit(ch & 0xFF) : 0; }
-USHORT ORINAPI WChrToHex(WCHAR ch)      { return WChrIsSingle(ch) ? ChrToHex(ch & 0xFF) : 0; }
+USHORT ORINAPI WChrIsSpace(WCHAR ch) noexcept    { return WChrIsSingle(ch) ? ChrIsSpace(ch & 0xFF) : 0; }
+USHORT ORINAPI WChrIsAscii(WCHAR ch) noexcept    { return WChrIsSingle(ch) ? ChrIsAscii(ch & 0xFF) : 0; }
+USHORT ORINAPI WChrIsLower(WCHAR ch) noexcept    { return WChrIsSingle(ch) ? ChrIsLower(ch & 0xFF) : 0; }
+USHORT ORINAPI WChrIsUpper(WCHAR ch) noexcept    { return WChrIsSingle(ch) ? ChrIsUpper(ch & 0xFF) : 0; }
+USHORT ORINAPI WChrIsDigit(WCHAR ch) noexcept    { return WChrIsSingle(ch) ? ChrIsDigit(ch & 0xFF) : 0; }
+USHORT ORINAPI WChrIsHexDigit(WCHAR ch) noexcept { return WChrIsSingle(ch) ? ChrIsHexDigit(ch & 0xFF) : 0; }
+USHORT ORINAPI WChrToHex(WCHAR ch) noexcept      { return WChrIsSingle(ch) ? ChrToHex(ch & 0xFF) : 0; }
 
-USHORT ORINAPI WChrIsAlpha(WCHAR ch)
+USHORT ORINAPI WChrIsAlpha(WCHAR ch) noexcept
 {
     return WChrIsSingle(ch) ? ChrIsAlpha(ch & 0xFF) : DOUBLE_BYTE_ANSWER;
 }
 
-USHORT ORINAPI WChrIsAlnum(WCHAR ch)
+USHORT ORINAPI WChrIsAlnum(WCHAR ch) noexcept
 {
     return WChrIsSingle(ch) ? ChrIsAlnum(ch & 0xFF) : DOUBLE_BYTE_ANSWER;
 }
 
-USHORT ORINAPI WChrIsPrint(WCHAR ch)
+USHORT ORINAPI WChrIsPrint(WCHAR ch) noexcept
 {
     return WChrIsSingle(ch) ? ChrIsPrint(ch & 0xFF) : DOUBLE_BYTE_ANSWER;
 }
 
-WCHAR ORINAPI WChrToLower(WCHAR ch) { return WChrIsSingle(ch) ? ChrToLower(ch & 0xFF) : ch; }
-WCHAR ORINAPI WChrToUpper(WCHAR ch) { return WChrIsSingle(ch) ? ChrToUpper(ch & 0xFF) : ch; }
+WCHAR ORINAPI WChrToLower(WCHAR ch) noexcept { return WChrIsSingle(ch) ? ChrToLower(ch & 0xFF) : ch; }
+WCHAR ORINAPI WChrToUpper(WCHAR ch) noexcept { return WChrIsSingle(ch) ? ChrToUpper(ch & 0xFF) : ch; }
 
 /* ---- Lengths and comparison -------------------------------------------- */
 
-size_t ORINAPI WStrCLen(const WCHAR *s)
+size_t ORINAPI WStrCLen(const WCHAR *s) noexcept
 {
     size_t n = 0;
     if (!s)
@@ -89,12 +89,12 @@ size_t ORINAPI WStrCLen(const WCHAR *s)
     return n;
 }
 
-size_t ORINAPI WStrLen(const WCHAR *s)
+size_t ORINAPI WStrLen(const WCHAR *s) noexcept
 {
     return WStrCLen(s) * sizeof(WCHAR);
 }
 
-SHORT ORINAPI WStrCmp(const WCHAR *a, const WCHAR *b)
+SHORT ORINAPI WStrCmp(const WCHAR *a, const WCHAR *b) noexcept
 {
     size_t la = WStrCLen(a), lb = WStrCLen(b), i;
     size_t n = la < lb ? la : lb;
@@ -122,17 +122,17 @@ static SHORT compareUnits(const WCHAR *a, const WCHAR *b, size_t n, WCHRMAPFN ma
     return 0;
 }
 
-SHORT ORINAPI WStrNCmp(const WCHAR *a, const WCHAR *b, size_t n)
+SHORT ORINAPI WStrNCmp(const WCHAR *a, const WCHAR *b, size_t n) noexcept
 {
     return compareUnits(a, b, n, NULL);
 }
 
-SHORT ORINAPI WStrNICmp(const WCHAR *a, const WCHAR *b, size_t n)
+SHORT ORINAPI WStrNICmp(const WCHAR *a, const WCHAR *b, size_t n) noexcept
 {
     return compareUnits(a, b, n, WChrToLower);
 }
 
-SHORT ORINAPI WStrICmp(const WCHAR *a, const WCHAR *b)
+SHORT ORINAPI WStrICmp(const WCHAR *a, const WCHAR *b) noexcept
 {
     size_t la = WStrCLen(a), lb = WStrCLen(b);
     return WStrNICmp(a, b, la > lb ? la : lb);
@@ -141,7 +141,7 @@ SHORT ORINAPI WStrICmp(const WCHAR *a, const WCHAR *b)
 /* ---- Search ------------------------------------------------------------ */
 
 /* The terminator is never found: searching for 0 gives NULL. */
-WCHAR *ORINAPI WStrChr(const WCHAR *s, WCHAR ch)
+WCHAR *ORINAPI WStrChr(const WCHAR *s, WCHAR ch) noexcept
 {
     ch = chrNorm(ch);
     if (!s || !ch)
@@ -152,7 +152,7 @@ WCHAR *ORINAPI WStrChr(const WCHAR *s, WCHAR ch)
     return NULL;
 }
 
-WCHAR *ORINAPI WStrRChr(const WCHAR *s, WCHAR ch)
+WCHAR *ORINAPI WStrRChr(const WCHAR *s, WCHAR ch) noexcept
 {
     const WCHAR *found = NULL;
     ch = chrNorm(ch);
@@ -172,7 +172,7 @@ static int unitsFollow(const WCHAR *s, const WCHAR *pattern, WCHRMAPFN map)
     return 1;
 }
 
-WCHAR *ORINAPI WStrStr(const WCHAR *s, const WCHAR *pattern)
+WCHAR *ORINAPI WStrStr(const WCHAR *s, const WCHAR *pattern) noexcept
 {
     if (!s || !*s)
         return NULL;
@@ -184,7 +184,7 @@ WCHAR *ORINAPI WStrStr(const WCHAR *s, const WCHAR *pattern)
     return NULL;
 }
 
-WCHAR *ORINAPI WStrIStr(const WCHAR *s, const WCHAR *pattern)
+WCHAR *ORINAPI WStrIStr(const WCHAR *s, const WCHAR *pattern) noexcept
 {
     if (!s)
         return NULL;
@@ -207,7 +207,7 @@ int WStrSetHas(const WCHAR *set, WCHAR ch)
     return 0;
 }
 
-USHORT ORINAPI WStrIndex(const WCHAR *s, WCHAR ch, size_t *offset)
+USHORT ORINAPI WStrIndex(const WCHAR *s, WCHAR ch, size_t *offset) noexcept
 {
     WCHAR *p = WStrChr(s, ch);
     if (!p)
@@ -217,7 +217,7 @@ USHORT ORINAPI WStrIndex(const WCHAR *s, WCHAR ch, size_t *offset)
     return 1;
 }
 
-USHORT ORINAPI WStrMultIndex(const WCHAR *s, const WCHAR *set, size_t *offset)
+USHORT ORINAPI WStrMultIndex(const WCHAR *s, const WCHAR *set, size_t *offset) noexcept
 {
     size_t i;
     if (!s)
@@ -231,7 +231,7 @@ USHORT ORINAPI WStrMultIndex(const WCHAR *s, const WCHAR *set, size_t *offset)
     return 0;
 }
 
-size_t ORINAPI WStrCnt(const WCHAR *s, WCHAR ch)
+size_t ORINAPI WStrCnt(const WCHAR *s, WCHAR ch) noexcept
 {
     size_t n = 0;
     ch = chrNorm(ch);
@@ -244,7 +244,7 @@ size_t ORINAPI WStrCnt(const WCHAR *s, WCHAR ch)
 
 /* ---- Copies ------------------------------------------------------------ */
 
-WCHAR *ORINAPI WStrNCpy(WCHAR *dst, const WCHAR *src, size_t n)
+WCHAR *ORINAPI WStrNCpy(WCHAR *dst, const WCHAR *src, size_t n) noexcept
 {
     size_t i = 0;
     if (!dst)
@@ -256,24 +256,24 @@ WCHAR *ORINAPI WStrNCpy(WCHAR *dst, const WCHAR *src, size_t n)
     return dst;
 }
 
-WCHAR *ORINAPI WStrCpy(WCHAR *dst, const WCHAR *src)
+WCHAR *ORINAPI WStrCpy(WCHAR *dst, const WCHAR *src) noexcept
 {
     return WStrNCpy(dst, src, WStrCLen(src));
 }
 
-WCHAR *ORINAPI WStrNCat(WCHAR *dst, const WCHAR *src, size_t n)
+WCHAR *ORINAPI WStrNCat(WCHAR *dst, const WCHAR *src, size_t n) noexcept
 {
     if (dst)
         WStrNCpy(dst + WStrCLen(dst), src, n);
     return dst;
 }
 
-WCHAR *ORINAPI WStrCat(WCHAR *dst, const WCHAR *src)
+WCHAR *ORINAPI WStrCat(WCHAR *dst, const WCHAR *src) noexcept
 {
     return WStrNCat(dst, src, WStrCLen(src));
 }
 
-WCHAR *ORINAPI WStrNSet(WCHAR *s, WCHAR ch, size_t n)
+WCHAR *ORINAPI WStrNSet(WCHAR *s, WCHAR ch, size_t n) noexcept
 {
     size_t i;
     if (!s)
@@ -284,12 +284,12 @@ WCHAR *ORINAPI WStrNSet(WCHAR *s, WCHAR ch, size_t n)
     return s;
 }
 
-WCHAR *ORINAPI WStrSet(WCHAR *s, WCHAR ch)
+WCHAR *ORINAPI WStrSet(WCHAR *s, WCHAR ch) noexcept
 {
     return WStrNSet(s, ch, WStrCLen(s));
 }
 
-WCHAR *ORINAPI WStrDup(const WCHAR *s)
+WCHAR *ORINAPI WStrDup(const WCHAR *s) noexcept
 {
     size_t bytes;
     WCHAR *copy;

@@ -33,10 +33,10 @@ static WCHAR *mapCase(WCHAR *s, WCHRMAPFN map, WCHRMAPFN firstMap, int wordStart
     return s;
 }
 
-WCHAR *ORINAPI WStrLwr(WCHAR *s)            { return mapCase(s, WChrToLower, NULL, 0); }
-WCHAR *ORINAPI WStrUpr(WCHAR *s)            { return mapCase(s, WChrToUpper, NULL, 0); }
-WCHAR *ORINAPI WStrLwrFirstUpr(WCHAR *s)    { return mapCase(s, WChrToLower, WChrToUpper, 0); }
-WCHAR *ORINAPI WStrLwrFirstUprAll(WCHAR *s) { return mapCase(s, WChrToLower, WChrToUpper, 1); }
+WCHAR *ORINAPI WStrLwr(WCHAR *s) noexcept            { return mapCase(s, WChrToLower, NULL, 0); }
+WCHAR *ORINAPI WStrUpr(WCHAR *s) noexcept            { return mapCase(s, WChrToUpper, NULL, 0); }
+WCHAR *ORINAPI WStrLwrFirstUpr(WCHAR *s) noexcept    { return mapCase(s, WChrToLower, WChrToUpper, 0); }
+WCHAR *ORINAPI WStrLwrFirstUprAll(WCHAR *s) noexcept { return mapCase(s, WChrToLower, WChrToUpper, 1); }
 
 /* Moves the units from src (terminator included) to dst. */
 static void moveUnits(WCHAR *dst, const WCHAR *src)
@@ -44,7 +44,7 @@ static void moveUnits(WCHAR *dst, const WCHAR *src)
     memmove(dst, src, (WStrCLen(src) + 1) * sizeof(WCHAR));
 }
 
-WCHAR *ORINAPI WStrLTrim(WCHAR *s)
+WCHAR *ORINAPI WStrLTrim(WCHAR *s) noexcept
 {
     size_t skip = 0;
     if (!s)
@@ -56,7 +56,7 @@ WCHAR *ORINAPI WStrLTrim(WCHAR *s)
     return s;
 }
 
-WCHAR *ORINAPI WStrRTrim(WCHAR *s)
+WCHAR *ORINAPI WStrRTrim(WCHAR *s) noexcept
 {
     size_t n = WStrCLen(s);
     while (n > 0 && WChrIsSpace(s[n - 1]))
@@ -64,19 +64,19 @@ WCHAR *ORINAPI WStrRTrim(WCHAR *s)
     return s;
 }
 
-WCHAR *ORINAPI WStrLRTrim(WCHAR *s)
+WCHAR *ORINAPI WStrLRTrim(WCHAR *s) noexcept
 {
     return WStrLTrim(WStrRTrim(s));
 }
 
-WCHAR *ORINAPI WStrDeleteChar(WCHAR *pos)
+WCHAR *ORINAPI WStrDeleteChar(WCHAR *pos) noexcept
 {
     if (pos && *pos)
         moveUnits(pos, pos + 1);
     return pos;
 }
 
-WCHAR *ORINAPI WStrInsertChar(WCHAR *pos, WCHAR ch)
+WCHAR *ORINAPI WStrInsertChar(WCHAR *pos, WCHAR ch) noexcept
 {
     if (!pos)
         return NULL;
@@ -86,7 +86,7 @@ WCHAR *ORINAPI WStrInsertChar(WCHAR *pos, WCHAR ch)
 }
 
 /* An offset beyond the end is taken as the end. */
-WCHAR *ORINAPI WStrInsertStr(WCHAR *s, size_t offset, const WCHAR *text)
+WCHAR *ORINAPI WStrInsertStr(WCHAR *s, size_t offset, const WCHAR *text) noexcept
 {
     size_t len, add;
     if (!s || !text)
@@ -130,23 +130,23 @@ static int inSetOrDouble(WCHAR ch, const void *arg)
     return !WChrIsSingle(ch) || WStrSetHas((const WCHAR *)arg, ch);
 }
 
-WCHAR *ORINAPI WStrEraseChar(WCHAR *s, WCHAR ch)
+WCHAR *ORINAPI WStrEraseChar(WCHAR *s, WCHAR ch) noexcept
 {
     ch = chrNorm(ch);
     return filterUnits(s, notThisUnit, &ch);
 }
 
-WCHAR *ORINAPI WStrEraseMultChars(WCHAR *s, const WCHAR *set)
+WCHAR *ORINAPI WStrEraseMultChars(WCHAR *s, const WCHAR *set) noexcept
 {
     return filterUnits(s, notInSet, set);
 }
 
-WCHAR *ORINAPI WStrIntersectStr(WCHAR *s, const WCHAR *set)
+WCHAR *ORINAPI WStrIntersectStr(WCHAR *s, const WCHAR *set) noexcept
 {
     return filterUnits(s, inSetOrDouble, set);
 }
 
-WCHAR *ORINAPI WStrDeleteDupChar(WCHAR *s, WCHAR ch)
+WCHAR *ORINAPI WStrDeleteDupChar(WCHAR *s, WCHAR ch) noexcept
 {
     size_t r, w = 0;
     if (!s)
@@ -159,7 +159,7 @@ WCHAR *ORINAPI WStrDeleteDupChar(WCHAR *s, WCHAR ch)
     return s;
 }
 
-WCHAR *ORINAPI WStrMakeLenCh(WCHAR *s, size_t n, WCHAR fill)
+WCHAR *ORINAPI WStrMakeLenCh(WCHAR *s, size_t n, WCHAR fill) noexcept
 {
     size_t len;
     if (!s)
@@ -175,7 +175,7 @@ WCHAR *ORINAPI WStrMakeLenCh(WCHAR *s, size_t n, WCHAR fill)
     return s;
 }
 
-WCHAR *ORINAPI WStrMakeLen(WCHAR *s, size_t n)
+WCHAR *ORINAPI WStrMakeLen(WCHAR *s, size_t n) noexcept
 {
     size_t len;
     if (!s)
@@ -188,7 +188,7 @@ WCHAR *ORINAPI WStrMakeLen(WCHAR *s, size_t n)
 
 /* ---- Bounded builders -------------------------------------------------- */
 
-WCHAR *ORINAPI WStrRepeatString(WCHAR *dst, const WCHAR *pattern, size_t size)
+WCHAR *ORINAPI WStrRepeatString(WCHAR *dst, const WCHAR *pattern, size_t size) noexcept
 {
     size_t i, patLen;
     if (!dst || size == 0)
@@ -216,7 +216,7 @@ static int appendUnits(WCHAR **w, size_t *room, const WCHAR *units, size_t len)
 }
 
 WCHAR *ORINAPI WStrReplace(const WCHAR *src, WCHAR *dst, size_t size,
-                           const WCHAR *find, const WCHAR *repl)
+                           const WCHAR *find, const WCHAR *repl) noexcept
 {
     static const WCHAR empty[1] = { 0 };
     size_t room = size, findLen, replLen;
@@ -246,7 +246,7 @@ WCHAR *ORINAPI WStrReplace(const WCHAR *src, WCHAR *dst, size_t size,
 }
 
 /* One unit per character: the result never grows, so in place is safe. */
-WCHAR *ORINAPI WStrReplaceChar(WCHAR *s, WCHAR *dst, WCHAR from, WCHAR to)
+WCHAR *ORINAPI WStrReplaceChar(WCHAR *s, WCHAR *dst, WCHAR from, WCHAR to) noexcept
 {
     WCHAR *out;
     size_t i;
@@ -300,13 +300,13 @@ static char *narrowCopy(const WCHAR *s)
     free(copy);                                        \
     return value
 
-SHORT  ORINAPI WStrToShort(const WCHAR *s)  { PARSE_NARROW(SHORT, StrToShort, (SHORT)ORIN_ERR_GENERAL); }
-USHORT ORINAPI WStrToUShort(const WCHAR *s) { PARSE_NARROW(USHORT, StrToUShort, ORIN_ERR_GENERAL); }
-LONG   ORINAPI WStrToLong(const WCHAR *s)   { PARSE_NARROW(LONG, StrToLong, ORIN_ERR_GENERAL); }
-ULONG  ORINAPI WStrToULong(const WCHAR *s)  { PARSE_NARROW(ULONG, StrToULong, ORIN_ERR_GENERAL); }
-double ORINAPI WStrToDouble(const WCHAR *s) { PARSE_NARROW(double, StrToDouble, 0.0); }
+SHORT  ORINAPI WStrToShort(const WCHAR *s) noexcept  { PARSE_NARROW(SHORT, StrToShort, (SHORT)ORIN_ERR_GENERAL); }
+USHORT ORINAPI WStrToUShort(const WCHAR *s) noexcept { PARSE_NARROW(USHORT, StrToUShort, ORIN_ERR_GENERAL); }
+LONG   ORINAPI WStrToLong(const WCHAR *s) noexcept   { PARSE_NARROW(LONG, StrToLong, ORIN_ERR_GENERAL); }
+ULONG  ORINAPI WStrToULong(const WCHAR *s) noexcept  { PARSE_NARROW(ULONG, StrToULong, ORIN_ERR_GENERAL); }
+double ORINAPI WStrToDouble(const WCHAR *s) noexcept { PARSE_NARROW(double, StrToDouble, 0.0); }
 
-USHORT ORINAPI WStrToDoubleEx(const WCHAR *s, double *value)
+USHORT ORINAPI WStrToDoubleEx(const WCHAR *s, double *value) noexcept
 {
     char *copy = narrowCopy(s);
     USHORT rc;
@@ -317,23 +317,23 @@ USHORT ORINAPI WStrToDoubleEx(const WCHAR *s, double *value)
     return rc;
 }
 
-SHORT ORINAPI WStrToNShort(const WCHAR *s, size_t n)
+SHORT ORINAPI WStrToNShort(const WCHAR *s, size_t n) noexcept
 {
     return StrScanShort(StrScanWide(s, n));
 }
 
-USHORT ORINAPI WStrToNUShort(const WCHAR *s, size_t n)
+USHORT ORINAPI WStrToNUShort(const WCHAR *s, size_t n) noexcept
 {
     return StrScanUShort(StrScanWide(s, n));
 }
 
-LONG ORINAPI WStrToNHexLong(const WCHAR *s, size_t n)
+LONG ORINAPI WStrToNHexLong(const WCHAR *s, size_t n) noexcept
 {
     return (LONG)StrScanRadix(StrScanWide(s, n), HEX_RADIX);
 }
 
-LONG ORINAPI WStrToHexLong(const WCHAR *s)           { return WStrToNHexLong(s, WStrCLen(s)); }
-SHORT ORINAPI WStrToHexShort(const WCHAR *s)         { return (SHORT)WStrToNHexLong(s, WStrCLen(s)); }
-USHORT ORINAPI WStrToHexUShort(const WCHAR *s)       { return (USHORT)WStrToNHexLong(s, WStrCLen(s)); }
-SHORT ORINAPI WStrToNHexShort(const WCHAR *s, size_t n)   { return (SHORT)WStrToNHexLong(s, n); }
-USHORT ORINAPI WStrToNHexUShort(const WCHAR *s, size_t n) { return (USHORT)WStrToNHexLong(s, n); }
+LONG ORINAPI WStrToHexLong(const WCHAR *s) noexcept           { return WStrToNHexLong(s, WStrCLen(s)); }
+SHORT ORINAPI WStrToHexShort(const WCHAR *s) noexcept         { return (SHORT)WStrToNHexLong(s, WStrCLen(s)); }
+USHORT ORINAPI WStrToHexUShort(const WCHAR *s) noexcept       { return (USHORT)WStrToNHexLong(s, WStrCLen(s)); }
+SHORT ORINAPI WStrToNHexShort(const WCHAR *s, size_t n) noexcept   { return (SHORT)WStrToNHexLong(s, n); }
+USHORT ORINAPI WStrToNHexUShort(const WCHAR *s, size_t n) noexcept { return (USHORT)WStrToNHexLong(s, n); }

@@ -75,7 +75,7 @@ static void giveBackEntry(int i)
 
 USHORT ORINAPI FbfOpen(ULONG_PTR context, const char *name, HFBF *handle, ULONG *action,
                        ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode,
-                       ULONG_PTR extra)
+                       ULONG_PTR extra) noexcept
 {
     char shortName[FBF_MAX_NAME + 1];
     FBFENTRY *e;
@@ -138,7 +138,7 @@ static USHORT unmapView(FBFENTRY *e)
     return rc;
 }
 
-USHORT ORINAPI FbfClose(HFBF h)
+USHORT ORINAPI FbfClose(HFBF h) noexcept
 {
     FBFENTRY *e;
     USHORT rc = 0;
@@ -174,7 +174,7 @@ static USHORT knownLength(HFBF h, ULONG *length)
     return 0;
 }
 
-USHORT ORINAPI FbfChgFilePtr(HFBF h, LONG distance, ULONG method, ULONG *newPos)
+USHORT ORINAPI FbfChgFilePtr(HFBF h, LONG distance, ULONG method, ULONG *newPos) noexcept
 {
     LONGLONG base, target;
     ULONG len;
@@ -252,7 +252,7 @@ USHORT FbfOsReadAt(HFBF h, ULONG offset, void *buffer, ULONG count, ULONG *done,
     return rc;
 }
 
-USHORT ORINAPI FbfReadDirect(HFBF h, void *buffer, ULONG count, ULONG *read)
+USHORT ORINAPI FbfReadDirect(HFBF h, void *buffer, ULONG count, ULONG *read) noexcept
 {
     ULONG done = 0;
     USHORT rc;
@@ -268,7 +268,7 @@ USHORT ORINAPI FbfReadDirect(HFBF h, void *buffer, ULONG count, ULONG *read)
     return rc;
 }
 
-USHORT ORINAPI FbfWrite(HFBF h, const void *buffer, ULONG count, ULONG *written)
+USHORT ORINAPI FbfWrite(HFBF h, const void *buffer, ULONG count, ULONG *written) noexcept
 {
     FBFENTRY *e;
     ULONG done = 0;
@@ -307,7 +307,7 @@ static USHORT fileLocks(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange)
 }
 
 /* Locks every range exclusively. */
-USHORT ORINAPI FbfFileLocks(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange)
+USHORT ORINAPI FbfFileLocks(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
 {
     if (h != NULL && lockRange != NULL)
         lockRange->exclusive = 1;
@@ -315,17 +315,17 @@ USHORT ORINAPI FbfFileLocks(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange)
 }
 
 /* Locks exclusively or shared as the lock range says. */
-USHORT ORINAPI FbfFileLocksEx(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange)
+USHORT ORINAPI FbfFileLocksEx(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
 {
     return fileLocks(h, unlockRange, lockRange);
 }
 
-ULONG ORINAPI FbfTell(HFBF h)
+ULONG ORINAPI FbfTell(HFBF h) noexcept
 {
     return h != NULL ? h->position : (ULONG)-1;
 }
 
-USHORT ORINAPI FbfQueryLength(HFBF h, ULONG *length)
+USHORT ORINAPI FbfQueryLength(HFBF h, ULONG *length) noexcept
 {
     if (h == NULL)
         return ORIN_ERR_INVALID_HANDLE;
@@ -334,7 +334,7 @@ USHORT ORINAPI FbfQueryLength(HFBF h, ULONG *length)
     return knownLength(h, length);
 }
 
-USHORT ORINAPI FbfNewSize(HFBF h, ULONG newLength)
+USHORT ORINAPI FbfNewSize(HFBF h, ULONG newLength) noexcept
 {
     FBFENTRY *e;
     ULONG oldLength;
@@ -357,7 +357,7 @@ USHORT ORINAPI FbfNewSize(HFBF h, ULONG newLength)
     return rc;
 }
 
-USHORT ORINAPI FbfQueryFilename(HFBF h, char *buffer, ULONG size)
+USHORT ORINAPI FbfQueryFilename(HFBF h, char *buffer, ULONG size) noexcept
 {
     if (h == NULL)
         return ORIN_ERR_INVALID_HANDLE;
@@ -380,7 +380,7 @@ static USHORT checkInfoArgs(HFBF h, ULONG level, const void *buffer, ULONG size)
 
 /* The file calls keep dates and times in 16-bit words; the virtual-file
  * record holds each in a 32-bit word.  Both describe the same values. */
-USHORT ORINAPI FbfQFileInfo(HFBF h, ULONG level, void *buffer, ULONG size)
+USHORT ORINAPI FbfQFileInfo(HFBF h, ULONG level, void *buffer, ULONG size) noexcept
 {
     KNLFILESTATUS ks;
     VBFFILESTATUS vs = {0};
@@ -404,7 +404,7 @@ USHORT ORINAPI FbfQFileInfo(HFBF h, ULONG level, void *buffer, ULONG size)
     return 0;
 }
 
-USHORT ORINAPI FbfSetFileInfo(HFBF h, ULONG level, void *buffer, ULONG size)
+USHORT ORINAPI FbfSetFileInfo(HFBF h, ULONG level, void *buffer, ULONG size) noexcept
 {
     KNLFILESTATUS ks = {0};
     VBFFILESTATUS vs;
@@ -429,7 +429,7 @@ USHORT ORINAPI FbfSetFileInfo(HFBF h, ULONG level, void *buffer, ULONG size)
 /* One view per file: a second request gets the first view whatever its
  * arguments, so every handle on the file sees the same addresses. */
 USHORT ORINAPI FbfMapViewOfFile(HFBF h, void **view, ULONG bytes, ULONG offsetHigh,
-                                ULONG offsetLow)
+                                ULONG offsetLow) noexcept
 {
     FBFENTRY *e;
 
@@ -451,14 +451,14 @@ USHORT ORINAPI FbfMapViewOfFile(HFBF h, void **view, ULONG bytes, ULONG offsetHi
     return 0;
 }
 
-USHORT ORINAPI FbfUnmapViewOfFile(HFBF h)
+USHORT ORINAPI FbfUnmapViewOfFile(HFBF h) noexcept
 {
     if (h == NULL)
         return ORIN_ERR_INVALID_HANDLE;
     return unmapView(FBF_ENTRY(h));
 }
 
-VBFFUNCS *ORINAPI FbfAllocVbfFuncStruct(void *nameSpace)
+VBFFUNCS *ORINAPI FbfAllocVbfFuncStruct(void *nameSpace) noexcept
 {
     VBFFUNCS *t = (VBFFUNCS*)calloc(1, sizeof *t);
 

@@ -235,7 +235,7 @@ static USHORT readCached(HFBF h, BYTE *dst, ULONG count, ULONG *done)
     return errFlag != 0 ? ORIN_ERR_ACCESS_DENIED : 0;
 }
 
-USHORT ORINAPI FbfRead(HFBF h, void *buffer, ULONG count, ULONG *read)
+USHORT ORINAPI FbfRead(HFBF h, void *buffer, ULONG count, ULONG *read) noexcept
 {
     ULONG done = 0;
     USHORT rc;
@@ -250,7 +250,7 @@ USHORT ORINAPI FbfRead(HFBF h, void *buffer, ULONG count, ULONG *read)
     return rc;
 }
 
-USHORT ORINAPI FbfGetch(HFBF h, BYTE *ch)
+USHORT ORINAPI FbfGetch(HFBF h, BYTE *ch) noexcept
 {
     ULONG done;
     USHORT rc;
@@ -295,7 +295,7 @@ static int hasCrLf(const char *bytes, ULONG n)
     return term == 2;
 }
 
-USHORT ORINAPI FbfGets(HFBF h, char *buffer, ULONG size, ULONG *consumed)
+USHORT ORINAPI FbfGets(HFBF h, char *buffer, ULONG size, ULONG *consumed) noexcept
 {
     ULONG start, quota, firstQuota, got = 0, more = 0, lineLen, termLen;
     USHORT rc;
@@ -323,7 +323,7 @@ USHORT ORINAPI FbfGets(HFBF h, char *buffer, ULONG size, ULONG *consumed)
     return rc;
 }
 
-USHORT ORINAPI FbfFlush(HFBF h)
+USHORT ORINAPI FbfFlush(HFBF h) noexcept
 {
     if (h == NULL)
         return ORIN_ERR_INVALID_HANDLE;
@@ -332,7 +332,7 @@ USHORT ORINAPI FbfFlush(HFBF h)
     return 0;
 }
 
-USHORT ORINAPI FbfFlushAll(void)
+USHORT ORINAPI FbfFlushAll(void) noexcept
 {
     USHORT i;
 

@@ -34,7 +34,7 @@ HVBF VbfWrapBackend(VBFFUNCS *table, void *backend)
 
 USHORT ORINAPI VbfOpen(void *nameSpace, const char *fileName, HVBF *handle, ULONG *action,
                        ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode,
-                       VBFFUNCS *funcStruct)
+                       VBFFUNCS *funcStruct) noexcept
 {
     HVBF h;
     USHORT rc;
@@ -72,7 +72,7 @@ USHORT ORINAPI VbfOpen(void *nameSpace, const char *fileName, HVBF *handle, ULON
     return 0;
 }
 
-USHORT ORINAPI VbfClose(HVBF handle)
+USHORT ORINAPI VbfClose(HVBF handle) noexcept
 {
     PFNVBFCLOSE fn = VBF_SLOT(handle, Close);
     USHORT rc;
@@ -96,49 +96,49 @@ USHORT ORINAPI VbfClose(HVBF handle)
         return (h)->table->field((h)->backend, ##__VA_ARGS__);       \
     } while (0)
 
-USHORT ORINAPI VbfChgFilePtr(HVBF h, LONG distance, ULONG method, ULONG *newPos)
+USHORT ORINAPI VbfChgFilePtr(HVBF h, LONG distance, ULONG method, ULONG *newPos) noexcept
 {
     VBF_DISPATCH(h, ChgFilePtr, distance, method, newPos);
 }
 
-USHORT ORINAPI VbfRead(HVBF h, void *buffer, ULONG count, ULONG *read)
+USHORT ORINAPI VbfRead(HVBF h, void *buffer, ULONG count, ULONG *read) noexcept
 {
     VBF_DISPATCH(h, Read, buffer, count, read);
 }
 
-USHORT ORINAPI VbfReadDirect(HVBF h, void *buffer, ULONG count, ULONG *read)
+USHORT ORINAPI VbfReadDirect(HVBF h, void *buffer, ULONG count, ULONG *read) noexcept
 {
     VBF_DISPATCH(h, ReadDirect, buffer, count, read);
 }
 
-USHORT ORINAPI VbfWrite(HVBF h, const void *buffer, ULONG count, ULONG *written)
+USHORT ORINAPI VbfWrite(HVBF h, const void *buffer, ULONG count, ULONG *written) noexcept
 {
     VBF_DISPATCH(h, Write, buffer, count, written);
 }
 
-USHORT ORINAPI VbfGetch(HVBF h, BYTE *ch)
+USHORT ORINAPI VbfGetch(HVBF h, BYTE *ch) noexcept
 {
     VBF_DISPATCH(h, Getch, ch);
 }
 
-USHORT ORINAPI VbfGets(HVBF h, char *buffer, ULONG size, ULONG *consumed)
+USHORT ORINAPI VbfGets(HVBF h, char *buffer, ULONG size, ULONG *consumed) noexcept
 {
     VBF_DISPATCH(h, Gets, buffer, size, consumed);
 }
 
-USHORT ORINAPI VbfFlush(HVBF h)
+USHORT ORINAPI VbfFlush(HVBF h) noexcept
 {
     VBF_DISPATCH(h, Flush);
 }
 
-USHORT ORINAPI VbfFileLocks(HVBF h, FILELOCK *unlockRange, FILELOCK *lockRange)
+USHORT ORINAPI VbfFileLocks(HVBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
 {
     VBF_DISPATCH(h, FileLocks, unlockRange, lockRange);
 }
 
 /* Back-ends without shared locks only fill FileLocks, which locks every
  * range exclusively: the stronger lock is the safe substitute. */
-USHORT ORINAPI VbfFileLocksEx(HVBF h, FILELOCK *unlockRange, FILELOCK *lockRange)
+USHORT ORINAPI VbfFileLocksEx(HVBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
 {
     if (h == NULL)
         return ORIN_ERR_INVALID_HANDLE;
@@ -149,7 +149,7 @@ USHORT ORINAPI VbfFileLocksEx(HVBF h, FILELOCK *unlockRange, FILELOCK *lockRange
 
 /* Returns the position itself; 50 when the back-end cannot tell (which is
  * ambiguous with a real position 50), 0xFFFFFFFF for a null handle. */
-ULONG ORINAPI VbfTell(HVBF h)
+ULONG ORINAPI VbfTell(HVBF h) noexcept
 {
     if (h == NULL)
         return (ULONG)-1;
@@ -158,38 +158,38 @@ ULONG ORINAPI VbfTell(HVBF h)
     return h->table->Tell(h->backend);
 }
 
-USHORT ORINAPI VbfQueryLength(HVBF h, ULONG *length)
+USHORT ORINAPI VbfQueryLength(HVBF h, ULONG *length) noexcept
 {
     VBF_DISPATCH(h, QueryLength, length);
 }
 
-USHORT ORINAPI VbfNewSize(HVBF h, ULONG newLength)
+USHORT ORINAPI VbfNewSize(HVBF h, ULONG newLength) noexcept
 {
     VBF_DISPATCH(h, NewSize, newLength);
 }
 
-USHORT ORINAPI VbfQueryFilename(HVBF h, char *buffer, ULONG size)
+USHORT ORINAPI VbfQueryFilename(HVBF h, char *buffer, ULONG size) noexcept
 {
     VBF_DISPATCH(h, QueryFilename, buffer, size);
 }
 
-USHORT ORINAPI VbfQFileInfo(HVBF h, ULONG level, void *buffer, ULONG size)
+USHORT ORINAPI VbfQFileInfo(HVBF h, ULONG level, void *buffer, ULONG size) noexcept
 {
     VBF_DISPATCH(h, QFileInfo, level, buffer, size);
 }
 
-USHORT ORINAPI VbfSetFileInfo(HVBF h, ULONG level, void *buffer, ULONG size)
+USHORT ORINAPI VbfSetFileInfo(HVBF h, ULONG level, void *buffer, ULONG size) noexcept
 {
     VBF_DISPATCH(h, SetFileInfo, level, buffer, size);
 }
 
 USHORT ORINAPI VbfMapViewOfFile(HVBF h, void **view, ULONG bytes, ULONG offsetHigh,
-                                ULONG offsetLow)
+                                ULONG offsetLow) noexcept
 {
     VBF_DISPATCH(h, MapViewOfFile, view, bytes, offsetHigh, offsetLow);
 }
 
-USHORT ORINAPI VbfUnmapViewOfFile(HVBF h)
+USHORT ORINAPI VbfUnmapViewOfFile(HVBF h) noexcept
 {
     VBF_DISPATCH(h, UnmapViewOfFile);
 }

@@ -148,7 +148,7 @@ private:
 }  // namespace
 }  // namespace orin::vbf
 
-HRESULT ORINAPI VbfCreateILockBytesOnVbf(HVBF handle, ILockBytes **lockBytes)
+HRESULT ORINAPI VbfCreateILockBytesOnVbf(HVBF handle, ILockBytes **lockBytes) noexcept
 {
     if (lockBytes == nullptr)
         return E_POINTER;

@@ -152,7 +152,7 @@ static USHORT streamQFileInfo(void *h, ULONG level, void *buffer, ULONG size)
     return 0;
 }
 
-HVBF ORINAPI VbfCreateOnStream(IStream *stream)
+HVBF ORINAPI VbfCreateOnStream(IStream *stream) noexcept
 {
     VBFFUNCS *t;
     HVBF h;

@@ -231,7 +231,7 @@ static LRESULT mouseMessage(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPA
     return 0;
 }
 
-MRESULT ORINAPI OWMFrontEndWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+MRESULT ORINAPI OWMFrontEndWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
     OWMWND *rec = (OWMWND *)GetWindowLongPtrA(hwnd, OWM_WW_RECORD);
 

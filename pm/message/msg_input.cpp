@@ -76,7 +76,7 @@ static void applyToChildren(HWND hwnd, BOOL enable)
     }
 }
 
-BOOL ORINAPI WinEnableWindowInput(HWND hwnd, BOOL fEnable)
+BOOL ORINAPI WinEnableWindowInput(HWND hwnd, BOOL fEnable) noexcept
 {
     BOOL enabled = TRUE;
     if (!hwnd || !IsWindow(OwmMapDesktop(hwnd)))
@@ -100,7 +100,7 @@ BOOL OwmInputEnabled(HWND hwnd)
     return pdis <= pen;
 }
 
-BOOL ORINAPI WinQueryEnableWindowInput(HWND hwnd)
+BOOL ORINAPI WinQueryEnableWindowInput(HWND hwnd) noexcept
 {
     if (!hwnd)
         return TRUE;
@@ -129,7 +129,7 @@ HWND OwmFocusedPMWindow(void)
 
 /* ---- timers ---- */
 
-ULONG ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout)
+ULONG ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout) noexcept
 {
     UINT_PTR id;
     (void)hab;
@@ -139,7 +139,7 @@ ULONG ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout)
     return id != 0;
 }
 
-BOOL ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer)
+BOOL ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer) noexcept
 {
     (void)hab;
     return KillTimer(hwnd, idTimer);
@@ -181,7 +181,7 @@ static MRESULT defaultMouse(HWND hwnd, OWMWND *rec, ULONG msg, MPARAM mp1, MPARA
     return (MRESULT)1;
 }
 
-MRESULT ORINAPI WinDefWindowProc(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
+MRESULT ORINAPI WinDefWindowProc(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 {
     OWMWND *rec;
     if (!hwnd)
@@ -227,7 +227,7 @@ MRESULT ORINAPI WinDefWindowProc(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
 
 /* ---- start and end ---- */
 
-HAB ORINAPI WinInitialize(ULONG flOptions)
+HAB ORINAPI WinInitialize(ULONG flOptions) noexcept
 {
     (void)flOptions;
     OwmMessageInit();
@@ -236,12 +236,12 @@ HAB ORINAPI WinInitialize(ULONG flOptions)
     return anchor;
 }
 
-HAB ORINAPI _WinGetHab(void)
+HAB ORINAPI _WinGetHab(void) noexcept
 {
     return anchor;
 }
 
-BOOL ORINAPI WinTerminate(HAB hab)
+BOOL ORINAPI WinTerminate(HAB hab) noexcept
 {
     (void)hab;
     OwmHookPopupClear();

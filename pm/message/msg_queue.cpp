@@ -152,7 +152,7 @@ static void fillQueueMessage(PM_QMSG *q, const MSG *m)
     }
 }
 
-BOOL ORINAPI WinGetMsg(PM_QMSG *pqmsg, HWND hwndFilter)
+BOOL ORINAPI WinGetMsg(PM_QMSG *pqmsg, HWND hwndFilter) noexcept
 {
     MSG m;
     BOOL rc;
@@ -185,7 +185,7 @@ static void nativeFilter(ULONG first, ULONG last, UINT *nFirst, UINT *nLast)
     }
 }
 
-BOOL ORINAPI WinPeekMsg(PM_QMSG *pqmsg, HWND hwnd, ULONG msgFirst, ULONG msgLast, ULONG fl)
+BOOL ORINAPI WinPeekMsg(PM_QMSG *pqmsg, HWND hwnd, ULONG msgFirst, ULONG msgLast, ULONG fl) noexcept
 {
     MSG m;
     UINT first, last;
@@ -206,13 +206,13 @@ BOOL ORINAPI WinPeekMsg(PM_QMSG *pqmsg, HWND hwnd, ULONG msgFirst, ULONG msgLast
     return TRUE;
 }
 
-BOOL ORINAPI WinWaitMsg(HAB hab, ULONG msgFirst, ULONG msgLast)
+BOOL ORINAPI WinWaitMsg(HAB hab, ULONG msgFirst, ULONG msgLast) noexcept
 {
     (void)hab; (void)msgFirst; (void)msgLast;
     return WaitMessage();
 }
 
-BOOL ORINAPI WinQueryMsgPos(HAB hab, PM_POINTL *pptl)
+BOOL ORINAPI WinQueryMsgPos(HAB hab, PM_POINTL *pptl) noexcept
 {
     (void)hab;
     return WinQueryPointerPos(PM_HWND_DESKTOP, pptl);
@@ -232,7 +232,7 @@ static HWND keyHandler(HWND focus)
     return NULL;
 }
 
-MRESULT ORINAPI WinDispatchMsg(const PM_QMSG *pqmsg)
+MRESULT ORINAPI WinDispatchMsg(const PM_QMSG *pqmsg) noexcept
 {
     MSG m;
     if (!pqmsg)
@@ -261,7 +261,7 @@ static BOOL keyDown(int vk)
     return (GetAsyncKeyState(vk) & 0x8000) || GetKeyState(vk) < 0;
 }
 
-ULONG ORINAPI WinQueryQueueStatus(HWND hwndDesktop)
+ULONG ORINAPI WinQueryQueueStatus(HWND hwndDesktop) noexcept
 {
     static const struct { UINT native; ULONG pm; } bits[] = {
         { QS_KEY, PM_QSTAT_KEY }, { QS_MOUSEBUTTON, PM_QSTAT_MOUSEBUTTON },

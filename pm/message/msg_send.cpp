@@ -204,7 +204,7 @@ static MRESULT sendToNative(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
     return 0;
 }
 
-MRESULT ORINAPI WinSendMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
+MRESULT ORINAPI WinSendMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 {
     OWMWND *rec;
     MRESULT result;
@@ -222,7 +222,7 @@ MRESULT ORINAPI WinSendMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
     return sendToNative(hwnd, msg, mp1, mp2);
 }
 
-BOOL ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
+BOOL ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 {
     if (msg == PM_WM_QUIT)
         return OwmPostQuit(mp1);
@@ -239,7 +239,7 @@ BOOL ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
     return FALSE;
 }
 
-MRESULT ORINAPI WinSendOwnerMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
+MRESULT ORINAPI WinSendOwnerMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 {
     HWND owner = WinQueryWindow(hwnd, PM_QW_OWNER);
     return owner ? WinSendMsg(owner, msg, mp1, mp2) : 0;
@@ -285,7 +285,7 @@ static void broadcast(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl, BO
     free(children);
 }
 
-BOOL ORINAPI WinBroadcastMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl)
+BOOL ORINAPI WinBroadcastMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl) noexcept
 {
     if (!hwnd)
         return FALSE;
@@ -294,7 +294,7 @@ BOOL ORINAPI WinBroadcastMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG
     return TRUE;
 }
 
-MRESULT ORINAPI OwmSendMsgToPoint(ULONG msg, const PM_POINTL *pptl)
+MRESULT ORINAPI OwmSendMsgToPoint(ULONG msg, const PM_POINTL *pptl) noexcept
 {
     POINT pt;
     HWND target;

@@ -80,7 +80,7 @@ static BOOL registerNative(HINSTANCE hinst, const char *name, ULONG flStyle)
 }
 
 BOOL ORINAPI WinRegisterClass(HAB hab, const char *pszClassName, PFNWP pfnWndProc,
-                              ULONG flStyle, USHORT cbWindowData)
+                              ULONG flStyle, USHORT cbWindowData) noexcept
 {
     HINSTANCE hinst = hab ? (HINSTANCE)hab : OwmLibInstance();
     OWMCLASS *cls;
@@ -125,7 +125,7 @@ static void removeAt(int i)
     free(cls);
 }
 
-BOOL ORINAPI WinUnRegisterClass(HAB hab, const char *pszClassName)
+BOOL ORINAPI WinUnRegisterClass(HAB hab, const char *pszClassName) noexcept
 {
     int i;
     (void)hab;

@@ -161,7 +161,7 @@ static void placeInZOrder(HWND hwnd, HWND behind)
 HWND ORINAPI WinCreateWindowEx(HWND hwndParent, const char *pszClass, const char *pszName,
                                ULONG flStyle, ULONG flExStyle, LONG x, LONG y, LONG cx,
                                LONG cy, HWND hwndOwner, HWND hwndInsertBehind, ULONG id,
-                               PVOID pCtlData, PVOID pPresParams)
+                               PVOID pCtlData, PVOID pPresParams) noexcept
 {
     OWMCLASS *cls = OwmFindClass(pszClass);
     const char *nativeClass = pszClass;
@@ -236,7 +236,7 @@ HWND ORINAPI WinCreateWindowEx(HWND hwndParent, const char *pszClass, const char
 HWND ORINAPI WinCreateWindow(HWND hwndParent, const char *pszClass, const char *pszName,
                              ULONG flStyle, LONG x, LONG y, LONG cx, LONG cy,
                              HWND hwndOwner, HWND hwndInsertBehind, ULONG id,
-                             PVOID pCtlData, PVOID pPresParams)
+                             PVOID pCtlData, PVOID pPresParams) noexcept
 {
     return WinCreateWindowEx(hwndParent, pszClass, pszName, flStyle, 0, x, y, cx, cy,
                              hwndOwner, hwndInsertBehind, id, pCtlData, pPresParams);
@@ -283,7 +283,7 @@ OWMWND *OwmQueryWndRec(HWND hwnd)
     return rec;
 }
 
-BOOL ORINAPI OwmIsPMWindow(HWND hwnd)
+BOOL ORINAPI OwmIsPMWindow(HWND hwnd) noexcept
 {
     if (hwnd == PM_HWND_DESKTOP)
         hwnd = GetDesktopWindow();
@@ -292,7 +292,7 @@ BOOL ORINAPI OwmIsPMWindow(HWND hwnd)
     return OwmQueryWndRec(hwnd) != NULL;
 }
 
-USHORT ORINAPI OwmQueryControlKind(HWND hwnd)
+USHORT ORINAPI OwmQueryControlKind(HWND hwnd) noexcept
 {
     char name[64];
     if (!GetClassNameA(hwnd, name, sizeof name))

@@ -11,13 +11,13 @@
  */
 #include "pm/pmint.h"
 
-BOOL ORINAPI OwmIsDlgWindowPM(HWND hwnd)
+BOOL ORINAPI OwmIsDlgWindowPM(HWND hwnd) noexcept
 {
     (void)hwnd;
     return FALSE;
 }
 
-BOOL ORINAPI OwmIsStdWindow(HWND hwnd)
+BOOL ORINAPI OwmIsStdWindow(HWND hwnd) noexcept
 {
     (void)hwnd;
     return FALSE;

@@ -11,7 +11,7 @@
  */
 #include "pm/pmint.h"
 
-void ORINAPI OwmPMPoint2W3Point(HWND hwnd, const PM_POINTL *pptl, POINT *ppt)
+void ORINAPI OwmPMPoint2W3Point(HWND hwnd, const PM_POINTL *pptl, POINT *ppt) noexcept
 {
     LONG h = OwmClientHeight(hwnd);
     if (!pptl || !ppt)
@@ -20,7 +20,7 @@ void ORINAPI OwmPMPoint2W3Point(HWND hwnd, const PM_POINTL *pptl, POINT *ppt)
     ppt->y = h - pptl->y - 1;
 }
 
-void ORINAPI OwmW3Point2PMPoint(HWND hwnd, const POINT *ppt, PM_POINTL *pptl)
+void ORINAPI OwmW3Point2PMPoint(HWND hwnd, const POINT *ppt, PM_POINTL *pptl) noexcept
 {
     LONG h = OwmClientHeight(hwnd);
     if (!pptl || !ppt)
@@ -29,7 +29,7 @@ void ORINAPI OwmW3Point2PMPoint(HWND hwnd, const POINT *ppt, PM_POINTL *pptl)
     pptl->y = h - ppt->y - 1;
 }
 
-void ORINAPI OwmPMRect2W3Rectl(HWND hwnd, const PM_RECTL *prcl, RECT *prc)
+void ORINAPI OwmPMRect2W3Rectl(HWND hwnd, const PM_RECTL *prcl, RECT *prc) noexcept
 {
     LONG h = OwmClientHeight(hwnd);
     if (!prcl || !prc)
@@ -40,7 +40,7 @@ void ORINAPI OwmPMRect2W3Rectl(HWND hwnd, const PM_RECTL *prcl, RECT *prc)
     prc->bottom = h - prcl->yBottom;
 }
 
-void ORINAPI OwmW3Rect2PMRectl(HWND hwnd, const RECT *prc, PM_RECTL *prcl)
+void ORINAPI OwmW3Rect2PMRectl(HWND hwnd, const RECT *prc, PM_RECTL *prcl) noexcept
 {
     LONG h = OwmClientHeight(hwnd);
     if (!prcl || !prc)
@@ -51,7 +51,7 @@ void ORINAPI OwmW3Rect2PMRectl(HWND hwnd, const RECT *prc, PM_RECTL *prcl)
     prcl->yTop = h - prc->top - 1;
 }
 
-BOOL ORINAPI WinMapWindowPoints(HWND hwndFrom, HWND hwndTo, PM_POINTL *pptl, LONG cwpt)
+BOOL ORINAPI WinMapWindowPoints(HWND hwndFrom, HWND hwndTo, PM_POINTL *pptl, LONG cwpt) noexcept
 {
     LONG i;
     if (!pptl || cwpt < 0)
@@ -69,7 +69,7 @@ BOOL ORINAPI WinMapWindowPoints(HWND hwndFrom, HWND hwndTo, PM_POINTL *pptl, LON
 
 /* ---- rectangles of a window ---- */
 
-BOOL ORINAPI WinQueryWindowRect(HWND hwnd, PM_RECTL *prcl)
+BOOL ORINAPI WinQueryWindowRect(HWND hwnd, PM_RECTL *prcl) noexcept
 {
     RECT rc;
     if (!hwnd || !prcl || !GetClientRect(OwmMapDesktop(hwnd), &rc))
@@ -78,7 +78,7 @@ BOOL ORINAPI WinQueryWindowRect(HWND hwnd, PM_RECTL *prcl)
     return TRUE;
 }
 
-BOOL ORINAPI WinInvalidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren)
+BOOL ORINAPI WinInvalidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren) noexcept
 {
     RECT rc;
     (void)fIncludeChildren;
@@ -90,7 +90,7 @@ BOOL ORINAPI WinInvalidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChi
     return InvalidateRect(hwnd, prcl ? &rc : NULL, TRUE);
 }
 
-BOOL ORINAPI WinValidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren)
+BOOL ORINAPI WinValidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChildren) noexcept
 {
     RECT rc;
     (void)fIncludeChildren;
@@ -102,7 +102,7 @@ BOOL ORINAPI WinValidateRect(HWND hwnd, const PM_RECTL *prcl, BOOL fIncludeChild
     return ValidateRect(hwnd, prcl ? &rc : NULL);
 }
 
-BOOL ORINAPI WinQueryUpdateRect(HWND hwnd, PM_RECTL *prcl)
+BOOL ORINAPI WinQueryUpdateRect(HWND hwnd, PM_RECTL *prcl) noexcept
 {
     RECT rc;
     BOOL any;
@@ -117,7 +117,7 @@ BOOL ORINAPI WinQueryUpdateRect(HWND hwnd, PM_RECTL *prcl)
 
 LONG ORINAPI WinScrollWindow(HWND hwnd, LONG dx, LONG dy, const PM_RECTL *prclScroll,
                              const PM_RECTL *prclClip, HRGN hrgnUpdate,
-                             PM_RECTL *prclUpdate, ULONG rgfsw)
+                             PM_RECTL *prclUpdate, ULONG rgfsw) noexcept
 {
     RECT scroll, clip, update;
     int kind;
@@ -137,7 +137,7 @@ LONG ORINAPI WinScrollWindow(HWND hwnd, LONG dx, LONG dy, const PM_RECTL *prclSc
     return kind;
 }
 
-BOOL ORINAPI WinQueryPointerPos(HWND hwndDesktop, PM_POINTL *pptl)
+BOOL ORINAPI WinQueryPointerPos(HWND hwndDesktop, PM_POINTL *pptl) noexcept
 {
     POINT pt;
     (void)hwndDesktop;
@@ -147,7 +147,7 @@ BOOL ORINAPI WinQueryPointerPos(HWND hwndDesktop, PM_POINTL *pptl)
     return TRUE;
 }
 
-BOOL ORINAPI WinSetPointerPos(HWND hwndDesktop, LONG x, LONG y)
+BOOL ORINAPI WinSetPointerPos(HWND hwndDesktop, LONG x, LONG y) noexcept
 {
     PM_POINTL ptl = { x, y };
     POINT pt;
@@ -201,7 +201,7 @@ static void moveAndSize(HWND hwnd, LONG x, LONG y, LONG cx, LONG cy, ULONG fl)
 }
 
 BOOL ORINAPI WinSetWindowPos(HWND hwnd, HWND hwndInsertBehind, LONG x, LONG y,
-                             LONG cx, LONG cy, ULONG fl)
+                             LONG cx, LONG cy, ULONG fl) noexcept
 {
     if (!hwnd)
         return FALSE;
@@ -262,7 +262,7 @@ BOOL ORINAPI WinSetWindowPos(HWND hwnd, HWND hwndInsertBehind, LONG x, LONG y,
     return TRUE;
 }
 
-BOOL ORINAPI WinQueryWindowPos(HWND hwnd, PM_SWP *pswp)
+BOOL ORINAPI WinQueryWindowPos(HWND hwnd, PM_SWP *pswp) noexcept
 {
     RECT rc;
     PM_RECTL r;

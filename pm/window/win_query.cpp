@@ -39,7 +39,7 @@ static HWND frameAncestor(HWND hwnd)
     return p;
 }
 
-HWND ORINAPI WinQueryWindow(HWND hwnd, LONG cmd)
+HWND ORINAPI WinQueryWindow(HWND hwnd, LONG cmd) noexcept
 {
     OWMWND *rec;
     if (!hwnd)
@@ -164,7 +164,7 @@ static BOOL writeData(OWMWND *rec, LONG index, const void *value, size_t size)
     return TRUE;
 }
 
-ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index)
+ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index) noexcept
 {
     OWMWND *rec;
     ULONG_PTR value = 0;
@@ -193,7 +193,7 @@ ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index)
     return (ULONG_PTR)GetWindowLongPtrA(hwnd, index);
 }
 
-BOOL ORINAPI WinSetWindowULong(HWND hwnd, LONG index, ULONG_PTR ul)
+BOOL ORINAPI WinSetWindowULong(HWND hwnd, LONG index, ULONG_PTR ul) noexcept
 {
     OWMWND *rec;
     if (!hwnd)
@@ -222,7 +222,7 @@ BOOL ORINAPI WinSetWindowULong(HWND hwnd, LONG index, ULONG_PTR ul)
     return SetWindowLongPtrA(hwnd, index, (LONG_PTR)ul) != 0 || GetLastError() == 0;
 }
 
-USHORT ORINAPI WinQueryWindowUShort(HWND hwnd, LONG index)
+USHORT ORINAPI WinQueryWindowUShort(HWND hwnd, LONG index) noexcept
 {
     OWMWND *rec;
     USHORT value = 0;
@@ -239,7 +239,7 @@ USHORT ORINAPI WinQueryWindowUShort(HWND hwnd, LONG index)
     return (USHORT)WinQueryWindowULong(hwnd, index);
 }
 
-BOOL ORINAPI WinSetWindowUShort(HWND hwnd, LONG index, USHORT us)
+BOOL ORINAPI WinSetWindowUShort(HWND hwnd, LONG index, USHORT us) noexcept
 {
     OWMWND *rec;
     if (!hwnd)
@@ -253,30 +253,30 @@ BOOL ORINAPI WinSetWindowUShort(HWND hwnd, LONG index, USHORT us)
     return WinSetWindowULong(hwnd, index, us);
 }
 
-PVOID ORINAPI WinQueryWindowPtr(HWND hwnd, LONG index)
+PVOID ORINAPI WinQueryWindowPtr(HWND hwnd, LONG index) noexcept
 {
     return (PVOID)WinQueryWindowULong(hwnd, index);
 }
 
-BOOL ORINAPI WinSetWindowPtr(HWND hwnd, LONG index, PVOID p)
+BOOL ORINAPI WinSetWindowPtr(HWND hwnd, LONG index, PVOID p) noexcept
 {
     return WinSetWindowULong(hwnd, index, (ULONG_PTR)p);
 }
 
 /* ---- thin calls ---- */
 
-BOOL ORINAPI WinDestroyWindow(HWND hwnd)
+BOOL ORINAPI WinDestroyWindow(HWND hwnd) noexcept
 {
     return hwnd && hwnd != PM_HWND_DESKTOP && DestroyWindow(hwnd);
 }
 
-BOOL ORINAPI WinIsWindow(HAB hab, HWND hwnd)
+BOOL ORINAPI WinIsWindow(HAB hab, HWND hwnd) noexcept
 {
     (void)hab;
     return hwnd && IsWindow(OwmMapDesktop(hwnd));
 }
 
-BOOL ORINAPI WinShowWindow(HWND hwnd, BOOL fShow)
+BOOL ORINAPI WinShowWindow(HWND hwnd, BOOL fShow) noexcept
 {
     if (!hwnd)
         return FALSE;
@@ -284,7 +284,7 @@ BOOL ORINAPI WinShowWindow(HWND hwnd, BOOL fShow)
     return TRUE;
 }
 
-BOOL ORINAPI WinEnableWindow(HWND hwnd, BOOL fEnable)
+BOOL ORINAPI WinEnableWindow(HWND hwnd, BOOL fEnable) noexcept
 {
     if (!hwnd)
         return FALSE;
@@ -292,17 +292,17 @@ BOOL ORINAPI WinEnableWindow(HWND hwnd, BOOL fEnable)
     return TRUE;
 }
 
-BOOL ORINAPI WinIsWindowEnabled(HWND hwnd)
+BOOL ORINAPI WinIsWindowEnabled(HWND hwnd) noexcept
 {
     return hwnd && IsWindowEnabled(OwmMapDesktop(hwnd));
 }
 
-BOOL ORINAPI WinIsWindowVisible(HWND hwnd)
+BOOL ORINAPI WinIsWindowVisible(HWND hwnd) noexcept
 {
     return hwnd && IsWindowVisible(OwmMapDesktop(hwnd));
 }
 
-BOOL ORINAPI WinSetParent(HWND hwnd, HWND hwndNewParent, BOOL fRedraw)
+BOOL ORINAPI WinSetParent(HWND hwnd, HWND hwndNewParent, BOOL fRedraw) noexcept
 {
     OWMWND *rec;
     HWND native = OwmMapDesktop(hwndNewParent);
@@ -315,7 +315,7 @@ BOOL ORINAPI WinSetParent(HWND hwnd, HWND hwndNewParent, BOOL fRedraw)
     return TRUE;
 }
 
-BOOL ORINAPI WinSetOwner(HWND hwnd, HWND hwndNewOwner)
+BOOL ORINAPI WinSetOwner(HWND hwnd, HWND hwndNewOwner) noexcept
 {
     OWMWND *rec = OwmQueryWndRec(hwnd);
     if (!rec)
@@ -324,36 +324,36 @@ BOOL ORINAPI WinSetOwner(HWND hwnd, HWND hwndNewOwner)
     return TRUE;
 }
 
-LONG ORINAPI WinQueryClassName(HWND hwnd, LONG cchMax, char *pch)
+LONG ORINAPI WinQueryClassName(HWND hwnd, LONG cchMax, char *pch) noexcept
 {
     if (!hwnd || !pch || cchMax <= 0)
         return 0;
     return GetClassNameA(OwmMapDesktop(hwnd), pch, cchMax);
 }
 
-LONG ORINAPI WinQueryWindowText(HWND hwnd, LONG cchBufferMax, char *pchBuffer)
+LONG ORINAPI WinQueryWindowText(HWND hwnd, LONG cchBufferMax, char *pchBuffer) noexcept
 {
     if (!hwnd || !pchBuffer || cchBufferMax <= 0)
         return 0;
     return GetWindowTextA(OwmMapDesktop(hwnd), pchBuffer, cchBufferMax);
 }
 
-LONG ORINAPI WinQueryWindowTextLength(HWND hwnd)
+LONG ORINAPI WinQueryWindowTextLength(HWND hwnd) noexcept
 {
     return hwnd ? GetWindowTextLengthA(OwmMapDesktop(hwnd)) : 0;
 }
 
-BOOL ORINAPI WinSetWindowText(HWND hwnd, const char *pszText)
+BOOL ORINAPI WinSetWindowText(HWND hwnd, const char *pszText) noexcept
 {
     return hwnd && SetWindowTextA(OwmMapDesktop(hwnd), pszText ? pszText : "");
 }
 
-HWND ORINAPI WinWindowFromID(HWND hwndParent, ULONG id)
+HWND ORINAPI WinWindowFromID(HWND hwndParent, ULONG id) noexcept
 {
     return hwndParent ? GetDlgItem(OwmMapDesktop(hwndParent), (int)id) : NULL;
 }
 
-BOOL ORINAPI WinIsChild(HWND hwnd, HWND hwndParent)
+BOOL ORINAPI WinIsChild(HWND hwnd, HWND hwndParent) noexcept
 {
     if (!hwnd || !hwndParent)
         return FALSE;
@@ -363,32 +363,32 @@ BOOL ORINAPI WinIsChild(HWND hwnd, HWND hwndParent)
            hwndParent == GetDesktopWindow();
 }
 
-BOOL ORINAPI WinSetFocus(HWND hwndDesktop, HWND hwndFocus)
+BOOL ORINAPI WinSetFocus(HWND hwndDesktop, HWND hwndFocus) noexcept
 {
     (void)hwndDesktop;
     SetFocus(hwndFocus == PM_HWND_DESKTOP ? NULL : hwndFocus);
     return TRUE;
 }
 
-HWND ORINAPI WinQueryFocus(HWND hwndDesktop)
+HWND ORINAPI WinQueryFocus(HWND hwndDesktop) noexcept
 {
     (void)hwndDesktop;
     return GetFocus();
 }
 
-HWND ORINAPI WinQueryActiveWindow(HWND hwndDesktop)
+HWND ORINAPI WinQueryActiveWindow(HWND hwndDesktop) noexcept
 {
     (void)hwndDesktop;
     return GetActiveWindow();
 }
 
-BOOL ORINAPI WinSetActiveWindow(HWND hwndDesktop, HWND hwnd)
+BOOL ORINAPI WinSetActiveWindow(HWND hwndDesktop, HWND hwnd) noexcept
 {
     (void)hwndDesktop;
     return hwnd && SetActiveWindow(OwmMapDesktop(hwnd)) != NULL;
 }
 
-BOOL ORINAPI WinSetCapture(HWND hwndDesktop, HWND hwnd)
+BOOL ORINAPI WinSetCapture(HWND hwndDesktop, HWND hwnd) noexcept
 {
     (void)hwndDesktop;
     if (!hwnd || hwnd == PM_HWND_DESKTOP)
@@ -397,18 +397,18 @@ BOOL ORINAPI WinSetCapture(HWND hwndDesktop, HWND hwnd)
     return TRUE;
 }
 
-HWND ORINAPI WinQueryCapture(HWND hwndDesktop)
+HWND ORINAPI WinQueryCapture(HWND hwndDesktop) noexcept
 {
     (void)hwndDesktop;
     return GetCapture();
 }
 
-BOOL ORINAPI WinUpdateWindow(HWND hwnd)
+BOOL ORINAPI WinUpdateWindow(HWND hwnd) noexcept
 {
     return hwnd && UpdateWindow(OwmMapDesktop(hwnd));
 }
 
-BOOL ORINAPI WinSetPresParam(HWND hwnd, ULONG id, ULONG cbParam, PVOID pbParam)
+BOOL ORINAPI WinSetPresParam(HWND hwnd, ULONG id, ULONG cbParam, PVOID pbParam) noexcept
 {
     (void)id; (void)cbParam; (void)pbParam;
     return hwnd != NULL;
