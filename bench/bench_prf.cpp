@@ -262,7 +262,8 @@ int main()
     for (int i = 0; i < kBigValue; i++)
         data[i] = (BYTE)(i * 131 + (i >> 9));
     if (benchProfile(kPrfFile, 0, &unshared) || benchProfile(kPrfShared, PRF_OPEN_SHARED, &shared)
-        || benchRegistry(&reg) || benchIni(&ini) || benchBigProfile(&bigPrf, data.data(), back.data())
+        || benchRegistry(&reg) || benchIni(&ini)
+        || benchBigProfile(&bigPrf, data.data(), back.data())
         || benchBigRegistry(&bigReg, data.data(), back.data()))
         return 1;
     printf("%d string keys (%d-%d bytes) in %d sections, operations per second:\n", kKeys,

@@ -90,7 +90,8 @@ struct OWMCREATEREC {                   // native create parameter of PM classes
     ULONG_PTR reserved;
 };
 #pragma pack(pop)
-static_assert(sizeof(OWMCREATEREC) == 2 + 4 + 4 * sizeof(void *), "creation record is 2-byte packed");
+static_assert(sizeof(OWMCREATEREC) == 2 + 4 + 4 * sizeof(void *),
+              "the creation record is 2-byte packed");
 
 /* A process-wide table that static destruction leaves alone: windows may
  * still be destroyed (and reach it) while the library is being unloaded,
@@ -132,6 +133,7 @@ ULONG     OwmPMStyleFromNative(ULONG native) noexcept;  // the general bits
 
 /* ---- message layer ---- */
 bool    OwmInputEnabled(HWND hwnd) noexcept;
+void    OwmSetPointer(bool inputEnabled) noexcept;         // arrow, or wait when disabled
 void    OwmInputForget(HWND hwnd) noexcept;
 void    OwmPostedForget(HWND hwnd) noexcept;            // drop records of a window
 void    OwmPostedFreeAll() noexcept;

@@ -122,7 +122,8 @@ LRESULT OwmCommandMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lP
         return menuCommand(hwnd, rec, wParam, lParam);
     MRESULT reply;
     if (!isOwnControl(hwnd, ctl, id)) {
-        reply = OwmCallPM(hwnd, rec, PM_WM_COMMAND, reinterpret_cast<MPARAM>(kForeignIdBits | id), ctl);
+        auto foreignId = reinterpret_cast<MPARAM>(kForeignIdBits | id);
+        reply = OwmCallPM(hwnd, rec, PM_WM_COMMAND, foreignId, ctl);
     } else {
         USHORT kind = OwmQueryControlKind(ctl);
         if (kind == OWM_CTL_BUTTON)

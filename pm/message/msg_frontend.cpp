@@ -47,11 +47,6 @@ UINT commonDialogHelp() noexcept
     return message;
 }
 
-MRESULT callPM(HWND hwnd, const OWMWND &rec, USHORT msg, MPARAM mp1, MPARAM mp2)
-{
-    return OwmCallPM(hwnd, rec, msg, mp1, mp2);
-}
-
 LRESULT nativeDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -65,17 +60,12 @@ MPARAM pointParam(HWND hwnd, LPARAM lParam) noexcept
     return MPFROM2SHORT(ptl.x, ptl.y);
 }
 
-void setPointer(bool enabled) noexcept
-{
-    SetCursor(LoadCursorA(nullptr, enabled ? IDC_ARROW : IDC_WAIT));
-}
-
 LRESULT sizeMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     RECT rc = {};
     GetClientRect(hwnd, &rc);
-    if (callPM(hwnd, rec, PM_WM_SIZE, MPFROM2SHORT(rc.right - rc.left, rc.bottom - rc.top),
-               reinterpret_cast<MPARAM>(lParam)))
+    if (OwmCallPM(hwnd, rec, PM_WM_SIZE, MPFROM2SHORT(rc.right - rc.left, rc.bottom - rc.top),
+                  reinterpret_cast<MPARAM>(lParam)))
         return nativeDefault(hwnd, msg, wParam, lParam);
     return 0;
 }
@@ -83,8 +73,8 @@ LRESULT sizeMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARA
 LRESULT focusMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     bool gain = msg == WM_SETFOCUS;
-    MRESULT reply = callPM(hwnd, rec, PM_WM_SETFOCUS, reinterpret_cast<MPARAM>(wParam),
-                           reinterpret_cast<MPARAM>(static_cast<ULONG_PTR>(gain)));
+    MRESULT reply = OwmCallPM(hwnd, rec, PM_WM_SETFOCUS, reinterpret_cast<MPARAM>(wParam),
+                              reinterpret_cast<MPARAM>(static_cast<ULONG_PTR>(gain)));
     OwmNoteFocus(hwnd, gain);
     return reply ? nativeDefault(hwnd, msg, wParam, lParam) : 0;
 }
@@ -98,8 +88,8 @@ LRESULT scrollMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPA
         return nativeDefault(hwnd, msg, wParam, lParam);
     auto bar = reinterpret_cast<HWND>(lParam);
     USHORT id = bar ? static_cast<USHORT>(GetDlgCtrlID(bar)) : 0;
-    if (callPM(hwnd, rec, msg == WM_HSCROLL ? PM_WM_HSCROLL : PM_WM_VSCROLL,
-               MPFROM2SHORT(id, 0), MPFROM2SHORT(HIWORD(wParam), kPmCommand[code])))
+    if (OwmCallPM(hwnd, rec, msg == WM_HSCROLL ? PM_WM_HSCROLL : PM_WM_VSCROLL,
+                  MPFROM2SHORT(id, 0), MPFROM2SHORT(HIWORD(wParam), kPmCommand[code])))
         return nativeDefault(hwnd, msg, wParam, lParam);
     return 0;
 }
@@ -109,9 +99,9 @@ LRESULT measureItem(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARA
     auto mis = reinterpret_cast<MEASUREITEMSTRUCT *>(lParam);
     if (!mis || mis->CtlID == 0)
         return nativeDefault(hwnd, msg, wParam, lParam);
-    auto reply = reinterpret_cast<ULONG_PTR>(callPM(hwnd, rec, PM_WM_MEASUREITEM,
-                                                    MPFROMLONG(mis->CtlID),
-                                                    MPFROMLONG(mis->itemID)));
+    auto reply = reinterpret_cast<ULONG_PTR>(OwmCallPM(hwnd, rec, PM_WM_MEASUREITEM,
+                                                       MPFROMLONG(mis->CtlID),
+                                                       MPFROMLONG(mis->itemID)));
     if (reply >= 1 && reply <= kMaxItemHeight) {
         mis->itemHeight = static_cast<UINT>(reply);
         return 1;
@@ -170,7 +160,7 @@ LRESULT positionChanging(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, 
     PM_SWP swp = {pmPositionFlags(wp->flags), wp->cy, wp->cx, h - wp->y - wp->cy,
                   wp->x, wp->hwndInsertAfter, hwnd};
     const USHORT before = swp.fl;
-    if (!callPM(hwnd, rec, PM_WM_ADJUSTWINDOWPOS, &swp, nullptr))
+    if (!OwmCallPM(hwnd, rec, PM_WM_ADJUSTWINDOWPOS, &swp, nullptr))
         return nativeDefault(hwnd, msg, wParam, lParam);
     if (swp.fl & PM_SWP_NOADJUST)
         return 0;
@@ -188,7 +178,7 @@ LRESULT positionChanging(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, 
 LRESULT dialogCode(HWND hwnd, const OWMWND &rec, WPARAM wParam)
 {
     auto r = static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(
-        callPM(hwnd, rec, PM_WM_QUERYDLGCODE, reinterpret_cast<MPARAM>(wParam), nullptr)));
+        OwmCallPM(hwnd, rec, PM_WM_QUERYDLGCODE, reinterpret_cast<MPARAM>(wParam), nullptr)));
     if (r & kPmDlgcStatic)
         return DLGC_STATIC;
     if (r & kPmDlgcButton) {
@@ -213,9 +203,9 @@ LRESULT contextMenu(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
         if (--contextDepth == 0)
             OwmHookPopupShow(hwnd);
     });
-    return reinterpret_cast<LRESULT>(callPM(hwnd, rec, PM_WM_CONTEXTMENU,
-                                            reinterpret_cast<MPARAM>(wParam),
-                                            reinterpret_cast<MPARAM>(lParam)));
+    return reinterpret_cast<LRESULT>(OwmCallPM(hwnd, rec, PM_WM_CONTEXTMENU,
+                                               reinterpret_cast<MPARAM>(wParam),
+                                               reinterpret_cast<MPARAM>(lParam)));
 }
 
 LRESULT menuSelect(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
@@ -232,7 +222,7 @@ LRESULT menuSelect(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
         bool usable = !(flags & (MF_GRAYED | MF_DISABLED));
         mp1 = MPFROM2SHORT(id, usable ? 1 : 0);
     }
-    callPM(hwnd, rec, PM_WM_MENUSELECT, mp1, GetMenu(hwnd));
+    OwmCallPM(hwnd, rec, PM_WM_MENUSELECT, mp1, GetMenu(hwnd));
     return 0;
 }
 
@@ -240,7 +230,7 @@ LRESULT palette(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lP
 {
     if (msg == kNmPaletteChanged && reinterpret_cast<HWND>(wParam) == hwnd)
         return nativeDefault(hwnd, msg, wParam, lParam);
-    auto pal = static_cast<HPALETTE *>(callPM(hwnd, rec, PM_WM_QUERYPALETTE, nullptr, nullptr));
+    auto pal = static_cast<HPALETTE *>(OwmCallPM(hwnd, rec, PM_WM_QUERYPALETTE, nullptr, nullptr));
     if (!pal || !*pal)
         return 0;
     HDC hdc = GetDC(hwnd);
@@ -258,14 +248,14 @@ LRESULT mouseMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPAR
     constexpr UINT kNativeButtonToPM = WM_LBUTTONDOWN - PM_WM_BUTTON1DOWN;
     if (!OwmInputEnabled(hwnd)) {
         if (msg == WM_MOUSEMOVE) {
-            setPointer(false);
+            OwmSetPointer(false);
             return 0;
         }
         return nativeDefault(hwnd, msg, wParam, lParam);
     }
     auto pmMsg = static_cast<USHORT>(msg == WM_MOUSEMOVE ? PM_WM_MOUSEMOVE
                                                          : msg - kNativeButtonToPM);
-    if (!callPM(hwnd, rec, pmMsg, pointParam(hwnd, lParam), nullptr))
+    if (!OwmCallPM(hwnd, rec, pmMsg, pointParam(hwnd, lParam), nullptr))
         return nativeDefault(hwnd, msg, wParam, lParam);
     return 0;
 }
@@ -286,9 +276,9 @@ LRESULT otherMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPAR
     if (msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK)
         return mouseMessage(hwnd, rec, msg, wParam, lParam);
     if (msg >= WM_USER && msg <= kUserLastSent)
-        return reinterpret_cast<LRESULT>(callPM(hwnd, rec, static_cast<USHORT>(msg),
-                                                reinterpret_cast<MPARAM>(wParam),
-                                                reinterpret_cast<MPARAM>(lParam)));
+        return reinterpret_cast<LRESULT>(OwmCallPM(hwnd, rec, static_cast<USHORT>(msg),
+                                                   reinterpret_cast<MPARAM>(wParam),
+                                                   reinterpret_cast<MPARAM>(lParam)));
     if (msg == commonDialogHelp() && msg != 0)
         return commonDialogHelpRequest(wParam);
     return nativeDefault(hwnd, msg, wParam, lParam);
@@ -300,14 +290,14 @@ LRESULT translate(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM 
     auto w = reinterpret_cast<MPARAM>(wParam);
     auto l = reinterpret_cast<MPARAM>(lParam);
     auto pass = [&](USHORT pm, MPARAM mp1, MPARAM mp2) {
-        return reinterpret_cast<LRESULT>(callPM(hwnd, rec, pm, mp1, mp2));
+        return reinterpret_cast<LRESULT>(OwmCallPM(hwnd, rec, pm, mp1, mp2));
     };
     switch (msg) {
     case WM_DESTROY:
         OwmWndDestroy(hwnd);
         break;
     case WM_MOVE:
-        if (callPM(hwnd, rec, PM_WM_MOVE, nullptr, nullptr))
+        if (OwmCallPM(hwnd, rec, PM_WM_MOVE, nullptr, nullptr))
             break;
         return 0;
     case WM_SIZE:
@@ -316,20 +306,20 @@ LRESULT translate(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM 
     case WM_KILLFOCUS:
         return focusMessage(hwnd, rec, msg, wParam, lParam);
     case WM_ENABLE:
-        callPM(hwnd, rec, PM_WM_ENABLE, w, nullptr);
+        OwmCallPM(hwnd, rec, PM_WM_ENABLE, w, nullptr);
         return 0;
     case WM_PAINT:
-        if (callPM(hwnd, rec, PM_WM_PAINT, nullptr, nullptr))
+        if (OwmCallPM(hwnd, rec, PM_WM_PAINT, nullptr, nullptr))
             break;
         return 0;
     case WM_CLOSE:
         if (OwmInputEnabled(hwnd))
-            callPM(hwnd, rec, PM_WM_CLOSE, nullptr, nullptr);
+            OwmCallPM(hwnd, rec, PM_WM_CLOSE, nullptr, nullptr);
         return 0;
     case WM_ERASEBKGND:
         return 0;
     case WM_SHOWWINDOW:
-        callPM(hwnd, rec, PM_WM_SHOW, w, nullptr);
+        OwmCallPM(hwnd, rec, PM_WM_SHOW, w, nullptr);
         break;
     case WM_DRAWITEM:
         if (OwmHookDrawItem(hwnd, reinterpret_cast<DRAWITEMSTRUCT *>(lParam)))
@@ -351,7 +341,7 @@ LRESULT translate(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM 
     case WM_GETDLGCODE:
         return dialogCode(hwnd, rec, wParam);
     case WM_NCMOUSEMOVE:
-        setPointer(OwmInputEnabled(hwnd));
+        OwmSetPointer(OwmInputEnabled(hwnd));
         break;
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -378,7 +368,7 @@ LRESULT translate(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM 
         break;
     case WM_DROPFILES:
         if (OwmInputEnabled(hwnd))
-            callPM(hwnd, rec, PM_WM_DROPFILES, w, nullptr);
+            OwmCallPM(hwnd, rec, PM_WM_DROPFILES, w, nullptr);
         return 0;
     case kNmQueryPalette:
     case kNmPaletteChanged:

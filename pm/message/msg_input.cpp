@@ -112,15 +112,10 @@ bool forwardable(ULONG msg) noexcept
            msg == PM_WM_BUTTON2DBLCLK || msg == PM_WM_BUTTON3DBLCLK;
 }
 
-void setPointer(bool enabled) noexcept
-{
-    SetCursor(LoadCursorA(nullptr, enabled ? IDC_ARROW : IDC_WAIT));
-}
-
 MRESULT defaultMouse(HWND hwnd, const OWMWND *rec, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 {
     if (msg == PM_WM_MOUSEMOVE) {
-        setPointer(OwmInputEnabled(hwnd));
+        OwmSetPointer(OwmInputEnabled(hwnd));
         return nullptr;
     }
     if (msg == PM_WM_BUTTON1DOWN && rec && isTopLevel(*rec)) {
@@ -178,6 +173,11 @@ MRESULT defaultProcedure(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 }
 
 }  // namespace
+
+void OwmSetPointer(bool inputEnabled) noexcept
+{
+    SetCursor(LoadCursorA(nullptr, inputEnabled ? IDC_ARROW : IDC_WAIT));
+}
 
 bool OwmInputEnabled(HWND hwnd) noexcept
 {
@@ -265,7 +265,7 @@ HAB ORINAPI WinInitialize(ULONG flOptions) noexcept
     return anchor.load();
 }
 
-HAB ORINAPI _WinGetHab(void) noexcept
+HAB ORINAPI _WinGetHab() noexcept
 {
     return anchor.load();
 }

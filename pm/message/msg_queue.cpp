@@ -188,7 +188,8 @@ bool OwmRedirectAdd(HWND from, HWND to) noexcept
 
 void OwmRedirectRemove(HWND hwnd) noexcept
 {
-    std::erase_if(redirects(), [hwnd](const Redirect &r) { return r.from == hwnd || r.to == hwnd; });
+    std::erase_if(redirects(),
+                  [hwnd](const Redirect &r) { return r.from == hwnd || r.to == hwnd; });
 }
 
 HWND OwmRedirectTarget(HWND hwnd) noexcept

@@ -275,7 +275,8 @@ BOOL ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
     if (msg == PM_WM_COMMAND)
         return PostMessageA(hwnd, WM_COMMAND, nativeCommand(mp1, mp2), 0);
     if (msg >= WM_USER && msg <= kUserLastPosted)
-        return PostMessageA(hwnd, msg, reinterpret_cast<WPARAM>(mp1), reinterpret_cast<LPARAM>(mp2));
+        return PostMessageA(hwnd, msg, reinterpret_cast<WPARAM>(mp1),
+                            reinterpret_cast<LPARAM>(mp2));
     SetLastError(ORIN_ERR_INVALID_PARAM);
     return FALSE;
 }

@@ -120,10 +120,9 @@ ClassRef OwmFindClass(const char *name) noexcept
 
 void OwmFreeClassTable() noexcept
 {
-    // later entries first, as they were registered
     while (!table().empty())
-        table().pop_back();
-    table().shrink_to_fit();
+        table().pop_back();             // the newest class first
+    std::vector<TableEntry>().swap(table());
 }
 
 }  // namespace orin::pm

@@ -30,6 +30,7 @@ namespace {
 
 constexpr int kMaxClassName = 256;
 
+/* The records of all PM windows; any thread may look one up. */
 constinit HandlePool<OWMWND> windowRecords;
 
 /* Bumped whenever a record leaves its window. */
