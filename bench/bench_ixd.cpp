@@ -23,9 +23,9 @@
 
 namespace {
 
-const unsigned FULL_KEYS = 1000000;
-const unsigned SHARED_KEYS = 100000;
-const char *const FILE_NAME = "bench_ixd.ixd";
+constexpr unsigned FULL_KEYS = 1000000;
+constexpr unsigned SHARED_KEYS = 100000;
+constexpr const char *FILE_NAME = "bench_ixd.ixd";
 
 double now()
 {

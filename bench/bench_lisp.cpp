@@ -1,11 +1,11 @@
 /*
- * bench_lisp.c - speed of the Lisp interpreter on three workloads (a
+ * bench_lisp.cpp - speed of the Lisp interpreter on three workloads (a
  * recursive fib of 25, a loop building and measuring a 10,000-element
  * list, string concatenation in a loop), next to TinyScheme running the
  * same algorithms in the same run.
  *
  * Each workload is evaluated repeatedly in one session; the figure is
- * evaluations of the workload per second, from the best of BEST_OF runs
+ * evaluations of the workload per second, from the best of kBestOf runs
  * on each side (the machine is shared, so the best run is the one least
  * disturbed).  TinyScheme (a Linux program,
  * started through Wine's support for host executables) runs a script
@@ -13,35 +13,48 @@
  * empty script, is subtracted.  The ratio is TinyScheme's time divided by
  * ours: above 1 means we are faster.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 #include <windows.h>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
 #include "knl.h"
 #include "lsp.h"
 
-#define BUFSIZE        16384
-#define TS_SHELL_WIN   "Z:\\bin\\sh"
-#define TS_EXE_UNIX    "/usr/bin/tinyscheme"
-#define TS_EXE_WIN     "Z:\\usr\\bin\\tinyscheme"
-#define TS_SCRIPT_WIN  "Z:\\tmp\\orin_bench_lisp.scm"
-#define TS_SCRIPT_UNIX "/tmp/orin_bench_lisp.scm"
-#define TS_TIME_WIN    "Z:\\tmp\\orin_bench_lisp.time"
-#define TS_TIME_UNIX   "/tmp/orin_bench_lisp.time"
-#define TS_TIMEOUT_MS  600000
-#define TS_POLL_MS     20
-#define BEST_OF        3
+namespace {
 
-typedef struct {
+constexpr unsigned short kBufSize = 16384;
+constexpr const char *kTsShellWin = "Z:\\bin\\sh";
+constexpr const char *kTsExeUnix = "/usr/bin/tinyscheme";
+constexpr const char *kTsExeWin = "Z:\\usr\\bin\\tinyscheme";
+constexpr const char *kTsScriptWin = "Z:\\tmp\\orin_bench_lisp.scm";
+constexpr const char *kTsScriptUnix = "/tmp/orin_bench_lisp.scm";
+constexpr const char *kTsTimeWin = "Z:\\tmp\\orin_bench_lisp.time";
+constexpr const char *kTsTimeUnix = "/tmp/orin_bench_lisp.time";
+constexpr int kTsTimeoutMs = 600000;
+constexpr int kTsPollMs = 20;
+constexpr int kBestOf = 3;
+
+struct Workload {
     const char *name;
     const char *setup;       /* ours, evaluated once */
     const char *work;        /* ours, one evaluation */
     const char *expect;      /* result of one evaluation */
     const char *scheme;      /* TinyScheme: defines (work) */
     int rounds;
-} WORKLOAD;
+};
 
-static const WORKLOAD workloads[] = {
+struct SessionEnder {
+    void operator()(void *s) const noexcept { LspSessionEnd(s); }
+};
+using Session = std::unique_ptr<void, SessionEnder>;
+
+struct FileCloser {
+    void operator()(FILE *f) const noexcept { fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+const Workload kWorkloads[] = {
     { "fib 25",
       "(defun fib (n) (if (< n 2) n (+ (fib (- n 1)) (fib (- n 2)))))",
       "(fib 25)", "75025",
@@ -66,7 +79,7 @@ static const WORKLOAD workloads[] = {
       250 },
 };
 
-static double now(void)
+double now()
 {
     LARGE_INTEGER f, t;
     QueryPerformanceFrequency(&f);
@@ -74,103 +87,98 @@ static double now(void)
     return (double)t.QuadPart / (double)f.QuadPart;
 }
 
-static double runOurs(const WORKLOAD *w)
+double runOurs(const Workload &w)
 {
-    static char result[BUFSIZE];
-    HLSPSESSION s = LspSessionStart(BUFSIZE, NULL);
-    double t0, t;
-    int i;
+    static char result[kBufSize];
+    Session s(LspSessionStart(kBufSize, NULL));
     if (!s)
         return -1;
-    LspParseExpressions(s, w->setup, result, sizeof result, NULL);
-    t0 = now();
-    for (i = 0; i < w->rounds; i++) {
-        USHORT rc = LspParseExpressions(s, w->work, result, sizeof result, NULL);
-        if (rc || strcmp(result, w->expect) != 0) {
-            printf("  %s: wrong result %s (code 0x%X)\n", w->name, result, rc);
-            LspSessionEnd(s);
+    LspParseExpressions(s.get(), w.setup, result, sizeof result, NULL);
+    double t0 = now();
+    for (int i = 0; i < w.rounds; i++) {
+        USHORT rc = LspParseExpressions(s.get(), w.work, result, sizeof result, NULL);
+        if (rc || strcmp(result, w.expect) != 0) {
+            printf("  %s: wrong result %s (code 0x%X)\n", w.name, result, rc);
             return -1;
         }
     }
-    t = now() - t0;
-    LspSessionEnd(s);
-    return t / w->rounds;
+    return (now() - t0) / w.rounds;
+}
+
+/* The run time in the clock file, once the shell has renamed it into
+ * place; -1 when it does not appear in time. */
+double waitForClockFile()
+{
+    for (int waited = 0; waited < kTsTimeoutMs; waited += kTsPollMs) {
+        if (File f{fopen(kTsTimeWin, "rb")}) {
+            double start = 0, end = 0;
+            int n = fscanf(f.get(), "%lf %lf", &start, &end);
+            f.reset();
+            DeleteFileA(kTsTimeWin);
+            return n == 2 ? end - start : -1;
+        }
+        Sleep(kTsPollMs);
+    }
+    return -1;
 }
 
 /* Runs TinyScheme on a script; returns its run time in seconds, or -1.
  * Wine starts a host program detached from the process handle it hands
  * back, so a shell runs TinyScheme between two clock readings and leaves
  * them in a file, which appears (renamed into place) when it is done. */
-static double runScheme(const char *script)
+double runScheme(const std::string &script)
 {
-    FILE *f = fopen(TS_SCRIPT_WIN, "wb");
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
-    char cmd[512];
-    double start = 0, end = 0;
-    int waited;
-    if (!f)
-        return -1;
-    fputs(script, f);
-    fclose(f);
-    DeleteFileA(TS_TIME_WIN);
-    memset(&si, 0, sizeof si);
+    {
+        File f{fopen(kTsScriptWin, "wb")};
+        if (!f)
+            return -1;
+        fputs(script.c_str(), f.get());
+    }
+    DeleteFileA(kTsTimeWin);
+    STARTUPINFOA si = {};
     si.cb = sizeof si;
-    snprintf(cmd, sizeof cmd,
-             "%s -c \"s=$(date +%%s.%%N); %s %s >/dev/null 2>&1; e=$(date +%%s.%%N); "
-             "echo $s $e > %s.part; mv %s.part %s\"",
-             TS_SHELL_WIN, TS_EXE_UNIX, TS_SCRIPT_UNIX, TS_TIME_UNIX, TS_TIME_UNIX, TS_TIME_UNIX);
-    if (!CreateProcessA(NULL, cmd, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+    PROCESS_INFORMATION pi;
+    std::string cmd = std::string(kTsShellWin) + " -c \"s=$(date +%s.%N); " + kTsExeUnix + " " +
+                      kTsScriptUnix + " >/dev/null 2>&1; e=$(date +%s.%N); echo $s $e > " +
+                      kTsTimeUnix + ".part; mv " + kTsTimeUnix + ".part " + kTsTimeUnix + "\"";
+    if (!CreateProcessA(NULL, cmd.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
         return -1;
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
-    for (waited = 0; waited < TS_TIMEOUT_MS; waited += TS_POLL_MS) {
-        f = fopen(TS_TIME_WIN, "rb");
-        if (f) {
-            int n = fscanf(f, "%lf %lf", &start, &end);
-            fclose(f);
-            DeleteFileA(TS_TIME_WIN);
-            return n == 2 ? end - start : -1;
-        }
-        Sleep(TS_POLL_MS);
-    }
-    return -1;
+    return waitForClockFile();
 }
 
-static double schemePerRound(const WORKLOAD *w, double startup)
+double schemePerRound(const Workload &w, double startup)
 {
-    char script[2048];
-    double t;
-    snprintf(script, sizeof script, "%s(define (repeat k) (if (> k 0) (begin (work) (repeat (- k 1)))))\n"
-             "(repeat %d)\n(quit)\n", w->scheme, w->rounds);
-    t = runScheme(script);
+    std::string script = std::string(w.scheme) +
+                         "(define (repeat k) (if (> k 0) (begin (work) (repeat (- k 1)))))\n"
+                         "(repeat " + std::to_string(w.rounds) + ")\n(quit)\n";
+    double t = runScheme(script);
     if (t < 0)
         return -1;
     t -= startup;
-    return (t > 0 ? t : 1e-6) / w->rounds;
+    return (t > 0 ? t : 1e-6) / w.rounds;
 }
 
-int main(void)
+}  // namespace
+
+int main()
 {
-    double startup;
-    size_t i;
     KnlInitCP();
     KnlInitDBCSEv();
-    startup = -1;
-    for (i = 0; i < BEST_OF && GetFileAttributesA(TS_EXE_WIN) != INVALID_FILE_ATTRIBUTES; i++) {
+    double startup = -1;
+    for (int i = 0; i < kBestOf && GetFileAttributesA(kTsExeWin) != INVALID_FILE_ATTRIBUTES; i++) {
         double t = runScheme("(quit)\n");
         if (t >= 0 && (startup < 0 || t < startup))
             startup = t;
     }
     if (startup < 0)
-        printf("TinyScheme not found at %s: only our figures\n", TS_EXE_UNIX);
+        printf("TinyScheme not found at %s: only our figures\n", kTsExeUnix);
     printf("%-15s %14s %14s %8s\n", "workload", "ours eval/s", "tinyscm eval/s", "ratio");
-    for (i = 0; i < sizeof workloads / sizeof workloads[0]; i++) {
-        const WORKLOAD *w = &workloads[i];
-        double ours = -1, theirs = -1, t;
-        int run;
-        for (run = 0; run < BEST_OF; run++) {
-            t = runOurs(w);
+    for (const Workload &w : kWorkloads) {
+        double ours = -1, theirs = -1;
+        for (int run = 0; run < kBestOf; run++) {
+            double t = runOurs(w);
             if (t > 0 && (ours < 0 || t < ours))
                 ours = t;
             t = startup >= 0 ? schemePerRound(w, startup) : -1;
@@ -180,10 +188,10 @@ int main(void)
         if (ours <= 0)
             continue;
         if (theirs > 0)
-            printf("%-15s %14.2f %14.2f %7.2fx\n", w->name, 1.0 / ours, 1.0 / theirs, theirs / ours);
+            printf("%-15s %14.2f %14.2f %7.2fx\n", w.name, 1.0 / ours, 1.0 / theirs, theirs / ours);
         else
-            printf("%-15s %14.2f %14s\n", w->name, 1.0 / ours, "-");
+            printf("%-15s %14.2f %14s\n", w.name, 1.0 / ours, "-");
     }
-    DeleteFileA(TS_SCRIPT_WIN);
+    DeleteFileA(kTsScriptWin);
     return 0;
 }

@@ -1,5 +1,5 @@
 /*
- * bench_prf.c - profiles next to the registry and private-profile INI
+ * bench_prf.cpp - profiles next to the registry and private-profile INI
  * files, in the same run.
  *
  * 10,000 string keys of 20 to 200 bytes in 100 sections are written and
@@ -11,30 +11,44 @@
  * operations (or MiB) per second and the profile's speed as a multiple
  * of each peer's.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 #include <windows.h>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+#include <vector>
 #include "knl.h"
 #include "prf.h"
 
-#define KEYS        10000
-#define SECTIONS    100
-#define MIN_VALUE   20
-#define VALUE_SPAN  181                 /* lengths 20..200 */
-#define BIG_VALUE   (1024 * 1024)
-#define BIG_COUNT   16
-#define REG_ROOT    "Software\\Orin\\BenchPrf"
-#define PRF_FILE    "bench_prf.prf"
-#define PRF_SHARED  "bench_prf_shared.prf"
-#define INI_FILE    ".\\bench_prf.ini"
-#define INI_KEYS    (KEYS / 10)         /* the INI calls rewrite the file: fewer */
+namespace {
 
-static char sections[SECTIONS][16];
-static char keys[KEYS][16];
-static char values[KEYS][VALUE_SPAN + MIN_VALUE + 1];
+constexpr int kKeys = 10000;
+constexpr int kSections = 100;
+constexpr int kMinValue = 20;
+constexpr int kValueSpan = 181;                 /* lengths 20..200 */
+constexpr int kBigValue = 1024 * 1024;
+constexpr int kBigCount = 16;
+constexpr const char *kRegRoot = "Software\\Orin\\BenchPrf";
+constexpr const char *kPrfFile = "bench_prf.prf";
+constexpr const char *kPrfShared = "bench_prf_shared.prf";
+constexpr const char *kIniFile = ".\\bench_prf.ini";
+constexpr int kIniKeys = kKeys / 10;            /* the INI calls rewrite the file: fewer */
 
-static double now(void)
+char sections[kSections][16];
+char keys[kKeys][16];
+char values[kKeys][kValueSpan + kMinValue + 1];
+
+struct ProfileCloser {
+    void operator()(HPRF h) const noexcept { PrfCloseProfile(h); }
+};
+using Profile = std::unique_ptr<std::remove_pointer_t<HPRF>, ProfileCloser>;
+
+struct KeyCloser {
+    void operator()(HKEY k) const noexcept { RegCloseKey(k); }
+};
+using RegKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+double now()
 {
     LARGE_INTEGER f, c;
     QueryPerformanceFrequency(&f);
@@ -42,213 +56,218 @@ static double now(void)
     return (double)c.QuadPart / (double)f.QuadPart;
 }
 
-static void makeData(void)
+void makeData()
 {
-    int i, j;
-    for (i = 0; i < SECTIONS; i++)
+    for (int i = 0; i < kSections; i++)
         sprintf(sections[i], "section%03d", i);
-    for (i = 0; i < KEYS; i++) {
-        int len = MIN_VALUE + (i * 37) % VALUE_SPAN;
+    for (int i = 0; i < kKeys; i++) {
+        int len = kMinValue + (i * 37) % kValueSpan;
         sprintf(keys[i], "key%05d", i);
-        for (j = 0; j < len; j++)
+        for (int j = 0; j < len; j++)
             values[i][j] = (char)('a' + (i + j * 7) % 26);
         values[i][len] = 0;
     }
 }
 
-typedef struct { double write, read; } RATES;
+struct Rates {
+    double write, read;
+};
 
-static int failed(const char *what, unsigned code)
+int failed(const char *what, unsigned code)
 {
     fprintf(stderr, "bench_prf: %s failed: %u\n", what, code);
     return 1;
 }
 
-static int benchProfile(const char *file, USHORT flags, RATES *r)
+/* A profile opened on a fresh file; null (and a message) on failure. */
+Profile openFresh(const char *file, USHORT flags)
 {
     HPRF h = NULL;
-    char buf[256];
-    double t;
-    int i;
-    USHORT rc;
-
     DeleteFileA(file);
-    rc = PrfOpenProfile(NULL, &h, file, flags);
+    USHORT rc = PrfOpenProfile(NULL, &h, file, flags);
     if (rc)
-        return failed("PrfOpenProfile", rc);
-    t = now();
-    for (i = 0; i < KEYS; i++)
-        if ((rc = PrfWriteProfileString(h, sections[i % SECTIONS], keys[i], values[i])) != 0)
+        failed("PrfOpenProfile", rc);
+    return Profile(rc ? nullptr : h);
+}
+
+/* A registry key under the bench's root, made fresh; null on failure. */
+RegKey createKey(HKEY parent, const char *name)
+{
+    HKEY k;
+    if (RegCreateKeyExA(parent, name, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, NULL))
+        return nullptr;
+    return RegKey(k);
+}
+
+int benchProfile(const char *file, USHORT flags, Rates *r)
+{
+    char buf[256];
+    USHORT rc;
+    Profile profile = openFresh(file, flags);
+    if (!profile)
+        return 1;
+    HPRF h = profile.get();
+    double t = now();
+    for (int i = 0; i < kKeys; i++)
+        if ((rc = PrfWriteProfileString(h, sections[i % kSections], keys[i], values[i])) != 0)
             return failed("PrfWriteProfileString", rc);
-    r->write = KEYS / (now() - t);
+    r->write = kKeys / (now() - t);
     t = now();
-    for (i = 0; i < KEYS; i++) {
-        rc = PrfQueryProfileString(h, sections[i % SECTIONS], keys[i], NULL, buf, sizeof buf);
+    for (int i = 0; i < kKeys; i++) {
+        rc = PrfQueryProfileString(h, sections[i % kSections], keys[i], NULL, buf, sizeof buf);
         if (rc || strcmp(buf, values[i]) != 0)
             return failed("PrfQueryProfileString", rc ? rc : 1);
     }
-    r->read = KEYS / (now() - t);
-    PrfCloseProfile(h);
+    r->read = kKeys / (now() - t);
+    profile.reset();
     DeleteFileA(file);
     return 0;
 }
 
-static int benchRegistry(RATES *r)
+int benchRegistry(Rates *r)
 {
-    static HKEY sub[SECTIONS];
-    HKEY root;
+    std::vector<RegKey> sub;
     char buf[256];
     DWORD size, type;
-    double t;
-    int i;
     LONG rc;
 
-    RegDeleteTreeA(HKEY_CURRENT_USER, REG_ROOT);
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, REG_ROOT, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &root,
-                        NULL))
+    RegDeleteTreeA(HKEY_CURRENT_USER, kRegRoot);
+    RegKey root = createKey(HKEY_CURRENT_USER, kRegRoot);
+    if (!root)
         return failed("RegCreateKeyExA", 1);
-    for (i = 0; i < SECTIONS; i++)
-        if (RegCreateKeyExA(root, sections[i], 0, NULL, 0, KEY_ALL_ACCESS, NULL, &sub[i], NULL))
+    for (int i = 0; i < kSections; i++) {
+        sub.push_back(createKey(root.get(), sections[i]));
+        if (!sub.back())
             return failed("RegCreateKeyExA", 2);
-    t = now();
-    for (i = 0; i < KEYS; i++)
-        if ((rc = RegSetValueExA(sub[i % SECTIONS], keys[i], 0, REG_SZ, (const BYTE *)values[i],
-                                 (DWORD)strlen(values[i]) + 1)) != 0)
+    }
+    double t = now();
+    for (int i = 0; i < kKeys; i++)
+        if ((rc = RegSetValueExA(sub[i % kSections].get(), keys[i], 0, REG_SZ,
+                                 (const BYTE *)values[i], (DWORD)strlen(values[i]) + 1)) != 0)
             return failed("RegSetValueExA", (unsigned)rc);
-    r->write = KEYS / (now() - t);
+    r->write = kKeys / (now() - t);
     t = now();
-    for (i = 0; i < KEYS; i++) {
+    for (int i = 0; i < kKeys; i++) {
         size = sizeof buf;
-        rc = RegQueryValueExA(sub[i % SECTIONS], keys[i], NULL, &type, (BYTE *)buf, &size);
+        rc = RegQueryValueExA(sub[i % kSections].get(), keys[i], NULL, &type, (BYTE *)buf, &size);
         if (rc || strcmp(buf, values[i]) != 0)
             return failed("RegQueryValueExA", rc ? (unsigned)rc : 1);
     }
-    r->read = KEYS / (now() - t);
-    for (i = 0; i < SECTIONS; i++)
-        RegCloseKey(sub[i]);
-    RegCloseKey(root);
-    RegDeleteTreeA(HKEY_CURRENT_USER, REG_ROOT);
+    r->read = kKeys / (now() - t);
+    sub.clear();
+    root.reset();
+    RegDeleteTreeA(HKEY_CURRENT_USER, kRegRoot);
     return 0;
 }
 
-static int benchIni(RATES *r)
+int benchIni(Rates *r)
 {
     char buf[256];
-    double t;
-    int i;
-
-    DeleteFileA(INI_FILE);
-    t = now();
-    for (i = 0; i < INI_KEYS; i++)
-        if (!WritePrivateProfileStringA(sections[i % SECTIONS], keys[i], values[i], INI_FILE))
+    DeleteFileA(kIniFile);
+    double t = now();
+    for (int i = 0; i < kIniKeys; i++)
+        if (!WritePrivateProfileStringA(sections[i % kSections], keys[i], values[i], kIniFile))
             return failed("WritePrivateProfileStringA", GetLastError());
-    r->write = INI_KEYS / (now() - t);
+    r->write = kIniKeys / (now() - t);
     t = now();
-    for (i = 0; i < INI_KEYS; i++) {
-        GetPrivateProfileStringA(sections[i % SECTIONS], keys[i], "", buf, sizeof buf, INI_FILE);
+    for (int i = 0; i < kIniKeys; i++) {
+        GetPrivateProfileStringA(sections[i % kSections], keys[i], "", buf, sizeof buf, kIniFile);
         if (strcmp(buf, values[i]) != 0)
             return failed("GetPrivateProfileStringA", 1);
     }
-    r->read = INI_KEYS / (now() - t);
-    DeleteFileA(INI_FILE);
+    r->read = kIniKeys / (now() - t);
+    DeleteFileA(kIniFile);
     return 0;
 }
 
-static int benchBigProfile(RATES *r, BYTE *data, BYTE *back)
+int benchBigProfile(Rates *r, const BYTE *data, BYTE *back)
 {
-    HPRF h = NULL;
     char key[16];
-    double t;
-    int i;
     USHORT rc;
-
-    DeleteFileA(PRF_FILE);
-    if ((rc = PrfOpenProfile(NULL, &h, PRF_FILE, 0)) != 0)
-        return failed("PrfOpenProfile", rc);
-    t = now();
-    for (i = 0; i < BIG_COUNT; i++) {
+    Profile profile = openFresh(kPrfFile, 0);
+    if (!profile)
+        return 1;
+    HPRF h = profile.get();
+    double t = now();
+    for (int i = 0; i < kBigCount; i++) {
         sprintf(key, "big%d", i);
-        if ((rc = PrfWriteProfileData(h, "big", key, data, BIG_VALUE)) != 0)
+        if ((rc = PrfWriteProfileData(h, "big", key, data, kBigValue)) != 0)
             return failed("PrfWriteProfileData", rc);
     }
-    r->write = BIG_COUNT / (now() - t);
+    r->write = kBigCount / (now() - t);
     t = now();
-    for (i = 0; i < BIG_COUNT; i++) {
-        ULONG size = BIG_VALUE;
+    for (int i = 0; i < kBigCount; i++) {
+        ULONG size = kBigValue;
         sprintf(key, "big%d", i);
         rc = PrfQueryProfileData(h, "big", key, back, &size);
-        if (rc || size != BIG_VALUE || memcmp(back, data, BIG_VALUE) != 0)
+        if (rc || size != kBigValue || memcmp(back, data, kBigValue) != 0)
             return failed("PrfQueryProfileData", rc ? rc : 1);
     }
-    r->read = BIG_COUNT / (now() - t);
-    PrfCloseProfile(h);
-    DeleteFileA(PRF_FILE);
+    r->read = kBigCount / (now() - t);
+    profile.reset();
+    DeleteFileA(kPrfFile);
     return 0;
 }
 
-static int benchBigRegistry(RATES *r, BYTE *data, BYTE *back)
+int benchBigRegistry(Rates *r, const BYTE *data, BYTE *back)
 {
-    HKEY root;
     char key[16];
-    double t;
-    int i;
-
-    RegDeleteTreeA(HKEY_CURRENT_USER, REG_ROOT);
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, REG_ROOT, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &root,
-                        NULL))
+    RegDeleteTreeA(HKEY_CURRENT_USER, kRegRoot);
+    RegKey root = createKey(HKEY_CURRENT_USER, kRegRoot);
+    if (!root)
         return failed("RegCreateKeyExA", 1);
-    t = now();
-    for (i = 0; i < BIG_COUNT; i++) {
+    double t = now();
+    for (int i = 0; i < kBigCount; i++) {
         sprintf(key, "big%d", i);
-        if (RegSetValueExA(root, key, 0, REG_BINARY, data, BIG_VALUE))
+        if (RegSetValueExA(root.get(), key, 0, REG_BINARY, data, kBigValue))
             return failed("RegSetValueExA", 1);
     }
-    r->write = BIG_COUNT / (now() - t);
+    r->write = kBigCount / (now() - t);
     t = now();
-    for (i = 0; i < BIG_COUNT; i++) {
-        DWORD size = BIG_VALUE, type;
+    for (int i = 0; i < kBigCount; i++) {
+        DWORD size = kBigValue, type;
         sprintf(key, "big%d", i);
-        if (RegQueryValueExA(root, key, NULL, &type, back, &size) || size != BIG_VALUE
-            || memcmp(back, data, BIG_VALUE) != 0)
+        if (RegQueryValueExA(root.get(), key, NULL, &type, back, &size) || size != kBigValue
+            || memcmp(back, data, kBigValue) != 0)
             return failed("RegQueryValueExA", 1);
     }
-    r->read = BIG_COUNT / (now() - t);
-    RegCloseKey(root);
-    RegDeleteTreeA(HKEY_CURRENT_USER, REG_ROOT);
+    r->read = kBigCount / (now() - t);
+    root.reset();
+    RegDeleteTreeA(HKEY_CURRENT_USER, kRegRoot);
     return 0;
 }
 
-static void row(const char *what, const RATES *r, const char *unit)
+void row(const char *what, const Rates *r, const char *unit)
 {
     printf("  %-26s write %10.0f %s/s   read %10.0f %s/s\n", what, r->write, unit, r->read, unit);
 }
 
-static void ratio(const char *what, const RATES *ours, const RATES *peer)
+void ratio(const char *what, const Rates *ours, const Rates *peer)
 {
     printf("  profile / %-15s write x%.2f   read x%.2f\n", what, ours->write / peer->write,
            ours->read / peer->read);
 }
 
-int main(void)
-{
-    RATES unshared = {0, 0}, shared = {0, 0}, reg = {0, 0}, ini = {0, 0};
-    RATES bigPrf = {0, 0}, bigReg = {0, 0};
-    BYTE *data = (BYTE *)malloc(BIG_VALUE), *back = (BYTE *)malloc(BIG_VALUE);
-    int i;
+}  // namespace
 
-    if (!data || !back)
-        return 1;
+int main()
+{
+    Rates unshared = {0, 0}, shared = {0, 0}, reg = {0, 0}, ini = {0, 0};
+    Rates bigPrf = {0, 0}, bigReg = {0, 0};
+    std::vector<BYTE> data(kBigValue), back(kBigValue);
+
     KnlInitCP();
     KnlInitDBCSEv();
     makeData();
-    for (i = 0; i < BIG_VALUE; i++)
+    for (int i = 0; i < kBigValue; i++)
         data[i] = (BYTE)(i * 131 + (i >> 9));
-    if (benchProfile(PRF_FILE, 0, &unshared) || benchProfile(PRF_SHARED, PRF_OPEN_SHARED, &shared)
-        || benchRegistry(&reg) || benchIni(&ini) || benchBigProfile(&bigPrf, data, back)
-        || benchBigRegistry(&bigReg, data, back))
+    if (benchProfile(kPrfFile, 0, &unshared) || benchProfile(kPrfShared, PRF_OPEN_SHARED, &shared)
+        || benchRegistry(&reg) || benchIni(&ini)
+        || benchBigProfile(&bigPrf, data.data(), back.data())
+        || benchBigRegistry(&bigReg, data.data(), back.data()))
         return 1;
-    printf("%d string keys (%d-%d bytes) in %d sections, operations per second:\n", KEYS,
-           MIN_VALUE, MIN_VALUE + VALUE_SPAN - 1, SECTIONS);
+    printf("%d string keys (%d-%d bytes) in %d sections, operations per second:\n", kKeys,
+           kMinValue, kMinValue + kValueSpan - 1, kSections);
     row("profile, not shared", &unshared, "op");
     row("profile, shared", &shared, "op");
     row("registry (HKCU)", &reg, "op");
@@ -257,11 +276,9 @@ int main(void)
     ratio("INI file", &unshared, &ini);
     printf("  shared profile / registry  write x%.2f   read x%.2f\n", shared.write / reg.write,
            shared.read / reg.read);
-    printf("%d values of 1 MiB (profile: 16 KiB pieces), MiB per second:\n", BIG_COUNT);
+    printf("%d values of 1 MiB (profile: 16 KiB pieces), MiB per second:\n", kBigCount);
     row("profile, not shared", &bigPrf, "MiB");
     row("registry (HKCU)", &bigReg, "MiB");
     ratio("registry", &bigPrf, &bigReg);
-    free(data);
-    free(back);
     return 0;
 }

@@ -1,5 +1,5 @@
 /*
- * bench_str.c - speed of the narrow string family over 1 MiB of text next
+ * bench_str.cpp - speed of the narrow string family over 1 MiB of text next
  * to the C library on the same text in the same run: StrCLen / strlen,
  * StrChr / strchr, StrIStr / strstr and StrCNICmp / _stricmp.
  *
@@ -14,18 +14,20 @@
  * bytes in both cases; they are the yardstick, not a reference for the
  * results.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 #include "knl.h"
 #include "str.h"
 
-#define TEXT_BYTES   (1024 * 1024)
-#define ROUNDS       20      /* passes over the text per timing */
-#define REPEATS      5       /* timings per figure; the fastest counts */
-#define DBCS_LOCALE  "ja_JP.UTF-8"
+namespace {
 
-static double now(void)
+constexpr size_t kTextBytes = 1024 * 1024;
+constexpr int kRounds = 20;      /* passes over the text per timing */
+constexpr int kRepeats = 5;      /* timings per figure; the fastest counts */
+constexpr const char *kDbcsLocale = "ja_JP.UTF-8";
+
+double now()
 {
     LARGE_INTEGER f, t;
     QueryPerformanceFrequency(&f);
@@ -33,9 +35,9 @@ static double now(void)
     return (double)t.QuadPart / (double)f.QuadPart;
 }
 
-static unsigned long seed = 20261205UL;
+unsigned long seed = 20261205UL;
 
-static unsigned nextRandom(void)
+unsigned nextRandom()
 {
     seed = seed * 1103515245UL + 12345UL;
     return (unsigned)(seed >> 16) & 0x7FFF;
@@ -44,7 +46,7 @@ static unsigned nextRandom(void)
 /* Fills buf with words and blanks; with dbcs, a third of the characters
  * are code page 932 pairs.  No 'Q' appears, so searches for it run to the
  * end; the text ends with the search target "EndMarker". */
-static void makeText(char *buf, size_t size, int dbcs)
+void makeText(char *buf, size_t size, int dbcs)
 {
     static const unsigned char pairs[][2] = {
         {0x82, 0xA0}, {0x83, 0x41}, {0x95, 0x5C}, {0x88, 0x9F}, {0x82, 0x60},
@@ -73,7 +75,7 @@ static void makeText(char *buf, size_t size, int dbcs)
 /* Lowers every ASCII letter that is a character of its own, copying
  * double-byte pairs unchanged: the partner text for the case-insensitive
  * comparison, equal to the original apart from case. */
-static void lowerAscii(char *dst, const char *src)
+void lowerAscii(char *dst, const char *src)
 {
     while (*src) {
         if (IsDBCSLeadByte((BYTE)*src) && src[1]) {
@@ -87,43 +89,41 @@ static void lowerAscii(char *dst, const char *src)
     *dst = 0;
 }
 
-typedef struct {
+struct Figure {
     const char *name;
     double lib, crt;
-} FIGURE;
+};
 
-static void report(const char *text, const FIGURE *f, int count)
+void report(const char *text, const Figure *f, int count)
 {
-    int i;
-    double mib = (double)ROUNDS * TEXT_BYTES / (1024.0 * 1024.0);
+    double mib = (double)kRounds * kTextBytes / (1024.0 * 1024.0);
     printf("%s, code page %u, DBCS %s\n", text, GetACP(),
            ChrIsDBCSLeadByte(0x81) ? "on" : "off");
-    for (i = 0; i < count; i++)
+    for (int i = 0; i < count; i++)
         printf("  %-26s %9.1f MiB/s  C library %9.1f MiB/s  ratio %.2fx\n",
                f[i].name, mib / f[i].lib, mib / f[i].crt, f[i].lib / f[i].crt);
 }
 
-static volatile size_t sink;
-static const char *benchText, *benchLower;
+volatile size_t sink;
+const char *benchText, *benchLower;
 
-static void libLen(void)  { sink = sink + StrCLen(benchText); }
-static void crtLen(void)  { sink = sink + strlen(benchText); }
-static void libChr(void)  { sink = sink + (size_t)StrChr(benchText, 'Q'); }
-static void crtChr(void)  { sink = sink + (size_t)strchr(benchText, 'Q'); }
-static void libIStr(void) { sink = sink + (size_t)StrIStr(benchText, "endmarker"); }
-static void crtStr(void)  { sink = sink + (size_t)strstr(benchText, "EndMarker"); }
-static void libICmp(void) { sink = sink + (size_t)StrCNICmp(benchText, benchLower, (size_t)-1); }
-static void crtICmp(void) { sink = sink + (size_t)_stricmp(benchText, benchLower); }
+void libLen()  { sink = sink + StrCLen(benchText); }
+void crtLen()  { sink = sink + strlen(benchText); }
+void libChr()  { sink = sink + (size_t)StrChr(benchText, 'Q'); }
+void crtChr()  { sink = sink + (size_t)strchr(benchText, 'Q'); }
+void libIStr() { sink = sink + (size_t)StrIStr(benchText, "endmarker"); }
+void crtStr()  { sink = sink + (size_t)strstr(benchText, "EndMarker"); }
+void libICmp() { sink = sink + (size_t)StrCNICmp(benchText, benchLower, (size_t)-1); }
+void crtICmp() { sink = sink + (size_t)_stricmp(benchText, benchLower); }
 
-/* Fastest of REPEATS timings of ROUNDS calls: the machine is shared, so
+/* Fastest of kRepeats timings of kRounds calls: the machine is shared, so
  * the fastest run is the one least disturbed. */
-static double bestTime(void (*fn)(void))
+double bestTime(void (*fn)())
 {
     double best = 1e30;
-    int r, i;
-    for (r = 0; r < REPEATS; r++) {
+    for (int r = 0; r < kRepeats; r++) {
         double t0 = now();
-        for (i = 0; i < ROUNDS; i++)
+        for (int i = 0; i < kRounds; i++)
             fn();
         t0 = now() - t0;
         if (t0 < best)
@@ -132,17 +132,16 @@ static double bestTime(void (*fn)(void))
     return best;
 }
 
-static void measure(const char *label, const char *text, const char *lower)
+void measure(const char *label, const char *text, const char *lower)
 {
-    FIGURE f[] = {
+    Figure f[] = {
         {"StrCLen / strlen", 0, 0},
         {"StrChr / strchr (absent)", 0, 0},
         {"StrIStr / strstr (at end)", 0, 0},
         {"StrCNICmp / _stricmp", 0, 0},
     };
-    void (*lib[])(void) = { libLen, libChr, libIStr, libICmp };
-    void (*crt[])(void) = { crtLen, crtChr, crtStr, crtICmp };
-    int i;
+    void (*lib[])() = {libLen, libChr, libIStr, libICmp};
+    void (*crt[])() = {crtLen, crtChr, crtStr, crtICmp};
 
     benchText = text;
     benchLower = lower;
@@ -150,34 +149,33 @@ static void measure(const char *label, const char *text, const char *lower)
         printf("%s: the library's results are wrong, no figures\n", label);
         return;
     }
-    for (i = 0; i < 4; i++) {
+    for (int i = 0; i < 4; i++) {
         f[i].lib = bestTime(lib[i]);
         f[i].crt = bestTime(crt[i]);
     }
     report(label, f, 4);
 }
 
-int main(void)
-{
-    char *text = (char*)malloc(TEXT_BYTES), *lower = (char*)malloc(TEXT_BYTES);
+}  // namespace
 
-    if (!text || !lower)
-        return 1;
+int main()
+{
+    std::vector<char> textBuf(kTextBytes), lowerBuf(kTextBytes);
+    char *text = textBuf.data(), *lower = lowerBuf.data();
+
     KnlInitCP();
     KnlInitDBCSEv();
 
-    makeText(text, TEXT_BYTES, 0);
+    makeText(text, kTextBytes, 0);
     lowerAscii(lower, text);
     measure("single-byte text", text, lower);
 
     if (ChrIsDBCSLeadByte(0x81)) {
-        makeText(text, TEXT_BYTES, 1);
+        makeText(text, kTextBytes, 1);
         lowerAscii(lower, text);
         measure("code page 932 text", text, lower);
     } else {
-        printf("(code page 932 figures: run with LC_ALL=%s)\n", DBCS_LOCALE);
+        printf("(code page 932 figures: run with LC_ALL=%s)\n", kDbcsLocale);
     }
-    free(text);
-    free(lower);
     return (int)(sink & 0);
 }

@@ -1,5 +1,5 @@
 /*
- * bench_vbf.c - reads through VbfRead on a buffered file next to plain
+ * bench_vbf.cpp - reads through VbfRead on a buffered file next to plain
  * ReadFile with SetFilePointer on the same 64 MiB file, in the same run.
  *
  * Each pattern reads the same offsets both ways (a fixed pseudo-random
@@ -10,37 +10,52 @@
  * of reads served by the fast path, by a cached page and by the operating
  * system is printed from the cache's counters.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
 #include "vbf.h"
 #include "knlnam.h"
 #include "vfile/fbfint.h"
 
-#define FILE_NAME   "bench_vbf.dat"
-#define FILE_SIZE   (64u << 20)
-#define HOT_REGION  (128u << 10)
-#define BIG_READ    4096u
-#define SMALL_READ  64u
+namespace {
 
-typedef struct READPATTERN {
+constexpr const char *kFileName = "bench_vbf.dat";
+constexpr ULONG kFileSize = 64u << 20;
+constexpr ULONG kHotRegion = 128u << 10;
+constexpr ULONG kBigRead = 4096u;
+constexpr ULONG kSmallRead = 64u;
+constexpr ULONG kChunk = 1u << 20;
+
+struct ReadPattern {
     const char *name;
     ULONG readSize;
     ULONG count;
     ULONG span;        /* random offsets fall in [0, span - readSize] */
-    int sequential;
-} READPATTERN;
-
-static const READPATTERN patterns[] = {
-    {"sequential 4 KiB", BIG_READ, FILE_SIZE / BIG_READ, FILE_SIZE, 1},
-    {"sequential 64 B", SMALL_READ, (16u << 20) / SMALL_READ, FILE_SIZE, 1},
-    {"random 4 KiB, whole file", BIG_READ, 20000, FILE_SIZE, 0},
-    {"random 64 B, whole file", SMALL_READ, 20000, FILE_SIZE, 0},
-    {"random 4 KiB, 128 KiB hot", BIG_READ, 200000, HOT_REGION, 0},
-    {"random 64 B, 128 KiB hot", SMALL_READ, 1000000, HOT_REGION, 0},
+    bool sequential;
 };
 
-static double now(void)
+constexpr ReadPattern kPatterns[] = {
+    {"sequential 4 KiB", kBigRead, kFileSize / kBigRead, kFileSize, true},
+    {"sequential 64 B", kSmallRead, (16u << 20) / kSmallRead, kFileSize, true},
+    {"random 4 KiB, whole file", kBigRead, 20000, kFileSize, false},
+    {"random 64 B, whole file", kSmallRead, 20000, kFileSize, false},
+    {"random 4 KiB, 128 KiB hot", kBigRead, 200000, kHotRegion, false},
+    {"random 64 B, 128 KiB hot", kSmallRead, 1000000, kHotRegion, false},
+};
+
+struct HandleCloser {
+    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+
+FileHandle openFile(const char *name, DWORD access, DWORD share, DWORD disposition)
+{
+    HANDLE h = CreateFileA(name, access, share, NULL, disposition, 0, NULL);
+    return FileHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+double now()
 {
     LARGE_INTEGER f, t;
     QueryPerformanceFrequency(&f);
@@ -48,108 +63,102 @@ static double now(void)
     return (double)t.QuadPart / (double)f.QuadPart;
 }
 
-static ULONG *makeOffsets(const READPATTERN *p)
+std::vector<ULONG> makeOffsets(const ReadPattern &p)
 {
-    ULONG *off = (ULONG*)malloc(p->count * sizeof *off);
-    ULONG seed = 12345, i;
-
-    for (i = 0; i < p->count; i++) {
+    std::vector<ULONG> off(p.count);
+    ULONG seed = 12345;
+    for (ULONG i = 0; i < p.count; i++) {
         seed = seed * 1103515245u + 12345u;
-        off[i] = p->sequential ? i * p->readSize
-                               : (ULONG)(((ULONGLONG)seed << 8 ^ seed >> 8) % (p->span - p->readSize));
+        off[i] = p.sequential ? i * p.readSize
+                              : (ULONG)(((ULONGLONG)seed << 8 ^ seed >> 8) % (p.span - p.readSize));
     }
     return off;
 }
 
-static int createFile(void)
+bool createFile()
 {
-    HANDLE h = CreateFileA(FILE_NAME, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    BYTE *chunk = (BYTE*)malloc(1u << 20);
-    DWORD done, i, k;
-
-    if (h == INVALID_HANDLE_VALUE || chunk == NULL)
-        return 0;
-    for (k = 0; k < FILE_SIZE >> 20; k++) {
-        for (i = 0; i < (1u << 20); i++)
+    FileHandle h = openFile(kFileName, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    if (!h)
+        return false;
+    std::vector<BYTE> chunk(kChunk);
+    DWORD done;
+    for (DWORD k = 0; k < kFileSize / kChunk; k++) {
+        for (DWORD i = 0; i < kChunk; i++)
             chunk[i] = (BYTE)((k << 20 | i) * 2654435761u >> 24);
-        WriteFile(h, chunk, 1u << 20, &done, NULL);
+        WriteFile(h.get(), chunk.data(), kChunk, &done, NULL);
     }
-    CloseHandle(h);
-    free(chunk);
-    return 1;
+    return true;
 }
 
-int main(void)
+}  // namespace
+
+int main()
 {
     HVBF vbf = NULL;
-    HANDLE plain;
-    BYTE *a = (BYTE*)malloc(BIG_READ), *b = (BYTE*)malloc(BIG_READ);
-    size_t i;
-    int mismatch = 0;
+    std::vector<BYTE> bufA(kBigRead), bufB(kBigRead);
+    BYTE *a = bufA.data(), *b = bufB.data();
+    bool mismatch = false;
 
     if (!createFile()) {
-        printf("cannot create %s\n", FILE_NAME);
+        printf("cannot create %s\n", kFileName);
         return 1;
     }
-    if (VbfOpen(KnlNamGetDefaultNS(), FILE_NAME, &vbf, NULL, 0, VBF_ATTR_NORMAL,
+    if (VbfOpen(KnlNamGetDefaultNS(), kFileName, &vbf, NULL, 0, VBF_ATTR_NORMAL,
                 VBF_OPEN_EXISTING, VBF_MODE_READ | VBF_SHARE_DENY_NONE, NULL) != 0) {
         printf("VbfOpen failed\n");
         return 1;
     }
-    plain = CreateFileA(FILE_NAME, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                        OPEN_EXISTING, 0, NULL);
+    FileHandle plainFile = openFile(kFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    OPEN_EXISTING);
+    HANDLE plain = plainFile.get();
 
     printf("%-28s %12s %12s %8s   %s\n", "reads", "VbfRead ns", "ReadFile ns", "speedup",
            "fast / page hit / miss");
-    for (i = 0; i < sizeof patterns / sizeof patterns[0]; i++) {
-        const READPATTERN *p = &patterns[i];
-        ULONG *off = makeOffsets(p), k, got;
-        double t0, tVbf, tPlain;
+    for (const ReadPattern &p : kPatterns) {
+        std::vector<ULONG> off = makeOffsets(p);
+        ULONG k, got;
         FBFCACHESTATS st;
         volatile BYTE sink = 0;
 
         /* Correctness first: both ways give the same bytes. */
-        for (k = 0; k < p->count; k += p->count / 50 + 1) {
+        for (k = 0; k < p.count; k += p.count / 50 + 1) {
             VbfChgFilePtr(vbf, (LONG)off[k], VBF_FILE_BEGIN, NULL);
-            VbfRead(vbf, a, p->readSize, &got);
+            VbfRead(vbf, a, p.readSize, &got);
             SetFilePointer(plain, (LONG)off[k], NULL, FILE_BEGIN);
-            ReadFile(plain, b, p->readSize, &got, NULL);
-            mismatch |= memcmp(a, b, p->readSize) != 0;
+            ReadFile(plain, b, p.readSize, &got, NULL);
+            mismatch |= memcmp(a, b, p.readSize) != 0;
         }
 
-        t0 = now();
-        for (k = 0; k < p->count; k++) {
+        double t0 = now();
+        for (k = 0; k < p.count; k++) {
             SetFilePointer(plain, (LONG)off[k], NULL, FILE_BEGIN);
-            ReadFile(plain, b, p->readSize, &got, NULL);
+            ReadFile(plain, b, p.readSize, &got, NULL);
             sink = sink ^ b[0];
         }
-        tPlain = now() - t0;
+        double tPlain = now() - t0;
 
         VbfFlush(vbf);
-        VbfChgFilePtr(vbf, p->sequential ? 0 : (LONG)off[0], VBF_FILE_BEGIN, NULL);
+        VbfChgFilePtr(vbf, p.sequential ? 0 : (LONG)off[0], VBF_FILE_BEGIN, NULL);
         FbfResetCacheStats();
         t0 = now();
-        for (k = 0; k < p->count; k++) {
-            if (!p->sequential)
+        for (k = 0; k < p.count; k++) {
+            if (!p.sequential)
                 VbfChgFilePtr(vbf, (LONG)off[k], VBF_FILE_BEGIN, NULL);
-            VbfRead(vbf, a, p->readSize, &got);
+            VbfRead(vbf, a, p.readSize, &got);
             sink = sink ^ a[0];
         }
-        tVbf = now() - t0;
+        double tVbf = now() - t0;
         FbfQueryCacheStats(&st);
 
-        printf("%-28s %12.1f %12.1f %7.2fx   %.1f%% / %.1f%% / %.1f%%\n", p->name,
-               tVbf * 1e9 / p->count, tPlain * 1e9 / p->count, tPlain / tVbf,
-               100.0 * (double)st.fastHits / p->count, 100.0 * (double)st.slowHits / p->count,
-               100.0 * (double)st.misses / p->count);
-        free(off);
+        printf("%-28s %12.1f %12.1f %7.2fx   %.1f%% / %.1f%% / %.1f%%\n", p.name,
+               tVbf * 1e9 / p.count, tPlain * 1e9 / p.count, tPlain / tVbf,
+               100.0 * (double)st.fastHits / p.count, 100.0 * (double)st.slowHits / p.count,
+               100.0 * (double)st.misses / p.count);
     }
     if (mismatch)
         printf("MISMATCH between VbfRead and ReadFile\n");
     VbfClose(vbf);
-    CloseHandle(plain);
-    DeleteFileA(FILE_NAME);
-    free(a);
-    free(b);
+    plainFile.reset();
+    DeleteFileA(kFileName);
     return mismatch;
 }

@@ -16,6 +16,7 @@
 #ifndef WIN_H
 #define WIN_H
 
+#include <stddef.h>
 #include "orinbase.h"
 
 ORIN_BEGIN_DECLS
@@ -96,6 +97,21 @@ typedef struct _PM_WNDPARAMS {      /* mp1 of PM_WM_SETWINDOWPARAMS / QUERY */
     PVOID pCtlData;
 } PM_WNDPARAMS, *PPM_WNDPARAMS;
 #pragma pack(pop)
+
+#ifdef __cplusplus
+/* The packed layouts callers rely on: no gaps between the fields. */
+static_assert(sizeof(PM_POINTL) == 8, "PM_POINTL layout");
+static_assert(sizeof(PM_RECTL) == 16, "PM_RECTL layout");
+static_assert(sizeof(PM_SWP) == 2 + 4 * 4 + 2 * sizeof(HWND), "PM_SWP is 2-byte packed");
+static_assert(offsetof(PM_SWP, cy) == 2, "PM_SWP is 2-byte packed");
+static_assert(sizeof(PM_QMSG) == sizeof(HWND) + 2 + 2 * sizeof(MPARAM) + sizeof(MSG),
+              "PM_QMSG is 2-byte packed");
+static_assert(offsetof(PM_QMSG, mp1) == sizeof(HWND) + 2, "PM_QMSG is 2-byte packed");
+static_assert(sizeof(PM_CREATESTRUCT) == 7 * sizeof(void *) + 6 * 4, "PM_CREATESTRUCT layout");
+static_assert(offsetof(PM_CREATESTRUCT, hwndInsertBehind) == 2 * sizeof(void *) + 4,
+              "PM_CREATESTRUCT is 2-byte packed");
+static_assert(sizeof(PM_WNDPARAMS) == 4 * 4 + 3 * sizeof(void *), "PM_WNDPARAMS is 2-byte packed");
+#endif
 
 /* ---- messages ---- */
 #define PM_WM_NULL             0x0000

@@ -1,137 +1,175 @@
 /*
- * pmint.h - state shared by the window and message layers of the PM
- * emulation: the class table, the window record kept in every PM window's
- * extra bytes, the posted-message records, and the hooks through which the
- * layers built later (dialogs, standard frames, MDI, pop-up menus, control
- * messages, presentation spaces) join in.  Not part of the exported
- * interface.
+ * pmint.h - what the window and message layers of the PM emulation share:
+ * the class table entries, the window record kept in every PM window's
+ * extra bytes, the creation record, the private native messages, and the
+ * hooks through which the layers built later (dialogs, standard frames,
+ * MDI, pop-up menus, control messages, presentation spaces) join in.  Not
+ * part of the exported interface.
+ *
+ * Threads: PM code is thread-affine, as native windows are.  The class
+ * table, the popup list, the redirect table and the input state belong to
+ * the GUI thread that makes them (normally the one that called
+ * WinInitialize); windows of other threads only read the class table.
+ * What several threads really meet - posted-message records (WinPostMsg
+ * runs on any thread), the window-record pool, the quit and queue-status
+ * words, one-time registrations - is locked or atomic where it lives.
  */
-#ifndef PMINT_H
-#define PMINT_H
+#ifndef ORIN_PM_PMINT_H
+#define ORIN_PM_PMINT_H
 
+#include <memory>
+#include <string>
 #include "win.h"
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+namespace orin::pm {
 
 /* Native window extra bytes of every PM class, and what lives there. */
-#define OWM_WND_EXTRA        24
-#define OWM_WW_RECORD        8          /* pointer to the OWMWND record */
-#define OWM_WW_MARKER        16         /* 32-bit PM-window marker */
-#define OWM_PM_MARKER        0x29051961UL
-#define OWM_MAX_CLASSES      100
-#define OWM_CREATE_TAG       0x5AA5
+inline constexpr int kWndExtraBytes = 24;
+inline constexpr int kRecordWord = 8;           // pointer to the OWMWND record
+inline constexpr int kMarkerWord = 16;          // 32-bit PM-window marker
+inline constexpr ULONG kPMMarker = 0x29051961UL;
+inline constexpr size_t kMaxClasses = 100;
+inline constexpr USHORT kCreateTag = 0x5AA5;
 
 /* Private native messages between the parts of the emulation. */
-#define OWM_NM_HELP          0x7FF7
-#define OWM_NM_QUERYPALETTE  0x7FF8
-#define OWM_NM_PALETTECHANGED 0x7FF9
-#define OWM_NM_SETACCEL      0x7FFB
-#define OWM_NM_QUERYACCEL    0x7FFC
-#define OWM_NM_TRANSLATEACCEL 0x7FFD
-#define OWM_NM_POSTED        0x7FFE
+inline constexpr UINT kNmHelp = 0x7FF7;
+inline constexpr UINT kNmQueryPalette = 0x7FF8;
+inline constexpr UINT kNmPaletteChanged = 0x7FF9;
+inline constexpr UINT kNmSetAccel = 0x7FFB;
+inline constexpr UINT kNmQueryAccel = 0x7FFC;
+inline constexpr UINT kNmTranslateAccel = 0x7FFD;
+inline constexpr UINT kNmPosted = 0x7FFE;
 
 /* Ranges and PM messages the layers share. */
-#define OWM_USER_LAST_SENT   0x7EFF     /* user messages the front end passes on */
-#define OWM_USER_LAST_POSTED 0x7EFE     /* user messages posted to native windows */
-#define PM_WM_BUTTONCLICK    0x0120     /* button-click control message */
-#define PM_WM_QUERYHELPINFO  0x003C
-#define PM_WM_DEFAULT_ZERO   0x0182     /* answered 0 by the default procedure */
+inline constexpr UINT kUserLastSent = 0x7EFF;   // user messages the front end passes on
+inline constexpr UINT kUserLastPosted = 0x7EFE; // user messages posted to native windows
+inline constexpr ULONG kPmButtonClick = 0x0120; // button-click control message
+inline constexpr ULONG kPmQueryHelpInfo = 0x003C;
+inline constexpr ULONG kPmDefaultZero = 0x0182; // answered 0 by the default procedure
 
 /* Pop-up menu command ids start here. */
-#define OWM_POPUP_CMD_BASE   16000
+inline constexpr USHORT kPopupCmdBase = 16000;
 
-typedef struct _OWMCLASS {
-    char *name;
-    PFNWP pfnWndProc;
-    USHORT cbWindowData;
-    ULONG flStyle;
-    ULONG reserved;                     /* set to 0 at registration */
-    HINSTANCE hinst;                    /* instance the native class lives in */
-} OWMCLASS;
+/* One class of the class table.  Its windows share it, so it outlives its
+ * table slot while any of them exists. */
+struct OWMCLASS {
+    std::string name;
+    PFNWP pfnWndProc = nullptr;
+    USHORT cbWindowData = 0;
+    ULONG flStyle = 0;
+    ULONG reserved = 0;                 // set to 0 at registration
+    HINSTANCE hinst = nullptr;          // instance the native class lives in
+};
+using ClassRef = std::shared_ptr<const OWMCLASS>;
 
-typedef struct _OWMWND {
-    PFNWP pfnWndProc;
-    BYTE *pData;                        /* cbWindowData bytes, or NULL */
-    USHORT cbData;
-    HWND hwndOwner;
-    HWND hwndParent;
-    ULONG flStyle;
-    PVOID pCtlData;
-    OWMCLASS *pClass;
-    ULONG_PTR reserved;
-    USHORT cEnable;                     /* input-enable count */
-    USHORT cDisable;                    /* input-disable count */
-} OWMWND;
+/* The record of a PM window, from its native create message to its native
+ * destroy message.  It lives in the window-record pool; the window words
+ * hold its address, which is only used once the pool confirms it. */
+struct OWMWND {
+    PFNWP pfnWndProc = nullptr;
+    std::unique_ptr<BYTE[]> data;       // cbData bytes, zero-filled, or null
+    USHORT cbData = 0;
+    HWND hwndOwner = nullptr;
+    HWND hwndParent = nullptr;
+    ULONG flStyle = 0;
+    PVOID pCtlData = nullptr;
+    ClassRef cls;
+    ULONG_PTR reserved = 0;
+    USHORT cEnable = 0;                 // input-enable count
+    USHORT cDisable = 0;                // input-disable count
+    HWND hwnd = nullptr;                // the window whose words hold it
+};
 
 #pragma pack(push, 2)
-typedef struct _OWMCREATEREC {          /* native create parameter of PM classes */
-    USHORT tag;                         /* OWM_CREATE_TAG */
+struct OWMCREATEREC {                   // native create parameter of PM classes
+    USHORT tag;                         // kCreateTag
     PVOID pCtlData;
     ULONG flStyle;
     HWND hwndOwner;
     HWND hwndParent;
     ULONG_PTR reserved;
-} OWMCREATEREC;
+};
 #pragma pack(pop)
+static_assert(sizeof(OWMCREATEREC) == 2 + 4 + 4 * sizeof(void *),
+              "the creation record is 2-byte packed");
+
+/* A process-wide table that static destruction leaves alone: windows may
+ * still be destroyed (and reach it) while the library is being unloaded,
+ * and classes must not be unregistered from inside the unload. */
+template <class T>
+union Lasting {
+    constexpr Lasting() : value() {}
+    ~Lasting() {}
+    T value;
+};
+
+/* Calls a PM window procedure; a window without one answers 0. */
+inline MRESULT OwmCallPM(HWND hwnd, const OWMWND &rec, USHORT msg, MPARAM mp1, MPARAM mp2)
+{
+    return rec.pfnWndProc ? rec.pfnWndProc(hwnd, msg, mp1, mp2) : nullptr;
+}
+
+/* 1 (PM_HWND_DESKTOP) is the native desktop window. */
+inline HWND OwmMapDesktop(HWND hwnd) noexcept
+{
+    return hwnd == PM_HWND_DESKTOP ? GetDesktopWindow() : hwnd;
+}
 
 /* ---- window layer ---- */
-HINSTANCE OwmLibInstance(void);
-HWND    OwmMapDesktop(HWND hwnd);               /* 1 -> native desktop */
-OWMWND *OwmQueryWndRec(HWND hwnd);              /* NULL unless a PM window */
-OWMCLASS *OwmFindClass(const char *name);
-void    OwmFreeClassTable(void);
-LONG    OwmClientHeight(HWND hwnd);             /* desktop for NULL */
-LONG    OwmWndCreate(HWND hwnd, CREATESTRUCTA *cs);   /* native create */
-void    OwmWndDestroy(HWND hwnd);                     /* native destroy */
-void    OwmPopupListAdd(HWND hwnd);
-void    OwmPopupListRemove(HWND hwnd);
-size_t  OwmPopupListCount(void);
-HWND    OwmPopupListAt(size_t i);
-void    OwmPopupListFree(void);
-ULONG   OwmPMStyleFromNative(ULONG native);           /* the general bits */
+HINSTANCE OwmLibInstance() noexcept;
+bool      OwmIsWindow(HWND hwnd) noexcept;              // sets the last error when not
+OWMWND   *OwmQueryWndRec(HWND hwnd) noexcept;           // null unless a PM window
+ClassRef  OwmFindClass(const char *name) noexcept;
+void      OwmFreeClassTable() noexcept;
+LONG      OwmClientHeight(HWND hwnd) noexcept;          // the desktop for null
+LRESULT   OwmWndCreate(HWND hwnd, const CREATESTRUCTA &cs);   // native create
+void      OwmWndDestroy(HWND hwnd);                           // native destroy
+void      OwmPopupListAdd(HWND hwnd) noexcept;
+void      OwmPopupListRemove(HWND hwnd) noexcept;
+size_t    OwmPopupListCount() noexcept;
+HWND      OwmPopupListAt(size_t i) noexcept;
+void      OwmPopupListFree() noexcept;
+ULONG     OwmPMStyleFromNative(ULONG native) noexcept;  // the general bits
 
 /* ---- message layer ---- */
-BOOL    OwmInputEnabled(HWND hwnd);
-void    OwmInputForget(HWND hwnd);
-void    OwmPostedForget(HWND hwnd);                   /* drop records of a window */
-void    OwmPostedFreeAll(void);
-void    OwmPostedDeliver(LPARAM lParam);              /* native 0x7FFE */
-void    OwmRedirectAdd(HWND from, HWND to);
-void    OwmRedirectRemove(HWND hwnd);                 /* as from or to */
-HWND    OwmRedirectTarget(HWND hwnd);                 /* hwnd itself when none */
-HWND    OwmRedirectSource(HWND to);                   /* NULL when none */
-void    OwmWindowParams(HWND hwnd, ULONG msg, PM_WNDPARAMS *wp, BOOL pmWindow);
-LRESULT OwmKeyMessage(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT OwmCharMessage(HWND hwnd, OWMWND *rec, WPARAM wParam, LPARAM lParam);
+bool    OwmInputEnabled(HWND hwnd) noexcept;
+void    OwmSetPointer(bool inputEnabled) noexcept;         // arrow, or wait when disabled
+void    OwmInputForget(HWND hwnd) noexcept;
+void    OwmPostedForget(HWND hwnd) noexcept;            // drop records of a window
+void    OwmPostedFreeAll() noexcept;
+void    OwmPostedDeliver(LPARAM lParam);                // native kNmPosted
+bool    OwmRedirectAdd(HWND from, HWND to) noexcept;    // false without memory
+void    OwmRedirectRemove(HWND hwnd) noexcept;          // as from or to
+HWND    OwmRedirectTarget(HWND hwnd) noexcept;          // hwnd itself when none
+HWND    OwmRedirectSource(HWND to) noexcept;            // null when none
+void    OwmWindowParams(HWND hwnd, ULONG msg, PM_WNDPARAMS *wp, bool pmWindow) noexcept;
+LRESULT OwmKeyMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT OwmCharMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam);
 MRESULT OwmSendPMCharToNative(HWND hwnd, MPARAM mp1, MPARAM mp2);
-LRESULT OwmCommandMessage(HWND hwnd, OWMWND *rec, WPARAM wParam, LPARAM lParam);
-BOOL    OwmPostQuit(MPARAM mp1);
-void    OwmMessageInit(void);
-void    OwmMessageTerm(void);
-HWND    OwmFocusedPMWindow(void);
-void    OwmNoteFocus(HWND hwnd, BOOL gain);
+LRESULT OwmCommandMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam);
+BOOL    OwmPostQuit(MPARAM mp1) noexcept;
+void    OwmMessageInit() noexcept;
+void    OwmMessageTerm() noexcept;
+HWND    OwmFocusedPMWindow() noexcept;
+void    OwmNoteFocus(HWND hwnd, bool gain) noexcept;
 
 /* ---- hooks answered here until their layers exist ---- */
-BOOL    OwmHookDlgMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, MRESULT *result);
-HWND    OwmHookDlgRelation(HWND hwnd, LONG cmd);      /* owner / parent of a dialog */
-BOOL    OwmHookDlgWindowWord(HWND hwnd, LONG index, ULONG_PTR *value);
-BOOL    OwmHookDlgInput(HWND hwnd, USHORT **cEnable, USHORT **cDisable);
-BOOL    OwmHookCtlMessage(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
+bool    OwmHookDlgMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, MRESULT *result);
+HWND    OwmHookDlgRelation(HWND hwnd, LONG cmd);        // owner / parent of a dialog
+bool    OwmHookDlgWindowWord(HWND hwnd, LONG index, ULONG_PTR *value);
+bool    OwmHookDlgInput(HWND hwnd, USHORT **cEnable, USHORT **cDisable);
+bool    OwmHookCtlMessage(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
                           MRESULT *result);
-BOOL    OwmHookMdiAccel(HWND *hwnd, MSG *msg);
+bool    OwmHookMdiAccel(HWND *hwnd, MSG *msg);
 LRESULT OwmHookDrawItem(HWND hwnd, DRAWITEMSTRUCT *dis);
-void    OwmHookPopupClear(void);
+void    OwmHookPopupClear();
 void    OwmHookPopupShow(HWND hwnd);
 void    OwmHookPopupCommand(HWND hwnd, USHORT item);
 USHORT  OwmHookMenuPopupId(HWND hwnd, HMENU menu, USHORT item);
-void    OwmHookDriveChange(void);
-HWND    OwmHookModalDialog(void);
-void    OwmHookDestroyStdWindows(void);
+void    OwmHookDriveChange();
+HWND    OwmHookModalDialog();
+void    OwmHookDestroyStdWindows();
 
-#ifdef __cplusplus
-}
-#endif
+}  // namespace orin::pm
 
-#endif /* PMINT_H */
+#endif  // ORIN_PM_PMINT_H

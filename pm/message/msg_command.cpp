@@ -1,5 +1,5 @@
 /*
- * msg_command.c - native command messages as PM WM_COMMAND / WM_CONTROL.
+ * msg_command.cpp - native command messages as PM WM_COMMAND / WM_CONTROL.
  *
  * Menus and accelerators become WM_COMMAND with the source (menu or
  * accelerator) in mp2.  Notifications of a control that belongs to the
@@ -9,104 +9,131 @@
  * of it with that id becomes WM_COMMAND with all bits above the id set.
  * Notification codes the tables do not list go to the native default.
  */
+#include <span>
 #include "pm/pmint.h"
 
-#define ACCEL_NOTIFICATION  1
-#define NO_CODE             0xFFFF
-#define HELP_BUTTON_ID      9
-#define PM_BN_CLICKED       1
-#define PM_BN_DBLCLICKED    2
-#define COMMAND_FROM_BUTTON 0x10001
-#define FOREIGN_ID_BITS     (~(ULONG_PTR)0xFFFF)
+namespace orin::pm {
+namespace {
 
-typedef struct { USHORT native, pm; } CODEMAP;
+constexpr USHORT kAccelNotification = 1;
+constexpr USHORT kNoCode = 0xFFFF;
+constexpr USHORT kHelpButtonId = 9;
+constexpr USHORT kPmBnClicked = 1;
+constexpr USHORT kPmBnDblClicked = 2;
+constexpr ULONG kCommandFromButton = 0x10001;
+constexpr ULONG_PTR kForeignIdBits = ~static_cast<ULONG_PTR>(0xFFFF);
+constexpr ULONG kNativeButtonType = 0xF;
 
-static const CODEMAP comboCodes[] = {
-    { 1, 104 }, { 2, 107 }, { 9, 107 }, { 3, 1 }, { 4, 2 }, { 5, 101 }, { 6, 101 },
-    { 7, 106 }, { 8, 108 }, { 10, 109 },
+struct CodeMap {
+    USHORT native, pm;
 };
-static const CODEMAP entryCodes[] = {
-    { 0x100, 1 }, { 0x200, 2 }, { 0x300, 4 }, { 0x500, 0x10 }, { 0x501, 0x20 },
-    { 0x601, 8 }, { 0x602, 8 },
-};
-static const CODEMAP listCodes[] = {
-    { 1, 1 }, { 2, 5 }, { 4, 2 }, { 5, 3 },
-};
-static const CODEMAP mleCodes[] = {
-    { 0x100, 8 }, { 0x200, 9 }, { 0x300, 7 }, { 0x500, 12 }, { 0x501, 1 },
-    { 0x601, 6 }, { 0x602, 5 },
-};
-#define MAP(t) t, sizeof t / sizeof t[0]
 
-static USHORT lookup(const CODEMAP *map, size_t n, USHORT native)
+constexpr CodeMap kComboCodes[] = {
+    {1, 104}, {2, 107}, {9, 107}, {3, 1}, {4, 2}, {5, 101}, {6, 101}, {7, 106}, {8, 108}, {10, 109},
+};
+constexpr CodeMap kEntryCodes[] = {
+    {0x100, 1}, {0x200, 2}, {0x300, 4}, {0x500, 0x10}, {0x501, 0x20}, {0x601, 8}, {0x602, 8},
+};
+constexpr CodeMap kListCodes[] = {
+    {1, 1}, {2, 5}, {4, 2}, {5, 3},
+};
+constexpr CodeMap kMleCodes[] = {
+    {0x100, 8}, {0x200, 9}, {0x300, 7}, {0x500, 12}, {0x501, 1}, {0x601, 6}, {0x602, 5},
+};
+
+USHORT lookup(std::span<const CodeMap> map, USHORT native) noexcept
 {
-    size_t i;
-    for (i = 0; i < n; i++)
-        if (map[i].native == native)
-            return map[i].pm;
-    return NO_CODE;
+    for (const CodeMap &m : map)
+        if (m.native == native)
+            return m.pm;
+    return kNoCode;
 }
 
-static BOOL isPushButton(HWND ctl)
+/* The PM notification code of a control of this kind; kNoCode if none. */
+USHORT controlCode(USHORT kind, USHORT native) noexcept
 {
-    ULONG type = (ULONG)GetWindowLongA(ctl, GWL_STYLE) & 0xF;
+    switch (kind) {
+    case OWM_CTL_COMBOBOX: return lookup(kComboCodes, native);
+    case OWM_CTL_ENTRY:    return lookup(kEntryCodes, native);
+    case OWM_CTL_LISTBOX:
+    case OWM_CTL_VLIST:    return lookup(kListCodes, native);
+    case OWM_CTL_MLE:      return lookup(kMleCodes, native);
+    default:               return kNoCode;
+    }
+}
+
+bool isPushButton(HWND ctl) noexcept
+{
+    ULONG type = static_cast<ULONG>(GetWindowLongA(ctl, GWL_STYLE)) & kNativeButtonType;
     return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
 }
 
-static MRESULT callPM(HWND hwnd, OWMWND *rec, USHORT msg, MPARAM mp1, MPARAM mp2)
+/* Whether ctl is the window's control with that id, or its parent's. */
+bool isOwnControl(HWND hwnd, HWND ctl, USHORT id) noexcept
 {
-    return rec->pfnWndProc ? rec->pfnWndProc(hwnd, msg, mp1, mp2) : 0;
+    if (GetDlgItem(hwnd, id) == ctl)
+        return true;
+    HWND parent = GetParent(hwnd);
+    return parent && GetDlgItem(parent, id) == ctl;
 }
 
-/* Sends the button's PM message; returns FALSE when not translated. */
-static BOOL buttonCommand(HWND hwnd, OWMWND *rec, HWND ctl, USHORT id, USHORT code,
-                          MRESULT *reply)
+LRESULT nativeCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) noexcept
 {
-    if (code == BN_CLICKED && isPushButton(ctl)) {
-        *reply = callPM(hwnd, rec, id == HELP_BUTTON_ID ? OWM_NM_HELP : PM_WM_COMMAND,
-                        MPFROMLONG(id), MPFROMLONG(COMMAND_FROM_BUTTON));
-        return TRUE;
-    }
-    if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
-        USHORT pm = code == BN_CLICKED ? PM_BN_CLICKED : PM_BN_DBLCLICKED;
-        *reply = callPM(hwnd, rec, PM_WM_CONTROL, MPFROM2SHORT(id, pm), ctl);
-        return TRUE;
-    }
-    return FALSE;
+    return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
 }
 
-LRESULT OwmCommandMessage(HWND hwnd, OWMWND *rec, WPARAM wParam, LPARAM lParam)
+/* A button's notification: push buttons command, others are controls. */
+LRESULT buttonCommand(HWND hwnd, const OWMWND &rec, HWND ctl, WPARAM wParam, LPARAM lParam)
 {
-    USHORT id = LOWORD(wParam), code = HIWORD(wParam), pm = NO_CODE;
-    HWND ctl = (HWND)lParam;
+    USHORT id = LOWORD(wParam), code = HIWORD(wParam);
     MRESULT reply;
-
-    if (!ctl) {
-        if (id >= OWM_POPUP_CMD_BASE) {
-            OwmHookPopupCommand(hwnd, (USHORT)(id - OWM_POPUP_CMD_BASE));
-            return 0;
-        }
-        reply = callPM(hwnd, rec, PM_WM_COMMAND, MPFROMLONG(id),
-                       MPFROM2SHORT(code == ACCEL_NOTIFICATION ? PM_CMDSRC_ACCELERATOR
-                                                               : PM_CMDSRC_MENU, 1));
-    } else if (GetDlgItem(hwnd, id) != ctl &&
-               !(GetParent(hwnd) && GetDlgItem(GetParent(hwnd), id) == ctl)) {
-        reply = callPM(hwnd, rec, PM_WM_COMMAND, (MPARAM)(FOREIGN_ID_BITS | id), ctl);
+    if (code == BN_CLICKED && isPushButton(ctl)) {
+        reply = OwmCallPM(hwnd, rec, id == kHelpButtonId ? kNmHelp : PM_WM_COMMAND,
+                          MPFROMLONG(id), MPFROMLONG(kCommandFromButton));
+    } else if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
+        USHORT pm = code == BN_CLICKED ? kPmBnClicked : kPmBnDblClicked;
+        reply = OwmCallPM(hwnd, rec, PM_WM_CONTROL, MPFROM2SHORT(id, pm), ctl);
     } else {
-        switch (OwmQueryControlKind(ctl)) {
-        case OWM_CTL_BUTTON:
-            if (!buttonCommand(hwnd, rec, ctl, id, code, &reply))
-                return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
-            return reply ? DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam) : 0;
-        case OWM_CTL_COMBOBOX: pm = lookup(MAP(comboCodes), code); break;
-        case OWM_CTL_ENTRY:    pm = lookup(MAP(entryCodes), code); break;
-        case OWM_CTL_LISTBOX:
-        case OWM_CTL_VLIST:    pm = lookup(MAP(listCodes), code); break;
-        case OWM_CTL_MLE:      pm = lookup(MAP(mleCodes), code); break;
-        }
-        if (pm == NO_CODE)
-            return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
-        reply = callPM(hwnd, rec, PM_WM_CONTROL, MPFROM2SHORT(id, pm), ctl);
+        return nativeCommand(hwnd, wParam, lParam);
     }
-    return reply ? DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam) : 0;
+    return reply ? nativeCommand(hwnd, wParam, lParam) : 0;
 }
+
+/* A command from a menu or an accelerator (no control). */
+LRESULT menuCommand(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
+{
+    USHORT id = LOWORD(wParam), code = HIWORD(wParam);
+    if (id >= kPopupCmdBase) {
+        OwmHookPopupCommand(hwnd, static_cast<USHORT>(id - kPopupCmdBase));
+        return 0;
+    }
+    USHORT source = code == kAccelNotification ? PM_CMDSRC_ACCELERATOR : PM_CMDSRC_MENU;
+    MRESULT reply = OwmCallPM(hwnd, rec, PM_WM_COMMAND, MPFROMLONG(id), MPFROM2SHORT(source, 1));
+    return reply ? nativeCommand(hwnd, wParam, lParam) : 0;
+}
+
+}  // namespace
+
+LRESULT OwmCommandMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
+{
+    USHORT id = LOWORD(wParam), code = HIWORD(wParam);
+    auto ctl = reinterpret_cast<HWND>(lParam);
+    if (!ctl)
+        return menuCommand(hwnd, rec, wParam, lParam);
+    MRESULT reply;
+    if (!isOwnControl(hwnd, ctl, id)) {
+        auto foreignId = reinterpret_cast<MPARAM>(kForeignIdBits | id);
+        reply = OwmCallPM(hwnd, rec, PM_WM_COMMAND, foreignId, ctl);
+    } else {
+        USHORT kind = OwmQueryControlKind(ctl);
+        if (kind == OWM_CTL_BUTTON)
+            return buttonCommand(hwnd, rec, ctl, wParam, lParam);
+        USHORT pm = controlCode(kind, code);
+        if (pm == kNoCode)
+            return nativeCommand(hwnd, wParam, lParam);
+        reply = OwmCallPM(hwnd, rec, PM_WM_CONTROL, MPFROM2SHORT(id, pm), ctl);
+    }
+    return reply ? nativeCommand(hwnd, wParam, lParam) : 0;
+}
+
+}  // namespace orin::pm

@@ -1,354 +1,417 @@
 /*
- * msg_frontend.c - OWMFrontEndWndProc, the native procedure of every PM
+ * msg_frontend.cpp - OWMFrontEndWndProc, the native procedure of every PM
  * class.
  *
- * It reads the window record from the window's extra bytes and turns each
- * native message into the PM message of the same meaning, calls the PM
+ * It finds the window's record (win_record.cpp) and turns each native
+ * message into the PM message of the same meaning, calls the PM
  * procedure, and either returns the PM reply or hands the message to the
- * native default procedure, message by message as the table below does.
- * Keys, characters and commands have their own translators (msg_keys.c,
- * msg_command.c).  A window without a record (before its native create
+ * native default procedure, message by message as the switch below does.
+ * Keys, characters and commands have their own translators (msg_keys.cpp,
+ * msg_command.cpp).  A window without a record (before its native create
  * message, after its destroy message) gets native default processing.
+ *
+ * The system calls this procedure, so nothing may escape it: an exception
+ * (from the library or from a PM procedure) fails a native create and
+ * answers 0 to anything else, with its code in the last error.
  */
+#include <iterator>
+#include "frame/boundary.h"
+#include "frame/scope.h"
 #include "pm/pmint.h"
 
-#define PM_SPTR_ARROW     1
-#define PM_SPTR_WAIT      3
-#define PM_DLGC_ENTRYFIELD 0x0001
-#define PM_DLGC_BUTTON    0x0002
-#define PM_DLGC_RADIOBUTTON 0x0004
-#define PM_DLGC_STATIC    0x0008
-#define PM_DLGC_DEFAULT   0x0010
-#define PM_DLGC_PUSHBUTTON 0x0020
-#define PM_DLGC_ALLKEYS   0x0400
-#define DEVICE_ARRIVAL_EVENT 0x8000
-#define DEVICE_REMOVED_EVENT 0x8004
-#define DEVICE_CONFIG_EVENT  0x0018
-#define MAX_ITEM_HEIGHT    255
-#define COMMON_DIALOG_HELP "commdlg_help"
+namespace orin::pm {
+namespace {
 
-static int contextDepth;
-static UINT helpMessage;
+constexpr WPARAM kDeviceArrivalEvent = 0x8000;
+constexpr WPARAM kDeviceRemovedEvent = 0x8004;
+constexpr WPARAM kDeviceConfigEvent = 0x0018;
+constexpr ULONG_PTR kMaxItemHeight = 255;
+constexpr ULONG kHelpFromButton = 0x10001;
 
-static MRESULT callPM(HWND hwnd, OWMWND *rec, USHORT msg, MPARAM mp1, MPARAM mp2)
+/* PM WM_QUERYDLGCODE reply bits. */
+constexpr ULONG kPmDlgcEntryField = 0x0001;
+constexpr ULONG kPmDlgcButton = 0x0002;
+constexpr ULONG kPmDlgcRadioButton = 0x0004;
+constexpr ULONG kPmDlgcStatic = 0x0008;
+constexpr ULONG kPmDlgcDefault = 0x0010;
+constexpr ULONG kPmDlgcPushButton = 0x0020;
+constexpr ULONG kPmDlgcAllKeys = 0x0400;
+
+/* Context-menu nesting; belongs to the GUI thread. */
+int contextDepth;
+
+/* The common dialogs' help message, registered once for the process. */
+UINT commonDialogHelp() noexcept
 {
-    return rec->pfnWndProc ? rec->pfnWndProc(hwnd, msg, mp1, mp2) : 0;
+    static const UINT message = RegisterWindowMessageA("commdlg_help");
+    return message;
 }
 
-static MPARAM pointParam(HWND hwnd, LPARAM lParam)
+LRESULT nativeDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
-    POINT pt;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+MPARAM pointParam(HWND hwnd, LPARAM lParam) noexcept
+{
+    POINT pt = {static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
     PM_POINTL ptl;
-    pt.x = (SHORT)LOWORD(lParam);
-    pt.y = (SHORT)HIWORD(lParam);
     OwmW3Point2PMPoint(hwnd, &pt, &ptl);
     return MPFROM2SHORT(ptl.x, ptl.y);
 }
 
-static void setPointer(BOOL enabled)
+LRESULT sizeMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SetCursor(LoadCursorA(NULL, (LPCSTR)(enabled ? IDC_ARROW : IDC_WAIT)));
-}
-
-static LRESULT sizeMessage(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    RECT rc;
+    RECT rc = {};
     GetClientRect(hwnd, &rc);
-    if (callPM(hwnd, rec, PM_WM_SIZE, MPFROM2SHORT(rc.right - rc.left, rc.bottom - rc.top),
-               (MPARAM)lParam))
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (OwmCallPM(hwnd, rec, PM_WM_SIZE, MPFROM2SHORT(rc.right - rc.left, rc.bottom - rc.top),
+                  reinterpret_cast<MPARAM>(lParam)))
+        return nativeDefault(hwnd, msg, wParam, lParam);
     return 0;
 }
 
-static LRESULT focusMessage(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT focusMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    BOOL gain = msg == WM_SETFOCUS;
-    MRESULT reply;
-    reply = callPM(hwnd, rec, PM_WM_SETFOCUS, (MPARAM)wParam, (MPARAM)(ULONG_PTR)gain);
+    bool gain = msg == WM_SETFOCUS;
+    MRESULT reply = OwmCallPM(hwnd, rec, PM_WM_SETFOCUS, reinterpret_cast<MPARAM>(wParam),
+                              reinterpret_cast<MPARAM>(static_cast<ULONG_PTR>(gain)));
     OwmNoteFocus(hwnd, gain);
-    return reply ? DefWindowProcA(hwnd, msg, wParam, lParam) : 0;
+    return reply ? nativeDefault(hwnd, msg, wParam, lParam) : 0;
 }
 
-static LRESULT scrollMessage(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT scrollMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    static const SHORT pmCmd[9] = { 1, 2, 3, 4, 6, 5, -1, -1, 7 };
+    // native scroll code -> PM command; top and bottom (6, 7) have none
+    static constexpr SHORT kPmCommand[9] = {1, 2, 3, 4, 6, 5, -1, -1, 7};
     USHORT code = LOWORD(wParam);
-    USHORT id = lParam ? (USHORT)GetDlgCtrlID((HWND)lParam) : 0;
-    if (code > 8 || pmCmd[code] < 0)
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    if (callPM(hwnd, rec, msg == WM_HSCROLL ? PM_WM_HSCROLL : PM_WM_VSCROLL,
-               MPFROM2SHORT(id, 0), MPFROM2SHORT(HIWORD(wParam), pmCmd[code])))
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (code >= std::size(kPmCommand) || kPmCommand[code] < 0)
+        return nativeDefault(hwnd, msg, wParam, lParam);
+    auto bar = reinterpret_cast<HWND>(lParam);
+    USHORT id = bar ? static_cast<USHORT>(GetDlgCtrlID(bar)) : 0;
+    if (OwmCallPM(hwnd, rec, msg == WM_HSCROLL ? PM_WM_HSCROLL : PM_WM_VSCROLL,
+                  MPFROM2SHORT(id, 0), MPFROM2SHORT(HIWORD(wParam), kPmCommand[code])))
+        return nativeDefault(hwnd, msg, wParam, lParam);
     return 0;
 }
 
-static LRESULT measureItem(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT measureItem(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    MEASUREITEMSTRUCT *mis = (MEASUREITEMSTRUCT *)lParam;
-    ULONG_PTR reply;
+    auto mis = reinterpret_cast<MEASUREITEMSTRUCT *>(lParam);
     if (!mis || mis->CtlID == 0)
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    reply = (ULONG_PTR)callPM(hwnd, rec, PM_WM_MEASUREITEM, MPFROMLONG(mis->CtlID),
-                              MPFROMLONG(mis->itemID));
-    if (reply >= 1 && reply <= MAX_ITEM_HEIGHT) {
-        mis->itemHeight = (UINT)reply;
+        return nativeDefault(hwnd, msg, wParam, lParam);
+    auto reply = reinterpret_cast<ULONG_PTR>(OwmCallPM(hwnd, rec, PM_WM_MEASUREITEM,
+                                                       MPFROMLONG(mis->CtlID),
+                                                       MPFROMLONG(mis->itemID)));
+    if (reply >= 1 && reply <= kMaxItemHeight) {
+        mis->itemHeight = static_cast<UINT>(reply);
         return 1;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return nativeDefault(hwnd, msg, wParam, lParam);
 }
 
-static BOOL CALLBACK resendFont(HWND child, LPARAM lParam)
+BOOL CALLBACK resendFont(HWND child, LPARAM lParam) noexcept
 {
-    const MSG *m = (const MSG *)lParam;
+    auto m = reinterpret_cast<const MSG *>(lParam);
     if (GetParent(child) == m->hwnd)
         SendMessageA(child, WM_SETFONT, m->wParam, m->lParam);
     return TRUE;
 }
 
-/* Position changing: offers the change to PM WM_ADJUSTWINDOWPOS. */
-static LRESULT positionChanging(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam)
+/* PM flags of a native position change. */
+USHORT pmPositionFlags(UINT native) noexcept
 {
-    WINDOWPOS *wp = (WINDOWPOS *)lParam;
-    HWND parent = GetParent(hwnd);
-    LONG h = OwmClientHeight((GetWindowLongA(hwnd, GWL_STYLE) & WS_POPUP) ? NULL : parent);
-    PM_SWP swp;
-    USHORT before;
+    return static_cast<USHORT>(((native & SWP_NOSIZE) ? 0 : PM_SWP_SIZE) |
+                               ((native & SWP_NOMOVE) ? 0 : PM_SWP_MOVE) |
+                               ((native & SWP_SHOWWINDOW) ? PM_SWP_SHOW : 0) |
+                               ((native & SWP_HIDEWINDOW) ? PM_SWP_HIDE : 0));
+}
 
+/* Native flags rewritten from the PM ones the procedure answered. */
+UINT nativePositionFlags(UINT native, USHORT pm) noexcept
+{
+    native &= ~(SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | SWP_HIDEWINDOW);
+    if (!(pm & PM_SWP_SIZE)) native |= SWP_NOSIZE;
+    if (!(pm & PM_SWP_MOVE)) native |= SWP_NOMOVE;
+    if (pm & PM_SWP_SHOW)    native |= SWP_SHOWWINDOW;
+    if (pm & PM_SWP_HIDE)    native |= SWP_HIDEWINDOW;
+    return native;
+}
+
+/* Only a change of state is applied, so a procedure that keeps asking for
+ * the same state cannot recurse. */
+void applyShowState(HWND hwnd, USHORT pm) noexcept
+{
+    if ((pm & PM_SWP_RESTORE) && (IsIconic(hwnd) || IsZoomed(hwnd)))
+        ShowWindow(hwnd, SW_RESTORE);
+    else if ((pm & PM_SWP_MAXIMIZE) && !IsZoomed(hwnd))
+        ShowWindow(hwnd, SW_MAXIMIZE);
+    else if ((pm & PM_SWP_MINIMIZE) && !IsIconic(hwnd))
+        ShowWindow(hwnd, SW_MINIMIZE);
+}
+
+/* Position changing: offers the change to PM WM_ADJUSTWINDOWPOS. */
+LRESULT positionChanging(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto wp = reinterpret_cast<WINDOWPOS *>(lParam);
     if (!wp)
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    swp.fl = (USHORT)(((wp->flags & SWP_NOSIZE) ? 0 : PM_SWP_SIZE) |
-                      ((wp->flags & SWP_NOMOVE) ? 0 : PM_SWP_MOVE) |
-                      ((wp->flags & SWP_SHOWWINDOW) ? PM_SWP_SHOW : 0) |
-                      ((wp->flags & SWP_HIDEWINDOW) ? PM_SWP_HIDE : 0));
-    swp.cx = wp->cx;
-    swp.cy = wp->cy;
-    swp.x = wp->x;
-    swp.y = h - wp->y - wp->cy;
-    swp.hwndInsertBehind = wp->hwndInsertAfter;
-    swp.hwnd = hwnd;
-    before = swp.fl;
-    if (!callPM(hwnd, rec, PM_WM_ADJUSTWINDOWPOS, &swp, 0))
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return nativeDefault(hwnd, msg, wParam, lParam);
+    bool popup = GetWindowLongA(hwnd, GWL_STYLE) & WS_POPUP;
+    LONG h = OwmClientHeight(popup ? nullptr : GetParent(hwnd));
+    PM_SWP swp = {pmPositionFlags(wp->flags), wp->cy, wp->cx, h - wp->y - wp->cy,
+                  wp->x, wp->hwndInsertAfter, hwnd};
+    const USHORT before = swp.fl;
+    if (!OwmCallPM(hwnd, rec, PM_WM_ADJUSTWINDOWPOS, &swp, nullptr))
+        return nativeDefault(hwnd, msg, wParam, lParam);
     if (swp.fl & PM_SWP_NOADJUST)
         return 0;
     if (swp.fl == before)
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    wp->flags &= ~(SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | SWP_HIDEWINDOW);
-    if (!(swp.fl & PM_SWP_SIZE)) wp->flags |= SWP_NOSIZE;
-    if (!(swp.fl & PM_SWP_MOVE)) wp->flags |= SWP_NOMOVE;
-    if (swp.fl & PM_SWP_SHOW)    wp->flags |= SWP_SHOWWINDOW;
-    if (swp.fl & PM_SWP_HIDE)    wp->flags |= SWP_HIDEWINDOW;
+        return nativeDefault(hwnd, msg, wParam, lParam);
+    wp->flags = nativePositionFlags(wp->flags, swp.fl);
     wp->cx = swp.cx;
     wp->cy = swp.cy;
     wp->x = swp.x;
     wp->y = h - swp.y - swp.cy;
-    /* only a change of state is applied, so a procedure that keeps asking
-     * for the same state cannot recurse */
-    if ((swp.fl & PM_SWP_RESTORE) && (IsIconic(hwnd) || IsZoomed(hwnd)))
-        ShowWindow(hwnd, SW_RESTORE);
-    else if ((swp.fl & PM_SWP_MAXIMIZE) && !IsZoomed(hwnd))
-        ShowWindow(hwnd, SW_MAXIMIZE);
-    else if ((swp.fl & PM_SWP_MINIMIZE) && !IsIconic(hwnd))
-        ShowWindow(hwnd, SW_MINIMIZE);
+    applyShowState(hwnd, swp.fl);
     return 1;
 }
 
-static LRESULT dialogCode(HWND hwnd, OWMWND *rec, WPARAM wParam)
+LRESULT dialogCode(HWND hwnd, const OWMWND &rec, WPARAM wParam)
 {
-    ULONG r = (ULONG)(ULONG_PTR)callPM(hwnd, rec, PM_WM_QUERYDLGCODE, (MPARAM)wParam, 0);
-    if (r & PM_DLGC_STATIC)
+    auto r = static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(
+        OwmCallPM(hwnd, rec, PM_WM_QUERYDLGCODE, reinterpret_cast<MPARAM>(wParam), nullptr)));
+    if (r & kPmDlgcStatic)
         return DLGC_STATIC;
-    if (r & PM_DLGC_BUTTON) {
-        LRESULT code = DLGC_BUTTON | (r & PM_DLGC_DEFAULT);
-        if (r & PM_DLGC_PUSHBUTTON)  code |= DLGC_UNDEFPUSHBUTTON;
-        if (r & PM_DLGC_RADIOBUTTON) code |= DLGC_RADIOBUTTON;
+    if (r & kPmDlgcButton) {
+        LRESULT code = DLGC_BUTTON | (r & kPmDlgcDefault);
+        if (r & kPmDlgcPushButton)  code |= DLGC_UNDEFPUSHBUTTON;
+        if (r & kPmDlgcRadioButton) code |= DLGC_RADIOBUTTON;
         return code;
     }
-    if (r & PM_DLGC_ALLKEYS)
+    if (r & kPmDlgcAllKeys)
         return DLGC_WANTALLKEYS;
-    if (r & PM_DLGC_ENTRYFIELD)
+    if (r & kPmDlgcEntryField)
         return DLGC_WANTARROWS | DLGC_HASSETSEL | DLGC_WANTCHARS;
     return 0;
 }
 
-static LRESULT contextMenu(HWND hwnd, OWMWND *rec, WPARAM wParam, LPARAM lParam)
+LRESULT contextMenu(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
 {
-    MRESULT reply;
     if (contextDepth++ == 0)
         OwmHookPopupClear();
-    reply = callPM(hwnd, rec, PM_WM_CONTEXTMENU, (MPARAM)wParam, (MPARAM)lParam);
-    if (--contextDepth == 0)
-        OwmHookPopupShow(hwnd);
-    return (LRESULT)reply;
+    // Invariant: every level entered is left again, also by an exception.
+    auto leave = scopeExit([hwnd] {
+        if (--contextDepth == 0)
+            OwmHookPopupShow(hwnd);
+    });
+    return reinterpret_cast<LRESULT>(OwmCallPM(hwnd, rec, PM_WM_CONTEXTMENU,
+                                               reinterpret_cast<MPARAM>(wParam),
+                                               reinterpret_cast<MPARAM>(lParam)));
 }
 
-static LRESULT menuSelect(HWND hwnd, OWMWND *rec, WPARAM wParam, LPARAM lParam)
+LRESULT menuSelect(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
 {
+    constexpr USHORT kMenuClosed = 0xFFFF;
     USHORT item = LOWORD(wParam), flags = HIWORD(wParam);
     MPARAM mp1;
-    if (flags == 0xFFFF && !lParam) {
-        mp1 = MPFROMLONG(0xFFFF);
+    if (flags == kMenuClosed && !lParam) {
+        mp1 = MPFROMLONG(kMenuClosed);
     } else {
-        USHORT id = (flags & MF_POPUP) ? OwmHookMenuPopupId(hwnd, (HMENU)lParam, item) : item;
-        BOOL usable = !(flags & (MF_GRAYED | MF_DISABLED));
+        USHORT id = (flags & MF_POPUP)
+                        ? OwmHookMenuPopupId(hwnd, reinterpret_cast<HMENU>(lParam), item)
+                        : item;
+        bool usable = !(flags & (MF_GRAYED | MF_DISABLED));
         mp1 = MPFROM2SHORT(id, usable ? 1 : 0);
     }
-    callPM(hwnd, rec, PM_WM_MENUSELECT, mp1, (MPARAM)GetMenu(hwnd));
+    OwmCallPM(hwnd, rec, PM_WM_MENUSELECT, mp1, GetMenu(hwnd));
     return 0;
 }
 
-static LRESULT palette(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT palette(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    HPALETTE *pal;
-    HDC hdc;
-    UINT changed;
-    if (msg == OWM_NM_PALETTECHANGED && (HWND)wParam == hwnd)
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    pal = (HPALETTE *)callPM(hwnd, rec, PM_WM_QUERYPALETTE, 0, 0);
+    if (msg == kNmPaletteChanged && reinterpret_cast<HWND>(wParam) == hwnd)
+        return nativeDefault(hwnd, msg, wParam, lParam);
+    auto pal = static_cast<HPALETTE *>(OwmCallPM(hwnd, rec, PM_WM_QUERYPALETTE, nullptr, nullptr));
     if (!pal || !*pal)
         return 0;
-    hdc = GetDC(hwnd);
-    SelectPalette(hdc, *pal, msg == OWM_NM_PALETTECHANGED);
-    changed = RealizePalette(hdc);
+    HDC hdc = GetDC(hwnd);
+    SelectPalette(hdc, *pal, msg == kNmPaletteChanged);
+    UINT changed = RealizePalette(hdc);
     ReleaseDC(hwnd, hdc);
-    if (changed && changed != GDI_ERROR)
-        InvalidateRect(hwnd, NULL, TRUE);
-    return changed && changed != GDI_ERROR;
+    bool repaint = changed && changed != GDI_ERROR;
+    if (repaint)
+        InvalidateRect(hwnd, nullptr, TRUE);
+    return repaint;
 }
 
-static LRESULT mouseMessage(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT mouseMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    USHORT pmMsg = (USHORT)(msg == WM_MOUSEMOVE ? PM_WM_MOUSEMOVE : msg - (WM_LBUTTONDOWN - PM_WM_BUTTON1DOWN));
+    constexpr UINT kNativeButtonToPM = WM_LBUTTONDOWN - PM_WM_BUTTON1DOWN;
     if (!OwmInputEnabled(hwnd)) {
         if (msg == WM_MOUSEMOVE) {
-            setPointer(FALSE);
+            OwmSetPointer(false);
             return 0;
         }
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return nativeDefault(hwnd, msg, wParam, lParam);
     }
-    if (!callPM(hwnd, rec, pmMsg, pointParam(hwnd, lParam), 0))
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    auto pmMsg = static_cast<USHORT>(msg == WM_MOUSEMOVE ? PM_WM_MOUSEMOVE
+                                                         : msg - kNativeButtonToPM);
+    if (!OwmCallPM(hwnd, rec, pmMsg, pointParam(hwnd, lParam), nullptr))
+        return nativeDefault(hwnd, msg, wParam, lParam);
     return 0;
 }
 
-MRESULT ORINAPI OWMFrontEndWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
+/* The owner of the active modal dialog gets the common dialogs' help. */
+LRESULT commonDialogHelpRequest(WPARAM wParam)
 {
-    OWMWND *rec = (OWMWND *)GetWindowLongPtrA(hwnd, OWM_WW_RECORD);
+    HWND dlg = OwmHookModalDialog();
+    HWND owner = dlg ? WinQueryWindow(dlg, PM_QW_OWNER) : nullptr;
+    if (owner)
+        WinSendMsg(owner, kNmHelp, MPFROMLONG(wParam), MPFROMLONG(kHelpFromButton));
+    return 1;
+}
 
-    if (msg == WM_CREATE)
-        return (MRESULT)(LRESULT)OwmWndCreate(hwnd, (CREATESTRUCTA *)lParam);
-    if (msg == OWM_NM_POSTED) {
-        OwmPostedDeliver(lParam);
-        return 0;
-    }
-    if (!rec)
-        return (MRESULT)DefWindowProcA(hwnd, msg, wParam, lParam);
-    if (!helpMessage)
-        helpMessage = RegisterWindowMessageA(COMMON_DIALOG_HELP);
+/* Messages without a case of their own: mouse, user range, help. */
+LRESULT otherMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK)
+        return mouseMessage(hwnd, rec, msg, wParam, lParam);
+    if (msg >= WM_USER && msg <= kUserLastSent)
+        return reinterpret_cast<LRESULT>(OwmCallPM(hwnd, rec, static_cast<USHORT>(msg),
+                                                   reinterpret_cast<MPARAM>(wParam),
+                                                   reinterpret_cast<MPARAM>(lParam)));
+    if (msg == commonDialogHelp() && msg != 0)
+        return commonDialogHelpRequest(wParam);
+    return nativeDefault(hwnd, msg, wParam, lParam);
+}
 
+/* A message for a window with a record. */
+LRESULT translate(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto w = reinterpret_cast<MPARAM>(wParam);
+    auto l = reinterpret_cast<MPARAM>(lParam);
+    auto pass = [&](USHORT pm, MPARAM mp1, MPARAM mp2) {
+        return reinterpret_cast<LRESULT>(OwmCallPM(hwnd, rec, pm, mp1, mp2));
+    };
     switch (msg) {
     case WM_DESTROY:
         OwmWndDestroy(hwnd);
         break;
     case WM_MOVE:
-        if (callPM(hwnd, rec, PM_WM_MOVE, 0, 0))
+        if (OwmCallPM(hwnd, rec, PM_WM_MOVE, nullptr, nullptr))
             break;
         return 0;
     case WM_SIZE:
-        return (MRESULT)sizeMessage(hwnd, rec, msg, wParam, lParam);
+        return sizeMessage(hwnd, rec, msg, wParam, lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        return (MRESULT)focusMessage(hwnd, rec, msg, wParam, lParam);
+        return focusMessage(hwnd, rec, msg, wParam, lParam);
     case WM_ENABLE:
-        callPM(hwnd, rec, PM_WM_ENABLE, (MPARAM)wParam, 0);
+        OwmCallPM(hwnd, rec, PM_WM_ENABLE, w, nullptr);
         return 0;
     case WM_PAINT:
-        if (callPM(hwnd, rec, PM_WM_PAINT, 0, 0))
+        if (OwmCallPM(hwnd, rec, PM_WM_PAINT, nullptr, nullptr))
             break;
         return 0;
     case WM_CLOSE:
         if (OwmInputEnabled(hwnd))
-            callPM(hwnd, rec, PM_WM_CLOSE, 0, 0);
+            OwmCallPM(hwnd, rec, PM_WM_CLOSE, nullptr, nullptr);
         return 0;
     case WM_ERASEBKGND:
         return 0;
     case WM_SHOWWINDOW:
-        callPM(hwnd, rec, PM_WM_SHOW, (MPARAM)wParam, 0);
+        OwmCallPM(hwnd, rec, PM_WM_SHOW, w, nullptr);
         break;
     case WM_DRAWITEM:
-        if (OwmHookDrawItem(hwnd, (DRAWITEMSTRUCT *)lParam))
-            return (MRESULT)1;
+        if (OwmHookDrawItem(hwnd, reinterpret_cast<DRAWITEMSTRUCT *>(lParam)))
+            return 1;
         break;
     case WM_MEASUREITEM:
-        return (MRESULT)measureItem(hwnd, rec, msg, wParam, lParam);
+        return measureItem(hwnd, rec, msg, wParam, lParam);
     case WM_SETFONT: {
-        MSG m = { hwnd, msg, wParam, lParam, 0, { 0, 0 } };
-        EnumChildWindows(hwnd, resendFont, (LPARAM)&m);
+        MSG m = {hwnd, msg, wParam, lParam, 0, {0, 0}};
+        EnumChildWindows(hwnd, resendFont, reinterpret_cast<LPARAM>(&m));
         break;
     }
     case WM_WINDOWPOSCHANGING:
-        return (MRESULT)positionChanging(hwnd, rec, msg, wParam, lParam);
+        return positionChanging(hwnd, rec, msg, wParam, lParam);
     case WM_NOTIFY:
-        return callPM(hwnd, rec, PM_WM_NOTIFY, (MPARAM)wParam, (MPARAM)lParam);
+        return pass(PM_WM_NOTIFY, w, l);
     case WM_CONTEXTMENU:
-        return (MRESULT)contextMenu(hwnd, rec, wParam, lParam);
+        return contextMenu(hwnd, rec, wParam, lParam);
     case WM_GETDLGCODE:
-        return (MRESULT)dialogCode(hwnd, rec, wParam);
+        return dialogCode(hwnd, rec, wParam);
     case WM_NCMOUSEMOVE:
-        setPointer(OwmInputEnabled(hwnd));
+        OwmSetPointer(OwmInputEnabled(hwnd));
         break;
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
-        return (MRESULT)OwmKeyMessage(hwnd, rec, msg, wParam, lParam);
+        return OwmKeyMessage(hwnd, rec, msg, wParam, lParam);
     case WM_CHAR:
-        return (MRESULT)OwmCharMessage(hwnd, rec, wParam, lParam);
+        return OwmCharMessage(hwnd, rec, wParam, lParam);
     case WM_DEADCHAR:
         return 0;
     case WM_COMMAND:
-        return (MRESULT)OwmCommandMessage(hwnd, rec, wParam, lParam);
+        return OwmCommandMessage(hwnd, rec, wParam, lParam);
     case WM_TIMER:
-        return callPM(hwnd, rec, PM_WM_TIMER, (MPARAM)wParam, 0);
+        return pass(PM_WM_TIMER, w, nullptr);
     case WM_HSCROLL:
     case WM_VSCROLL:
-        return (MRESULT)scrollMessage(hwnd, rec, msg, wParam, lParam);
+        return scrollMessage(hwnd, rec, msg, wParam, lParam);
     case WM_MENUSELECT:
-        return (MRESULT)menuSelect(hwnd, rec, wParam, lParam);
+        return menuSelect(hwnd, rec, wParam, lParam);
     case WM_DEVICECHANGE:
-        if (wParam == DEVICE_CONFIG_EVENT || wParam == DEVICE_ARRIVAL_EVENT ||
-            wParam == DEVICE_REMOVED_EVENT)
+        if (wParam == kDeviceConfigEvent || wParam == kDeviceArrivalEvent ||
+            wParam == kDeviceRemovedEvent)
             OwmHookDriveChange();
         break;
     case WM_DROPFILES:
         if (OwmInputEnabled(hwnd))
-            callPM(hwnd, rec, PM_WM_DROPFILES, (MPARAM)wParam, 0);
+            OwmCallPM(hwnd, rec, PM_WM_DROPFILES, w, nullptr);
         return 0;
-    case OWM_NM_QUERYPALETTE:
-    case OWM_NM_PALETTECHANGED:
-        return (MRESULT)palette(hwnd, rec, msg, wParam, lParam);
-    case OWM_NM_SETACCEL:
-        return callPM(hwnd, rec, PM_WM_SETACCELTABLE, 0, 0);
-    case OWM_NM_QUERYACCEL:
-        return callPM(hwnd, rec, PM_WM_QUERYACCELTABLE, (MPARAM)lParam, 0);
-    case OWM_NM_TRANSLATEACCEL:
-        return (MRESULT)(ULONG_PTR)(USHORT)(ULONG_PTR)
-               callPM(hwnd, rec, PM_WM_TRANSLATEACCEL, (MPARAM)lParam, 0);
-    case OWM_NM_HELP:
-        return callPM(hwnd, rec, (USHORT)msg, (MPARAM)wParam, (MPARAM)lParam);
+    case kNmQueryPalette:
+    case kNmPaletteChanged:
+        return palette(hwnd, rec, msg, wParam, lParam);
+    case kNmSetAccel:
+        return pass(PM_WM_SETACCELTABLE, nullptr, nullptr);
+    case kNmQueryAccel:
+        return pass(PM_WM_QUERYACCELTABLE, l, nullptr);
+    case kNmTranslateAccel:
+        return static_cast<USHORT>(pass(PM_WM_TRANSLATEACCEL, l, nullptr));
+    case kNmHelp:
+        return pass(static_cast<USHORT>(msg), w, l);
     default:
-        if (msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK)
-            return (MRESULT)mouseMessage(hwnd, rec, msg, wParam, lParam);
-        if (msg >= WM_USER && msg <= OWM_USER_LAST_SENT)
-            return callPM(hwnd, rec, (USHORT)msg, (MPARAM)wParam, (MPARAM)lParam);
-        if (msg == helpMessage && helpMessage) {
-            HWND dlg = OwmHookModalDialog();
-            HWND owner = dlg ? WinQueryWindow(dlg, PM_QW_OWNER) : NULL;
-            if (owner)
-                WinSendMsg(owner, OWM_NM_HELP, MPFROMLONG(wParam), MPFROMLONG(0x10001));
-            return (MRESULT)1;
-        }
-        break;
+        return otherMessage(hwnd, rec, msg, wParam, lParam);
     }
-    return (MRESULT)DefWindowProcA(hwnd, msg, wParam, lParam);
+    return nativeDefault(hwnd, msg, wParam, lParam);
+}
+
+LRESULT frontEnd(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_CREATE) {
+        auto cs = reinterpret_cast<const CREATESTRUCTA *>(lParam);
+        return cs ? OwmWndCreate(hwnd, *cs) : -1;
+    }
+    if (msg == kNmPosted) {
+        OwmPostedDeliver(lParam);
+        return 0;
+    }
+    const OWMWND *rec = OwmQueryWndRec(hwnd);
+    if (!rec)
+        return nativeDefault(hwnd, msg, wParam, lParam);
+    return translate(hwnd, *rec, msg, wParam, lParam);
+}
+
+}  // namespace
+}  // namespace orin::pm
+
+MRESULT ORINAPI OWMFrontEndWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
+{
+    using namespace orin::pm;
+    constexpr LRESULT kCreateFailed = -1;
+    auto failure = reinterpret_cast<MRESULT>(msg == WM_CREATE ? kCreateFailed : 0);
+    return orin::guardValue(failure, [&] {
+        return reinterpret_cast<MRESULT>(frontEnd(hwnd, msg, wParam, lParam));
+    });
 }

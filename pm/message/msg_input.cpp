@@ -1,5 +1,5 @@
 /*
- * msg_input.c - input enabling, timers, the PM default window procedure,
+ * msg_input.cpp - input enabling, timers, the PM default window procedure,
  * and the emulation's start and end (WinInitialize / WinTerminate).
  *
  * Input enabling counts: every window has an enable and a disable count
@@ -7,97 +7,222 @@
  * window); input is enabled while disable <= enable.  Enabling or
  * disabling a window applies to all its descendants as well.
  */
-#include <stdlib.h>
+#include <atomic>
 #include "pm/pmint.h"
 
-#define INPUT_PROP        "OrinPMInput"
-#define PM_SPTR_ARROW     IDC_ARROW
-#define PM_SPTR_WAIT      IDC_WAIT
+namespace orin::pm {
+namespace {
 
-static HAB anchor;
-static HWND focusedPM;
+constexpr const char *kInputProp = "OrinPMInput";
+constexpr USHORT kMaxCount = 0xFFFF;
 
-/* ---- input enabling ---- */
+/* The anchor handed out by WinInitialize: set once, read anywhere. */
+constinit std::atomic<HAB> anchor{nullptr};
+/* The PM window that has the focus; belongs to the GUI thread. */
+HWND focusedPM;
+
+/* An enable and a disable count. */
+struct InputCounts {
+    USHORT enable = 0;
+    USHORT disable = 0;
+
+    bool enabled() const noexcept { return disable <= enable; }
+
+    /* One step: the opposite count down (not below 0), this one up. */
+    void change(bool enableInput) noexcept
+    {
+        USHORT &down = enableInput ? disable : enable;
+        USHORT &up = enableInput ? enable : disable;
+        if (down)
+            down--;
+        if (up < kMaxCount)
+            up++;
+    }
+};
 
 /* Native windows keep both counts in one property value. */
-static void readProp(HWND hwnd, USHORT *en, USHORT *dis)
+InputCounts readProp(HWND hwnd) noexcept
 {
-    ULONG_PTR v = (ULONG_PTR)GetPropA(hwnd, INPUT_PROP);
-    *en = (USHORT)(v & 0xFFFF);
-    *dis = (USHORT)((v >> 16) & 0xFFFF);
+    auto v = reinterpret_cast<ULONG_PTR>(GetPropA(hwnd, kInputProp));
+    return {static_cast<USHORT>(v & 0xFFFF), static_cast<USHORT>((v >> 16) & 0xFFFF)};
 }
 
-static BOOL writeProp(HWND hwnd, USHORT en, USHORT dis)
+bool writeProp(HWND hwnd, InputCounts c) noexcept
 {
-    /* bit 32 keeps the value non-null so a stored (0, 0) is still stored */
-    ULONG_PTR v = (ULONG_PTR)en | ((ULONG_PTR)dis << 16) | ((ULONG_PTR)1 << 32);
-    return SetPropA(hwnd, INPUT_PROP, (HANDLE)v);
+    // bit 32 keeps the value non-null so a stored (0, 0) is still stored
+    constexpr ULONG_PTR kStored = static_cast<ULONG_PTR>(1) << 32;
+    ULONG_PTR v = c.enable | (static_cast<ULONG_PTR>(c.disable) << 16) | kStored;
+    return SetPropA(hwnd, kInputProp, reinterpret_cast<HANDLE>(v));
 }
 
-static void change(USHORT *en, USHORT *dis, BOOL enable)
+/* Applies one change to a window; false when nothing could be stored. */
+bool applyInput(HWND hwnd, bool enable, bool &enabled) noexcept
 {
-    USHORT *down = enable ? dis : en, *up = enable ? en : dis;
-    if (*down)
-        (*down)--;
-    if (*up < 0xFFFF)
-        (*up)++;
-}
-
-/* Applies one change to a window; FALSE when nothing could be stored. */
-static BOOL applyInput(HWND hwnd, BOOL enable, BOOL *enabled)
-{
-    OWMWND *rec = OwmQueryWndRec(hwnd);
-    USHORT *en, *dis, pen, pdis;
-    if (rec) {
-        change(&rec->cEnable, &rec->cDisable, enable);
-        *enabled = rec->cDisable <= rec->cEnable;
-        return TRUE;
+    if (OWMWND *rec = OwmQueryWndRec(hwnd)) {
+        InputCounts c = {rec->cEnable, rec->cDisable};
+        c.change(enable);
+        rec->cEnable = c.enable;
+        rec->cDisable = c.disable;
+        enabled = c.enabled();
+        return true;
     }
+    USHORT *en, *dis;
     if (OwmHookDlgInput(hwnd, &en, &dis)) {
-        change(en, dis, enable);
-        *enabled = *dis <= *en;
-        return TRUE;
+        InputCounts c = {*en, *dis};
+        c.change(enable);
+        *en = c.enable;
+        *dis = c.disable;
+        enabled = c.enabled();
+        return true;
     }
-    readProp(hwnd, &pen, &pdis);
-    change(&pen, &pdis, enable);
-    if (!writeProp(hwnd, pen, pdis))
-        return FALSE;
-    *enabled = pdis <= pen;
-    return TRUE;
+    InputCounts c = readProp(hwnd);
+    c.change(enable);
+    if (!writeProp(hwnd, c))
+        return false;
+    enabled = c.enabled();
+    return true;
 }
 
-static void applyToChildren(HWND hwnd, BOOL enable)
+void applyToChildren(HWND hwnd, bool enable) noexcept
 {
-    HWND child;
-    BOOL ignored;
-    for (child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        applyInput(child, enable, &ignored);
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        bool ignored;
+        applyInput(child, enable, ignored);
         applyToChildren(child, enable);
     }
 }
 
-BOOL ORINAPI WinEnableWindowInput(HWND hwnd, BOOL fEnable) noexcept
+/* ---- default procedure ---- */
+
+bool hasPMParent(const OWMWND *rec) noexcept
 {
-    BOOL enabled = TRUE;
-    if (!hwnd || !IsWindow(OwmMapDesktop(hwnd)))
-        return TRUE;
-    hwnd = OwmMapDesktop(hwnd);
-    if (!applyInput(hwnd, fEnable, &enabled))
-        enabled = TRUE;
-    applyToChildren(hwnd, fEnable);
-    return enabled;
+    return rec && rec->hwndParent && rec->hwndParent != GetDesktopWindow() &&
+           OwmIsPMWindow(rec->hwndParent);
 }
 
-BOOL OwmInputEnabled(HWND hwnd)
+bool isTopLevel(const OWMWND &rec) noexcept
 {
-    OWMWND *rec = OwmQueryWndRec(hwnd);
-    USHORT *en, *dis, pen, pdis;
-    if (rec)
+    return !rec.hwndParent || rec.hwndParent == GetDesktopWindow();
+}
+
+/* Mouse messages the default procedure passes to a PM parent. */
+bool forwardable(ULONG msg) noexcept
+{
+    return msg == PM_WM_BUTTON1DOWN || msg == PM_WM_BUTTON1UP || msg == PM_WM_BUTTON1DBLCLK ||
+           msg == PM_WM_BUTTON2DBLCLK || msg == PM_WM_BUTTON3DBLCLK;
+}
+
+MRESULT defaultMouse(HWND hwnd, const OWMWND *rec, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
+{
+    if (msg == PM_WM_MOUSEMOVE) {
+        OwmSetPointer(OwmInputEnabled(hwnd));
+        return nullptr;
+    }
+    if (msg == PM_WM_BUTTON1DOWN && rec && isTopLevel(*rec)) {
+        SetFocus(hwnd);
+        return reinterpret_cast<MRESULT>(1);
+    }
+    PM_POINTL ptl = {static_cast<SHORT>(SHORT1FROMMP(mp1)), static_cast<SHORT>(SHORT2FROMMP(mp1))};
+    if (forwardable(msg) && hasPMParent(rec)) {
+        WinMapWindowPoints(hwnd, rec->hwndParent, &ptl, 1);
+        return WinSendMsg(rec->hwndParent, msg, MPFROM2SHORT(ptl.x, ptl.y), mp2);
+    }
+    POINT pt;
+    OwmPMPoint2W3Point(hwnd, &ptl, &pt);
+    DefWindowProcA(hwnd, WM_MOUSEMOVE + (msg - PM_WM_MOUSEMOVE), 0, MAKELPARAM(pt.x, pt.y));
+    return reinterpret_cast<MRESULT>(1);
+}
+
+MRESULT defaultProcedure(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
+{
+    const OWMWND *rec = OwmQueryWndRec(hwnd);
+    switch (msg) {
+    case PM_WM_CREATE:
+    case PM_WM_ADJUSTWINDOWPOS:
+    case kPmQueryHelpInfo:
+    case PM_WM_SETACCELTABLE:
+    case PM_WM_QUERYACCELTABLE:
+    case kPmDefaultZero:
+    case PM_WM_QUERYPALETTE:
+        return nullptr;
+    case PM_WM_SETWINDOWPARAMS:
+    case PM_WM_QUERYWINDOWPARAMS:
+        OwmWindowParams(hwnd, msg, static_cast<PM_WNDPARAMS *>(mp1), rec != nullptr);
+        return reinterpret_cast<MRESULT>(1);
+    case PM_WM_CLOSE:
+        PostQuitMessage(0);
+        return nullptr;
+    case PM_WM_TRANSLATEACCEL: {
+        HWND parent = rec ? rec->hwndParent : GetParent(hwnd);
+        if (!parent || parent == GetDesktopWindow())
+            return nullptr;
+        return WinSendMsg(parent, msg, mp1, mp2);
+    }
+    case PM_WM_CHAR:
+        if (hasPMParent(rec) || (rec && OwmIsDlgWindowPM(rec->hwndParent)))
+            return WinSendMsg(rec->hwndParent, msg, mp1, mp2);
+        return nullptr;
+    case PM_WM_CONTEXTMENU:
+        DefWindowProcA(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(mp1),
+                       reinterpret_cast<LPARAM>(mp2));
+        return reinterpret_cast<MRESULT>(1);
+    }
+    if (msg >= PM_WM_MOUSEMOVE && msg <= PM_WM_BUTTON3DBLCLK)
+        return defaultMouse(hwnd, rec, msg, mp1, mp2);
+    return reinterpret_cast<MRESULT>(1);
+}
+
+}  // namespace
+
+void OwmSetPointer(bool inputEnabled) noexcept
+{
+    SetCursor(LoadCursorA(nullptr, inputEnabled ? IDC_ARROW : IDC_WAIT));
+}
+
+bool OwmInputEnabled(HWND hwnd) noexcept
+{
+    if (const OWMWND *rec = OwmQueryWndRec(hwnd))
         return rec->cDisable <= rec->cEnable;
+    USHORT *en, *dis;
     if (OwmHookDlgInput(hwnd, &en, &dis))
         return *dis <= *en;
-    readProp(hwnd, &pen, &pdis);
-    return pdis <= pen;
+    return readProp(hwnd).enabled();
+}
+
+void OwmInputForget(HWND hwnd) noexcept
+{
+    RemovePropA(hwnd, kInputProp);
+    if (focusedPM == hwnd)
+        focusedPM = nullptr;
+}
+
+void OwmNoteFocus(HWND hwnd, bool gain) noexcept
+{
+    if (gain)
+        focusedPM = hwnd;
+    else if (focusedPM == hwnd)
+        focusedPM = nullptr;
+}
+
+HWND OwmFocusedPMWindow() noexcept
+{
+    return focusedPM;
+}
+
+}  // namespace orin::pm
+
+using namespace orin::pm;
+
+BOOL ORINAPI WinEnableWindowInput(HWND hwnd, BOOL fEnable) noexcept
+{
+    hwnd = OwmMapDesktop(hwnd);
+    if (!hwnd || !IsWindow(hwnd))
+        return TRUE;
+    bool enabled = true;
+    if (!applyInput(hwnd, fEnable, enabled))
+        enabled = true;
+    applyToChildren(hwnd, fEnable);
+    return enabled;
 }
 
 BOOL ORINAPI WinQueryEnableWindowInput(HWND hwnd) noexcept
@@ -107,143 +232,46 @@ BOOL ORINAPI WinQueryEnableWindowInput(HWND hwnd) noexcept
     return OwmInputEnabled(OwmMapDesktop(hwnd));
 }
 
-void OwmInputForget(HWND hwnd)
-{
-    RemovePropA(hwnd, INPUT_PROP);
-    if (focusedPM == hwnd)
-        focusedPM = NULL;
-}
-
-void OwmNoteFocus(HWND hwnd, BOOL gain)
-{
-    if (gain)
-        focusedPM = hwnd;
-    else if (focusedPM == hwnd)
-        focusedPM = NULL;
-}
-
-HWND OwmFocusedPMWindow(void)
-{
-    return focusedPM;
-}
-
 /* ---- timers ---- */
 
 ULONG ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout) noexcept
 {
-    UINT_PTR id;
-    (void)hab;
-    id = SetTimer(hwnd, idTimer, dtTimeout, NULL);
+    UINT_PTR id = SetTimer(hwnd, idTimer, dtTimeout, nullptr);
     if (!hwnd)
-        return (ULONG)id;
+        return static_cast<ULONG>(id);
     return id != 0;
 }
 
 BOOL ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer) noexcept
 {
-    (void)hab;
     return KillTimer(hwnd, idTimer);
-}
-
-/* ---- default procedure ---- */
-
-static BOOL hasPMParent(const OWMWND *rec)
-{
-    return rec && rec->hwndParent && rec->hwndParent != GetDesktopWindow() &&
-           OwmIsPMWindow(rec->hwndParent);
-}
-
-static MRESULT defaultMouse(HWND hwnd, OWMWND *rec, ULONG msg, MPARAM mp1, MPARAM mp2)
-{
-    BOOL forwardable = msg == PM_WM_BUTTON1DOWN || msg == PM_WM_BUTTON1UP ||
-                       msg == PM_WM_BUTTON1DBLCLK || msg == PM_WM_BUTTON2DBLCLK ||
-                       msg == PM_WM_BUTTON3DBLCLK;
-    PM_POINTL ptl;
-    POINT pt;
-
-    if (msg == PM_WM_MOUSEMOVE) {
-        SetCursor(LoadCursorA(NULL, (LPCSTR)(OwmInputEnabled(hwnd) ? PM_SPTR_ARROW : PM_SPTR_WAIT)));
-        return 0;
-    }
-    if (msg == PM_WM_BUTTON1DOWN && rec &&
-        (!rec->hwndParent || rec->hwndParent == GetDesktopWindow())) {
-        SetFocus(hwnd);
-        return (MRESULT)1;
-    }
-    ptl.x = (SHORT)SHORT1FROMMP(mp1);
-    ptl.y = (SHORT)SHORT2FROMMP(mp1);
-    if (forwardable && hasPMParent(rec)) {
-        WinMapWindowPoints(hwnd, rec->hwndParent, &ptl, 1);
-        return WinSendMsg(rec->hwndParent, msg, MPFROM2SHORT(ptl.x, ptl.y), mp2);
-    }
-    OwmPMPoint2W3Point(hwnd, &ptl, &pt);
-    DefWindowProcA(hwnd, WM_MOUSEMOVE + (msg - PM_WM_MOUSEMOVE), 0, MAKELPARAM(pt.x, pt.y));
-    return (MRESULT)1;
 }
 
 MRESULT ORINAPI WinDefWindowProc(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 {
-    OWMWND *rec;
-    if (!hwnd)
-        return 0;
     hwnd = OwmMapDesktop(hwnd);
-    rec = OwmQueryWndRec(hwnd);
-    switch (msg) {
-    case PM_WM_CREATE:
-    case PM_WM_ADJUSTWINDOWPOS:
-    case PM_WM_QUERYHELPINFO:
-    case PM_WM_SETACCELTABLE:
-    case PM_WM_QUERYACCELTABLE:
-    case PM_WM_DEFAULT_ZERO:
-    case PM_WM_QUERYPALETTE:
-        return 0;
-    case PM_WM_SETWINDOWPARAMS:
-    case PM_WM_QUERYWINDOWPARAMS:
-        OwmWindowParams(hwnd, msg, (PM_WNDPARAMS *)mp1, rec != NULL);
-        return (MRESULT)1;
-    case PM_WM_CLOSE:
-        PostQuitMessage(0);
-        return 0;
-    case PM_WM_TRANSLATEACCEL: {
-        HWND parent = rec ? rec->hwndParent : GetParent(hwnd);
-        if (!parent || parent == GetDesktopWindow())
-            return 0;
-        return WinSendMsg(parent, msg, mp1, mp2);
-    }
-    case PM_WM_CHAR:
-        if (hasPMParent(rec))
-            return WinSendMsg(rec->hwndParent, msg, mp1, mp2);
-        if (rec && OwmIsDlgWindowPM(rec->hwndParent))
-            return WinSendMsg(rec->hwndParent, msg, mp1, mp2);
-        return 0;
-    case PM_WM_CONTEXTMENU:
-        DefWindowProcA(hwnd, WM_CONTEXTMENU, (WPARAM)mp1, (LPARAM)mp2);
-        return (MRESULT)1;
-    }
-    if (msg >= PM_WM_MOUSEMOVE && msg <= PM_WM_BUTTON3DBLCLK)
-        return defaultMouse(hwnd, rec, msg, mp1, mp2);
-    return (MRESULT)1;
+    if (!OwmIsWindow(hwnd))
+        return nullptr;
+    return defaultProcedure(hwnd, msg, mp1, mp2);
 }
 
 /* ---- start and end ---- */
 
 HAB ORINAPI WinInitialize(ULONG flOptions) noexcept
 {
-    (void)flOptions;
     OwmMessageInit();
-    if (!anchor)
-        anchor = (HAB)GetModuleHandleA(NULL);
-    return anchor;
+    HAB none = nullptr;
+    anchor.compare_exchange_strong(none, static_cast<HAB>(GetModuleHandleA(nullptr)));
+    return anchor.load();
 }
 
-HAB ORINAPI _WinGetHab(void) noexcept
+HAB ORINAPI _WinGetHab() noexcept
 {
-    return anchor;
+    return anchor.load();
 }
 
 BOOL ORINAPI WinTerminate(HAB hab) noexcept
 {
-    (void)hab;
     OwmHookPopupClear();
     OwmHookDestroyStdWindows();
     OwmFreeClassTable();

@@ -1,5 +1,5 @@
 /*
- * msg_keys.c - keyboard translation between native key and character
+ * msg_keys.cpp - keyboard translation between native key and character
  * messages and PM WM_CHAR.
  *
  * PM reports a key press as one WM_CHAR carrying both the virtual key and
@@ -15,84 +15,93 @@
  * WM_CHAR mp1: flags (low 16), repeat count (bits 16-23), scan code
  * (bits 24-31); mp2: character (low 16), PM virtual key (high 16).
  */
+#include <algorithm>
+#include <array>
 #include "pm/pmint.h"
 #include "frame/knlint.h"
 #include "str.h"
 
-#define REPORTED_AFTER_KEYDOWN 1
-#define REPORTED_PASS          2     /* characters pass from this value on */
-#define TRAIL_BYTE_ATTEMPTS    10
-#define CONTEXT_ALT_BIT        (1L << 29)
-#define NATIVE_LWIN            0x5B
-#define NATIVE_APPS            0x5D
+namespace orin::pm {
+namespace {
 
-static const struct { BYTE native; BYTE pm; } virtualKeys[] = {
-    { 0x03, PM_VK_BREAK }, { 0x08, PM_VK_BACKSPACE }, { 0x09, PM_VK_TAB },
-    { 0x0C, PM_VK_CLEAR }, { 0x0D, PM_VK_NEWLINE }, { 0x12, PM_VK_ALT },
-    { 0x13, PM_VK_PAUSE }, { 0x1B, PM_VK_ESC }, { 0x21, PM_VK_PAGEUP },
-    { 0x22, PM_VK_PAGEDOWN }, { 0x23, PM_VK_END }, { 0x24, PM_VK_HOME },
-    { 0x25, PM_VK_LEFT }, { 0x26, PM_VK_UP }, { 0x27, PM_VK_RIGHT },
-    { 0x28, PM_VK_DOWN }, { 0x2C, PM_VK_PRINTSCRN }, { 0x2D, PM_VK_INSERT },
-    { 0x2E, PM_VK_DELETE }, { 0x6B, PM_VK_PLUS }, { 0x6D, PM_VK_MINUS },
-    { 0x70, 0x20 }, { 0x71, 0x21 }, { 0x72, 0x22 }, { 0x73, 0x23 },
-    { 0x74, 0x24 }, { 0x75, 0x25 }, { 0x76, 0x26 }, { 0x77, 0x27 },
-    { 0x78, 0x28 }, { 0x79, 0x29 }, { 0x7A, 0x2A }, { 0x7B, 0x2B },
+constexpr USHORT kReportedAfterKeyDown = 1;
+constexpr USHORT kReportedPass = 2;     // characters pass from this value on
+constexpr int kTrailByteAttempts = 10;
+constexpr LPARAM kContextAltBit = 1L << 29;
+constexpr WPARAM kNativeLWin = 0x5B;
+constexpr WPARAM kNativeApps = 0x5D;
+
+struct VirtualKey {
+    BYTE native;
+    BYTE pm;
 };
-#define N_VIRTUAL_KEYS (sizeof virtualKeys / sizeof virtualKeys[0])
 
-static const struct { BYTE native; char ch; } numPad[] = {
-    { 0x60, '0' }, { 0x61, '1' }, { 0x62, '2' }, { 0x63, '3' }, { 0x64, '4' },
-    { 0x65, '5' }, { 0x66, '6' }, { 0x67, '7' }, { 0x68, '8' }, { 0x69, '9' },
-    { 0x6A, '*' }, { 0x6E, '.' }, { 0x6F, '/' },
+constexpr std::array<VirtualKey, 33> kVirtualKeys = {{
+    {0x03, PM_VK_BREAK}, {0x08, PM_VK_BACKSPACE}, {0x09, PM_VK_TAB},
+    {0x0C, PM_VK_CLEAR}, {0x0D, PM_VK_NEWLINE}, {0x12, PM_VK_ALT},
+    {0x13, PM_VK_PAUSE}, {0x1B, PM_VK_ESC}, {0x21, PM_VK_PAGEUP},
+    {0x22, PM_VK_PAGEDOWN}, {0x23, PM_VK_END}, {0x24, PM_VK_HOME},
+    {0x25, PM_VK_LEFT}, {0x26, PM_VK_UP}, {0x27, PM_VK_RIGHT},
+    {0x28, PM_VK_DOWN}, {0x2C, PM_VK_PRINTSCRN}, {0x2D, PM_VK_INSERT},
+    {0x2E, PM_VK_DELETE}, {0x6B, PM_VK_PLUS}, {0x6D, PM_VK_MINUS},
+    {0x70, 0x20}, {0x71, 0x21}, {0x72, 0x22}, {0x73, 0x23},
+    {0x74, 0x24}, {0x75, 0x25}, {0x76, 0x26}, {0x77, 0x27},
+    {0x78, 0x28}, {0x79, 0x29}, {0x7A, 0x2A}, {0x7B, 0x2B},
+}};
+
+struct PadKey {
+    BYTE native;
+    char ch;
 };
-#define N_NUMPAD (sizeof numPad / sizeof numPad[0])
 
-static USHORT keyDownReported = REPORTED_PASS;
+constexpr std::array<PadKey, 13> kNumPad = {{
+    {0x60, '0'}, {0x61, '1'}, {0x62, '2'}, {0x63, '3'}, {0x64, '4'},
+    {0x65, '5'}, {0x66, '6'}, {0x67, '7'}, {0x68, '8'}, {0x69, '9'},
+    {0x6A, '*'}, {0x6E, '.'}, {0x6F, '/'},
+}};
 
-static USHORT pmVirtualKey(WPARAM native)
+/* Whether the last key-down already delivered its character; belongs to
+ * the GUI thread, as the keyboard does. */
+USHORT keyDownReported = kReportedPass;
+
+USHORT pmVirtualKey(WPARAM native) noexcept
 {
-    size_t i;
-    for (i = 0; i < N_VIRTUAL_KEYS; i++)
-        if (virtualKeys[i].native == native)
-            return virtualKeys[i].pm;
-    return 0;
+    auto it = std::find_if(kVirtualKeys.begin(), kVirtualKeys.end(),
+                           [native](const VirtualKey &k) { return k.native == native; });
+    return it == kVirtualKeys.end() ? 0 : it->pm;
 }
 
-static int nativeVirtualKey(USHORT pm)
+int nativeVirtualKey(USHORT pm) noexcept
 {
-    size_t i;
     if (pm == PM_VK_BACKTAB)
         pm = PM_VK_TAB;
-    for (i = 0; i < N_VIRTUAL_KEYS; i++)
-        if (virtualKeys[i].pm == pm)
-            return virtualKeys[i].native;
-    return -1;
+    auto it = std::find_if(kVirtualKeys.begin(), kVirtualKeys.end(),
+                           [pm](const VirtualKey &k) { return k.pm == pm; });
+    return it == kVirtualKeys.end() ? -1 : it->native;
 }
 
-static char numPadChar(WPARAM native)
+char numPadChar(WPARAM native) noexcept
 {
-    size_t i;
-    for (i = 0; i < N_NUMPAD; i++)
-        if (numPad[i].native == native)
-            return numPad[i].ch;
-    return 0;
+    auto it = std::find_if(kNumPad.begin(), kNumPad.end(),
+                           [native](const PadKey &k) { return k.native == native; });
+    return it == kNumPad.end() ? 0 : it->ch;
 }
 
-static BOOL keyHeld(int vk)
+bool keyHeld(int vk) noexcept
 {
     return GetKeyState(vk) < 0;
 }
 
 /* Shift-state flags; control without alt lowers the character. */
-static USHORT shiftFlags(LPARAM lParam, BOOL keyUp, USHORT *ch)
+USHORT shiftFlags(LPARAM lParam, bool keyUp, USHORT &ch) noexcept
 {
-    BOOL ctrl = keyHeld(VK_CONTROL);
-    BOOL alt = keyHeld(VK_MENU) || (lParam & CONTEXT_ALT_BIT);
+    bool ctrl = keyHeld(VK_CONTROL);
+    bool alt = keyHeld(VK_MENU) || (lParam & kContextAltBit);
     USHORT flags = 0;
     if (ctrl && !alt) {
         flags |= PM_KC_CTRL;
         if (!keyUp)
-            *ch = ChrToLower(*ch);
+            ch = ChrToLower(ch);
     }
     if (keyHeld(VK_SHIFT))
         flags |= PM_KC_SHIFT;
@@ -101,123 +110,125 @@ static USHORT shiftFlags(LPARAM lParam, BOOL keyUp, USHORT *ch)
     return flags;
 }
 
-static MPARAM charMp1(USHORT flags, LPARAM lParam, USHORT repeat)
+MPARAM charMp1(USHORT flags, LPARAM lParam, USHORT repeat) noexcept
 {
-    BYTE scan = (BYTE)(lParam >> 16);
-    return (MPARAM)(ULONG_PTR)((ULONG)flags | ((ULONG)(repeat & 0xFF) << 16) |
-                               ((ULONG)scan << 24));
+    auto scan = static_cast<BYTE>(lParam >> 16);
+    return reinterpret_cast<MPARAM>(static_cast<ULONG_PTR>(
+        flags | (static_cast<ULONG>(repeat & 0xFF) << 16) | (static_cast<ULONG>(scan) << 24)));
 }
 
-/* The window whose queued messages this window handles. */
-static BOOL peekKeyRange(HWND hwnd, MSG *next)
+/* The next key-range message queued for this window (or for the window
+ * redirected to it), left in the queue. */
+bool peekKeyRange(HWND hwnd, MSG &next) noexcept
 {
-    HWND source;
-    if (PeekMessageA(next, hwnd, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE))
-        return TRUE;
-    source = OwmRedirectSource(hwnd);
-    return source && PeekMessageA(next, source, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE);
+    if (PeekMessageA(&next, hwnd, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE))
+        return true;
+    HWND source = OwmRedirectSource(hwnd);
+    return source && PeekMessageA(&next, source, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE);
 }
 
-LRESULT OwmKeyMessage(HWND hwnd, OWMWND *rec, UINT msg, WPARAM wParam, LPARAM lParam)
+/* Keys that never become WM_CHAR: alt+tab, ctrl/alt+escape, shift alone. */
+bool droppedKey(USHORT vk, USHORT flags) noexcept
 {
-    BOOL down = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
-    USHORT flags = 0, ch = 0, vk;
-    char pad;
-    MSG next;
-    MRESULT reply;
+    return ((vk == PM_VK_TAB || vk == PM_VK_BACKTAB) && (flags & PM_KC_ALT)) ||
+           (vk == PM_VK_ESC && (flags & (PM_KC_CTRL | PM_KC_ALT))) || flags == PM_KC_SHIFT;
+}
 
+bool takeTrailByte(HWND hwnd, BYTE &trail) noexcept
+{
+    MSG m;
+    for (int i = 0; i < kTrailByteAttempts; i++)
+        if (PeekMessageA(&m, hwnd, WM_CHAR, WM_CHAR, PM_REMOVE)) {
+            trail = static_cast<BYTE>(m.wParam);
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+LRESULT OwmKeyMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
+{
     if (!OwmInputEnabled(hwnd))
         return 0;
-    if (down && peekKeyRange(hwnd, &next)) {
+    bool down = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
+    USHORT flags = 0, ch = 0;
+    MSG next;
+    if (down && peekKeyRange(hwnd, next)) {
         if (next.message == WM_DEADCHAR || next.message == WM_SYSDEADCHAR)
             return 0;
-        /* a DBCS lead byte is left to the character message, which
-         * delivers it together with its trail byte */
-        if (next.message == WM_CHAR && !KNL_ISLEAD((BYTE)next.wParam)) {
-            ch = (USHORT)next.wParam;
+        // a DBCS lead byte is left to the character message, which
+        // delivers it together with its trail byte
+        if (next.message == WM_CHAR && !KNL_ISLEAD(static_cast<BYTE>(next.wParam))) {
+            ch = static_cast<USHORT>(next.wParam);
             flags |= PM_KC_CHAR;
-            keyDownReported = REPORTED_AFTER_KEYDOWN;
+            keyDownReported = kReportedAfterKeyDown;
         }
     }
     if (!down)
         flags |= PM_KC_KEYUP;
-    flags |= shiftFlags(lParam, !down, &ch);
-    if ((pad = numPadChar(wParam)) != 0) {
-        ch = (BYTE)pad;
+    flags |= shiftFlags(lParam, !down, ch);
+    if (char pad = numPadChar(wParam)) {
+        ch = static_cast<BYTE>(pad);
         flags |= PM_KC_CHAR;
     }
-    if (wParam >= NATIVE_LWIN && wParam <= NATIVE_APPS)
+    if (wParam >= kNativeLWin && wParam <= kNativeApps)
         return 0;
-    if ((vk = pmVirtualKey(wParam)) != 0) {
+    USHORT vk = pmVirtualKey(wParam);
+    if (vk) {
         flags |= PM_KC_VIRTUALKEY;
         if (vk == PM_VK_TAB && (flags & PM_KC_SHIFT))
             vk = PM_VK_BACKTAB;
     }
-    if (((vk == PM_VK_TAB || vk == PM_VK_BACKTAB) && (flags & PM_KC_ALT)) ||
-        (vk == PM_VK_ESC && (flags & (PM_KC_CTRL | PM_KC_ALT))) ||
-        flags == PM_KC_SHIFT)
+    if (droppedKey(vk, flags))
         return DefWindowProcA(hwnd, msg, wParam, lParam);
 
-    reply = rec->pfnWndProc ? rec->pfnWndProc(hwnd, PM_WM_CHAR,
-                                              charMp1(flags, lParam, LOWORD(lParam)),
-                                              MPFROM2SHORT(ch, vk)) : 0;
-    if ((ULONG_PTR)reply == 1)
+    MRESULT reply = OwmCallPM(hwnd, rec, PM_WM_CHAR, charMp1(flags, lParam, LOWORD(lParam)),
+                              MPFROM2SHORT(ch, vk));
+    if (reinterpret_cast<ULONG_PTR>(reply) == 1)
         return 0;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-static BOOL takeTrailByte(HWND hwnd, BYTE *trail)
+LRESULT OwmCharMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
 {
-    MSG m;
-    int i;
-    for (i = 0; i < TRAIL_BYTE_ATTEMPTS; i++)
-        if (PeekMessageA(&m, hwnd, WM_CHAR, WM_CHAR, PM_REMOVE)) {
-            *trail = (BYTE)m.wParam;
-            return TRUE;
-        }
-    return FALSE;
-}
-
-LRESULT OwmCharMessage(HWND hwnd, OWMWND *rec, WPARAM wParam, LPARAM lParam)
-{
-    BOOL enabled = OwmInputEnabled(hwnd);
-    USHORT ch = (USHORT)(wParam & 0xFFFF), flags, previous;
-
+    bool enabled = OwmInputEnabled(hwnd);
+    auto ch = static_cast<USHORT>(wParam & 0xFFFF);
     if (enabled && KNL_ISLEAD(ch & 0xFF)) {
-        BYTE lead = (BYTE)ch, trail = (BYTE)(ch >> 8);
-        if (!trail && !takeTrailByte(hwnd, &trail))
+        auto lead = static_cast<BYTE>(ch), trail = static_cast<BYTE>(ch >> 8);
+        if (!trail && !takeTrailByte(hwnd, trail))
             return 0;
-        if (rec->pfnWndProc)
-            rec->pfnWndProc(hwnd, PM_WM_CHAR, charMp1(PM_KC_CHAR | PM_KC_SCANCODE, lParam, 1),
-                            MPFROM2SHORT(((USHORT)trail << 8) | lead, 0));
+        OwmCallPM(hwnd, rec, PM_WM_CHAR, charMp1(PM_KC_CHAR | PM_KC_SCANCODE, lParam, 1),
+                  MPFROM2SHORT((static_cast<USHORT>(trail) << 8) | lead, 0));
         return 0;
     }
-    previous = keyDownReported;
-    if (keyDownReported < REPORTED_PASS)
+    USHORT previous = keyDownReported;
+    if (keyDownReported < kReportedPass)
         keyDownReported++;
-    if (previous < REPORTED_PASS || !enabled)
+    if (previous < kReportedPass || !enabled)
         return 0;
-    flags = PM_KC_CHAR | shiftFlags(lParam, FALSE, &ch);
-    if (rec->pfnWndProc)
-        rec->pfnWndProc(hwnd, PM_WM_CHAR, charMp1(flags, lParam, LOWORD(lParam)),
-                        MPFROM2SHORT(ch, 0));
+    USHORT flags = PM_KC_CHAR | shiftFlags(lParam, false, ch);
+    OwmCallPM(hwnd, rec, PM_WM_CHAR, charMp1(flags, lParam, LOWORD(lParam)), MPFROM2SHORT(ch, 0));
     return 0;
 }
 
 MRESULT OwmSendPMCharToNative(HWND hwnd, MPARAM mp1, MPARAM mp2)
 {
     ULONG m1 = LONGFROMMP(mp1);
-    USHORT flags = (USHORT)m1;
-    LPARAM lParam = (LPARAM)(((m1 >> 16) & 0xFF) | (((m1 >> 24) & 0xFF) << 16));
-    BOOL up = (flags & PM_KC_KEYUP) != 0;
-
+    auto flags = static_cast<USHORT>(m1);
+    auto lParam = static_cast<LPARAM>(((m1 >> 16) & 0xFF) | (((m1 >> 24) & 0xFF) << 16));
+    bool up = flags & PM_KC_KEYUP;
     if (flags & PM_KC_ALT)
-        lParam |= CONTEXT_ALT_BIT;
+        lParam |= kContextAltBit;
     if (flags & PM_KC_VIRTUALKEY) {
         int native = nativeVirtualKey(SHORT2FROMMP(mp2));
         if (native < 0)
-            return 0;
-        return (MRESULT)SendMessageA(hwnd, up ? WM_KEYUP : WM_KEYDOWN, (WPARAM)native, lParam);
+            return nullptr;
+        return reinterpret_cast<MRESULT>(
+            SendMessageA(hwnd, up ? WM_KEYUP : WM_KEYDOWN, static_cast<WPARAM>(native), lParam));
     }
-    return (MRESULT)SendMessageA(hwnd, up ? WM_KEYUP : WM_CHAR, SHORT1FROMMP(mp2), lParam);
+    return reinterpret_cast<MRESULT>(
+        SendMessageA(hwnd, up ? WM_KEYUP : WM_CHAR, SHORT1FROMMP(mp2), lParam));
 }
+
+}  // namespace orin::pm

@@ -1,5 +1,5 @@
 /*
- * msg_queue.c - the PM message loop over the native queue: WinGetMsg,
+ * msg_queue.cpp - the PM message loop over the native queue: WinGetMsg,
  * WinPeekMsg, WinDispatchMsg, quit requests, the queue status and the
  * keyboard/mouse redirect table.
  *
@@ -7,280 +7,304 @@
  * number is derived from it (quit, keys, mouse).  A quit posted through
  * WinPostMsg goes to the library's main thread and sets a flag that is
  * never cleared: once the queue runs dry WinPeekMsg then hands out
- * synthesised quit messages, at most OWM_MAX_SYNTH_QUITS in the life of
- * the process, so loops that peek instead of waiting still end.
+ * synthesised quit messages, at most kMaxSynthQuits in the life of the
+ * process, so loops that peek instead of waiting still end.
  */
-#include <stdlib.h>
-#include <string.h>
+#include <algorithm>
+#include <atomic>
+#include <new>
+#include <vector>
 #include "pm/pmint.h"
 #include "pm/pmbreak.h"
 
-#define OWM_MAX_SYNTH_QUITS  20
-#define MOUSE_LAST           0x20E
-#define NATIVE_BUTTON_TO_PM  (WM_LBUTTONDOWN - PM_WM_BUTTON1DOWN)
+namespace orin::pm {
+namespace {
 
-typedef struct { HWND from, to; } REDIRECT;
+constexpr int kMaxSynthQuits = 20;
+constexpr UINT kMouseLast = 0x20E;
+constexpr UINT kNativeButtonToPM = WM_LBUTTONDOWN - PM_WM_BUTTON1DOWN;
 
-static REDIRECT *redirects;
-static size_t redirectCount;
-static volatile LONG quitPosted;
-static int synthQuits;
-static BOOL activationClick;
-static ULONG lastQueueStatus;
-static DWORD mainThread;
+struct Redirect {
+    HWND from;
+    HWND to;
+};
 
-void OwmMessageInit(void)
+/* Keyboard and mouse redirects; belong to the GUI thread. */
+constinit Lasting<std::vector<Redirect>> redirectTable;
+
+std::vector<Redirect> &redirects() noexcept
 {
-    if (!mainThread)
-        mainThread = GetCurrentThreadId();
+    return redirectTable.value;
 }
 
-void OwmMessageTerm(void)
+/* Set once by the first WinInitialize; read by WinPostMsg on any thread. */
+constinit std::atomic<DWORD> mainThread{0};
+/* Quit bookkeeping: posting may happen on any thread. */
+constinit std::atomic<bool> quitPosted{false};
+constinit std::atomic<int> synthQuits{0};
+/* The previous status word; the Lisp break check may ask from any thread. */
+constinit std::atomic<ULONG> lastQueueStatus{0};
+/* A mouse activation waits here for the button message it precedes;
+ * belongs to the GUI thread. */
+bool activationClick;
+
+bool isKeyMessage(UINT m) noexcept
 {
-    free(redirects);
-    redirects = NULL;
-    redirectCount = 0;
+    return m == WM_KEYDOWN || m == WM_KEYUP || m == WM_SYSKEYDOWN || m == WM_SYSKEYUP;
+}
+
+bool isInputMessage(UINT m) noexcept
+{
+    return (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= kMouseLast);
+}
+
+void applyRedirect(MSG &m) noexcept
+{
+    if (!redirects().empty() && isInputMessage(m.message))
+        m.hwnd = OwmRedirectTarget(m.hwnd);
+}
+
+/* One more synthesised quit, unless all have been handed out. */
+bool takeSynthesisedQuit() noexcept
+{
+    int n = synthQuits.load(std::memory_order_relaxed);
+    while (n < kMaxSynthQuits)
+        if (synthQuits.compare_exchange_weak(n, n + 1, std::memory_order_relaxed))
+            return true;
+    return false;
+}
+
+MPARAM mouseParam(const MSG &m) noexcept
+{
+    POINT pt = {static_cast<SHORT>(LOWORD(m.lParam)), static_cast<SHORT>(HIWORD(m.lParam))};
+    PM_POINTL ptl;
+    OwmW3Point2PMPoint(m.hwnd, &pt, &ptl);
+    return MPFROM2SHORT(ptl.x, ptl.y);
+}
+
+void fillQueueMessage(PM_QMSG &q, const MSG &m) noexcept
+{
+    q.hwnd = m.hwnd;
+    q.native = m;
+    q.msg = 0;
+    q.mp1 = q.mp2 = nullptr;
+    if (m.message == WM_QUIT) {
+        q.msg = PM_WM_QUIT;
+        q.mp1 = reinterpret_cast<MPARAM>(m.wParam);
+    } else if (m.message == WM_MOUSEACTIVATE) {
+        activationClick = true;
+    } else if (isKeyMessage(m.message)) {
+        q.msg = PM_WM_CHAR;
+        q.mp1 = reinterpret_cast<MPARAM>(m.wParam);
+        q.mp2 = reinterpret_cast<MPARAM>(m.lParam);
+    } else if (m.message >= WM_MOUSEMOVE && m.message <= WM_MBUTTONDBLCLK) {
+        q.mp1 = mouseParam(m);
+        if (m.message == WM_MOUSEMOVE) {
+            q.msg = PM_WM_MOUSEMOVE;
+        } else {
+            q.msg = static_cast<USHORT>(m.message - kNativeButtonToPM);
+            q.mp2 = reinterpret_cast<MPARAM>(static_cast<ULONG_PTR>(activationClick));
+            activationClick = false;
+        }
+    }
+}
+
+struct NativeRange {
+    UINT first, last;
+};
+
+/* The PM filters WinPeekMsg knows; anything else peeks at everything. */
+NativeRange nativeFilter(ULONG first, ULONG last) noexcept
+{
+    if (first == PM_WM_CHAR && last == PM_WM_CHAR)
+        return {WM_KEYFIRST, WM_KEYLAST};
+    if (first == PM_WM_MOUSEMOVE && last == PM_WM_BUTTON3DBLCLK)
+        return {WM_MOUSEFIRST, kMouseLast};
+    return {0, 0};
+}
+
+/* The window that pre-translates keyboard messages for the focus window. */
+HWND keyHandler(HWND focus) noexcept
+{
+    if (OwmIsPMWindow(focus) || OwmIsStdWindow(focus) || OwmIsDlgWindowPM(focus))
+        return focus;
+    HWND owner = WinQueryWindow(focus, PM_QW_OWNER);
+    if (owner && (OwmIsStdWindow(owner) || OwmIsPMWindow(owner)))
+        return owner;
+    return nullptr;
+}
+
+/* Offers a key message to the MDI accelerators and the focus window's
+ * handler; true when one of them consumed it. */
+bool keyConsumed(const PM_QMSG &q, MSG &m) noexcept
+{
+    HWND focus = GetFocus();
+    if (!focus)
+        focus = GetActiveWindow();
+    if (!focus)
+        return false;
+    if (OwmHookMdiAccel(&focus, &m))
+        return true;
+    HWND handler = keyHandler(focus);
+    return handler && SendMessageA(handler, kNmTranslateAccel, 0, reinterpret_cast<LPARAM>(&q));
+}
+
+bool keyDown(int vk) noexcept
+{
+    return (GetAsyncKeyState(vk) & 0x8000) || GetKeyState(vk) < 0;
+}
+
+}  // namespace
+
+void OwmMessageInit() noexcept
+{
+    DWORD none = 0;
+    mainThread.compare_exchange_strong(none, GetCurrentThreadId());
+}
+
+void OwmMessageTerm() noexcept
+{
+    std::vector<Redirect>().swap(redirects());
     OwmPostedFreeAll();
 }
 
 /* ---- redirect table ---- */
 
-void OwmRedirectAdd(HWND from, HWND to)
+bool OwmRedirectAdd(HWND from, HWND to) noexcept
 {
-    REDIRECT *grown;
-    size_t i;
-    for (i = 0; i < redirectCount; i++)
-        if (redirects[i].from == from) {
-            redirects[i].to = to;
-            return;
-        }
-    grown = (REDIRECT*)realloc(redirects, (redirectCount + 1) * sizeof *redirects);
-    if (!grown)
-        return;
-    redirects = grown;
-    redirects[redirectCount].from = from;
-    redirects[redirectCount].to = to;
-    redirectCount++;
-}
-
-void OwmRedirectRemove(HWND hwnd)
-{
-    size_t i = 0;
-    while (i < redirectCount) {
-        if (redirects[i].from == hwnd || redirects[i].to == hwnd) {
-            redirects[i] = redirects[--redirectCount];
-        } else {
-            i++;
-        }
+    auto it = std::find_if(redirects().begin(), redirects().end(),
+                           [from](const Redirect &r) { return r.from == from; });
+    if (it != redirects().end()) {
+        it->to = to;
+        return true;
+    }
+    try {
+        redirects().push_back({from, to});
+        return true;
+    } catch (const std::bad_alloc &) {
+        return false;
     }
 }
 
-HWND OwmRedirectTarget(HWND hwnd)
+void OwmRedirectRemove(HWND hwnd) noexcept
 {
-    size_t i;
-    for (i = 0; i < redirectCount; i++)
-        if (redirects[i].from == hwnd)
-            return redirects[i].to;
+    std::erase_if(redirects(),
+                  [hwnd](const Redirect &r) { return r.from == hwnd || r.to == hwnd; });
+}
+
+HWND OwmRedirectTarget(HWND hwnd) noexcept
+{
+    for (const Redirect &r : redirects())
+        if (r.from == hwnd)
+            return r.to;
     return hwnd;
 }
 
-HWND OwmRedirectSource(HWND to)
+HWND OwmRedirectSource(HWND to) noexcept
 {
-    size_t i;
-    for (i = 0; i < redirectCount; i++)
-        if (redirects[i].to == to)
-            return redirects[i].from;
-    return NULL;
-}
-
-static BOOL isKeyMessage(UINT m)
-{
-    return m == WM_KEYDOWN || m == WM_KEYUP || m == WM_SYSKEYDOWN || m == WM_SYSKEYUP;
-}
-
-static void applyRedirect(MSG *m)
-{
-    if (!redirectCount)
-        return;
-    if ((m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST) ||
-        (m->message >= WM_MOUSEFIRST && m->message <= MOUSE_LAST))
-        m->hwnd = OwmRedirectTarget(m->hwnd);
+    for (const Redirect &r : redirects())
+        if (r.to == to)
+            return r.from;
+    return nullptr;
 }
 
 /* ---- quit ---- */
 
-BOOL OwmPostQuit(MPARAM mp1)
+BOOL OwmPostQuit(MPARAM mp1) noexcept
 {
     WPARAM code = SHORT1FROMMP(mp1);
-    if (!mainThread || !PostThreadMessageA(mainThread, WM_QUIT, code, 0))
-        PostQuitMessage((int)code);
-    InterlockedExchange(&quitPosted, 1);
+    DWORD main = mainThread.load();
+    if (!main || !PostThreadMessageA(main, WM_QUIT, code, 0))
+        PostQuitMessage(static_cast<int>(code));
+    quitPosted.store(true);
     return TRUE;
 }
 
-/* ---- getting messages ---- */
+}  // namespace orin::pm
 
-static void fillQueueMessage(PM_QMSG *q, const MSG *m)
-{
-    q->hwnd = m->hwnd;
-    q->native = *m;
-    q->mp1 = q->mp2 = 0;
-    if (m->message == WM_QUIT) {
-        q->msg = PM_WM_QUIT;
-        q->mp1 = (MPARAM)m->wParam;
-    } else if (m->message == WM_MOUSEACTIVATE) {
-        activationClick = TRUE;
-        q->msg = 0;
-    } else if (isKeyMessage(m->message)) {
-        q->msg = PM_WM_CHAR;
-        q->mp1 = (MPARAM)m->wParam;
-        q->mp2 = (MPARAM)m->lParam;
-    } else if (m->message >= WM_MOUSEMOVE && m->message <= WM_MBUTTONDBLCLK) {
-        POINT pt = { (SHORT)LOWORD(m->lParam), (SHORT)HIWORD(m->lParam) };
-        PM_POINTL ptl;
-        OwmW3Point2PMPoint(m->hwnd, &pt, &ptl);
-        q->mp1 = MPFROM2SHORT(ptl.x, ptl.y);
-        if (m->message == WM_MOUSEMOVE) {
-            q->msg = PM_WM_MOUSEMOVE;
-        } else {
-            q->msg = (USHORT)(m->message - NATIVE_BUTTON_TO_PM);
-            q->mp2 = (MPARAM)(ULONG_PTR)activationClick;
-            activationClick = FALSE;
-        }
-    } else {
-        q->msg = 0;
-    }
-}
+using namespace orin::pm;
 
 BOOL ORINAPI WinGetMsg(PM_QMSG *pqmsg, HWND hwndFilter) noexcept
 {
-    MSG m;
-    BOOL rc;
     if (!pqmsg)
         return FALSE;
-    rc = GetMessageA(&m, hwndFilter == PM_HWND_DESKTOP ? NULL : hwndFilter, 0, 0);
+    MSG m;
+    BOOL rc = GetMessageA(&m, hwndFilter == PM_HWND_DESKTOP ? nullptr : hwndFilter, 0, 0);
     if (rc == -1) {
-        memset(pqmsg, 0, sizeof *pqmsg);
+        *pqmsg = {};
         return FALSE;
     }
-    applyRedirect(&m);
+    applyRedirect(m);
+    bool quit = m.message == WM_QUIT;
     pqmsg->hwnd = m.hwnd;
     pqmsg->native = m;
-    pqmsg->msg = m.message == WM_QUIT ? PM_WM_QUIT : 0;
-    pqmsg->mp1 = m.message == WM_QUIT ? (MPARAM)m.wParam : 0;
-    pqmsg->mp2 = 0;
+    pqmsg->msg = quit ? PM_WM_QUIT : 0;
+    pqmsg->mp1 = quit ? reinterpret_cast<MPARAM>(m.wParam) : nullptr;
+    pqmsg->mp2 = nullptr;
     return rc;
-}
-
-static void nativeFilter(ULONG first, ULONG last, UINT *nFirst, UINT *nLast)
-{
-    if (first == PM_WM_CHAR && last == PM_WM_CHAR) {
-        *nFirst = WM_KEYFIRST;
-        *nLast = WM_KEYLAST;
-    } else if (first == PM_WM_MOUSEMOVE && last == PM_WM_BUTTON3DBLCLK) {
-        *nFirst = WM_MOUSEFIRST;
-        *nLast = MOUSE_LAST;
-    } else {
-        *nFirst = *nLast = 0;
-    }
 }
 
 BOOL ORINAPI WinPeekMsg(PM_QMSG *pqmsg, HWND hwnd, ULONG msgFirst, ULONG msgLast, ULONG fl) noexcept
 {
-    MSG m;
-    UINT first, last;
     if (!pqmsg)
         return FALSE;
-    nativeFilter(msgFirst, msgLast, &first, &last);
-    if (!PeekMessageA(&m, hwnd == PM_HWND_DESKTOP ? NULL : hwnd, first, last,
+    NativeRange range = nativeFilter(msgFirst, msgLast);
+    MSG m;
+    if (!PeekMessageA(&m, hwnd == PM_HWND_DESKTOP ? nullptr : hwnd, range.first, range.last,
                       (fl & PM_PM_REMOVE) ? PM_REMOVE : PM_NOREMOVE)) {
-        if (!quitPosted || synthQuits >= OWM_MAX_SYNTH_QUITS)
+        if (!quitPosted.load() || !takeSynthesisedQuit())
             return FALSE;
-        synthQuits++;
-        memset(&m, 0, sizeof m);
+        m = {};
         m.message = WM_QUIT;
         m.time = GetMessageTime();
     }
-    applyRedirect(&m);
-    fillQueueMessage(pqmsg, &m);
+    applyRedirect(m);
+    fillQueueMessage(*pqmsg, m);
     return TRUE;
 }
 
 BOOL ORINAPI WinWaitMsg(HAB hab, ULONG msgFirst, ULONG msgLast) noexcept
 {
-    (void)hab; (void)msgFirst; (void)msgLast;
     return WaitMessage();
 }
 
 BOOL ORINAPI WinQueryMsgPos(HAB hab, PM_POINTL *pptl) noexcept
 {
-    (void)hab;
     return WinQueryPointerPos(PM_HWND_DESKTOP, pptl);
-}
-
-/* ---- dispatching ---- */
-
-/* The window that pre-translates keyboard messages for the focus window. */
-static HWND keyHandler(HWND focus)
-{
-    HWND owner;
-    if (OwmIsPMWindow(focus) || OwmIsStdWindow(focus) || OwmIsDlgWindowPM(focus))
-        return focus;
-    owner = WinQueryWindow(focus, PM_QW_OWNER);
-    if (owner && (OwmIsStdWindow(owner) || OwmIsPMWindow(owner)))
-        return owner;
-    return NULL;
 }
 
 MRESULT ORINAPI WinDispatchMsg(const PM_QMSG *pqmsg) noexcept
 {
-    MSG m;
     if (!pqmsg)
-        return 0;
-    m = pqmsg->native;
-    if (isKeyMessage(m.message)) {
-        HWND focus = GetFocus(), handler;
-        if (!focus)
-            focus = GetActiveWindow();
-        if (focus) {
-            if (OwmHookMdiAccel(&focus, &m))
-                return 0;
-            handler = keyHandler(focus);
-            if (handler && SendMessageA(handler, OWM_NM_TRANSLATEACCEL, 0, (LPARAM)pqmsg))
-                return 0;
-        }
-    }
+        return nullptr;
+    MSG m = pqmsg->native;
+    if (isKeyMessage(m.message) && keyConsumed(*pqmsg, m))
+        return nullptr;
     TranslateMessage(&m);
-    return (MRESULT)DispatchMessageA(&m);
-}
-
-/* ---- queue status ---- */
-
-static BOOL keyDown(int vk)
-{
-    return (GetAsyncKeyState(vk) & 0x8000) || GetKeyState(vk) < 0;
+    return reinterpret_cast<MRESULT>(DispatchMessageA(&m));
 }
 
 ULONG ORINAPI WinQueryQueueStatus(HWND hwndDesktop) noexcept
 {
-    static const struct { UINT native; ULONG pm; } bits[] = {
-        { QS_KEY, PM_QSTAT_KEY }, { QS_MOUSEBUTTON, PM_QSTAT_MOUSEBUTTON },
-        { QS_MOUSEMOVE, PM_QSTAT_MOUSEMOVE }, { QS_TIMER, PM_QSTAT_TIMER },
-        { QS_PAINT, PM_QSTAT_PAINT }, { QS_POSTMESSAGE, PM_QSTAT_POSTMSG },
+    struct Bit {
+        UINT native;
+        ULONG pm;
+    };
+    static constexpr Bit kBits[] = {
+        {QS_KEY, PM_QSTAT_KEY}, {QS_MOUSEBUTTON, PM_QSTAT_MOUSEBUTTON},
+        {QS_MOUSEMOVE, PM_QSTAT_MOUSEMOVE}, {QS_TIMER, PM_QSTAT_TIMER},
+        {QS_PAINT, PM_QSTAT_PAINT}, {QS_POSTMESSAGE, PM_QSTAT_POSTMSG},
     };
     DWORD native = GetQueueStatus(QS_ALLINPUT);
-    ULONG current = 0, fresh;
-    size_t i;
-    (void)hwndDesktop;
-    for (i = 0; i < sizeof bits / sizeof bits[0]; i++)
-        if (HIWORD(native) & bits[i].native)
-            current |= bits[i].pm;
+    ULONG current = 0;
+    for (const Bit &b : kBits)
+        if (HIWORD(native) & b.native)
+            current |= b.pm;
     if (keyDown(VK_CANCEL) || (keyDown(VK_CONTROL) && keyDown('C')))
         current |= PM_QSTAT_BREAK;
     if (keyDown(VK_ESCAPE))
         current |= PM_QSTAT_ESCAPE;
-    fresh = current & ~lastQueueStatus;
-    lastQueueStatus = current;
+    ULONG fresh = current & ~lastQueueStatus.exchange(current);
     return (current << 16) | fresh;
 }
 

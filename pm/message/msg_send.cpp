@@ -1,225 +1,266 @@
 /*
- * msg_send.c - PM messages on their way to a window: WinSendMsg,
+ * msg_send.cpp - PM messages on their way to a window: WinSendMsg,
  * WinPostMsg, WinBroadcastMsg.
  *
  * A PM window's procedure is called directly.  A PM message posted to a PM
- * window travels as native OWM_NM_POSTED whose lParam is a posted-message
- * record; the records live in a list guarded by a lock (WinPostMsg may be
- * called from any thread), and the front end only delivers a record it
- * finds in the list, so a stale or forged lParam is ignored and a window's
- * records are freed when the window is destroyed.  Messages for native
- * windows are translated to the native message of the same meaning, or not
- * sent at all when there is none.
+ * window travels as native kNmPosted whose lParam is a posted-message
+ * record.  The records are owned by a store keyed by their address, under
+ * a lock (WinPostMsg may be called from any thread); the front end only
+ * delivers a record it finds in the store, so a stale or forged lParam is
+ * ignored, and a window's records are dropped when the window is
+ * destroyed.  Messages for native windows are translated to the native
+ * message of the same meaning, or not sent at all when there is none.
  */
-#include <stdlib.h>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+#include "frame/boundary.h"
+#include "frame/scope.h"
 #include "pm/pmint.h"
 
-#define OUTER_HEIGHT_FLIP 1
+namespace orin::pm {
+namespace {
 
-typedef struct _OWMPOSTED {
-    struct _OWMPOSTED *next;
+constexpr LONG kOuterHeightFlip = 1;
+
+struct PostedMessage {
     HWND hwnd;
     USHORT msg;
     MPARAM mp1;
     MPARAM mp2;
-} OWMPOSTED;
+};
 
-static OWMPOSTED *postedList;
-static CRITICAL_SECTION postedLock;
-static INIT_ONCE postedLockOnce = INIT_ONCE_STATIC_INIT;
+/* Messages posted to PM windows and not yet delivered.  Shared by every
+ * thread that posts, so each call takes the lock. */
+class PostedStore {
+public:
+    /* Keeps a copy of m; its address is the key.  Throws without memory. */
+    const PostedMessage *add(const PostedMessage &m)
+    {
+        auto rec = std::make_unique<PostedMessage>(m);
+        const PostedMessage *key = rec.get();
+        std::lock_guard<SlimLock> hold(lock_);
+        live_.emplace(key, std::move(rec));
+        return key;
+    }
 
-static BOOL CALLBACK initLock(PINIT_ONCE once, PVOID param, PVOID *ctx)
-{
-    (void)once; (void)param; (void)ctx;
-    InitializeCriticalSection(&postedLock);
-    return TRUE;
-}
-
-static void lockPosted(void)
-{
-    InitOnceExecuteOnce(&postedLockOnce, initLock, NULL, NULL);
-    EnterCriticalSection(&postedLock);
-}
-
-static void unlockPosted(void)
-{
-    LeaveCriticalSection(&postedLock);
-}
-
-/* Unlinks rec when it is in the list; TRUE when it was. */
-static BOOL unlinkPosted(OWMPOSTED *rec)
-{
-    OWMPOSTED **p;
-    BOOL found = FALSE;
-    lockPosted();
-    for (p = &postedList; *p; p = &(*p)->next)
-        if (*p == rec) {
-            *p = rec->next;
-            found = TRUE;
-            break;
+    /* Takes the record with this key out of the store, if it is there. */
+    std::optional<PostedMessage> take(const void *key) noexcept
+    {
+        std::unique_ptr<PostedMessage> rec;
+        {
+            std::lock_guard<SlimLock> hold(lock_);
+            auto it = live_.find(static_cast<const PostedMessage *>(key));
+            if (it == live_.end())
+                return std::nullopt;
+            rec = std::move(it->second);
+            live_.erase(it);
         }
-    unlockPosted();
-    return found;
-}
-
-void OwmPostedDeliver(LPARAM lParam)
-{
-    OWMPOSTED *rec = (OWMPOSTED *)lParam;
-    if (!rec || !unlinkPosted(rec))
-        return;
-    if (IsWindow(rec->hwnd))
-        WinSendMsg(rec->hwnd, rec->msg, rec->mp1, rec->mp2);
-    free(rec);
-}
-
-void OwmPostedForget(HWND hwnd)
-{
-    OWMPOSTED **p, *dead;
-    lockPosted();
-    for (p = &postedList; *p;) {
-        if ((*p)->hwnd == hwnd) {
-            dead = *p;
-            *p = dead->next;
-            free(dead);
-        } else {
-            p = &(*p)->next;
-        }
+        return *rec;
     }
-    unlockPosted();
+
+    void forget(HWND hwnd) noexcept
+    {
+        std::lock_guard<SlimLock> hold(lock_);
+        std::erase_if(live_, [hwnd](const auto &entry) { return entry.second->hwnd == hwnd; });
+    }
+
+    void clear() noexcept
+    {
+        std::lock_guard<SlimLock> hold(lock_);
+        live_.clear();
+    }
+
+private:
+    SlimLock lock_;
+    std::unordered_map<const PostedMessage *, std::unique_ptr<PostedMessage>> live_;
+};
+
+Lasting<PostedStore> postedStore;
+
+PostedStore &posted() noexcept
+{
+    return postedStore.value;
 }
 
-void OwmPostedFreeAll(void)
+BOOL postRecord(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
 {
-    lockPosted();
-    while (postedList) {
-        OWMPOSTED *dead = postedList;
-        postedList = dead->next;
-        free(dead);
-    }
-    unlockPosted();
-}
-
-static BOOL postRecord(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
-{
-    OWMPOSTED *rec = (OWMPOSTED*)malloc(sizeof *rec);
-    if (!rec) {
-        SetLastError(ORIN_ERR_NO_MEMORY);
-        return FALSE;
-    }
-    rec->hwnd = hwnd;
-    rec->msg = (USHORT)msg;
-    rec->mp1 = mp1;
-    rec->mp2 = mp2;
-    lockPosted();
-    rec->next = postedList;
-    postedList = rec;
-    unlockPosted();
-    if (PostMessageA(hwnd, OWM_NM_POSTED, 0, (LPARAM)rec))
+    const PostedMessage *key = posted().add({hwnd, static_cast<USHORT>(msg), mp1, mp2});
+    if (PostMessageA(hwnd, kNmPosted, 0, reinterpret_cast<LPARAM>(key)))
         return TRUE;
-    if (unlinkPosted(rec))
-        free(rec);
+    posted().take(key);
     return FALSE;
-}
-
-/* ---- window parameters (text and control data) ---- */
-
-void OwmWindowParams(HWND hwnd, ULONG msg, PM_WNDPARAMS *wp, BOOL pmWindow)
-{
-    OWMWND *rec;
-    if (!wp)
-        return;
-    if (msg == PM_WM_SETWINDOWPARAMS) {
-        if ((wp->fsStatus & PM_WPM_TEXT) && wp->pszText)
-            SetWindowTextA(hwnd, wp->pszText);
-        if ((wp->fsStatus & PM_WPM_CTLDATA) && pmWindow && (rec = OwmQueryWndRec(hwnd)))
-            rec->pCtlData = wp->pCtlData;
-        return;
-    }
-    if ((wp->fsStatus & PM_WPM_TEXT) && wp->pszText && wp->cchText > 0)
-        GetWindowTextA(hwnd, wp->pszText, (int)wp->cchText);
-    if (wp->fsStatus & PM_WPM_CCHTEXT)
-        wp->cchText = (ULONG)GetWindowTextLengthA(hwnd);
-    if ((wp->fsStatus & PM_WPM_CTLDATA) && pmWindow && (rec = OwmQueryWndRec(hwnd)))
-        wp->pCtlData = rec->pCtlData;
 }
 
 /* ---- translation for native windows ---- */
 
-static WPARAM nativeCommand(MPARAM mp1, MPARAM mp2)
+WPARAM nativeCommand(MPARAM mp1, MPARAM mp2) noexcept
 {
     USHORT notify = SHORT1FROMMP(mp2) == PM_CMDSRC_ACCELERATOR ? 1 : 0;
     return MAKEWPARAM(SHORT1FROMMP(mp1), notify);
 }
 
-static LPARAM nativeMousePoint(HWND hwnd, MPARAM mp1)
+LPARAM nativeMousePoint(HWND hwnd, MPARAM mp1) noexcept
 {
-    RECT wr;
-    LONG outer;
+    RECT wr = {};
     GetWindowRect(hwnd, &wr);
-    outer = wr.bottom - wr.top;
-    return MAKELPARAM((SHORT)SHORT1FROMMP(mp1),
-                      (SHORT)(outer - (SHORT)SHORT2FROMMP(mp1) - OUTER_HEIGHT_FLIP));
+    LONG outer = wr.bottom - wr.top;
+    return MAKELPARAM(static_cast<SHORT>(SHORT1FROMMP(mp1)),
+                      static_cast<SHORT>(outer - static_cast<SHORT>(SHORT2FROMMP(mp1)) -
+                                         kOuterHeightFlip));
 }
 
-static MRESULT sendToNative(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
+MRESULT sendNative(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return reinterpret_cast<MRESULT>(SendMessageA(hwnd, msg, wParam, lParam));
+}
+
+MRESULT sendToNative(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
 {
     USHORT kind = OwmQueryControlKind(hwnd);
     MRESULT result;
-
     if (kind != OWM_CTL_NONE && kind != OWM_CTL_UNKNOWN &&
         OwmHookCtlMessage(hwnd, kind, msg, mp1, mp2, &result))
         return result;
+    auto w1 = reinterpret_cast<WPARAM>(mp1), w2 = reinterpret_cast<WPARAM>(mp2);
+    auto l1 = reinterpret_cast<LPARAM>(mp1), l2 = reinterpret_cast<LPARAM>(mp2);
     switch (msg) {
     case PM_WM_CREATE:
     case PM_WM_DESTROY:
-        return (MRESULT)SendMessageA(hwnd, msg, (WPARAM)mp1, (LPARAM)mp2);
+        return sendNative(hwnd, msg, w1, l2);
     case PM_WM_SETWINDOWPARAMS:
     case PM_WM_QUERYWINDOWPARAMS:
-        OwmWindowParams(hwnd, msg, (PM_WNDPARAMS *)mp1, FALSE);
-        return (MRESULT)1;
+        OwmWindowParams(hwnd, msg, static_cast<PM_WNDPARAMS *>(mp1), false);
+        return reinterpret_cast<MRESULT>(1);
     case PM_WM_COMMAND:
-        return (MRESULT)SendMessageA(hwnd, WM_COMMAND, nativeCommand(mp1, mp2), 0);
+        return sendNative(hwnd, WM_COMMAND, nativeCommand(mp1, mp2), 0);
     case PM_WM_SYSCOMMAND:
-        return (MRESULT)SendMessageA(hwnd, WM_SYSCOMMAND, SHORT1FROMMP(mp1), 0);
+        return sendNative(hwnd, WM_SYSCOMMAND, SHORT1FROMMP(mp1), 0);
     case PM_WM_PAINT:
-        return (MRESULT)SendMessageA(hwnd, WM_PAINT, 0, 0);
+        return sendNative(hwnd, WM_PAINT, 0, 0);
     case PM_WM_SETACCELTABLE:
-        return (MRESULT)SendMessageA(hwnd, OWM_NM_SETACCEL, (WPARAM)mp2, (LPARAM)mp1);
+        return sendNative(hwnd, kNmSetAccel, w2, l1);
     case PM_WM_QUERYACCELTABLE:
-        return (MRESULT)SendMessageA(hwnd, OWM_NM_QUERYACCEL, (WPARAM)mp2, (LPARAM)mp1);
+        return sendNative(hwnd, kNmQueryAccel, w2, l1);
     case PM_WM_TRANSLATEACCEL:
-        return (MRESULT)SendMessageA(hwnd, OWM_NM_TRANSLATEACCEL, (WPARAM)mp2, (LPARAM)mp1);
+        return sendNative(hwnd, kNmTranslateAccel, w2, l1);
     case PM_WM_CHAR:
         return OwmSendPMCharToNative(hwnd, mp1, mp2);
-    case PM_WM_BUTTONCLICK:
-        return 0;
-    case OWM_NM_HELP:
-        return (MRESULT)SendMessageA(hwnd, msg, (WPARAM)mp1, (LPARAM)mp2);
+    case kPmButtonClick:
+        return nullptr;
+    case kNmHelp:
+        return sendNative(hwnd, msg, w1, l2);
     }
     if (msg >= PM_WM_MOUSEMOVE && msg <= PM_WM_BUTTON3DBLCLK)
-        return (MRESULT)SendMessageA(hwnd, WM_MOUSEMOVE + (msg - PM_WM_MOUSEMOVE), 0,
-                                     nativeMousePoint(hwnd, mp1));
+        return sendNative(hwnd, WM_MOUSEMOVE + (msg - PM_WM_MOUSEMOVE), 0,
+                          nativeMousePoint(hwnd, mp1));
     if (msg >= WM_USER)
-        return (MRESULT)SendMessageA(hwnd, msg, (WPARAM)mp1, (LPARAM)mp2);
-    return 0;
+        return sendNative(hwnd, msg, w1, l2);
+    return nullptr;
 }
+
+MRESULT sendMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
+{
+    MRESULT result;
+    if (OwmHookDlgMessage(hwnd, msg, mp1, mp2, &result))
+        return result;
+    if (const OWMWND *rec = OwmQueryWndRec(hwnd))
+        return OwmCallPM(hwnd, *rec, static_cast<USHORT>(msg & 0xFFFF), mp1, mp2);
+    if (!IsWindow(hwnd))
+        return nullptr;
+    return sendToNative(hwnd, msg, mp1, mp2);
+}
+
+/* The direct children of a window, collected before any of them receives
+ * a message (receivers may destroy windows).  Without memory the list
+ * ends where it ends and the broadcast reaches fewer windows. */
+std::vector<HWND> childrenOf(HWND hwnd) noexcept
+{
+    std::vector<HWND> list;
+    try {
+        for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            list.push_back(c);
+    } catch (const std::bad_alloc &) {
+    }
+    return list;
+}
+
+void deliver(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl) noexcept
+{
+    if (fl & PM_BMSG_SEND)
+        WinSendMsg(hwnd, msg, mp1, mp2);
+    else
+        WinPostMsg(hwnd, msg, mp1, mp2);
+}
+
+void broadcast(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl, bool self) noexcept
+{
+    if (self)
+        deliver(hwnd, msg, mp1, mp2, fl);
+    for (HWND child : childrenOf(hwnd)) {
+        if (!IsWindow(child))
+            continue;
+        if (fl & PM_BMSG_DESCENDANTS)
+            broadcast(child, msg, mp1, mp2, fl, true);
+        else
+            deliver(child, msg, mp1, mp2, fl);
+    }
+}
+
+}  // namespace
+
+void OwmPostedDeliver(LPARAM lParam)
+{
+    std::optional<PostedMessage> m = posted().take(reinterpret_cast<const void *>(lParam));
+    if (m && IsWindow(m->hwnd))
+        WinSendMsg(m->hwnd, m->msg, m->mp1, m->mp2);
+}
+
+void OwmPostedForget(HWND hwnd) noexcept
+{
+    posted().forget(hwnd);
+}
+
+void OwmPostedFreeAll() noexcept
+{
+    posted().clear();
+}
+
+/* ---- window parameters (text and control data) ---- */
+
+void OwmWindowParams(HWND hwnd, ULONG msg, PM_WNDPARAMS *wp, bool pmWindow) noexcept
+{
+    if (!wp)
+        return;
+    OWMWND *rec = pmWindow ? OwmQueryWndRec(hwnd) : nullptr;
+    if (msg == PM_WM_SETWINDOWPARAMS) {
+        if ((wp->fsStatus & PM_WPM_TEXT) && wp->pszText)
+            SetWindowTextA(hwnd, wp->pszText);
+        if ((wp->fsStatus & PM_WPM_CTLDATA) && rec)
+            rec->pCtlData = wp->pCtlData;
+        return;
+    }
+    if ((wp->fsStatus & PM_WPM_TEXT) && wp->pszText && wp->cchText > 0)
+        GetWindowTextA(hwnd, wp->pszText, static_cast<int>(wp->cchText));
+    if (wp->fsStatus & PM_WPM_CCHTEXT)
+        wp->cchText = static_cast<ULONG>(GetWindowTextLengthA(hwnd));
+    if ((wp->fsStatus & PM_WPM_CTLDATA) && rec)
+        wp->pCtlData = rec->pCtlData;
+}
+
+}  // namespace orin::pm
+
+using namespace orin::pm;
 
 MRESULT ORINAPI WinSendMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 {
-    OWMWND *rec;
-    MRESULT result;
-
     if (!hwnd)
-        return 0;
+        return nullptr;
     hwnd = OwmMapDesktop(hwnd);
-    if (OwmHookDlgMessage(hwnd, msg, mp1, mp2, &result))
-        return result;
-    rec = OwmQueryWndRec(hwnd);
-    if (rec)
-        return rec->pfnWndProc ? rec->pfnWndProc(hwnd, (USHORT)(msg & 0xFFFF), mp1, mp2) : 0;
-    if (!IsWindow(hwnd))
-        return 0;
-    return sendToNative(hwnd, msg, mp1, mp2);
+    return orin::guardValue<MRESULT>(nullptr, [&] { return sendMessage(hwnd, msg, mp1, mp2); });
 }
 
 BOOL ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
@@ -230,11 +271,12 @@ BOOL ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
         return FALSE;
     hwnd = OwmMapDesktop(hwnd);
     if (OwmIsPMWindow(hwnd) || OwmIsStdWindow(hwnd) || OwmIsDlgWindowPM(hwnd))
-        return postRecord(hwnd, msg, mp1, mp2);
+        return orin::guardValue<BOOL>(FALSE, [&] { return postRecord(hwnd, msg, mp1, mp2); });
     if (msg == PM_WM_COMMAND)
         return PostMessageA(hwnd, WM_COMMAND, nativeCommand(mp1, mp2), 0);
-    if (msg >= WM_USER && msg <= OWM_USER_LAST_POSTED)
-        return PostMessageA(hwnd, msg, (WPARAM)mp1, (LPARAM)mp2);
+    if (msg >= WM_USER && msg <= kUserLastPosted)
+        return PostMessageA(hwnd, msg, reinterpret_cast<WPARAM>(mp1),
+                            reinterpret_cast<LPARAM>(mp2));
     SetLastError(ORIN_ERR_INVALID_PARAM);
     return FALSE;
 }
@@ -242,65 +284,24 @@ BOOL ORINAPI WinPostMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 MRESULT ORINAPI WinSendOwnerMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2) noexcept
 {
     HWND owner = WinQueryWindow(hwnd, PM_QW_OWNER);
-    return owner ? WinSendMsg(owner, msg, mp1, mp2) : 0;
-}
-
-/* Collects the direct children first: receivers may destroy windows. */
-static HWND *childList(HWND hwnd, size_t *count)
-{
-    HWND child, *list = NULL, *grown;
-    size_t n = 0;
-    for (child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        grown = (HWND__**)realloc(list, (n + 1) * sizeof *list);
-        if (!grown)
-            break;
-        list = grown;
-        list[n++] = child;
-    }
-    *count = n;
-    return list;
-}
-
-static void broadcast(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl, BOOL self)
-{
-    size_t i, n;
-    HWND *children;
-    if (self) {
-        if (fl & PM_BMSG_SEND)
-            WinSendMsg(hwnd, msg, mp1, mp2);
-        else
-            WinPostMsg(hwnd, msg, mp1, mp2);
-    }
-    children = childList(hwnd, &n);
-    for (i = 0; i < n; i++) {
-        if (!IsWindow(children[i]))
-            continue;
-        if (fl & PM_BMSG_DESCENDANTS)
-            broadcast(children[i], msg, mp1, mp2, fl, TRUE);
-        else if (fl & PM_BMSG_SEND)
-            WinSendMsg(children[i], msg, mp1, mp2);
-        else
-            WinPostMsg(children[i], msg, mp1, mp2);
-    }
-    free(children);
+    return owner ? WinSendMsg(owner, msg, mp1, mp2) : nullptr;
 }
 
 BOOL ORINAPI WinBroadcastMsg(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, ULONG fl) noexcept
 {
-    if (!hwnd)
-        return FALSE;
     hwnd = OwmMapDesktop(hwnd);
+    if (!OwmIsWindow(hwnd))
+        return FALSE;
     broadcast(hwnd, msg, mp1, mp2, fl, (fl & PM_BMSG_DESCENDANTS) != 0);
     return TRUE;
 }
 
 MRESULT ORINAPI OwmSendMsgToPoint(ULONG msg, const PM_POINTL *pptl) noexcept
 {
-    POINT pt;
-    HWND target;
     if (!pptl)
-        return 0;
+        return nullptr;
+    POINT pt;
     OwmPMPoint2W3Point(GetDesktopWindow(), pptl, &pt);
-    target = WindowFromPoint(pt);
-    return target ? WinSendMsg(target, msg, MPFROM2SHORT(pptl->x, pptl->y), 0) : 0;
+    HWND target = WindowFromPoint(pt);
+    return target ? WinSendMsg(target, msg, MPFROM2SHORT(pptl->x, pptl->y), nullptr) : nullptr;
 }

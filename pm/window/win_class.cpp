@@ -1,5 +1,5 @@
 /*
- * win_class.c - the PM class table and class registration.
+ * win_class.cpp - the PM class table and class registration.
  *
  * Every PM class is a native class whose procedure is the front end
  * OWMFrontEndWndProc, with 24 window extra bytes (the window record
@@ -7,139 +7,164 @@
  * its own table of at most 100 entries (name, PM procedure, window-data
  * size, PM class style) in registration order; the front end finds a
  * window's PM procedure there when the window is created.  Names compare
- * byte for byte.  Removing an entry closes the gap.
+ * byte for byte.  Removing an entry closes the gap and unregisters its
+ * native class; windows still alive keep their share of the entry.
  */
-#include <stdlib.h>
-#include <string.h>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+#include "frame/boundary.h"
 #include "pm/pmint.h"
 
-#define NATIVE_CLASS_STYLE  (CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS)
-#define SMALL_ICON_SIZE     16
+extern "C" IMAGE_DOS_HEADER __ImageBase;   // this module's own image
 
-static OWMCLASS *classTable[OWM_MAX_CLASSES];
-static USHORT classCount;
+namespace orin::pm {
+namespace {
 
-HINSTANCE OwmLibInstance(void)
+constexpr UINT kNativeClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+constexpr int kSmallIconSize = 16;
+
+/* A table slot: the class its windows share, and the native class
+ * registered for it, which is unregistered when the slot goes. */
+class TableEntry {
+public:
+    explicit TableEntry(ClassRef cls) noexcept : cls_(std::move(cls)) {}
+    TableEntry(TableEntry &&other) noexcept : cls_(std::move(other.cls_)) {}
+    TableEntry &operator=(TableEntry &&other) noexcept
+    {
+        if (this != &other) {
+            unregister();
+            cls_ = std::move(other.cls_);
+        }
+        return *this;
+    }
+    TableEntry(const TableEntry &) = delete;
+    TableEntry &operator=(const TableEntry &) = delete;
+    ~TableEntry() { unregister(); }
+
+    const ClassRef &cls() const noexcept { return cls_; }
+
+private:
+    void unregister() noexcept
+    {
+        if (cls_)
+            UnregisterClassA(cls_->name.c_str(), cls_->hinst);
+        cls_.reset();
+    }
+
+    ClassRef cls_;
+};
+
+/* Belongs to the GUI thread that registers the classes (normally at
+ * start-up); windows created on other threads only read it. */
+constinit Lasting<std::vector<TableEntry>> classTable;
+
+std::vector<TableEntry> &table() noexcept
 {
-    static HINSTANCE self;
-    if (!self)
-        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           (LPCSTR)(void *)&OwmLibInstance, &self);
-    return self;
+    return classTable.value;
 }
 
-static int findIndex(const char *name)
+bool isClassName(const char *name) noexcept
 {
-    USHORT i;
-    for (i = 0; i < classCount; i++)
-        if (strcmp(classTable[i]->name, name) == 0)
-            return i;
-    return -1;
+    return name && !IS_INTRESOURCE(name);
 }
 
-OWMCLASS *OwmFindClass(const char *name)
+std::vector<TableEntry>::iterator findEntry(const char *name) noexcept
 {
-    int i;
-    if (!name || IS_INTRESOURCE(name))
-        return NULL;
-    i = findIndex(name);
-    return i < 0 ? NULL : classTable[i];
+    return std::find_if(table().begin(), table().end(),
+                        [name](const TableEntry &e) { return e.cls()->name == name; });
 }
 
 /* Registers the native class; an existing native class of that name is
  * accepted (it may survive a failed or repeated registration). */
-static BOOL registerNative(HINSTANCE hinst, const char *name, ULONG flStyle)
+bool registerNative(HINSTANCE hinst, const char *name, ULONG flStyle) noexcept
 {
-    WNDCLASSEXA wc;
-    WNDCLASSA plain;
-
-    memset(&wc, 0, sizeof wc);
+    WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
-    wc.style = NATIVE_CLASS_STYLE | ((flStyle & PM_CS_SAVEBITS) ? CS_SAVEBITS : 0);
-    wc.lpfnWndProc = (WNDPROC)OWMFrontEndWndProc;
-    wc.cbWndExtra = OWM_WND_EXTRA;
+    wc.style = kNativeClassStyle | ((flStyle & PM_CS_SAVEBITS) ? CS_SAVEBITS : 0);
+    wc.lpfnWndProc = reinterpret_cast<WNDPROC>(OWMFrontEndWndProc);
+    wc.cbWndExtra = kWndExtraBytes;
     wc.hInstance = hinst;
-    wc.hIcon = LoadIconA(NULL, (LPCSTR)IDI_APPLICATION);
-    wc.hIconSm = (HICON)LoadImageA(NULL, (LPCSTR)IDI_APPLICATION, IMAGE_ICON,
-                                   SMALL_ICON_SIZE, SMALL_ICON_SIZE, LR_SHARED);
+    wc.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    wc.hIconSm = static_cast<HICON>(LoadImageA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION),
+                                               IMAGE_ICON, kSmallIconSize, kSmallIconSize,
+                                               LR_SHARED));
     wc.lpszClassName = name;
-    if (RegisterClassExA(&wc))
-        return TRUE;
-    if (GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
-        return TRUE;
+    if (RegisterClassExA(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
+        return true;
 
-    memset(&plain, 0, sizeof plain);
+    WNDCLASSA plain = {};
     plain.style = wc.style;
     plain.lpfnWndProc = wc.lpfnWndProc;
-    plain.cbWndExtra = OWM_WND_EXTRA;
+    plain.cbWndExtra = kWndExtraBytes;
     plain.hInstance = hinst;
     plain.hIcon = wc.hIcon;
     plain.lpszClassName = name;
     return RegisterClassA(&plain) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+}  // namespace
+
+HINSTANCE OwmLibInstance() noexcept
+{
+    return reinterpret_cast<HINSTANCE>(&__ImageBase);
+}
+
+ClassRef OwmFindClass(const char *name) noexcept
+{
+    if (!isClassName(name))
+        return nullptr;
+    auto it = findEntry(name);
+    return it == table().end() ? nullptr : it->cls();
+}
+
+void OwmFreeClassTable() noexcept
+{
+    while (!table().empty())
+        table().pop_back();             // the newest class first
+    std::vector<TableEntry>().swap(table());
+}
+
+}  // namespace orin::pm
+
+using namespace orin::pm;
+
 BOOL ORINAPI WinRegisterClass(HAB hab, const char *pszClassName, PFNWP pfnWndProc,
                               ULONG flStyle, USHORT cbWindowData) noexcept
 {
-    HINSTANCE hinst = hab ? (HINSTANCE)hab : OwmLibInstance();
-    OWMCLASS *cls;
-
-    if (!pszClassName || IS_INTRESOURCE(pszClassName) || !*pszClassName) {
+    if (!isClassName(pszClassName) || !*pszClassName) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
         return FALSE;
     }
-    if (findIndex(pszClassName) >= 0)
+    if (findEntry(pszClassName) != table().end())
         return TRUE;
+    HINSTANCE hinst = hab ? static_cast<HINSTANCE>(hab) : OwmLibInstance();
     if (!registerNative(hinst, pszClassName, flStyle))
         return FALSE;
-    if (classCount >= OWM_MAX_CLASSES) {
+    // From here on a failure leaves the native class registered.
+    if (table().size() >= kMaxClasses) {
         SetLastError(ORIN_ERR_NO_MEMORY);
         return FALSE;
     }
-    cls = (OWMCLASS*)calloc(1, sizeof *cls);
-    if (cls)
-        cls->name = _strdup(pszClassName);
-    if (!cls || !cls->name) {
-        free(cls);
-        SetLastError(ORIN_ERR_NO_MEMORY);
-        return FALSE;
-    }
-    cls->pfnWndProc = pfnWndProc;
-    cls->cbWindowData = cbWindowData;
-    cls->flStyle = flStyle;
-    cls->reserved = 0;
-    cls->hinst = hinst;
-    classTable[classCount++] = cls;
-    return TRUE;
-}
-
-static void removeAt(int i)
-{
-    OWMCLASS *cls = classTable[i];
-    UnregisterClassA(cls->name, cls->hinst);
-    memmove(&classTable[i], &classTable[i + 1],
-            (classCount - i - 1) * sizeof classTable[0]);
-    classCount--;
-    free(cls->name);
-    free(cls);
+    return orin::guardValue<BOOL>(FALSE, [&] {
+        auto cls = std::make_shared<OWMCLASS>();
+        cls->name = pszClassName;
+        cls->pfnWndProc = pfnWndProc;
+        cls->cbWindowData = cbWindowData;
+        cls->flStyle = flStyle;
+        cls->hinst = hinst;
+        table().emplace_back(std::move(cls));
+        return TRUE;
+    });
 }
 
 BOOL ORINAPI WinUnRegisterClass(HAB hab, const char *pszClassName) noexcept
 {
-    int i;
-    (void)hab;
-    if (!pszClassName || IS_INTRESOURCE(pszClassName))
+    if (!isClassName(pszClassName))
         return FALSE;
-    i = findIndex(pszClassName);
-    if (i < 0)
+    auto it = findEntry(pszClassName);
+    if (it == table().end())
         return FALSE;
-    removeAt(i);
+    table().erase(it);
     return TRUE;
-}
-
-void OwmFreeClassTable(void)
-{
-    while (classCount)
-        removeAt(classCount - 1);
 }

@@ -1,142 +1,230 @@
 /*
- * win_create.c - creating and destroying PM windows on native windows.
+ * win_create.cpp - creating PM windows on native windows, and the popup
+ * list.
  *
  * WinCreateWindowEx turns the PM creation arguments into a native
  * CreateWindowEx call: a base style from the parent (top level, popup or
  * child), class-specific bits for the native control classes, the general
  * PM bits (visible, disabled, clipping, group, tab stop, minimised), and a
  * native y measured from the top of the parent.  PM classes get a tagged
- * creation record as create parameter; when the front end sees the native
- * create message it builds the window record from it (OwmWndCreate), sends
- * PM WM_CREATE and aborts the creation on a non-zero reply.  The native
- * destroy message sends PM WM_DESTROY and frees the record again.
+ * creation record as create parameter; the front end builds the window
+ * record from it when the native create message arrives (win_record.cpp).
  *
  * Windows created with the native popup style are also kept in the popup
  * list, which the dialog layer walks when it disables an application.
  */
-#include <stdlib.h>
-#include <string.h>
+#include <algorithm>
+#include <array>
+#include <new>
+#include <vector>
 #include "pm/pmint.h"
 
-/* General PM style bits and their native twins. */
-static const struct { ULONG pm, native; } generalBits[] = {
-    { PM_WS_VISIBLE,      WS_VISIBLE },
-    { PM_WS_DISABLED,     WS_DISABLED },
-    { PM_WS_CLIPCHILDREN, WS_CLIPCHILDREN },
-    { PM_WS_CLIPSIBLINGS, WS_CLIPSIBLINGS },
-    { PM_WS_TABSTOP,      WS_TABSTOP },
-    { PM_WS_GROUP,        WS_GROUP },
-    { PM_WS_MINIMIZED,    WS_MINIMIZE },
+namespace orin::pm {
+namespace {
+
+struct StyleBit {
+    ULONG pm;
+    ULONG native;
 };
-#define N_GENERAL (sizeof generalBits / sizeof generalBits[0])
+
+/* General PM style bits and their native twins. */
+constexpr std::array<StyleBit, 7> kGeneralBits = {{
+    {PM_WS_VISIBLE, WS_VISIBLE},
+    {PM_WS_DISABLED, WS_DISABLED},
+    {PM_WS_CLIPCHILDREN, WS_CLIPCHILDREN},
+    {PM_WS_CLIPSIBLINGS, WS_CLIPSIBLINGS},
+    {PM_WS_TABSTOP, WS_TABSTOP},
+    {PM_WS_GROUP, WS_GROUP},
+    {PM_WS_MINIMIZED, WS_MINIMIZE},
+}};
 
 /* PM button kinds (low three style bits) -> native button types. */
-static const ULONG buttonTypes[8] = {
+constexpr std::array<ULONG, 8> kButtonTypes = {
     BS_PUSHBUTTON, BS_CHECKBOX, BS_AUTOCHECKBOX, BS_RADIOBUTTON,
-    BS_AUTORADIOBUTTON, BS_3STATE, BS_AUTO3STATE, BS_OWNERDRAW
+    BS_AUTORADIOBUTTON, BS_3STATE, BS_AUTO3STATE, BS_OWNERDRAW,
 };
-#define PM_BS_KINDMASK   0x7
-#define PM_BS_DEFAULT    0x400
+constexpr ULONG kPmBsKindMask = 0x7;
+constexpr ULONG kPmBsDefault = 0x400;
 
-#define PM_ES_CENTER     0x01
-#define PM_ES_RIGHT      0x02
-#define PM_ES_AUTOSCROLL 0x04
-#define PM_ES_MARGIN     0x08
-#define PM_ES_UNREADABLE 0x40
+constexpr ULONG kPmEsCenter = 0x01;
+constexpr ULONG kPmEsRight = 0x02;
+constexpr ULONG kPmEsAutoScroll = 0x04;
+constexpr ULONG kPmEsMargin = 0x08;
+constexpr ULONG kPmEsUnreadable = 0x40;
 
-#define PM_MLS_BORDER    0x02
-#define PM_MLS_HSCROLL   0x04
-#define PM_MLS_VSCROLL   0x08
+constexpr ULONG kPmMlsBorder = 0x02;
+constexpr ULONG kPmMlsHScroll = 0x04;
+constexpr ULONG kPmMlsVScroll = 0x08;
 
-#define PM_CBS_KINDMASK  0x7
-#define PM_CBS_SORT      0x10
-#define PM_CBS_AUTOHSCROLL 0x40
+constexpr ULONG kPmCbsKindMask = 0x7;
+constexpr ULONG kPmCbsSort = 0x10;
+constexpr ULONG kPmCbsAutoHScroll = 0x40;
+constexpr ULONG kComboSorted = 0x210;
+constexpr ULONG kComboSimple = WS_VSCROLL | CBS_SIMPLE;
+constexpr ULONG kComboDropDown = WS_VSCROLL | CBS_DROPDOWN;
+constexpr ULONG kComboDropDownList = WS_VSCROLL | CBS_DROPDOWNLIST;
 
-#define PM_LS_MULTIPLESEL 0x01
-#define PM_LS_OWNERDRAW   0x02
-#define PM_LS_HORZSCROLL  0x08
-#define PM_LS_NOVSCROLL   0x10
-#define LISTBOX_BASE      0x801001UL  /* notify, border, scroll-bar base */
-#define LISTBOX_OWNERDRAW 0x50UL      /* owner-draw with strings */
-#define COMBO_SORTED      0x210UL
-#define COMBO_SIMPLE      (WS_VSCROLL | CBS_SIMPLE)
-#define COMBO_DROPDOWN    (WS_VSCROLL | CBS_DROPDOWN)
-#define COMBO_DROPDOWNLIST (WS_VSCROLL | CBS_DROPDOWNLIST)
+constexpr ULONG kPmLsMultipleSel = 0x01;
+constexpr ULONG kPmLsOwnerDraw = 0x02;
+constexpr ULONG kPmLsHorzScroll = 0x08;
+constexpr ULONG kPmLsNoVScroll = 0x10;
+constexpr ULONG kListBoxBase = 0x801001;      // notify, border, scroll-bar base
+constexpr ULONG kListBoxOwnerDraw = 0x50;     // owner-draw with strings
 
-#define PM_SBS_VERT       0x01
+constexpr ULONG kPmSbsVert = 0x01;
 
-#define PM_EXS_CLIENTEDGE 0x200
-#define PM_EXS_TOPMOST    0x001
-#define PM_EXS_NOPARENTNOTIFY 0x004
+constexpr ULONG kPmExsClientEdge = 0x200;
+constexpr ULONG kPmExsTopmost = 0x001;
+constexpr ULONG kPmExsNoParentNotify = 0x004;
 
-ULONG OwmPMStyleFromNative(ULONG native)
-{
-    ULONG pm = 0;
-    size_t i;
-    for (i = 0; i < N_GENERAL; i++)
-        if (native & generalBits[i].native)
-            pm |= generalBits[i].pm;
-    return pm;
-}
-
-static ULONG nativeGeneralBits(ULONG pm)
+ULONG nativeGeneralBits(ULONG pm) noexcept
 {
     ULONG native = 0;
-    size_t i;
-    for (i = 0; i < N_GENERAL; i++)
-        if (pm & generalBits[i].pm)
-            native |= generalBits[i].native;
+    for (const StyleBit &b : kGeneralBits)
+        if (pm & b.pm)
+            native |= b.native;
     return native;
 }
 
-/* Class-specific native bits; may rename the class (MLE -> EDIT). */
-static ULONG controlStyle(const char **cls, ULONG fl, DWORD *exStyle)
-{
-    const char *name = *cls;
-    ULONG ns = 0;
+/* What a PM control class asks of its native window. */
+struct NativeShape {
+    const char *className;              // MLE becomes EDIT
+    ULONG style = 0;
+    DWORD exStyle = 0;
+};
 
-    if (IS_INTRESOURCE(name))
-        return 0;
-    if (_stricmp(name, "BUTTON") == 0) {
-        ULONG kind = fl & PM_BS_KINDMASK;
-        ns = buttonTypes[kind];
-        if (kind == 0 && (fl & PM_BS_DEFAULT))
-            ns = BS_DEFPUSHBUTTON;
-    } else if (_stricmp(name, "EDIT") == 0) {
-        if (fl & PM_ES_CENTER)     ns |= ES_CENTER;
-        if (fl & PM_ES_RIGHT)      ns |= ES_RIGHT;
-        if (fl & PM_ES_AUTOSCROLL) ns |= ES_AUTOHSCROLL;
-        if (fl & PM_ES_MARGIN)     ns |= WS_BORDER;
-        if (fl & PM_ES_UNREADABLE) ns |= ES_PASSWORD;
-    } else if (_stricmp(name, "MLE") == 0) {
-        *cls = "EDIT";
-        ns = ES_MULTILINE;
-        if (fl & PM_MLS_BORDER)  ns |= WS_BORDER;
-        if (fl & PM_MLS_VSCROLL) ns |= WS_VSCROLL | ES_AUTOVSCROLL;
-        if (fl & PM_MLS_HSCROLL) ns |= WS_HSCROLL | ES_AUTOHSCROLL;
-    } else if (_stricmp(name, "COMBOBOX") == 0) {
-        switch (fl & PM_CBS_KINDMASK) {
-        case 1: ns = COMBO_SIMPLE; break;
-        case 2: ns = COMBO_DROPDOWN; break;
-        case 4: ns = COMBO_DROPDOWNLIST; break;
-        }
-        if (fl & PM_CBS_SORT)        ns |= COMBO_SORTED;
-        if (fl & PM_CBS_AUTOHSCROLL) ns |= CBS_AUTOHSCROLL;
-    } else if (_stricmp(name, "LISTBOX") == 0) {
-        ns = LISTBOX_BASE;
-        if (fl & PM_LS_MULTIPLESEL)  ns |= LBS_MULTIPLESEL;
-        if (fl & PM_LS_OWNERDRAW)    ns |= LISTBOX_OWNERDRAW;
-        if (!(fl & PM_LS_NOVSCROLL)) ns |= WS_VSCROLL;
-        if (fl & PM_LS_HORZSCROLL)   ns |= WS_HSCROLL;
-        *exStyle |= WS_EX_CLIENTEDGE;
-    } else if (_stricmp(name, "SCROLLBAR") == 0) {
-        ns = fl & PM_SBS_VERT;
-    }
+bool isClass(const char *name, const char *native) noexcept
+{
+    return _stricmp(name, native) == 0;
+}
+
+ULONG entryFieldStyle(ULONG fl) noexcept
+{
+    ULONG ns = 0;
+    if (fl & kPmEsCenter)     ns |= ES_CENTER;
+    if (fl & kPmEsRight)      ns |= ES_RIGHT;
+    if (fl & kPmEsAutoScroll) ns |= ES_AUTOHSCROLL;
+    if (fl & kPmEsMargin)     ns |= WS_BORDER;
+    if (fl & kPmEsUnreadable) ns |= ES_PASSWORD;
     return ns;
 }
 
-/* Height of a window's client area; the desktop for NULL. */
-LONG OwmClientHeight(HWND hwnd)
+ULONG multiLineEditStyle(ULONG fl) noexcept
+{
+    ULONG ns = ES_MULTILINE;
+    if (fl & kPmMlsBorder)  ns |= WS_BORDER;
+    if (fl & kPmMlsVScroll) ns |= WS_VSCROLL | ES_AUTOVSCROLL;
+    if (fl & kPmMlsHScroll) ns |= WS_HSCROLL | ES_AUTOHSCROLL;
+    return ns;
+}
+
+ULONG comboBoxStyle(ULONG fl) noexcept
+{
+    ULONG ns = 0;
+    switch (fl & kPmCbsKindMask) {
+    case 1: ns = kComboSimple; break;
+    case 2: ns = kComboDropDown; break;
+    case 4: ns = kComboDropDownList; break;
+    }
+    if (fl & kPmCbsSort)        ns |= kComboSorted;
+    if (fl & kPmCbsAutoHScroll) ns |= CBS_AUTOHSCROLL;
+    return ns;
+}
+
+ULONG listBoxStyle(ULONG fl) noexcept
+{
+    ULONG ns = kListBoxBase;
+    if (fl & kPmLsMultipleSel)    ns |= LBS_MULTIPLESEL;
+    if (fl & kPmLsOwnerDraw)      ns |= kListBoxOwnerDraw;
+    if (!(fl & kPmLsNoVScroll))   ns |= WS_VSCROLL;
+    if (fl & kPmLsHorzScroll)     ns |= WS_HSCROLL;
+    return ns;
+}
+
+/* Class-specific native bits of the native control classes. */
+NativeShape controlShape(const char *name, ULONG fl) noexcept
+{
+    NativeShape shape{name};
+    if (IS_INTRESOURCE(name))
+        return shape;
+    if (isClass(name, "BUTTON")) {
+        ULONG kind = fl & kPmBsKindMask;
+        shape.style = kind == 0 && (fl & kPmBsDefault) ? BS_DEFPUSHBUTTON : kButtonTypes[kind];
+    } else if (isClass(name, "EDIT")) {
+        shape.style = entryFieldStyle(fl);
+    } else if (isClass(name, "MLE")) {
+        shape.className = "EDIT";
+        shape.style = multiLineEditStyle(fl);
+    } else if (isClass(name, "COMBOBOX")) {
+        shape.style = comboBoxStyle(fl);
+    } else if (isClass(name, "LISTBOX")) {
+        shape.style = listBoxStyle(fl);
+        shape.exStyle = WS_EX_CLIENTEDGE;
+    } else if (isClass(name, "SCROLLBAR")) {
+        shape.style = fl & kPmSbsVert;
+    }
+    return shape;
+}
+
+/* Top level, popup (desktop parent with an owner) or child. */
+ULONG baseStyle(HWND parent, HWND owner) noexcept
+{
+    if (parent == PM_HWND_DESKTOP)
+        return owner ? WS_POPUP : 0;
+    if (!parent)
+        return WS_CLIPSIBLINGS;
+    return WS_CHILD | WS_CLIPSIBLINGS;
+}
+
+DWORD nativeExStyle(ULONG flExStyle) noexcept
+{
+    DWORD ex = 0;
+    if (flExStyle & kPmExsClientEdge)     ex |= WS_EX_CLIENTEDGE;
+    if (flExStyle & kPmExsTopmost)        ex |= WS_EX_TOPMOST;
+    if (flExStyle & kPmExsNoParentNotify) ex |= WS_EX_NOPARENTNOTIFY;
+    return ex;
+}
+
+/* The native parent: none for top-level windows, the owner for popups. */
+HWND nativeParentOf(HWND parent, HWND owner, ULONG style) noexcept
+{
+    HWND native;
+    if ((style & WS_POPUP) || parent == PM_HWND_DESKTOP)
+        native = (style & WS_POPUP) ? owner : nullptr;
+    else
+        native = parent;
+    native = OwmMapDesktop(native);
+    return native == GetDesktopWindow() ? nullptr : native;
+}
+
+void placeInZOrder(HWND hwnd, HWND behind) noexcept
+{
+    HWND after = behind == PM_HWND_TOP      ? HWND_TOP
+               : behind == PM_HWND_BOTTOM ? HWND_BOTTOM
+                                          : behind;
+    SetWindowPos(hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+/* Windows created with the popup style; belongs to the GUI thread. */
+constinit Lasting<std::vector<HWND>> popupList;
+
+std::vector<HWND> &popups() noexcept
+{
+    return popupList.value;
+}
+
+}  // namespace
+
+ULONG OwmPMStyleFromNative(ULONG native) noexcept
+{
+    ULONG pm = 0;
+    for (const StyleBit &b : kGeneralBits)
+        if (native & b.native)
+            pm |= b.pm;
+    return pm;
+}
+
+LONG OwmClientHeight(HWND hwnd) noexcept
 {
     RECT rc;
     if (!hwnd || hwnd == PM_HWND_DESKTOP)
@@ -146,84 +234,81 @@ LONG OwmClientHeight(HWND hwnd)
     return rc.bottom - rc.top;
 }
 
-HWND OwmMapDesktop(HWND hwnd)
+void OwmPopupListAdd(HWND hwnd) noexcept
 {
-    return hwnd == PM_HWND_DESKTOP ? GetDesktopWindow() : hwnd;
+    // native popups never pass the front end's destroy handler: prune them
+    std::erase_if(popups(), [](HWND w) { return !IsWindow(w); });
+    try {
+        popups().push_back(hwnd);
+    } catch (const std::bad_alloc &) {
+        // without memory the window is simply not listed
+    }
 }
 
-static void placeInZOrder(HWND hwnd, HWND behind)
+void OwmPopupListRemove(HWND hwnd) noexcept
 {
-    HWND after = behind == PM_HWND_TOP ? HWND_TOP
-               : behind == PM_HWND_BOTTOM ? HWND_BOTTOM : behind;
-    SetWindowPos(hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    auto it = std::find(popups().begin(), popups().end(), hwnd);
+    if (it != popups().end())
+        popups().erase(it);
 }
+
+size_t OwmPopupListCount() noexcept
+{
+    return popups().size();
+}
+
+HWND OwmPopupListAt(size_t i) noexcept
+{
+    return i < popups().size() ? popups()[i] : nullptr;
+}
+
+void OwmPopupListFree() noexcept
+{
+    std::vector<HWND>().swap(popups());
+}
+
+}  // namespace orin::pm
+
+using namespace orin::pm;
 
 HWND ORINAPI WinCreateWindowEx(HWND hwndParent, const char *pszClass, const char *pszName,
                                ULONG flStyle, ULONG flExStyle, LONG x, LONG y, LONG cx,
                                LONG cy, HWND hwndOwner, HWND hwndInsertBehind, ULONG id,
                                PVOID pCtlData, PVOID pPresParams) noexcept
 {
-    OWMCLASS *cls = OwmFindClass(pszClass);
-    const char *nativeClass = pszClass;
-    OWMCREATEREC rec;
-    ULONG style;
-    DWORD exStyle = 0;
-    HWND nativeParent, hwnd;
-    HMENU idOrMenu = NULL;
-    HINSTANCE hinst;
-    (void)pPresParams;
-
     if (!pszClass) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
-    if (hwndParent == PM_HWND_DESKTOP)
-        style = hwndOwner ? WS_POPUP : 0;
-    else if (!hwndParent)
-        style = WS_CLIPSIBLINGS;
-    else
-        style = WS_CHILD | WS_CLIPSIBLINGS;
-
-    style |= controlStyle(&nativeClass, flStyle, &exStyle);
+    ClassRef cls = OwmFindClass(pszClass);
+    NativeShape shape = controlShape(pszClass, flStyle);
+    ULONG style = baseStyle(hwndParent, hwndOwner) | shape.style;
     if ((flStyle & PM_WS_CLIPCHILDREN) || (cls && (cls->flStyle & PM_WS_CLIPCHILDREN)))
         style |= WS_CLIPCHILDREN;
     style |= nativeGeneralBits(flStyle);
-    if (flExStyle & PM_EXS_CLIENTEDGE)     exStyle |= WS_EX_CLIENTEDGE;
-    if (flExStyle & PM_EXS_TOPMOST)        exStyle |= WS_EX_TOPMOST;
-    if (flExStyle & PM_EXS_NOPARENTNOTIFY) exStyle |= WS_EX_NOPARENTNOTIFY;
+    DWORD exStyle = shape.exStyle | nativeExStyle(flExStyle);
 
-    if ((style & WS_POPUP) || hwndParent == PM_HWND_DESKTOP)
-        nativeParent = (style & WS_POPUP) ? hwndOwner : NULL;
-    else
-        nativeParent = hwndParent;
-    nativeParent = OwmMapDesktop(nativeParent);
-    if (nativeParent == GetDesktopWindow())
-        nativeParent = NULL;
+    HWND nativeParent = nativeParentOf(hwndParent, hwndOwner, style);
+    LONG nativeY = OwmClientHeight((style & WS_POPUP) ? nullptr : nativeParent) - y - cy;
+    HMENU idOrMenu = (style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(id))
+                                        : nullptr;
+    HINSTANCE hinst = cls ? cls->hinst : GetModuleHandleA(nullptr);
 
-    y = OwmClientHeight((style & WS_POPUP) ? NULL : nativeParent) - y - cy;
-    if (style & WS_CHILD)
-        idOrMenu = (HMENU)(ULONG_PTR)id;
-
-    hinst = cls ? cls->hinst : GetModuleHandleA(NULL);
-    if (cls) {
-        memset(&rec, 0, sizeof rec);
-        rec.tag = OWM_CREATE_TAG;
-        rec.pCtlData = pCtlData;
-        rec.flStyle = flStyle;
-        rec.hwndOwner = OwmMapDesktop(hwndOwner);
-        rec.hwndParent = OwmMapDesktop(hwndParent);
-        hwnd = CreateWindowExA(exStyle, nativeClass, pszName ? pszName : "", style,
-                               x, y, cx, cy, nativeParent, idOrMenu, hinst, &rec);
-    } else {
-        hwnd = CreateWindowExA(exStyle, nativeClass, pszName ? pszName : "", style,
-                               x, y, cx, cy, nativeParent, idOrMenu, hinst, pCtlData);
-    }
+    OWMCREATEREC rec = {};
+    rec.tag = kCreateTag;
+    rec.pCtlData = pCtlData;
+    rec.flStyle = flStyle;
+    rec.hwndOwner = OwmMapDesktop(hwndOwner);
+    rec.hwndParent = OwmMapDesktop(hwndParent);
+    HWND hwnd = CreateWindowExA(exStyle, shape.className, pszName ? pszName : "", style, x,
+                                nativeY, cx, cy, nativeParent, idOrMenu, hinst,
+                                cls ? static_cast<PVOID>(&rec) : pCtlData);
     if (!hwnd) {
         DWORD err = GetLastError();
         SetLastError(err ? err : ORIN_ERR_GENERAL);
-        return NULL;
+        return nullptr;
     }
-    if (!IS_INTRESOURCE(nativeClass) && _stricmp(nativeClass, "EDIT") == 0 &&
+    if (!IS_INTRESOURCE(shape.className) && isClass(shape.className, "EDIT") &&
         (GetWindowLongA(hwnd, GWL_STYLE) & ES_MULTILINE))
         SendMessageA(hwnd, EM_LIMITTEXT, 0, 0);
     if (style & WS_POPUP)
@@ -240,241 +325,4 @@ HWND ORINAPI WinCreateWindow(HWND hwndParent, const char *pszClass, const char *
 {
     return WinCreateWindowEx(hwndParent, pszClass, pszName, flStyle, 0, x, y, cx, cy,
                              hwndOwner, hwndInsertBehind, id, pCtlData, pPresParams);
-}
-
-/* ---- the PM-window test and the record ---- */
-
-/*
- * Each thread remembers the last PM window it looked up.  Every release of
- * a window record bumps recordGeneration, which invalidates all of these
- * caches at once, so a cached record is never one that has been freed.
- */
-static volatile LONG recordGeneration;
-static __thread HWND cachedHwnd;
-static __thread OWMWND *cachedRec;
-static __thread LONG cachedGeneration;
-
-static void forgetCachedRecords(void)
-{
-    InterlockedIncrement(&recordGeneration);
-}
-
-OWMWND *OwmQueryWndRec(HWND hwnd)
-{
-    DWORD pid = 0;
-    OWMWND *rec;
-    if (!hwnd || hwnd == PM_HWND_DESKTOP)
-        return NULL;
-    if (hwnd == cachedHwnd && cachedGeneration == recordGeneration)
-        return cachedRec;
-    if (GetClassLongPtrA(hwnd, GCL_CBWNDEXTRA) < OWM_WND_EXTRA)
-        return NULL;
-    if ((ULONG)GetWindowLongA(hwnd, OWM_WW_MARKER) != OWM_PM_MARKER)
-        return NULL;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != GetCurrentProcessId())
-        return NULL;
-    rec = (OWMWND *)GetWindowLongPtrA(hwnd, OWM_WW_RECORD);
-    if (rec) {
-        cachedGeneration = recordGeneration;
-        cachedHwnd = hwnd;
-        cachedRec = rec;
-    }
-    return rec;
-}
-
-BOOL ORINAPI OwmIsPMWindow(HWND hwnd) noexcept
-{
-    if (hwnd == PM_HWND_DESKTOP)
-        hwnd = GetDesktopWindow();
-    if (OwmIsDlgWindowPM(hwnd))
-        return FALSE;
-    return OwmQueryWndRec(hwnd) != NULL;
-}
-
-USHORT ORINAPI OwmQueryControlKind(HWND hwnd) noexcept
-{
-    char name[64];
-    if (!GetClassNameA(hwnd, name, sizeof name))
-        return OWM_CTL_UNKNOWN;
-    if (_stricmp(name, "BUTTON") == 0)   return OWM_CTL_BUTTON;
-    if (_stricmp(name, "COMBOBOX") == 0) return OWM_CTL_COMBOBOX;
-    if (_stricmp(name, "EDIT") == 0)
-        return (GetWindowLongA(hwnd, GWL_STYLE) & ES_MULTILINE) ? OWM_CTL_MLE : OWM_CTL_ENTRY;
-    if (_stricmp(name, "LISTBOX") == 0)  return OWM_CTL_LISTBOX;
-    if (_stricmp(name, "STATIC") == 0)   return OWM_CTL_STATIC;
-    if (_stricmp(name, "VLIST") == 0)    return OWM_CTL_VLIST;
-    return OWM_CTL_NONE;
-}
-
-/* ---- native create and destroy (run by the front end) ---- */
-
-static BOOL isReadable(const void *p, size_t size)
-{
-    MEMORY_BASIC_INFORMATION mbi;
-    const BYTE *b = (const BYTE*)p;
-    if (!p || VirtualQuery(p, &mbi, sizeof mbi) == 0)
-        return FALSE;
-    if (mbi.State != MEM_COMMIT || (mbi.Protect & (PAGE_NOACCESS | PAGE_GUARD)))
-        return FALSE;
-    return b + size <= (const BYTE *)mbi.BaseAddress + mbi.RegionSize;
-}
-
-/* Static-control types of the library's own control class. */
-static ULONG staticStyle(ULONG type)
-{
-    switch (type) {
-    case 14: return 4;          /* bitmap */
-    case 19: return 11;
-    case 21: return 12;
-    default: return 1;          /* text */
-    }
-}
-
-static ULONG ownControlStyle(const char *cls, ULONG native)
-{
-    static const ULONG fromButton[12] = { 0, 0x400, 1, 2, 3, 5, 6, 0, 0, 4, 0, 7 };
-    ULONG type = native & 0x1F;
-    if (!cls || IS_INTRESOURCE(cls))
-        return 0;
-    if (strcmp(cls, "opmBut") == 0)
-        return type < 12 ? fromButton[type] : 0;
-    if (strcmp(cls, "OPMSTATIC") == 0)
-        return staticStyle(type);
-    return 0;
-}
-
-LONG OwmWndCreate(HWND hwnd, CREATESTRUCTA *cs)
-{
-    char className[256];
-    OWMCLASS *cls;
-    OWMWND *rec;
-    const OWMCREATEREC *cr = (const OWMCREATEREC*)cs->lpCreateParams;
-    PM_CREATESTRUCT pmcs;
-    HWND parent = cs->hwndParent;
-    MRESULT reply;
-
-    if (!GetClassNameA(hwnd, className, sizeof className) || !(cls = OwmFindClass(className)))
-        return -1;
-    rec = (OWMWND*)calloc(1, sizeof *rec);
-    if (!rec)
-        return -1;
-    rec->pfnWndProc = cls->pfnWndProc;
-    rec->pClass = cls;
-    rec->cbData = cls->cbWindowData;
-    if (rec->cbData && !(rec->pData = (BYTE*)calloc(1, rec->cbData))) {
-        free(rec);
-        return -1;
-    }
-    if (isReadable(cr, sizeof *cr) && cr->tag == OWM_CREATE_TAG) {
-        rec->flStyle = cr->flStyle;
-        rec->hwndOwner = cr->hwndOwner;
-        rec->hwndParent = cr->hwndParent;
-        rec->pCtlData = cr->pCtlData;
-    } else {
-        rec->flStyle = OwmPMStyleFromNative(cs->style & (WS_VISIBLE | WS_DISABLED |
-                                                         WS_GROUP | WS_TABSTOP)) |
-                       ownControlStyle(className, cs->style);
-        rec->hwndOwner = rec->hwndParent = parent;
-        rec->pCtlData = cs->lpCreateParams;
-    }
-    SetWindowLongPtrA(hwnd, OWM_WW_RECORD, (LONG_PTR)rec);
-    SetWindowLongA(hwnd, OWM_WW_MARKER, (LONG)OWM_PM_MARKER);
-
-    memset(&pmcs, 0, sizeof pmcs);
-    pmcs.pCtlData = rec->pCtlData;
-    pmcs.id = (cs->style & WS_CHILD) ? (ULONG)(ULONG_PTR)cs->hMenu : 0;
-    pmcs.hwndOwner = rec->hwndOwner;
-    pmcs.cx = cs->cx;
-    pmcs.cy = cs->cy;
-    pmcs.x = cs->x;
-    if (parent && !(cs->style & WS_POPUP)) {    /* a popup's PM parent is the desktop */
-        pmcs.y = OwmClientHeight(parent) - cs->y - cs->cy + 1;
-    } else {
-        RECT rc;
-        GetWindowRect(GetDesktopWindow(), &rc);
-        pmcs.y = (rc.bottom - rc.top) - cs->y - cs->cy + 1;
-    }
-    pmcs.flStyle = rec->flStyle;
-    pmcs.pszText = IS_INTRESOURCE(cs->lpszName) ? NULL : cs->lpszName;
-    pmcs.pszClass = cls->name;
-    pmcs.hwndParent = rec->hwndParent;
-
-    reply = rec->pfnWndProc ? rec->pfnWndProc(hwnd, PM_WM_CREATE, rec->pCtlData, &pmcs) : 0;
-    if (reply) {
-        forgetCachedRecords();
-        SetWindowLongPtrA(hwnd, OWM_WW_RECORD, 0);
-        SetWindowLongA(hwnd, OWM_WW_MARKER, 0);
-        free(rec->pData);
-        free(rec);
-        return -1;
-    }
-    return 0;
-}
-
-void OwmWndDestroy(HWND hwnd)
-{
-    OWMWND *rec = (OWMWND *)GetWindowLongPtrA(hwnd, OWM_WW_RECORD);
-    if (rec) {
-        if (rec->pfnWndProc)
-            rec->pfnWndProc(hwnd, PM_WM_DESTROY, 0, 0);
-        forgetCachedRecords();
-        SetWindowLongPtrA(hwnd, OWM_WW_RECORD, 0);
-        SetWindowLongA(hwnd, OWM_WW_MARKER, 0);
-        free(rec->pData);
-        free(rec);
-    }
-    OwmPopupListRemove(hwnd);
-    OwmPostedForget(hwnd);
-    OwmRedirectRemove(hwnd);
-    OwmInputForget(hwnd);
-}
-
-/* ---- popup list ---- */
-
-static HWND *popups;
-static size_t popupCount;
-
-void OwmPopupListAdd(HWND hwnd)
-{
-    HWND *grown;
-    size_t i, kept = 0;
-    /* native popups never pass the front end's destroy handler: prune them */
-    for (i = 0; i < popupCount; i++)
-        if (IsWindow(popups[i]))
-            popups[kept++] = popups[i];
-    popupCount = kept;
-    grown = (HWND__**)realloc(popups, (popupCount + 1) * sizeof *popups);
-    if (!grown)
-        return;
-    popups = grown;
-    popups[popupCount++] = hwnd;
-}
-
-void OwmPopupListRemove(HWND hwnd)
-{
-    size_t i;
-    for (i = 0; i < popupCount; i++)
-        if (popups[i] == hwnd) {
-            memmove(&popups[i], &popups[i + 1], (popupCount - i - 1) * sizeof *popups);
-            popupCount--;
-            return;
-        }
-}
-
-size_t OwmPopupListCount(void)
-{
-    return popupCount;
-}
-
-HWND OwmPopupListAt(size_t i)
-{
-    return i < popupCount ? popups[i] : NULL;
-}
-
-void OwmPopupListFree(void)
-{
-    free(popups);
-    popups = NULL;
-    popupCount = 0;
 }

@@ -1,5 +1,5 @@
 /*
- * win_hooks.c - the points where the layers built on top of windows and
+ * win_hooks.cpp - the points where the layers built on top of windows and
  * messages join in: dialogs, standard frames, the MDI accelerators, pop-up
  * menus, control-message translation and owner drawing.
  *
@@ -13,88 +13,80 @@
 
 BOOL ORINAPI OwmIsDlgWindowPM(HWND hwnd) noexcept
 {
-    (void)hwnd;
     return FALSE;
 }
 
 BOOL ORINAPI OwmIsStdWindow(HWND hwnd) noexcept
 {
-    (void)hwnd;
     return FALSE;
 }
 
-BOOL OwmHookDlgMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, MRESULT *result)
+namespace orin::pm {
+
+bool OwmHookDlgMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, MRESULT *result)
 {
-    (void)hwnd; (void)msg; (void)mp1; (void)mp2; (void)result;
-    return FALSE;
+    return false;
 }
 
 HWND OwmHookDlgRelation(HWND hwnd, LONG cmd)
 {
-    (void)cmd;
     return GetParent(hwnd);
 }
 
-BOOL OwmHookDlgWindowWord(HWND hwnd, LONG index, ULONG_PTR *value)
+bool OwmHookDlgWindowWord(HWND hwnd, LONG index, ULONG_PTR *value)
 {
-    (void)hwnd; (void)index; (void)value;
-    return FALSE;
+    return false;
 }
 
-BOOL OwmHookDlgInput(HWND hwnd, USHORT **cEnable, USHORT **cDisable)
+bool OwmHookDlgInput(HWND hwnd, USHORT **cEnable, USHORT **cDisable)
 {
-    (void)hwnd; (void)cEnable; (void)cDisable;
-    return FALSE;
+    return false;
 }
 
-HWND OwmHookModalDialog(void)
+HWND OwmHookModalDialog()
 {
-    return NULL;
+    return nullptr;
 }
 
-BOOL OwmHookCtlMessage(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
+bool OwmHookCtlMessage(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
                        MRESULT *result)
 {
-    (void)hwnd; (void)kind; (void)msg; (void)mp1; (void)mp2; (void)result;
-    return FALSE;
+    return false;
 }
 
-BOOL OwmHookMdiAccel(HWND *hwnd, MSG *msg)
+bool OwmHookMdiAccel(HWND *hwnd, MSG *msg)
 {
-    (void)hwnd; (void)msg;
-    return FALSE;
+    return false;
 }
 
 LRESULT OwmHookDrawItem(HWND hwnd, DRAWITEMSTRUCT *dis)
 {
-    (void)hwnd; (void)dis;
     return 0;
 }
 
-void OwmHookPopupClear(void)
+void OwmHookPopupClear()
 {
 }
 
 void OwmHookPopupShow(HWND hwnd)
 {
-    (void)hwnd;
 }
 
 void OwmHookPopupCommand(HWND hwnd, USHORT item)
 {
-    (void)hwnd; (void)item;
 }
 
 USHORT OwmHookMenuPopupId(HWND hwnd, HMENU menu, USHORT item)
 {
-    (void)hwnd; (void)menu;
     return item;
 }
 
-void OwmHookDriveChange(void)
+void OwmHookDriveChange()
 {
 }
 
-void OwmHookDestroyStdWindows(void)
+void OwmHookDestroyStdWindows()
 {
 }
+
+}  // namespace orin::pm

@@ -1,6 +1,6 @@
 /*
- * win_query.c - window relations, window words and the thin PM calls that
- * map straight onto one native operation.
+ * win_query.cpp - window relations, window words and the thin PM calls
+ * that map straight onto one native operation.
  *
  * A PM window answers owner and parent from its record and its window
  * words from its window data (8 bytes per ULONG word, 2 per USHORT word,
@@ -8,30 +8,37 @@
  * native style reflects with the PM-only bits of the record, and index -3
  * is the PM procedure.  Native windows answer from their native words;
  * for native controls the style word is rebuilt into PM form by kind.
+ * A handle that names no window gets the failure value of its call, with
+ * the native code for an invalid window in the last error.
  */
-#include <string.h>
+#include <array>
+#include <cstring>
 #include "pm/pmint.h"
 
-/* PM style bits that live in the native style of a PM window. */
-#define PM_REFLECTED_STYLE (PM_WS_VISIBLE | PM_WS_DISABLED | PM_WS_CLIPCHILDREN | \
-                            PM_WS_CLIPSIBLINGS | PM_WS_GROUP | PM_WS_TABSTOP |      \
-                            PM_WS_MINIMIZED | PM_WS_MAXIMIZED)
-#define PM_BS_DEFAULT      0x400
-#define PM_LS_MULTIPLESEL  0x01
-#define PM_LS_OWNERDRAW    0x02
-#define PM_LS_EXTENDEDSEL  0x10
-#define PM_CBS_SIMPLE      1
-#define PM_CBS_DROPDOWN    2
-#define PM_CBS_DROPDOWNLIST 4
-#define PM_CBS_SORT        0x10
+namespace orin::pm {
+namespace {
 
-static HWND lastChild(HWND hwnd)
+/* PM style bits that live in the native style of a PM window. */
+constexpr ULONG kReflectedStyle = PM_WS_VISIBLE | PM_WS_DISABLED | PM_WS_CLIPCHILDREN |
+                                  PM_WS_CLIPSIBLINGS | PM_WS_GROUP | PM_WS_TABSTOP |
+                                  PM_WS_MINIMIZED | PM_WS_MAXIMIZED;
+constexpr ULONG kPmBsDefault = 0x400;
+constexpr ULONG kPmLsMultipleSel = 0x01;
+constexpr ULONG kPmLsOwnerDraw = 0x02;
+constexpr ULONG kPmLsExtendedSel = 0x10;
+constexpr ULONG kPmCbsSimple = 1;
+constexpr ULONG kPmCbsDropDown = 2;
+constexpr ULONG kPmCbsDropDownList = 4;
+constexpr ULONG kPmCbsSort = 0x10;
+constexpr LONG kUnkeptWord = -4;
+
+HWND lastChild(HWND hwnd) noexcept
 {
     HWND child = GetWindow(hwnd, GW_CHILD);
-    return child ? GetWindow(child, GW_HWNDLAST) : NULL;
+    return child ? GetWindow(child, GW_HWNDLAST) : nullptr;
 }
 
-static HWND frameAncestor(HWND hwnd)
+HWND frameAncestor(HWND hwnd) noexcept
 {
     HWND p = GetParent(hwnd);
     while (p && (GetWindowLongA(p, GWL_STYLE) & WS_CHILD))
@@ -39,37 +46,12 @@ static HWND frameAncestor(HWND hwnd)
     return p;
 }
 
-HWND ORINAPI WinQueryWindow(HWND hwnd, LONG cmd) noexcept
-{
-    OWMWND *rec;
-    if (!hwnd)
-        return NULL;
-    hwnd = OwmMapDesktop(hwnd);
-    switch (cmd) {
-    case PM_QW_NEXT:   return GetWindow(hwnd, GW_HWNDNEXT);
-    case PM_QW_PREV:   return GetWindow(hwnd, GW_HWNDPREV);
-    case PM_QW_TOP:    return GetWindow(hwnd, GW_CHILD);
-    case PM_QW_BOTTOM: return lastChild(hwnd);
-    case PM_QW_OWNER:
-    case PM_QW_PARENT:
-        if ((rec = OwmQueryWndRec(hwnd)) != NULL)
-            return cmd == PM_QW_OWNER ? rec->hwndOwner : rec->hwndParent;
-        if (OwmIsDlgWindowPM(hwnd))
-            return OwmHookDlgRelation(hwnd, cmd);
-        return GetParent(hwnd);
-    case PM_QW_FRAMEOWNER:
-        return frameAncestor(hwnd);
-    default:
-        return cmd >= 0 ? GetWindow(hwnd, (UINT)cmd) : NULL;
-    }
-}
-
 /* ---- style word ---- */
 
-static ULONG pmButtonStyle(ULONG native)
+ULONG pmButtonStyle(ULONG native) noexcept
 {
     switch (native & 0xF) {
-    case BS_DEFPUSHBUTTON:    return PM_BS_DEFAULT;
+    case BS_DEFPUSHBUTTON:    return kPmBsDefault;
     case BS_CHECKBOX:         return 1;
     case BS_AUTOCHECKBOX:     return 2;
     case BS_RADIOBUTTON:      return 3;
@@ -81,33 +63,41 @@ static ULONG pmButtonStyle(ULONG native)
     }
 }
 
-static ULONG pmListStyle(ULONG native)
+ULONG pmListStyle(ULONG native) noexcept
 {
     ULONG pm = 0;
-    if (native & LBS_MULTIPLESEL)    pm |= PM_LS_MULTIPLESEL;
-    if (native & LBS_EXTENDEDSEL)    pm |= PM_LS_EXTENDEDSEL;
-    if (native & LBS_OWNERDRAWFIXED) pm |= PM_LS_OWNERDRAW;
+    if (native & LBS_MULTIPLESEL)    pm |= kPmLsMultipleSel;
+    if (native & LBS_EXTENDEDSEL)    pm |= kPmLsExtendedSel;
+    if (native & LBS_OWNERDRAWFIXED) pm |= kPmLsOwnerDraw;
     return pm;
 }
 
-static ULONG pmComboStyle(ULONG native)
+ULONG pmComboStyle(ULONG native) noexcept
 {
     ULONG pm = 0;
     switch (native & 0x3) {
-    case CBS_SIMPLE:       pm = PM_CBS_SIMPLE; break;
-    case CBS_DROPDOWN:     pm = PM_CBS_DROPDOWN; break;
-    case CBS_DROPDOWNLIST: pm = PM_CBS_DROPDOWNLIST; break;
+    case CBS_SIMPLE:       pm = kPmCbsSimple; break;
+    case CBS_DROPDOWN:     pm = kPmCbsDropDown; break;
+    case CBS_DROPDOWNLIST: pm = kPmCbsDropDownList; break;
     }
     if (native & CBS_SORT)
-        pm |= PM_CBS_SORT;
+        pm |= kPmCbsSort;
     return pm;
 }
 
-static ULONG nativeToPMStyle(HWND hwnd, ULONG native)
+ULONG nativeStyle(HWND hwnd) noexcept
 {
-    ULONG pm = OwmPMStyleFromNative(native);
-    if (native & WS_MAXIMIZE)
-        pm |= PM_WS_MAXIMIZED;
+    return static_cast<ULONG>(GetWindowLongA(hwnd, GWL_STYLE));
+}
+
+ULONG reflectedBits(ULONG native) noexcept
+{
+    return OwmPMStyleFromNative(native) | ((native & WS_MAXIMIZE) ? PM_WS_MAXIMIZED : 0);
+}
+
+ULONG nativeToPMStyle(HWND hwnd, ULONG native) noexcept
+{
+    ULONG pm = reflectedBits(native);
     switch (OwmQueryControlKind(hwnd)) {
     case OWM_CTL_BUTTON:   pm |= pmButtonStyle(native); break;
     case OWM_CTL_LISTBOX:  pm |= pmListStyle(native); break;
@@ -116,151 +106,168 @@ static ULONG nativeToPMStyle(HWND hwnd, ULONG native)
     return pm;
 }
 
-static ULONG pmWindowStyle(HWND hwnd, const OWMWND *rec)
+ULONG pmWindowStyle(HWND hwnd, const OWMWND &rec) noexcept
 {
-    ULONG native = (ULONG)GetWindowLongA(hwnd, GWL_STYLE);
-    ULONG fromNative = OwmPMStyleFromNative(native) | ((native & WS_MAXIMIZE) ? PM_WS_MAXIMIZED : 0);
-    return (fromNative & PM_REFLECTED_STYLE) | (rec->flStyle & ~PM_REFLECTED_STYLE);
+    return (reflectedBits(nativeStyle(hwnd)) & kReflectedStyle) | (rec.flStyle & ~kReflectedStyle);
 }
 
 /* Writes the reflected bits of a PM style into the native style. */
-static void setPMWindowStyle(HWND hwnd, OWMWND *rec, ULONG pm)
+void setPMWindowStyle(HWND hwnd, OWMWND &rec, ULONG pm) noexcept
 {
-    static const struct { ULONG pm, native; } bits[] = {
-        { PM_WS_VISIBLE, WS_VISIBLE }, { PM_WS_DISABLED, WS_DISABLED },
-        { PM_WS_CLIPCHILDREN, WS_CLIPCHILDREN }, { PM_WS_CLIPSIBLINGS, WS_CLIPSIBLINGS },
-        { PM_WS_GROUP, WS_GROUP }, { PM_WS_TABSTOP, WS_TABSTOP },
+    struct Bit {
+        ULONG pm, native;
     };
-    ULONG native = (ULONG)GetWindowLongA(hwnd, GWL_STYLE);
-    size_t i;
-    for (i = 0; i < sizeof bits / sizeof bits[0]; i++)
-        native = (pm & bits[i].pm) ? (native | bits[i].native) : (native & ~bits[i].native);
-    rec->flStyle = pm;
-    SetWindowLongA(hwnd, GWL_STYLE, (LONG)native);
+    static constexpr std::array<Bit, 6> kBits = {{
+        {PM_WS_VISIBLE, WS_VISIBLE}, {PM_WS_DISABLED, WS_DISABLED},
+        {PM_WS_CLIPCHILDREN, WS_CLIPCHILDREN}, {PM_WS_CLIPSIBLINGS, WS_CLIPSIBLINGS},
+        {PM_WS_GROUP, WS_GROUP}, {PM_WS_TABSTOP, WS_TABSTOP},
+    }};
+    ULONG native = nativeStyle(hwnd);
+    for (const Bit &b : kBits)
+        native = (pm & b.pm) ? (native | b.native) : (native & ~b.native);
+    rec.flStyle = pm;
+    SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(native));
 }
 
 /* ---- window words ---- */
 
-/* Copies size bytes of a PM window's data at index; FALSE when the range
- * does not lie inside the window data. */
-static BOOL dataRange(const OWMWND *rec, LONG index, size_t size)
+/* Whether size bytes at index lie inside a PM window's data. */
+bool dataRange(const OWMWND &rec, LONG index, size_t size) noexcept
 {
-    return rec->pData && index >= 0 && (size_t)index + size <= rec->cbData;
+    return rec.data && index >= 0 && static_cast<size_t>(index) + size <= rec.cbData;
 }
 
-static BOOL readData(const OWMWND *rec, LONG index, void *value, size_t size)
+template <class T>
+T readData(const OWMWND &rec, LONG index) noexcept
 {
-    if (!dataRange(rec, index, size))
-        return FALSE;
-    memcpy(value, rec->pData + index, size);
-    return TRUE;
+    T value = 0;
+    if (dataRange(rec, index, sizeof value))
+        std::memcpy(&value, rec.data.get() + index, sizeof value);
+    return value;
 }
 
-static BOOL writeData(OWMWND *rec, LONG index, const void *value, size_t size)
+template <class T>
+bool writeData(OWMWND &rec, LONG index, T value) noexcept
 {
-    if (!dataRange(rec, index, size))
-        return FALSE;
-    memcpy(rec->pData + index, value, size);
-    return TRUE;
+    if (!dataRange(rec, index, sizeof value))
+        return false;
+    std::memcpy(rec.data.get() + index, &value, sizeof value);
+    return true;
+}
+
+}  // namespace
+}  // namespace orin::pm
+
+using namespace orin::pm;
+
+HWND ORINAPI WinQueryWindow(HWND hwnd, LONG cmd) noexcept
+{
+    if (!hwnd)
+        return nullptr;
+    hwnd = OwmMapDesktop(hwnd);
+    switch (cmd) {
+    case PM_QW_NEXT:   return GetWindow(hwnd, GW_HWNDNEXT);
+    case PM_QW_PREV:   return GetWindow(hwnd, GW_HWNDPREV);
+    case PM_QW_TOP:    return GetWindow(hwnd, GW_CHILD);
+    case PM_QW_BOTTOM: return lastChild(hwnd);
+    case PM_QW_OWNER:
+    case PM_QW_PARENT:
+        if (const OWMWND *rec = OwmQueryWndRec(hwnd))
+            return cmd == PM_QW_OWNER ? rec->hwndOwner : rec->hwndParent;
+        if (OwmIsDlgWindowPM(hwnd))
+            return OwmHookDlgRelation(hwnd, cmd);
+        return GetParent(hwnd);
+    case PM_QW_FRAMEOWNER:
+        return frameAncestor(hwnd);
+    default:
+        return cmd >= 0 ? GetWindow(hwnd, static_cast<UINT>(cmd)) : nullptr;
+    }
 }
 
 ULONG_PTR ORINAPI WinQueryWindowULong(HWND hwnd, LONG index) noexcept
 {
-    OWMWND *rec;
-    ULONG_PTR value = 0;
-
     if (!hwnd)
         return 0;
     hwnd = OwmMapDesktop(hwnd);
-    rec = OwmQueryWndRec(hwnd);
+    const OWMWND *rec = OwmQueryWndRec(hwnd);
     switch (index) {
-    case -4:
+    case kUnkeptWord:
         return 0;
     case PM_QWP_PFNWP:
-        return rec ? (ULONG_PTR)rec->pfnWndProc : (ULONG_PTR)GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+        return rec ? reinterpret_cast<ULONG_PTR>(rec->pfnWndProc)
+                   : static_cast<ULONG_PTR>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
     case PM_QWL_STYLE:
-        return rec ? pmWindowStyle(hwnd, rec)
-                   : nativeToPMStyle(hwnd, (ULONG)GetWindowLongA(hwnd, GWL_STYLE));
+        return rec ? pmWindowStyle(hwnd, *rec) : nativeToPMStyle(hwnd, nativeStyle(hwnd));
     }
     if (index < 0)
         return 0;
-    if (rec) {
-        readData(rec, index, &value, sizeof value);
-        return value;
-    }
+    if (rec)
+        return readData<ULONG_PTR>(*rec, index);
+    ULONG_PTR value = 0;
     if (OwmHookDlgWindowWord(hwnd, index, &value))
         return value;
-    return (ULONG_PTR)GetWindowLongPtrA(hwnd, index);
+    return static_cast<ULONG_PTR>(GetWindowLongPtrA(hwnd, index));
 }
 
 BOOL ORINAPI WinSetWindowULong(HWND hwnd, LONG index, ULONG_PTR ul) noexcept
 {
-    OWMWND *rec;
     if (!hwnd)
         return FALSE;
     hwnd = OwmMapDesktop(hwnd);
-    rec = OwmQueryWndRec(hwnd);
+    OWMWND *rec = OwmQueryWndRec(hwnd);
+    if (!rec && !OwmIsWindow(hwnd))
+        return FALSE;
     if (index == PM_QWP_PFNWP) {
         if (rec)
-            rec->pfnWndProc = (PFNWP)ul;
+            rec->pfnWndProc = reinterpret_cast<PFNWP>(ul);
         else
-            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)ul);
+            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, static_cast<LONG_PTR>(ul));
         return TRUE;
     }
     if (index == PM_QWL_STYLE) {
         if (rec)
-            setPMWindowStyle(hwnd, rec, (ULONG)ul);
+            setPMWindowStyle(hwnd, *rec, static_cast<ULONG>(ul));
         else
-            SetWindowLongA(hwnd, GWL_STYLE, (LONG)ul);
+            SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(ul));
         return TRUE;
     }
     if (index < 0)
         return FALSE;
     if (rec)
-        return writeData(rec, index, &ul, sizeof ul);
+        return writeData(*rec, index, ul);
     SetLastError(0);
-    return SetWindowLongPtrA(hwnd, index, (LONG_PTR)ul) != 0 || GetLastError() == 0;
+    return SetWindowLongPtrA(hwnd, index, static_cast<LONG_PTR>(ul)) != 0 || GetLastError() == 0;
 }
 
 USHORT ORINAPI WinQueryWindowUShort(HWND hwnd, LONG index) noexcept
 {
-    OWMWND *rec;
-    USHORT value = 0;
     if (!hwnd)
         return 0;
     hwnd = OwmMapDesktop(hwnd);
-    if (index < 0)
-        return (USHORT)WinQueryWindowULong(hwnd, index);
-    rec = OwmQueryWndRec(hwnd);
-    if (rec) {
-        readData(rec, index, &value, sizeof value);
-        return value;
-    }
-    return (USHORT)WinQueryWindowULong(hwnd, index);
+    if (index >= 0)
+        if (const OWMWND *rec = OwmQueryWndRec(hwnd))
+            return readData<USHORT>(*rec, index);
+    return static_cast<USHORT>(WinQueryWindowULong(hwnd, index));
 }
 
 BOOL ORINAPI WinSetWindowUShort(HWND hwnd, LONG index, USHORT us) noexcept
 {
-    OWMWND *rec;
-    if (!hwnd)
+    if (!hwnd || index < 0)
         return FALSE;
     hwnd = OwmMapDesktop(hwnd);
-    if (index < 0)
-        return FALSE;
-    rec = OwmQueryWndRec(hwnd);
-    if (rec)
-        return writeData(rec, index, &us, sizeof us);
+    if (OWMWND *rec = OwmQueryWndRec(hwnd))
+        return writeData(*rec, index, us);
     return WinSetWindowULong(hwnd, index, us);
 }
 
 PVOID ORINAPI WinQueryWindowPtr(HWND hwnd, LONG index) noexcept
 {
-    return (PVOID)WinQueryWindowULong(hwnd, index);
+    return reinterpret_cast<PVOID>(WinQueryWindowULong(hwnd, index));
 }
 
 BOOL ORINAPI WinSetWindowPtr(HWND hwnd, LONG index, PVOID p) noexcept
 {
-    return WinSetWindowULong(hwnd, index, (ULONG_PTR)p);
+    return WinSetWindowULong(hwnd, index, reinterpret_cast<ULONG_PTR>(p));
 }
 
 /* ---- thin calls ---- */
@@ -272,23 +279,24 @@ BOOL ORINAPI WinDestroyWindow(HWND hwnd) noexcept
 
 BOOL ORINAPI WinIsWindow(HAB hab, HWND hwnd) noexcept
 {
-    (void)hab;
     return hwnd && IsWindow(OwmMapDesktop(hwnd));
 }
 
 BOOL ORINAPI WinShowWindow(HWND hwnd, BOOL fShow) noexcept
 {
-    if (!hwnd)
+    hwnd = OwmMapDesktop(hwnd);
+    if (!OwmIsWindow(hwnd))
         return FALSE;
-    ShowWindow(OwmMapDesktop(hwnd), fShow ? SW_SHOW : SW_HIDE);
+    ShowWindow(hwnd, fShow ? SW_SHOW : SW_HIDE);
     return TRUE;
 }
 
 BOOL ORINAPI WinEnableWindow(HWND hwnd, BOOL fEnable) noexcept
 {
-    if (!hwnd)
+    hwnd = OwmMapDesktop(hwnd);
+    if (!OwmIsWindow(hwnd))
         return FALSE;
-    EnableWindow(OwmMapDesktop(hwnd), fEnable);
+    EnableWindow(hwnd, fEnable);
     return TRUE;
 }
 
@@ -304,14 +312,13 @@ BOOL ORINAPI WinIsWindowVisible(HWND hwnd) noexcept
 
 BOOL ORINAPI WinSetParent(HWND hwnd, HWND hwndNewParent, BOOL fRedraw) noexcept
 {
-    OWMWND *rec;
     HWND native = OwmMapDesktop(hwndNewParent);
-    if (!hwnd || !SetParent(hwnd, native == GetDesktopWindow() ? NULL : native))
+    if (!hwnd || !SetParent(hwnd, native == GetDesktopWindow() ? nullptr : native))
         return FALSE;
-    if ((rec = OwmQueryWndRec(hwnd)) != NULL)
+    if (OWMWND *rec = OwmQueryWndRec(hwnd))
         rec->hwndParent = native;
     if (fRedraw)
-        InvalidateRect(hwnd, NULL, TRUE);
+        InvalidateRect(hwnd, nullptr, TRUE);
     return TRUE;
 }
 
@@ -350,7 +357,7 @@ BOOL ORINAPI WinSetWindowText(HWND hwnd, const char *pszText) noexcept
 
 HWND ORINAPI WinWindowFromID(HWND hwndParent, ULONG id) noexcept
 {
-    return hwndParent ? GetDlgItem(OwmMapDesktop(hwndParent), (int)id) : NULL;
+    return hwndParent ? GetDlgItem(OwmMapDesktop(hwndParent), static_cast<int>(id)) : nullptr;
 }
 
 BOOL ORINAPI WinIsChild(HWND hwnd, HWND hwndParent) noexcept
@@ -359,57 +366,58 @@ BOOL ORINAPI WinIsChild(HWND hwnd, HWND hwndParent) noexcept
         return FALSE;
     hwnd = OwmMapDesktop(hwnd);
     hwndParent = OwmMapDesktop(hwndParent);
-    return hwnd == hwndParent || IsChild(hwndParent, hwnd) ||
-           hwndParent == GetDesktopWindow();
+    if (!OwmIsWindow(hwnd))
+        return FALSE;
+    return hwnd == hwndParent || IsChild(hwndParent, hwnd) || hwndParent == GetDesktopWindow();
 }
 
 BOOL ORINAPI WinSetFocus(HWND hwndDesktop, HWND hwndFocus) noexcept
 {
-    (void)hwndDesktop;
-    SetFocus(hwndFocus == PM_HWND_DESKTOP ? NULL : hwndFocus);
+    if (hwndFocus == PM_HWND_DESKTOP)
+        hwndFocus = nullptr;
+    if (hwndFocus && !OwmIsWindow(hwndFocus))
+        return FALSE;
+    SetFocus(hwndFocus);
     return TRUE;
 }
 
 HWND ORINAPI WinQueryFocus(HWND hwndDesktop) noexcept
 {
-    (void)hwndDesktop;
     return GetFocus();
 }
 
 HWND ORINAPI WinQueryActiveWindow(HWND hwndDesktop) noexcept
 {
-    (void)hwndDesktop;
     return GetActiveWindow();
 }
 
 BOOL ORINAPI WinSetActiveWindow(HWND hwndDesktop, HWND hwnd) noexcept
 {
-    (void)hwndDesktop;
-    return hwnd && SetActiveWindow(OwmMapDesktop(hwnd)) != NULL;
+    return hwnd && SetActiveWindow(OwmMapDesktop(hwnd)) != nullptr;
 }
 
 BOOL ORINAPI WinSetCapture(HWND hwndDesktop, HWND hwnd) noexcept
 {
-    (void)hwndDesktop;
     if (!hwnd || hwnd == PM_HWND_DESKTOP)
         return ReleaseCapture();
+    if (!OwmIsWindow(hwnd))
+        return FALSE;
     SetCapture(hwnd);
     return TRUE;
 }
 
 HWND ORINAPI WinQueryCapture(HWND hwndDesktop) noexcept
 {
-    (void)hwndDesktop;
     return GetCapture();
 }
 
 BOOL ORINAPI WinUpdateWindow(HWND hwnd) noexcept
 {
-    return hwnd && UpdateWindow(OwmMapDesktop(hwnd));
+    hwnd = OwmMapDesktop(hwnd);
+    return OwmIsWindow(hwnd) && UpdateWindow(hwnd);
 }
 
 BOOL ORINAPI WinSetPresParam(HWND hwnd, ULONG id, ULONG cbParam, PVOID pbParam) noexcept
 {
-    (void)id; (void)cbParam; (void)pbParam;
-    return hwnd != NULL;
+    return OwmIsWindow(OwmMapDesktop(hwnd));
 }

@@ -6,6 +6,7 @@
 #include "pmtest.h"
 
 using namespace pmtest;
+using namespace orin::pm;
 
 namespace {
 

@@ -1,5 +1,5 @@
 /*
- * orin_tool.c - the `orin` command: looks into and changes profile files
+ * orin_tool.cpp - the `orin` command: looks into and changes profile files
  * from the command line.
  *
  *   orin prf sections FILE            list the sections
@@ -19,20 +19,27 @@
  * 1 when the library reports an error (named with its code), 2 for a
  * wrong command line.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
 #include "knl.h"
 #include "prf.h"
 
-#define EXIT_LIBRARY 1
-#define EXIT_USAGE   2
-#define HEX_PREFIX   "hex:"
-#define HEX_PREFIX_LEN 4
-#define DUMP_WIDTH   16
-#define LINE_CHUNK   256
+namespace {
 
-static const char *usageText =
+constexpr int kExitLibrary = 1;
+constexpr int kExitUsage = 2;
+constexpr std::string_view kHexPrefix = "hex:";
+constexpr ULONG kDumpWidth = 16;
+constexpr char kListSeparator = '~';
+
+constexpr const char *kUsageText =
     "usage: orin prf COMMAND FILE [ARGS]\n"
     "  sections FILE                 list the sections of a profile\n"
     "  keys FILE SECTION             list the keys of a section\n"
@@ -42,112 +49,108 @@ static const char *usageText =
     "  import FILE < TEXT            store the sections and keys of INI-style text\n"
     "  export FILE                   print the profile as INI-style text\n";
 
-static const struct { USHORT code; const char *text; } meanings[] = {
-    { 2, "file not found" },
-    { 3, "path not found" },
-    { 5, "access denied" },
-    { 6, "invalid handle" },
-    { 8, "out of memory or table full" },
-    { 33, "locked by another process" },
-    { 85, "section already exists" },
-    { 111, "buffer too small" },
-    { 112, "disk full" },
-    { 123, "invalid section or key name" },
-    { 211, "no such section or key" },
-    { 0xE08C, "not a profile file (bad block-file magic)" },
-    { 0xE08E, "damaged block file (block type)" },
-    { 0xE08F, "damaged block file (free list)" },
-    { 0xE090, "damaged block file (block beyond end)" },
-    { 0xE091, "damaged block file (block header)" },
-    { PRF_ERR_INUPDATE, "profile left in the middle of an update; it needs repair" },
-    { PRF_ERR_OLDVERSION, "first-format profile; convert it first" },
-    { PRF_ERR_CHECKSUM, "checksum wrong; the profile is damaged" },
-    { PRF_ERR_VERSION, "unknown profile version" },
+struct Meaning {
+    USHORT code;
+    const char *text;
 };
 
-static int fail(const char *what, USHORT rc)
+constexpr Meaning kMeanings[] = {
+    {2, "file not found"},
+    {3, "path not found"},
+    {5, "access denied"},
+    {6, "invalid handle"},
+    {8, "out of memory or table full"},
+    {33, "locked by another process"},
+    {85, "section already exists"},
+    {111, "buffer too small"},
+    {112, "disk full"},
+    {123, "invalid section or key name"},
+    {211, "no such section or key"},
+    {0xE08C, "not a profile file (bad block-file magic)"},
+    {0xE08E, "damaged block file (block type)"},
+    {0xE08F, "damaged block file (free list)"},
+    {0xE090, "damaged block file (block beyond end)"},
+    {0xE091, "damaged block file (block header)"},
+    {PRF_ERR_INUPDATE, "profile left in the middle of an update; it needs repair"},
+    {PRF_ERR_OLDVERSION, "first-format profile; convert it first"},
+    {PRF_ERR_CHECKSUM, "checksum wrong; the profile is damaged"},
+    {PRF_ERR_VERSION, "unknown profile version"},
+};
+
+struct ProfileCloser {
+    void operator()(HPRF h) const noexcept { PrfCloseProfile(h); }
+};
+using Profile = std::unique_ptr<std::remove_pointer_t<HPRF>, ProfileCloser>;
+
+int fail(const char *what, USHORT rc)
 {
     const char *text = "error";
-    size_t i;
-    for (i = 0; i < sizeof meanings / sizeof meanings[0]; i++)
-        if (meanings[i].code == rc)
-            text = meanings[i].text;
+    for (const Meaning &m : kMeanings)
+        if (m.code == rc)
+            text = m.text;
     fprintf(stderr, "orin: %s: error %u (%s)\n", what, rc, text);
-    return EXIT_LIBRARY;
+    return kExitLibrary;
 }
 
-static int usage(void)
+int usage()
 {
-    fputs(usageText, stderr);
-    return EXIT_USAGE;
+    fputs(kUsageText, stderr);
+    return kExitUsage;
 }
 
 /* ---- Reading lists and values ------------------------------------------------ */
 
-/* Fetches a value or list into a fresh buffer (zero-terminated). */
-static USHORT fetch(HPRF h, const char *section, const char *key, char **out, ULONG *length)
+/* Fetches a value, or the list of sections or keys, into out. */
+USHORT fetch(HPRF h, const char *section, const char *key, std::string &out)
 {
     ULONG size = 0;
-    char *buf;
     USHORT rc = PrfQueryProfileSize(h, section, key, &size);
-    *out = NULL;
     if (rc)
         return rc;
-    buf = (char *)malloc(size + 1);
-    if (!buf)
-        return ORIN_ERR_NO_MEMORY;
-    *length = size;
-    rc = PrfQueryProfileData(h, section, key, buf, length);
-    if (rc) {
-        free(buf);
+    out.assign(size, '\0');
+    ULONG length = size;
+    rc = PrfQueryProfileData(h, section, key, out.data(), &length);
+    if (rc)
         return rc;
-    }
-    buf[*length] = 0;
-    *out = buf;
+    out.resize(length);
     return 0;
 }
 
-/* Calls fn for each name of a '~' list. */
-static void eachName(char *list, ULONG length, void (*fn)(const char *, void *), void *arg)
+/* The names of a '~' list; each name ends at its separator (or at a zero
+ * byte before it), and a last part without a separator is not a name. */
+std::vector<std::string> splitNames(const std::string &list)
 {
-    char *p = list, *end = list + length;
-    while (p < end) {
-        char *sep = (char*)memchr(p, '~', (size_t)(end - p));
-        if (!sep)
-            break;
-        *sep = 0;
-        fn(p, arg);
+    std::vector<std::string> names;
+    size_t p = 0, sep;
+    while ((sep = list.find(kListSeparator, p)) != std::string::npos) {
+        auto begin = list.begin() + p, end = list.begin() + sep;
+        names.emplace_back(begin, std::find(begin, end, '\0'));
         p = sep + 1;
     }
+    return names;
 }
 
-static void printLine(const char *name, void *arg)
+bool isText(std::string_view v)
 {
-    (void)arg;
-    puts(name);
+    return std::all_of(v.begin(), v.end(), [](char ch) {
+        auto c = static_cast<unsigned char>(ch);
+        return c != 0 && (c >= 0x20 || c == '\t' || c == '\r' || c == '\n');
+    });
 }
 
-static BOOL isText(const unsigned char *v, ULONG n)
+void hexDump(std::string_view text)
 {
-    ULONG i;
-    for (i = 0; i < n; i++)
-        if (v[i] == 0 || (v[i] < 0x20 && v[i] != '\t' && v[i] != '\r' && v[i] != '\n'))
-            return FALSE;
-    return TRUE;
-}
-
-static void hexDump(const unsigned char *v, ULONG n)
-{
-    ULONG row, i;
-    for (row = 0; row < n; row += DUMP_WIDTH) {
+    auto v = reinterpret_cast<const unsigned char *>(text.data());
+    ULONG n = static_cast<ULONG>(text.size());
+    for (ULONG row = 0; row < n; row += kDumpWidth) {
         printf("%08lx ", (unsigned long)row);
-        for (i = row; i < row + DUMP_WIDTH; i++)
+        for (ULONG i = row; i < row + kDumpWidth; i++)
             if (i < n)
                 printf(" %02x", v[i]);
             else
                 printf("   ");
         printf("  ");
-        for (i = row; i < row + DUMP_WIDTH && i < n; i++)
+        for (ULONG i = row; i < row + kDumpWidth && i < n; i++)
             putchar(v[i] >= 0x20 && v[i] < 0x7F ? v[i] : '.');
         putchar('\n');
     }
@@ -155,11 +158,16 @@ static void hexDump(const unsigned char *v, ULONG n)
 
 /* ---- Escaped text ------------------------------------------------------------ */
 
-static void putEscaped(const unsigned char *v, ULONG n, BOOL name)
+bool startsWithHexPrefix(std::string_view v)
 {
-    ULONG i;
-    for (i = 0; i < n; i++) {
-        unsigned char c = v[i];
+    return v.substr(0, kHexPrefix.size()) == kHexPrefix;
+}
+
+void putEscaped(std::string_view v, bool name)
+{
+    bool hexLookalike = !name && startsWithHexPrefix(v);
+    for (size_t i = 0; i < v.size(); i++) {
+        auto c = static_cast<unsigned char>(v[i]);
         if (c == '\\' || (name && (c == '=' || c == ']' || c == '[')))
             printf("\\%c", c);
         else if (c == '\n')
@@ -170,14 +178,14 @@ static void putEscaped(const unsigned char *v, ULONG n, BOOL name)
             fputs("\\t", stdout);
         else if (c < 0x20 || c == 0x7F)
             printf("\\x%02x", c);
-        else if (i == 0 && !name && n >= HEX_PREFIX_LEN && memcmp(v, HEX_PREFIX, HEX_PREFIX_LEN) == 0)
+        else if (i == 0 && hexLookalike)
             printf("\\x%02x", c);
         else
             putchar(c);
     }
 }
 
-static int hexDigit(int c)
+int hexDigit(int c)
 {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -185,10 +193,12 @@ static int hexDigit(int c)
     return -1;
 }
 
-/* Undoes putEscaped in place; returns the new length. */
-static size_t unescape(char *s, size_t n)
+/* Undoes putEscaped. */
+std::string unescape(std::string_view s)
 {
-    size_t r = 0, w = 0;
+    std::string out;
+    out.reserve(s.size());
+    size_t r = 0, n = s.size();
     while (r < n) {
         char c = s[r++];
         if (c == '\\' && r < n) {
@@ -196,146 +206,131 @@ static size_t unescape(char *s, size_t n)
             if (e == 'n') c = '\n';
             else if (e == 'r') c = '\r';
             else if (e == 't') c = '\t';
-            else if (e == 'x' && r + 1 < n + 1 && hexDigit(s[r]) >= 0 && r + 1 < n
-                     && hexDigit(s[r + 1]) >= 0) {
+            else if (e == 'x' && r + 1 < n && hexDigit(s[r]) >= 0 && hexDigit(s[r + 1]) >= 0) {
                 c = (char)(hexDigit(s[r]) * 16 + hexDigit(s[r + 1]));
                 r += 2;
             } else c = e;
         }
-        s[w++] = c;
+        out += c;
     }
-    return w;
+    return out;
+}
+
+/* Text up to its first zero byte, as a C string would end it. */
+std::string_view asCString(std::string_view s)
+{
+    return s.substr(0, std::min(s.find('\0'), s.size()));
 }
 
 /* ---- Commands ---------------------------------------------------------------- */
 
-static int cmdList(HPRF h, const char *section)
+int cmdList(HPRF h, const char *section)
 {
-    char *list;
-    ULONG n = 0;
-    USHORT rc = fetch(h, section, NULL, &list, &n);
+    std::string list;
+    USHORT rc = fetch(h, section, nullptr, list);
     if (rc)
         return fail(section ? "listing keys" : "listing sections", rc);
-    eachName(list, n, printLine, NULL);
-    free(list);
+    for (const std::string &name : splitNames(list))
+        puts(name.c_str());
     return 0;
 }
 
-static int cmdGet(HPRF h, const char *section, const char *key)
+int cmdGet(HPRF h, const char *section, const char *key)
 {
-    char *v;
-    ULONG n = 0;
-    USHORT rc = fetch(h, section, key, &v, &n);
+    std::string v;
+    USHORT rc = fetch(h, section, key, v);
     if (rc)
         return fail("reading the value", rc);
-    if (isText((unsigned char *)v, n)) {
-        fwrite(v, 1, n, stdout);
+    if (isText(v)) {
+        fwrite(v.data(), 1, v.size(), stdout);
         putchar('\n');
     } else {
-        hexDump((unsigned char *)v, n);
+        hexDump(v);
     }
-    free(v);
     return 0;
 }
 
-typedef struct {
-    HPRF h;
-    const char *section;
-    USHORT rc;
-} EXPORTCTX;
+/* Writes sections and keys as INI-style text; remembers the first error
+ * and goes on with the rest. */
+class Exporter {
+public:
+    explicit Exporter(HPRF h) : h_(h) {}
 
-static void exportKey(const char *key, void *arg)
-{
-    EXPORTCTX *x = (EXPORTCTX *)arg;
-    char *v;
-    ULONG n = 0, i;
-    USHORT rc = fetch(x->h, x->section, key, &v, &n);
-    if (rc) {
-        if (!x->rc)
-            x->rc = rc;
-        return;
+    void section(const std::string &name)
+    {
+        std::string keys;
+        if (!note(fetch(h_, name.c_str(), nullptr, keys)))
+            return;
+        putchar('[');
+        putEscaped(name, true);
+        fputs("]\n", stdout);
+        for (const std::string &key : splitNames(keys))
+            value(name, key);
+        putchar('\n');
     }
-    putEscaped((const unsigned char *)key, (ULONG)strlen(key), TRUE);
-    putchar('=');
-    if (memchr(v, 0, n)) {
-        fputs(HEX_PREFIX, stdout);
-        for (i = 0; i < n; i++)
-            printf("%02x", (unsigned char)v[i]);
-    } else {
-        putEscaped((const unsigned char *)v, n, FALSE);
-    }
-    putchar('\n');
-    free(v);
-}
 
-static void exportSection(const char *section, void *arg)
-{
-    EXPORTCTX *x = (EXPORTCTX *)arg;
-    char *keys;
-    ULONG n = 0;
-    USHORT rc = fetch(x->h, section, NULL, &keys, &n);
-    if (rc) {
-        if (!x->rc)
-            x->rc = rc;
-        return;
-    }
-    putchar('[');
-    putEscaped((const unsigned char *)section, (ULONG)strlen(section), TRUE);
-    fputs("]\n", stdout);
-    x->section = section;
-    eachName(keys, n, exportKey, x);
-    putchar('\n');
-    free(keys);
-}
+    USHORT firstError() const { return rc_; }
 
-static int cmdExport(HPRF h)
+private:
+    void value(const std::string &section, const std::string &key)
+    {
+        std::string v;
+        if (!note(fetch(h_, section.c_str(), key.c_str(), v)))
+            return;
+        putEscaped(key, true);
+        putchar('=');
+        if (v.find('\0') != std::string::npos) {
+            fputs(kHexPrefix.data(), stdout);
+            for (char c : v)
+                printf("%02x", (unsigned char)c);
+        } else {
+            putEscaped(v, false);
+        }
+        putchar('\n');
+    }
+
+    bool note(USHORT rc)
+    {
+        if (rc && !rc_)
+            rc_ = rc;
+        return rc == 0;
+    }
+
+    HPRF h_;
+    USHORT rc_ = 0;
+};
+
+int cmdExport(HPRF h)
 {
-    EXPORTCTX x = { h, NULL, 0 };
-    char *sections;
-    ULONG n = 0;
-    USHORT rc = fetch(h, NULL, NULL, &sections, &n);
+    std::string sections;
+    USHORT rc = fetch(h, nullptr, nullptr, sections);
     if (rc)
         return fail("listing sections", rc);
-    eachName(sections, n, exportSection, &x);
-    free(sections);
-    return x.rc ? fail("exporting", x.rc) : 0;
+    Exporter x(h);
+    for (const std::string &section : splitNames(sections))
+        x.section(section);
+    return x.firstError() ? fail("exporting", x.firstError()) : 0;
 }
 
-/* Reads one line of any length from stdin without its line end. */
-static char *readLine(size_t *length)
+/* One line of any length from stdin without its line end; none at the
+ * end of the input. */
+std::optional<std::string> readLine()
 {
-    size_t cap = LINE_CHUNK, n = 0;
-    char *line = (char *)malloc(cap);
+    std::string line;
     int c;
-    if (!line)
-        return NULL;
-    while ((c = getchar()) != EOF && c != '\n') {
-        if (n + 1 >= cap) {
-            char *bigger = (char *)realloc(line, cap *= 2);
-            if (!bigger) {
-                free(line);
-                return NULL;
-            }
-            line = bigger;
-        }
-        line[n++] = (char)c;
-    }
-    if (c == EOF && n == 0) {
-        free(line);
-        return NULL;
-    }
-    if (n && line[n - 1] == '\r')
-        n--;
-    line[n] = 0;
-    *length = n;
+    while ((c = getchar()) != EOF && c != '\n')
+        line += (char)c;
+    if (c == EOF && line.empty())
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
     return line;
 }
 
 /* Position of the first unescaped `stop` character, or -1. */
-static long findUnescaped(const char *s, size_t n, char stop)
+long findUnescaped(std::string_view s, char stop)
 {
-    size_t i;
-    for (i = 0; i < n; i++) {
+    for (size_t i = 0; i < s.size(); i++) {
         if (s[i] == '\\')
             i++;
         else if (s[i] == stop)
@@ -344,125 +339,112 @@ static long findUnescaped(const char *s, size_t n, char stop)
     return -1;
 }
 
-static USHORT importValue(HPRF h, const char *section, char *key, size_t keyLen, char *value,
-                          size_t valueLen)
+USHORT importValue(HPRF h, const std::string &section, std::string_view key,
+                   std::string_view value)
 {
-    USHORT rc;
-    key[unescape(key, keyLen)] = 0;
-    if (valueLen >= HEX_PREFIX_LEN && memcmp(value, HEX_PREFIX, HEX_PREFIX_LEN) == 0) {
-        size_t i, n = (valueLen - HEX_PREFIX_LEN) / 2;
-        for (i = 0; i < n; i++)
-            value[i] = (char)(hexDigit(value[HEX_PREFIX_LEN + 2 * i]) * 16
-                              + hexDigit(value[HEX_PREFIX_LEN + 2 * i + 1]));
-        return PrfWriteProfileData(h, section, key, value, (ULONG)n);
+    std::string name = unescape(key);
+    if (startsWithHexPrefix(value)) {
+        std::string bytes((value.size() - kHexPrefix.size()) / 2, '\0');
+        for (size_t i = 0; i < bytes.size(); i++)
+            bytes[i] = (char)(hexDigit(value[kHexPrefix.size() + 2 * i]) * 16 +
+                              hexDigit(value[kHexPrefix.size() + 2 * i + 1]));
+        return PrfWriteProfileData(h, section.c_str(), name.c_str(), bytes.data(),
+                                   (ULONG)bytes.size());
     }
-    valueLen = unescape(value, valueLen);
-    rc = PrfWriteProfileData(h, section, key, value, (ULONG)valueLen);
-    return rc;
+    std::string text = unescape(value);
+    return PrfWriteProfileData(h, section.c_str(), name.c_str(), text.data(), (ULONG)text.size());
 }
 
-static int cmdImport(HPRF h)
+int cmdImport(HPRF h)
 {
-    char *line, *section = NULL;
-    size_t n;
+    std::optional<std::string> section;
     unsigned long lineNo = 0;
     int status = 0;
 
-    while (status == 0 && (line = readLine(&n)) != NULL) {
-        long eq, close;
+    while (status == 0) {
+        std::optional<std::string> read = readLine();
+        if (!read)
+            break;
+        std::string_view line = *read;
         lineNo++;
-        if (n == 0 || line[0] == ';' || line[0] == '#') {
-            free(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#')
             continue;
-        }
-        close = findUnescaped(line, n, ']');
+        long close = findUnescaped(line, ']');
+        long eq;
         if (line[0] == '[' && close > 0) {
-            free(section);
-            line[close] = 0;
-            section = _strdup(line + 1);
-            section[unescape(section, strlen(section))] = 0;
-            {
-                USHORT rc = PrfCreateSection(h, section);
-                if (rc && rc != PRF_ERR_EXISTS)
-                    status = fail("creating a section", rc);
-            }
-        } else if ((eq = findUnescaped(line, n, '=')) > 0 && section) {
-            USHORT rc = importValue(h, section, line, (size_t)eq, line + eq + 1, n - eq - 1);
+            section = std::string(unescape(asCString(line.substr(1, close - 1))));
+            USHORT rc = PrfCreateSection(h, section->c_str());
+            if (rc && rc != PRF_ERR_EXISTS)
+                status = fail("creating a section", rc);
+        } else if ((eq = findUnescaped(line, '=')) > 0 && section) {
+            USHORT rc = importValue(h, *section, line.substr(0, eq), line.substr(eq + 1));
             if (rc)
                 status = fail("storing a value", rc);
         } else {
             fprintf(stderr, "orin: line %lu: expected [section] or key=value\n", lineNo);
-            status = EXIT_LIBRARY;
+            status = kExitLibrary;
         }
-        free(line);
     }
-    free(section);
     return status;
 }
 
-static int cmdDelete(HPRF h, const char *section, const char *key)
+int cmdDelete(HPRF h, const char *section, const char *key)
 {
-    USHORT rc = key ? PrfWriteProfileData(h, section, key, NULL, 0)
+    USHORT rc = key ? PrfWriteProfileData(h, section, key, nullptr, 0)
                     : PrfDestroySection(h, section);
     return rc ? fail(key ? "deleting the key" : "deleting the section", rc) : 0;
 }
 
-static int runCommand(const char *cmd, HPRF h, int argc, char **argv)
+int runCommand(std::string_view cmd, HPRF h, int argc, char **argv)
 {
-    if (strcmp(cmd, "sections") == 0 && argc == 0)
-        return cmdList(h, NULL);
-    if (strcmp(cmd, "keys") == 0 && argc == 1)
+    if (cmd == "sections" && argc == 0)
+        return cmdList(h, nullptr);
+    if (cmd == "keys" && argc == 1)
         return cmdList(h, argv[0]);
-    if (strcmp(cmd, "get") == 0 && argc == 2)
+    if (cmd == "get" && argc == 2)
         return cmdGet(h, argv[0], argv[1]);
-    if (strcmp(cmd, "set") == 0 && argc == 3) {
+    if (cmd == "set" && argc == 3) {
         USHORT rc = PrfWriteProfileString(h, argv[0], argv[1], argv[2]);
         return rc ? fail("storing the value", rc) : 0;
     }
-    if (strcmp(cmd, "delete") == 0 && (argc == 1 || argc == 2))
-        return cmdDelete(h, argv[0], argc == 2 ? argv[1] : NULL);
-    if (strcmp(cmd, "import") == 0 && argc == 0)
+    if (cmd == "delete" && (argc == 1 || argc == 2))
+        return cmdDelete(h, argv[0], argc == 2 ? argv[1] : nullptr);
+    if (cmd == "import" && argc == 0)
         return cmdImport(h);
-    if (strcmp(cmd, "export") == 0 && argc == 0)
+    if (cmd == "export" && argc == 0)
         return cmdExport(h);
     return usage();
 }
 
-static BOOL isReadOnlyCommand(const char *cmd)
+bool isReadOnlyCommand(std::string_view cmd)
 {
-    return strcmp(cmd, "sections") == 0 || strcmp(cmd, "keys") == 0
-        || strcmp(cmd, "get") == 0 || strcmp(cmd, "export") == 0;
+    return cmd == "sections" || cmd == "keys" || cmd == "get" || cmd == "export";
 }
 
-static BOOL isKnownCommand(const char *cmd)
+bool isKnownCommand(std::string_view cmd)
 {
-    static const char *const known[] = { "sections", "keys", "get", "set", "delete",
-                                         "import", "export" };
-    size_t i;
-    for (i = 0; i < sizeof known / sizeof known[0]; i++)
-        if (strcmp(cmd, known[i]) == 0)
-            return TRUE;
-    return FALSE;
+    constexpr std::string_view kKnown[] = {"sections", "keys", "get", "set",
+                                           "delete", "import", "export"};
+    return std::find(std::begin(kKnown), std::end(kKnown), cmd) != std::end(kKnown);
 }
+
+}  // namespace
 
 int main(int argc, char **argv)
 {
-    HPRF h = NULL;
-    USHORT rc;
-    int status;
-
     if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-        fputs(usageText, stdout);
+        fputs(kUsageText, stdout);
         return 0;
     }
     if (argc < 4 || strcmp(argv[1], "prf") != 0 || !isKnownCommand(argv[2]))
         return usage();
     KnlInitCP();
     KnlInitDBCSEv();
-    rc = PrfOpenProfile(NULL, &h, argv[3], isReadOnlyCommand(argv[2]) ? PRF_OPEN_READONLY : 0);
+    HPRF h = nullptr;
+    USHORT rc = PrfOpenProfile(nullptr, &h, argv[3],
+                               isReadOnlyCommand(argv[2]) ? PRF_OPEN_READONLY : 0);
     if (rc)
         return fail(argv[3], rc);
-    status = runCommand(argv[2], h, argc - 4, argv + 4);
-    PrfCloseProfile(h);
-    return status;
+    Profile profile(h);
+    return runCommand(argv[2], h, argc - 4, argv + 4);
 }

@@ -1,5 +1,5 @@
 /*
- * pmsample.c - a small PM program on orin.dll: it registers a window
+ * pmsample.cpp - a small PM program on orin.dll: it registers a window
  * class, creates a window with a push button, an entry field and a list
  * box, runs the PM message loop, and closes itself from a timer.
  *
@@ -11,40 +11,50 @@
  *
  * Usage: pmsample [TICKS]   (timer ticks of 50 ms before it closes, default 5)
  */
-#include <stdio.h>
-#include <stdlib.h>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <type_traits>
 #include "knl.h"
 #include "win.h"
 
-#define CLASS_NAME   "PmSample"
-#define ID_BUTTON    101
-#define ID_ENTRY     102
-#define ID_LIST      103
-#define ID_TIMER     1
-#define TICK_MS      50
-#define WINDOW_CX    320
-#define WINDOW_CY    200
-#define DATA_BYTES   8             /* window word 0: ticks seen */
+namespace {
 
-static int ticksToRun = 5;
+constexpr const char *kClassName = "PmSample";
+constexpr ULONG kIdButton = 101;
+constexpr ULONG kIdEntry = 102;
+constexpr ULONG kIdList = 103;
+constexpr ULONG kIdTimer = 1;
+constexpr ULONG kTickMs = 50;
+constexpr LONG kWindowCx = 320;
+constexpr LONG kWindowCy = 200;
+constexpr USHORT kDataBytes = 8;        /* window word 0: ticks seen */
+constexpr ULONG kPmEsMargin = 0x8;      /* entry field with a border */
 
-static HWND makeControls(HWND hwnd)
+int ticksToRun = 5;
+
+struct WindowDestroyer {
+    void operator()(HWND hwnd) const noexcept { WinDestroyWindow(hwnd); }
+};
+using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
+
+/* Makes the controls; returns the button, or null when one is missing. */
+HWND makeControls(HWND hwnd)
 {
-    HWND button, entry, list;
-    PM_WNDPARAMS wp = { 0 };
-    char text[32];
-
-    button = WinCreateWindow(hwnd, "BUTTON", "Press", PM_WS_VISIBLE, 10, 150, 80, 24,
-                             hwnd, PM_HWND_TOP, ID_BUTTON, NULL, NULL);
-    entry = WinCreateWindow(hwnd, "EDIT", "", PM_WS_VISIBLE | 0x8, 100, 150, 150, 24,
-                            hwnd, PM_HWND_TOP, ID_ENTRY, NULL, NULL);
-    list = WinCreateWindow(hwnd, "LISTBOX", "", PM_WS_VISIBLE, 10, 10, 240, 130,
-                           hwnd, PM_HWND_TOP, ID_LIST, NULL, NULL);
+    HWND button = WinCreateWindow(hwnd, "BUTTON", "Press", PM_WS_VISIBLE, 10, 150, 80, 24,
+                                  hwnd, PM_HWND_TOP, kIdButton, NULL, NULL);
+    HWND entry = WinCreateWindow(hwnd, "EDIT", "", PM_WS_VISIBLE | kPmEsMargin, 100, 150, 150,
+                                 24, hwnd, PM_HWND_TOP, kIdEntry, NULL, NULL);
+    HWND list = WinCreateWindow(hwnd, "LISTBOX", "", PM_WS_VISIBLE, 10, 10, 240, 130,
+                                hwnd, PM_HWND_TOP, kIdList, NULL, NULL);
     if (!button || !entry || !list)
         return NULL;
 
+    char typed[] = "typed through PM";
+    char text[32];
+    PM_WNDPARAMS wp = {};
     wp.fsStatus = PM_WPM_TEXT;
-    wp.pszText = const_cast<char *>("typed through PM");
+    wp.pszText = typed;
     WinSendMsg(entry, PM_WM_SETWINDOWPARAMS, &wp, 0);
     wp.fsStatus = PM_WPM_TEXT | PM_WPM_CCHTEXT;
     wp.pszText = text;
@@ -54,11 +64,11 @@ static HWND makeControls(HWND hwnd)
     return button;
 }
 
-static MRESULT sampleProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
+MRESULT sampleProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
 {
     switch (msg) {
     case PM_WM_CREATE: {
-        const PM_CREATESTRUCT *cs = (const PM_CREATESTRUCT*)mp2;
+        auto cs = static_cast<const PM_CREATESTRUCT *>(mp2);
         printf("WM_CREATE: %ld x %ld at (%ld, %ld), class %s\n", (long)cs->cx, (long)cs->cy,
                (long)cs->x, (long)cs->y, cs->pszClass);
         return 0;
@@ -74,7 +84,7 @@ static MRESULT sampleProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
         WinSetWindowULong(hwnd, 0, ticks);
         printf("WM_TIMER: tick %lu\n", (unsigned long)ticks);
         if ((int)ticks >= ticksToRun) {
-            WinStopTimer(_WinGetHab(), hwnd, ID_TIMER);
+            WinStopTimer(_WinGetHab(), hwnd, kIdTimer);
             WinPostMsg(hwnd, PM_WM_CLOSE, 0, 0);
         }
         return 0;
@@ -90,15 +100,11 @@ static MRESULT sampleProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
     return WinDefWindowProc(hwnd, msg, mp1, mp2);
 }
 
+}  // namespace
+
 int main(int argc, char **argv)
 {
     char module[MAX_PATH];
-    HAB hab;
-    HWND hwnd, button;
-    PM_QMSG qmsg;
-    PM_SWP swp;
-    int messages = 0;
-
     if (argc > 1)
         ticksToRun = atoi(argv[1]) > 0 ? atoi(argv[1]) : ticksToRun;
     GetModuleFileNameA(NULL, module, sizeof module);
@@ -107,28 +113,33 @@ int main(int argc, char **argv)
     KnlInitCP();
     KnlInitDBCSEv();
 
-    hab = WinInitialize(0);
-    if (!WinRegisterClass(hab, CLASS_NAME, sampleProc, 0, DATA_BYTES)) {
+    HAB hab = WinInitialize(0);
+    if (!WinRegisterClass(hab, kClassName, sampleProc, 0, kDataBytes)) {
         fprintf(stderr, "cannot register the class\n");
         return 1;
     }
-    hwnd = WinCreateWindow(PM_HWND_DESKTOP, CLASS_NAME, "PM sample", PM_WS_VISIBLE,
-                           50, 50, WINDOW_CX, WINDOW_CY, NULL, NULL, 0, NULL, NULL);
-    if (!hwnd || !(button = makeControls(hwnd))) {
+    Window window(WinCreateWindow(PM_HWND_DESKTOP, kClassName, "PM sample", PM_WS_VISIBLE,
+                                  50, 50, kWindowCx, kWindowCy, NULL, NULL, 0, NULL, NULL));
+    HWND hwnd = window.get();
+    HWND button = hwnd ? makeControls(hwnd) : NULL;
+    if (!button) {
         fprintf(stderr, "cannot create the window\n");
         return 1;
     }
+    PM_SWP swp;
     WinQueryWindowPos(hwnd, &swp);
     printf("client area %ld x %ld\n", (long)swp.cx, (long)swp.cy);
 
     PostMessageA(button, BM_CLICK, 0, 0);
-    WinStartTimer(hab, hwnd, ID_TIMER, TICK_MS);
+    WinStartTimer(hab, hwnd, kIdTimer, kTickMs);
+    PM_QMSG qmsg;
+    int messages = 0;
     while (WinGetMsg(&qmsg, NULL)) {
         WinDispatchMsg(&qmsg);
         messages++;
     }
     printf("message loop ended after %d messages\n", messages);
-    WinDestroyWindow(hwnd);
+    window.reset();
     WinTerminate(hab);
     return KnlTerminate(0);
 }
