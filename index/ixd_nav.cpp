@@ -32,7 +32,7 @@ void settle(IX *ix, ULONG node, BYTE *buf, ULONG idx, void *outKey, ULONG *recor
     const BYTE *e = entryAt(ix, buf, idx);
 
     ix->curNode = node;
-    ix->curIndex = (LONG)idx;
+    ix->curIndex = static_cast<LONG>(idx);
     ix->curKeyValid = 1;
     std::memcpy(ix->curKey.data(), e, ix->hdr.storedKeyLen);
     if (outKey)
@@ -214,7 +214,7 @@ USHORT navStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning)
             return rc;
     } else {
         node = ix->curNode;
-        idx = (ULONG)ix->curIndex;
+        idx = static_cast<ULONG>(ix->curIndex);
         if ((rc = nodeRead(ix, node, buf)) != 0)
             return rc;
         if (idx >= countOf(buf))

@@ -69,7 +69,7 @@ USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE *buf, ULONG *pos)
         at = lowerBound(ix, buf, stored);
         ix->path[level] = node;
         if (level == stopLevel) {
-            ix->pathIdx[level] = (USHORT)at;
+            ix->pathIdx[level] = static_cast<USHORT>(at);
             *pos = at;
             return 0;
         }
@@ -77,7 +77,7 @@ USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE *buf, ULONG *pos)
             return IXD_ERR_BAD_FILE;   /* only the root leaf may be empty */
         if (at == count)
             at = count - 1;
-        ix->pathIdx[level] = (USHORT)at;
+        ix->pathIdx[level] = static_cast<USHORT>(at);
         node = entryPtr(ix, buf, at);
     }
     return IXD_ERR_BAD_FILE;
@@ -184,7 +184,7 @@ USHORT placeEntry(IX *ix, int level, BYTE *buf, ULONG pos, const BYTE *entry)
         return IXD_ERR_BAD_FILE;
     std::memmove(entryAt(ix, buf, pos + 1), entryAt(ix, buf, pos), (count - pos) * es);
     std::memcpy(entryAt(ix, buf, pos), entry, es);
-    put16(buf + kNodeCount, (USHORT)(count + 1));
+    put16(buf + kNodeCount, static_cast<USHORT>(count + 1));
     rc = nodeWrite(ix, ix->path[level], buf);
     if (rc == 0 && pos == count && level + 1 < ix->hdr.height)
         rc = setAncestorKeys(ix, level, entry);
@@ -261,8 +261,8 @@ USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry, bool appe
         std::memcpy(entryAt(ix, old, 0), entry, es);
         newIsOldGreatest = keep++ == 0;
     }
-    put16(left + kNodeCount, (USHORT)leftCount);
-    put16(old + kNodeCount, (USHORT)keep);
+    put16(left + kNodeCount, static_cast<USHORT>(leftCount));
+    put16(old + kNodeCount, static_cast<USHORT>(keep));
     put32(old + kNodePrev, leftNo);
     if (prev != kNone) {
         rc = nodeRead(ix, prev, ix->nodeC.data());
@@ -403,7 +403,7 @@ USHORT deleteAt(IX *ix, int level)
     }
     std::memmove(entryAt(ix, buf, at), entryAt(ix, buf, at + 1), (count - at - 1) * es);
     std::memset(entryAt(ix, buf, count - 1), 0, es);
-    put16(buf + kNodeCount, (USHORT)(count - 1));
+    put16(buf + kNodeCount, static_cast<USHORT>(count - 1));
     rc = nodeWrite(ix, node, buf);
     if (rc == 0 && isRoot && count - 1 == 1 && ix->hdr.height >= 2) {
         ULONG child = entryPtr(ix, buf, 0);
