@@ -126,7 +126,7 @@ USHORT attachEntry(ULONG_PTR context, const char *name, ULONG *action, ULONG ini
     return 0;
 }
 
-USHORT unmapView(FBFENTRY &e)
+USHORT unmapEntryView(FBFENTRY &e)
 {
     USHORT rc = 0;
 
@@ -146,7 +146,7 @@ USHORT detachEntry(const _FBF *h)
     if (e.useCount == 0 || --e.useCount != 0)
         return 0;
     releaseFilePages(h->fileIndex);
-    unmapView(e);
+    unmapEntryView(e);
     USHORT rc = KnlNamClose(nameSpaceOf(h), e.osHandle);
     giveBackEntry(h->fileIndex);
     return rc;
@@ -245,18 +245,8 @@ USHORT mapViewLocked(const _FBF *h, void **view, ULONG bytes, ULONG offsetHigh, 
     return 0;
 }
 
-USHORT fileLocks(HFBF handle, FILELOCK *unlockRange, FILELOCK *lockRange)
+USHORT checkInfoArgs(ULONG level, const void *buffer, ULONG size)
 {
-    _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
-    return KnlNamFileLocksEx(nameSpaceOf(h), entryOf(h).osHandle, unlockRange, lockRange);
-}
-
-USHORT checkInfoArgs(const _FBF *h, ULONG level, const void *buffer, ULONG size)
-{
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (level != VBF_INFO_LEVEL_STANDARD)
         return ORIN_ERR_INVALID_LEVEL;
     if (buffer == nullptr || size < VBF_FILESTATUS_SIZE)
@@ -299,54 +289,19 @@ USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *d
     return rc;
 }
 
-}  // namespace orin::fbf
-
-using namespace orin::fbf;
-using Guard = std::lock_guard<SpinLock>;
-
-USHORT ORINAPI FbfOpen(ULONG_PTR context, const char *name, HFBF *handle, ULONG *action,
-                       ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode,
-                       ULONG_PTR extra) noexcept
+USHORT closeFile(_FBF *h)
 {
-    if (handle == nullptr || name == nullptr)
-        return ORIN_ERR_INVALID_PARAM;
-    *handle = nullptr;
-    char shortName[FBF_MAX_NAME + 1];
-    lstrcpynA(shortName, name, sizeof shortName);
-    auto h = handles.tryMake();
-    if (h == nullptr)
-        return ORIN_ERR_NO_MEMORY;
-    h->openMode = static_cast<USHORT>(openMode);
-    h->position = 0;
-    h->user = context;
-    Guard guard(tableLock);
-    USHORT rc = attachEntry(context, shortName, action, initialSize, attribute, openFlags,
-                            openMode, &h->fileIndex);
-    if (rc == 0)
-        *handle = h.release();
-    return rc;
-}
-
-/* The handle ends in all cases; the result is that of closing the file. */
-USHORT ORINAPI FbfClose(HFBF handle) noexcept
-{
-    _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     USHORT rc;
     {
-        Guard guard(tableLock);
+        std::lock_guard guard(tableLock);
         rc = detachEntry(h);
     }
     handles.destroy(h);
     return rc;
 }
 
-USHORT ORINAPI FbfChgFilePtr(HFBF handle, LONG distance, ULONG method, ULONG *newPos) noexcept
+USHORT movePointer(_FBF *h, LONG distance, ULONG method, ULONG *newPos)
 {
-    _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     LONGLONG base = -1;
     switch (method) {
     case VBF_FILE_BEGIN:
@@ -357,7 +312,7 @@ USHORT ORINAPI FbfChgFilePtr(HFBF handle, LONG distance, ULONG method, ULONG *ne
         break;
     case VBF_FILE_END: {
         ULONG len;
-        Guard guard(tableLock);
+        std::lock_guard guard(tableLock);
         USHORT rc = knownLength(h, &len);
         if (rc != 0)
             return rc;
@@ -376,17 +331,14 @@ USHORT ORINAPI FbfChgFilePtr(HFBF handle, LONG distance, ULONG method, ULONG *ne
     return 0;
 }
 
-USHORT ORINAPI FbfReadDirect(HFBF handle, void *buffer, ULONG count, ULONG *read) noexcept
+USHORT readDirect(_FBF *h, void *buffer, ULONG count, ULONG *read)
 {
-    _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (buffer == nullptr && count != 0)
         return ORIN_ERR_INVALID_PARAM;
     ULONG done = 0;
     USHORT rc;
     {
-        Guard guard(tableLock);
+        std::lock_guard guard(tableLock);
         rc = osReadAt(h, h->position, buffer, count, &done, nullptr);
     }
     h->position += done;
@@ -395,67 +347,55 @@ USHORT ORINAPI FbfReadDirect(HFBF handle, void *buffer, ULONG count, ULONG *read
     return rc;
 }
 
-USHORT ORINAPI FbfWrite(HFBF handle, const void *buffer, ULONG count, ULONG *written) noexcept
+USHORT writeBytes(_FBF *h, const void *buffer, ULONG count, ULONG *written)
 {
     if (written != nullptr)
         *written = 0;
-    _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (buffer == nullptr && count != 0)
         return ORIN_ERR_INVALID_PARAM;
     if ((h->openMode & kAccessMask) == VBF_MODE_READ)
         return ORIN_ERR_ACCESS_DENIED;
-    Guard guard(tableLock);
+    std::lock_guard guard(tableLock);
     return writeLocked(h, buffer, count, written);
 }
 
-/* Locks every range exclusively. */
-USHORT ORINAPI FbfFileLocks(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
+/* Range locks use only the entry's operating-system handle, which stays
+ * fixed while the handle is open; they run without tableLock, since a
+ * lock may wait. */
+USHORT lockAsGiven(_FBF *h, FILELOCK *unlockRange, FILELOCK *lockRange)
 {
-    if (handles.live(h) && lockRange != nullptr)
+    return KnlNamFileLocksEx(nameSpaceOf(h), entryOf(h).osHandle, unlockRange, lockRange);
+}
+
+USHORT lockExclusive(_FBF *h, FILELOCK *unlockRange, FILELOCK *lockRange)
+{
+    if (lockRange != nullptr)
         lockRange->exclusive = 1;
-    return fileLocks(h, unlockRange, lockRange);
+    return lockAsGiven(h, unlockRange, lockRange);
 }
 
-/* Locks exclusively or shared as the lock range says. */
-USHORT ORINAPI FbfFileLocksEx(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
+ULONG position(_FBF *h)
 {
-    return fileLocks(h, unlockRange, lockRange);
+    return h->position;
 }
 
-ULONG ORINAPI FbfTell(HFBF handle) noexcept
+USHORT queryLength(_FBF *h, ULONG *length)
 {
-    const _FBF *h = handles.get(handle);
-    return h != nullptr ? h->position : kTellInvalid;
-}
-
-USHORT ORINAPI FbfQueryLength(HFBF handle, ULONG *length) noexcept
-{
-    const _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (length == nullptr)
         return ORIN_ERR_INVALID_PARAM;
-    Guard guard(tableLock);
+    std::lock_guard guard(tableLock);
     return knownLength(h, length);
 }
 
-USHORT ORINAPI FbfNewSize(HFBF handle, ULONG newLength) noexcept
+USHORT newSize(_FBF *h, ULONG newLength)
 {
-    const _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
-    Guard guard(tableLock);
+    std::lock_guard guard(tableLock);
     return newSizeLocked(h, newLength);
 }
 
 /* The name is written once, when the entry is opened. */
-USHORT ORINAPI FbfQueryFilename(HFBF handle, char *buffer, ULONG size) noexcept
+USHORT queryName(_FBF *h, char *buffer, ULONG size)
 {
-    const _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (buffer == nullptr || size == 0)
         return ORIN_ERR_INVALID_PARAM;
     lstrcpynA(buffer, entryOf(h).name,
@@ -465,10 +405,9 @@ USHORT ORINAPI FbfQueryFilename(HFBF handle, char *buffer, ULONG size) noexcept
 
 /* The file calls keep dates and times in 16-bit words; the virtual-file
  * record holds each in a 32-bit word.  Both describe the same values. */
-USHORT ORINAPI FbfQFileInfo(HFBF handle, ULONG level, void *buffer, ULONG size) noexcept
+USHORT queryInfo(_FBF *h, ULONG level, void *buffer, ULONG size)
 {
-    const _FBF *h = handles.get(handle);
-    USHORT rc = checkInfoArgs(h, level, buffer, size);
+    USHORT rc = checkInfoArgs(level, buffer, size);
     KNLFILESTATUS ks;
     if (rc == 0)
         rc = KnlNamQFileInfo(nameSpaceOf(h), entryOf(h).osHandle, KNLNAM_INFO_LEVEL1, &ks,
@@ -489,10 +428,9 @@ USHORT ORINAPI FbfQFileInfo(HFBF handle, ULONG level, void *buffer, ULONG size) 
     return 0;
 }
 
-USHORT ORINAPI FbfSetFileInfo(HFBF handle, ULONG level, void *buffer, ULONG size) noexcept
+USHORT setInfo(_FBF *h, ULONG level, void *buffer, ULONG size)
 {
-    const _FBF *h = handles.get(handle);
-    USHORT rc = checkInfoArgs(h, level, buffer, size);
+    USHORT rc = checkInfoArgs(level, buffer, size);
     if (rc != 0)
         return rc;
     VBFFILESTATUS vs;
@@ -513,30 +451,175 @@ USHORT ORINAPI FbfSetFileInfo(HFBF handle, ULONG level, void *buffer, ULONG size
 
 /* One view per file: a second request gets the first view whatever its
  * arguments, so every handle on the file sees the same addresses. */
-USHORT ORINAPI FbfMapViewOfFile(HFBF handle, void **view, ULONG bytes, ULONG offsetHigh,
-                                ULONG offsetLow) noexcept
+USHORT mapView(_FBF *h, void **view, ULONG bytes, ULONG offsetHigh, ULONG offsetLow)
 {
-    const _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (view == nullptr)
         return ORIN_ERR_INVALID_PARAM;
-    Guard guard(tableLock);
+    std::lock_guard guard(tableLock);
     return mapViewLocked(h, view, bytes, offsetHigh, offsetLow);
 }
 
-USHORT ORINAPI FbfUnmapViewOfFile(HFBF handle) noexcept
+USHORT unmapView(_FBF *h)
 {
-    const _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
-    Guard guard(tableLock);
-    return unmapView(entryOf(h));
+    std::lock_guard guard(tableLock);
+    return unmapEntryView(entryOf(h));
 }
 
+namespace {
+
+/* A table slot over an operation: the back-end handle is the _FBF. */
+template <auto Op>
+struct Direct;
+
+template <class R, class... Args, R (*Op)(_FBF *, Args...)>
+struct Direct<Op> {
+    static R call(void *backend, Args... args) noexcept
+    {
+        return Op(static_cast<_FBF *>(backend), args...);
+    }
+};
+
+constexpr VBFFUNCS makeDirectTable() noexcept
+{
+    VBFFUNCS t = {};
+    t.cb = sizeof t;
+    t.Close = Direct<&closeFile>::call;
+    t.ChgFilePtr = Direct<&movePointer>::call;
+    t.Read = Direct<&readBytes>::call;
+    t.ReadDirect = Direct<&readDirect>::call;
+    t.Write = Direct<&writeBytes>::call;
+    t.Getch = Direct<&readChar>::call;
+    t.Gets = Direct<&readLine>::call;
+    t.Flush = Direct<&forgetPages>::call;
+    t.FileLocks = Direct<&lockExclusive>::call;
+    t.FileLocksEx = Direct<&lockAsGiven>::call;
+    t.Tell = Direct<&position>::call;
+    t.QueryLength = Direct<&queryLength>::call;
+    t.NewSize = Direct<&newSize>::call;
+    t.QueryFilename = Direct<&queryName>::call;
+    t.QFileInfo = Direct<&queryInfo>::call;
+    t.SetFileInfo = Direct<&setInfo>::call;
+    t.MapViewOfFile = Direct<&mapView>::call;
+    t.UnmapViewOfFile = Direct<&unmapView>::call;
+    return t;
+}
+
+constexpr VBFFUNCS kDirectTable = makeDirectTable();
+
+}  // namespace
+
+const VBFFUNCS *directTable() noexcept
+{
+    return &kDirectTable;
+}
+
+}  // namespace orin::fbf
+
+using namespace orin::fbf;
+
+USHORT ORINAPI FbfOpen(ULONG_PTR context, const char *name, HFBF *handle, ULONG *action,
+                       ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode,
+                       ULONG_PTR extra) noexcept
+{
+    if (handle == nullptr || name == nullptr)
+        return ORIN_ERR_INVALID_PARAM;
+    *handle = nullptr;
+    char shortName[FBF_MAX_NAME + 1];
+    lstrcpynA(shortName, name, sizeof shortName);
+    auto h = handles.tryMake();
+    if (h == nullptr)
+        return ORIN_ERR_NO_MEMORY;
+    h->openMode = static_cast<USHORT>(openMode);
+    h->position = 0;
+    h->user = context;
+    std::lock_guard guard(tableLock);
+    USHORT rc = attachEntry(context, shortName, action, initialSize, attribute, openFlags,
+                            openMode, &h->fileIndex);
+    if (rc == 0)
+        *handle = h.release();
+    return rc;
+}
+
+/* The handle ends in all cases; the result is that of closing the file. */
+USHORT ORINAPI FbfClose(HFBF h) noexcept
+{
+    return checked<&closeFile>(h);
+}
+
+USHORT ORINAPI FbfChgFilePtr(HFBF h, LONG distance, ULONG method, ULONG *newPos) noexcept
+{
+    return checked<&movePointer>(h, distance, method, newPos);
+}
+
+USHORT ORINAPI FbfReadDirect(HFBF h, void *buffer, ULONG count, ULONG *read) noexcept
+{
+    return checked<&readDirect>(h, buffer, count, read);
+}
+
+USHORT ORINAPI FbfWrite(HFBF h, const void *buffer, ULONG count, ULONG *written) noexcept
+{
+    if (written != nullptr)
+        *written = 0;
+    return checked<&writeBytes>(h, buffer, count, written);
+}
+
+/* Locks every range exclusively. */
+USHORT ORINAPI FbfFileLocks(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
+{
+    return checked<&lockExclusive>(h, unlockRange, lockRange);
+}
+
+/* Locks exclusively or shared as the lock range says. */
+USHORT ORINAPI FbfFileLocksEx(HFBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
+{
+    return checked<&lockAsGiven>(h, unlockRange, lockRange);
+}
+
+ULONG ORINAPI FbfTell(HFBF handle) noexcept
+{
+    _FBF *h = handles.get(handle);
+    return h != nullptr ? position(h) : kTellInvalid;
+}
+
+USHORT ORINAPI FbfQueryLength(HFBF h, ULONG *length) noexcept
+{
+    return checked<&queryLength>(h, length);
+}
+
+USHORT ORINAPI FbfNewSize(HFBF h, ULONG newLength) noexcept
+{
+    return checked<&newSize>(h, newLength);
+}
+
+USHORT ORINAPI FbfQueryFilename(HFBF h, char *buffer, ULONG size) noexcept
+{
+    return checked<&queryName>(h, buffer, size);
+}
+
+USHORT ORINAPI FbfQFileInfo(HFBF h, ULONG level, void *buffer, ULONG size) noexcept
+{
+    return checked<&queryInfo>(h, level, buffer, size);
+}
+
+USHORT ORINAPI FbfSetFileInfo(HFBF h, ULONG level, void *buffer, ULONG size) noexcept
+{
+    return checked<&setInfo>(h, level, buffer, size);
+}
+
+USHORT ORINAPI FbfMapViewOfFile(HFBF h, void **view, ULONG bytes, ULONG offsetHigh,
+                                ULONG offsetLow) noexcept
+{
+    return checked<&mapView>(h, view, bytes, offsetHigh, offsetLow);
+}
+
+USHORT ORINAPI FbfUnmapViewOfFile(HFBF h) noexcept
+{
+    return checked<&unmapView>(h);
+}
+
+/* A table of the exported calls; the caller frees it with free(). */
 VBFFUNCS *ORINAPI FbfAllocVbfFuncStruct(void *nameSpace) noexcept
 {
-    /* The caller frees the table with free(). */
     auto *t = static_cast<VBFFUNCS *>(std::calloc(1, sizeof(VBFFUNCS)));
     if (t == nullptr)
         return nullptr;

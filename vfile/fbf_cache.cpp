@@ -379,22 +379,14 @@ void patchPages(USHORT fileIndex, ULONG position, const BYTE *data, ULONG count)
     }
 }
 
-}  // namespace orin::fbf
-
-using namespace orin::fbf;
-using Guard = std::lock_guard<SpinLock>;
-
-USHORT ORINAPI FbfRead(HFBF handle, void *buffer, ULONG count, ULONG *read) noexcept
+USHORT readBytes(_FBF *h, void *buffer, ULONG count, ULONG *read)
 {
-    _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (buffer == nullptr && count != 0)
         return ORIN_ERR_INVALID_PARAM;
     ULONG done = 0;
     USHORT rc;
     {
-        Guard guard(tableLock);
+        std::lock_guard guard(tableLock);
         rc = readCached(h, static_cast<BYTE *>(buffer), count, &done);
     }
     if (read != nullptr)
@@ -402,17 +394,15 @@ USHORT ORINAPI FbfRead(HFBF handle, void *buffer, ULONG count, ULONG *read) noex
     return rc;
 }
 
-USHORT ORINAPI FbfGetch(HFBF handle, BYTE *ch) noexcept
+/* At the end of the file the byte is 0xFF and the result 0. */
+USHORT readChar(_FBF *h, BYTE *ch)
 {
-    _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (ch == nullptr)
         return ORIN_ERR_INVALID_PARAM;
     ULONG done;
     USHORT rc;
     {
-        Guard guard(tableLock);
+        std::lock_guard guard(tableLock);
         rc = readCached(h, ch, 1, &done);
     }
     if (rc == 0 && done == 0)
@@ -420,30 +410,48 @@ USHORT ORINAPI FbfGetch(HFBF handle, BYTE *ch) noexcept
     return rc;
 }
 
-USHORT ORINAPI FbfGets(HFBF handle, char *buffer, ULONG size, ULONG *consumed) noexcept
+USHORT readLine(_FBF *h, char *buffer, ULONG size, ULONG *consumed)
 {
-    _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
     if (buffer == nullptr || size == 0)
         return ORIN_ERR_INVALID_PARAM;
-    Guard guard(tableLock);
+    std::lock_guard guard(tableLock);
     return getsLocked(h, buffer, size, consumed);
 }
 
-USHORT ORINAPI FbfFlush(HFBF handle) noexcept
+USHORT forgetPages(_FBF *h)
 {
-    const _FBF *h = handles.get(handle);
-    if (h == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
-    Guard guard(tableLock);
+    std::lock_guard guard(tableLock);
     forgetFile(h->fileIndex);
     return 0;
 }
 
+}  // namespace orin::fbf
+
+using namespace orin::fbf;
+
+USHORT ORINAPI FbfRead(HFBF h, void *buffer, ULONG count, ULONG *read) noexcept
+{
+    return checked<&readBytes>(h, buffer, count, read);
+}
+
+USHORT ORINAPI FbfGetch(HFBF h, BYTE *ch) noexcept
+{
+    return checked<&readChar>(h, ch);
+}
+
+USHORT ORINAPI FbfGets(HFBF h, char *buffer, ULONG size, ULONG *consumed) noexcept
+{
+    return checked<&readLine>(h, buffer, size, consumed);
+}
+
+USHORT ORINAPI FbfFlush(HFBF h) noexcept
+{
+    return checked<&forgetPages>(h);
+}
+
 USHORT ORINAPI FbfFlushAll() noexcept
 {
-    Guard guard(tableLock);
+    std::lock_guard guard(tableLock);
     for (USHORT i = 0; i < FBF_MAX_FILES; i++) {
         if (fbfFiles[i].useCount != 0)
             forgetFile(i);

@@ -110,6 +110,42 @@ struct FBFCACHESTATS {
 void FbfQueryCacheStats(FBFCACHESTATS *stats);
 void FbfResetCacheStats();
 
+/* The operations behind the exported calls, on a handle known to be
+ * live.  The exported Fbf calls look the handle up first (checked); the
+ * Vbf layer reaches them through directTable() for the handles it opens
+ * itself, whose back-end handles nobody else holds. */
+USHORT closeFile(_FBF *h);
+USHORT movePointer(_FBF *h, LONG distance, ULONG method, ULONG *newPos);
+USHORT readBytes(_FBF *h, void *buffer, ULONG count, ULONG *read);
+USHORT readDirect(_FBF *h, void *buffer, ULONG count, ULONG *read);
+USHORT writeBytes(_FBF *h, const void *buffer, ULONG count, ULONG *written);
+USHORT readChar(_FBF *h, BYTE *ch);
+USHORT readLine(_FBF *h, char *buffer, ULONG size, ULONG *consumed);
+USHORT forgetPages(_FBF *h);
+USHORT lockExclusive(_FBF *h, FILELOCK *unlockRange, FILELOCK *lockRange);
+USHORT lockAsGiven(_FBF *h, FILELOCK *unlockRange, FILELOCK *lockRange);
+ULONG  position(_FBF *h);
+USHORT queryLength(_FBF *h, ULONG *length);
+USHORT newSize(_FBF *h, ULONG newLength);
+USHORT queryName(_FBF *h, char *buffer, ULONG size);
+USHORT queryInfo(_FBF *h, ULONG level, void *buffer, ULONG size);
+USHORT setInfo(_FBF *h, ULONG level, void *buffer, ULONG size);
+USHORT mapView(_FBF *h, void **view, ULONG bytes, ULONG offsetHigh, ULONG offsetLow);
+USHORT unmapView(_FBF *h);
+
+/* Runs Op on a live handle; 6 (invalid handle) for any other value. */
+template <auto Op, class... Args>
+USHORT checked(HFBF handle, Args... args) noexcept
+{
+    _FBF *h = handles.get(handle);
+    return h != nullptr ? Op(h, args...) : ORIN_ERR_INVALID_HANDLE;
+}
+
+/* The table the Vbf layer uses for the buffered files it opens: the
+ * operations above without the handle lookup.  Its context word is 0;
+ * the caller opens with FbfOpen and its own name space. */
+const VBFFUNCS *directTable() noexcept;
+
 /* Cache operations used by the file functions (fbf_cache.cpp); the caller
  * holds tableLock. */
 void releaseFilePages(USHORT fileIndex);

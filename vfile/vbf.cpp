@@ -2,8 +2,9 @@
  * vbf.cpp - the Vbf handle: opening, closing and the dispatchers.
  *
  * A handle is a record in orin::vbf::handles holding the table of
- * operations, the back-end handle that the table's Open produced and, when
- * the library made the table, the table itself.  Every call first looks
+ * operations and the back-end handle that the table's Open produced.
+ * Without a caller's table a handle opens a buffered file and uses that
+ * family's direct table.  Every call first looks
  * the handle up in the pool: a null, closed or made-up handle answers 6
  * (invalid handle) without anything being read through it.  The call then
  * takes its slot with slotOf: the slot is used only when the table's
@@ -13,7 +14,7 @@
  * unchanged.
  */
 #include "vfile/vbfint.h"
-#include "fbf.h"
+#include "vfile/fbfint.h"
 
 namespace orin::vbf {
 namespace {
@@ -32,26 +33,30 @@ USHORT dispatch(HVBF h, Args... args) noexcept
     return fn != nullptr ? fn(v->backend, args...) : ORIN_ERR_NOT_SUPPORTED;
 }
 
-/* The table of a new handle: the caller's, or a buffered-file table made
- * for the handle alone. */
-USHORT chooseTable(void *nameSpace, VBFFUNCS *funcStruct, VBFFUNCS **table,
-                   UniqueMalloc<VBFFUNCS> *owned) noexcept
+/* Opens a buffered file for a new handle.  The handle uses the buffered
+ * family's direct table: its back-end handle is known to be live as long
+ * as the Vbf handle is, so the Fbf lookup is not repeated on every call. */
+USHORT openBuffered(void *nameSpace, const char *fileName, HVBF *handle, ULONG *action,
+                    ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode) noexcept
 {
-    if (funcStruct != nullptr) {
-        *table = funcStruct;
-        return 0;
-    }
-    owned->reset(FbfAllocVbfFuncStruct(nameSpace));
-    *table = owned->get();
-    return *table != nullptr ? 0 : ORIN_ERR_NO_MEMORY;
+    auto h = handles.tryMake(orin::fbf::directTable());
+    if (h == nullptr)
+        return ORIN_ERR_NO_MEMORY;
+    HFBF backend = nullptr;
+    USHORT rc = FbfOpen(reinterpret_cast<ULONG_PTR>(nameSpace), fileName, &backend, action,
+                        initialSize, attribute, openFlags, openMode, 0);
+    if (rc != 0)
+        return rc;
+    h->backend = backend;
+    *handle = h.release();
+    return 0;
 }
 
 }  // namespace
 
-HVBF wrapBackend(UniqueMalloc<VBFFUNCS> table, void *backend) noexcept
+HVBF wrapBackend(const VBFFUNCS *table, void *backend) noexcept
 {
-    VBFFUNCS *t = table.get();
-    auto h = handles.tryMake(t, std::move(table));
+    auto h = handles.tryMake(table);
     if (h == nullptr)
         return nullptr;
     h->backend = backend;
@@ -69,21 +74,20 @@ USHORT ORINAPI VbfOpen(void *nameSpace, const char *fileName, HVBF *handle, ULON
     if (handle == nullptr || fileName == nullptr)
         return ORIN_ERR_INVALID_PARAM;
     *handle = nullptr;
-    VBFFUNCS *table = nullptr;
-    orin::UniqueMalloc<VBFFUNCS> owned;
-    if (chooseTable(nameSpace, funcStruct, &table, &owned) != 0)
-        return ORIN_ERR_NO_MEMORY;
-    auto open = slotOf<&VBFFUNCS::Open>(table);
+    if (funcStruct == nullptr)
+        return openBuffered(nameSpace, fileName, handle, action, initialSize, attribute,
+                            openFlags, openMode);
+    auto open = slotOf<&VBFFUNCS::Open>(funcStruct);
     if (open == nullptr)
         return ORIN_ERR_NOT_SUPPORTED;
-    auto h = handles.tryMake(table, std::move(owned));
+    auto h = handles.tryMake(funcStruct);
     if (h == nullptr)
         return ORIN_ERR_NO_MEMORY;
-    ULONG_PTR extra = table->cb >= sizeof(VBFFUNCS) ? table->extra : 0;
-    USHORT rc = open(table->context, fileName, &h->backend, action, initialSize, attribute,
+    ULONG_PTR extra = funcStruct->cb >= sizeof(VBFFUNCS) ? funcStruct->extra : 0;
+    USHORT rc = open(funcStruct->context, fileName, &h->backend, action, initialSize, attribute,
                      openFlags, openMode, extra);
     if (rc != 0)
-        return rc;    // the record and any table it owns go with h
+        return rc;    // the record goes with h; the caller's table stays
     *handle = h.release();
     return 0;
 }

@@ -156,8 +156,8 @@ USHORT streamQFileInfo(void *h, ULONG level, void *buffer, ULONG size) noexcept
     return 0;
 }
 
-/* The slots of every stream handle; each handle owns a copy. */
-VBFFUNCS streamTable() noexcept
+/* The slots of every stream handle. */
+constexpr VBFFUNCS makeStreamTable() noexcept
 {
     VBFFUNCS t = {};
     t.cb = sizeof t;
@@ -177,6 +177,8 @@ VBFFUNCS streamTable() noexcept
     return t;
 }
 
+constexpr VBFFUNCS kStreamTable = makeStreamTable();
+
 }  // namespace
 }  // namespace orin::vbf
 
@@ -186,13 +188,7 @@ HVBF ORINAPI VbfCreateOnStream(IStream *stream) noexcept
         SetLastError(ORIN_ERR_INVALID_PARAM);
         return nullptr;
     }
-    orin::UniqueMalloc<VBFFUNCS> table(static_cast<VBFFUNCS *>(std::malloc(sizeof(VBFFUNCS))));
-    if (table == nullptr) {
-        SetLastError(ORIN_ERR_NO_MEMORY);
-        return nullptr;
-    }
-    *table = orin::vbf::streamTable();
-    HVBF h = orin::vbf::wrapBackend(std::move(table), stream);
+    HVBF h = orin::vbf::wrapBackend(&orin::vbf::kStreamTable, stream);
     if (h == nullptr) {
         SetLastError(ORIN_ERR_NO_MEMORY);
         return nullptr;

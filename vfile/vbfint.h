@@ -5,9 +5,9 @@
  *
  * A Vbf handle is the address of a _VBF record in orin::vbf::handles, so
  * every call can decide from the value alone whether it names a live
- * handle.  The record points at its table of operations and owns it when
- * the library made the table (the buffered-file default, the stream
- * adapter); a caller's table is only borrowed.
+ * handle.  The record points at its table of operations: a caller's table,
+ * which it only borrows, or one of the library's constant tables (the
+ * buffered files it opens by default, the stream adapter).
  */
 #ifndef VBFINT_H
 #define VBFINT_H
@@ -16,7 +16,6 @@
 #include <cstdint>
 #include "vbf.h"
 #include "frame/handle_pool.h"
-#include "frame/scope.h"
 
 /* The interface records are shared with callers written against vbf.h:
  * their layout is fixed. */
@@ -29,14 +28,8 @@ static_assert(sizeof(FILELOCK) == 12, "a lock range is three 32-bit words");
 
 /* The handle record. */
 struct _VBF {
-    _VBF(VBFFUNCS *t, orin::UniqueMalloc<VBFFUNCS> owned) noexcept
-        : table(t), ownedTable(std::move(owned)) {}
-    _VBF(const _VBF &) = delete;
-    _VBF &operator=(const _VBF &) = delete;
-
-    VBFFUNCS *table;                          /* never null */
+    const VBFFUNCS *table;                    /* never null */
     void *backend = nullptr;                  /* what the table's Open produced */
-    orin::UniqueMalloc<VBFFUNCS> ownedTable;  /* the table when this handle owns it */
 };
 
 namespace orin::vbf {
@@ -53,9 +46,9 @@ auto slotOf(const VBFFUNCS *t) noexcept
     return t->cb >= at + sizeof(t->*Slot) ? t->*Slot : nullptr;
 }
 
-/* Builds a live handle around an existing back-end handle and a table
- * that the handle will own; null (the table freed) when out of memory. */
-HVBF wrapBackend(UniqueMalloc<VBFFUNCS> table, void *backend) noexcept;
+/* Builds a live handle around an existing back-end handle and one of the
+ * library's tables; null when out of memory. */
+HVBF wrapBackend(const VBFFUNCS *table, void *backend) noexcept;
 
 /* FAT date and time words as the file-status record holds them: the date
  * is day | month << 5 | (year - 1900) mod 128 << 9 (0 outside 1980..2107),
