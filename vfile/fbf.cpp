@@ -17,8 +17,10 @@
  * The file length is remembered once asked and kept up to date by writes
  * and size changes, so seeks from the end cost no system call.
  *
- * Handles live in orin::fbf::handles: a null, closed or made-up handle
- * answers 6 (invalid handle).  Everything an entry holds is read and
+ * Handles live in orin::fbf::handles: each exported call looks its handle
+ * up (checked) and a null, closed or made-up handle answers 6 (invalid
+ * handle); the operations behind the calls take the record itself, which
+ * also lets the Vbf layer's direct table reach them without a lookup.  Everything an entry holds is read and
  * written under tableLock (see fbfint.h); range locks and file
  * information use only the entry's operating-system handle, which stays
  * fixed while a handle is open, and run without it, since a range lock

@@ -20,8 +20,9 @@
  * their bytes into whatever cached pages they cover (patchPages), so the
  * cache never holds data that differs from what this process wrote.
  *
- * Every exported call here holds tableLock once for all its work; the
- * functions below them expect it held.
+ * Every operation here (readBytes, readChar, readLine, forgetPages) takes
+ * tableLock once for all its work; the functions below them expect it
+ * held.  The exported calls are checked wrappers over the operations.
  */
 #include <cstdlib>
 #include <cstring>
