@@ -5,17 +5,35 @@
  * Every member forwards to the family call, keeps its code in
  * m_lastError and turns it into 1 (success) or 0 (failure).  A member
  * called while no file is open answers 0 with the invalid-handle code.
+ * Moving an object hands its file over; the source is left closed.
  */
+#include <utility>
 #include "ocfile.h"
 
 /* ---- OcFbf ---- */
 
-OcFbf::OcFbf() : m_handle(NULL), m_lastError(0) {}
+OcFbf::OcFbf() : m_handle(nullptr), m_lastError(0) {}
 
 OcFbf::~OcFbf()
 {
-    if (m_handle != NULL)
+    if (m_handle != nullptr)
         FbfClose(m_handle);
+}
+
+OcFbf::OcFbf(OcFbf &&other) noexcept
+    : m_handle(std::exchange(other.m_handle, nullptr)), m_lastError(other.m_lastError)
+{
+}
+
+OcFbf &OcFbf::operator=(OcFbf &&other) noexcept
+{
+    if (this != &other) {
+        if (m_handle != nullptr)
+            FbfClose(m_handle);
+        m_handle = std::exchange(other.m_handle, nullptr);
+        m_lastError = other.m_lastError;
+    }
+    return *this;
 }
 
 int OcFbf::Result(USHORT rc)
@@ -29,18 +47,18 @@ int OcFbf::Open(const char *name, ULONG openFlags, ULONG openMode, ULONG attribu
 {
     ULONG action = 0;
 
-    if (m_handle != NULL)
+    if (m_handle != nullptr)
         Close();
-    if (nameSpace == NULL)
+    if (nameSpace == nullptr)
         nameSpace = KnlNamGetDefaultNS();
-    return Result(FbfOpen((ULONG_PTR)nameSpace, name, &m_handle, &action, initialSize,
+    return Result(FbfOpen(reinterpret_cast<ULONG_PTR>(nameSpace), name, &m_handle, &action, initialSize,
                           attribute, openFlags, openMode, 0));
 }
 
 int OcFbf::Close()
 {
     USHORT rc = FbfClose(m_handle);    /* invalid handle when none is open */
-    m_handle = NULL;
+    m_handle = nullptr;
     return Result(rc);
 }
 
@@ -67,7 +85,7 @@ int OcFbf::FileLocks(FILELOCK *unlockRange, FILELOCK *lockRange)
 int OcFbf::LockRange(ULONG offset, ULONG length)
 {
     FILELOCK range = {offset, length, 1};
-    return FileLocks(NULL, &range);
+    return FileLocks(nullptr, &range);
 }
 
 int OcFbf::NewSize(ULONG newLength)
@@ -96,12 +114,31 @@ int OcFbf::AtEof()
 
 /* ---- OcFile ---- */
 
-OcFile::OcFile() : m_nameSpace(NULL), m_handle(0), m_open(0), m_lastError(0) {}
+OcFile::OcFile() : m_nameSpace(nullptr), m_handle(0), m_open(0), m_lastError(0) {}
 
 OcFile::~OcFile()
 {
     if (m_open)
         KnlNamClose(m_nameSpace, m_handle);
+}
+
+OcFile::OcFile(OcFile &&other) noexcept
+    : m_nameSpace(other.m_nameSpace), m_handle(other.m_handle),
+      m_open(std::exchange(other.m_open, 0)), m_lastError(other.m_lastError)
+{
+}
+
+OcFile &OcFile::operator=(OcFile &&other) noexcept
+{
+    if (this != &other) {
+        if (m_open)
+            KnlNamClose(m_nameSpace, m_handle);
+        m_nameSpace = other.m_nameSpace;
+        m_handle = other.m_handle;
+        m_open = std::exchange(other.m_open, 0);
+        m_lastError = other.m_lastError;
+    }
+    return *this;
 }
 
 int OcFile::Result(USHORT rc)
@@ -118,8 +155,8 @@ int OcFile::Open(const char *name, ULONG openFlags, ULONG openMode, ULONG attrib
 
     if (m_open)
         Close();
-    m_nameSpace = nameSpace != NULL ? nameSpace : KnlNamGetDefaultNS();
-    if (name == NULL)
+    m_nameSpace = nameSpace != nullptr ? nameSpace : KnlNamGetDefaultNS();
+    if (name == nullptr)
         return Result(ORIN_ERR_INVALID_PARAM);
     rc = KnlNamOpen(m_nameSpace, name, &m_handle, &action, initialSize, attribute, openFlags,
                     openMode, 0);
@@ -141,10 +178,10 @@ int OcFile::Read(void *buffer, ULONG count, ULONG *read)
 
     if (!m_open)
         return Result(ORIN_ERR_INVALID_HANDLE);
-    if (buffer == NULL && count != 0)
+    if (buffer == nullptr && count != 0)
         return Result(ORIN_ERR_INVALID_PARAM);
     USHORT rc = KnlNamRead(m_nameSpace, m_handle, buffer, count, &done);
-    if (read != NULL)
+    if (read != nullptr)
         *read = done;
     return Result(rc);
 }
@@ -155,10 +192,10 @@ int OcFile::Write(const void *buffer, ULONG count, ULONG *written)
 
     if (!m_open)
         return Result(ORIN_ERR_INVALID_HANDLE);
-    if (buffer == NULL && count != 0)
+    if (buffer == nullptr && count != 0)
         return Result(ORIN_ERR_INVALID_PARAM);
     USHORT rc = KnlNamWrite(m_nameSpace, m_handle, buffer, count, &done);
-    if (written != NULL)
+    if (written != nullptr)
         *written = done;
     return Result(rc);
 }
@@ -170,7 +207,7 @@ int OcFile::ChgFilePtr(LONG distance, ULONG method, ULONG *newPos)
     if (!m_open)
         return Result(ORIN_ERR_INVALID_HANDLE);
     USHORT rc = KnlNamChgFilePtr(m_nameSpace, m_handle, distance, method, &pos);
-    if (newPos != NULL)
+    if (newPos != nullptr)
         *newPos = pos;
     return Result(rc);
 }
@@ -185,7 +222,7 @@ int OcFile::FileLocks(FILELOCK *unlockRange, FILELOCK *lockRange)
 int OcFile::LockRange(ULONG offset, ULONG length)
 {
     FILELOCK range = {offset, length, 1};
-    return FileLocks(NULL, &range);
+    return FileLocks(nullptr, &range);
 }
 
 int OcFile::NewSize(ULONG newLength)
@@ -199,7 +236,7 @@ int OcFile::QueryFileSize(ULONG *length)
 {
     if (!m_open)
         return Result(ORIN_ERR_INVALID_HANDLE);
-    if (length == NULL)
+    if (length == nullptr)
         return Result(ORIN_ERR_INVALID_PARAM);
     return Result(KnlNamQFileSize(m_nameSpace, m_handle, length));
 }

@@ -6,16 +6,34 @@
  * called while no index is open answers 0 with the invalid-handle code.
  * A successful step that had to re-find a removed current key keeps the
  * call's warning (IXD_ERR_KEY_VANISHED) as its error, so Ok() tells the
- * two apart.
+ * two apart.  Moving an object hands its index over; the source is left
+ * with none open.
  */
+#include <utility>
 #include "ocixd.h"
 
-OcIxd::OcIxd() : m_ix(NULL), m_lastError(0) {}
+OcIxd::OcIxd() : m_ix(nullptr), m_lastError(0) {}
 
 OcIxd::~OcIxd()
 {
-    if (m_ix != NULL)
+    if (m_ix != nullptr)
         IxdClose(m_ix);
+}
+
+OcIxd::OcIxd(OcIxd &&other) noexcept
+    : m_ix(std::exchange(other.m_ix, nullptr)), m_lastError(other.m_lastError)
+{
+}
+
+OcIxd &OcIxd::operator=(OcIxd &&other) noexcept
+{
+    if (this != &other) {
+        if (m_ix != nullptr)
+            IxdClose(m_ix);
+        m_ix = std::exchange(other.m_ix, nullptr);
+        m_lastError = other.m_lastError;
+    }
+    return *this;
 }
 
 int OcIxd::Result(USHORT rc)
@@ -33,7 +51,7 @@ int OcIxd::Open(const char *name, USHORT keyLength, ULONG shared, VBFFUNCS *func
 {
     Close();
     m_ix = IxdOpen(name, keyLength, shared, funcs, &m_lastError);
-    return m_ix != NULL;
+    return m_ix != nullptr;
 }
 
 int OcIxd::Create(const char *name, USHORT keyLength, USHORT nodeSize, ULONG userAreaSize,
@@ -41,7 +59,7 @@ int OcIxd::Create(const char *name, USHORT keyLength, USHORT nodeSize, ULONG use
 {
     Close();
     m_ix = IxdCreate(name, keyLength, shared, nodeSize, userAreaSize, funcs, &m_lastError);
-    return m_ix != NULL;
+    return m_ix != nullptr;
 }
 
 void OcIxd::Attach(PIX ix)
@@ -53,10 +71,10 @@ void OcIxd::Attach(PIX ix)
 
 int OcIxd::Close()
 {
-    if (m_ix == NULL)
+    if (m_ix == nullptr)
         return NotOpen();
     IxdClose(m_ix);
-    m_ix = NULL;
+    m_ix = nullptr;
     m_lastError = 0;
     return 1;
 }
@@ -144,7 +162,7 @@ int OcIxd::QueryTreeChanged()
 
     if (!m_ix)
         return NotOpen();
-    return Result(IxdQueryTreeChanged(m_ix, &changed, &m_lastError)) ? (int)changed : 0;
+    return Result(IxdQueryTreeChanged(m_ix, &changed, &m_lastError)) ? static_cast<int>(changed) : 0;
 }
 
 USHORT OcIxd::QueryTreeVersion()
@@ -152,14 +170,14 @@ USHORT OcIxd::QueryTreeVersion()
     USHORT version = 0;
 
     if (!m_ix)
-        return (USHORT)NotOpen();
+        return static_cast<USHORT>(NotOpen());
     return Result(IxdQueryTreeVersion(m_ix, &version, &m_lastError)) ? version : 0;
 }
 
 USHORT OcIxd::QueryKeyBufLength()
 {
     if (!m_ix)
-        return (USHORT)NotOpen();
+        return static_cast<USHORT>(NotOpen());
     m_lastError = 0;
     return IxdQueryKeyBufLength(m_ix);
 }
@@ -169,7 +187,7 @@ USHORT OcIxd::QueryKeyLength(const char *fileName)
     if (fileName)
         return IxdQueryKeySize(fileName, &m_lastError);
     if (!m_ix)
-        return (USHORT)NotOpen();
+        return static_cast<USHORT>(NotOpen());
     m_lastError = 0;
     return IxdQueryKeyLength(m_ix);
 }

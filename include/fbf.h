@@ -11,8 +11,10 @@
  * data.  Flushing a file forgets its pages, which makes changes by other
  * processes visible.
  *
- * Nothing here is guarded: the table and the cache are shared by the whole
- * process, so Fbf calls must come from one thread at a time.
+ * The table and the cache are shared by the whole process and guarded by
+ * one lock: handles may be used from different threads at once, each
+ * handle by one thread at a time.  A closed or made-up handle answers 6
+ * (invalid handle).
  */
 #ifndef FBF_H
 #define FBF_H

@@ -13,7 +13,10 @@
  * error code stored through the last argument when it is not null.  A
  * handle may instead come from another implementation: when its first
  * field points to an IXDFUNCS table that covers a call's slot, the call is
- * forwarded there with the same arguments.
+ * forwarded there with the same arguments.  A handle this family made and
+ * closed is never taken for another implementation's: calls on it fail
+ * with error 6 (invalid handle).  Different handles may be used from
+ * different threads at once.
  */
 #ifndef IXD_H
 #define IXD_H

@@ -4,7 +4,9 @@
  *
  * Each object holds one handle and the code of its last failure.  The
  * member functions return 1 for success and 0 for failure; the code is
- * then in LastError().  The destructor closes a handle still open.
+ * then in LastError().  The destructor closes a handle still open.  An
+ * object owns its handle alone: it cannot be copied, only moved, which
+ * leaves the source with no file open.
  */
 #ifndef OCFILE_H
 #define OCFILE_H
@@ -18,6 +20,10 @@ class ORIN_CLASS OcFbf {
 public:
     OcFbf();
     virtual ~OcFbf();
+    OcFbf(const OcFbf &) = delete;
+    OcFbf &operator=(const OcFbf &) = delete;
+    OcFbf(OcFbf &&other) noexcept;
+    OcFbf &operator=(OcFbf &&other) noexcept;
 
     int Open(const char *name, ULONG openFlags = VBF_OPEN_EXISTING,
              ULONG openMode = VBF_MODE_READWRITE | VBF_SHARE_DENY_NONE,
@@ -46,6 +52,10 @@ class ORIN_CLASS OcFile {
 public:
     OcFile();
     virtual ~OcFile();
+    OcFile(const OcFile &) = delete;
+    OcFile &operator=(const OcFile &) = delete;
+    OcFile(OcFile &&other) noexcept;
+    OcFile &operator=(OcFile &&other) noexcept;
 
     int Open(const char *name, ULONG openFlags = KNLNAM_OPEN_EXISTING,
              ULONG openMode = KNLNAM_ACCESS_READWRITE | KNLNAM_SHARE_DENYNONE,

@@ -4,7 +4,9 @@
  * Each member forwards to the Ixd call of the same meaning and keeps its
  * error code; members that act return non-zero for success, queries return
  * their value (0 on failure).  Ok() is true when the last call left no
- * error.  A handle still open is closed by the destructor.
+ * error.  A handle still open is closed by the destructor.  An object owns
+ * its handle alone: it cannot be copied, only moved, which leaves the
+ * source with no index open.
  */
 #ifndef OCIXD_H
 #define OCIXD_H
@@ -17,6 +19,10 @@ class ORIN_CLASS OcIxd {
 public:
     OcIxd();
     virtual ~OcIxd();
+    OcIxd(const OcIxd &) = delete;
+    OcIxd &operator=(const OcIxd &) = delete;
+    OcIxd(OcIxd &&other) noexcept;
+    OcIxd &operator=(OcIxd &&other) noexcept;
 
     int Open(const char *name, USHORT keyLength, ULONG shared, VBFFUNCS *funcs = NULL);
     int Create(const char *name, USHORT keyLength, USHORT nodeSize, ULONG userAreaSize,

@@ -9,6 +9,7 @@
  * null, so older or partial back-ends may hand out shorter tables.  The
  * public Vbf calls are thin dispatchers: they answer 50 (not supported)
  * for an absent slot and otherwise return the slot's result unchanged.
+ * A null, closed or made-up handle answers 6 (invalid handle).
  *
  * Offsets and sizes at this layer are 32-bit.
  */

@@ -1,8 +1,9 @@
 /*
- * ixd_lock.c - sharing one Ixd file between processes.
+ * ixd_lock.cpp - sharing one Ixd file between processes, and the crash
+ * mark of a change.
  *
  * In shared mode every operation runs under the index lock, a 12-byte
- * byte-range lock far behind the data (IXD_LOCK_OFFSET) so that it never
+ * byte-range lock far behind the data (kLockOffset) so that it never
  * hinders reads and writes of the file itself.  Changes take it exclusive;
  * readers take it shared while read locks are allowed (the process-wide
  * switch of IxdAllowReadlock), and otherwise only probe the header,
@@ -15,148 +16,169 @@
  * in memory the file's buffers are flushed, the header is read again, the
  * node cache is dropped and the remembered position is invalidated.
  *
- * A change is framed by ixdBeginChange (consistency flag 0, version + 1,
- * header written) and ixdEndChange (consistency 1, header written again in
- * shared mode).  Outside shared mode the header is written only at the
- * first change after open and at close, so a crash in between leaves a file
- * marked inconsistent.
+ * A change is framed by PendingChange: begin() (consistency flag 0,
+ * version + 1, header written) and commit() (consistency 1, header written
+ * again in shared mode).  Outside shared mode the header is written only
+ * at the first change after open and at close, so a crash in between
+ * leaves a file marked inconsistent.
  */
 #include "index/ixdint.h"
 
-#define IXD_LOCK_SHARED     0
-#define IXD_LOCK_EXCLUSIVE  1
+namespace orin::ixd {
 
-ULONG ixdReadlocksAllowed = 1;
-static ULONG heldLocks;        /* index locks held by this process */
+std::atomic<ULONG> readlocksAllowed{1};
 
-static USHORT takeLock(IX *ix, ULONG exclusive)
+namespace {
+
+constexpr ULONG kLockShared = 0;
+constexpr ULONG kLockExclusive = 1;
+
+std::atomic<ULONG> heldLocks{0};      /* index locks held by this process */
+
+USHORT takeLock(IX *ix, ULONG exclusive)
 {
-    FILELOCK range = { IXD_LOCK_OFFSET, IXD_LOCK_LENGTH, exclusive };
+    FILELOCK range = {kLockOffset, kLockLength, exclusive};
 
-    if (VbfFileLocksEx(ix->vbf, NULL, &range) != 0)
+    if (VbfFileLocksEx(ix->vbf.get(), nullptr, &range) != 0)
         return IXD_ERR_LOCK;
-    heldLocks++;
+    heldLocks.fetch_add(1, std::memory_order_relaxed);
     ix->lockHeld = 1;
     return 0;
 }
 
-USHORT ixdLockUpdate(IX *ix)
+/* Counts one lock less; false when the count says none is held. */
+bool countRelease()
 {
-    return ix->shared ? takeLock(ix, IXD_LOCK_EXCLUSIVE) : 0;
+    ULONG n = heldLocks.load(std::memory_order_relaxed);
+    do {
+        if (n < 1)
+            return false;
+    } while (!heldLocks.compare_exchange_weak(n, n - 1, std::memory_order_relaxed));
+    return true;
 }
 
-/* Readers lock shared, or without read locks wait until the header can be
- * read: a writer's lock on the file shows as a lock violation. */
-USHORT ixdLockRead(IX *ix)
+/* Readers without read locks wait until the header can be read: a
+ * writer's lock on the file shows as a lock violation. */
+USHORT probeHeader(IX *ix)
 {
-    BYTE probe[2];
-
-    if (!ix->shared)
-        return 0;
-    if (ixdReadlocksAllowed)
-        return takeLock(ix, IXD_LOCK_SHARED);
-    for (int tries = 0; tries < IXD_PROBE_TRIES; tries++) {
+    for (int tries = 0; tries < kProbeTries; tries++) {
+        BYTE probe[2];
         ULONG got = 0;
-        USHORT rc;
-        if (VbfChgFilePtr(ix->vbf, IXD_HDR_CONSISTENT, VBF_FILE_BEGIN, NULL) != 0)
+        if (VbfChgFilePtr(ix->vbf.get(), kHdrConsistent, VBF_FILE_BEGIN, nullptr) != 0)
             return IXD_ERR_IO;
-        rc = VbfReadDirect(ix->vbf, probe, sizeof probe, &got);
+        USHORT rc = VbfReadDirect(ix->vbf.get(), probe, sizeof probe, &got);
         if (rc != ORIN_ERR_LOCK_VIOLATION)
             return rc == 0 && got == sizeof probe ? 0 : IXD_ERR_IO;
-        Sleep(IXD_PROBE_WAIT_MS);
+        Sleep(kProbeWaitMs);
     }
     return IXD_ERR_LOCK;
 }
 
-USHORT ixdUnlock(IX *ix)
+USHORT rereadHeader(IX *ix)
 {
-    FILELOCK range = { IXD_LOCK_OFFSET, IXD_LOCK_LENGTH, 0 };
+    BYTE raw[kHeaderSize];
+    Header h;
 
-    if (!ix->lockHeld)
-        return 0;
-    ix->lockHeld = 0;
-    if (heldLocks < 1)
-        return IXD_ERR_UNLOCK;
-    heldLocks--;
-    return VbfFileLocks(ix->vbf, &range, NULL) == 0 ? 0 : IXD_ERR_UNLOCK;
-}
-
-USHORT ixdReadFileVersion(IX *ix, USHORT *version)
-{
-    BYTE raw[2];
-    ULONG got = 0;
-
-    if (VbfChgFilePtr(ix->vbf, IXD_HDR_VERSION, VBF_FILE_BEGIN, NULL) != 0 ||
-        VbfReadDirect(ix->vbf, raw, sizeof raw, &got) != 0 || got != sizeof raw)
+    if (readAt(ix, 0, raw, sizeof raw) != 0)
         return IXD_ERR_IO;
-    *version = ixdGet16(raw);
-    return 0;
-}
-
-static USHORT rereadHeader(IX *ix)
-{
-    BYTE raw[IXD_HDR_SIZE];
-    IXDHEADER h;
-
-    if (ixdReadAt(ix, 0, raw, sizeof raw) != 0)
-        return IXD_ERR_IO;
-    ixdHeaderDecode(&h, raw);
+    decodeHeader(&h, raw);
     /* the geometry never changes; a file that says otherwise is damaged */
-    if (memcmp(raw, IXD_MAGIC, IXD_MAGIC_LEN) != 0 ||
+    if (std::memcmp(raw, kMagic, kMagicLen) != 0 ||
         h.storedKeyLen != ix->hdr.storedKeyLen || h.nodeSize != ix->hdr.nodeSize ||
         h.maxEntries != ix->hdr.maxEntries || h.node0Offset != ix->hdr.node0Offset ||
         h.height < 1 || h.height > IXD_MAX_HEIGHT || h.root >= h.nNodes ||
-        ixdCheckNodeArea(ix, &h) != 0)
+        checkNodeArea(ix, h) != 0)
         return IXD_ERR_BAD_FILE;
     ix->hdr = h;
     ix->freeListChecked = 0;
     return 0;
 }
 
-USHORT ixdSync(IX *ix)
-{
-    USHORT version, rc;
+}  // namespace
 
+USHORT lockUpdate(IX *ix)
+{
+    return ix->shared ? takeLock(ix, kLockExclusive) : 0;
+}
+
+USHORT lockRead(IX *ix)
+{
     if (!ix->shared)
         return 0;
-    rc = ixdReadFileVersion(ix, &version);
-    if (rc)
+    if (readlocksAllowed.load(std::memory_order_relaxed))
+        return takeLock(ix, kLockShared);
+    return probeHeader(ix);
+}
+
+USHORT unlock(IX *ix)
+{
+    FILELOCK range = {kLockOffset, kLockLength, 0};
+
+    if (!ix->lockHeld)
+        return 0;
+    ix->lockHeld = 0;
+    if (!countRelease())
+        return IXD_ERR_UNLOCK;
+    return VbfFileLocks(ix->vbf.get(), &range, nullptr) == 0 ? 0 : IXD_ERR_UNLOCK;
+}
+
+USHORT readFileVersion(IX *ix, USHORT *version)
+{
+    BYTE raw[2];
+    ULONG got = 0;
+
+    if (VbfChgFilePtr(ix->vbf.get(), kHdrVersion, VBF_FILE_BEGIN, nullptr) != 0 ||
+        VbfReadDirect(ix->vbf.get(), raw, sizeof raw, &got) != 0 || got != sizeof raw)
+        return IXD_ERR_IO;
+    *version = get16(raw);
+    return 0;
+}
+
+USHORT sync(IX *ix)
+{
+    if (!ix->shared)
+        return 0;
+    USHORT version;
+    USHORT rc = readFileVersion(ix, &version);
+    if (rc != 0)
         return rc;
     if (version == ix->hdr.version)
         return 0;
-    VbfFlush(ix->vbf);
+    VbfFlush(ix->vbf.get());
     rc = rereadHeader(ix);
-    if (rc)
+    if (rc != 0)
         return rc;
     if (ix->hdr.version != ix->cacheVersion) {
-        rc = ixdCacheWriteBack(ix);
-        ixdCacheDrop(ix);
+        rc = cacheWriteBack(ix);
+        cacheDrop(ix);
         ix->cacheVersion = ix->hdr.version;
-        if (rc)
+        if (rc != 0)
             return rc;
     }
     ix->foreignChange = 1;
     ix->curIndex = -1;
-    if (ixdReadlocksAllowed && ix->hdr.consistent == 0)
+    if (readlocksAllowed.load(std::memory_order_relaxed) && ix->hdr.consistent == 0)
         return IXD_ERR_BAD_FILE;
     return 0;
 }
 
-USHORT ixdBeginChange(IX *ix)
+USHORT PendingChange::begin() noexcept
 {
-    ix->hdr.consistent = 0;
-    if (ix->shared || !ix->headerWritten) {
-        ix->hdr.version++;
-        ix->cacheVersion = ix->hdr.version;
-        ix->headerWritten = 1;
-        return ixdWriteHeader(ix);
+    ix_->hdr.consistent = 0;
+    if (ix_->shared || !ix_->headerWritten) {
+        ix_->hdr.version++;
+        ix_->cacheVersion = ix_->hdr.version;
+        ix_->headerWritten = 1;
+        return writeHeader(ix_);
     }
     return 0;
 }
 
-USHORT ixdEndChange(IX *ix)
+USHORT PendingChange::commit() noexcept
 {
-    ix->curIndex = -1;
-    ix->hdr.consistent = 1;
-    return ix->shared ? ixdWriteHeader(ix) : 0;
+    ix_->curIndex = -1;
+    ix_->hdr.consistent = 1;
+    return ix_->shared ? writeHeader(ix_) : 0;
 }
+
+}  // namespace orin::ixd

@@ -1,5 +1,5 @@
 /*
- * ixd_nav.c - ordered navigation in an Ixd index and prefix counting.
+ * ixd_nav.cpp - ordered navigation in an Ixd index and prefix counting.
  *
  * A handle remembers its position as the leaf node, the entry index in it
  * and a copy of the stored key found there.  Searches position from the
@@ -23,181 +23,185 @@
  */
 #include "index/ixdint.h"
 
-static ULONG keyLength(const IX *ix)
-{
-    return ix->hdr.storedKeyLen - IXD_RECNO_LEN;
-}
+namespace orin::ixd {
+namespace {
 
 /* Makes (node, idx) of the leaf in buf the position and hands out its pair. */
-static void settle(IX *ix, ULONG node, BYTE *buf, ULONG idx, void *outKey, ULONG *record)
+void settle(IX *ix, ULONG node, BYTE *buf, ULONG idx, void *outKey, ULONG *record)
 {
-    const BYTE *e = ixdEntry(ix, buf, idx);
+    const BYTE *e = entryAt(ix, buf, idx);
 
     ix->curNode = node;
-    ix->curIndex = (LONG)idx;
+    ix->curIndex = static_cast<LONG>(idx);
     ix->curKeyValid = 1;
-    memcpy(ix->curKey, e, ix->hdr.storedKeyLen);
+    std::memcpy(ix->curKey.data(), e, ix->hdr.storedKeyLen);
     if (outKey)
-        memcpy(outKey, e, keyLength(ix));
+        std::memcpy(outKey, e, keyLength(ix));
     if (record)
-        *record = ixdEntryPtr(ix, buf, idx);
+        *record = entryPtr(ix, buf, idx);
 }
 
 /* The leftmost or rightmost leaf; its number in *node, content in buf. */
-static USHORT edgeLeaf(IX *ix, int last, ULONG *node, BYTE *buf)
+USHORT edgeLeaf(IX *ix, bool last, ULONG *node, BYTE *buf)
 {
     ULONG n = ix->hdr.root;
 
     for (int level = ix->hdr.height - 1;; level--) {
-        USHORT rc = ixdNodeRead(ix, n, buf);
+        USHORT rc = nodeRead(ix, n, buf);
         ULONG count;
         if (rc)
             return rc;
-        count = ixdCount(buf);
+        count = countOf(buf);
         if (count == 0)
             return level == 0 ? IXD_ERR_NOT_FOUND : IXD_ERR_BAD_FILE;
         if (level == 0) {
             *node = n;
             return 0;
         }
-        n = ixdEntryPtr(ix, buf, last ? count - 1 : 0);
+        n = entryPtr(ix, buf, last ? count - 1 : 0);
     }
 }
 
 /* Remembers the stored key at idx, which a step is about to leave, in
  * work1; a search that ended behind a leaf's last entry leaves none. */
-static void noteLeft(IX *ix, BYTE *buf, ULONG idx, int *have)
+void noteLeft(IX *ix, BYTE *buf, ULONG idx, bool *have)
 {
-    *have = idx < ixdCount(buf);
+    *have = idx < countOf(buf);
     if (*have)
-        memcpy(ix->work1, ixdEntry(ix, buf, idx), ix->hdr.storedKeyLen);
+        std::memcpy(ix->work1.data(), entryAt(ix, buf, idx), ix->hdr.storedKeyLen);
 }
 
 /* 0 when the entry a step reached lies strictly beyond the one it left in
  * the direction of travel, else the damage code. */
-static USHORT checkOrder(const IX *ix, int have, const BYTE *reached, int backwards)
+USHORT checkOrder(const IX *ix, bool have, const BYTE *reached, bool backwards)
 {
     int c;
 
     if (!have)
         return 0;
-    c = ixdCmp(ix, reached, ix->work1);
+    c = compareKeys(ix, reached, ix->work1.data());
     return (backwards ? c < 0 : c > 0) ? 0 : IXD_ERR_BAD_FILE;
 }
 
 /* The leaf entry before (node, idx): idx - 1, or the previous leaf's last. */
-static USHORT entryBefore(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
+USHORT entryBefore(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
 {
     ULONG prev;
     USHORT rc;
-    int have;
+    bool have;
 
     noteLeft(ix, buf, *idx, &have);
     if (*idx > 0) {
         (*idx)--;
-        return checkOrder(ix, have, ixdEntry(ix, buf, *idx), 1);
+        return checkOrder(ix, have, entryAt(ix, buf, *idx), true);
     }
-    prev = ixdGet32(buf + IXD_NODE_PREV);
-    if (prev == IXD_NONE)
+    prev = get32(buf + kNodePrev);
+    if (prev == kNone)
         return IXD_ERR_NOT_FOUND;
-    if ((rc = ixdNodeRead(ix, prev, buf)) != 0)
+    if ((rc = nodeRead(ix, prev, buf)) != 0)
         return rc;
-    if (ixdCount(buf) == 0)
+    if (countOf(buf) == 0)
         return IXD_ERR_BAD_FILE;
     *node = prev;
-    *idx = ixdCount(buf) - 1u;
-    return checkOrder(ix, have, ixdEntry(ix, buf, *idx), 1);
+    *idx = countOf(buf) - 1u;
+    return checkOrder(ix, have, entryAt(ix, buf, *idx), true);
 }
 
 /* The leaf entry after (node, idx). */
-static USHORT entryAfter(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
+USHORT entryAfter(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
 {
     ULONG next;
     USHORT rc;
-    int have;
+    bool have;
 
     noteLeft(ix, buf, *idx, &have);
-    if (*idx + 1 < ixdCount(buf)) {
+    if (*idx + 1 < countOf(buf)) {
         (*idx)++;
-        return checkOrder(ix, have, ixdEntry(ix, buf, *idx), 0);
+        return checkOrder(ix, have, entryAt(ix, buf, *idx), false);
     }
-    next = ixdGet32(buf + IXD_NODE_NEXT);
-    if (next == IXD_NONE)
+    next = get32(buf + kNodeNext);
+    if (next == kNone)
         return IXD_ERR_NOT_FOUND;
-    if ((rc = ixdNodeRead(ix, next, buf)) != 0)
+    if ((rc = nodeRead(ix, next, buf)) != 0)
         return rc;
-    if (ixdCount(buf) == 0)
+    if (countOf(buf) == 0)
         return IXD_ERR_BAD_FILE;
     *node = next;
     *idx = 0;
-    return checkOrder(ix, have, ixdEntry(ix, buf, *idx), 0);
+    return checkOrder(ix, have, entryAt(ix, buf, *idx), false);
 }
 
 /* Finds the leaf entry for stored by mode; node, buffer and index out. */
-static USHORT locate(IX *ix, const BYTE *stored, int mode, ULONG *node, BYTE *buf, ULONG *idx)
+USHORT locate(IX *ix, const BYTE *stored, FindMode mode, ULONG *node, BYTE *buf, ULONG *idx)
 {
     ULONG pos;
     USHORT rc;
 
-    if (mode == IXD_FIND_FIRST || mode == IXD_FIND_LAST) {
-        rc = edgeLeaf(ix, mode == IXD_FIND_LAST, node, buf);
-        *idx = rc ? 0 : (mode == IXD_FIND_LAST ? ixdCount(buf) - 1u : 0);
+    if (mode == kFindFirst || mode == kFindLast) {
+        rc = edgeLeaf(ix, mode == kFindLast, node, buf);
+        *idx = rc ? 0 : (mode == kFindLast ? countOf(buf) - 1u : 0);
         return rc;
     }
-    rc = ixdDescend(ix, stored, 0, buf, &pos);
+    rc = descend(ix, stored, 0, buf, &pos);
     if (rc)
         return rc;
     *node = ix->path[0];
     *idx = pos;
-    if (mode == IXD_FIND_LE) {
-        if (pos < ixdCount(buf) && ixdCmp(ix, ixdEntry(ix, buf, pos), stored) == 0)
+    if (mode == kFindLe) {
+        if (pos < countOf(buf) && compareKeys(ix, entryAt(ix, buf, pos), stored) == 0)
             return 0;
         return entryBefore(ix, node, buf, idx);
     }
-    if (pos >= ixdCount(buf))
+    if (pos >= countOf(buf))
         return IXD_ERR_NOT_FOUND;
-    if (mode == IXD_FIND_EXACT && ixdCmp(ix, ixdEntry(ix, buf, pos), stored) != 0)
+    if (mode == kFindExact && compareKeys(ix, entryAt(ix, buf, pos), stored) != 0)
         return IXD_ERR_NOT_FOUND;
     return 0;
 }
 
-USHORT ixdNavSearch(IX *ix, const BYTE *stored, int mode, void *outKey, ULONG *record)
+}  // namespace
+
+USHORT navSearch(IX *ix, const BYTE *stored, FindMode mode, void *outKey, ULONG *record)
 {
     ULONG node, idx;
-    USHORT rc = locate(ix, stored, mode, &node, ix->nodeA, &idx);
+    USHORT rc = locate(ix, stored, mode, &node, ix->nodeA.data(), &idx);
 
     if (rc == 0)
-        settle(ix, node, ix->nodeA, idx, outKey, record);
+        settle(ix, node, ix->nodeA.data(), idx, outKey, record);
     return rc;
 }
 
 /* Brings back the position after a change.  When the key is still there
- * the position is simply refound (*stepped = 0); otherwise the neighbour
- * in the direction of travel becomes the position (*stepped = 1). */
-static USHORT refind(IX *ix, int backwards, ULONG *node, ULONG *idx, int *stepped)
+ * the position is simply refound (*stepped false); otherwise the neighbour
+ * in the direction of travel becomes the position (*stepped true). */
+namespace {
+
+USHORT refind(IX *ix, bool backwards, ULONG *node, ULONG *idx, bool *stepped)
 {
-    BYTE *buf = ix->nodeA;
+    BYTE *buf = ix->nodeA.data();
     ULONG pos;
-    USHORT rc = ixdDescend(ix, ix->curKey, 0, buf, &pos);
+    USHORT rc = descend(ix, ix->curKey.data(), 0, buf, &pos);
 
     if (rc)
         return rc;
     *node = ix->path[0];
     *idx = pos;
-    *stepped = 0;
-    if (pos < ixdCount(buf) && ixdCmp(ix, ixdEntry(ix, buf, pos), ix->curKey) == 0)
+    *stepped = false;
+    if (pos < countOf(buf) && compareKeys(ix, entryAt(ix, buf, pos), ix->curKey.data()) == 0)
         return 0;
-    *stepped = 1;
+    *stepped = true;
     if (backwards)
         return entryBefore(ix, node, buf, idx);
-    return pos < ixdCount(buf) ? 0 : IXD_ERR_NOT_FOUND;
+    return pos < countOf(buf) ? 0 : IXD_ERR_NOT_FOUND;
 }
 
-USHORT ixdNavStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning)
+}  // namespace
+
+USHORT navStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning)
 {
-    BYTE *buf = ix->nodeA;
+    BYTE *buf = ix->nodeA.data();
     ULONG node, idx;
-    int backwards = count < 0, stepped = 0;
+    bool backwards = count < 0, stepped = false;
     LONG left = backwards ? -count : count;
     USHORT rc = 0;
 
@@ -210,10 +214,10 @@ USHORT ixdNavStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warnin
             return rc;
     } else {
         node = ix->curNode;
-        idx = (ULONG)ix->curIndex;
-        if ((rc = ixdNodeRead(ix, node, buf)) != 0)
+        idx = static_cast<ULONG>(ix->curIndex);
+        if ((rc = nodeRead(ix, node, buf)) != 0)
             return rc;
-        if (idx >= ixdCount(buf))
+        if (idx >= countOf(buf))
             return IXD_ERR_BAD_FILE;
     }
     if (stepped) {
@@ -228,7 +232,7 @@ USHORT ixdNavStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warnin
     }
     if (rc == IXD_ERR_NOT_FOUND) {
         /* stopped at an end: the last pair reached stays the position */
-        settle(ix, node, buf, idx, NULL, NULL);
+        settle(ix, node, buf, idx, nullptr, nullptr);
         return rc;
     }
     if (rc == 0)
@@ -236,21 +240,23 @@ USHORT ixdNavStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warnin
     return rc;
 }
 
-USHORT ixdNavCountPrefix(IX *ix, const BYTE *prefix, ULONG prefixLen, ULONG *count)
+USHORT navCountPrefix(IX *ix, std::span<const BYTE> prefix, ULONG *count)
 {
-    BYTE *buf = ix->nodeA, *probe = ix->work2;
+    BYTE *buf = ix->nodeA.data(), *probe = ix->work2.data();
     ULONG node, idx;
     USHORT rc;
 
     *count = 0;
-    if (prefixLen > keyLength(ix))
+    if (prefix.size() > keyLength(ix))
         return 0;
-    memset(probe, 0, ix->hdr.storedKeyLen);
-    memcpy(probe, prefix, prefixLen);
-    rc = locate(ix, probe, IXD_FIND_GE, &node, buf, &idx);
-    while (rc == 0 && memcmp(ixdEntry(ix, buf, idx), prefix, prefixLen) == 0) {
+    std::memset(probe, 0, ix->hdr.storedKeyLen);
+    std::memcpy(probe, prefix.data(), prefix.size());
+    rc = locate(ix, probe, kFindGe, &node, buf, &idx);
+    while (rc == 0 && std::memcmp(entryAt(ix, buf, idx), prefix.data(), prefix.size()) == 0) {
         (*count)++;
         rc = entryAfter(ix, &node, buf, &idx);
     }
     return rc == IXD_ERR_NOT_FOUND ? 0 : rc;
 }
+
+}  // namespace orin::ixd

@@ -1,5 +1,5 @@
 /*
- * ixd_tree.c - inserting and deleting pairs in an Ixd B-tree.
+ * ixd_tree.cpp - inserting and deleting pairs in an Ixd B-tree.
  *
  * Descent.  From the root down, each interior node is searched (binary
  * search) for the first entry whose key is >= the stored key; when there
@@ -29,18 +29,23 @@
  * empty leaf.  A root left with one child hands the root role to it.
  * Nodes are never merged or rebalanced.
  */
-#include <stdlib.h>
+#include <new>
 #include "index/ixdint.h"
 
-static USHORT insertAt(IX *ix, int level, const BYTE *entry, int appending);
+namespace orin::ixd {
+namespace {
 
-ULONG ixdLowerBound(const IX *ix, BYTE *node, const BYTE *stored)
+USHORT insertAt(IX *ix, int level, const BYTE *entry, bool appending);
+
+}  // namespace
+
+ULONG lowerBound(const IX *ix, BYTE *node, const BYTE *stored)
 {
-    ULONG lo = 0, hi = ixdCount(node);
+    ULONG lo = 0, hi = countOf(node);
 
     while (lo < hi) {
         ULONG mid = (lo + hi) / 2;
-        if (ixdCmp(ix, ixdEntry(ix, node, mid), stored) < 0)
+        if (compareKeys(ix, entryAt(ix, node, mid), stored) < 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -51,20 +56,20 @@ ULONG ixdLowerBound(const IX *ix, BYTE *node, const BYTE *stored)
 /* Descends from the root to stopLevel, filling path[] on the way; the node
  * at stopLevel is left in buf and the first entry >= stored in *pos (the
  * count when there is none). */
-USHORT ixdDescend(IX *ix, const BYTE *stored, int stopLevel, BYTE *buf, ULONG *pos)
+USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE *buf, ULONG *pos)
 {
     ULONG node = ix->hdr.root;
 
     for (int level = ix->hdr.height - 1; level >= stopLevel; level--) {
-        USHORT rc = ixdNodeRead(ix, node, buf);
+        USHORT rc = nodeRead(ix, node, buf);
         ULONG count, at;
         if (rc)
             return rc;
-        count = ixdCount(buf);
-        at = ixdLowerBound(ix, buf, stored);
+        count = countOf(buf);
+        at = lowerBound(ix, buf, stored);
         ix->path[level] = node;
         if (level == stopLevel) {
-            ix->pathIdx[level] = (USHORT)at;
+            ix->pathIdx[level] = static_cast<USHORT>(at);
             *pos = at;
             return 0;
         }
@@ -72,34 +77,36 @@ USHORT ixdDescend(IX *ix, const BYTE *stored, int stopLevel, BYTE *buf, ULONG *p
             return IXD_ERR_BAD_FILE;   /* only the root leaf may be empty */
         if (at == count)
             at = count - 1;
-        ix->pathIdx[level] = (USHORT)at;
-        node = ixdEntryPtr(ix, buf, at);
+        ix->pathIdx[level] = static_cast<USHORT>(at);
+        node = entryPtr(ix, buf, at);
     }
     return IXD_ERR_BAD_FILE;
 }
 
-static void setLinks(BYTE *node, ULONG prev, ULONG next)
+namespace {
+
+void setLinks(BYTE *node, ULONG prev, ULONG next)
 {
-    ixdPut32(node + IXD_NODE_PREV, prev);
-    ixdPut32(node + IXD_NODE_NEXT, next);
+    put32(node + kNodePrev, prev);
+    put32(node + kNodeNext, next);
 }
 
 /* Walks the whole free list once before the first node is taken from it:
  * every link must name a node of the file and the list cannot hold more
  * nodes than the file has, so a damaged link or a cycle is reported
  * instead of handing out a node that is still in use.  Uses nodeC. */
-static USHORT checkFreeList(IX *ix)
+USHORT checkFreeList(IX *ix)
 {
     ULONG node = ix->hdr.freeHead, seen = 0;
 
-    while (node != IXD_NONE) {
+    while (node != kNone) {
         USHORT rc;
         if (node >= ix->hdr.nNodes || ++seen > ix->hdr.nNodes)
             return IXD_ERR_BAD_FILE;
-        rc = ixdNodeRead(ix, node, ix->nodeC);
+        rc = nodeRead(ix, node, ix->nodeC.data());
         if (rc)
             return rc;
-        node = ixdGet32(ix->nodeC);
+        node = get32(ix->nodeC.data());
     }
     ix->freeListChecked = 1;
     return 0;
@@ -107,37 +114,37 @@ static USHORT checkFreeList(IX *ix)
 
 /* Takes a node from the free list, else adds one at the end of the node
  * area (written empty).  Uses nodeC. */
-static USHORT allocNode(IX *ix, ULONG *out)
+USHORT allocNode(IX *ix, ULONG *out)
 {
-    BYTE *buf = ix->nodeC;
+    BYTE *buf = ix->nodeC.data();
     USHORT rc;
 
-    if (ix->hdr.freeHead != IXD_NONE && !ix->freeListChecked &&
+    if (ix->hdr.freeHead != kNone && !ix->freeListChecked &&
         (rc = checkFreeList(ix)) != 0)
         return rc;
-    if (ix->hdr.freeHead != IXD_NONE) {
+    if (ix->hdr.freeHead != kNone) {
         ULONG node = ix->hdr.freeHead, next;
-        rc = ixdNodeRead(ix, node, buf);
+        rc = nodeRead(ix, node, buf);
         if (rc)
             return rc;
-        next = ixdGet32(buf);
-        if (next != IXD_NONE && next >= ix->hdr.nNodes)
+        next = get32(buf);
+        if (next != kNone && next >= ix->hdr.nNodes)
             return IXD_ERR_BAD_FILE;
         ix->hdr.freeHead = next;
         *out = node;
         return 0;
     }
-    if (ix->hdr.nNodes == IXD_NONE)
+    if (ix->hdr.nNodes == kNone)
         return IXD_ERR_IO;
     *out = ix->hdr.nNodes++;
-    memset(buf, 0, ix->hdr.nodeSize);
-    setLinks(buf, IXD_NONE, IXD_NONE);
-    return ixdNodeWrite(ix, *out, buf);
+    std::memset(buf, 0, ix->hdr.nodeSize);
+    setLinks(buf, kNone, kNone);
+    return nodeWrite(ix, *out, buf);
 }
 
-static USHORT freeNode(IX *ix, ULONG node)
+USHORT freeNode(IX *ix, ULONG node)
 {
-    USHORT rc = ixdNodeWriteLink(ix, node, ix->hdr.freeHead);
+    USHORT rc = nodeWriteLink(ix, node, ix->hdr.freeHead);
 
     if (rc == 0)
         ix->hdr.freeHead = node;
@@ -147,56 +154,58 @@ static USHORT freeNode(IX *ix, ULONG node)
 /* The entry of path[level] changed its key to key: copy it into the
  * ancestors as long as the changed entry is the last of its node (only
  * then did the node's greatest key change).  Uses nodeC. */
-static USHORT setAncestorKeys(IX *ix, int level, const BYTE *key)
+USHORT setAncestorKeys(IX *ix, int level, const BYTE *key)
 {
     for (int l = level + 1; l < ix->hdr.height; l++) {
-        BYTE *buf = ix->nodeC;
-        USHORT rc = ixdNodeRead(ix, ix->path[l], buf);
+        BYTE *buf = ix->nodeC.data();
+        USHORT rc = nodeRead(ix, ix->path[l], buf);
         ULONG at = ix->pathIdx[l];
         if (rc)
             return rc;
-        if (at >= ixdCount(buf))
+        if (at >= countOf(buf))
             return IXD_ERR_BAD_FILE;
-        memcpy(ixdEntry(ix, buf, at), key, ix->hdr.storedKeyLen);
-        rc = ixdNodeWrite(ix, ix->path[l], buf);
+        std::memcpy(entryAt(ix, buf, at), key, ix->hdr.storedKeyLen);
+        rc = nodeWrite(ix, ix->path[l], buf);
         if (rc)
             return rc;
-        if (at + 1 != ixdCount(buf))
+        if (at + 1 != countOf(buf))
             break;
     }
     return 0;
 }
 
 /* Inserts entry at pos of a node with room (node is in buf) and writes it. */
-static USHORT placeEntry(IX *ix, int level, BYTE *buf, ULONG pos, const BYTE *entry)
+USHORT placeEntry(IX *ix, int level, BYTE *buf, ULONG pos, const BYTE *entry)
 {
-    ULONG count = ixdCount(buf), es = ixdEntrySize(ix);
+    ULONG count = countOf(buf), es = entrySize(ix);
     USHORT rc;
 
     if (count >= ix->hdr.maxEntries)
         return IXD_ERR_BAD_FILE;
-    memmove(ixdEntry(ix, buf, pos + 1), ixdEntry(ix, buf, pos), (count - pos) * es);
-    memcpy(ixdEntry(ix, buf, pos), entry, es);
-    ixdPut16(buf + IXD_NODE_COUNT, (USHORT)(count + 1));
-    rc = ixdNodeWrite(ix, ix->path[level], buf);
+    std::memmove(entryAt(ix, buf, pos + 1), entryAt(ix, buf, pos), (count - pos) * es);
+    std::memcpy(entryAt(ix, buf, pos), entry, es);
+    put16(buf + kNodeCount, static_cast<USHORT>(count + 1));
+    rc = nodeWrite(ix, ix->path[level], buf);
     if (rc == 0 && pos == count && level + 1 < ix->hdr.height)
         rc = setAncestorKeys(ix, level, entry);
     return rc;
 }
 
-static BYTE *copyEntry(IX *ix, BYTE *node, ULONG i, ULONG pointer)
+static /* Entry i of node with its pointer replaced; empty when out of memory. */
+std::vector<BYTE> copyEntry(IX *ix, BYTE *node, ULONG i, ULONG pointer) noexcept
 {
-    BYTE *e = (BYTE*)malloc(ixdEntrySize(ix));
-
-    if (e) {
-        memcpy(e, ixdEntry(ix, node, i), ix->hdr.storedKeyLen);
-        ixdPut32(e + ix->hdr.storedKeyLen, pointer);
+    try {
+        std::vector<BYTE> e(entrySize(ix));
+        std::memcpy(e.data(), entryAt(ix, node, i), ix->hdr.storedKeyLen);
+        put32(e.data() + ix->hdr.storedKeyLen, pointer);
+        return e;
+    } catch (const std::bad_alloc &) {
+        return {};
     }
-    return e;
 }
 
 /* Puts a new root above the old one, holding the entry rootEntry. */
-static USHORT growRoot(IX *ix, const BYTE *rootEntry)
+USHORT growRoot(IX *ix, const BYTE *rootEntry)
 {
     ULONG root;
     USHORT rc;
@@ -206,11 +215,11 @@ static USHORT growRoot(IX *ix, const BYTE *rootEntry)
     rc = allocNode(ix, &root);
     if (rc)
         return rc;
-    memset(ix->nodeC, 0, ix->hdr.nodeSize);
-    setLinks(ix->nodeC, IXD_NONE, IXD_NONE);
-    ixdPut16(ix->nodeC + IXD_NODE_COUNT, 1);
-    memcpy(ixdEntry(ix, ix->nodeC, 0), rootEntry, ixdEntrySize(ix));
-    rc = ixdNodeWrite(ix, root, ix->nodeC);
+    std::memset(ix->nodeC.data(), 0, ix->hdr.nodeSize);
+    setLinks(ix->nodeC.data(), kNone, kNone);
+    put16(ix->nodeC.data() + kNodeCount, 1);
+    std::memcpy(entryAt(ix, ix->nodeC.data(), 0), rootEntry, entrySize(ix));
+    rc = nodeWrite(ix, root, ix->nodeC.data());
     if (rc)
         return rc;
     ix->hdr.root = root;
@@ -229,173 +238,175 @@ static USHORT growRoot(IX *ix, const BYTE *rootEntry)
  * the node is cut at pos and the entry placed at once - at the end of the
  * left node while that has room, else alone into the old node - so the
  * left node leaves full and the old one holds only what lies behind. */
-static USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry, int appending)
+USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry, bool appending)
 {
-    BYTE *old = ix->nodeA, *left = ix->nodeB;
-    ULONG oldNo = ix->path[level], leftNo, count = ixdCount(old), es = ixdEntrySize(ix);
+    BYTE *old = ix->nodeA.data(), *left = ix->nodeB.data();
+    ULONG oldNo = ix->path[level], leftNo, count = countOf(old), es = entrySize(ix);
     ULONG moved = appending ? pos : count - ix->hdr.maxEntries / 2u;
-    ULONG keep = count - moved, leftCount = moved, prev = ixdGet32(old + IXD_NODE_PREV);
-    int isRoot = level == ix->hdr.height - 1, newIsOldGreatest = 0;
-    BYTE *parentEntry, *rootEntry = NULL;
+    ULONG keep = count - moved, leftCount = moved, prev = get32(old + kNodePrev);
+    bool isRoot = level == ix->hdr.height - 1, newIsOldGreatest = false;
     USHORT rc = allocNode(ix, &leftNo);
 
     if (rc)
         return rc;
-    memset(left, 0, ix->hdr.nodeSize);
+    std::memset(left, 0, ix->hdr.nodeSize);
     setLinks(left, prev, oldNo);
-    memcpy(ixdEntry(ix, left, 0), ixdEntry(ix, old, 0), moved * es);
-    memmove(ixdEntry(ix, old, 0), ixdEntry(ix, old, moved), keep * es);
-    memset(ixdEntry(ix, old, keep), 0, moved * es);
+    std::memcpy(entryAt(ix, left, 0), entryAt(ix, old, 0), moved * es);
+    std::memmove(entryAt(ix, old, 0), entryAt(ix, old, moved), keep * es);
+    std::memset(entryAt(ix, old, keep), 0, moved * es);
     if (appending && moved < ix->hdr.maxEntries) {
-        memcpy(ixdEntry(ix, left, leftCount++), entry, es);
+        std::memcpy(entryAt(ix, left, leftCount++), entry, es);
     } else if (appending) {
-        memmove(ixdEntry(ix, old, 1), ixdEntry(ix, old, 0), keep * es);
-        memcpy(ixdEntry(ix, old, 0), entry, es);
+        std::memmove(entryAt(ix, old, 1), entryAt(ix, old, 0), keep * es);
+        std::memcpy(entryAt(ix, old, 0), entry, es);
         newIsOldGreatest = keep++ == 0;
     }
-    ixdPut16(left + IXD_NODE_COUNT, (USHORT)leftCount);
-    ixdPut16(old + IXD_NODE_COUNT, (USHORT)keep);
-    ixdPut32(old + IXD_NODE_PREV, leftNo);
-    if (prev != IXD_NONE) {
-        rc = ixdNodeRead(ix, prev, ix->nodeC);
+    put16(left + kNodeCount, static_cast<USHORT>(leftCount));
+    put16(old + kNodeCount, static_cast<USHORT>(keep));
+    put32(old + kNodePrev, leftNo);
+    if (prev != kNone) {
+        rc = nodeRead(ix, prev, ix->nodeC.data());
         if (rc)
             return rc;
-        ixdPut32(ix->nodeC + IXD_NODE_NEXT, leftNo);
-        rc = ixdNodeWrite(ix, prev, ix->nodeC);
+        put32(ix->nodeC.data() + kNodeNext, leftNo);
+        rc = nodeWrite(ix, prev, ix->nodeC.data());
     }
-    if (rc || (rc = ixdNodeWrite(ix, leftNo, left)) || (rc = ixdNodeWrite(ix, oldNo, old)))
+    if (rc || (rc = nodeWrite(ix, leftNo, left)) || (rc = nodeWrite(ix, oldNo, old)))
         return rc;
     if (newIsOldGreatest && !isRoot && (rc = setAncestorKeys(ix, level, entry)) != 0)
         return rc;
 
-    parentEntry = copyEntry(ix, left, leftCount - 1, leftNo);
+    std::vector<BYTE> parentEntry = copyEntry(ix, left, leftCount - 1, leftNo);
+    std::vector<BYTE> rootEntry;
     if (isRoot)
         rootEntry = copyEntry(ix, old, keep - 1, oldNo);
-    if (!parentEntry || (isRoot && !rootEntry))
-        rc = IXD_ERR_NO_MEMORY;
-    else if (rootEntry)
-        rc = growRoot(ix, rootEntry);
-    if (rc == 0)
-        rc = insertAt(ix, level + 1, parentEntry, appending);
-    free(parentEntry);
-    free(rootEntry);
+    if (parentEntry.empty() || (isRoot && rootEntry.empty()))
+        return IXD_ERR_NO_MEMORY;
+    if (isRoot && (rc = growRoot(ix, rootEntry.data())) != 0)
+        return rc;
+    rc = insertAt(ix, level + 1, parentEntry.data(), appending);
     if (rc || appending)
         return rc;
 
-    rc = ixdDescend(ix, entry, level, ix->nodeA, &pos);
-    return rc ? rc : placeEntry(ix, level, ix->nodeA, pos, entry);
+    rc = descend(ix, entry, level, ix->nodeA.data(), &pos);
+    return rc ? rc : placeEntry(ix, level, ix->nodeA.data(), pos, entry);
 }
 
-static USHORT insertAt(IX *ix, int level, const BYTE *entry, int appending)
+USHORT insertAt(IX *ix, int level, const BYTE *entry, bool appending)
 {
     ULONG pos;
-    USHORT rc = ixdNodeRead(ix, ix->path[level], ix->nodeA);
+    USHORT rc = nodeRead(ix, ix->path[level], ix->nodeA.data());
 
     if (rc)
         return rc;
-    pos = ixdLowerBound(ix, ix->nodeA, entry);
-    if (ixdCount(ix->nodeA) < ix->hdr.maxEntries)
-        return placeEntry(ix, level, ix->nodeA, pos, entry);
-    return splitAndInsert(ix, level, pos, entry, appending || pos == ixdCount(ix->nodeA));
+    pos = lowerBound(ix, ix->nodeA.data(), entry);
+    if (countOf(ix->nodeA.data()) < ix->hdr.maxEntries)
+        return placeEntry(ix, level, ix->nodeA.data(), pos, entry);
+    return splitAndInsert(ix, level, pos, entry, appending || pos == countOf(ix->nodeA.data()));
 }
 
 /* True when an insert along the current path would split every node up
  * to a root that may not grow any more. */
-static int wouldOverflow(IX *ix)
+bool wouldOverflow(IX *ix)
 {
     if (ix->hdr.height < IXD_MAX_HEIGHT)
         return 0;
     for (int l = 0; l < ix->hdr.height; l++) {
-        if (ixdNodeRead(ix, ix->path[l], ix->nodeC) != 0 ||
-            ixdCount(ix->nodeC) < ix->hdr.maxEntries)
+        if (nodeRead(ix, ix->path[l], ix->nodeC.data()) != 0 ||
+            countOf(ix->nodeC.data()) < ix->hdr.maxEntries)
             return 0;
     }
     return 1;
 }
 
-USHORT ixdTreeEnter(IX *ix, const BYTE *stored)
+}  // namespace
+
+USHORT treeEnter(IX *ix, const BYTE *stored)
 {
     ULONG pos, k = ix->hdr.storedKeyLen;
-    BYTE *entry = ix->work1;
-    USHORT rc = ixdDescend(ix, stored, 0, ix->nodeA, &pos);
+    BYTE *entry = ix->work1.data();
+    USHORT rc = descend(ix, stored, 0, ix->nodeA.data(), &pos);
 
     if (rc)
         return rc;
-    if (pos < ixdCount(ix->nodeA) && ixdCmp(ix, ixdEntry(ix, ix->nodeA, pos), stored) == 0)
+    if (pos < countOf(ix->nodeA.data()) && compareKeys(ix, entryAt(ix, ix->nodeA.data(), pos), stored) == 0)
         return IXD_ERR_DUPLICATE;
     if (wouldOverflow(ix))
         return IXD_ERR_TOO_DEEP;
-    rc = ixdBeginChange(ix);
+    PendingChange change(ix);
+    rc = change.begin();
     if (rc)
         return rc;
-    memcpy(entry, stored, k);
-    memcpy(entry + k, stored + k - IXD_RECNO_LEN, IXD_PTR_LEN);
-    rc = insertAt(ix, 0, entry, 0);
+    std::memcpy(entry, stored, k);
+    std::memcpy(entry + k, stored + k - kRecnoLen, kPtrLen);
+    rc = insertAt(ix, 0, entry, false);
     if (rc)
-        return rc;
-    memcpy(ix->curKey, stored, k);
+        return rc;    // the change stays marked: the file is inconsistent
+    std::memcpy(ix->curKey.data(), stored, k);
     ix->curKeyValid = 1;
     ix->hdr.nKeys++;
-    return ixdEndChange(ix);
+    return change.commit();
 }
 
-static USHORT unlinkNode(IX *ix, const BYTE *node)
+namespace {
+
+USHORT unlinkNode(IX *ix, const BYTE *node)
 {
-    ULONG prev = ixdGet32(node + IXD_NODE_PREV), next = ixdGet32(node + IXD_NODE_NEXT);
+    ULONG prev = get32(node + kNodePrev), next = get32(node + kNodeNext);
     USHORT rc;
 
-    if (prev != IXD_NONE) {
-        if ((rc = ixdNodeRead(ix, prev, ix->nodeC)) != 0)
+    if (prev != kNone) {
+        if ((rc = nodeRead(ix, prev, ix->nodeC.data())) != 0)
             return rc;
-        ixdPut32(ix->nodeC + IXD_NODE_NEXT, next);
-        if ((rc = ixdNodeWrite(ix, prev, ix->nodeC)) != 0)
+        put32(ix->nodeC.data() + kNodeNext, next);
+        if ((rc = nodeWrite(ix, prev, ix->nodeC.data())) != 0)
             return rc;
     }
-    if (next != IXD_NONE) {
-        if ((rc = ixdNodeRead(ix, next, ix->nodeC)) != 0)
+    if (next != kNone) {
+        if ((rc = nodeRead(ix, next, ix->nodeC.data())) != 0)
             return rc;
-        ixdPut32(ix->nodeC + IXD_NODE_PREV, prev);
-        if ((rc = ixdNodeWrite(ix, next, ix->nodeC)) != 0)
+        put32(ix->nodeC.data() + kNodePrev, prev);
+        if ((rc = nodeWrite(ix, next, ix->nodeC.data())) != 0)
             return rc;
     }
     return 0;
 }
 
 /* Removes entry pathIdx[level] from node path[level]. */
-static USHORT deleteAt(IX *ix, int level)
+USHORT deleteAt(IX *ix, int level)
 {
-    BYTE *buf = ix->nodeA;
-    ULONG node = ix->path[level], at = ix->pathIdx[level], count, es = ixdEntrySize(ix);
+    BYTE *buf = ix->nodeA.data();
+    ULONG node = ix->path[level], at = ix->pathIdx[level], count, es = entrySize(ix);
     int isRoot = level == ix->hdr.height - 1;
-    USHORT rc = ixdNodeRead(ix, node, buf);
+    USHORT rc = nodeRead(ix, node, buf);
 
     if (rc)
         return rc;
-    count = ixdCount(buf);
+    count = countOf(buf);
     if (at >= count)
         return IXD_ERR_BAD_FILE;
     if (count == 1) {
         if (isRoot) {
-            memset(buf, 0, ix->hdr.nodeSize);
-            setLinks(buf, IXD_NONE, IXD_NONE);
+            std::memset(buf, 0, ix->hdr.nodeSize);
+            setLinks(buf, kNone, kNone);
             ix->hdr.height = 1;
-            return ixdNodeWrite(ix, node, buf);
+            return nodeWrite(ix, node, buf);
         }
         if ((rc = unlinkNode(ix, buf)) != 0 || (rc = freeNode(ix, node)) != 0)
             return rc;
         return deleteAt(ix, level + 1);
     }
     if (at == count - 1 && !isRoot) {
-        rc = setAncestorKeys(ix, level, ixdEntry(ix, buf, count - 2));
+        rc = setAncestorKeys(ix, level, entryAt(ix, buf, count - 2));
         if (rc)
             return rc;
     }
-    memmove(ixdEntry(ix, buf, at), ixdEntry(ix, buf, at + 1), (count - at - 1) * es);
-    memset(ixdEntry(ix, buf, count - 1), 0, es);
-    ixdPut16(buf + IXD_NODE_COUNT, (USHORT)(count - 1));
-    rc = ixdNodeWrite(ix, node, buf);
+    std::memmove(entryAt(ix, buf, at), entryAt(ix, buf, at + 1), (count - at - 1) * es);
+    std::memset(entryAt(ix, buf, count - 1), 0, es);
+    put16(buf + kNodeCount, static_cast<USHORT>(count - 1));
+    rc = nodeWrite(ix, node, buf);
     if (rc == 0 && isRoot && count - 1 == 1 && ix->hdr.height >= 2) {
-        ULONG child = ixdEntryPtr(ix, buf, 0);
+        ULONG child = entryPtr(ix, buf, 0);
         rc = freeNode(ix, node);
         if (rc == 0) {
             ix->hdr.root = child;
@@ -405,20 +416,25 @@ static USHORT deleteAt(IX *ix, int level)
     return rc;
 }
 
-USHORT ixdTreeRemove(IX *ix, const BYTE *stored)
+}  // namespace
+
+USHORT treeRemove(IX *ix, const BYTE *stored)
 {
     ULONG pos;
-    USHORT rc = ixdDescend(ix, stored, 0, ix->nodeA, &pos);
+    USHORT rc = descend(ix, stored, 0, ix->nodeA.data(), &pos);
 
     if (rc)
         return rc;
-    if (pos >= ixdCount(ix->nodeA) || ixdCmp(ix, ixdEntry(ix, ix->nodeA, pos), stored) != 0)
+    if (pos >= countOf(ix->nodeA.data()) || compareKeys(ix, entryAt(ix, ix->nodeA.data(), pos), stored) != 0)
         return IXD_ERR_NOT_FOUND;
-    rc = ixdBeginChange(ix);
+    PendingChange change(ix);
+    rc = change.begin();
     if (rc == 0)
         rc = deleteAt(ix, 0);
     if (rc)
-        return rc;
+        return rc;    // the change stays marked: the file is inconsistent
     ix->hdr.nKeys--;
-    return ixdEndChange(ix);
+    return change.commit();
 }
+
+}  // namespace orin::ixd

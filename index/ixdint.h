@@ -1,64 +1,94 @@
 /*
  * ixdint.h - internals of the Ixd index files: the on-disk layout (declared
- * once here and used by every reader and writer), the handle record, and
- * the functions the index sources share.
+ * once here and used by every reader and writer), the handle record, the
+ * pool of handles, the guards of an operation, and the functions the index
+ * sources share.
  *
- * File layout.  A 48-byte header at offset 0 (fields at the IXD_HDR_*
- * offsets, little-endian), the user area after the first block, and the
- * node area: node n lies at node0Offset + n * nodeSize.  A node holds the
- * links to its neighbours on the same level, an entry count, and entries of
- * (stored key, u32 pointer); in a leaf the pointer is the record number,
- * in an interior node it is the child node and the key is the greatest
- * stored key of the child's subtree.  A free node's first u32 links the
- * free list.
+ * File layout.  A 48-byte header at offset 0 (fields at the kHdr* offsets,
+ * little-endian), the user area after the first block, and the node area:
+ * node n lies at node0Offset + n * nodeSize.  A node holds the links to its
+ * neighbours on the same level, an entry count, and entries of (stored key,
+ * u32 pointer); in a leaf the pointer is the record number, in an interior
+ * node it is the child node and the key is the greatest stored key of the
+ * child's subtree.  A free node's first u32 links the free list.
  *
  * Levels are numbered from the leaves: level 0 is the leaf level and level
  * height - 1 holds the root.  path[level] is the node visited at that level
  * by the last descent and pathIdx[level] the entry taken there.
+ *
+ * Threads.  A handle belongs to one thread at a time; different handles
+ * may be used on different threads at once.  The process-wide settings
+ * and the count of held index locks are atomic.
  */
 #ifndef IXDINT_H
 #define IXDINT_H
 
-#include <string.h>
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <vector>
 #include "ixd.h"
+#include "frame/handle_pool.h"
+
+/* The operation table of a foreign implementation is an interface record:
+ * its size word and 23 slots keep their places. */
+static_assert(sizeof(IXDFUNCS) == 24 * sizeof(void *), "IXDFUNCS is 24 pointer-sized words");
+static_assert(offsetof(IXDFUNCS, Close) == 8 && offsetof(IXDFUNCS, SequenceNumber) == 168 &&
+                  offsetof(IXDFUNCS, QueryPerformanceCounter) == 184,
+              "IXDFUNCS slots keep their places");
+
+namespace orin::ixd {
 
 /* ---- header: 48 bytes at offset 0 ---- */
-#define IXD_MAGIC              "ABT0100"
-#define IXD_MAGIC_LEN          8          /* terminating zero included */
-#define IXD_HDR_MAGIC          0
-#define IXD_HDR_VERSION        8          /* u16 */
-#define IXD_HDR_ROOT           10         /* u32 */
-#define IXD_HDR_FREE           14         /* u32 */
-#define IXD_HDR_HEIGHT         18         /* u16 */
-#define IXD_HDR_KEYLEN         20         /* u16 stored key length */
-#define IXD_HDR_MAXENTRIES     22         /* u16 */
-#define IXD_HDR_NODESIZE       24         /* u16 */
-#define IXD_HDR_CONSISTENT     26         /* u16 */
-#define IXD_HDR_NKEYS          28         /* u32 */
-#define IXD_HDR_NNODES         32         /* u32 */
-#define IXD_HDR_NODE0          36         /* u32 */
-#define IXD_HDR_USEROFF        40         /* u32 */
-#define IXD_HDR_USERSIZE       44         /* u32 */
-#define IXD_HDR_SIZE           48
+inline constexpr char kMagic[] = "ABT0100";
+constexpr ULONG kMagicLen = sizeof kMagic;     /* terminating zero included */
+constexpr ULONG kHdrMagic = 0;
+constexpr ULONG kHdrVersion = 8;               /* u16 */
+constexpr ULONG kHdrRoot = 10;                 /* u32 */
+constexpr ULONG kHdrFree = 14;                 /* u32 */
+constexpr ULONG kHdrHeight = 18;               /* u16 */
+constexpr ULONG kHdrKeyLen = 20;               /* u16 stored key length */
+constexpr ULONG kHdrMaxEntries = 22;           /* u16 */
+constexpr ULONG kHdrNodeSize = 24;             /* u16 */
+constexpr ULONG kHdrConsistent = 26;           /* u16 */
+constexpr ULONG kHdrNKeys = 28;                /* u32 */
+constexpr ULONG kHdrNNodes = 32;               /* u32 */
+constexpr ULONG kHdrNode0 = 36;                /* u32 */
+constexpr ULONG kHdrUserOff = 40;              /* u32 */
+constexpr ULONG kHdrUserSize = 44;             /* u32 */
+constexpr ULONG kHeaderSize = 48;
+static_assert(kMagicLen == kHdrVersion && kHdrVersion + 2 == kHdrRoot &&
+                  kHdrRoot + 4 == kHdrFree && kHdrFree + 4 == kHdrHeight &&
+                  kHdrHeight + 2 == kHdrKeyLen && kHdrKeyLen + 2 == kHdrMaxEntries &&
+                  kHdrMaxEntries + 2 == kHdrNodeSize && kHdrNodeSize + 2 == kHdrConsistent &&
+                  kHdrConsistent + 2 == kHdrNKeys && kHdrNKeys + 4 == kHdrNNodes &&
+                  kHdrNNodes + 4 == kHdrNode0 && kHdrNode0 + 4 == kHdrUserOff &&
+                  kHdrUserOff + 4 == kHdrUserSize && kHdrUserSize + 4 == kHeaderSize,
+              "the header fields tile its 48 bytes without gaps");
 
 /* ---- node ---- */
-#define IXD_NODE_PREV          0          /* u32 */
-#define IXD_NODE_NEXT          4          /* u32 */
-#define IXD_NODE_COUNT         8          /* u16 */
-#define IXD_NODE_ENTRIES       10
-#define IXD_NONE               0xFFFFFFFFUL   /* no node: list ends, free list empty */
-#define IXD_RECNO_LEN          4          /* record number bytes in a stored key */
-#define IXD_PTR_LEN            4          /* pointer after each stored key */
-#define IXD_LINK_LEN           4          /* bytes of a free-list link */
+constexpr ULONG kNodePrev = 0;                 /* u32 */
+constexpr ULONG kNodeNext = 4;                 /* u32 */
+constexpr ULONG kNodeCount = 8;                /* u16 */
+constexpr ULONG kNodeEntries = 10;
+static_assert(kNodePrev + 4 == kNodeNext && kNodeNext + 4 == kNodeCount &&
+                  kNodeCount + 2 == kNodeEntries,
+              "the node head is two links and a count, 10 bytes");
+constexpr ULONG kNone = 0xFFFFFFFFUL;          /* no node: list ends, free list empty */
+constexpr ULONG kRecnoLen = 4;                 /* record number bytes in a stored key */
+constexpr ULONG kPtrLen = 4;                   /* pointer after each stored key */
+constexpr ULONG kLinkLen = 4;                  /* bytes of a free-list link */
 
 /* ---- locking ---- */
-#define IXD_LOCK_OFFSET        0x8000000UL
-#define IXD_LOCK_LENGTH        12
-#define IXD_PROBE_TRIES        30
-#define IXD_PROBE_WAIT_MS      700
+constexpr ULONG kLockOffset = 0x8000000UL;
+constexpr ULONG kLockLength = 12;
+constexpr int kProbeTries = 30;
+constexpr DWORD kProbeWaitMs = 700;
 
 /* In-memory copy of the header. */
-typedef struct {
+struct Header {
     USHORT version;
     ULONG  root;
     ULONG  freeHead;
@@ -72,128 +102,231 @@ typedef struct {
     ULONG  node0Offset;
     ULONG  userOffset;
     ULONG  userSize;
-} IXDHEADER;
+};
 
 /* One cache slot: which node it holds and its state. */
-typedef struct {
+struct CacheSlot {
     ULONG  node;
     USHORT stamp;
     ULONG  inUse;
     ULONG  dirty;
-    ULONG  partial;    /* only the first IXD_LINK_LEN bytes are valid */
-} IXDSLOT;
-
-struct _IX {
-    const IXDFUNCS *funcs;          /* always null here */
-    HVBF      vbf;
-    BYTE     *curKey;               /* stored key of the position */
-    ULONG     curNode;
-    LONG      curIndex;             /* -1: position to be searched again */
-    ULONG     curKeyValid;          /* curKey holds a key at all */
-    IXDHEADER hdr;
-    ULONG     path[IXD_MAX_HEIGHT];
-    USHORT    pathIdx[IXD_MAX_HEIGHT];
-    ULONG     userPos;
-    USHORT    slotCount;
-    USHORT    clock;
-    IXDSLOT  *slots;
-    BYTE     *slotBuf;              /* slotCount * nodeSize bytes */
-    USHORT    changedVersion;       /* version seen by IxdQueryTreeChanged */
-    ULONG     headerWritten;
-    ULONG     shared;
-    USHORT    cacheVersion;         /* version the cache is valid for */
-    ULONG     foreignChange;        /* synchronisation saw another writer */
-    ULONG     lockHeld;
-    ULONG     freeListChecked;      /* free list walked since the header was read */
-    ULONG     cacheHits, cacheFails, nodeReads, nodeWrites;
-    BYTE     *work1, *work2;        /* one entry (stored key + pointer) each */
-    BYTE     *nodeA, *nodeB, *nodeC; /* node work buffers */
+    ULONG  partial;    /* only the first kLinkLen bytes are valid */
 };
 
+/* What a foreign handle shares with this family's record: the table, the
+ * file, and (for older tables) the current-key buffer. */
+struct ForeignHead {
+    const IXDFUNCS *funcs;
+    void           *file;
+    const BYTE     *curKey;
+};
+
+/* The index file's virtual file, closed when its owner ends. */
+struct VbfCloser {
+    void operator()(HVBF h) const noexcept { VbfClose(h); }
+};
+using UniqueVbf = std::unique_ptr<_VBF, VbfCloser>;
+
+}  // namespace orin::ixd
+
+/* The handle record.  Its buffers are sized at open from the header. */
+struct _IX {
+    const IXDFUNCS *funcs = nullptr;   /* always null here: marks an own handle */
+    orin::ixd::UniqueVbf vbf;
+    std::vector<BYTE> curKey;          /* stored key of the position */
+    ULONG     curNode = 0;
+    LONG      curIndex = -1;           /* -1: position to be searched again */
+    ULONG     curKeyValid = 0;         /* curKey holds a key at all */
+    orin::ixd::Header hdr = {};
+    ULONG     path[IXD_MAX_HEIGHT] = {};
+    USHORT    pathIdx[IXD_MAX_HEIGHT] = {};
+    ULONG     userPos = 0;
+    USHORT    clock = 0;
+    std::vector<orin::ixd::CacheSlot> slots;
+    std::vector<BYTE> slotBuf;         /* slots.size() * nodeSize bytes */
+    USHORT    changedVersion = 0;      /* version seen by IxdQueryTreeChanged */
+    ULONG     headerWritten = 0;
+    ULONG     shared = 0;
+    USHORT    cacheVersion = 0;        /* version the cache is valid for */
+    ULONG     foreignChange = 0;       /* synchronisation saw another writer */
+    ULONG     lockHeld = 0;
+    ULONG     freeListChecked = 0;     /* free list walked since the header was read */
+    ULONG     cacheHits = 0, cacheFails = 0, nodeReads = 0, nodeWrites = 0;
+    std::vector<BYTE> work1, work2;    /* one entry (stored key + pointer) each */
+    std::vector<BYTE> nodeA, nodeB, nodeC;   /* node work buffers */
+};
+
+namespace orin::ixd {
+
+/* Every live handle of this family. */
+inline HandlePool<_IX> handles;
+using OwnedIx = HandlePool<_IX>::Owned;
+
 /* ---- little-endian access ---- */
-static inline USHORT ixdGet16(const BYTE *p) { return (USHORT)(p[0] | p[1] << 8); }
-static inline ULONG ixdGet32(const BYTE *p)
+inline USHORT get16(const BYTE *p) { return static_cast<USHORT>(p[0] | p[1] << 8); }
+inline ULONG get32(const BYTE *p)
 {
-    return (ULONG)p[0] | (ULONG)p[1] << 8 | (ULONG)p[2] << 16 | (ULONG)p[3] << 24;
+    return ULONG{p[0]} | ULONG{p[1]} << 8 | ULONG{p[2]} << 16 | ULONG{p[3]} << 24;
 }
-static inline void ixdPut16(BYTE *p, USHORT v) { p[0] = (BYTE)v; p[1] = (BYTE)(v >> 8); }
-static inline void ixdPut32(BYTE *p, ULONG v)
+inline void put16(BYTE *p, USHORT v)
 {
-    p[0] = (BYTE)v; p[1] = (BYTE)(v >> 8); p[2] = (BYTE)(v >> 16); p[3] = (BYTE)(v >> 24);
+    p[0] = static_cast<BYTE>(v);
+    p[1] = static_cast<BYTE>(v >> 8);
+}
+inline void put32(BYTE *p, ULONG v)
+{
+    p[0] = static_cast<BYTE>(v);
+    p[1] = static_cast<BYTE>(v >> 8);
+    p[2] = static_cast<BYTE>(v >> 16);
+    p[3] = static_cast<BYTE>(v >> 24);
 }
 
 /* ---- node buffer access ---- */
-static inline ULONG ixdEntrySize(const IX *ix) { return ix->hdr.storedKeyLen + IXD_PTR_LEN; }
-static inline USHORT ixdCount(const BYTE *node) { return ixdGet16(node + IXD_NODE_COUNT); }
-static inline BYTE *ixdEntry(const IX *ix, BYTE *node, ULONG i)
+inline ULONG entrySize(const IX *ix) { return ix->hdr.storedKeyLen + kPtrLen; }
+inline ULONG keyLength(const IX *ix) { return ix->hdr.storedKeyLen - kRecnoLen; }
+inline USHORT countOf(const BYTE *node) { return get16(node + kNodeCount); }
+inline BYTE *entryAt(const IX *ix, BYTE *node, ULONG i)
 {
-    return node + IXD_NODE_ENTRIES + i * ixdEntrySize(ix);
+    return node + kNodeEntries + i * entrySize(ix);
 }
-static inline ULONG ixdEntryPtr(const IX *ix, BYTE *node, ULONG i)
+inline ULONG entryPtr(const IX *ix, BYTE *node, ULONG i)
 {
-    return ixdGet32(ixdEntry(ix, node, i) + ix->hdr.storedKeyLen);
+    return get32(entryAt(ix, node, i) + ix->hdr.storedKeyLen);
 }
-static inline int ixdCmp(const IX *ix, const BYTE *a, const BYTE *b)
+inline int compareKeys(const IX *ix, const BYTE *a, const BYTE *b)
 {
-    return memcmp(a, b, ix->hdr.storedKeyLen);
-}
-
-static inline void ixdSetErr(ULONG *error, ULONG code) { if (error) *error = code; }
-static inline USHORT ixdResult(ULONG *error, USHORT code)
-{
-    ixdSetErr(error, code);
-    return code ? IXD_FAILED : 0;
+    return std::memcmp(a, b, ix->hdr.storedKeyLen);
 }
 
-/* ixd_file.c: header, file access, locking, synchronisation. */
-void   ixdHeaderDecode(IXDHEADER *h, const BYTE *raw);
-void   ixdHeaderEncode(const IXDHEADER *h, BYTE *raw);
-USHORT ixdWriteHeader(IX *ix);
-USHORT ixdCheckNodeArea(IX *ix, const IXDHEADER *h);
-USHORT ixdReadAt(IX *ix, ULONG offset, void *buf, ULONG len);
-USHORT ixdWriteAt(IX *ix, ULONG offset, const void *buf, ULONG len);
-USHORT ixdLockUpdate(IX *ix);
-USHORT ixdLockRead(IX *ix);
-USHORT ixdUnlock(IX *ix);
-USHORT ixdSync(IX *ix);
-USHORT ixdBeginChange(IX *ix);
-USHORT ixdEndChange(IX *ix);
-extern ULONG ixdReadlocksAllowed;
-void   ixdCloseHandle(IX *ix);
-PIX    ixdCreateHandle(const char *fileName, USHORT keyLength, ULONG shared, USHORT nodeSize,
-                       ULONG userAreaSize, VBFFUNCS *funcs, ULONG *error);
-PIX    ixdOpenHandle(const char *fileName, USHORT keyLength, ULONG shared, VBFFUNCS *funcs,
-                     ULONG *error);
-USHORT ixdReadFileVersion(IX *ix, USHORT *version);
-int    ixdIsOwnHandle(PIX ix);
-USHORT ixdSetDefaultCache(USHORT slots);
-USHORT ixdDefaultCache(void);
+inline void setError(ULONG *error, ULONG code)
+{
+    if (error != nullptr)
+        *error = code;
+}
+inline USHORT result(ULONG *error, USHORT code)
+{
+    setError(error, code);
+    return code != 0 ? IXD_FAILED : 0;
+}
 
-/* ixd_node.c: node cache. */
-USHORT ixdCacheInit(IX *ix, USHORT requested);
-void   ixdCacheFree(IX *ix);
-USHORT ixdCacheWriteBack(IX *ix);
-void   ixdCacheDrop(IX *ix);
-USHORT ixdNodeRead(IX *ix, ULONG node, BYTE *buf);
-USHORT ixdNodeWrite(IX *ix, ULONG node, const BYTE *buf);
-USHORT ixdNodeWriteLink(IX *ix, ULONG node, ULONG link);
+/* Process-wide settings. */
+extern std::atomic<ULONG> readlocksAllowed;
+USHORT setDefaultCache(USHORT slots);
+USHORT defaultCache();
 
-/* ixd_tree.c: changes. */
-USHORT ixdDescend(IX *ix, const BYTE *stored, int stopLevel, BYTE *leafBuf, ULONG *pos);
-USHORT ixdTreeEnter(IX *ix, const BYTE *stored);
-USHORT ixdTreeRemove(IX *ix, const BYTE *stored);
-ULONG  ixdLowerBound(const IX *ix, BYTE *node, const BYTE *stored);
+/* ixd_file.cpp: header, file access, opening and closing. */
+void   decodeHeader(Header *h, const BYTE *raw);
+void   encodeHeader(const Header &h, BYTE *raw);
+USHORT writeHeader(IX *ix);
+USHORT checkNodeArea(IX *ix, const Header &h);
+USHORT readAt(IX *ix, ULONG offset, void *buf, ULONG len);
+USHORT writeAt(IX *ix, ULONG offset, const void *buf, ULONG len);
+OwnedIx createHandle(const char *fileName, USHORT keyLength, ULONG shared, USHORT nodeSize,
+                     ULONG userAreaSize, VBFFUNCS *funcs, ULONG *error);
+OwnedIx openHandle(const char *fileName, USHORT keyLength, ULONG shared, VBFFUNCS *funcs,
+                   ULONG *error);
+void   closeHandle(IX *ix);
 
-/* ixd_nav.c: navigation calls (locking included). */
-USHORT ixdNavSearch(IX *ix, const BYTE *stored, int mode, void *outKey, ULONG *record);
-USHORT ixdNavStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *error);
-USHORT ixdNavCountPrefix(IX *ix, const BYTE *prefix, ULONG prefixLen, ULONG *count);
+/* ixd_lock.cpp: the index lock, synchronisation, the crash mark. */
+USHORT lockUpdate(IX *ix);
+USHORT lockRead(IX *ix);
+USHORT unlock(IX *ix);
+USHORT sync(IX *ix);
+USHORT readFileVersion(IX *ix, USHORT *version);
 
-/* search modes of ixdNavSearch */
-#define IXD_FIND_GE     0   /* first stored key >= */
-#define IXD_FIND_EXACT  1
-#define IXD_FIND_LE     2   /* last stored key <= */
-#define IXD_FIND_FIRST  3
-#define IXD_FIND_LAST   4
+/* The index lock for one piece of work: taken by the constructor (for a
+ * change or for reading), released by release(), which reports a failed
+ * release, or else by the destructor. */
+class IndexLock {
+public:
+    enum Kind { kRead, kUpdate };
+    IndexLock(IX *ix, Kind kind) noexcept
+        : ix_(ix), rc_((kind == kUpdate ? lockUpdate(ix) : lockRead(ix)) != 0 ? IXD_ERR_LOCK : 0)
+    {
+    }
+    IndexLock(const IndexLock &) = delete;
+    IndexLock &operator=(const IndexLock &) = delete;
+    ~IndexLock()
+    {
+        if (rc_ == 0 && !released_)
+            unlock(ix_);
+    }
+    /* 0 when the lock is held, else IXD_ERR_LOCK. */
+    USHORT code() const noexcept { return rc_; }
+    /* Releases the lock; the work's code wins over a failed release. */
+    USHORT release(USHORT workRc) noexcept
+    {
+        if (rc_ != 0 || released_)
+            return workRc;
+        released_ = true;
+        USHORT urc = unlock(ix_);
+        return workRc != 0 ? workRc : urc;
+    }
+
+private:
+    IX *ix_;
+    USHORT rc_;
+    bool released_ = false;
+};
+
+/* The frame of every operation on an own handle: the index lock, then
+ * synchronisation with other processes. */
+class Operation {
+public:
+    Operation(IX *ix, IndexLock::Kind kind) noexcept : lock_(ix, kind)
+    {
+        rc_ = lock_.code() != 0 ? lock_.code() : sync(ix);
+        if (rc_ != 0 && lock_.code() == 0)
+            lock_.release(rc_);
+    }
+    /* 0 when the work may run. */
+    USHORT code() const noexcept { return rc_; }
+    USHORT finish(USHORT workRc) noexcept { return lock_.release(workRc); }
+
+private:
+    IndexLock lock_;
+    USHORT rc_;
+};
+
+/* The crash mark of one change.  begin() clears the consistency flag
+ * (writing the header with a new version in shared mode, or at the first
+ * change since open); commit() sets it again once the change is complete.
+ * Invariant: nothing else sets the flag, and the destructor leaves it as
+ * it is - a change that fails part way keeps the file marked inconsistent,
+ * exactly as a crash in its middle would. */
+class PendingChange {
+public:
+    explicit PendingChange(IX *ix) noexcept : ix_(ix) {}
+    PendingChange(const PendingChange &) = delete;
+    PendingChange &operator=(const PendingChange &) = delete;
+    [[nodiscard]] USHORT begin() noexcept;
+    [[nodiscard]] USHORT commit() noexcept;
+
+private:
+    IX *ix_;
+};
+
+/* ixd_node.cpp: node cache. */
+USHORT cacheInit(IX *ix, USHORT requested);
+void   cacheFree(IX *ix);
+USHORT cacheWriteBack(IX *ix);
+void   cacheDrop(IX *ix);
+USHORT nodeRead(IX *ix, ULONG node, BYTE *buf);
+USHORT nodeWrite(IX *ix, ULONG node, const BYTE *buf);
+USHORT nodeWriteLink(IX *ix, ULONG node, ULONG link);
+
+/* ixd_tree.cpp: changes. */
+USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE *leafBuf, ULONG *pos);
+USHORT treeEnter(IX *ix, const BYTE *stored);
+USHORT treeRemove(IX *ix, const BYTE *stored);
+ULONG  lowerBound(const IX *ix, BYTE *node, const BYTE *stored);
+
+/* ixd_nav.cpp: navigation (the caller holds the lock and has synchronised). */
+enum FindMode { kFindGe, kFindExact, kFindLe, kFindFirst, kFindLast };
+USHORT navSearch(IX *ix, const BYTE *stored, FindMode mode, void *outKey, ULONG *record);
+USHORT navStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning);
+USHORT navCountPrefix(IX *ix, std::span<const BYTE> prefix, ULONG *count);
+
+}  // namespace orin::ixd
 
 #endif /* IXDINT_H */

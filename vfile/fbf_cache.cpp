@@ -1,7 +1,7 @@
 /*
- * fbf_cache.c - the read cache of the buffered file family: 53 page slots
- * of 4096 bytes shared by every open file, and the reads that go through
- * them (FbfRead, FbfGetch, FbfGets) plus flushing.
+ * fbf_cache.cpp - the read cache of the buffered file family: 53 page
+ * slots of 4096 bytes shared by every open file, and the reads that go
+ * through them (FbfRead, FbfGetch, FbfGets) plus flushing.
  *
  * Method.  Each open file keeps the indices of the slots it owns in its
  * own list, most recently used first.  A read first tries the fast path:
@@ -17,213 +17,241 @@
  * again.
  *
  * Writes never allocate: they go through to the operating system and copy
- * their bytes into whatever cached pages they cover (FbfPatchPages), so the
+ * their bytes into whatever cached pages they cover (patchPages), so the
  * cache never holds data that differs from what this process wrote.
+ *
+ * Every operation here (readBytes, readChar, readLine, forgetPages) takes
+ * tableLock once for all its work; the functions below them expect it
+ * held.  The exported calls are checked wrappers over the operations.
  */
-#include <stdlib.h>
-#include <string.h>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include "vfile/fbfint.h"
 
-#define FBF_CLOCK_LIMIT  60000   /* when the clock passes this ... */
-#define FBF_CLOCK_SHIFT  6       /* ... every stamp is divided by 64 */
-
-#define CR  '\r'
-#define LF  '\n'
+namespace orin::fbf {
 
 FBFPAGE fbfPages[FBF_CACHE_PAGES];
-static USHORT fbfClock;
-static FBFCACHESTATS fbfStats;
 
-void FbfQueryCacheStats(FBFCACHESTATS *stats)
+namespace {
+
+constexpr USHORT kClockLimit = 60000;   // when the clock passes this ...
+constexpr int kClockShift = 6;          // ... every stamp is divided by 64
+
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+
+USHORT lruClock;                        /* tableLock */
+FBFCACHESTATS stats;                    /* tableLock */
+
+void stampPage(FBFPAGE &p)
 {
-    *stats = fbfStats;
-}
-
-void FbfResetCacheStats(void)
-{
-    memset(&fbfStats, 0, sizeof fbfStats);
-}
-
-static void stampPage(FBFPAGE *p)
-{
-    int i;
-
-    p->lruStamp = fbfClock++;
-    if (fbfClock > FBF_CLOCK_LIMIT) {
-        for (i = 0; i < FBF_CACHE_PAGES; i++)
-            fbfPages[i].lruStamp >>= FBF_CLOCK_SHIFT;
-        fbfClock >>= FBF_CLOCK_SHIFT;
+    p.lruStamp = lruClock++;
+    if (lruClock > kClockLimit) {
+        for (FBFPAGE &q : fbfPages)
+            q.lruStamp >>= kClockShift;
+        lruClock >>= kClockShift;
     }
+}
+
+/* The file's page list: pages[] and pageNumbers[] move together. */
+void removeFromList(FBFENTRY &e, ULONG64 at)
+{
+    auto after = static_cast<size_t>(e.pageCount - at - 1);
+    std::memmove(&e.pages[at], &e.pages[at + 1], after * sizeof e.pages[0]);
+    std::memmove(&e.pageNumbers[at], &e.pageNumbers[at + 1], after * sizeof e.pageNumbers[0]);
+    e.pageCount--;
+}
+
+/* Moves list items [0, n) up by one.  The lists are short (at most 53
+ * items), so one loop over both beats two calls of the library's memmove,
+ * which the compiler would otherwise make of it. */
+__attribute__((optimize("no-tree-loop-distribute-patterns")))
+void shiftUp(FBFENTRY &e, ULONG64 n)
+{
+    for (ULONG64 i = n; i > 0; i--) {
+        e.pages[i] = e.pages[i - 1];
+        e.pageNumbers[i] = e.pageNumbers[i - 1];
+    }
+}
+
+void insertAtFront(FBFENTRY &e, ULONG slot, ULONG page)
+{
+    shiftUp(e, e.pageCount);
+    e.pages[0] = slot;
+    e.pageNumbers[0] = page;
+    e.pageCount++;
+}
+
+void moveToFront(FBFENTRY &e, ULONG64 at)
+{
+    ULONG64 slot = e.pages[at];
+    ULONG page = e.pageNumbers[at];
+    shiftUp(e, at);
+    e.pages[0] = slot;
+    e.pageNumbers[0] = page;
 }
 
 /* Removes slot `slot` from its owner's list and marks it free, keeping its
  * buffer for the next page read into it. */
-static void detachSlot(ULONG slot)
+void detachSlot(ULONG slot)
 {
-    FBFPAGE *p = &fbfPages[slot];
-    FBFENTRY *e = &fbfFiles[p->owner];
-    ULONG64 i;
+    FBFPAGE &p = fbfPages[slot];
+    FBFENTRY &e = fbfFiles[p.owner];
 
-    if (p->validLength != 0) {
-        for (i = 0; i < e->pageCount; i++) {
-            if (e->pages[i] == slot) {
-                memmove(&e->pages[i], &e->pages[i + 1],
-                        (size_t)(e->pageCount - i - 1) * sizeof e->pages[0]);
-                e->pageCount--;
+    if (p.validLength != 0) {
+        for (ULONG64 i = 0; i < e.pageCount; i++) {
+            if (e.pages[i] == slot) {
+                removeFromList(e, i);
                 break;
             }
         }
     }
-    p->validLength = 0;
+    p.validLength = 0;
 }
 
-static void releaseSlot(ULONG slot)
+void releaseSlot(ULONG slot)
 {
     detachSlot(slot);
-    free(fbfPages[slot].buffer);
-    fbfPages[slot].buffer = NULL;
+    std::free(fbfPages[slot].buffer);
+    fbfPages[slot].buffer = nullptr;
 }
 
-void FbfReleaseFilePages(USHORT fileIndex)
-{
-    FBFENTRY *e = &fbfFiles[fileIndex];
-
-    while (e->pageCount > 0)
-        releaseSlot((ULONG)e->pages[0]);
-}
-
-static void moveToFront(FBFENTRY *e, ULONG64 at)
-{
-    ULONG64 slot = e->pages[at];
-
-    memmove(&e->pages[1], &e->pages[0], (size_t)at * sizeof e->pages[0]);
-    e->pages[0] = slot;
-}
 
 /* The slot a missed page goes into, detached from any list (its buffer, if
  * any, kept).  Prefers the file's own oldest page when it holds a full
  * set, then a free slot, then the oldest slot of the whole cache. */
-static ULONG chooseSlot(FBFENTRY *e)
+ULONG chooseSlot(FBFENTRY &e)
 {
-    ULONG slot, oldest = FBF_CACHE_PAGES;
-    int i;
-
-    if (e->pageCount == FBF_CACHE_PAGES) {
-        slot = (ULONG)e->pages[FBF_CACHE_PAGES - 1];
+    if (e.pageCount == FBF_CACHE_PAGES) {
+        auto slot = static_cast<ULONG>(e.pages[FBF_CACHE_PAGES - 1]);
         detachSlot(slot);
         return slot;
     }
-    for (i = FBF_CACHE_PAGES - 1; i >= 0; i--) {
-        FBFPAGE *p = &fbfPages[i];
-        if (p->validLength == 0)
-            return (ULONG)i;
-        if (p->buffer == NULL) {
-            releaseSlot((ULONG)i);
-            return (ULONG)i;
+    ULONG oldest = FBF_CACHE_PAGES;
+    for (int i = FBF_CACHE_PAGES - 1; i >= 0; i--) {
+        const FBFPAGE &p = fbfPages[i];
+        if (p.validLength == 0)
+            return static_cast<ULONG>(i);
+        if (p.buffer == nullptr) {
+            releaseSlot(static_cast<ULONG>(i));
+            return static_cast<ULONG>(i);
         }
-        if (oldest == FBF_CACHE_PAGES || p->lruStamp < fbfPages[oldest].lruStamp)
-            oldest = (ULONG)i;
+        if (oldest == FBF_CACHE_PAGES || p.lruStamp < fbfPages[oldest].lruStamp)
+            oldest = static_cast<ULONG>(i);
     }
     detachSlot(oldest);
     return oldest;
 }
 
-static ULONG copyOut(const FBFPAGE *p, ULONG offset, BYTE *dst, ULONG n)
+ULONG copyOut(const FBFPAGE &p, ULONG offset, BYTE *dst, ULONG n)
 {
-    ULONG avail = (ULONG)p->validLength - offset;
+    auto avail = static_cast<ULONG>(p.validLength) - offset;
     ULONG take = n < avail ? n : avail;
 
-    memcpy(dst, p->buffer + offset, take);
+    std::memcpy(dst, p.buffer + offset, take);
     return take;
+}
+
+/* The index in the file's list of the slot holding `page` with at least
+ * `offset` valid bytes, or pageCount when there is none. */
+ULONG64 findPage(const FBFENTRY &e, ULONG page, ULONG offset)
+{
+    ULONG64 i = 0;
+    for (; i < e.pageCount; i++) {
+        if (e.pageNumbers[i] == page && fbfPages[e.pages[i]].validLength >= offset)
+            break;
+    }
+    return i;
+}
+
+/* Reads the page at `page` into a slot and puts the slot at the front of
+ * the file's list; null when the page cannot be read or lies beyond the
+ * end (then *dstDone may hold bytes read straight into dst because no
+ * buffer could be had). */
+const FBFPAGE *loadPage(const _FBF *h, ULONG page, BYTE *dst, ULONG n, ULONG *dstDone,
+                        int *errFlag)
+{
+    FBFENTRY &e = entryOf(h);
+    stats.misses++;
+    ULONG slot = chooseSlot(e);
+    FBFPAGE &p = fbfPages[slot];
+    if (p.buffer == nullptr)
+        p.buffer = static_cast<BYTE *>(std::malloc(FBF_PAGE_SIZE));
+    if (p.buffer == nullptr) {
+        /* No memory for a page: read straight into the caller's buffer. */
+        osReadAt(h, h->position, dst, n, dstDone, errFlag);
+        return nullptr;
+    }
+    ULONG got = 0;
+    if (osReadAt(h, page << kPageShift, p.buffer, FBF_PAGE_SIZE, &got, errFlag) != 0 || got == 0) {
+        releaseSlot(slot);
+        return nullptr;
+    }
+    p.pageNumber = page;
+    p.validLength = got;
+    p.owner = h->fileIndex;
+    stampPage(p);
+    insertAtFront(e, slot, page);
+    return &p;
 }
 
 /* Delivers up to n bytes at the handle's position into dst through the
  * cache (the position is not moved).  Returns the count; 0 means end of
  * file unless *errFlag was set. */
-static ULONG fillPage(HFBF h, BYTE *dst, ULONG n, int *errFlag)
+ULONG fillPage(const _FBF *h, BYTE *dst, ULONG n, int *errFlag)
 {
-    USHORT fileIndex = h->fileIndex;
-    FBFENTRY *e = &fbfFiles[fileIndex];
-    ULONG page = h->position >> FBF_PAGE_SHIFT;
-    ULONG offset = h->position & FBF_PAGE_MASK;
-    ULONG64 i;
-    ULONG slot, got = 0;
-    FBFPAGE *p;
+    FBFENTRY &e = entryOf(h);
+    ULONG page = h->position >> kPageShift;
+    ULONG offset = h->position & kPageMask;
 
-    for (i = 0; i < e->pageCount; i++) {
-        p = &fbfPages[e->pages[i]];
-        if (p->pageNumber != page || p->validLength < offset)
-            continue;
-        if (p->buffer == NULL) {
-            releaseSlot((ULONG)e->pages[i]);
-            break;
+    ULONG64 i = findPage(e, page, offset);
+    if (i < e.pageCount) {
+        FBFPAGE &p = fbfPages[e.pages[i]];
+        if (p.buffer != nullptr) {
+            stats.slowHits++;
+            if (i != 0)
+                moveToFront(e, i);
+            stampPage(p);
+            return copyOut(p, offset, dst, n);
         }
-        fbfStats.slowHits++;
-        if (i != 0)
-            moveToFront(e, i);
-        stampPage(p);
-        return copyOut(p, offset, dst, n);
+        releaseSlot(static_cast<ULONG>(e.pages[i]));
     }
-
-    fbfStats.misses++;
-    slot = chooseSlot(e);
-    p = &fbfPages[slot];
-    if (p->buffer == NULL)
-        p->buffer = (BYTE*)malloc(FBF_PAGE_SIZE);
-    if (p->buffer == NULL) {
-        /* No memory for a page: read straight into the caller's buffer. */
-        FbfOsReadAt(h, h->position, dst, n, &got, errFlag);
-        return got;
-    }
-    if (FbfOsReadAt(h, page << FBF_PAGE_SHIFT, p->buffer, FBF_PAGE_SIZE, &got, errFlag) != 0
-        || got == 0) {
-        releaseSlot(slot);
-        return 0;
-    }
-    p->pageNumber = page;
-    p->validLength = got;
-    p->owner = fileIndex;
-    stampPage(p);
-    memmove(&e->pages[1], &e->pages[0], (size_t)e->pageCount * sizeof e->pages[0]);
-    e->pages[0] = slot;
-    e->pageCount++;
-    if (got <= offset)
-        return 0;
-    return copyOut(p, offset, dst, n);
+    ULONG direct = 0;
+    const FBFPAGE *p = loadPage(h, page, dst, n, &direct, errFlag);
+    if (p == nullptr)
+        return direct;
+    return p->validLength > offset ? copyOut(*p, offset, dst, n) : 0;
 }
 
 /* The file's most recent page when it holds `count` bytes at the handle's
  * position, else null. */
-static const BYTE *fastPathBytes(HFBF h, ULONG count)
+const BYTE *fastPathBytes(const _FBF *h, ULONG count)
 {
-    const FBFENTRY *e = &fbfFiles[h->fileIndex];
-    const FBFPAGE *p;
-    ULONG offset = h->position & FBF_PAGE_MASK;
-
-    if (e->pageCount == 0)
-        return NULL;
-    p = &fbfPages[e->pages[0]];
-    if (p->buffer == NULL || p->pageNumber != h->position >> FBF_PAGE_SHIFT
-        || (ULONG64)offset + count > p->validLength)
-        return NULL;
-    fbfStats.fastHits++;
-    return p->buffer + offset;
+    const FBFENTRY &e = entryOf(h);
+    if (e.pageCount == 0)
+        return nullptr;
+    const FBFPAGE &p = fbfPages[e.pages[0]];
+    ULONG offset = h->position & kPageMask;
+    if (p.buffer == nullptr || p.pageNumber != h->position >> kPageShift ||
+        ULONG64{offset} + count > p.validLength)
+        return nullptr;
+    stats.fastHits++;
+    return p.buffer + offset;
 }
 
 /* Reads through the cache and advances the position; *done gets the count
  * delivered.  Returns 5 when the operating system failed. */
-static USHORT readCached(HFBF h, BYTE *dst, ULONG count, ULONG *done)
+USHORT readCached(_FBF *h, BYTE *dst, ULONG count, ULONG *done)
 {
-    const BYTE *fast = fastPathBytes(h, count);
-    ULONG total = 0;
-    int errFlag = 0;
-
-    if (fast != NULL) {
-        memcpy(dst, fast, count);
+    if (const BYTE *fast = fastPathBytes(h, count)) {
+        std::memcpy(dst, fast, count);
         h->position += count;
         *done = count;
         return 0;
     }
+    ULONG total = 0;
+    int errFlag = 0;
     while (total < count) {
         ULONG got = fillPage(h, dst + total, count - total, &errFlag);
         if (errFlag != 0 || got == 0)
@@ -235,159 +263,208 @@ static USHORT readCached(HFBF h, BYTE *dst, ULONG count, ULONG *done)
     return errFlag != 0 ? ORIN_ERR_ACCESS_DENIED : 0;
 }
 
-USHORT ORINAPI FbfRead(HFBF h, void *buffer, ULONG count, ULONG *read) noexcept
-{
-    ULONG done = 0;
-    USHORT rc;
-
-    if (h == NULL)
-        return ORIN_ERR_INVALID_HANDLE;
-    if (buffer == NULL && count != 0)
-        return ORIN_ERR_INVALID_PARAM;
-    rc = readCached(h, (BYTE*)buffer, count, &done);
-    if (read)
-        *read = done;
-    return rc;
-}
-
-USHORT ORINAPI FbfGetch(HFBF h, BYTE *ch) noexcept
-{
-    ULONG done;
-    USHORT rc;
-
-    if (h == NULL)
-        return ORIN_ERR_INVALID_HANDLE;
-    if (ch == NULL)
-        return ORIN_ERR_INVALID_PARAM;
-    rc = readCached(h, ch, 1, &done);
-    if (rc == 0 && done == 0)
-        *ch = 0xFF;
-    return rc;
-}
-
 /* Where the line in bytes[0..n) ends: the first CR LF pair or, when there
  * is none, the first LF.  Returns the line length and sets *termLen to the
  * terminator's length (0 when there is none and the line is all n). */
-static ULONG findLineEnd(const char *bytes, ULONG n, ULONG *termLen)
+ULONG findLineEnd(const char *bytes, ULONG n, ULONG *termLen)
 {
-    const char *lf = (const char*)memchr(bytes, LF, n);
-    const char *p;
+    const char *end = bytes + n;
+    const auto *lf = static_cast<const char *>(std::memchr(bytes, kLf, n));
 
-    for (p = lf; p != NULL; p = (const char*)memchr(p + 1, LF, n - (ULONG)(p + 1 - bytes))) {
-        if (p > bytes && p[-1] == CR) {
+    for (const char *p = lf; p != nullptr;
+         p = static_cast<const char *>(std::memchr(p + 1, kLf, static_cast<size_t>(end - p - 1)))) {
+        if (p > bytes && p[-1] == kCr) {
             *termLen = 2;
-            return (ULONG)(p - 1 - bytes);
+            return static_cast<ULONG>(p - 1 - bytes);
         }
     }
-    if (lf != NULL) {
+    if (lf != nullptr) {
         *termLen = 1;
-        return (ULONG)(lf - bytes);
+        return static_cast<ULONG>(lf - bytes);
     }
     *termLen = 0;
     return n;
 }
 
-static int hasCrLf(const char *bytes, ULONG n)
+bool hasCrLf(const char *bytes, ULONG n)
 {
     ULONG term;
-
     findLineEnd(bytes, n, &term);
     return term == 2;
 }
 
-USHORT ORINAPI FbfGets(HFBF h, char *buffer, ULONG size, ULONG *consumed) noexcept
+/* Reads a line in two rounds: to the end of the position's page, then,
+ * when that round filled its quota without a CR LF, the rest. */
+USHORT getsLocked(_FBF *h, char *buffer, ULONG size, ULONG *consumed)
 {
-    ULONG start, quota, firstQuota, got = 0, more = 0, lineLen, termLen;
-    USHORT rc;
-
-    if (h == NULL)
-        return ORIN_ERR_INVALID_HANDLE;
-    if (buffer == NULL || size == 0)
-        return ORIN_ERR_INVALID_PARAM;
-    start = h->position;
-    quota = size - 1;
-    firstQuota = FBF_PAGE_SIZE - (start & FBF_PAGE_MASK);
+    ULONG start = h->position, quota = size - 1;
+    ULONG firstQuota = FBF_PAGE_SIZE - (start & kPageMask);
     if (firstQuota > quota)
         firstQuota = quota;
 
-    rc = readCached(h, (BYTE *)buffer, firstQuota, &got);
+    ULONG got = 0;
+    USHORT rc = readCached(h, reinterpret_cast<BYTE *>(buffer), firstQuota, &got);
     if (rc == 0 && got == firstQuota && !hasCrLf(buffer, got)) {
-        rc = readCached(h, (BYTE *)buffer + got, quota - got, &more);
+        ULONG more = 0;
+        rc = readCached(h, reinterpret_cast<BYTE *>(buffer) + got, quota - got, &more);
         got += more;
     }
-    lineLen = findLineEnd(buffer, got, &termLen);
+    ULONG termLen;
+    ULONG lineLen = findLineEnd(buffer, got, &termLen);
     buffer[lineLen] = '\0';
     h->position = start + lineLen + termLen;
-    if (consumed)
+    if (consumed != nullptr)
         *consumed = lineLen + termLen;
     return rc;
 }
 
-USHORT ORINAPI FbfFlush(HFBF h) noexcept
+void forgetFile(USHORT fileIndex)
 {
-    if (h == NULL)
-        return ORIN_ERR_INVALID_HANDLE;
-    FbfReleaseFilePages(h->fileIndex);
-    fbfFiles[h->fileIndex].knownLength = FBF_LENGTH_UNKNOWN;
-    return 0;
-}
-
-USHORT ORINAPI FbfFlushAll(void) noexcept
-{
-    USHORT i;
-
-    for (i = 0; i < FBF_MAX_FILES; i++) {
-        if (fbfFiles[i].useCount != 0) {
-            FbfReleaseFilePages(i);
-            fbfFiles[i].knownLength = FBF_LENGTH_UNKNOWN;
-        }
-    }
-    return 0;
+    releaseFilePages(fileIndex);
+    fbfFiles[fileIndex].knownLength = kLengthUnknown;
 }
 
 /* Releases the file's cached pages that end early (the file's last page
  * when it was read) and lie wholly before `position`: a write starting
  * beyond them has grown the file, so their missing tail is now part of
  * the file (zeros up to the write). */
-static void releaseShortPagesBefore(FBFENTRY *e, ULONG position)
+void releaseShortPagesBefore(FBFENTRY &e, ULONG position)
 {
-    ULONG64 i = e->pageCount;
-
+    ULONG64 i = e.pageCount;
     while (i-- > 0) {
-        const FBFPAGE *p = &fbfPages[e->pages[i]];
-        if (p->validLength < FBF_PAGE_SIZE && p->pageNumber < position >> FBF_PAGE_SHIFT)
-            releaseSlot((ULONG)e->pages[i]);
+        const FBFPAGE &p = fbfPages[e.pages[i]];
+        if (p.validLength < FBF_PAGE_SIZE && p.pageNumber < position >> kPageShift)
+            releaseSlot(static_cast<ULONG>(e.pages[i]));
     }
+}
+
+}  // namespace
+
+void FbfQueryCacheStats(FBFCACHESTATS *out)
+{
+    std::lock_guard guard(tableLock);
+    *out = stats;
+}
+
+void FbfResetCacheStats()
+{
+    std::lock_guard guard(tableLock);
+    stats = FBFCACHESTATS{};
+}
+
+void releaseFilePages(USHORT fileIndex)
+{
+    FBFENTRY &e = fbfFiles[fileIndex];
+    while (e.pageCount > 0)
+        releaseSlot(static_cast<ULONG>(e.pages[0]));
 }
 
 /* Copies written bytes into every cached page of the file they cover.  A
  * page whose valid part ends before the written piece gets the gap
  * cleared first: the operating system fills such a gap with zeros. */
-void FbfPatchPages(USHORT fileIndex, ULONG position, const BYTE *data, ULONG count)
+void patchPages(USHORT fileIndex, ULONG position, const BYTE *data, ULONG count)
 {
-    FBFENTRY *e = &fbfFiles[fileIndex];
+    FBFENTRY &e = fbfFiles[fileIndex];
 
     releaseShortPagesBefore(e, position);
-    while (count > 0 && e->pageCount > 0) {
-        ULONG page = position >> FBF_PAGE_SHIFT;
-        ULONG offset = position & FBF_PAGE_MASK;
+    while (count > 0 && e.pageCount > 0) {
+        ULONG page = position >> kPageShift;
+        ULONG offset = position & kPageMask;
         ULONG piece = FBF_PAGE_SIZE - offset;
-        ULONG64 i;
-
         if (piece > count)
             piece = count;
-        for (i = 0; i < e->pageCount; i++) {
-            FBFPAGE *p = &fbfPages[e->pages[i]];
-            if (p->pageNumber != page || p->buffer == NULL)
+        for (ULONG64 i = 0; i < e.pageCount; i++) {
+            FBFPAGE &p = fbfPages[e.pages[i]];
+            if (p.pageNumber != page || p.buffer == nullptr)
                 continue;
-            if (p->validLength < offset)
-                memset(p->buffer + p->validLength, 0, offset - (size_t)p->validLength);
-            memcpy(p->buffer + offset, data, piece);
-            if (p->validLength < offset + piece)
-                p->validLength = offset + piece;
+            if (p.validLength < offset)
+                std::memset(p.buffer + p.validLength, 0, offset - static_cast<size_t>(p.validLength));
+            std::memcpy(p.buffer + offset, data, piece);
+            if (p.validLength < offset + piece)
+                p.validLength = offset + piece;
         }
         position += piece;
         data += piece;
         count -= piece;
     }
+}
+
+USHORT readBytes(_FBF *h, void *buffer, ULONG count, ULONG *read)
+{
+    if (buffer == nullptr && count != 0)
+        return ORIN_ERR_INVALID_PARAM;
+    ULONG done = 0;
+    USHORT rc;
+    {
+        std::lock_guard guard(tableLock);
+        rc = readCached(h, static_cast<BYTE *>(buffer), count, &done);
+    }
+    if (read != nullptr)
+        *read = done;
+    return rc;
+}
+
+/* At the end of the file the byte is 0xFF and the result 0. */
+USHORT readChar(_FBF *h, BYTE *ch)
+{
+    if (ch == nullptr)
+        return ORIN_ERR_INVALID_PARAM;
+    ULONG done;
+    USHORT rc;
+    {
+        std::lock_guard guard(tableLock);
+        rc = readCached(h, ch, 1, &done);
+    }
+    if (rc == 0 && done == 0)
+        *ch = 0xFF;
+    return rc;
+}
+
+USHORT readLine(_FBF *h, char *buffer, ULONG size, ULONG *consumed)
+{
+    if (buffer == nullptr || size == 0)
+        return ORIN_ERR_INVALID_PARAM;
+    std::lock_guard guard(tableLock);
+    return getsLocked(h, buffer, size, consumed);
+}
+
+USHORT forgetPages(_FBF *h)
+{
+    std::lock_guard guard(tableLock);
+    forgetFile(h->fileIndex);
+    return 0;
+}
+
+}  // namespace orin::fbf
+
+using namespace orin::fbf;
+
+USHORT ORINAPI FbfRead(HFBF h, void *buffer, ULONG count, ULONG *read) noexcept
+{
+    return checked<&readBytes>(h, buffer, count, read);
+}
+
+USHORT ORINAPI FbfGetch(HFBF h, BYTE *ch) noexcept
+{
+    return checked<&readChar>(h, ch);
+}
+
+USHORT ORINAPI FbfGets(HFBF h, char *buffer, ULONG size, ULONG *consumed) noexcept
+{
+    return checked<&readLine>(h, buffer, size, consumed);
+}
+
+USHORT ORINAPI FbfFlush(HFBF h) noexcept
+{
+    return checked<&forgetPages>(h);
+}
+
+USHORT ORINAPI FbfFlushAll() noexcept
+{
+    std::lock_guard guard(tableLock);
+    for (USHORT i = 0; i < FBF_MAX_FILES; i++) {
+        if (fbfFiles[i].useCount != 0)
+            forgetFile(i);
+    }
+    return 0;
 }

@@ -1,195 +1,205 @@
 /*
- * vbf.c - the Vbf handle: opening, closing and the dispatchers.
+ * vbf.cpp - the Vbf handle: opening, closing and the dispatchers.
  *
- * A handle is a small record holding the table of operations, the
- * back-end handle that the table's Open produced and a flag saying whether
- * the handle owns (and so frees) the table.  Every public call looks up its
- * slot with VBF_SLOT: the slot is used only when the table's length word
- * reaches past it and the slot is filled; otherwise the call answers 50
- * (not supported).  The dispatchers keep no state and do not touch the
- * thread's last error, so a back-end's code reaches the caller unchanged.
+ * A handle is a record in orin::vbf::handles holding the table of
+ * operations and the back-end handle that the table's Open produced.
+ * Without a caller's table a handle opens a buffered file and uses that
+ * family's direct table.  Every call first looks
+ * the handle up in the pool: a null, closed or made-up handle answers 6
+ * (invalid handle) without anything being read through it.  The call then
+ * takes its slot with slotOf: the slot is used only when the table's
+ * length word reaches past it and the slot is filled; otherwise the call
+ * answers 50 (not supported).  The dispatchers keep no state and do not
+ * touch the thread's last error, so a back-end's code reaches the caller
+ * unchanged.
  */
-#include <stddef.h>
-#include <stdlib.h>
 #include "vfile/vbfint.h"
-#include "fbf.h"
+#include "vfile/fbfint.h"
 
-/* The slot `field` of the handle's table, or null when the table is too
- * short to hold it or leaves it empty. */
-#define VBF_HAS_SLOT(t, field) \
-    ((t) != NULL && (t)->cb >= offsetof(VBFFUNCS, field) + sizeof((t)->field) && (t)->field != NULL)
-#define VBF_SLOT(h, field) \
-    (((h) != NULL && VBF_HAS_SLOT((h)->table, field)) ? (h)->table->field : NULL)
+namespace orin::vbf {
+namespace {
 
-HVBF VbfWrapBackend(VBFFUNCS *table, void *backend)
+/* Result of VbfTell for a handle that is not live. */
+constexpr ULONG kTellInvalid = 0xFFFFFFFF;
+
+/* Runs slot `Slot` of a live handle with its back-end handle and args. */
+template <auto Slot, class... Args>
+USHORT dispatch(HVBF h, Args... args) noexcept
 {
-    HVBF h = (HVBF)calloc(1, sizeof *h);
-    if (h == NULL)
-        return NULL;
-    h->table = table;
-    h->backend = backend;
-    h->ownsTable = 1;
-    return h;
+    _VBF *v = handles.get(h);
+    if (v == nullptr)
+        return ORIN_ERR_INVALID_HANDLE;
+    auto fn = slotOf<Slot>(v->table);
+    return fn != nullptr ? fn(v->backend, args...) : ORIN_ERR_NOT_SUPPORTED;
 }
+
+/* Opens a buffered file for a new handle.  The handle uses the buffered
+ * family's direct table: its back-end handle is known to be live as long
+ * as the Vbf handle is, so the Fbf lookup is not repeated on every call. */
+USHORT openBuffered(void *nameSpace, const char *fileName, HVBF *handle, ULONG *action,
+                    ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode) noexcept
+{
+    auto h = handles.tryMake(orin::fbf::directTable());
+    if (h == nullptr)
+        return ORIN_ERR_NO_MEMORY;
+    HFBF backend = nullptr;
+    USHORT rc = FbfOpen(reinterpret_cast<ULONG_PTR>(nameSpace), fileName, &backend, action,
+                        initialSize, attribute, openFlags, openMode, 0);
+    if (rc != 0)
+        return rc;
+    h->backend = backend;
+    *handle = h.release();
+    return 0;
+}
+
+}  // namespace
+
+HVBF wrapBackend(const VBFFUNCS *table, void *backend) noexcept
+{
+    auto h = handles.tryMake(table);
+    if (h == nullptr)
+        return nullptr;
+    h->backend = backend;
+    return h.release();
+}
+
+}  // namespace orin::vbf
+
+using namespace orin::vbf;
 
 USHORT ORINAPI VbfOpen(void *nameSpace, const char *fileName, HVBF *handle, ULONG *action,
                        ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode,
                        VBFFUNCS *funcStruct) noexcept
 {
-    HVBF h;
-    USHORT rc;
-
-    if (handle == NULL || fileName == NULL)
+    if (handle == nullptr || fileName == nullptr)
         return ORIN_ERR_INVALID_PARAM;
-    *handle = NULL;
-    h = (HVBF)calloc(1, sizeof *h);
-    if (h == NULL)
+    *handle = nullptr;
+    if (funcStruct == nullptr)
+        return openBuffered(nameSpace, fileName, handle, action, initialSize, attribute,
+                            openFlags, openMode);
+    auto open = slotOf<&VBFFUNCS::Open>(funcStruct);
+    if (open == nullptr)
+        return ORIN_ERR_NOT_SUPPORTED;
+    auto h = handles.tryMake(funcStruct);
+    if (h == nullptr)
         return ORIN_ERR_NO_MEMORY;
-    if (funcStruct != NULL) {
-        h->table = funcStruct;
-    } else {
-        h->table = FbfAllocVbfFuncStruct(nameSpace);
-        if (h->table == NULL) {
-            free(h);
-            return ORIN_ERR_NO_MEMORY;
-        }
-        h->ownsTable = 1;
-    }
-    if (!VBF_HAS_SLOT(h->table, Open)) {
-        rc = ORIN_ERR_NOT_SUPPORTED;
-    } else {
-        rc = h->table->Open(h->table->context, fileName, &h->backend, action, initialSize,
-                            attribute, openFlags, openMode,
-                            h->table->cb >= sizeof(VBFFUNCS) ? h->table->extra : 0);
-    }
-    if (rc != 0) {
-        if (h->ownsTable)
-            free(h->table);
-        free(h);
-        return rc;
-    }
-    *handle = h;
+    ULONG_PTR extra = funcStruct->cb >= sizeof(VBFFUNCS) ? funcStruct->extra : 0;
+    USHORT rc = open(funcStruct->context, fileName, &h->backend, action, initialSize, attribute,
+                     openFlags, openMode, extra);
+    if (rc != 0)
+        return rc;    // the record goes with h; the caller's table stays
+    *handle = h.release();
     return 0;
 }
 
+/* The handle ends even when the back-end's Close fails. */
 USHORT ORINAPI VbfClose(HVBF handle) noexcept
 {
-    PFNVBFCLOSE fn = VBF_SLOT(handle, Close);
-    USHORT rc;
-
-    if (handle == NULL)
+    _VBF *v = handles.get(handle);
+    if (v == nullptr)
         return ORIN_ERR_INVALID_HANDLE;
-    rc = fn ? fn(handle->backend) : ORIN_ERR_NOT_SUPPORTED;
-    if (handle->ownsTable)
-        free(handle->table);
-    free(handle);
+    auto close = slotOf<&VBFFUNCS::Close>(v->table);
+    USHORT rc = close != nullptr ? close(v->backend) : ORIN_ERR_NOT_SUPPORTED;
+    handles.destroy(v);
     return rc;
 }
 
-/* Dispatch to `field` with the back-end handle and the given arguments. */
-#define VBF_DISPATCH(h, field, ...)                                  \
-    do {                                                             \
-        if ((h) == NULL)                                             \
-            return ORIN_ERR_INVALID_HANDLE;                          \
-        if (!VBF_HAS_SLOT((h)->table, field))                        \
-            return ORIN_ERR_NOT_SUPPORTED;                           \
-        return (h)->table->field((h)->backend, ##__VA_ARGS__);       \
-    } while (0)
-
 USHORT ORINAPI VbfChgFilePtr(HVBF h, LONG distance, ULONG method, ULONG *newPos) noexcept
 {
-    VBF_DISPATCH(h, ChgFilePtr, distance, method, newPos);
+    return dispatch<&VBFFUNCS::ChgFilePtr>(h, distance, method, newPos);
 }
 
 USHORT ORINAPI VbfRead(HVBF h, void *buffer, ULONG count, ULONG *read) noexcept
 {
-    VBF_DISPATCH(h, Read, buffer, count, read);
+    return dispatch<&VBFFUNCS::Read>(h, buffer, count, read);
 }
 
 USHORT ORINAPI VbfReadDirect(HVBF h, void *buffer, ULONG count, ULONG *read) noexcept
 {
-    VBF_DISPATCH(h, ReadDirect, buffer, count, read);
+    return dispatch<&VBFFUNCS::ReadDirect>(h, buffer, count, read);
 }
 
 USHORT ORINAPI VbfWrite(HVBF h, const void *buffer, ULONG count, ULONG *written) noexcept
 {
-    VBF_DISPATCH(h, Write, buffer, count, written);
+    return dispatch<&VBFFUNCS::Write>(h, buffer, count, written);
 }
 
 USHORT ORINAPI VbfGetch(HVBF h, BYTE *ch) noexcept
 {
-    VBF_DISPATCH(h, Getch, ch);
+    return dispatch<&VBFFUNCS::Getch>(h, ch);
 }
 
 USHORT ORINAPI VbfGets(HVBF h, char *buffer, ULONG size, ULONG *consumed) noexcept
 {
-    VBF_DISPATCH(h, Gets, buffer, size, consumed);
+    return dispatch<&VBFFUNCS::Gets>(h, buffer, size, consumed);
 }
 
 USHORT ORINAPI VbfFlush(HVBF h) noexcept
 {
-    VBF_DISPATCH(h, Flush);
+    return dispatch<&VBFFUNCS::Flush>(h);
 }
 
 USHORT ORINAPI VbfFileLocks(HVBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
 {
-    VBF_DISPATCH(h, FileLocks, unlockRange, lockRange);
+    return dispatch<&VBFFUNCS::FileLocks>(h, unlockRange, lockRange);
 }
 
 /* Back-ends without shared locks only fill FileLocks, which locks every
  * range exclusively: the stronger lock is the safe substitute. */
 USHORT ORINAPI VbfFileLocksEx(HVBF h, FILELOCK *unlockRange, FILELOCK *lockRange) noexcept
 {
-    if (h == NULL)
+    _VBF *v = handles.get(h);
+    if (v == nullptr)
         return ORIN_ERR_INVALID_HANDLE;
-    if (VBF_HAS_SLOT(h->table, FileLocksEx))
-        return h->table->FileLocksEx(h->backend, unlockRange, lockRange);
-    VBF_DISPATCH(h, FileLocks, unlockRange, lockRange);
+    if (auto ex = slotOf<&VBFFUNCS::FileLocksEx>(v->table))
+        return ex(v->backend, unlockRange, lockRange);
+    return dispatch<&VBFFUNCS::FileLocks>(h, unlockRange, lockRange);
 }
 
 /* Returns the position itself; 50 when the back-end cannot tell (which is
- * ambiguous with a real position 50), 0xFFFFFFFF for a null handle. */
+ * ambiguous with a real position 50), 0xFFFFFFFF for a handle that is not
+ * live. */
 ULONG ORINAPI VbfTell(HVBF h) noexcept
 {
-    if (h == NULL)
-        return (ULONG)-1;
-    if (!VBF_HAS_SLOT(h->table, Tell))
-        return ORIN_ERR_NOT_SUPPORTED;
-    return h->table->Tell(h->backend);
+    _VBF *v = handles.get(h);
+    if (v == nullptr)
+        return kTellInvalid;
+    auto tell = slotOf<&VBFFUNCS::Tell>(v->table);
+    return tell != nullptr ? tell(v->backend) : ORIN_ERR_NOT_SUPPORTED;
 }
 
 USHORT ORINAPI VbfQueryLength(HVBF h, ULONG *length) noexcept
 {
-    VBF_DISPATCH(h, QueryLength, length);
+    return dispatch<&VBFFUNCS::QueryLength>(h, length);
 }
 
 USHORT ORINAPI VbfNewSize(HVBF h, ULONG newLength) noexcept
 {
-    VBF_DISPATCH(h, NewSize, newLength);
+    return dispatch<&VBFFUNCS::NewSize>(h, newLength);
 }
 
 USHORT ORINAPI VbfQueryFilename(HVBF h, char *buffer, ULONG size) noexcept
 {
-    VBF_DISPATCH(h, QueryFilename, buffer, size);
+    return dispatch<&VBFFUNCS::QueryFilename>(h, buffer, size);
 }
 
 USHORT ORINAPI VbfQFileInfo(HVBF h, ULONG level, void *buffer, ULONG size) noexcept
 {
-    VBF_DISPATCH(h, QFileInfo, level, buffer, size);
+    return dispatch<&VBFFUNCS::QFileInfo>(h, level, buffer, size);
 }
 
 USHORT ORINAPI VbfSetFileInfo(HVBF h, ULONG level, void *buffer, ULONG size) noexcept
 {
-    VBF_DISPATCH(h, SetFileInfo, level, buffer, size);
+    return dispatch<&VBFFUNCS::SetFileInfo>(h, level, buffer, size);
 }
 
 USHORT ORINAPI VbfMapViewOfFile(HVBF h, void **view, ULONG bytes, ULONG offsetHigh,
                                 ULONG offsetLow) noexcept
 {
-    VBF_DISPATCH(h, MapViewOfFile, view, bytes, offsetHigh, offsetLow);
+    return dispatch<&VBFFUNCS::MapViewOfFile>(h, view, bytes, offsetHigh, offsetLow);
 }
 
 USHORT ORINAPI VbfUnmapViewOfFile(HVBF h) noexcept
 {
-    VBF_DISPATCH(h, UnmapViewOfFile);
+    return dispatch<&VBFFUNCS::UnmapViewOfFile>(h);
 }

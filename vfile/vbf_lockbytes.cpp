@@ -9,8 +9,11 @@
  * kPieceSize bytes, so that back-ends with 16-bit inner counts are never
  * handed more than they can take.  Any failure or short piece ends the
  * transfer with E_FAIL and the count of what was moved.  Region locks are
- * accepted and ignored: the Vbf layer has its own locking protocol.
+ * accepted and ignored: the Vbf layer has its own locking protocol.  A
+ * handle that is not live is refused when the object is made; one closed
+ * while the object still uses it makes each call fail with E_FAIL.
  */
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include "vfile/vbfint.h"
@@ -101,9 +104,9 @@ public:
             return E_FAIL;
         st->type = STGTY_LOCKBYTES;
         st->cbSize.QuadPart = fs.cbFile;
-        VbfFatToFileTime(fs.fdateLastWrite, fs.ftimeLastWrite, &st->mtime);
-        VbfFatToFileTime(fs.fdateLastAccess, fs.ftimeLastAccess, &st->atime);
-        VbfFatToFileTime(fs.fdateCreation, fs.ftimeCreation, &st->ctime);
+        st->mtime = fatToFileTime(fs.fdateLastWrite, fs.ftimeLastWrite);
+        st->atime = fatToFileTime(fs.fdateLastAccess, fs.ftimeLastAccess);
+        st->ctime = fatToFileTime(fs.fdateCreation, fs.ftimeCreation);
         return S_OK;
     }
 
@@ -126,7 +129,7 @@ private:
             hr = E_FAIL;
         } else {
             while (total < count) {
-                ULONG want = count - total < kPieceSize ? count - total : kPieceSize;
+                ULONG want = std::min(count - total, kPieceSize);
                 ULONG done = 0;
                 USHORT rc = piece(vbf_, buffer + total, want, &done);
                 total += done <= want ? done : want;
@@ -153,7 +156,7 @@ HRESULT ORINAPI VbfCreateILockBytesOnVbf(HVBF handle, ILockBytes **lockBytes) no
     if (lockBytes == nullptr)
         return E_POINTER;
     *lockBytes = nullptr;
-    if (handle == nullptr)
+    if (!orin::vbf::handles.live(handle))
         return E_INVALIDARG;
     auto *lb = new (std::nothrow) orin::vbf::VbfLockBytes(handle);
     if (lb == nullptr)

@@ -9,20 +9,34 @@
  * SetSize.  Streams have no lines, locks, attributes or views, so Gets,
  * FileLocksEx, SetFileInfo and the mapping slots stay empty and FileLocks
  * succeeds without locking.  Every failure of the stream answers 65535.
+ * The slots are COM callers: they only call the stream's methods and
+ * never let anything escape but a code.
  */
-#include <stdlib.h>
-#include <string.h>
+#include <cstring>
 #include "vfile/vbfint.h"
 
-#define STREAM_COMMIT_FLAGS  STGC_ONLYIFCURRENT   /* commit flag 2 */
+namespace orin::vbf {
+namespace {
 
-static USHORT streamClose(void *h)
+constexpr DWORD kCommitFlags = STGC_ONLYIFCURRENT;    // commit flag 2
+
+IStream *streamOf(void *h) noexcept
 {
-    static_cast<IStream *>(h)->Release();
+    return static_cast<IStream *>(h);
+}
+
+USHORT streamCode(HRESULT hr) noexcept
+{
+    return FAILED(hr) ? VBF_ERR_STREAM : 0;
+}
+
+USHORT streamClose(void *h) noexcept
+{
+    streamOf(h)->Release();
     return 0;
 }
 
-static USHORT streamSeek(IStream *s, LONGLONG distance, DWORD origin, ULONG *newPos)
+USHORT streamSeek(IStream *s, LONGLONG distance, DWORD origin, ULONG *newPos) noexcept
 {
     LARGE_INTEGER move;
     ULARGE_INTEGER pos;
@@ -30,12 +44,12 @@ static USHORT streamSeek(IStream *s, LONGLONG distance, DWORD origin, ULONG *new
     move.QuadPart = distance;
     if (FAILED(s->Seek(move, origin, &pos)))
         return VBF_ERR_STREAM;
-    if (newPos)
+    if (newPos != nullptr)
         *newPos = pos.LowPart;
     return 0;
 }
 
-static USHORT streamChgFilePtr(void *h, LONG distance, ULONG method, ULONG *newPos)
+USHORT streamChgFilePtr(void *h, LONG distance, ULONG method, ULONG *newPos) noexcept
 {
     DWORD origin;
 
@@ -45,146 +59,139 @@ static USHORT streamChgFilePtr(void *h, LONG distance, ULONG method, ULONG *newP
     case VBF_FILE_END:     origin = STREAM_SEEK_END; break;
     default:               return VBF_ERR_STREAM;
     }
-    return streamSeek((IStream *)h, distance, origin, newPos);
+    return streamSeek(streamOf(h), distance, origin, newPos);
 }
 
-static USHORT streamRead(void *h, void *buffer, ULONG count, ULONG *done)
+USHORT streamRead(void *h, void *buffer, ULONG count, ULONG *done) noexcept
 {
+    if (buffer == nullptr && count != 0)
+        return ORIN_ERR_INVALID_PARAM;
     ULONG got = 0;
-    HRESULT hr;
-
-    if (buffer == NULL && count != 0)
-        return ORIN_ERR_INVALID_PARAM;
-    hr = static_cast<IStream *>(h)->Read(buffer, count, &got);
-    if (done)
+    HRESULT hr = streamOf(h)->Read(buffer, count, &got);
+    if (done != nullptr)
         *done = got;
-    return (FAILED(hr) || got != count) ? VBF_ERR_STREAM : 0;
+    return FAILED(hr) || got != count ? VBF_ERR_STREAM : 0;
 }
 
-static USHORT streamWrite(void *h, const void *buffer, ULONG count, ULONG *done)
+USHORT streamWrite(void *h, const void *buffer, ULONG count, ULONG *done) noexcept
 {
+    if (buffer == nullptr && count != 0)
+        return ORIN_ERR_INVALID_PARAM;
     ULONG put = 0;
-    HRESULT hr;
-
-    if (buffer == NULL && count != 0)
-        return ORIN_ERR_INVALID_PARAM;
-    hr = static_cast<IStream *>(h)->Write(buffer, count, &put);
-    if (done)
+    HRESULT hr = streamOf(h)->Write(buffer, count, &put);
+    if (done != nullptr)
         *done = put;
-    return (FAILED(hr) || put != count) ? VBF_ERR_STREAM : 0;
+    return FAILED(hr) || put != count ? VBF_ERR_STREAM : 0;
 }
 
-static USHORT streamGetch(void *h, BYTE *ch)
+USHORT streamGetch(void *h, BYTE *ch) noexcept
 {
-    if (ch == NULL)
+    if (ch == nullptr)
         return ORIN_ERR_INVALID_PARAM;
-    return streamRead(h, ch, 1, NULL);
+    return streamRead(h, ch, 1, nullptr);
 }
 
-static USHORT streamFlush(void *h)
+USHORT streamFlush(void *h) noexcept
 {
-    return FAILED(static_cast<IStream *>(h)->Commit(STREAM_COMMIT_FLAGS)) ? VBF_ERR_STREAM : 0;
+    return streamCode(streamOf(h)->Commit(kCommitFlags));
 }
 
-static USHORT streamFileLocks(void *h, FILELOCK *unlockRange, FILELOCK *lockRange)
+USHORT streamFileLocks(void *, FILELOCK *, FILELOCK *) noexcept
 {
     return 0;
 }
 
-static ULONG streamTell(void *h)
+ULONG streamTell(void *h) noexcept
 {
-    ULONG pos;
-
-    return streamSeek((IStream *)h, 0, STREAM_SEEK_CUR, &pos) ? VBF_ERR_STREAM : pos;
+    ULONG pos = 0;
+    return streamSeek(streamOf(h), 0, STREAM_SEEK_CUR, &pos) != 0 ? VBF_ERR_STREAM : pos;
 }
 
-static USHORT streamStat(void *h, STATSTG *st)
+USHORT streamStat(void *h, STATSTG *st) noexcept
 {
-    return FAILED(static_cast<IStream *>(h)->Stat(st, STATFLAG_NONAME)) ? VBF_ERR_STREAM : 0;
+    return streamCode(streamOf(h)->Stat(st, STATFLAG_NONAME));
 }
 
-static USHORT streamQueryLength(void *h, ULONG *length)
+USHORT streamQueryLength(void *h, ULONG *length) noexcept
 {
-    STATSTG st;
-    USHORT rc;
-
-    if (length == NULL)
+    if (length == nullptr)
         return ORIN_ERR_INVALID_PARAM;
-    rc = streamStat(h, &st);
+    STATSTG st;
+    USHORT rc = streamStat(h, &st);
     if (rc == 0)
         *length = st.cbSize.LowPart;
     return rc;
 }
 
-static USHORT streamNewSize(void *h, ULONG newLength)
+USHORT streamNewSize(void *h, ULONG newLength) noexcept
 {
     ULARGE_INTEGER size;
-
     size.QuadPart = newLength;
-    return FAILED(static_cast<IStream *>(h)->SetSize(size)) ? VBF_ERR_STREAM : 0;
+    return streamCode(streamOf(h)->SetSize(size));
 }
 
-static USHORT streamQueryFilename(void *h, char *buffer, ULONG size)
+USHORT streamQueryFilename(void *, char *, ULONG) noexcept
 {
     return VBF_ERR_STREAM;
 }
 
-static USHORT streamQFileInfo(void *h, ULONG level, void *buffer, ULONG size)
+USHORT streamQFileInfo(void *h, ULONG level, void *buffer, ULONG size) noexcept
 {
-    VBFFILESTATUS fs = {0};
-    STATSTG st;
-    USHORT rc;
-
     if (level != VBF_INFO_LEVEL_STANDARD)
         return ORIN_ERR_INVALID_LEVEL;
-    if (buffer == NULL || size < VBF_FILESTATUS_SIZE)
+    if (buffer == nullptr || size < VBF_FILESTATUS_SIZE)
         return ORIN_ERR_INVALID_PARAM;
-    rc = streamStat(h, &st);
+    STATSTG st;
+    USHORT rc = streamStat(h, &st);
     if (rc != 0)
         return rc;
-    VbfFileTimeToFat(&st.ctime, &fs.fdateCreation, &fs.ftimeCreation);
-    VbfFileTimeToFat(&st.atime, &fs.fdateLastAccess, &fs.ftimeLastAccess);
-    VbfFileTimeToFat(&st.mtime, &fs.fdateLastWrite, &fs.ftimeLastWrite);
+    VBFFILESTATUS fs = {};
+    fileTimeToFat(st.ctime, &fs.fdateCreation, &fs.ftimeCreation);
+    fileTimeToFat(st.atime, &fs.fdateLastAccess, &fs.ftimeLastAccess);
+    fileTimeToFat(st.mtime, &fs.fdateLastWrite, &fs.ftimeLastWrite);
     fs.cbFile = st.cbSize.LowPart;
     fs.cbFileAlloc = st.cbSize.LowPart;
     fs.attrFile = 0;
-    memcpy(buffer, &fs, VBF_FILESTATUS_SIZE);
+    std::memcpy(buffer, &fs, VBF_FILESTATUS_SIZE);
     return 0;
 }
 
+/* The slots of every stream handle. */
+constexpr VBFFUNCS makeStreamTable() noexcept
+{
+    VBFFUNCS t = {};
+    t.cb = sizeof t;
+    t.Close = streamClose;
+    t.ChgFilePtr = streamChgFilePtr;
+    t.Read = streamRead;
+    t.ReadDirect = streamRead;
+    t.Write = streamWrite;
+    t.Getch = streamGetch;
+    t.Flush = streamFlush;
+    t.FileLocks = streamFileLocks;
+    t.Tell = streamTell;
+    t.QueryLength = streamQueryLength;
+    t.NewSize = streamNewSize;
+    t.QueryFilename = streamQueryFilename;
+    t.QFileInfo = streamQFileInfo;
+    return t;
+}
+
+constexpr VBFFUNCS kStreamTable = makeStreamTable();
+
+}  // namespace
+}  // namespace orin::vbf
+
 HVBF ORINAPI VbfCreateOnStream(IStream *stream) noexcept
 {
-    VBFFUNCS *t;
-    HVBF h;
-
-    if (stream == NULL) {
+    if (stream == nullptr) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
-    t = (VBFFUNCS*)calloc(1, sizeof *t);
-    if (t == NULL) {
+    HVBF h = orin::vbf::wrapBackend(&orin::vbf::kStreamTable, stream);
+    if (h == nullptr) {
         SetLastError(ORIN_ERR_NO_MEMORY);
-        return NULL;
-    }
-    t->cb = sizeof *t;
-    t->Close = streamClose;
-    t->ChgFilePtr = streamChgFilePtr;
-    t->Read = streamRead;
-    t->ReadDirect = streamRead;
-    t->Write = streamWrite;
-    t->Getch = streamGetch;
-    t->Flush = streamFlush;
-    t->FileLocks = streamFileLocks;
-    t->Tell = streamTell;
-    t->QueryLength = streamQueryLength;
-    t->NewSize = streamNewSize;
-    t->QueryFilename = streamQueryFilename;
-    t->QFileInfo = streamQFileInfo;
-    h = VbfWrapBackend(t, stream);
-    if (h == NULL) {
-        free(t);
-        SetLastError(ORIN_ERR_NO_MEMORY);
-        return NULL;
+        return nullptr;
     }
     stream->AddRef();
     return h;

@@ -272,3 +272,36 @@ TEST(IxdFile, RealFilesAndKeySizeQuery)
     EXPECT_EQ(std::string(k, 12), "000000000499");
     IxdClose(ix);
 }
+
+// A change cut off by a failing disk leaves its crash mark: the file
+// closes marked inconsistent, opens only with read locks switched off,
+// and the keys entered before the failure are still there.
+TEST(IxdFile, AChangeThatFailsPartWayLeavesTheFileMarked)
+{
+    ULONG err = 0;
+    IxdSetCacheSize(0);          // every node write reaches the back-end
+    PIX ix = create(8, 64, 0, &err);
+    IxdSetCacheSize(IXD_DEFAULT_CACHE);
+    ASSERT_NE(ix, nullptr);
+    for (ULONG i = 0; i < 10; i++)
+        ASSERT_EQ(IxdEnter(ix, "abcdefgh", i, &err), 0);
+    memvbf::writesLeft() = 0;
+    EXPECT_EQ(IxdEnter(ix, "abcdefgh", 99, &err), IXD_FAILED);
+    memvbf::writesLeft() = -1;
+    IxdClose(ix);
+    EXPECT_EQ(ixdcheck::header(image()).consistent, 0);
+    EXPECT_EQ(open(8, &err), nullptr);
+    EXPECT_EQ(err, (ULONG)IXD_ERR_BAD_FILE);
+
+    ULONG before = IxdAllowReadlock(0);
+    ix = open(8, &err);
+    IxdAllowReadlock(before);
+    ASSERT_NE(ix, nullptr);
+    ULONG rec = 0, count = 0;
+    char k[8];
+    EXPECT_EQ(IxdSearchID(ix, "abcdefgh", 9, k, &rec, &err), 0);
+    EXPECT_EQ(rec, 9u);
+    EXPECT_EQ(IxdQueryNrKeys(ix, &count, &err), 0);
+    EXPECT_EQ(count, 10u);
+    IxdClose(ix);
+}

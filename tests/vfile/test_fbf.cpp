@@ -452,6 +452,60 @@ TEST(FbfBadInput, CodesInsteadOfCrashes)
     EXPECT_EQ(FbfFlushAll(), 0);
 }
 
+// Handles that were closed, or that the family never made, answer the
+// invalid-handle code and reach no file: a look-alike record naming any
+// entry of the open-file table must not read the open file's cached page.
+TEST(FbfBadInput, ClosedAndMadeUpHandlesReachNoFile)
+{
+    ScratchFile f("fbf_stale.dat");
+    ASSERT_TRUE(testutil::writeFile(f.name, "cached bytes"));
+    HFBF live = nullptr, closed = nullptr;
+    ASSERT_EQ(FbfOpen((ULONG_PTR)KnlNamGetDefaultNS(), f.name.c_str(), &live, nullptr, 0,
+                      VBF_ATTR_NORMAL, VBF_OPEN_EXISTING, kOpenRW, 0), 0);
+    ASSERT_EQ(FbfOpen((ULONG_PTR)KnlNamGetDefaultNS(), f.name.c_str(), &closed, nullptr, 0,
+                      VBF_ATTR_NORMAL, VBF_OPEN_EXISTING, kOpenRW, 0), 0);
+    char buf[16] = {};
+    ULONG n = 0;
+    ASSERT_EQ(FbfRead(live, buf, 6, &n), 0);    // the page is cached now
+    ASSERT_EQ(FbfClose(closed), 0);
+
+    auto refused = [&](HFBF h) {
+        n = 77;
+        BYTE ch = 0;
+        EXPECT_EQ(FbfRead(h, buf, 6, &n), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(n, 77u) << "nothing was delivered";
+        EXPECT_EQ(FbfGetch(h, &ch), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfGets(h, buf, sizeof buf, &n), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfReadDirect(h, buf, 4, &n), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfWrite(h, "XX", 2, &n), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfChgFilePtr(h, 0, VBF_FILE_END, &n), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfNewSize(h, 0), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfTell(h), 0xFFFFFFFFu);
+        EXPECT_EQ(FbfQueryFilename(h, buf, sizeof buf), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfUnmapViewOfFile(h), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfFlush(h), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(FbfClose(h), ORIN_ERR_INVALID_HANDLE);
+    };
+    refused(closed);
+    struct { USHORT fileIndex, openMode; ULONG position; ULONG_PTR user; } lookalike = {};
+    lookalike.openMode = VBF_MODE_READ;    // a stray write could not reach any file
+    for (USHORT i = 0; i < FBF_MAX_FILES; i++) {
+        lookalike.fileIndex = i;
+        SCOPED_TRACE("entry " + std::to_string(i));
+        n = 77;
+        EXPECT_EQ(FbfRead(reinterpret_cast<HFBF>(&lookalike), buf, 6, &n), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(n, 77u);
+    }
+    refused(reinterpret_cast<HFBF>(&lookalike));
+
+    // The live handle still works and the file is as it was.
+    ASSERT_EQ(FbfChgFilePtr(live, 0, VBF_FILE_BEGIN, nullptr), 0);
+    ASSERT_EQ(FbfRead(live, buf, 12, &n), 0);
+    EXPECT_EQ(std::string(buf, n), "cached bytes");
+    EXPECT_EQ(FbfClose(live), 0);
+    EXPECT_EQ(testutil::readFile(f.name), "cached bytes");
+}
+
 // The system's compound-file code writes a storage into a buffered file
 // through ILockBytes; the system then opens that file by name.
 TEST(FbfClient, CompoundFileWrittenThroughLockBytesOpensByName)

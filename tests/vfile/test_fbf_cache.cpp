@@ -37,14 +37,14 @@ char byteAt(HFBF h, ULONG pos)
     return (char)ch;
 }
 
-FBFENTRY &entryOf(HFBF h)
+orin::fbf::FBFENTRY &entryOf(HFBF h)
 {
-    return fbfFiles[h->fileIndex];
+    return orin::fbf::fbfFiles[h->fileIndex];
 }
 
 ULONG pageAt(HFBF h, int listIndex)
 {
-    return fbfPages[entryOf(h).pages[listIndex]].pageNumber;
+    return orin::fbf::fbfPages[entryOf(h).pages[listIndex]].pageNumber;
 }
 
 } // namespace
@@ -91,11 +91,11 @@ TEST(FbfCacheSlots, AFileHoldsAtMost53PagesMostRecentFirst)
     // Closing a file gives its slots back.
     FbfClose(hb);
     int freeSlots = 0;
-    for (auto &p : fbfPages)
+    for (auto &p : orin::fbf::fbfPages)
         freeSlots += p.validLength == 0;
     EXPECT_EQ(freeSlots, 1);
     FbfClose(ha);
-    for (auto &p : fbfPages) {
+    for (auto &p : orin::fbf::fbfPages) {
         EXPECT_EQ(p.validLength, 0u);
         EXPECT_EQ(p.buffer, nullptr);
     }
@@ -135,9 +135,9 @@ TEST(FbfCacheSlots, ClockRescalesStampsAndKeepsTheirOrder)
     // Alternate between pages so every read is a stamped list hit.
     for (int i = 0; i < 70000; i++)
         ASSERT_EQ(byteAt(h, (ULONG)(i % 3) * FBF_PAGE_SIZE), a[(i % 3) * FBF_PAGE_SIZE]);
-    ULONG64 s0 = fbfPages[entryOf(h).pages[0]].lruStamp;
-    ULONG64 s1 = fbfPages[entryOf(h).pages[1]].lruStamp;
-    ULONG64 s2 = fbfPages[entryOf(h).pages[2]].lruStamp;
+    ULONG64 s0 = orin::fbf::fbfPages[entryOf(h).pages[0]].lruStamp;
+    ULONG64 s1 = orin::fbf::fbfPages[entryOf(h).pages[1]].lruStamp;
+    ULONG64 s2 = orin::fbf::fbfPages[entryOf(h).pages[2]].lruStamp;
     EXPECT_LE(s0, 60000u);
     EXPECT_GE(s0, s1);
     EXPECT_GE(s1, s2);
@@ -155,7 +155,7 @@ TEST(FbfCachePatch, WriteBeyondTheCachedEndReadsBackAsTheFileHoldsIt)
     ASSERT_EQ(FbfRead(r, buf, 100, &n), 0);    // page 0 cached, 100 bytes valid
     ASSERT_EQ(FbfChgFilePtr(w, 200, VBF_FILE_BEGIN, nullptr), 0);
     ASSERT_EQ(FbfWrite(w, "0123456789", 10, &n), 0);
-    EXPECT_EQ(fbfPages[entryOf(r).pages[0]].validLength, 210u);
+    EXPECT_EQ(orin::fbf::fbfPages[entryOf(r).pages[0]].validLength, 210u);
     ASSERT_EQ(FbfChgFilePtr(r, 0, VBF_FILE_BEGIN, nullptr), 0);
     ASSERT_EQ(FbfRead(r, buf, 300, &n), 0);
     EXPECT_EQ(n, 210u);

@@ -1,7 +1,10 @@
 // The file classes: 1/0 results with the code kept, end-of-file tests and
-// range locks, for the buffered (OcFbf) and the plain (OcFile) kind.
+// range locks, for the buffered (OcFbf) and the plain (OcFile) kind; moves
+// that hand a file from one object to another.
 #include <gtest/gtest.h>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include "ocfile.h"
 #include "testutil.h"
 
@@ -85,4 +88,68 @@ TEST(OcFbfClass, DestructorClosesTheFile)
                            0, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
+}
+
+// Each object owns its handle alone: a copy would close it twice.
+static_assert(!std::is_copy_constructible_v<OcFbf> && !std::is_copy_assignable_v<OcFbf>);
+static_assert(!std::is_copy_constructible_v<OcFile> && !std::is_copy_assignable_v<OcFile>);
+static_assert(std::is_nothrow_move_constructible_v<OcFbf> && std::is_nothrow_move_assignable_v<OcFbf>);
+static_assert(std::is_nothrow_move_constructible_v<OcFile> && std::is_nothrow_move_assignable_v<OcFile>);
+
+namespace {
+
+const ULONG kDenyAll = VBF_MODE_READWRITE | VBF_SHARE_DENY_ALL;
+
+bool openableElsewhere(const std::string &name)
+{
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+// A move hands the file over: the source answers "no file" and closes
+// nothing when it ends; moving onto an object closes the file it had.
+template <class F>
+void moveHandsOverTheFile(const std::string &prefix)
+{
+    ScratchFile f(prefix + "_a.dat"), g(prefix + "_b.dat");
+    ASSERT_TRUE(testutil::writeFile(f.name, "0123456789"));
+    ASSERT_TRUE(testutil::writeFile(g.name, "other"));
+    char buf[8] = {};
+    ULONG got = 0;
+    F target;
+    ASSERT_EQ(target.Open(g.name.c_str(), VBF_OPEN_EXISTING, kDenyAll), 1);
+    {
+        F source;
+        ASSERT_EQ(source.Open(f.name.c_str(), VBF_OPEN_EXISTING, kDenyAll), 1);
+        F moved(std::move(source));
+        EXPECT_EQ(source.Read(buf, 1, &got), 0);
+        EXPECT_EQ(source.LastError(), ORIN_ERR_INVALID_HANDLE);
+        ASSERT_FALSE(openableElsewhere(g.name));
+        target = std::move(moved);
+        EXPECT_TRUE(openableElsewhere(g.name)) << "the replaced file was closed";
+        EXPECT_EQ(moved.Close(), 0);
+        EXPECT_EQ(moved.LastError(), ORIN_ERR_INVALID_HANDLE);
+    }
+    EXPECT_FALSE(openableElsewhere(f.name)) << "the moved-from objects left the file open";
+    ASSERT_EQ(target.ChgFilePtr(2), 1);
+    ASSERT_EQ(target.Read(buf, 3, &got), 1);
+    EXPECT_EQ(std::string(buf, got), "234");
+    EXPECT_EQ(target.Close(), 1);
+    EXPECT_TRUE(openableElsewhere(f.name));
+}
+
+} // namespace
+
+TEST(OcFbfClass, MoveHandsOverTheFile)
+{
+    moveHandsOverTheFile<OcFbf>("ocmove_fbf");
+}
+
+TEST(OcFileClass, MoveHandsOverTheFile)
+{
+    moveHandsOverTheFile<OcFile>("ocmove_file");
 }

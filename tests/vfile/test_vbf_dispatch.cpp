@@ -316,3 +316,31 @@ TEST(VbfBadInput, NullHandlesAndShortTablesAnswerWithCodes)
     t.cb = 24;
     EXPECT_EQ(VbfClose(h), 50);
 }
+
+// A handle that was closed, or one the family never made, answers the
+// invalid-handle code without anything being called through it, even when
+// it looks like a live record (the made-up one points at a real table).
+TEST(VbfBadInput, ClosedAndMadeUpHandlesAnswerInvalidHandle)
+{
+    VBFFUNCS t = fullTable();
+    HVBF closed = openOn(&t);
+    ASSERT_NE(closed, nullptr);
+    ASSERT_EQ(VbfClose(closed), 0);
+    struct { VBFFUNCS *table; void *backend; ULONG ownsTable; } lookalike = {&t, &backendToken, 0};
+    HVBF madeUp = reinterpret_cast<HVBF>(&lookalike);
+
+    for (HVBF h : {closed, madeUp}) {
+        rec.calls.clear();
+        for (auto &[slot, rc] : callAll(h)) {
+            SCOPED_TRACE(slot);
+            EXPECT_EQ(rc, slot == "Tell" ? 0xFFFFFFFFu : (ULONG)ORIN_ERR_INVALID_HANDLE);
+        }
+        FILELOCK lk = {0, 1, 1};
+        EXPECT_EQ(VbfFileLocksEx(h, nullptr, &lk), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(VbfClose(h), ORIN_ERR_INVALID_HANDLE);
+        ILockBytes *lb = reinterpret_cast<ILockBytes *>(1);
+        EXPECT_EQ(VbfCreateILockBytesOnVbf(h, &lb), E_INVALIDARG);
+        EXPECT_EQ(lb, nullptr);
+        EXPECT_TRUE(rec.calls.empty()) << rec.calls.front();
+    }
+}
