@@ -271,13 +271,18 @@ USHORT ORINAPI WStrMultIndex(const WCHAR *s, const WCHAR *set, size_t *offset) n
 
 /* ---- Comparing ----------------------------------------------------------- */
 
+/* Without lead bytes the comparison steps byte by byte unchecked. */
 SHORT ORINAPI StrCNCmp(const char *a, const char *b, size_t n) noexcept
 {
+    if (Narrow::oneUnitEach())
+        return compareChars<Bytes, false>(a, b, n);
     return compareChars<Narrow, false>(a, b, n);
 }
 
 SHORT ORINAPI StrCNICmp(const char *a, const char *b, size_t n) noexcept
 {
+    if (Narrow::oneUnitEach())
+        return compareChars<Bytes, true>(a, b, n);
     return compareChars<Narrow, true>(a, b, n);
 }
 

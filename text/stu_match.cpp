@@ -1,21 +1,7 @@
 /*
- * stu_match.cpp - the match scanner's cursor: opening on text, a caller's
- * buffer or a file, stepping over characters, literal and whole-word
- * matches, blanks and numbers.  (The forward search is in stu_find.cpp.)
- *
- * A text cursor reads a zero-terminated string in memory: its own copy,
- * or the caller's buffer in place.  A file cursor reads the file through a
- * window of kWindow bytes with one spare byte behind it that always holds
- * a zero, so the window reads like a string: a window shorter than kWindow
- * is the end of the file, and its terminator is the end of the text.  When
- * the position reaches the end of a full window, the window is reloaded
- * from the file at the position's offset; an operation that needs several
- * bytes at once (a literal, a double-byte character) first asks ensure()
- * for them, which reloads the window starting at the position.  Positions
- * that must survive reloads are kept as offsets (Mark).
- *
- * Every test that fails leaves the position where it was: it looks first
- * (looksAt) and only then consumes (advance).
+ * stu_match.cpp - the match scanner's handles: opening a cursor on text, a
+ * caller's buffer or a file, and the exported calls, each of which checks
+ * its handle and runs the cursor's operation (stu_cursor.cpp, stu_find.cpp).
  *
  * The cursors behind handles live in a handle pool: a handle that is not
  * a live cursor (made up, of another family, or closed) gets the answer of
@@ -27,297 +13,13 @@
 #include "frame/boundary.h"
 #include "frame/handle_pool.h"
 #include "text/stuint.h"
-#include "str.h"
 
 namespace orin::stu {
-
 namespace {
 
 constexpr ULONG kFileAttribute = 0x80;       // normal file
 constexpr unsigned kAllDigits = 0xFFFF;      // digit limit of the unbounded decimal readers
 constexpr unsigned kHexDigits = UINT_MAX;    // hexadecimal numbers have no digit limit
-
-/* Character value and byte length of the literal's character at s. */
-USHORT literalChar(const char *s, std::size_t &len) noexcept
-{
-    if (knlLeadByte[static_cast<BYTE>(s[0])] && s[1]) {
-        len = 2;
-        return static_cast<USHORT>(static_cast<BYTE>(s[0]) | (static_cast<BYTE>(s[1]) << 8));
-    }
-    len = 1;
-    return static_cast<BYTE>(s[0]);
-}
-
-}  // namespace
-
-Cursor::~Cursor()
-{
-    if (isFile())
-        KnlNamClose(ns_, static_cast<KNLHFILE>(file_));
-}
-
-void Cursor::attachFile(KNLHFILE file) noexcept
-{
-    file_ = file;
-    loadWindow(0);
-}
-
-/* ---- The file window ---- */
-
-/* Loads the window from the file at offset; a failed seek or read leaves
- * an empty window, which reads as the end of the text. */
-void Cursor::loadWindow(ULONG offset) noexcept
-{
-    ULONG got = 0, newPos;
-    winOffset_ = offset;
-    winLen_ = 0;
-    if (KnlNamChgFilePtr(ns_, static_cast<KNLHFILE>(file_), static_cast<LONG>(offset),
-                         KNLNAM_SEEK_BEGIN, &newPos) == 0 &&
-        KnlNamRead(ns_, static_cast<KNLHFILE>(file_), buffer_, kWindow, &got) == 0 &&
-        got <= kWindow)
-        winLen_ = static_cast<USHORT>(got);
-    // Invariant: the byte behind the valid ones is a zero, so the window reads as a string.
-    buffer_[winLen_] = 0;
-    pos_ = buffer_;
-}
-
-std::size_t Cursor::ensureInFile(std::size_t n) noexcept
-{
-    if (bytesInWindow() >= n)
-        return n;
-    if (winLen_ == kWindow && pos_ > buffer_)
-        loadWindow(winOffset_ + static_cast<ULONG>(pos_ - buffer_));
-    std::size_t avail = bytesInWindow();
-    return avail < n ? avail : n;
-}
-
-/* At the end of a full window the next one is loaded. */
-void Cursor::followWindow() noexcept
-{
-    if (winLen_ == kWindow && pos_ >= buffer_ + kWindow)
-        loadWindow(winOffset_ + static_cast<ULONG>(pos_ - buffer_));
-}
-
-void Cursor::restore(Mark m) noexcept
-{
-    if (!isFile()) {
-        pos_ = buffer_ + m;
-        return;
-    }
-    if (m >= winOffset_ && m - winOffset_ < winLen_)
-        pos_ = buffer_ + (m - winOffset_);
-    else
-        loadWindow(static_cast<ULONG>(m));
-}
-
-bool Cursor::looksAt(const char *literal, std::size_t len, bool ignoreCase) noexcept
-{
-    if (isFile() && ensure(len) < len)
-        return false;
-    const auto *text = reinterpret_cast<const char *>(pos_);
-    if (!ignoreCase)
-        return std::strncmp(text, literal, len) == 0;   // the text's terminator ends it early
-    for (std::size_t i = 0, tl, ll; i < len; i += ll) {
-        if (text[i] == 0)
-            return false;
-        USHORT lc = literalChar(literal + i, ll);
-        USHORT tc = literalChar(text + i, tl);
-        if (tl != ll || ChrToLower(tc) != ChrToLower(lc))
-            return false;
-    }
-    return true;
-}
-
-/* ---- Position and characters ---- */
-
-void Cursor::rewind() noexcept
-{
-    if (isFile())
-        loadWindow(0);
-    else
-        pos_ = buffer_;
-}
-
-bool Cursor::atEnd() noexcept
-{
-    std::size_t len;
-    charAt(len);
-    return len == 0;
-}
-
-USHORT Cursor::queryChar() noexcept
-{
-    std::size_t len;
-    return charAt(len);
-}
-
-USHORT Cursor::getChar() noexcept
-{
-    std::size_t len;
-    USHORT ch = charAt(len);
-    advance(len);
-    return ch;
-}
-
-/* Takes up to count characters, copied (with a terminator) into buf when
- * it is given; whether count characters were there. */
-bool Cursor::getStr(USHORT count, char *buf) noexcept
-{
-    USHORT taken = 0;
-    std::size_t len, out = 0;
-    while (taken < count) {
-        charAt(len);
-        if (len == 0)
-            break;
-        if (buf) {
-            std::memcpy(buf + out, pos_, len);
-            out += len;
-        }
-        advance(len);
-        taken++;
-    }
-    if (buf)
-        buf[out] = 0;
-    return taken == count;
-}
-
-bool Cursor::isAlpha() noexcept
-{
-    std::size_t len;
-    USHORT ch = charAt(len);
-    return len && ChrIsAlpha(ch);
-}
-
-bool Cursor::blanks() noexcept
-{
-    bool skipped = false;
-    for (std::size_t len;;) {
-        USHORT ch = charAt(len);
-        if (!len || !ChrIsSpace(ch))
-            return skipped;
-        advance(len);
-        skipped = true;
-    }
-}
-
-/* Whether a digit follows the signs and blanks at the position; the
- * position is restored either way. */
-bool Cursor::digitFollows(bool hex) noexcept
-{
-    Mark start = mark();
-    std::size_t len;
-    USHORT ch;
-    for (;;) {
-        ch = charAt(len);
-        if (len == 1 && (ch == '+' || ch == '-' || ChrIsSpace(ch)))
-            advance(len);
-        else
-            break;
-    }
-    ch = charAt(len);
-    restore(start);
-    if (len == 0)
-        return false;
-    return (hex ? ChrIsHexDigit(ch) : ChrIsDigit(ch)) != 0;
-}
-
-/* ---- Literals ---- */
-
-bool Cursor::match(const char *literal, bool ignoreCase) noexcept
-{
-    std::size_t len = std::strlen(literal);
-    if (!looksAt(literal, len, ignoreCase))
-        return false;
-    advance(len);
-    return true;
-}
-
-/* A literal that must end a word: the character behind it may not be a
- * letter, a digit or '_'.  When a file window cannot hold that character
- * too, the name counts as matched but stays unconsumed. */
-bool Cursor::matchName(const char *name, bool ignoreCase) noexcept
-{
-    std::size_t len = std::strlen(name);
-    if (!looksAt(name, len, ignoreCase))
-        return false;
-    ensure(len + 1);
-    std::size_t tail = static_cast<std::size_t>(pos_ - buffer_) + len;
-    if (isFile() && winLen_ == kWindow && tail >= kWindow)
-        return true;
-    BYTE next = pos_[len];
-    USHORT ch = next;
-    if (next && knlLeadByte[next] && ensure(len + 2) == len + 2 && pos_[len + 1])
-        ch = static_cast<USHORT>(next | (pos_[len + 1] << 8));
-    if (ch && (ChrIsAlnum(ch) || ch == '_'))
-        return false;
-    advance(len);
-    return true;
-}
-
-/* ---- Numbers ---- */
-
-/* Skips blanks and reports whether the single-byte character ch follows;
- * consumes it when it does. */
-bool Cursor::takeSign(char ch) noexcept
-{
-    std::size_t len;
-    blanks();
-    if (charAt(len) == static_cast<BYTE>(ch) && len == 1) {
-        advance(len);
-        return true;
-    }
-    return false;
-}
-
-bool Cursor::takeMinusSigns() noexcept
-{
-    bool negative = false;
-    while (takeSign('-'))
-        negative = !negative;
-    return negative;
-}
-
-ULONG Cursor::readDigits(unsigned maxDigits, unsigned base) noexcept
-{
-    while (takeSign('+'))
-        ;
-    blanks();
-    if (base == kHexBase) {
-        if (looksAt("0x", 2, false))
-            advance(2);
-        if (looksAt("0X", 2, false))
-            advance(2);
-    }
-    ULONG value = 0;
-    std::size_t len;
-    for (unsigned taken = 0; taken < maxDigits; taken++) {
-        USHORT ch = charAt(len);
-        if (len != 1)
-            break;
-        if (base == kHexBase) {
-            if (!ChrIsHexDigit(ch))
-                break;
-            value = value * kHexBase + ChrToHex(ch);
-        } else {
-            if (!ChrIsDigit(ch))
-                break;
-            value = value * kDecimalBase + static_cast<ULONG>(ch - '0');
-        }
-        advance(len);
-    }
-    return value;
-}
-
-LONG Cursor::readSigned(unsigned maxDigits, unsigned base) noexcept
-{
-    bool negative = takeMinusSigns();
-    ULONG value = readDigits(maxDigits, base);
-    return static_cast<LONG>(negative ? 0UL - value : value);
-}
-
-/* ---- Handles ---- */
-
-namespace {
 
 constinit HandlePool<_STUMATCH> cursors;
 
@@ -341,6 +43,15 @@ USHORT handOut(STUMATCH **out, Args &&...args) noexcept
         *out = cursors.make(std::forward<Args>(args)...).release();
         return USHORT{0};
     });
+}
+
+/* Runs f on the cursor of a live handle; without one the answer is
+ * noCursor. */
+template <class R, class F>
+R onCursor(STUMATCH *h, R noCursor, F f) noexcept
+{
+    Cursor *c = live(h);
+    return c ? static_cast<R>(f(*c)) : noCursor;
 }
 
 }  // namespace
@@ -407,90 +118,82 @@ void ORINAPI StuMatchRewind(STUMATCH *c) noexcept
 
 /* ---- Position and characters ---- */
 
+using orin::stu::onCursor;
+
 char *ORINAPI StuMatchPtr(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->ptr() : nullptr;
+    return onCursor<char *>(c, nullptr, [](Cursor &k) { return k.ptr(); });
 }
 
 USHORT ORINAPI StuMatchIndex(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->index() : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.index(); });
 }
 
 /* No cursor is at its end. */
 USHORT ORINAPI StuMatchEom(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->atEnd() : 1;
+    return onCursor<USHORT>(c, 1, [](Cursor &k) { return k.atEnd(); });
 }
 
 USHORT ORINAPI StuMatchQueryChar(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->queryChar() : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.queryChar(); });
 }
 
 USHORT ORINAPI StuMatchGetChar(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->getChar() : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.getChar(); });
 }
 
+/* Without a cursor the copy is empty. */
 USHORT ORINAPI StuMatchGetStr(STUMATCH *c, USHORT count, char *buf) noexcept
 {
-    Cursor *cur = live(c);
-    if (!cur) {
-        if (buf)
-            buf[0] = 0;
-        return 0;
-    }
-    return cur->getStr(count, buf);
+    if (Cursor *cur = live(c))
+        return cur->getStr(count, buf);
+    if (buf)
+        buf[0] = 0;
+    return 0;
 }
 
 USHORT ORINAPI StuMatchIsAlpha(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->isAlpha() : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.isAlpha(); });
 }
 
 USHORT ORINAPI StuMatchBlanks(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->blanks() : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.blanks(); });
 }
 
 USHORT ORINAPI StuMatchIsNumber(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->digitFollows(false) : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.digitFollows(false); });
 }
 
 USHORT ORINAPI StuMatchIsHexNumber(STUMATCH *c) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->digitFollows(true) : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.digitFollows(true); });
 }
 
 /* ---- Literals ---- */
 
 namespace {
 
+/* The B forms skip blanks first; the skipping stays when the literal
+ * does not follow. */
 USHORT matchLiteral(STUMATCH *c, const char *literal, bool ignoreCase, bool blanksFirst) noexcept
 {
-    Cursor *cur = live(c);
-    if (!cur)
-        return 0;
-    if (blanksFirst)
-        cur->blanks();
-    return literal && cur->match(literal, ignoreCase);
+    return onCursor<USHORT>(c, 0, [=](Cursor &k) {
+        if (blanksFirst)
+            k.blanks();
+        return literal && k.match(literal, ignoreCase);
+    });
 }
 
 USHORT matchName(STUMATCH *c, const char *name, bool ignoreCase) noexcept
 {
-    Cursor *cur = live(c);
-    return cur && name && cur->matchName(name, ignoreCase);
+    return onCursor<USHORT>(c, 0, [=](Cursor &k) { return name && k.matchName(name, ignoreCase); });
 }
 
 }  // namespace
@@ -505,7 +208,6 @@ USHORT ORINAPI StuMatchIMatch(STUMATCH *c, const char *literal) noexcept
     return matchLiteral(c, literal, true, false);
 }
 
-/* The blanks stay skipped when the literal does not follow. */
 USHORT ORINAPI StuMatchBMatch(STUMATCH *c, const char *literal) noexcept
 {
     return matchLiteral(c, literal, false, true);
@@ -530,68 +232,45 @@ USHORT ORINAPI StuMatchIMatchName(STUMATCH *c, const char *name) noexcept
 
 namespace {
 
+using orin::stu::kAllDigits;
+using orin::stu::kDecimalBase;
+using orin::stu::kHexBase;
+using orin::stu::kHexDigits;
+
 LONG readSigned(STUMATCH *c, unsigned maxDigits, unsigned base) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->readSigned(maxDigits, base) : 0;
+    return onCursor<LONG>(c, 0, [=](Cursor &k) { return k.readSigned(maxDigits, base); });
 }
 
+/* No minus signs for the unsigned readers. */
 ULONG readUnsigned(STUMATCH *c, unsigned maxDigits) noexcept
 {
-    Cursor *cur = live(c);
-    return cur ? cur->readDigits(maxDigits, orin::stu::kDecimalBase) : 0;
+    return onCursor<ULONG>(c, 0, [=](Cursor &k) { return k.readDigits(maxDigits, kDecimalBase); });
 }
 
 }  // namespace
 
-LONG ORINAPI StuMatchLongN(STUMATCH *c, USHORT maxDigits) noexcept
-{
-    return readSigned(c, maxDigits, orin::stu::kDecimalBase);
-}
-
+LONG ORINAPI StuMatchLongN(STUMATCH *c, USHORT maxDigits) noexcept { return readSigned(c, maxDigits, kDecimalBase); }
 SHORT ORINAPI StuMatchShortN(STUMATCH *c, USHORT maxDigits) noexcept
 {
-    return static_cast<SHORT>(readSigned(c, maxDigits, orin::stu::kDecimalBase));
+    return static_cast<SHORT>(readSigned(c, maxDigits, kDecimalBase));
 }
-
-LONG ORINAPI StuMatchLong(STUMATCH *c) noexcept
-{
-    return readSigned(c, orin::stu::kAllDigits, orin::stu::kDecimalBase);
-}
-
+LONG ORINAPI StuMatchLong(STUMATCH *c) noexcept { return readSigned(c, kAllDigits, kDecimalBase); }
 SHORT ORINAPI StuMatchShort(STUMATCH *c) noexcept
 {
-    return static_cast<SHORT>(readSigned(c, orin::stu::kAllDigits, orin::stu::kDecimalBase));
+    return static_cast<SHORT>(readSigned(c, kAllDigits, kDecimalBase));
 }
-
-ULONG ORINAPI StuMatchULongN(STUMATCH *c, USHORT maxDigits) noexcept
-{
-    return readUnsigned(c, maxDigits);
-}
-
+ULONG ORINAPI StuMatchULongN(STUMATCH *c, USHORT maxDigits) noexcept { return readUnsigned(c, maxDigits); }
 USHORT ORINAPI StuMatchUShortN(STUMATCH *c, USHORT maxDigits) noexcept
 {
     return static_cast<USHORT>(readUnsigned(c, maxDigits));
 }
-
-ULONG ORINAPI StuMatchULong(STUMATCH *c) noexcept
-{
-    return readUnsigned(c, orin::stu::kAllDigits);
-}
-
-USHORT ORINAPI StuMatchUShort(STUMATCH *c) noexcept
-{
-    return static_cast<USHORT>(readUnsigned(c, orin::stu::kAllDigits));
-}
-
-LONG ORINAPI StuMatchHexLong(STUMATCH *c) noexcept
-{
-    return readSigned(c, orin::stu::kHexDigits, orin::stu::kHexBase);
-}
-
+ULONG ORINAPI StuMatchULong(STUMATCH *c) noexcept { return readUnsigned(c, kAllDigits); }
+USHORT ORINAPI StuMatchUShort(STUMATCH *c) noexcept { return static_cast<USHORT>(readUnsigned(c, kAllDigits)); }
+LONG ORINAPI StuMatchHexLong(STUMATCH *c) noexcept { return readSigned(c, kHexDigits, kHexBase); }
 SHORT ORINAPI StuMatchHexShort(STUMATCH *c) noexcept
 {
-    return static_cast<SHORT>(readSigned(c, orin::stu::kHexDigits, orin::stu::kHexBase));
+    return static_cast<SHORT>(readSigned(c, kHexDigits, kHexBase));
 }
 
 /* The forward search; a null cursor or pattern finds nothing and leaves
