@@ -17,9 +17,6 @@
 namespace orin::str {
 namespace {
 
-template <class P>
-using CharOf = typename P::Char;
-
 /* Copies at most n whole characters of src to dst and terminates. */
 template <class P>
 void copyChars(CharOf<P> *dst, const CharOf<P> *src, std::size_t n) noexcept

@@ -17,9 +17,6 @@
 namespace orin::str {
 namespace {
 
-template <class P>
-using CharOf = typename P::Char;
-
 constexpr char kBlank = ' ';
 
 enum class CaseRule { Lower, Upper, FirstUpper, WordStartsUpper };

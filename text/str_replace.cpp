@@ -17,9 +17,6 @@
 namespace orin::str {
 namespace {
 
-template <class P>
-using CharOf = typename P::Char;
-
 /* Fills dst with size - 1 units of the repeated pattern and a terminator:
  * whole copies while they fit, then whole characters from the pattern's
  * start while they fit in front of the terminator's unit. */

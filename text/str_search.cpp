@@ -19,9 +19,6 @@
 namespace orin::str {
 namespace {
 
-template <class P>
-using CharOf = typename P::Char;
-
 /* First position holding ch (normalised); a search for 0 finds the
  * terminator. */
 template <class P>

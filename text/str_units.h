@@ -120,6 +120,10 @@ struct Wide {
     }
 };
 
+/* The unit type of a policy's text. */
+template <class P>
+using CharOf = typename P::Char;
+
 /* Copies n units that may overlap (the text with its terminator, usually). */
 template <class C>
 void moveUnits(C *dst, const C *src, std::size_t n) noexcept
