@@ -6,6 +6,8 @@
  *   Char            the unit type of the text
  *   step(p)         units of the character at p
  *   value(p)        its 16-bit character value
+ *   scanValue(p), raw(p, k)   the character and the raw unit k places on,
+ *                   as the number parsers read them
  *   width(ch)       units a (normalised) character value takes when written
  *   put(p, ch)      writes ch at p, returns the position behind it
  *   prev(start, p)  start of the character before p
