@@ -26,8 +26,8 @@ const CharOf<P> *findChar(const CharOf<P> *s, USHORT ch) noexcept
 {
     if (P::oneUnitEach())
         return P::libFind(s, ch);
-    for (;; s += P::step(s)) {
-        if (P::value(s) == ch)
+    for (std::size_t len;; s += len) {
+        if (P::read(s, len) == ch)
             return s;
         if (!*s)
             return nullptr;
@@ -43,8 +43,8 @@ const CharOf<P> *findLast(const CharOf<P> *s, USHORT ch) noexcept
     if (P::oneUnitEach())
         return P::libFindLast(s, ch);
     const CharOf<P> *found = nullptr;
-    for (; *s; s += P::step(s))
-        if (P::value(s) == ch)
+    for (std::size_t len; *s; s += len)
+        if (P::read(s, len) == ch)
             found = s;
     return found;
 }
@@ -71,16 +71,14 @@ const CharOf<P> *search(const CharOf<P> *s, const CharOf<P> *pattern) noexcept
     return nullptr;
 }
 
-/* Whether pattern follows at s, character by character after folding. */
+/* Whether pattern follows at s, character by character after folding.
+ * Out of line: the scan for the first character around it stays small. */
 template <class P>
-bool followsFolded(const CharOf<P> *s, const CharOf<P> *pattern) noexcept
+[[gnu::noinline]] bool followsFolded(const CharOf<P> *s, const CharOf<P> *pattern) noexcept
 {
-    while (*pattern) {
-        if (!*s || P::fold(P::value(s)) != P::fold(P::value(pattern)))
+    for (std::size_t ls, lp; *pattern; s += ls, pattern += lp)
+        if (!*s || P::fold(P::read(s, ls)) != P::fold(P::read(pattern, lp)))
             return false;
-        s += P::step(s);
-        pattern += P::step(pattern);
-    }
     return true;
 }
 
@@ -90,10 +88,11 @@ bool followsFolded(const CharOf<P> *s, const CharOf<P> *pattern) noexcept
 template <class P>
 const CharOf<P> *searchFolded(const CharOf<P> *s, const CharOf<P> *pattern) noexcept
 {
-    USHORT first = P::fold(P::value(pattern));
-    const CharOf<P> *rest = pattern + P::step(pattern);
-    for (; *s; s += P::step(s))
-        if (P::fold(P::value(s)) == first && followsFolded<P>(s + P::step(s), rest))
+    std::size_t len;
+    USHORT first = P::fold(P::read(pattern, len));
+    const CharOf<P> *rest = pattern + len;
+    for (; *s; s += len)
+        if (P::fold(P::read(s, len)) == first && followsFolded<P>(s + len, rest))
             return s;
     return nullptr;
 }
@@ -106,8 +105,8 @@ const CharOf<P> *findAny(const CharOf<P> *s, const CharOf<P> *set) noexcept
         return nullptr;
     if (P::oneUnitEach())
         return P::libFindAny(s, set);
-    for (; *s; s += P::step(s))
-        if (P::inSet(set, P::value(s)))
+    for (std::size_t len; *s; s += len)
+        if (P::inSet(set, P::read(s, len)))
             return s;
     return nullptr;
 }
@@ -117,8 +116,8 @@ template <class P>
 std::size_t countChar(const CharOf<P> *s, USHORT ch) noexcept
 {
     std::size_t n = 0;
-    for (; *s; s += P::step(s))
-        n += P::value(s) == ch;
+    for (std::size_t len; *s; s += len)
+        n += P::read(s, len) == ch;
     return n;
 }
 
@@ -133,8 +132,8 @@ SHORT compareChars(const CharOf<P> *a, const CharOf<P> *b, std::size_t n) noexce
         a = kEmpty;
     if (!b)
         b = kEmpty;
-    for (; n > 0; n--) {
-        USHORT ca = P::value(a), cb = P::value(b);
+    for (std::size_t la, lb; n > 0; n--, a += la, b += lb) {
+        USHORT ca = P::read(a, la), cb = P::read(b, lb);
         if constexpr (Folded) {
             ca = P::fold(ca);
             cb = P::fold(cb);
@@ -143,8 +142,6 @@ SHORT compareChars(const CharOf<P> *a, const CharOf<P> *b, std::size_t n) noexce
             return static_cast<SHORT>(ca - cb);
         if (!ca)
             return 0;
-        a += P::step(a);
-        b += P::step(b);
     }
     return 0;
 }

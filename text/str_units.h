@@ -6,6 +6,7 @@
  *   Char            the unit type of the text
  *   step(p)         units of the character at p
  *   value(p)        its 16-bit character value
+ *   read(p, len)    value and units at once (the search loops' step)
  *   scanValue(p), raw(p, k)   the character and the raw unit k places on,
  *                   as the number parsers read them
  *   width(ch)       units a (normalised) character value takes when written
@@ -39,6 +40,7 @@ struct Narrow {
     static bool oneUnitEach() noexcept { return !knlDbcsEnabled; }
     static std::size_t step(const char *p) noexcept { return charBytes(p); }
     static USHORT value(const char *p) noexcept { return charValue(p); }
+    static USHORT read(const char *p, std::size_t &len) noexcept { return readChar(p, len); }
     /* The raw byte k places on (number parsers peek at "0x"). */
     static USHORT raw(const char *p, std::size_t k) noexcept { return static_cast<BYTE>(p[k]); }
     /* The value the number parsers see: the character value as it is. */
@@ -80,6 +82,11 @@ struct Bytes : Narrow {
     static constexpr bool oneUnitEach() noexcept { return true; }
     static constexpr std::size_t step(const char *) noexcept { return 1; }
     static USHORT value(const char *p) noexcept { return static_cast<BYTE>(*p); }
+    static USHORT read(const char *p, std::size_t &len) noexcept
+    {
+        len = 1;
+        return static_cast<BYTE>(*p);
+    }
 };
 
 /* Wide text: one unit per character, a pair packed into one unit. */
@@ -89,6 +96,11 @@ struct Wide {
     static constexpr bool oneUnitEach() noexcept { return true; }
     static constexpr std::size_t step(const WCHAR *) noexcept { return 1; }
     static USHORT value(const WCHAR *p) noexcept { return *p; }
+    static USHORT read(const WCHAR *p, std::size_t &len) noexcept
+    {
+        len = 1;
+        return *p;
+    }
     static USHORT raw(const WCHAR *p, std::size_t k) noexcept { return p[k]; }
     /* The number parsers take a sign-extended unit as its low byte. */
     static USHORT scanValue(const WCHAR *p) noexcept { return norm(*p); }

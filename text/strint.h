@@ -57,6 +57,20 @@ inline USHORT charValue(const char *p) noexcept
     return isPair(p) ? static_cast<USHORT>(b[0] | (b[1] << 8)) : b[0];
 }
 
+/* Value and bytes of the character at p in one look (0 and 1 at the
+ * terminator): the step of the search loops.  Single bytes are the common
+ * case even in double-byte text, so the loops are laid out for them. */
+inline USHORT readChar(const char *p, std::size_t &len) noexcept
+{
+    const auto *b = reinterpret_cast<const BYTE *>(p);
+    if (__builtin_expect(isPair(p), 0)) {
+        len = 2;
+        return static_cast<USHORT>(b[0] | (b[1] << 8));
+    }
+    len = 1;
+    return b[0];
+}
+
 /* Bytes a (normalised) character value takes in a string: two for a lead
  * byte with a non-zero trail, else one. */
 inline std::size_t chrBytes(USHORT ch) noexcept
@@ -85,7 +99,7 @@ inline USHORT lowerSingle(USHORT ch) noexcept
          * ones for an upper-case letter, else 0. */
         auto upper = static_cast<USHORT>((knlCharTable[ch].flags & KNL_CT_UPPER) != 0);
         auto mask = static_cast<USHORT>(0u - upper);
-        return static_cast<USHORT>((knlCharTable[ch].other & mask) | (ch & ~mask));
+        return static_cast<USHORT>(ch ^ ((ch ^ knlCharTable[ch].other) & mask));
     }
     return ch;
 }
