@@ -1,5 +1,5 @@
 /*
- * dat_format.c - date-time records to text.
+ * dat_format.cpp - date-time records to text.
  *
  * DatSprintf walks a bracket template: characters outside brackets are
  * copied; "[...]" is a field that formats one value.  Inside a field the
@@ -8,6 +8,8 @@
  * field's text, so when a field holds several letters the last one wins.
  * ']' writes the field's text; '[' inside a field writes a literal '[' and
  * ends the field.  A field left open at the end of the template is dropped.
+ * Numbers are written as "%d", "%2d" and "%02d" would write them (every
+ * value here is non-negative), without the C library's formatter.
  *
  * Output goes through a small writer that counts against the caller's
  * maximum and never splits a double-byte character, so a locale's month
@@ -15,149 +17,203 @@
  * DatSprintf with the system templates, the fixed DatToStr layout and the
  * time-span and "$DT" display forms.
  */
-#include <math.h>
-#include <stdio.h>
-#include <string.h>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include "text/datint.h"
 #include "frame/knlint.h"
 #include "str.h"
 
-#define HOURS_PER_HALF_DAY 12
-#define FIELD_TEXT         DAT_NUMBER_TEXT
-#define FIRST_DATE_VALUE   577734.0     /* DTJulian of 1582-10-04: dates from here */
-#define DEFAULT_TIME_SEP   ':'
-#define SYS_TEXT           512          /* one system date or time text */
-#define HUNDREDTHS_PER_DAY 8640000.0
-#define HUNDREDTHS_PER_HOUR 360000L
-#define HUNDREDTHS_PER_MIN 6000L
+namespace orin::dat {
+namespace {
 
-typedef struct _DATWRITER {
-    char  *buf;
-    size_t max;      /* characters that may be written, terminator not counted */
-    size_t len;
-} DATWRITER;
+constexpr int kHoursPerHalfDay = 12;
+constexpr double kFirstDateValue = 577734.0;   // DTJulian of 1582-10-04: dates from here
+constexpr char kDefaultTimeSep = ':';
+constexpr std::size_t kSysText = 512;           // one system date or time text
+constexpr double kHundredthsPerDay = 8640000.0;
+constexpr long long kHundredthsPerHour = 360000;
+constexpr long long kHundredthsPerMinute = 6000;
+constexpr unsigned kYearWidth = 4;
+constexpr unsigned kPaddedWidth = 2;
 
-/* Appends text up to the limit; a double-byte character goes in whole or
- * not at all.  Returns 0 once the limit is reached. */
-static int writeText(DATWRITER *w, const char *text)
+using FieldText = std::array<char, kNumberText>;
+
+/* Bytes of the template or name character at p: a pair is taken whole. */
+std::size_t charLen(const char *p) noexcept
 {
-    while (*text) {
-        size_t step = (KNL_ISLEAD(*text) && text[1]) ? 2 : 1;
-        if (w->len + step > w->max)
-            return 0;
-        memcpy(w->buf + w->len, text, step);
-        w->len += step;
-        text += step;
-    }
-    return 1;
+    return (knlLeadByte[static_cast<BYTE>(*p)] && p[1]) ? 2 : 1;
 }
+
+/* The caller's buffer with its maximum of characters (the terminator not
+ * counted). */
+class Writer {
+public:
+    Writer(char *buf, std::size_t max) noexcept : buf_(buf), max_(max) {}
+
+    /* Appends one character of len bytes if it fits; false at the limit. */
+    bool put(const char *p, std::size_t len) noexcept
+    {
+        if (len_ + len > max_)
+            return false;
+        std::memcpy(buf_ + len_, p, len);
+        len_ += len;
+        return true;
+    }
+
+    /* Appends text up to the limit, whole characters only. */
+    bool write(const char *text) noexcept
+    {
+        for (std::size_t step; *text; text += step) {
+            step = charLen(text);
+            if (!put(text, step))
+                return false;
+        }
+        return true;
+    }
+
+    void terminate() noexcept { buf_[len_] = 0; }
+
+private:
+    char *buf_;
+    std::size_t max_;
+    std::size_t len_ = 0;
+};
 
 /* Field flags collected before the value letter. */
-enum { PAD_NONE, PAD_BLANK, PAD_ZERO };
+enum class Pad { None, Blank, Zero };
 
-static void formatNumber(char *out, int value, int pad)
+/* value in decimal, padded on the left with fill to width characters. */
+void formatUnsigned(char *out, unsigned value, unsigned width, char fill) noexcept
 {
-    if (pad == PAD_BLANK)
-        sprintf(out, "%2d", value);
-    else if (pad == PAD_ZERO)
-        sprintf(out, "%02d", value);
-    else
-        sprintf(out, "%d", value);
+    char digits[12];
+    unsigned n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    for (; width > n; width--)
+        *out++ = fill;
+    while (n)
+        *out++ = digits[--n];
+    *out = 0;
 }
 
-static int clampInt(int v, int lo, int hi)
+void formatNumber(char *out, unsigned value, Pad pad) noexcept
+{
+    switch (pad) {
+    case Pad::Blank: formatUnsigned(out, value, kPaddedWidth, ' '); break;
+    case Pad::Zero:  formatUnsigned(out, value, kPaddedWidth, '0'); break;
+    case Pad::None:  formatUnsigned(out, value, 0, '0'); break;
+    }
+}
+
+unsigned clampTo(unsigned v, unsigned lo, unsigned hi) noexcept
 {
     return v < lo ? lo : v > hi ? hi : v;
 }
 
 /* Names of the record's month and weekday, limited to their ranges. */
-static const char *monthName(const DATETIME *dt, int abbreviated)
+const char *monthName(const DATETIME &dt, bool abbreviated) noexcept
 {
-    return DatMonthName(clampInt(dt->month, 1, 12), abbreviated);
+    return DatMonthName(clampTo(dt.month, 1, kMonths), abbreviated);
 }
 
-static const char *dayName(const DATETIME *dt, int abbreviated)
+const char *dayName(const DATETIME &dt, bool abbreviated) noexcept
 {
-    return DatDayName(clampInt(dt->weekday, 0, 6), abbreviated);
+    return DatDayName(clampTo(dt.weekday, 0, kWeekdays - 1), abbreviated);
 }
 
 /* Sets the field's text for one value letter; other characters leave it
  * unchanged. */
-static void formatLetter(char *out, char letter, int pad, int abbreviated,
-                         const DATETIME *dt)
+void formatLetter(FieldText &field, char letter, Pad pad, bool abbreviated,
+                  const DATETIME &dt) noexcept
 {
-    int hour12;
-
+    char *out = field.data();
     switch (letter) {
-    case 'D': formatNumber(out, clampInt(dt->day, 1, 31), pad); break;
-    case 'M': formatNumber(out, clampInt(dt->month, 1, 12), pad); break;
-    case 'N': StrNCpy(out, monthName(dt, abbreviated), FIELD_TEXT - 1); break;
-    case 'V': StrNCpy(out, dayName(dt, abbreviated), FIELD_TEXT - 1); break;
-    case 'W': formatNumber(out, dt->weekday % 7, pad); break;
-    case 'Y': sprintf(out, "%04d", dt->year); break;
-    case 'Z': formatNumber(out, dt->year % 100, pad == PAD_BLANK ? PAD_BLANK : PAD_ZERO); break;
-    case 'h':
-        hour12 = dt->hours % HOURS_PER_HALF_DAY;
-        formatNumber(out, hour12 == 0 ? HOURS_PER_HALF_DAY : hour12, pad);
+    case 'D': formatNumber(out, clampTo(dt.day, 1, 31), pad); break;
+    case 'M': formatNumber(out, clampTo(dt.month, 1, kMonths), pad); break;
+    case 'N': StrNCpy(out, monthName(dt, abbreviated), field.size() - 1); break;
+    case 'V': StrNCpy(out, dayName(dt, abbreviated), field.size() - 1); break;
+    case 'W': formatNumber(out, dt.weekday % kWeekdays, pad); break;
+    case 'Y': formatUnsigned(out, dt.year, kYearWidth, '0'); break;
+    case 'Z': formatNumber(out, dt.year % 100, pad == Pad::Blank ? Pad::Blank : Pad::Zero); break;
+    case 'h': {
+        unsigned hour12 = dt.hours % kHoursPerHalfDay;
+        formatNumber(out, hour12 == 0 ? kHoursPerHalfDay : hour12, pad);
         break;
-    case 'i': formatNumber(out, dt->hours, pad); break;
-    case 'm': formatNumber(out, dt->minutes, pad); break;
-    case 's': formatNumber(out, dt->seconds, pad); break;
-    case 'A': strcpy(out, dt->hours < HOURS_PER_HALF_DAY ? "AM" : "PM"); break;
-    case 'a': strcpy(out, dt->hours < HOURS_PER_HALF_DAY ? "am" : "pm"); break;
+    }
+    case 'i': formatNumber(out, dt.hours, pad); break;
+    case 'm': formatNumber(out, dt.minutes, pad); break;
+    case 's': formatNumber(out, dt.seconds, pad); break;
+    case 'A': std::strcpy(out, dt.hours < kHoursPerHalfDay ? "AM" : "PM"); break;
+    case 'a': std::strcpy(out, dt.hours < kHoursPerHalfDay ? "am" : "pm"); break;
     default: break;
     }
 }
 
-char *ORINAPI DatSprintf(char *buf, USHORT maxChars, const char *tmpl, const DATETIME *dt) noexcept
+/* Walks the template (see the head of the file) into the writer. */
+void formatTemplate(Writer &w, const char *tmpl, const DATETIME &dt) noexcept
 {
-    DATWRITER w;
-    char field[FIELD_TEXT];
-    int inField = 0, pad = PAD_NONE, abbreviated = 0;
-    const char *p;
+    FieldText field;
+    bool inField = false, abbreviated = false;
+    Pad pad = Pad::None;
 
-    if (!buf)
-        return NULL;
-    w.buf = buf;
-    w.max = maxChars;
-    w.len = 0;
-    if (!tmpl || !dt) {
-        buf[0] = 0;
-        return buf;
-    }
-
-    for (p = tmpl; *p; p++) {
+    for (const char *p = tmpl; *p; p++) {
         if (!inField) {
-            char one[3] = { *p, 0, 0 };
             if (*p == '[') {
-                inField = 1;
-                pad = PAD_NONE;
-                abbreviated = 0;
+                inField = true;
+                pad = Pad::None;
+                abbreviated = false;
                 field[0] = 0;
                 continue;
             }
-            if (KNL_ISLEAD(*p) && p[1])
-                one[1] = *++p;
-            if (!writeText(&w, one))
-                break;
+            std::size_t len = charLen(p);
+            if (!w.put(p, len))
+                return;
+            p += len - 1;
             continue;
         }
         if (*p == ']' || *p == '[') {
-            inField = 0;
-            if (!writeText(&w, *p == '[' ? "[" : field))
-                break;
+            inField = false;
+            if (!w.write(*p == '[' ? "[" : field.data()))
+                return;
             continue;
         }
         if (*p == ' ')
-            pad = PAD_BLANK;
+            pad = Pad::Blank;
         else if (*p == '0')
-            pad = PAD_ZERO;
+            pad = Pad::Zero;
         else if (*p == '@')
-            abbreviated = 1;
+            abbreviated = true;
         else
             formatLetter(field, *p, pad, abbreviated, dt);
     }
-    buf[w.len] = 0;
+}
+
+/* Copies a finished text into a buffer of size bytes; StrNCpy keeps
+ * double-byte characters whole. */
+char *copyBounded(char *buf, USHORT size, const char *text) noexcept
+{
+    if (!buf || size == 0)
+        return buf;
+    return StrNCpy(buf, text, static_cast<std::size_t>(size) - 1);
+}
+
+}  // namespace
+}  // namespace orin::dat
+
+using namespace orin::dat;
+
+char *ORINAPI DatSprintf(char *buf, USHORT maxChars, const char *tmpl, const DATETIME *dt) noexcept
+{
+    if (!buf)
+        return nullptr;
+    Writer w(buf, maxChars);
+    if (tmpl && dt)
+        formatTemplate(w, tmpl, *dt);
+    w.terminate();
     return buf;
 }
 
@@ -171,83 +227,77 @@ char *ORINAPI DatToSysTimeStr(char *buf, USHORT maxChars, const DATETIME *dt) no
     return DatSprintf(buf, maxChars, datSysTimeFmt, dt);
 }
 
-/* Copies a finished text into a buffer of size bytes; StrNCpy keeps
- * double-byte characters whole. */
-static char *copyBounded(char *buf, USHORT size, const char *text)
-{
-    if (!buf || size == 0)
-        return buf;
-    return StrNCpy(buf, text, (size_t)size - 1);
-}
-
 char *ORINAPI DatToSysDateTimeStr(char *buf, USHORT size, const DATETIME *dt) noexcept
 {
-    char date[SYS_TEXT], time[SYS_TEXT];
-    char both[sizeof date + sizeof time + 2];
+    std::array<char, kSysText> date, time;
+    std::array<char, 2 * kSysText + 2> both;
 
-    DatToSysDateStr(date, sizeof date - 1, dt);
-    DatToSysTimeStr(time, sizeof time - 1, dt);
-    sprintf(both, "%s %s", date, time);
-    return copyBounded(buf, size, both);
+    DatToSysDateStr(date.data(), static_cast<USHORT>(date.size() - 1), dt);
+    DatToSysTimeStr(time.data(), static_cast<USHORT>(time.size() - 1), dt);
+    std::snprintf(both.data(), both.size(), "%s %s", date.data(), time.data());
+    return copyBounded(buf, size, both.data());
 }
 
+/* "Sun Jan 2 03:04:05 2000": abbreviated names, day, time and year. */
 char *ORINAPI DatToStr(char *buf, USHORT size, const DATETIME *dt) noexcept
 {
-    char text[2 * FIELD_TEXT + DAT_NUMBER_TEXT];
-    char day[FIELD_TEXT], month[FIELD_TEXT];
+    std::array<char, 2 * kNumberText + kNumberText> text;
+    FieldText day, month;
 
     if (!dt)
         return copyBounded(buf, size, "");
-    StrNCpy(day, dayName(dt, 1), sizeof day - 1);
-    StrNCpy(month, monthName(dt, 1), sizeof month - 1);
-    snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d %d", day, month,
-             dt->day, dt->hours, dt->minutes, dt->seconds, dt->year);
-    text[sizeof text - 1] = 0;
-    return copyBounded(buf, size, text);
+    StrNCpy(day.data(), dayName(*dt, true), day.size() - 1);
+    StrNCpy(month.data(), monthName(*dt, true), month.size() - 1);
+    std::snprintf(text.data(), text.size(), "%s %s %d %02d:%02d:%02d %d", day.data(), month.data(),
+                  dt->day, dt->hours, dt->minutes, dt->seconds, dt->year);
+    text.back() = 0;
+    return copyBounded(buf, size, text.data());
 }
 
+/* A date value is written with the system date template (size as the
+ * maximum of characters), a negative one as a number, a time span as
+ * hours and minutes. */
 USHORT ORINAPI DatDTJulianStr2SysDateTimeStr(char *buf, USHORT size, const char *text) noexcept
 {
     double v;
-    DATETIME dt;
-    char out[DAT_NUMBER_TEXT];
-
     if (DatStr2DTJulian(text, &v) != 0)
         return ORIN_ERR_GENERAL;
     if (!buf)
         return ORIN_ERR_INVALID_PARAM;
-    memset(&dt, 0, sizeof dt);
-    if (v >= FIRST_DATE_VALUE)
-        DatDTJulian2Datetime(&dt, v);
     if (size == 0)
         return 0;
-    if (v >= FIRST_DATE_VALUE) {
-        DatToSysDateStr(buf, (USHORT)(size - 1), &dt);
+    if (v >= kFirstDateValue) {
+        DATETIME dt{};
+        DatDTJulian2Datetime(&dt, v);
+        DatToSysDateStr(buf, static_cast<USHORT>(size - 1), &dt);
         return 0;
     }
+    std::array<char, kNumberText> out;
     if (v < 0.0) {
-        sprintf(out, "%.13lG", v);
+        std::snprintf(out.data(), out.size(), "%.13lG", v);
     } else {
         /* Whole hours of the span, the days included; rounding to the
          * hundredth as the record conversion does. */
-        long long t = (long long)trunc(v * HUNDREDTHS_PER_DAY + 0.5);
-        sprintf(out, "%lld:%02d", t / HUNDREDTHS_PER_HOUR,
-                (int)((t % HUNDREDTHS_PER_HOUR) / HUNDREDTHS_PER_MIN));
+        auto t = static_cast<long long>(std::trunc(v * kHundredthsPerDay + 0.5));
+        std::snprintf(out.data(), out.size(), "%lld:%02d", t / kHundredthsPerHour,
+                      static_cast<int>((t % kHundredthsPerHour) / kHundredthsPerMinute));
     }
-    copyBounded(buf, size, out);
+    copyBounded(buf, size, out.data());
     return 0;
 }
 
+/* Hours, the time template's separator and minutes, the minutes with two
+ * digits when the template pads them. */
 USHORT ORINAPI DatDTJulian2TimespanStr(double value, char *buf, USHORT size) noexcept
 {
-    char out[DAT_NUMBER_TEXT];
-    USHORT hours = (USHORT)(long long)trunc(24.0 * value);
-    USHORT minutes = (USHORT)((long long)trunc(1440.0 * value) % 60);
-    char sep = DatTemplateSeparator(datSysTimeFmt, DEFAULT_TIME_SEP);
-
     if (!buf || size == 0)
         return ORIN_ERR_INVALID_PARAM;
-    sprintf(out, strstr(datSysTimeFmt, "0m") ? "%d%c%02d" : "%d%c%d", hours, sep, minutes);
-    copyBounded(buf, size, out);
+    auto hours = static_cast<USHORT>(static_cast<long long>(std::trunc(24.0 * value)));
+    auto minutes = static_cast<USHORT>(static_cast<long long>(std::trunc(1440.0 * value)) % 60);
+    char sep = DatTemplateSeparator(datSysTimeFmt, kDefaultTimeSep);
+    std::array<char, kNumberText> out;
+    std::snprintf(out.data(), out.size(), std::strstr(datSysTimeFmt, "0m") ? "%d%c%02d" : "%d%c%d",
+                  hours, sep, minutes);
+    copyBounded(buf, size, out.data());
     return 0;
 }

@@ -1,5 +1,5 @@
 /*
- * dat_julian.c - calendar arithmetic: the DATETIME record and the two day
+ * dat_julian.cpp - calendar arithmetic: the DATETIME record and the two day
  * counts built on it, plus the "$DT" text form of a DTJulian value.
  *
  * A Julian value is the chronological Julian day number (a day begins at
@@ -14,72 +14,126 @@
  * the year 365 * y plus the leap days, which the two calendars count
  * differently.  Day number to record runs the same steps backwards.
  *
- * A DTJulian value is the Julian value minus DT_EPOCH (0001-01-01 in the
+ * A DTJulian value is the Julian value minus kDtEpoch (0001-01-01 in the
  * Gregorian reckoning), so 2000-01-01 is 730119.  A pure time of day (a
  * record with day, month and year all 0) is stored as its fraction plus
- * DT_TIME_MARK, so that midnight is not 0.
+ * kDtTimeMark, so that midnight is not 0.
  */
-#include <math.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include "text/datint.h"
 
-#define DT_EPOCH            1721426.0   /* Julian value of DTJulian 0 */
-#define DT_TIME_MARK        0.000001    /* added to a pure time of day */
-#define LAST_JULIAN_DATE    15821004.1  /* yyyymmdd key of the calendar switch */
-#define FIRST_GREGORIAN_DAY 2299161.0   /* 1582-10-15 */
-#define HUNDREDTHS_PER_DAY  8640000.0
-#define DT_TEXT_PREFIX      "$DT"
-#define DT_TEXT_PREFIX_LEN  3
+namespace orin::dat {
+namespace {
+
+constexpr double kDtEpoch = 1721426.0;            // Julian value of DTJulian 0
+constexpr double kDtTimeMark = 0.000001;          // added to a pure time of day
+constexpr double kLastJulianDate = 15821004.1;    // yyyymmdd key of the calendar switch
+constexpr double kFirstGregorianDay = 2299161.0;  // 1582-10-15
+constexpr double kHundredthsPerDay = 8640000.0;
+constexpr long kHundredthsPerHour = 360000;
+constexpr long kHundredthsPerMinute = 6000;
+constexpr long kHundredthsPerSecond = 100;
+constexpr char kDtTextPrefix[] = "$DT";
+constexpr std::size_t kDtTextPrefixLen = sizeof kDtTextPrefix - 1;
 
 /* Constants of the day-number method.  Months run March (3) .. February
- * (14) so that the leap day comes last; MONTH_DAYS_SLOPE * (m + 1) counts
+ * (14) so that the leap day comes last; kMonthDaysSlope * (m + 1) counts
  * the days before month m in that year.  A Julian-calendar year lasts
- * JULIAN_YEAR days; a Gregorian century lasts GREGORIAN_CENTURY days, and
- * GREGORIAN_SHIFT_BASE is where the century correction of the inverse
+ * kJulianYear days; a Gregorian century lasts kGregorianCentury days, and
+ * kGregorianShiftBase is where the century correction of the inverse
  * starts counting. */
-#define DAYS_PER_YEAR        365.0
-#define MONTH_DAYS_SLOPE     30.6001
-#define JULIAN_YEAR          365.25
-#define GREGORIAN_CENTURY    36524.25
-#define GREGORIAN_SHIFT_BASE 1867216.25
-#define YEAR_OFFSET          4716      /* years before 4713 BC, divisible by 4 */
-#define JULIAN_LEAP_BIAS     (-1181)   /* leap days of the Julian count, aligned */
-#define MJD_BASE             (-679004.0 + 2400001.0)   /* day 0 of year 0 (March-based) */
-#define INVERSE_BASE_JULIAN  1524.0
-#define INVERSE_BASE_GREG    1525.0
-#define INVERSE_YEAR_SHIFT   122.1
-#define INVERSE_YEAR_BASE    4715.0
-#define MONTHS_PER_YEAR      12
-#define DAYS_PER_WEEK        7
-#define MAX_YEAR             0xFFFF
+constexpr double kDaysPerYear = 365.0;
+constexpr double kMonthDaysSlope = 30.6001;
+constexpr double kJulianYear = 365.25;
+constexpr double kGregorianCentury = 36524.25;
+constexpr double kGregorianShiftBase = 1867216.25;
+constexpr long kYearOffset = 4716;                // years before 4713 BC, divisible by 4
+constexpr long kJulianLeapBias = -1181;           // leap days of the Julian count, aligned
+constexpr double kMjdBase = -679004.0 + 2400001.0;   // day 0 of year 0 (March-based)
+constexpr double kInverseBaseJulian = 1524.0;
+constexpr double kInverseBaseGreg = 1525.0;
+constexpr double kInverseYearShift = 122.1;
+constexpr double kInverseYearBase = 4715.0;
+constexpr long kMonthsPerYear = 12;
+constexpr long kDaysPerWeek = 7;
+constexpr double kMaxYear = 0xFFFF;
 
-static const BYTE daysInMonth[13] = { 31, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+constexpr std::array<BYTE, 13> kDaysInMonth = {31, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
-static long dateKey(const DATETIME *dt)
+long dateKey(const DATETIME &dt) noexcept
 {
-    return (long)dt->year * 10000L + dt->month * 100L + dt->day;
+    return static_cast<long>(dt.year) * 10000L + dt.month * 100L + dt.day;
 }
 
-static int isLeap(unsigned year)
+bool isLeap(unsigned year) noexcept
 {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
-USHORT ORINAPI DatIsLeapYear(const DATETIME *dt) noexcept
+double timeFraction(const DATETIME &dt) noexcept
 {
-    return dt && isLeap(dt->year) ? 1 : 0;
+    return (dt.hours + dt.minutes / 60.0 + dt.seconds / 3600.0 + dt.hundredths / 360000.0) / 24.0;
 }
 
+BYTE clampByte(double v, int lo, int hi) noexcept
+{
+    if (v < lo)
+        return static_cast<BYTE>(lo);
+    if (v > hi)
+        return static_cast<BYTE>(hi);
+    return static_cast<BYTE>(v);
+}
+
+/* The date part of a Julian day number (integral); fills day, month, year
+ * and weekday. */
+void setDate(DATETIME &dt, double z) noexcept
+{
+    double b;
+    if (z >= kFirstGregorianDay) {
+        double a = std::trunc((z - kGregorianShiftBase) / kGregorianCentury);
+        b = z + a - std::trunc(a * 0.25) + kInverseBaseGreg;
+    } else {
+        b = z + kInverseBaseJulian;
+    }
+    double c = std::trunc((b - kInverseYearShift) / kJulianYear);
+    double d = kDaysPerYear * c + std::trunc(c * 0.25);
+    double e = std::trunc((b - d) / kMonthDaysSlope);
+    double day = std::trunc(b - d) - std::trunc(kMonthDaysSlope * e);
+    double month = e - 1.0 - kMonthsPerYear * std::trunc(e / 14.0);
+    double year = c - std::trunc((month + 7.0) / 10.0) - kInverseYearBase;
+
+    dt.day = clampByte(day, 1, 31);
+    dt.month = clampByte(month, 1, kMonthsPerYear);
+    dt.year = year < 0 ? 0 : year > kMaxYear ? static_cast<USHORT>(kMaxYear) : static_cast<USHORT>(year);
+    dt.weekday = static_cast<BYTE>(
+        (static_cast<long long>(std::fmod(z + 1.0, kDaysPerWeek)) + kDaysPerWeek) % kDaysPerWeek);
+    dt.filler = 0;
+}
+
+}  // namespace
+
 /* Days of a month; a month outside 1..12 is taken as a 31-day month. */
-USHORT DatDaysInMonthOf(unsigned month, unsigned year)
+USHORT DatDaysInMonthOf(unsigned month, unsigned year) noexcept
 {
     if (month < 1 || month > 12)
         return 31;
     if (month == 2 && isLeap(year))
         return 29;
-    return daysInMonth[month];
+    return kDaysInMonth[month];
+}
+
+}  // namespace orin::dat
+
+using namespace orin::dat;
+
+USHORT ORINAPI DatIsLeapYear(const DATETIME *dt) noexcept
+{
+    return dt && isLeap(dt->year) ? 1 : 0;
 }
 
 USHORT ORINAPI DatQueryDaysInMonth(const DATETIME *dt) noexcept
@@ -87,89 +141,45 @@ USHORT ORINAPI DatQueryDaysInMonth(const DATETIME *dt) noexcept
     return dt ? DatDaysInMonthOf(dt->month, dt->year) : 0;
 }
 
-static double timeFraction(const DATETIME *dt)
-{
-    return (dt->hours + dt->minutes / 60.0 + dt->seconds / 3600.0 +
-            dt->hundredths / 360000.0) / 24.0;
-}
-
 double ORINAPI DatDatetime2Julian(const DATETIME *dt) noexcept
 {
-    double fraction;
-    long y, m, b;
-
     if (!dt)
         return 0.0;
-    fraction = timeFraction(dt);
-    if (dateKey(dt) == 0)
+    double fraction = timeFraction(*dt);
+    if (dateKey(*dt) == 0)
         return fraction;
 
-    y = dt->year;
-    m = dt->month;
+    long y = dt->year, m = dt->month, b;
     if (m < 3) {
         y -= 1;
-        m += MONTHS_PER_YEAR;
+        m += kMonthsPerYear;
     }
-    if (dateKey(dt) <= LAST_JULIAN_DATE)
-        b = JULIAN_LEAP_BIAS + (long)trunc((y + YEAR_OFFSET) / 4.0);
+    if (dateKey(*dt) <= kLastJulianDate)
+        b = kJulianLeapBias + static_cast<long>(std::trunc((y + kYearOffset) / 4.0));
     else
-        b = (long)trunc(y / 400.0) - (long)trunc(y / 100.0) + (long)trunc(y / 4.0);
-    return DAYS_PER_YEAR * y + MJD_BASE + b + trunc(MONTH_DAYS_SLOPE * (m + 1)) +
-           dt->day + fraction;
-}
-
-static BYTE clampByte(double v, int lo, int hi)
-{
-    if (v < lo) return (BYTE)lo;
-    if (v > hi) return (BYTE)hi;
-    return (BYTE)v;
-}
-
-/* The date part of a Julian day number (integral); fills day, month, year
- * and weekday. */
-static void setDate(DATETIME *dt, double z)
-{
-    double a, b, c, d, e, day, month, year;
-
-    if (z >= FIRST_GREGORIAN_DAY) {
-        a = trunc((z - GREGORIAN_SHIFT_BASE) / GREGORIAN_CENTURY);
-        b = z + a - trunc(a * 0.25) + INVERSE_BASE_GREG;
-    } else {
-        b = z + INVERSE_BASE_JULIAN;
-    }
-    c = trunc((b - INVERSE_YEAR_SHIFT) / JULIAN_YEAR);
-    d = DAYS_PER_YEAR * c + trunc(c * 0.25);
-    e = trunc((b - d) / MONTH_DAYS_SLOPE);
-    day = trunc(b - d) - trunc(MONTH_DAYS_SLOPE * e);
-    month = e - 1.0 - MONTHS_PER_YEAR * trunc(e / 14.0);
-    year = c - trunc((month + 7.0) / 10.0) - INVERSE_YEAR_BASE;
-
-    dt->day = clampByte(day, 1, 31);
-    dt->month = clampByte(month, 1, MONTHS_PER_YEAR);
-    dt->year = year < 0 ? 0 : year > MAX_YEAR ? MAX_YEAR : (USHORT)year;
-    dt->weekday = (BYTE)(((long long)fmod(z + 1.0, DAYS_PER_WEEK) + DAYS_PER_WEEK) % DAYS_PER_WEEK);
-    dt->filler = 0;
+        b = static_cast<long>(std::trunc(y / 400.0)) - static_cast<long>(std::trunc(y / 100.0)) +
+            static_cast<long>(std::trunc(y / 4.0));
+    return kDaysPerYear * y + kMjdBase + b + std::trunc(kMonthDaysSlope * (m + 1)) + dt->day +
+           fraction;
 }
 
 USHORT ORINAPI DatJulian2Datetime(DATETIME *dt, double j) noexcept
 {
-    double z, f, r, hours, minutes, seconds;
-
     if (!dt)
         return ORIN_ERR_INVALID_PARAM;
-    z = trunc(j);
-    f = j - z;
-    setDate(dt, z);
+    double z = std::trunc(j);
+    double f = j - z;
+    setDate(*dt, z);
 
-    hours = trunc(24.0 * f);
-    r = 24.0 * f - hours;
-    minutes = trunc(60.0 * r);
+    double hours = std::trunc(24.0 * f);
+    double r = 24.0 * f - hours;
+    double minutes = std::trunc(60.0 * r);
     r = r - minutes / 60.0;
-    seconds = trunc(3600.0 * r);
+    double seconds = std::trunc(3600.0 * r);
     dt->hours = clampByte(hours, 0, 23);
     dt->minutes = clampByte(minutes, 0, 59);
     dt->seconds = clampByte(seconds, 0, 59);
-    dt->hundredths = clampByte(trunc((r - seconds / 3600.0) * 360000.0), 0, 99);
+    dt->hundredths = clampByte(std::trunc((r - seconds / 3600.0) * 360000.0), 0, 99);
     return 0;
 }
 
@@ -177,9 +187,9 @@ double ORINAPI DatDatetime2DTJulian(const DATETIME *dt) noexcept
 {
     if (!dt)
         return 0.0;
-    if (dateKey(dt) == 0)
-        return timeFraction(dt) + DT_TIME_MARK;
-    return DatDatetime2Julian(dt) - DT_EPOCH;
+    if (dateKey(*dt) == 0)
+        return timeFraction(*dt) + kDtTimeMark;
+    return DatDatetime2Julian(dt) - kDtEpoch;
 }
 
 /* The date comes from the day count; the time is rounded to the nearest
@@ -187,72 +197,62 @@ double ORINAPI DatDatetime2DTJulian(const DATETIME *dt) noexcept
  * the date on by one day, so the record never holds hour 24. */
 USHORT ORINAPI DatDTJulian2Datetime(DATETIME *dt, double x) noexcept
 {
-    double day;
-    long t;
-
     if (!dt)
         return ORIN_ERR_INVALID_PARAM;
-    day = trunc(x);
-    t = (long)trunc((x - day) * HUNDREDTHS_PER_DAY + 0.5);
-    if (t >= (long)HUNDREDTHS_PER_DAY) {
-        t -= (long)HUNDREDTHS_PER_DAY;
+    double day = std::trunc(x);
+    auto t = static_cast<long>(std::trunc((x - day) * kHundredthsPerDay + 0.5));
+    if (t >= static_cast<long>(kHundredthsPerDay)) {
+        t -= static_cast<long>(kHundredthsPerDay);
         day += 1.0;
     } else if (t < 0) {
         t = 0;
     }
-    DatJulian2Datetime(dt, day + DT_EPOCH);
-    dt->hours = (BYTE)(t / 360000);
-    dt->minutes = (BYTE)((t % 360000) / 6000);
-    dt->seconds = (BYTE)((t % 6000) / 100);
-    dt->hundredths = (BYTE)(t % 100);
+    DatJulian2Datetime(dt, day + kDtEpoch);
+    dt->hours = static_cast<BYTE>(t / kHundredthsPerHour);
+    dt->minutes = static_cast<BYTE>((t % kHundredthsPerHour) / kHundredthsPerMinute);
+    dt->seconds = static_cast<BYTE>((t % kHundredthsPerMinute) / kHundredthsPerSecond);
+    dt->hundredths = static_cast<BYTE>(t % kHundredthsPerSecond);
     return 0;
 }
 
 USHORT ORINAPI DatQueryDayNrInYear(const DATETIME *dt) noexcept
 {
-    DATETIME first;
-
     if (!dt)
         return 0;
-    memset(&first, 0, sizeof first);
+    DATETIME first{};
     first.day = 1;
     first.month = 1;
     first.year = dt->year;
-    return (USHORT)(trunc(DatDatetime2Julian(dt)) - trunc(DatDatetime2Julian(&first)) + 1.0);
+    return static_cast<USHORT>(std::trunc(DatDatetime2Julian(dt)) -
+                               std::trunc(DatDatetime2Julian(&first)) + 1.0);
 }
 
 /* Moves by whole days; the time fields are carried over unchanged rather
  * than recomputed from the floating-point sum. */
 USHORT ORINAPI DatAddDays(DATETIME *dt, LONG days) noexcept
 {
-    BYTE h, m, s, hs;
-
     if (!dt)
         return ORIN_ERR_INVALID_PARAM;
-    h = dt->hours;
-    m = dt->minutes;
-    s = dt->seconds;
-    hs = dt->hundredths;
-    DatJulian2Datetime(dt, trunc(DatDatetime2Julian(dt)) + days);
-    dt->hours = h;
-    dt->minutes = m;
-    dt->seconds = s;
-    dt->hundredths = hs;
+    DATETIME time = *dt;
+    DatJulian2Datetime(dt, std::trunc(DatDatetime2Julian(dt)) + days);
+    dt->hours = time.hours;
+    dt->minutes = time.minutes;
+    dt->seconds = time.seconds;
+    dt->hundredths = time.hundredths;
     return 0;
 }
 
+/* "$DT" and then a sign or a digit; the value is atof of the rest. */
 USHORT ORINAPI DatStr2DTJulian(const char *text, double *out) noexcept
 {
-    char c;
-
-    if (!text || strlen(text) < DT_TEXT_PREFIX_LEN + 1 ||
-        strncmp(text, DT_TEXT_PREFIX, DT_TEXT_PREFIX_LEN) != 0)
+    if (!text || std::strlen(text) < kDtTextPrefixLen + 1 ||
+        std::strncmp(text, kDtTextPrefix, kDtTextPrefixLen) != 0)
         return ORIN_ERR_GENERAL;
-    c = text[DT_TEXT_PREFIX_LEN];
+    char c = text[kDtTextPrefixLen];
     if (c != '+' && c != '-' && !(c >= '0' && c <= '9'))
         return ORIN_ERR_GENERAL;
     if (out)
-        *out = atof(text + DT_TEXT_PREFIX_LEN);
+        *out = std::atof(text + kDtTextPrefixLen);
     return 0;
 }
 
@@ -261,18 +261,14 @@ USHORT ORINAPI DatStr2DTJulian(const char *text, double *out) noexcept
  * run time's snprintf does on truncation. */
 USHORT ORINAPI DatDTJulian2Str(double value, char *buf, USHORT size) noexcept
 {
-    char text[DAT_NUMBER_TEXT];
-    size_t n;
-
     if (!buf || size == 0)
         return ORIN_ERR_INVALID_PARAM;
     if (value < 0.0)
         value = 0.0;
-    sprintf(text, DT_TEXT_PREFIX "%.13lG", value);
-    n = strlen(text);
-    if (n > (size_t)size - 1)
-        n = (size_t)size - 1;
-    memcpy(buf, text, n);
+    std::array<char, kNumberText> text;
+    std::snprintf(text.data(), text.size(), "%s%.13lG", kDtTextPrefix, value);
+    std::size_t n = std::min(std::strlen(text.data()), static_cast<std::size_t>(size) - 1);
+    std::memcpy(buf, text.data(), n);
     buf[n] = 0;
     return 0;
 }

@@ -1,190 +1,205 @@
 /*
- * dat_scan.c - text to date-time records, driven by the same bracket
+ * dat_scan.cpp - text to date-time records, driven by the same bracket
  * templates that DatSprintf writes, and the time-span reader.
  *
- * DatScanf runs a match cursor (stu.h) over the caller's text in place.
- * Outside brackets each template character must be the next text
- * character, except that a template blank may be missing from the text.
- * Inside a field each value letter reads a number of at most a fixed count
- * of digits (blanks before it are skipped, so blank-padded output reads
- * back) and checks its range; flag characters and name letters have no
- * effect.  Years of two digits are placed by the two-digit-year window:
- * above the pivot in the 1900s, else in the 2000s.  Once the whole
- * template matched, a day that was read must exist in its month.
+ * DatScanf runs a match cursor (stuint.h) over the caller's text in place;
+ * the cursor lives on the stack, so parsing allocates nothing.  Outside
+ * brackets each template character must be the next text character,
+ * except that a template blank may be missing from the text.  Inside a
+ * field each value letter reads a number of at most a fixed count of
+ * digits (blanks before it are skipped, so blank-padded output reads back)
+ * and checks its range; flag characters and name letters have no effect.
+ * Years of two digits are placed by the two-digit-year window: above the
+ * pivot in the 1900s, else in the 2000s.  Once the whole template matched,
+ * a day that was read must exist in its month.
  */
-#include <math.h>
-#include <string.h>
+#include <cmath>
+#include <cstring>
 #include "text/datint.h"
-#include "stu.h"
+#include "text/stuint.h"
 #include "str.h"
 
-#define MAX_DAY          31
-#define MAX_MONTH        12
-#define MAX_WEEKDAY      7
-#define MAX_HOUR         23
-#define HOUR_WRAP        24      /* read as hour 0 */
-#define MAX_MIN_SEC      59
-#define MAX_SPAN_MINUTES 60
-#define FIRST_FULL_YEAR  1582    /* smaller years of 3+ digits are refused */
-#define TWO_DIGIT_LIMIT  100
-#define NOON             12
-#define YEAR_DIGITS      4
-#define FIELD_DIGITS     2
-#define ALL_DIGITS       0xFFFF
+namespace orin::dat {
+namespace {
 
-typedef struct _SCANSTATE {
-    STUMATCH *cur;
-    DATETIME *dt;
-    int       dayRead;
-} SCANSTATE;
+using stu::Cursor;
+
+constexpr ULONG kMaxDay = 31;
+constexpr ULONG kMaxMonth = 12;
+constexpr ULONG kMaxWeekday = 7;
+constexpr ULONG kMaxHour = 23;
+constexpr ULONG kHourWrap = 24;          // read as hour 0
+constexpr ULONG kMaxMinSec = 59;
+constexpr ULONG kMaxSpanMinutes = 60;
+constexpr ULONG kFirstFullYear = 1582;   // smaller years of 3+ digits are refused
+constexpr ULONG kTwoDigitLimit = 100;
+constexpr ULONG kMaxYear = 0xFFFF;
+constexpr BYTE kNoon = 12;
+constexpr unsigned kYearDigits = 4;
+constexpr unsigned kFieldDigits = 2;
+constexpr unsigned kWeekdayDigits = 1;
+constexpr unsigned kAllDigits = 0xFFFF;
+
+bool digitAt(Cursor &cur) noexcept
+{
+    return ChrIsDigit(cur.queryChar()) != 0;
+}
 
 /* Reads up to maxDigits digits after optional blanks; at least one digit
  * must be there. */
-static int readNumber(STUMATCH *cur, USHORT maxDigits, ULONG *value)
+bool readNumber(Cursor &cur, unsigned maxDigits, ULONG &value) noexcept
 {
-    StuMatchBlanks(cur);
-    if (!ChrIsDigit(StuMatchQueryChar(cur)))
-        return 0;
-    *value = StuMatchULongN(cur, maxDigits);
-    return 1;
+    cur.blanks();
+    if (!digitAt(cur))
+        return false;
+    value = cur.readDigits(maxDigits, stu::kDecimalBase);
+    return true;
 }
 
-static int readInRange(STUMATCH *cur, USHORT maxDigits, ULONG lo, ULONG hi, ULONG *value)
+bool readInRange(Cursor &cur, unsigned maxDigits, ULONG lo, ULONG hi, ULONG &value) noexcept
 {
-    return readNumber(cur, maxDigits, value) && *value >= lo && *value <= hi;
+    return readNumber(cur, maxDigits, value) && value >= lo && value <= hi;
 }
+
+/* The parse of one text against one template. */
+class Scanner {
+public:
+    Scanner(const char *text, DATETIME &dt) noexcept : cur_(text), dt_(dt) {}
+
+    USHORT run(const char *tmpl) noexcept;
+    const char *end() const noexcept { return cur_.ptr(); }
+    /* A day that was read must exist in its month. */
+    bool dayExists() const noexcept
+    {
+        return !dayRead_ || dt_.day <= DatDaysInMonthOf(dt_.month, dt_.year);
+    }
+
+private:
+    bool scanLetter(char letter) noexcept;
+    bool applyYearRule(ULONG year) noexcept;
+    bool readShortYear() noexcept;
+    bool readHour() noexcept;
+    bool readDayHalf() noexcept;
+    bool readByte(unsigned maxDigits, ULONG lo, ULONG hi, BYTE &field) noexcept
+    {
+        ULONG v;
+        if (!readInRange(cur_, maxDigits, lo, hi, v))
+            return false;
+        field = static_cast<BYTE>(v);
+        return true;
+    }
+
+    Cursor cur_;
+    DATETIME &dt_;
+    bool dayRead_ = false;
+};
 
 /* Places a year that was read: two-digit years by the window, and years
  * between 100 and the calendar switch are refused. */
-static int applyYearRule(ULONG year, DATETIME *dt)
+bool Scanner::applyYearRule(ULONG year) noexcept
 {
-    if (year < FIRST_FULL_YEAR && year >= TWO_DIGIT_LIMIT)
-        return 0;
-    if (year > 0xFFFF)
-        return 0;
-    if (year < TWO_DIGIT_LIMIT)
+    if (year < kFirstFullYear && year >= kTwoDigitLimit)
+        return false;
+    if (year > kMaxYear)
+        return false;
+    if (year < kTwoDigitLimit)
         year += year > datTwoDigitPivot ? 1900 : 2000;
-    dt->year = (USHORT)year;
-    return 1;
+    dt_.year = static_cast<USHORT>(year);
+    return true;
 }
 
 /* Two digits, and two more when a digit follows: then the first pair is
  * the century. */
-static int readShortYear(STUMATCH *cur, DATETIME *dt)
+bool Scanner::readShortYear() noexcept
 {
-    ULONG first, second;
-
-    if (!readNumber(cur, FIELD_DIGITS, &first))
-        return 0;
-    if (ChrIsDigit(StuMatchQueryChar(cur))) {
-        second = StuMatchULongN(cur, FIELD_DIGITS);
-        first = first * 100 + second;
-    }
-    return applyYearRule(first, dt);
+    ULONG first;
+    if (!readNumber(cur_, kFieldDigits, first))
+        return false;
+    if (digitAt(cur_))
+        first = first * 100 + cur_.readDigits(kFieldDigits, stu::kDecimalBase);
+    return applyYearRule(first);
 }
 
-static int readHour(STUMATCH *cur, DATETIME *dt)
+bool Scanner::readHour() noexcept
 {
     ULONG v;
-
-    if (!readNumber(cur, FIELD_DIGITS, &v))
-        return 0;
-    if (v == HOUR_WRAP)
+    if (!readNumber(cur_, kFieldDigits, v))
+        return false;
+    if (v == kHourWrap)
         v = 0;
-    if (v > MAX_HOUR)
-        return 0;
-    dt->hours = (BYTE)v;
-    return 1;
+    if (v > kMaxHour)
+        return false;
+    dt_.hours = static_cast<BYTE>(v);
+    return true;
 }
 
 /* "pm" moves a morning hour to the afternoon; "am" with an afternoon hour
  * is a contradiction. */
-static int readDayHalf(STUMATCH *cur, DATETIME *dt)
+bool Scanner::readDayHalf() noexcept
 {
-    if (StuMatchIMatch(cur, "pm")) {
-        if (dt->hours < NOON)
-            dt->hours += NOON;
-        return 1;
+    if (cur_.match("pm", true)) {
+        if (dt_.hours < kNoon)
+            dt_.hours += kNoon;
+        return true;
     }
-    if (StuMatchIMatch(cur, "am"))
-        return dt->hours < NOON;
-    return 0;
+    if (cur_.match("am", true))
+        return dt_.hours < kNoon;
+    return false;
 }
 
-/* One value letter of a field; answers 0 when the text does not fit. */
-static int scanLetter(SCANSTATE *st, char letter)
+/* One value letter of a field; false when the text does not fit. */
+bool Scanner::scanLetter(char letter) noexcept
 {
     ULONG v;
-    DATETIME *dt = st->dt;
-
     switch (letter) {
     case 'D':
-        if (!readInRange(st->cur, FIELD_DIGITS, 1, MAX_DAY, &v)) return 0;
-        dt->day = (BYTE)v;
-        st->dayRead = 1;
-        return 1;
-    case 'M':
-        if (!readInRange(st->cur, FIELD_DIGITS, 1, MAX_MONTH, &v)) return 0;
-        dt->month = (BYTE)v;
-        return 1;
-    case 'W':
-        if (!readInRange(st->cur, 1, 0, MAX_WEEKDAY, &v)) return 0;
-        dt->weekday = (BYTE)v;
-        return 1;
-    case 'Y':
-        return readNumber(st->cur, YEAR_DIGITS, &v) && applyYearRule(v, dt);
-    case 'Z':
-        return readShortYear(st->cur, dt);
+        if (!readByte(kFieldDigits, 1, kMaxDay, dt_.day))
+            return false;
+        dayRead_ = true;
+        return true;
+    case 'M': return readByte(kFieldDigits, 1, kMaxMonth, dt_.month);
+    case 'W': return readByte(kWeekdayDigits, 0, kMaxWeekday, dt_.weekday);
+    case 'Y': return readNumber(cur_, kYearDigits, v) && applyYearRule(v);
+    case 'Z': return readShortYear();
     case 'h':
-    case 'i':
-        return readHour(st->cur, dt);
-    case 'm':
-        if (!readInRange(st->cur, FIELD_DIGITS, 0, MAX_MIN_SEC, &v)) return 0;
-        dt->minutes = (BYTE)v;
-        return 1;
-    case 's':
-        if (!readInRange(st->cur, FIELD_DIGITS, 0, MAX_MIN_SEC, &v)) return 0;
-        dt->seconds = (BYTE)v;
-        return 1;
+    case 'i': return readHour();
+    case 'm': return readByte(kFieldDigits, 0, kMaxMinSec, dt_.minutes);
+    case 's': return readByte(kFieldDigits, 0, kMaxMinSec, dt_.seconds);
     case 'A':
-    case 'a':
-        return readDayHalf(st->cur, dt);
-    default:
-        return 1;   /* flags and letters without a reading */
+    case 'a': return readDayHalf();
+    default:  return true;   // flags and letters without a reading
     }
 }
 
 /* Byte length of the template character at p (a double-byte character
  * is matched whole). */
-static size_t templateCharLen(const char *p)
+std::size_t templateCharLen(const char *p) noexcept
 {
     return p[1] ? MbsLen(p) : 1;
 }
 
-static USHORT scanTemplate(SCANSTATE *st, const char *tmpl)
+USHORT Scanner::run(const char *tmpl) noexcept
 {
-    const char *p = tmpl;
-    int inField = 0;
-
-    while (*p) {
+    bool inField = false;
+    for (const char *p = tmpl; *p;) {
         if (inField) {
             if (*p == ']') {
-                inField = 0;
+                inField = false;
             } else if (*p == '[') {
-                StuMatchGetChar(st->cur);
-                inField = 0;
-            } else if (!scanLetter(st, *p)) {
+                cur_.getChar();
+                inField = false;
+            } else if (!scanLetter(*p)) {
                 return ORIN_ERR_INVALID_DATA;
             }
             p++;
         } else if (*p == '[') {
-            inField = 1;
+            inField = true;
             p++;
         } else {
-            char one[3] = { 0, 0, 0 };
-            size_t len = templateCharLen(p);
-            memcpy(one, p, len);
-            if (!StuMatchMatch(st->cur, one) && *p != ' ')
+            char one[3] = {0, 0, 0};
+            std::size_t len = templateCharLen(p);
+            std::memcpy(one, p, len);
+            if (!cur_.match(one, false) && *p != ' ')
                 return ORIN_ERR_INVALID_DATA;
             p += len;
         }
@@ -192,26 +207,57 @@ static USHORT scanTemplate(SCANSTATE *st, const char *tmpl)
     return 0;
 }
 
+/* Hours, the time separator, minutes; either number may be left out but
+ * not both.  Nothing but blanks may follow. */
+USHORT scanTimespan(Cursor &cur, double *out) noexcept
+{
+    char sep[2] = {DatTemplateSeparator(datSysTimeFmt, ':'), 0};
+    ULONG hours = 0, minutes = 0;
+    bool haveMinutes = false;
+
+    cur.blanks();
+    bool haveHours = digitAt(cur);
+    if (haveHours)
+        hours = static_cast<USHORT>(cur.readDigits(kAllDigits, stu::kDecimalBase));
+    cur.blanks();
+    if (!cur.match(sep, false))
+        return ORIN_ERR_INVALID_DATA;
+    cur.blanks();
+    if (!cur.atEnd()) {
+        if (!digitAt(cur))
+            return ORIN_ERR_INVALID_DATA;
+        minutes = cur.readDigits(kAllDigits, stu::kDecimalBase);
+        haveMinutes = true;
+        if (minutes > kMaxSpanMinutes)
+            return ORIN_ERR_INVALID_DATA;
+        cur.blanks();
+        if (!cur.atEnd())
+            return ORIN_ERR_INVALID_DATA;
+    }
+    if (!haveHours && !haveMinutes)
+        return ORIN_ERR_INVALID_DATA;
+    if (out)
+        *out = std::trunc(hours / 24.0) + ((hours % 24) + minutes / 60.0) / 24.0;
+    return 0;
+}
+
+}  // namespace
+}  // namespace orin::dat
+
+using namespace orin::dat;
+
 USHORT ORINAPI DatScanf(DATETIME *dt, const char *tmpl, const char *text, const char **end) noexcept
 {
-    SCANSTATE st;
-    USHORT rc;
-
     if (!dt || !tmpl)
         return ORIN_ERR_INVALID_PARAM;
-    memset(dt, 0, sizeof *dt);
+    *dt = DATETIME{};
     if (!text)
         return ORIN_ERR_INVALID_DATA;
-    rc = StuMatchOpenRealBuffer(text, &st.cur);
-    if (rc)
-        return rc;
-    st.dt = dt;
-    st.dayRead = 0;
-    rc = scanTemplate(&st, tmpl);
+    Scanner scan(text, *dt);
+    USHORT rc = scan.run(tmpl);
     if (end)
-        *end = StuMatchPtr(st.cur);
-    StuMatchClose(st.cur);
-    if (rc == 0 && st.dayRead && dt->day > DatDaysInMonthOf(dt->month, dt->year))
+        *end = scan.end();
+    if (rc == 0 && !scan.dayExists())
         rc = ORIN_ERR_INVALID_DATA;
     return rc;
 }
@@ -226,51 +272,10 @@ USHORT ORINAPI DatSysTimeStr2Datetime(DATETIME *dt, const char *text, const char
     return DatScanf(dt, datSysTimeFmt, text, end);
 }
 
-/* Hours, the time separator, minutes; either number may be left out but
- * not both.  Nothing but blanks may follow. */
-static USHORT scanTimespan(STUMATCH *cur, double *out)
-{
-    char sep[2] = { DatTemplateSeparator(datSysTimeFmt, ':'), 0 };
-    ULONG hours = 0, minutes = 0;
-    int haveHours, haveMinutes = 0;
-
-    StuMatchBlanks(cur);
-    haveHours = ChrIsDigit(StuMatchQueryChar(cur)) != 0;
-    if (haveHours)
-        hours = StuMatchUShortN(cur, ALL_DIGITS);
-    StuMatchBlanks(cur);
-    if (!StuMatchMatch(cur, sep))
-        return ORIN_ERR_INVALID_DATA;
-    StuMatchBlanks(cur);
-    if (!StuMatchEom(cur)) {
-        if (!ChrIsDigit(StuMatchQueryChar(cur)))
-            return ORIN_ERR_INVALID_DATA;
-        minutes = StuMatchULongN(cur, ALL_DIGITS);
-        haveMinutes = 1;
-        if (minutes > MAX_SPAN_MINUTES)
-            return ORIN_ERR_INVALID_DATA;
-        StuMatchBlanks(cur);
-        if (!StuMatchEom(cur))
-            return ORIN_ERR_INVALID_DATA;
-    }
-    if (!haveHours && !haveMinutes)
-        return ORIN_ERR_INVALID_DATA;
-    if (out)
-        *out = trunc(hours / 24.0) + ((hours % 24) + minutes / 60.0) / 24.0;
-    return 0;
-}
-
 USHORT ORINAPI DatTimespanStr2DTJulian(const char *text, double *out) noexcept
 {
-    STUMATCH *cur;
-    USHORT rc;
-
     if (!text)
         return ORIN_ERR_INVALID_DATA;
-    rc = StuMatchOpenRealBuffer(text, &cur);
-    if (rc)
-        return rc;
-    rc = scanTimespan(cur, out);
-    StuMatchClose(cur);
-    return rc;
+    orin::stu::Cursor cur(text);
+    return scanTimespan(cur, out);
 }

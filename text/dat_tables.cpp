@@ -1,38 +1,104 @@
 /*
- * dat_tables.c - the date family's process-wide tables: system date and
+ * dat_tables.cpp - the date family's process-wide tables: system date and
  * time templates, month and day names, and the two-digit-year pivot.
  *
- * Everything starts with English defaults held in constant storage.  Names
- * handed in through DatSetMonthNames/DatSetDayNames become the library's:
- * they are freed when replaced or when NULL restores the defaults.
+ * Everything starts with English defaults held in constant storage.  The
+ * tables are written only by the setters here, which KnlInitCP calls at
+ * start-up and KnlTerminate at shutdown; all other calls read them, so
+ * they need no lock as long as no setter runs while other threads format
+ * or parse dates.  Names handed in through DatSetMonthNames/DatSetDayNames
+ * become the library's: they are freed when replaced or when NULL
+ * restores the defaults.
  */
-#include <stdlib.h>
-#include <string.h>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
 #include "text/datint.h"
 #include "str.h"
 
-#define MONTHS      12
-#define WEEKDAYS    7
-#define DEFAULT_PIVOT 29
+namespace orin::dat {
+namespace {
 
-char datSysDateFmt[DAT_FMT_SIZE] = "[0M]/[0D]/[Y]";
-char datSysTimeFmt[DAT_FMT_SIZE] = "[i]:[0m]";
-USHORT datTwoDigitPivot = DEFAULT_PIVOT;
+constexpr USHORT kDefaultPivot = 29;
+constexpr USHORT kCenturyStart = 2000;
+constexpr USHORT kMaxPivot = 99;
 
-static const char *const defaultMonths[2 * MONTHS] = {
+constexpr std::array<const char *, 2 * kMonths> kDefaultMonths = {
     "January", "February", "March", "April", "May", "June", "July",
     "August", "September", "October", "November", "December",
     "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct",
-    "Nov", "Dec"
-};
-static const char *const defaultDays[2 * WEEKDAYS] = {
+    "Nov", "Dec"};
+constexpr std::array<const char *, 2 * kWeekdays> kDefaultDays = {
     "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday",
-    "Saturday", "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"
+    "Saturday", "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+
+/* Full names, then abbreviated ones: the English defaults, or heap
+ * strings the library took over from a setter (written by the setters
+ * only, see the head of the file). */
+template <std::size_t N>
+class NameTable {
+public:
+    explicit constexpr NameTable(const std::array<const char *, N> &defaults) noexcept
+        : defaults_(defaults.data())
+    {
+    }
+
+    const char *operator[](std::size_t i) const noexcept { return own_ ? names_[i] : defaults_[i]; }
+
+    /* Takes over N heap strings (the array itself stays the caller's), or
+     * goes back to the defaults on null; the names held so far are freed. */
+    void replace(char *const *names) noexcept
+    {
+        if (own_)
+            for (char *name : names_)
+                std::free(name);
+        own_ = names != nullptr;
+        if (own_)
+            std::copy_n(names, N, names_.begin());
+    }
+
+private:
+    const char *const *defaults_;
+    std::array<char *, N> names_{};
+    bool own_ = false;
 };
 
-/* NULL while the defaults are in force, else the library-owned array. */
-static char **ownMonths;
-static char **ownDays;
+constinit NameTable<2 * kMonths> monthNames(kDefaultMonths);
+constinit NameTable<2 * kWeekdays> dayNames(kDefaultDays);
+
+}  // namespace
+
+char datSysDateFmt[DAT_FMT_SIZE] = "[0M]/[0D]/[Y]";
+char datSysTimeFmt[DAT_FMT_SIZE] = "[i]:[0m]";
+USHORT datTwoDigitPivot = kDefaultPivot;
+
+/* A month outside 1..12 is taken as the nearest one. */
+const char *DatMonthName(unsigned month, bool abbreviated) noexcept
+{
+    if (month < 1)
+        month = 1;
+    if (month > kMonths)
+        month = kMonths;
+    return monthNames[(month - 1) + (abbreviated ? kMonths : 0)];
+}
+
+const char *DatDayName(unsigned weekday, bool abbreviated) noexcept
+{
+    if (weekday >= kWeekdays)
+        weekday = kWeekdays - 1;
+    return dayNames[weekday + (abbreviated ? kWeekdays : 0)];
+}
+
+char DatTemplateSeparator(const char *tmpl, char dflt) noexcept
+{
+    const char *close = std::strchr(tmpl, ']');
+    return close && close[1] ? close[1] : dflt;
+}
+
+}  // namespace orin::dat
+
+using namespace orin::dat;
 
 void ORINAPI DatSetSysDateTimeFmt(const char *dateFmt, const char *timeFmt) noexcept
 {
@@ -41,72 +107,29 @@ void ORINAPI DatSetSysDateTimeFmt(const char *dateFmt, const char *timeFmt) noex
     StrNCpy(datSysTimeFmt, timeFmt, sizeof datSysTimeFmt - 1);
 }
 
-static void freeNames(char **names, int count)
-{
-    int i;
-    if (!names) return;
-    for (i = 0; i < count; i++)
-        free(names[i]);
-    free(names);
-}
-
-/* Takes ownership of count heap strings (the array itself is the caller's
- * and is copied), or drops back to the defaults on NULL. */
-static USHORT replaceNames(char ***own, char **names, int count)
-{
-    char **copy = NULL;
-    if (names) {
-        copy = (char **)malloc(count * sizeof *copy);
-        if (!copy) return ORIN_ERR_NO_MEMORY;
-        memcpy(copy, names, count * sizeof *copy);
-    }
-    freeNames(*own, count);
-    *own = copy;
-    return 0;
-}
-
 USHORT ORINAPI DatSetMonthNames(char **names) noexcept
 {
-    return replaceNames(&ownMonths, names, 2 * MONTHS);
+    monthNames.replace(names);
+    return 0;
 }
 
 USHORT ORINAPI DatSetDayNames(char **names) noexcept
 {
-    return replaceNames(&ownDays, names, 2 * WEEKDAYS);
+    dayNames.replace(names);
+    return 0;
 }
 
-const char *DatMonthName(unsigned month, int abbreviated)
-{
-    unsigned i;
-    if (month < 1) month = 1;
-    if (month > MONTHS) month = MONTHS;
-    i = (month - 1) + (abbreviated ? MONTHS : 0);
-    return ownMonths ? ownMonths[i] : defaultMonths[i];
-}
-
-const char *DatDayName(unsigned weekday, int abbreviated)
-{
-    unsigned i;
-    if (weekday >= WEEKDAYS) weekday = WEEKDAYS - 1;
-    i = weekday + (abbreviated ? WEEKDAYS : 0);
-    return ownDays ? ownDays[i] : defaultDays[i];
-}
-
+/* A year of 2000 or later counts from 2000; a pivot above 99 falls back
+ * to the default. */
 void ORINAPI DatSetTwoDigitYearMax(USHORT year) noexcept
 {
-    USHORT v = year >= 2000 ? (USHORT)(year - 2000) : year;
-    datTwoDigitPivot = v <= 99 ? v : DEFAULT_PIVOT;
+    USHORT v = year >= kCenturyStart ? static_cast<USHORT>(year - kCenturyStart) : year;
+    datTwoDigitPivot = v <= kMaxPivot ? v : kDefaultPivot;
 }
 
 USHORT ORINAPI DatGetTwoDigitYearMax(void) noexcept
 {
     return datTwoDigitPivot;
-}
-
-char DatTemplateSeparator(const char *tmpl, char dflt)
-{
-    const char *close = strchr(tmpl, ']');
-    return close && close[1] ? close[1] : dflt;
 }
 
 char ORINAPI DatQuerySysDateSeparator(void) noexcept

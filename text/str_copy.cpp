@@ -1,25 +1,84 @@
 /*
- * str_copy.c - copying, concatenating and filling narrow strings, heap
- * copies in the other code page, formatting, and the real conversion to
- * and from UTF-16.
+ * str_copy.cpp - copying, concatenating and filling narrow and wide
+ * strings, heap copies, and the C library's tokenizer.
  *
- * Byte-counted copies (StrNCpy) cut wherever n falls and then drop a
- * dangling lead byte, so a double-byte character is never left half
- * copied.  Character-counted copies (StrCNCpy, StrCNCat) step whole
- * characters.  Formatting goes to the C run time's own formatter, which
- * follows the numeric locale that KnlInitCP sets (a point as decimal
- * separator whatever the user's locale).
+ * Character-counted copies (StrCNCpy, StrCNCat and the wide WStrNCpy,
+ * WStrNCat, which count units, one per character) share one template that
+ * steps whole characters.  The narrow byte-counted copy (StrNCpy) cuts
+ * wherever n falls and then drops a dangling lead byte, so a double-byte
+ * character is never left half copied; the wide one needs no such care.
+ * Fills write a character over the existing text, never past its end.
  */
-#include <limits.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include "text/strint.h"
+#include <algorithm>
+#include <cstdlib>
+#include "frame/scope.h"
+#include "text/str_units.h"
+
+namespace orin::str {
+namespace {
+
+/* Copies at most n whole characters of src to dst and terminates. */
+template <class P>
+void copyChars(CharOf<P> *dst, const CharOf<P> *src, std::size_t n) noexcept
+{
+    if (src)
+        for (; n > 0 && *src; n--) {
+            std::size_t len = P::step(src);
+            std::copy_n(src, len, dst);
+            dst += len;
+            src += len;
+        }
+    *dst = 0;
+}
+
+/* Overwrites at most n characters of s with ch: a one-unit character
+ * covers n units up to the terminator; a two-unit character is written as
+ * pairs while at least two units of the string remain.  Answers false when
+ * a two-unit fill met an odd unit before the end of s. */
+template <class P>
+bool fillChars(CharOf<P> *s, USHORT ch, std::size_t n) noexcept
+{
+    ch = norm(ch);
+    if (P::width(ch) == 1) {
+        for (; n > 0 && *s; n--)
+            *s++ = static_cast<CharOf<P>>(ch);
+        return true;
+    }
+    for (; n > 0 && *s; n--) {
+        if (!s[1])
+            return false;
+        s = P::put(s, ch);
+    }
+    return true;
+}
+
+/* A heap copy of s in the other code page (KnlAnsiToOem/KnlOemToAnsi),
+ * released by the caller with free(). */
+char *dupTranslated(const char *s, char *(ORINAPI *translate)(const char *, char *)) noexcept
+{
+    if (!s)
+        return nullptr;
+    UniqueMalloc<char> copy(static_cast<char *>(std::malloc(std::strlen(s) + 1)));
+    if (!copy) {
+        SetLastError(ORIN_ERR_NO_MEMORY);
+        return nullptr;
+    }
+    translate(s, copy.get());
+    return copy.release();
+}
+
+}  // namespace
+}  // namespace orin::str
+
+using namespace orin::str;
+
+/* ---- Counted copies ------------------------------------------------------ */
 
 char *ORINAPI StrNCpy(char *dst, const char *src, size_t n) noexcept
 {
-    size_t i = 0;
+    std::size_t i = 0;
     if (!dst)
-        return NULL;
+        return nullptr;
     if (src)
         for (; i < n && src[i]; i++)
             dst[i] = src[i];
@@ -28,79 +87,74 @@ char *ORINAPI StrNCpy(char *dst, const char *src, size_t n) noexcept
     return dst;
 }
 
-/* Copies at most n whole characters of src to dst and terminates. */
-static void copyChars(char *dst, const char *src, size_t n)
-{
-    if (src)
-        for (; n > 0 && *src; n--) {
-            size_t len = strCharBytes(src);
-            memcpy(dst, src, len);
-            dst += len;
-            src += len;
-        }
-    *dst = 0;
-}
-
 char *ORINAPI StrCNCpy(char *dst, const char *src, size_t n) noexcept
 {
     if (dst)
-        copyChars(dst, src, n);
+        copyChars<Narrow>(dst, src, n);
     return dst;
+}
+
+WCHAR *ORINAPI WStrNCpy(WCHAR *dst, const WCHAR *src, size_t n) noexcept
+{
+    if (dst)
+        copyChars<Wide>(dst, src, n);
+    return dst;
+}
+
+WCHAR *ORINAPI WStrCpy(WCHAR *dst, const WCHAR *src) noexcept
+{
+    return WStrNCpy(dst, src, WStrCLen(src));
 }
 
 char *ORINAPI StrCNCat(char *dst, const char *src, size_t n) noexcept
 {
     if (dst)
-        copyChars(dst + strlen(dst), src, n);
+        copyChars<Narrow>(dst + std::strlen(dst), src, n);
     return dst;
 }
 
-/* Overwrites at most n characters of s: a single-byte character covers n
- * bytes up to the terminator; a double-byte character is written as byte
- * pairs while at least two bytes of the string remain.  Answers 0 when a
- * double-byte fill met an odd byte before the end of s. */
-static int fillChars(char *s, USHORT ch, size_t n)
+WCHAR *ORINAPI WStrNCat(WCHAR *dst, const WCHAR *src, size_t n) noexcept
 {
-    ch = chrNorm(ch);
-    if (chrBytes(ch) == 1) {
-        for (; n > 0 && *s; n--)
-            *s++ = (char)ch;
-        return 1;
-    }
-    for (; n > 0 && *s; n--) {
-        if (!s[1])
-            return 0;
-        s = strPutRaw(s, ch);
-    }
-    return 1;
+    if (dst)
+        copyChars<Wide>(dst + WStrCLen(dst), src, n);
+    return dst;
 }
+
+WCHAR *ORINAPI WStrCat(WCHAR *dst, const WCHAR *src) noexcept
+{
+    return WStrNCat(dst, src, WStrCLen(src));
+}
+
+/* ---- Fills --------------------------------------------------------------- */
 
 char *ORINAPI StrCNSet(char *s, USHORT ch, size_t n) noexcept
 {
     if (s)
-        fillChars(s, ch, n);
+        fillChars<Narrow>(s, ch, n);
     return s;
 }
 
+WCHAR *ORINAPI WStrNSet(WCHAR *s, WCHAR ch, size_t n) noexcept
+{
+    if (s)
+        fillChars<Wide>(s, ch, n);
+    return s;
+}
+
+/* The whole string; null when a double-byte fill met an odd byte. */
 char *ORINAPI StrSet(char *s, USHORT ch) noexcept
 {
     if (!s)
-        return NULL;
-    return fillChars(s, ch, (size_t)-1) ? s : NULL;
+        return nullptr;
+    return fillChars<Narrow>(s, ch, SIZE_MAX) ? s : nullptr;
 }
 
-static char *dupTranslated(const char *s, char *(ORINAPI *translate)(const char *, char *))
+WCHAR *ORINAPI WStrSet(WCHAR *s, WCHAR ch) noexcept
 {
-    char *copy;
-    if (!s)
-        return NULL;
-    copy = (char *)malloc(strlen(s) + 1);
-    if (!copy) {
-        SetLastError(ORIN_ERR_NO_MEMORY);
-        return NULL;
-    }
-    return translate(s, copy);
+    return WStrNSet(s, ch, SIZE_MAX);
 }
+
+/* ---- Heap copies --------------------------------------------------------- */
 
 char *ORINAPI StrDupToOem(const char *s) noexcept
 {
@@ -112,70 +166,23 @@ char *ORINAPI StrDupToAnsi(const char *s) noexcept
     return dupTranslated(s, KnlOemToAnsi);
 }
 
-/* The C library's tokenizer with its single hidden state. */
+WCHAR *ORINAPI WStrDup(const WCHAR *s) noexcept
+{
+    if (!s)
+        return nullptr;
+    std::size_t bytes = WStrLen(s) + sizeof(WCHAR);
+    auto *copy = static_cast<WCHAR *>(std::malloc(bytes));
+    if (!copy) {
+        SetLastError(ORIN_ERR_NO_MEMORY);
+        return nullptr;
+    }
+    std::memcpy(copy, s, bytes);
+    return copy;
+}
+
+/* The C library's tokenizer with its hidden state, which the run time
+ * keeps per thread. */
 char *ORINAPI StrTok(char *s, const char *delims) noexcept
 {
-    return strtok(s, delims ? delims : "");
-}
-
-/* ---- Formatting -------------------------------------------------------- */
-
-int ORINAPI StrVSprintf(char *buf, const char *fmt, va_list ap) noexcept
-{
-    if (!buf || !fmt)
-        return 0;
-    return _vsnprintf(buf, INT_MAX, fmt, ap);
-}
-
-int __cdecl StrSprintf(char *buf, const char *fmt, ...) noexcept
-{
-    va_list ap;
-    int n;
-    va_start(ap, fmt);
-    n = StrVSprintf(buf, fmt, ap);
-    va_end(ap);
-    return n;
-}
-
-/* Writes at most size bytes; a result that fills the buffer exactly has
- * no room for its terminator and counts as not fitting. */
-USHORT ORINAPI StrVSNprintf(char *buf, size_t size, const char *fmt, va_list ap) noexcept
-{
-    int n;
-    if (!buf || !fmt || size == 0)
-        return STR_ERR_FORMAT;
-    if (size > INT_MAX)
-        size = INT_MAX;
-    n = _vsnprintf(buf, size, fmt, ap);
-    if (n < 0 || (size_t)n >= size || n >= STR_ERR_FORMAT)
-        return STR_ERR_FORMAT;
-    return (USHORT)n;
-}
-
-USHORT __cdecl StrSNprintf(char *buf, size_t size, const char *fmt, ...) noexcept
-{
-    va_list ap;
-    USHORT n;
-    va_start(ap, fmt);
-    n = StrVSNprintf(buf, size, fmt, ap);
-    va_end(ap);
-    if (buf && size)
-        buf[size - 1] = 0;
-    return n;
-}
-
-/* ---- UTF-16 ------------------------------------------------------------ */
-
-int ORINAPI StrWideCharToMultiByte(const WCHAR *src, char *dst, int size) noexcept
-{
-    if (!src)
-        return 0;
-    return WideCharToMultiByte(CP_ACP, 0, src, -1, dst, dst ? size : 0, NULL, NULL);
-}
-
-int ORINAPI StrMultiByteToWideChar(const char *src, WCHAR *dst, int size) noexcept
-{
-    if (!src)
-        return 0;
-    return MultiByteToWideChar(CP_ACP, 0, src, -1, dst, dst ? size : 0);
+    return std::strtok(s, delims ? delims : "");
 }

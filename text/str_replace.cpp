@@ -1,42 +1,45 @@
 /*
- * str_replace.c - building strings into a bounded destination: a pattern
- * repeated to fill a buffer, find-and-replace of a substring, and
- * character-for-character replacement.
+ * str_replace.cpp - building narrow and wide strings into a bounded
+ * destination: a pattern repeated to fill a buffer, find-and-replace of a
+ * substring, and character-for-character replacement.
  *
- * The bounded functions keep a count of the room left and append a
- * character of b bytes only while more than b bytes remain, so the
- * terminator always fits and nothing is ever written past the size the
- * caller gave.
+ * The bounded builders keep a count of the room left (in units) and
+ * append a character of b units only while more than b units remain, so
+ * the terminator always fits and nothing is ever written past the size
+ * the caller gave.  Narrow text steps over DBCS pairs, wide text one unit
+ * at a time (str_units.h).
  */
-#include <stdlib.h>
-#include "text/strint.h"
+#include <algorithm>
+#include <string>
+#include "frame/boundary.h"
+#include "text/str_units.h"
 
-char *ORINAPI StrRepeatString(char *dst, const char *pattern, size_t size) noexcept
+namespace orin::str {
+namespace {
+
+/* Fills dst with size - 1 units of the repeated pattern and a terminator:
+ * whole copies while they fit, then whole characters from the pattern's
+ * start while they fit in front of the terminator's unit. */
+template <class P>
+CharOf<P> *repeatPattern(CharOf<P> *dst, const CharOf<P> *pattern, std::size_t size) noexcept
 {
-    size_t patLen, room = size;
-    char *w = dst;
-    const char *p;
-
     if (!dst || size == 0)
         return dst;
     if (!pattern || !*pattern) {
         *dst = 0;
         return dst;
     }
-    patLen = strlen(pattern);
+    std::size_t patLen = P::libLength(pattern), room = size;
+    CharOf<P> *w = dst;
     while (room > patLen) {
-        memcpy(w, pattern, patLen);
-        w += patLen;
+        w = std::copy_n(pattern, patLen, w);
         room -= patLen;
     }
-    /* The tail: whole characters from the pattern's start while they fit
-     * in front of the last byte, which is the terminator's. */
-    for (p = pattern; room >= 2 && *p; ) {
-        size_t len = strCharBytes(p);
+    for (const CharOf<P> *p = pattern; room >= 2 && *p;) {
+        std::size_t len = P::step(p);
         if (len > room - 1)
             break;
-        memcpy(w, p, len);
-        w += len;
+        w = std::copy_n(p, len, w);
         room -= len;
         p += len;
     }
@@ -45,74 +48,91 @@ char *ORINAPI StrRepeatString(char *dst, const char *pattern, size_t size) noexc
 }
 
 /* Whether the characters of find follow at s. */
-static int followsAt(const char *s, const char *find)
+template <class P>
+bool followsAt(const CharOf<P> *s, const CharOf<P> *find) noexcept
 {
     while (*find) {
-        size_t len = strCharBytes(find);
-        if (strCharBytes(s) != len || memcmp(s, find, len) != 0)
-            return 0;
+        std::size_t len = P::step(find);
+        if (P::step(s) != len || !std::equal(find, find + len, s))
+            return false;
         s += len;
         find += len;
     }
-    return 1;
+    return true;
 }
 
-/* Appends len bytes when more than len bytes of room remain. */
-static int appendBytes(char **w, size_t *room, const char *bytes, size_t len)
-{
-    if (*room <= len)
-        return 0;
-    memcpy(*w, bytes, len);
-    *w += len;
-    *room -= len;
-    return 1;
-}
+/* The destination of a bounded build: appends only while the terminator
+ * still fits behind what it appends. */
+template <class C>
+class BoundedOut {
+public:
+    BoundedOut(C *dst, std::size_t size) noexcept : w_(dst), room_(size) {}
 
-char *ORINAPI StrReplace(const char *src, char *dst, size_t size,
-                         const char *find, const char *repl) noexcept
-{
-    size_t room = size, findLen, replLen;
-    char *w = dst;
+    /* Appends len units when more than len units of room remain. */
+    bool append(const C *units, std::size_t len) noexcept
+    {
+        if (room_ <= len)
+            return false;
+        w_ = std::copy_n(units, len, w_);
+        room_ -= len;
+        return true;
+    }
+    bool roomForTerminator() const noexcept { return room_ >= 1; }
+    void terminate() noexcept { *w_ = 0; }
 
+private:
+    C *w_;
+    std::size_t room_;
+};
+
+/* Copies src to dst replacing every occurrence of find by repl; null when
+ * the result and its terminator do not fit in size units (dst then holds
+ * a partial result) or find is empty. */
+template <class P>
+CharOf<P> *replaceText(const CharOf<P> *src, CharOf<P> *dst, std::size_t size,
+                       const CharOf<P> *find, const CharOf<P> *repl) noexcept
+{
+    static constexpr CharOf<P> kEmpty[1] = {0};
     if (!src || !dst || !find || !*find) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
-    findLen = strlen(find);
     if (!repl)
-        repl = "";
-    replLen = strlen(repl);
+        repl = kEmpty;
+    std::size_t findLen = P::libLength(find), replLen = P::libLength(repl);
+    BoundedOut<CharOf<P>> out(dst, size);
     while (*src) {
-        if (followsAt(src, find)) {
+        if (followsAt<P>(src, find)) {
             /* An empty replacement still needs room for the terminator. */
-            if (replLen ? !appendBytes(&w, &room, repl, replLen) : room < 1)
-                return NULL;
+            if (replLen ? !out.append(repl, replLen) : !out.roomForTerminator())
+                return nullptr;
             src += findLen;
         } else {
-            size_t len = strCharBytes(src);
-            if (!appendBytes(&w, &room, src, len))
-                return NULL;
+            std::size_t len = P::step(src);
+            if (!out.append(src, len))
+                return nullptr;
             src += len;
         }
     }
-    if (room < 1)
-        return NULL;
-    *w = 0;
+    if (!out.roomForTerminator())
+        return nullptr;
+    out.terminate();
     return dst;
 }
 
 /* Writes s with every from replaced by to into out, which may be s itself
- * when no character grows. */
-static void replaceInto(char *out, const char *s, USHORT from, USHORT to)
+ * when no character grows; replacing by 0 ends the result there. */
+template <class P>
+void replaceInto(CharOf<P> *out, const CharOf<P> *s, USHORT from, USHORT to) noexcept
 {
     while (*s) {
-        size_t len = strCharBytes(s);
-        if (strCharValue(s) == from) {
+        std::size_t len = P::step(s);
+        if (P::value(s) == from) {
             if (to == 0)
                 break;
-            out = strPutRaw(out, to);
+            out = P::put(out, to);
         } else {
-            memmove(out, s, len);
+            moveUnits(out, s, len);
             out += len;
         }
         s += len;
@@ -120,33 +140,69 @@ static void replaceInto(char *out, const char *s, USHORT from, USHORT to)
     *out = 0;
 }
 
-char *ORINAPI StrReplaceChar(char *s, char *dst, USHORT from, USHORT to) noexcept
+/* Replaces into dst, or in place when dst is null.  A narrow text whose
+ * characters grow (a single byte replaced by a pair) is built aside and
+ * copied back: s must have room for one more byte per match.  Throws
+ * std::bad_alloc when that copy cannot be made. */
+template <class P>
+CharOf<P> *replaceChar(CharOf<P> *s, CharOf<P> *dst, USHORT from, USHORT to)
 {
-    size_t grow;
-    char *tmp;
-
+    using Text = std::basic_string<CharOf<P>>;
     if (!s)
         return dst;
-    from = chrNorm(from);
-    to = chrNorm(to);
+    from = norm(from);
+    to = norm(to);
     if (dst) {
-        replaceInto(dst, s, from, to);
+        replaceInto<P>(dst, s, from, to);
         return dst;
     }
-    grow = chrBytes(to) > chrBytes(from) ? StrCnt(s, from) : 0;
-    if (grow == 0) {
-        replaceInto(s, s, from, to);
+    if (P::width(to) <= P::width(from)) {
+        replaceInto<P>(s, s, from, to);
         return s;
     }
-    /* Growing in place would overwrite bytes not yet read: build the
-     * result aside and copy it back (s has room for one byte per match). */
-    tmp = (char *)malloc(strlen(s) + grow + 1);
-    if (!tmp) {
-        SetLastError(ORIN_ERR_NO_MEMORY);
-        return NULL;
-    }
-    replaceInto(tmp, s, from, to);
-    strcpy(s, tmp);
-    free(tmp);
+    std::size_t length = P::libLength(s), matches = 0;
+    for (const CharOf<P> *p = s; *p; p += P::step(p))
+        matches += P::value(p) == from;
+    Text built(length + matches, CharOf<P>{});
+    replaceInto<P>(built.data(), s, from, to);
+    std::copy_n(built.c_str(), P::libLength(built.c_str()) + 1, s);
     return s;
+}
+
+}  // namespace
+}  // namespace orin::str
+
+using namespace orin::str;
+
+char *ORINAPI StrRepeatString(char *dst, const char *pattern, size_t size) noexcept
+{
+    return repeatPattern<Narrow>(dst, pattern, size);
+}
+
+WCHAR *ORINAPI WStrRepeatString(WCHAR *dst, const WCHAR *pattern, size_t size) noexcept
+{
+    return repeatPattern<Wide>(dst, pattern, size);
+}
+
+char *ORINAPI StrReplace(const char *src, char *dst, size_t size,
+                         const char *find, const char *repl) noexcept
+{
+    return replaceText<Narrow>(src, dst, size, find, repl);
+}
+
+WCHAR *ORINAPI WStrReplace(const WCHAR *src, WCHAR *dst, size_t size,
+                           const WCHAR *find, const WCHAR *repl) noexcept
+{
+    return replaceText<Wide>(src, dst, size, find, repl);
+}
+
+char *ORINAPI StrReplaceChar(char *s, char *dst, USHORT from, USHORT to) noexcept
+{
+    return orin::guardValue<char *>(nullptr, [&] { return replaceChar<Narrow>(s, dst, from, to); });
+}
+
+/* One unit per character: the result never grows, so in place is safe. */
+WCHAR *ORINAPI WStrReplaceChar(WCHAR *s, WCHAR *dst, WCHAR from, WCHAR to) noexcept
+{
+    return orin::guardValue<WCHAR *>(nullptr, [&] { return replaceChar<Wide>(s, dst, from, to); });
 }

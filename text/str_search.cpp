@@ -1,129 +1,197 @@
 /*
- * str_search.c - finding characters and substrings, counting them, and
- * comparing strings character by character.
+ * str_search.cpp - finding characters and substrings, counting them, and
+ * comparing strings character by character, for narrow (Str) and wide
+ * (WStr) text alike.
  *
- * Searches only ever stop at character starts, so a trail byte that
- * happens to equal the byte sought is never found.  When the DBCS flag is
- * 0 every byte is a character and the searches fall through to the C
- * library's byte functions, which are as fast as this machine allows.
+ * Each search is one template over a text policy (str_units.h).  Searches
+ * only ever stop at character starts, so a trail byte that happens to
+ * equal the byte sought is never found.  When every character is one unit
+ * (narrow text with the DBCS flag at 0, wide text always) the searches
+ * hand over to the C library's functions, which are as fast as this
+ * machine allows.
+ *
+ * Where the families differ on purpose, the exports say so: StrChr finds
+ * the terminator when asked for 0, WStrChr never does; StrIndex and
+ * StrMultIndex count bytes, their wide twins units.
  */
-#include "text/strint.h"
+#include "text/str_units.h"
 
-char *ORINAPI StrChr(const char *s, USHORT ch) noexcept
+namespace orin::str {
+namespace {
+
+/* First position holding ch (normalised); a search for 0 finds the
+ * terminator. */
+template <class P>
+const CharOf<P> *findChar(const CharOf<P> *s, USHORT ch) noexcept
 {
-    if (!s)
-        return NULL;
-    ch = chrNorm(ch);
-    if (!knlDbcsEnabled)
-        return ch <= CHR_SINGLE_MAX ? strchr(s, ch) : NULL;
-    for (;; s += strCharBytes(s)) {
-        if (strCharValue(s) == ch)
-            return (char *)s;
+    if (P::oneUnitEach())
+        return P::libFind(s, ch);
+    for (std::size_t len;; s += len) {
+        if (P::read(s, len) == ch)
+            return s;
         if (!*s)
-            return NULL;
+            return nullptr;
     }
 }
 
-char *ORINAPI StrRChr(const char *s, USHORT ch) noexcept
+/* Last position holding ch; never the terminator. */
+template <class P>
+const CharOf<P> *findLast(const CharOf<P> *s, USHORT ch) noexcept
 {
-    const char *found = NULL;
-    if (!s)
-        return NULL;
-    ch = chrNorm(ch);
     if (ch == 0)
-        return NULL;
-    if (!knlDbcsEnabled)
-        return ch <= CHR_SINGLE_MAX ? strrchr(s, ch) : NULL;
-    for (; *s; s += strCharBytes(s))
-        if (strCharValue(s) == ch)
+        return nullptr;
+    if (P::oneUnitEach())
+        return P::libFindLast(s, ch);
+    const CharOf<P> *found = nullptr;
+    for (std::size_t len; *s; s += len)
+        if (P::read(s, len) == ch)
             found = s;
-    return (char *)found;
+    return found;
 }
 
-char *ORINAPI StrStr(const char *s, const char *pattern) noexcept
+/* First character position where the units of pattern follow; an empty
+ * text holds nothing, an empty pattern matches at the start. */
+template <class P>
+const CharOf<P> *search(const CharOf<P> *s, const CharOf<P> *pattern) noexcept
 {
-    size_t patLen, left;
     if (!s || !*s)
-        return NULL;
+        return nullptr;
     if (!pattern || !*pattern)
-        return (char *)s;
-    if (!knlDbcsEnabled)
-        return strstr(s, pattern);
-    patLen = strlen(pattern);
-    left = strlen(s);
+        return s;
+    if (P::oneUnitEach())
+        return P::libSearch(s, pattern);
+    std::size_t patLen = P::libLength(pattern), left = P::libLength(s);
     while (left >= patLen) {
-        size_t step = strCharBytes(s);
-        if (*s == *pattern && memcmp(s, pattern, patLen) == 0)
-            return (char *)s;
+        std::size_t step = P::step(s);
+        if (*s == *pattern && std::memcmp(s, pattern, patLen * sizeof *s) == 0)
+            return s;
         s += step;
         left -= step;
     }
-    return NULL;
+    return nullptr;
 }
 
-/* Whether pattern follows at s, comparing characters after ChrToLower. */
-static int matchesIgnoringCase(const char *s, const char *pattern)
+/* Whether pattern follows at s, character by character after folding.
+ * Out of line: the scan for the first character around it stays small. */
+template <class P>
+[[gnu::noinline]] bool followsFolded(const CharOf<P> *s, const CharOf<P> *pattern) noexcept
 {
-    while (*pattern) {
-        if (!*s || chrLower(strCharValue(s)) != chrLower(strCharValue(pattern)))
-            return 0;
-        s += strCharBytes(s);
-        pattern += strCharBytes(pattern);
-    }
-    return 1;
+    for (std::size_t ls, lp; *pattern; s += ls, pattern += lp)
+        if (!*s || P::fold(P::read(s, ls)) != P::fold(P::read(pattern, lp)))
+            return false;
+    return true;
 }
 
-/* The same byte by byte, for text without lead bytes. */
-static int bytesMatchIgnoringCase(const BYTE *s, const BYTE *pattern)
+/* The case-insensitive search (pattern not empty).  Two characters that
+ * fold alike are alike in width, so after the first character matched the
+ * rest is compared behind it. */
+template <class P>
+const CharOf<P> *searchFolded(const CharOf<P> *s, const CharOf<P> *pattern) noexcept
 {
-    for (; *pattern; s++, pattern++)
-        if (chrLower(*s) != chrLower(*pattern))
-            return 0;                   /* also at the end of s */
-    return 1;
+    std::size_t len;
+    USHORT first = P::fold(P::read(pattern, len));
+    const CharOf<P> *rest = pattern + len;
+    for (; *s; s += len)
+        if (P::fold(P::read(s, len)) == first && followsFolded<P>(s + len, rest))
+            return s;
+    return nullptr;
 }
 
-char *ORINAPI StrIStr(const char *s, const char *pattern) noexcept
-{
-    USHORT first;
-    if (!s)
-        return NULL;
-    if (!pattern || !*pattern)
-        return (char *)s;
-    first = chrLower(strCharValue(pattern));
-    if (!knlDbcsEnabled) {
-        const BYTE *p = (const BYTE *)s;
-        for (; *p; p++)
-            if (chrLower(*p) == first
-                && bytesMatchIgnoringCase(p + 1, (const BYTE *)pattern + 1))
-                return (char *)p;
-        return NULL;
-    }
-    for (; *s; s += strCharBytes(s))
-        if (chrLower(strCharValue(s)) == first && matchesIgnoringCase(s, pattern))
-            return (char *)s;
-    return NULL;
-}
-
-char *ORINAPI StrPbrk(const char *s, const char *set) noexcept
+/* First position whose character occurs in the set. */
+template <class P>
+const CharOf<P> *findAny(const CharOf<P> *s, const CharOf<P> *set) noexcept
 {
     if (!s || !set)
-        return NULL;
-    if (!knlDbcsEnabled)
-        return strpbrk(s, set);
-    for (; *s; s += strCharBytes(s))
-        if (strSetHas(set, strCharValue(s)))
-            return (char *)s;
-    return NULL;
+        return nullptr;
+    if (P::oneUnitEach())
+        return P::libFindAny(s, set);
+    for (std::size_t len; *s; s += len)
+        if (P::inSet(set, P::read(s, len)))
+            return s;
+    return nullptr;
+}
+
+/* Occurrences of ch (normalised, not 0). */
+template <class P>
+std::size_t countChar(const CharOf<P> *s, USHORT ch) noexcept
+{
+    std::size_t n = 0;
+    for (std::size_t len; *s; s += len)
+        n += P::read(s, len) == ch;
+    return n;
+}
+
+/* Compares at most n characters: the difference of the first unequal
+ * pair, 0 when equal that far or up to a common terminator.  A null text
+ * compares as empty. */
+template <class P, bool Folded>
+SHORT compareChars(const CharOf<P> *a, const CharOf<P> *b, std::size_t n) noexcept
+{
+    static constexpr CharOf<P> kEmpty[1] = {0};
+    if (!a)
+        a = kEmpty;
+    if (!b)
+        b = kEmpty;
+    for (std::size_t la, lb; n > 0; n--, a += la, b += lb) {
+        USHORT ca = P::read(a, la), cb = P::read(b, lb);
+        if constexpr (Folded) {
+            ca = P::fold(ca);
+            cb = P::fold(cb);
+        }
+        if (ca != cb)
+            return static_cast<SHORT>(ca - cb);
+        if (!ca)
+            return 0;
+    }
+    return 0;
 }
 
 /* Stores the offset of p in s when both exist; answers whether p does. */
-static USHORT reportOffset(const char *s, const char *p, size_t *offset)
+template <class C>
+USHORT reportOffset(const C *s, const C *p, std::size_t *offset) noexcept
 {
     if (!p)
         return 0;
     if (offset)
-        *offset = (size_t)(p - s);
+        *offset = static_cast<std::size_t>(p - s);
     return 1;
+}
+
+}  // namespace
+}  // namespace orin::str
+
+using namespace orin::str;
+
+/* ---- Characters ---------------------------------------------------------- */
+
+char *ORINAPI StrChr(const char *s, USHORT ch) noexcept
+{
+    if (!s)
+        return nullptr;
+    return const_cast<char *>(findChar<Narrow>(s, norm(ch)));
+}
+
+/* The terminator is never found: searching for 0 gives null. */
+WCHAR *ORINAPI WStrChr(const WCHAR *s, WCHAR ch) noexcept
+{
+    ch = norm(ch);
+    if (!s || !ch)
+        return nullptr;
+    return const_cast<WCHAR *>(findChar<Wide>(s, ch));
+}
+
+char *ORINAPI StrRChr(const char *s, USHORT ch) noexcept
+{
+    if (!s)
+        return nullptr;
+    return const_cast<char *>(findLast<Narrow>(s, norm(ch)));
+}
+
+WCHAR *ORINAPI WStrRChr(const WCHAR *s, WCHAR ch) noexcept
+{
+    if (!s)
+        return nullptr;
+    return const_cast<WCHAR *>(findLast<Wide>(s, norm(ch)));
 }
 
 USHORT ORINAPI StrIndex(const char *s, USHORT ch, size_t *offset) noexcept
@@ -131,53 +199,111 @@ USHORT ORINAPI StrIndex(const char *s, USHORT ch, size_t *offset) noexcept
     return reportOffset(s, StrChr(s, ch), offset);
 }
 
-USHORT ORINAPI StrMultIndex(const char *s, const char *set, size_t *offset) noexcept
+USHORT ORINAPI WStrIndex(const WCHAR *s, WCHAR ch, size_t *offset) noexcept
 {
-    return reportOffset(s, StrPbrk(s, set), offset);
+    return reportOffset(s, WStrChr(s, ch), offset);
 }
 
 size_t ORINAPI StrCnt(const char *s, USHORT ch) noexcept
 {
-    size_t n = 0;
-    if (!s)
-        return 0;
-    ch = chrNorm(ch);
-    if (ch == 0)
-        return 0;
-    for (; *s; s += strCharBytes(s))
-        if (strCharValue(s) == ch)
-            n++;
-    return n;
+    ch = norm(ch);
+    return s && ch ? countChar<Narrow>(s, ch) : 0;
 }
 
-/* Compares at most n characters of a and b, lowering both first when
- * ignoreCase is set. */
-static SHORT compareChars(const char *a, const char *b, size_t n, int ignoreCase)
+size_t ORINAPI WStrCnt(const WCHAR *s, WCHAR ch) noexcept
 {
-    if (!a) a = "";
-    if (!b) b = "";
-    for (; n > 0; n--) {
-        USHORT ca = strCharValue(a), cb = strCharValue(b);
-        if (ignoreCase) {
-            ca = chrLower(ca);
-            cb = chrLower(cb);
-        }
-        if (ca != cb)
-            return (SHORT)(ca - cb);
-        if (!ca)
-            return 0;
-        a += strCharBytes(a);
-        b += strCharBytes(b);
-    }
-    return 0;
+    ch = norm(ch);
+    return s && ch ? countChar<Wide>(s, ch) : 0;
 }
 
+/* ---- Substrings and sets ------------------------------------------------- */
+
+char *ORINAPI StrStr(const char *s, const char *pattern) noexcept
+{
+    return const_cast<char *>(search<Narrow>(s, pattern));
+}
+
+WCHAR *ORINAPI WStrStr(const WCHAR *s, const WCHAR *pattern) noexcept
+{
+    return const_cast<WCHAR *>(search<Wide>(s, pattern));
+}
+
+char *ORINAPI StrIStr(const char *s, const char *pattern) noexcept
+{
+    if (!s)
+        return nullptr;
+    if (!pattern || !*pattern)
+        return const_cast<char *>(s);
+    if (Narrow::oneUnitEach())
+        return const_cast<char *>(searchFolded<Bytes>(s, pattern));
+    return const_cast<char *>(searchFolded<Narrow>(s, pattern));
+}
+
+WCHAR *ORINAPI WStrIStr(const WCHAR *s, const WCHAR *pattern) noexcept
+{
+    if (!s)
+        return nullptr;
+    if (!pattern || !*pattern)
+        return const_cast<WCHAR *>(s);
+    return const_cast<WCHAR *>(searchFolded<Wide>(s, pattern));
+}
+
+char *ORINAPI StrPbrk(const char *s, const char *set) noexcept
+{
+    return const_cast<char *>(findAny<Narrow>(s, set));
+}
+
+USHORT ORINAPI StrMultIndex(const char *s, const char *set, size_t *offset) noexcept
+{
+    return reportOffset(s, findAny<Narrow>(s, set), offset);
+}
+
+USHORT ORINAPI WStrMultIndex(const WCHAR *s, const WCHAR *set, size_t *offset) noexcept
+{
+    return reportOffset(s, findAny<Wide>(s, set), offset);
+}
+
+/* ---- Comparing ----------------------------------------------------------- */
+
+/* Without lead bytes the comparison steps byte by byte unchecked. */
 SHORT ORINAPI StrCNCmp(const char *a, const char *b, size_t n) noexcept
 {
-    return compareChars(a, b, n, 0);
+    if (Narrow::oneUnitEach())
+        return compareChars<Bytes, false>(a, b, n);
+    return compareChars<Narrow, false>(a, b, n);
 }
 
 SHORT ORINAPI StrCNICmp(const char *a, const char *b, size_t n) noexcept
 {
-    return compareChars(a, b, n, 1);
+    if (Narrow::oneUnitEach())
+        return compareChars<Bytes, true>(a, b, n);
+    return compareChars<Narrow, true>(a, b, n);
+}
+
+SHORT ORINAPI WStrNCmp(const WCHAR *a, const WCHAR *b, size_t n) noexcept
+{
+    return compareChars<Wide, false>(a, b, n);
+}
+
+SHORT ORINAPI WStrNICmp(const WCHAR *a, const WCHAR *b, size_t n) noexcept
+{
+    return compareChars<Wide, true>(a, b, n);
+}
+
+/* Unit by unit over the shorter length; with a common prefix the longer
+ * string is the greater. */
+SHORT ORINAPI WStrCmp(const WCHAR *a, const WCHAR *b) noexcept
+{
+    std::size_t la = WStrCLen(a), lb = WStrCLen(b);
+    std::size_t n = la < lb ? la : lb;
+    for (std::size_t i = 0; i < n; i++)
+        if (a[i] != b[i])
+            return static_cast<SHORT>(a[i] - b[i]);
+    return static_cast<SHORT>((la > lb) - (la < lb));
+}
+
+SHORT ORINAPI WStrICmp(const WCHAR *a, const WCHAR *b) noexcept
+{
+    std::size_t la = WStrCLen(a), lb = WStrCLen(b);
+    return WStrNICmp(a, b, la > lb ? la : lb);
 }

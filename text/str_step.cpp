@@ -1,5 +1,5 @@
 /*
- * str_step.c - walking a narrow string character by character: next and
+ * str_step.cpp - walking a narrow string character by character: next and
  * previous character, character values, character positions, lengths in
  * characters and dangling lead bytes.
  *
@@ -11,71 +11,88 @@
  */
 #include "text/strint.h"
 
+namespace orin::str {
+namespace {
+
+/* Position of a dangling lead byte at the end of s, or null. */
+char *danglingLead(char *s) noexcept
+{
+    if (!knlDbcsEnabled)
+        return nullptr;
+    for (; *s; s += charBytes(s))
+        if (isLead(static_cast<BYTE>(*s)) && !s[1])
+            return s;
+    return nullptr;
+}
+
+}  // namespace
+}  // namespace orin::str
+
+using namespace orin::str;
+
+/* A lead byte counts 2 even before the terminator. */
 USHORT ORINAPI MbsLen(const char *pos) noexcept
 {
     if (!pos)
         return 0;
-    return (USHORT)(knlDbcsEnabled && KNL_ISLEAD(*pos) ? 2 : 1);
+    return static_cast<USHORT>(knlDbcsEnabled && isLead(static_cast<BYTE>(*pos)) ? 2 : 1);
 }
 
 /* At the terminator the position stays where it is. */
 char *ORINAPI StrCharNext(const char *pos) noexcept
 {
     if (!pos)
-        return NULL;
+        return nullptr;
     if (!*pos)
-        return (char *)pos;
-    return (char *)pos + strCharBytes(pos);
+        return const_cast<char *>(pos);
+    return const_cast<char *>(pos) + charBytes(pos);
 }
 
 char *ORINAPI StrCharPrev(const char *start, const char *pos) noexcept
 {
-    const char *p, *prev;
-
     if (!start || !pos || pos <= start)
-        return (char *)start;
+        return const_cast<char *>(start);
     if (!knlDbcsEnabled)
-        return (char *)pos - 1;
-    p = prev = start;
+        return const_cast<char *>(pos) - 1;
+    const char *p = start, *prev = start;
     while (p < pos && *p) {
         prev = p;
-        p += strCharBytes(p);
+        p += charBytes(p);
     }
     /* pos lies beyond the terminator or inside a pair: the last character
      * start seen before it is the answer. */
-    return (char *)prev;
+    return const_cast<char *>(prev);
 }
 
 USHORT ORINAPI StrGetChar(const char *pos) noexcept
 {
-    return pos ? strCharValue(pos) : 0;
+    return pos ? charValue(pos) : 0;
 }
 
 /* Stores the character (0 at the terminator) and returns the position
  * behind it; the terminator counts as one byte. */
 char *ORINAPI StrGetCharNext(const char *pos, USHORT *ch) noexcept
 {
-    USHORT c;
     if (!pos) {
-        if (ch) *ch = 0;
-        return NULL;
+        if (ch)
+            *ch = 0;
+        return nullptr;
     }
-    c = strCharValue(pos);
     if (ch)
-        *ch = c;
-    return (char *)pos + strCharBytes(pos);
+        *ch = charValue(pos);
+    return const_cast<char *>(pos) + charBytes(pos);
 }
 
 char *ORINAPI StrGetCharPrev(const char *start, const char *pos, USHORT *ch) noexcept
 {
-    char *prev;
     if (!start || !pos || pos <= start) {
-        if (ch) *ch = 0;
-        return (char *)start;
+        if (ch)
+            *ch = 0;
+        return const_cast<char *>(start);
     }
-    prev = StrCharPrev(start, pos);
+    char *prev = StrCharPrev(start, pos);
     if (ch)
-        *ch = strCharValue(prev);
+        *ch = charValue(prev);
     return prev;
 }
 
@@ -90,11 +107,11 @@ char *ORINAPI StrPutChar(char *pos, USHORT ch) noexcept
 char *ORINAPI StrPutCharNext(char *pos, USHORT ch) noexcept
 {
     if (!pos)
-        return NULL;
-    ch = chrNorm(ch);
-    pos[0] = (char)(ch & 0xFF);
-    if (KNL_ISLEAD(ch & 0xFF)) {
-        pos[1] = (char)(ch >> 8);
+        return nullptr;
+    ch = norm(ch);
+    pos[0] = static_cast<char>(ch & 0xFF);
+    if (isLead(static_cast<BYTE>(ch & 0xFF))) {
+        pos[1] = static_cast<char>(ch >> 8);
         return pos + 2;
     }
     return pos + 1;
@@ -103,53 +120,42 @@ char *ORINAPI StrPutCharNext(char *pos, USHORT ch) noexcept
 char *ORINAPI StrGetCharPos(const char *s, size_t n) noexcept
 {
     if (!s)
-        return NULL;
+        return nullptr;
     if (!knlDbcsEnabled)
-        return n <= strlen(s) ? (char *)s + n : NULL;
+        return n <= std::strlen(s) ? const_cast<char *>(s) + n : nullptr;
     for (; n > 0; n--) {
         if (!*s)
-            return NULL;
-        s += strCharBytes(s);
+            return nullptr;
+        s += charBytes(s);
     }
-    return (char *)s;
+    return const_cast<char *>(s);
 }
 
 size_t ORINAPI StrCLen(const char *s) noexcept
 {
-    size_t n = 0;
     if (!s)
         return 0;
     if (!knlDbcsEnabled)
-        return strlen(s);
-    for (; *s; s += strCharBytes(s))
+        return std::strlen(s);
+    std::size_t n = 0;
+    for (; *s; s += charBytes(s))
         n++;
     return n;
-}
-
-/* Position of a dangling lead byte at the end of s, or NULL. */
-static char *danglingLead(const char *s)
-{
-    if (!knlDbcsEnabled)
-        return NULL;
-    for (; *s; s += strCharBytes(s))
-        if (KNL_ISLEAD(*s) && !s[1])
-            return (char *)s;
-    return NULL;
 }
 
 USHORT ORINAPI StrIsValidDBCS(const char *s) noexcept
 {
     if (!s)
         return 1;
-    return danglingLead(s) ? 0 : 1;
+    return danglingLead(const_cast<char *>(s)) ? 0 : 1;
 }
 
+/* A dangling lead byte is overwritten by the terminator. */
 USHORT ORINAPI StrValidateDBCS(char *s) noexcept
 {
-    char *lead;
     if (!s)
         return 1;
-    lead = danglingLead(s);
+    char *lead = danglingLead(s);
     if (!lead)
         return 1;
     *lead = 0;

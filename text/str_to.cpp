@@ -1,210 +1,300 @@
 /*
- * str_to.c - number parsing: the C library's converters for the plain
- * forms, and the library's own counted parsers for 16-bit decimal,
- * 32-bit hexadecimal and binary numbers.
+ * str_to.cpp - number parsing for narrow and wide strings: the C
+ * library's converters for the plain forms, and the library's own counted
+ * parsers for 16-bit decimal, 32-bit hexadecimal and binary numbers.
  *
  * The counted parsers look at no more than n characters, each step
  * (skipped blank, sign, prefix byte, digit) using up one.  They never
  * fail: a string without digits gives 0, and the 16-bit decimal forms
  * wrap like the 16-bit registers they were written for.  A double-byte
- * character ends every scan.  The same scanners serve the wide family:
- * a scan reads either narrow characters or wide units.
+ * character ends every scan.  One scanner template reads narrow
+ * characters or wide units (str_units.h).  The plain wide parsers copy
+ * the leading units below 256 into a narrow string for the C library.
  */
-#include <stdlib.h>
-#include "text/strint.h"
+#include <cstdlib>
+#include <string>
+#include "frame/boundary.h"
+#include "text/str_units.h"
 
-#define DEC_RADIX   10
-#define HEX_PREFIX_CHARS 3   /* "0x" and at least one more character */
+namespace orin::str {
+namespace {
 
-SHORT ORINAPI StrToShort(const char *s) noexcept   { return s ? (SHORT)atoi(s) : 0; }
-USHORT ORINAPI StrToUShort(const char *s) noexcept { return s ? (USHORT)atoi(s) : 0; }
-LONG ORINAPI StrToLong(const char *s) noexcept     { return s ? (LONG)atol(s) : 0; }
-ULONG ORINAPI StrToULong(const char *s) noexcept   { return s ? (ULONG)atol(s) : 0; }
-double ORINAPI StrToDouble(const char *s) noexcept { return s ? atof(s) : 0.0; }
+constexpr std::size_t kHexPrefixChars = 3;   // "0x" and at least one more character
+constexpr WCHAR kFirstWideOnly = 256;        // first unit not copied for the C library
 
-USHORT ORINAPI StrToDoubleEx(const char *s, double *value) noexcept
-{
-    char *end = NULL;
-    double v;
-    if (!s) {
-        if (value) *value = 0.0;
-        return ORIN_ERR_GENERAL;
+/* A scan over at most n characters of a text. */
+template <class P>
+class Scan {
+public:
+    Scan(const typename P::Char *s, std::size_t n) noexcept : p_(s), left_(s ? n : 0) {}
+
+    /* The character at the position; 0 once n characters are used. */
+    USHORT current() const noexcept { return left_ ? P::scanValue(p_) : 0; }
+    /* The raw unit k places on (k = 0 or 1, behind a non-zero). */
+    USHORT peek(std::size_t k) const noexcept { return P::raw(p_, k); }
+    std::size_t left() const noexcept { return left_; }
+    void next() noexcept
+    {
+        p_ += P::step(p_);
+        left_--;
     }
-    v = strtod(s, &end);
-    if (!value)
-        return ORIN_ERR_GENERAL;
-    *value = v;
-    return (end && *end == 0 && end != s) ? 0 : ORIN_ERR_GENERAL;
-}
 
-static USHORT scanChar(const STRSCAN *sc)
+private:
+    const typename P::Char *p_;
+    std::size_t left_;
+};
+
+bool isWhite(USHORT ch) noexcept
 {
-    if (!sc->left)
-        return 0;
-    return sc->w ? chrNorm(*sc->w) : strCharValue(sc->p);
+    return ch && ch <= kSingleMax && (knlCharTable[ch].flags & KNL_CT_SPACE);
 }
 
-static void scanStep(STRSCAN *sc)
+bool isDecimal(USHORT ch) noexcept
 {
-    if (sc->w)
-        sc->w++;
-    else
-        sc->p += strCharBytes(sc->p);
-    sc->left--;
+    return ch >= '0' && ch <= '9';
 }
 
-/* The raw unit or byte k places ahead (k = 0 or 1, behind a non-zero). */
-static USHORT scanPeek(const STRSCAN *sc, size_t k)
+template <class P>
+void skipWhite(Scan<P> &sc) noexcept
 {
-    return sc->w ? sc->w[k] : (BYTE)sc->p[k];
+    while (isWhite(sc.current()))
+        sc.next();
 }
 
-static int isWhite(USHORT ch)
-{
-    return ch && ch <= CHR_SINGLE_MAX && (knlCharTable[ch].flags & KNL_CT_SPACE);
-}
-
-static void skipWhite(STRSCAN *sc)
-{
-    while (isWhite(scanChar(sc)))
-        scanStep(sc);
-}
-
-STRSCAN StrScanNarrow(const char *s, size_t n)
-{
-    STRSCAN sc = { s, NULL, s ? n : 0 };
-    return sc;
-}
-
-STRSCAN StrScanWide(const WCHAR *s, size_t n)
-{
-    STRSCAN sc = { NULL, s, s ? n : 0 };
-    return sc;
-}
-
-USHORT StrScanUShort(STRSCAN sc)
+/* Tabs, blanks and plus signs are skipped wherever they stand. */
+template <class P>
+USHORT parseUShort(Scan<P> sc) noexcept
 {
     USHORT value = 0;
     for (;;) {
-        USHORT ch = scanChar(&sc);
+        USHORT ch = sc.current();
         if (ch == '\t' || ch == ' ' || ch == '+') {
-            scanStep(&sc);
-        } else if (ch >= '0' && ch <= '9') {
-            value = (USHORT)(value * DEC_RADIX + (ch - '0'));
-            scanStep(&sc);
+            sc.next();
+        } else if (isDecimal(ch)) {
+            value = static_cast<USHORT>(value * kDecRadix + (ch - '0'));
+            sc.next();
         } else {
             return value;
         }
     }
 }
 
-SHORT StrScanShort(STRSCAN sc)
+/* White space and plus signs are skipped; each minus flips the sign. */
+template <class P>
+SHORT parseShort(Scan<P> sc) noexcept
 {
     USHORT value = 0;
-    int negative = 0;
+    bool negative = false;
     for (;;) {
-        USHORT ch = scanChar(&sc);
+        USHORT ch = sc.current();
         if (isWhite(ch) || ch == '+') {
-            scanStep(&sc);
+            sc.next();
         } else if (ch == '-') {
             negative = !negative;
-            scanStep(&sc);
-        } else if (ch >= '0' && ch <= '9') {
-            value = (USHORT)(value * DEC_RADIX + (ch - '0'));
-            scanStep(&sc);
+            sc.next();
+        } else if (isDecimal(ch)) {
+            value = static_cast<USHORT>(value * kDecRadix + (ch - '0'));
+            sc.next();
         } else {
-            return (SHORT)(negative ? (USHORT)(0u - value) : value);
+            return static_cast<SHORT>(negative ? static_cast<USHORT>(0u - value) : value);
         }
     }
 }
 
 /* Digit value of ch in the radix, or -1. */
-static int digitValue(USHORT ch, unsigned radix)
+int digitValue(USHORT ch, unsigned radix) noexcept
 {
-    if (radix == BIN_RADIX)
+    if (radix == kBinRadix)
         return (ch == '0' || ch == '1') ? ch - '0' : -1;
-    if (ch > CHR_SINGLE_MAX || !ChrIsHexDigit(ch))
+    if (ch > kSingleMax || !ChrIsHexDigit(ch))
         return -1;
     return ChrToHex(ch);
 }
 
 /* Whether "0x" (either case) follows. */
-static int atHexPrefix(const STRSCAN *sc)
+template <class P>
+bool atHexPrefix(const Scan<P> &sc) noexcept
 {
-    return scanChar(sc) == '0' && (scanPeek(sc, 1) == 'x' || scanPeek(sc, 1) == 'X');
+    return sc.current() == '0' && (sc.peek(1) == 'x' || sc.peek(1) == 'X');
 }
 
 /* The frame shared by the hexadecimal and binary parsers: blanks, a minus
  * (which negates the parse of the rest), any mix of plus and blanks, the
  * prefix when allowed, then digits until another character or n. */
-ULONG StrScanRadix(STRSCAN sc, unsigned radix)
+template <class P>
+ULONG parseRadix(Scan<P> sc, unsigned radix) noexcept
 {
-    ULONG value = 0;
-    int digit;
-
-    skipWhite(&sc);
-    if (scanChar(&sc) == '-') {
-        scanStep(&sc);
-        return 0u - StrScanRadix(sc, radix);
+    skipWhite(sc);
+    if (sc.current() == '-') {
+        sc.next();
+        return 0u - parseRadix(sc, radix);
     }
-    while (scanChar(&sc) == '+' || isWhite(scanChar(&sc)))
-        scanStep(&sc);
-    if (radix == HEX_RADIX && atHexPrefix(&sc)) {
-        if (sc.left < HEX_PREFIX_CHARS)
+    while (sc.current() == '+' || isWhite(sc.current()))
+        sc.next();
+    if (radix == kHexRadix && atHexPrefix(sc)) {
+        if (sc.left() < kHexPrefixChars)
             return 0;
-        scanStep(&sc);
-        scanStep(&sc);
-        skipWhite(&sc);
+        sc.next();
+        sc.next();
+        skipWhite(sc);
     }
-    if (digitValue(scanChar(&sc), radix) < 0)
+    if (digitValue(sc.current(), radix) < 0)
         return 0;
-    while ((digit = digitValue(scanChar(&sc), radix)) >= 0) {
-        value = value * radix + (ULONG)digit;
-        scanStep(&sc);
-    }
+    ULONG value = 0;
+    for (int digit; (digit = digitValue(sc.current(), radix)) >= 0; sc.next())
+        value = value * radix + static_cast<ULONG>(digit);
     return value;
 }
 
+/* The leading units below 256 of a wide string as a narrow string. */
+std::string narrowCopy(const WCHAR *s)
+{
+    std::string copy;
+    if (s)
+        for (; *s && *s < kFirstWideOnly; s++)
+            copy.push_back(static_cast<char>(*s));
+    return copy;
+}
+
+/* Runs a narrow plain parser over the narrow copy of a wide string; when
+ * the copy cannot be made the answer is fail (and 8 the last error). */
+template <class R, class Parse>
+R parseNarrowed(const WCHAR *s, R fail, Parse parse) noexcept
+{
+    return guardValue<R>(fail, [&] { return parse(narrowCopy(s).c_str()); });
+}
+
+}  // namespace
+}  // namespace orin::str
+
+using namespace orin::str;
+
+/* ---- Plain forms: the C library ---------------------------------------------- */
+
+SHORT ORINAPI StrToShort(const char *s) noexcept { return s ? static_cast<SHORT>(atoi(s)) : 0; }
+USHORT ORINAPI StrToUShort(const char *s) noexcept { return s ? static_cast<USHORT>(atoi(s)) : 0; }
+LONG ORINAPI StrToLong(const char *s) noexcept { return s ? static_cast<LONG>(atol(s)) : 0; }
+ULONG ORINAPI StrToULong(const char *s) noexcept { return s ? static_cast<ULONG>(atol(s)) : 0; }
+double ORINAPI StrToDouble(const char *s) noexcept { return s ? atof(s) : 0.0; }
+
+/* 0 only when strtod used every byte; the value is stored either way. */
+USHORT ORINAPI StrToDoubleEx(const char *s, double *value) noexcept
+{
+    if (!s) {
+        if (value)
+            *value = 0.0;
+        return ORIN_ERR_GENERAL;
+    }
+    char *end = nullptr;
+    double v = strtod(s, &end);
+    if (!value)
+        return ORIN_ERR_GENERAL;
+    *value = v;
+    return (end && *end == 0 && end != s) ? 0 : ORIN_ERR_GENERAL;
+}
+
+SHORT ORINAPI WStrToShort(const WCHAR *s) noexcept
+{
+    return parseNarrowed(s, static_cast<SHORT>(ORIN_ERR_GENERAL), StrToShort);
+}
+
+USHORT ORINAPI WStrToUShort(const WCHAR *s) noexcept
+{
+    return parseNarrowed<USHORT>(s, ORIN_ERR_GENERAL, StrToUShort);
+}
+
+LONG ORINAPI WStrToLong(const WCHAR *s) noexcept
+{
+    return parseNarrowed<LONG>(s, ORIN_ERR_GENERAL, StrToLong);
+}
+
+ULONG ORINAPI WStrToULong(const WCHAR *s) noexcept
+{
+    return parseNarrowed<ULONG>(s, ORIN_ERR_GENERAL, StrToULong);
+}
+
+double ORINAPI WStrToDouble(const WCHAR *s) noexcept
+{
+    return parseNarrowed(s, 0.0, StrToDouble);
+}
+
+USHORT ORINAPI WStrToDoubleEx(const WCHAR *s, double *value) noexcept
+{
+    return parseNarrowed<USHORT>(s, ORIN_ERR_GENERAL,
+                                 [value](const char *n) { return StrToDoubleEx(n, value); });
+}
+
+/* ---- Counted forms: the library's scanners -------------------------------------- */
+
 USHORT ORINAPI StrToNUShort(const char *s, size_t n) noexcept
 {
-    return StrScanUShort(StrScanNarrow(s, n));
+    return parseUShort(Scan<Narrow>(s, n));
+}
+
+USHORT ORINAPI WStrToNUShort(const WCHAR *s, size_t n) noexcept
+{
+    return parseUShort(Scan<Wide>(s, n));
 }
 
 SHORT ORINAPI StrToNShort(const char *s, size_t n) noexcept
 {
-    return StrScanShort(StrScanNarrow(s, n));
+    return parseShort(Scan<Narrow>(s, n));
+}
+
+SHORT ORINAPI WStrToNShort(const WCHAR *s, size_t n) noexcept
+{
+    return parseShort(Scan<Wide>(s, n));
 }
 
 LONG ORINAPI StrToNHexLong(const char *s, size_t n) noexcept
 {
-    return (LONG)StrScanRadix(StrScanNarrow(s, n), HEX_RADIX);
+    return static_cast<LONG>(parseRadix(Scan<Narrow>(s, n), kHexRadix));
+}
+
+LONG ORINAPI WStrToNHexLong(const WCHAR *s, size_t n) noexcept
+{
+    return static_cast<LONG>(parseRadix(Scan<Wide>(s, n), kHexRadix));
 }
 
 LONG ORINAPI StrToNBinLong(const char *s, size_t n) noexcept
 {
-    return (LONG)StrScanRadix(StrScanNarrow(s, n), BIN_RADIX);
-}
-LONG ORINAPI StrToHexLong(const char *s) noexcept
-{
-    return StrToNHexLong(s, StrCLen(s));
+    return static_cast<LONG>(parseRadix(Scan<Narrow>(s, n), kBinRadix));
 }
 
+/* The narrow whole-string forms: the long one counts characters, the
+ * short ones bytes. */
+LONG ORINAPI StrToHexLong(const char *s) noexcept { return StrToNHexLong(s, StrCLen(s)); }
 SHORT ORINAPI StrToHexShort(const char *s) noexcept
 {
-    return (SHORT)StrToNHexLong(s, s ? strlen(s) : 0);
+    return static_cast<SHORT>(StrToNHexLong(s, s ? std::strlen(s) : 0));
 }
-
 USHORT ORINAPI StrToHexUShort(const char *s) noexcept
 {
-    return (USHORT)StrToNHexLong(s, s ? strlen(s) : 0);
+    return static_cast<USHORT>(StrToNHexLong(s, s ? std::strlen(s) : 0));
 }
-
 SHORT ORINAPI StrToNHexShort(const char *s, size_t n) noexcept
 {
-    return (SHORT)StrToNHexLong(s, n);
+    return static_cast<SHORT>(StrToNHexLong(s, n));
 }
-
 USHORT ORINAPI StrToNHexUShort(const char *s, size_t n) noexcept
 {
-    return (USHORT)StrToNHexLong(s, n);
+    return static_cast<USHORT>(StrToNHexLong(s, n));
+}
+
+LONG ORINAPI WStrToHexLong(const WCHAR *s) noexcept { return WStrToNHexLong(s, WStrCLen(s)); }
+SHORT ORINAPI WStrToHexShort(const WCHAR *s) noexcept
+{
+    return static_cast<SHORT>(WStrToNHexLong(s, WStrCLen(s)));
+}
+USHORT ORINAPI WStrToHexUShort(const WCHAR *s) noexcept
+{
+    return static_cast<USHORT>(WStrToNHexLong(s, WStrCLen(s)));
+}
+SHORT ORINAPI WStrToNHexShort(const WCHAR *s, size_t n) noexcept
+{
+    return static_cast<SHORT>(WStrToNHexLong(s, n));
+}
+USHORT ORINAPI WStrToNHexUShort(const WCHAR *s, size_t n) noexcept
+{
+    return static_cast<USHORT>(WStrToNHexLong(s, n));
 }

@@ -1,121 +1,139 @@
 /*
  * strint.h - the character model shared by the string families: how wide a
- * character is at a position, its 16-bit value, how it is written back.
+ * narrow character is at a position, its 16-bit value, how it is written
+ * back, and the single-byte case folding the searches use.
  *
  * Everything here reads only the frame's tables (knlLeadByte and the DBCS
- * flag), never the system, so stepping costs one table read per byte at
- * most and nothing when no lead byte exists.
+ * flag, knlCharTable), never the system, so stepping costs one table read
+ * per byte at most and nothing when no lead byte exists.  The tables are
+ * written by KnlInitCP/KnlInitDBCSEv at start-up and only read here.
  */
-#ifndef STRINT_H
-#define STRINT_H
+#ifndef ORIN_TEXT_STRINT_H
+#define ORIN_TEXT_STRINT_H
 
-#include <string.h>
+#include <cstddef>
+#include <cstring>
 #include "frame/knlint.h"
 #include "str.h"
+#include "wstr.h"
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+namespace orin::str {
 
-#define CHR_SIGN_EXTENDED 0xFF00   /* high byte of a widened negative char */
-#define CHR_SINGLE_MAX    0xFF
+inline constexpr USHORT kSignExtended = 0xFF00;   // high byte of a widened negative char
+inline constexpr USHORT kSingleMax = 0xFF;
+inline constexpr unsigned kDecRadix = 10;
+inline constexpr unsigned kHexRadix = 16;
+inline constexpr unsigned kBinRadix = 2;
 
 /* Takes a sign-extended char (0xFFxx) as its low byte. */
-static inline USHORT chrNorm(USHORT ch)
+constexpr USHORT norm(USHORT ch) noexcept
 {
-    return (ch & CHR_SIGN_EXTENDED) == CHR_SIGN_EXTENDED ? (USHORT)(ch & 0xFF) : ch;
+    return (ch & kSignExtended) == kSignExtended ? static_cast<USHORT>(ch & 0xFF) : ch;
 }
 
-/* 1 when a double-byte character starts at p: a lead byte followed by
- * anything but the terminator. */
-static inline int strIsPair(const char *p)
+inline bool isLead(BYTE b) noexcept
 {
-    const BYTE *b = (const BYTE *)p;
-    return knlDbcsEnabled && knlLeadByte[b[0]] && b[1];
+    return knlLeadByte[b] != 0;
+}
+
+/* Whether a double-byte character starts at p: a lead byte followed by
+ * anything but the terminator. */
+inline bool isPair(const char *p) noexcept
+{
+    const auto *b = reinterpret_cast<const BYTE *>(p);
+    return knlDbcsEnabled && isLead(b[0]) && b[1];
 }
 
 /* Bytes of the character at p (1 at the terminator). */
-static inline size_t strCharBytes(const char *p)
+inline std::size_t charBytes(const char *p) noexcept
 {
-    return strIsPair(p) ? 2 : 1;
+    return isPair(p) ? 2 : 1;
 }
 
 /* 16-bit value of the character at p (0 at the terminator). */
-static inline USHORT strCharValue(const char *p)
+inline USHORT charValue(const char *p) noexcept
 {
-    const BYTE *b = (const BYTE *)p;
-    return strIsPair(p) ? (USHORT)(b[0] | (b[1] << 8)) : b[0];
+    const auto *b = reinterpret_cast<const BYTE *>(p);
+    return isPair(p) ? static_cast<USHORT>(b[0] | (b[1] << 8)) : b[0];
+}
+
+/* Value and bytes of the character at p in one look (0 and 1 at the
+ * terminator): the step of the search loops.  Single bytes are the common
+ * case even in double-byte text, so the loops are laid out for them. */
+inline USHORT readChar(const char *p, std::size_t &len) noexcept
+{
+    const auto *b = reinterpret_cast<const BYTE *>(p);
+    if (__builtin_expect(isPair(p), 0)) {
+        len = 2;
+        return static_cast<USHORT>(b[0] | (b[1] << 8));
+    }
+    len = 1;
+    return b[0];
 }
 
 /* Bytes a (normalised) character value takes in a string: two for a lead
  * byte with a non-zero trail, else one. */
-static inline size_t chrBytes(USHORT ch)
+inline std::size_t chrBytes(USHORT ch) noexcept
 {
-    return (ch > CHR_SINGLE_MAX && knlLeadByte[ch & 0xFF]) ? 2 : 1;
+    return (ch > kSingleMax && isLead(static_cast<BYTE>(ch & 0xFF))) ? 2 : 1;
 }
 
 /* Writes a character's bytes at p and returns the position behind them. */
-static inline char *strPutRaw(char *p, USHORT ch)
+inline char *putRaw(char *p, USHORT ch) noexcept
 {
-    p[0] = (char)(ch & 0xFF);
+    p[0] = static_cast<char>(ch & 0xFF);
     if (chrBytes(ch) == 2) {
-        p[1] = (char)(ch >> 8);
+        p[1] = static_cast<char>(ch >> 8);
         return p + 2;
     }
     return p + 1;
 }
 
-/* ChrToLower without the call: the table's other-case byte for an
- * upper-case single byte, anything else unchanged (ch normalised). */
-static inline USHORT chrLower(USHORT ch)
+/* ChrToLower without the call and without normalising: the table's
+ * other-case byte for an upper-case single byte, anything else unchanged. */
+inline USHORT lowerSingle(USHORT ch) noexcept
 {
-    if (ch <= CHR_SINGLE_MAX) {
+    if (ch <= kSingleMax) {
         /* Chosen by a mask rather than a branch: in mixed-case text the
          * branch would be guessed wrong half of the time.  The mask is all
          * ones for an upper-case letter, else 0. */
-        USHORT upper = (USHORT)((knlCharTable[ch].flags & KNL_CT_UPPER) != 0);
-        USHORT mask = (USHORT)(0u - upper);
-        return (USHORT)((knlCharTable[ch].other & mask) | (ch & ~mask));
+        auto upper = static_cast<USHORT>((knlCharTable[ch].flags & KNL_CT_UPPER) != 0);
+        auto mask = static_cast<USHORT>(0u - upper);
+        return static_cast<USHORT>(ch ^ ((ch ^ knlCharTable[ch].other) & mask));
     }
     return ch;
 }
 
-/* Whether the character ch occurs in the set (compared as characters). */
-static inline int strSetHas(const char *set, USHORT ch)
+/* Whether the character ch occurs in the narrow set (compared as
+ * characters); a null set holds nothing. */
+inline bool setHas(const char *set, USHORT ch) noexcept
 {
     if (!set)
-        return 0;
-    for (; *set; set += strCharBytes(set))
-        if (strCharValue(set) == ch)
-            return 1;
-    return 0;
+        return false;
+    for (; *set; set += charBytes(set))
+        if (charValue(set) == ch)
+            return true;
+    return false;
 }
 
-/* The counted number parsers, shared by the narrow and wide families: a
- * scan over at most n characters of a narrow string (p) or n units of a
- * wide one (w). */
-typedef struct {
-    const char *p;
-    const WCHAR *w;
-    size_t left;
-} STRSCAN;
-
-#define HEX_RADIX 16
-#define BIN_RADIX 2
-
-STRSCAN StrScanNarrow(const char *s, size_t n);
-STRSCAN StrScanWide(const WCHAR *s, size_t n);
-USHORT  StrScanUShort(STRSCAN sc);              /* StrToNUShort rules */
-SHORT   StrScanShort(STRSCAN sc);               /* StrToNShort rules */
-ULONG   StrScanRadix(STRSCAN sc, unsigned radix);  /* hex or binary */
-
-/* Wide units: whether a unit stands for a single byte (high byte 0x00 or
- * 0xFF), and whether it occurs in a zero-terminated set of units. */
-int WChrIsSingle(WCHAR ch);
-int WStrSetHas(const WCHAR *set, WCHAR ch);
-
-#ifdef __cplusplus
+/* A wide unit whose high byte is 0x00 or 0xFF stands for its low byte. */
+constexpr bool isSingleUnit(WCHAR ch) noexcept
+{
+    auto high = static_cast<BYTE>(ch >> 8);
+    return high == 0 || high == 0xFF;
 }
-#endif
 
-#endif /* STRINT_H */
+/* Whether the unit occurs in a zero-terminated set of units (null: no). */
+inline bool wideSetHas(const WCHAR *set, WCHAR ch) noexcept
+{
+    if (!set)
+        return false;
+    for (; *set; set++)
+        if (*set == ch)
+            return true;
+    return false;
+}
+
+}  // namespace orin::str
+
+#endif  // ORIN_TEXT_STRINT_H

@@ -1,200 +1,232 @@
 /*
- * strlst.c - string lists: several zero-terminated strings in one heap
+ * strlst.cpp - string lists: several zero-terminated strings in one heap
  * block, closed by an empty string.
  *
- * Every operation first walks the list once to learn its string count and
- * byte size (strings, their terminators and the closing zero byte).  A
- * change of size builds a new block from the pieces before and after the
- * changed string and frees the old block only once the new one exists,
- * so a failed call leaves the caller's list as it was.  Sizes and counts
- * are 16-bit: a change that would pass 65,535 bytes or strings fails with
+ * A list is the caller's: a block of the run-time heap that the caller
+ * releases with free(), so the blocks made here come from malloc.  Every
+ * operation first walks the list once to learn its string count and byte
+ * size (strings, their terminators and the closing zero byte).  A change of
+ * size builds a new block from the pieces before and after the changed
+ * string and frees the old block only once the new one exists, so a failed
+ * call leaves the caller's list as it was.  Sizes and counts are 16-bit: a
+ * change that would pass 65,535 bytes or strings fails with
  * ORIN_ERR_INVALID_PARAM.
  */
-#include <stdlib.h>
+#include <cstdlib>
+#include <vector>
+#include "frame/scope.h"
 #include "text/strint.h"
 #include "strlst.h"
 
-#define LIST_END     1          /* the closing zero byte */
-#define MAX_STRINGS  0xFFFF
+namespace orin::str {
+namespace {
 
-typedef struct {
-    size_t count;               /* strings in the list */
-    size_t bytes;               /* block bytes in use, closing byte included */
-} LISTSHAPE;
+constexpr std::size_t kListEnd = 1;         // the closing zero byte
+constexpr std::size_t kMaxStrings = 0xFFFF;
 
-static LISTSHAPE listShape(const char *list)
+using Block = UniqueMalloc<char>;
+
+/* The string behind s in a list. */
+const char *nextString(const char *s) noexcept
 {
-    LISTSHAPE sh = { 0, LIST_END };
-    while (*list) {
-        size_t len = strlen(list) + 1;
+    return s + std::strlen(s) + 1;
+}
+
+struct ListShape {
+    std::size_t count = 0;                  // strings in the list
+    std::size_t bytes = kListEnd;           // block bytes in use, closing byte included
+};
+
+ListShape listShape(const char *list) noexcept
+{
+    ListShape sh;
+    for (const char *s = list; *s; s = nextString(s)) {
         sh.count++;
-        sh.bytes += len;
-        list += len;
+        sh.bytes += std::strlen(s) + 1;
     }
     return sh;
 }
 
-/* Start of string n (1-based), or NULL when the list is shorter. */
-static char *stringNr(const char *list, size_t n)
+/* Start of string n (1-based), or null when the list is shorter. */
+char *stringNr(const char *list, std::size_t n) noexcept
 {
     if (!list || n == 0)
-        return NULL;
-    while (*list) {
+        return nullptr;
+    for (const char *s = list; *s; s = nextString(s))
         if (--n == 0)
-            return (char *)list;
-        list += strlen(list) + 1;
-    }
-    return NULL;
+            return const_cast<char *>(s);
+    return nullptr;
 }
 
-/* A new block of the given size, or NULL with the last error set. */
-static char *allocList(size_t bytes, size_t count)
+/* A new block of the given size, or null with the last error set. */
+Block allocList(std::size_t bytes, std::size_t count) noexcept
 {
-    char *block;
-    if (bytes > STRLST_MAX_BYTES || count > MAX_STRINGS) {
+    if (bytes > STRLST_MAX_BYTES || count > kMaxStrings) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
-    block = (char *)malloc(bytes);
+    Block block(static_cast<char *>(std::malloc(bytes)));
     if (!block)
         SetLastError(ORIN_ERR_NO_MEMORY);
     return block;
 }
 
-static char *emptyList(void)
+char *emptyList() noexcept
 {
-    char *block = allocList(LIST_END, 0);
+    Block block = allocList(kListEnd, 0);
     if (block)
-        block[0] = 0;
-    return block;
+        block.get()[0] = 0;
+    return block.release();
+}
+
+/* Hands the new block out in place of the old list, which is freed. */
+char *replaceList(char *old, Block block) noexcept
+{
+    std::free(old);
+    return block.release();
 }
 
 /* Builds a new block from list with the len bytes at cut replaced by the
- * string s (s NULL: the bytes are dropped). */
-static char *splice(const char *list, LISTSHAPE sh, const char *cut, size_t len,
-                    const char *s, size_t count)
+ * string s (s null: the bytes are dropped). */
+Block splice(const char *list, ListShape sh, const char *cut, std::size_t len,
+             const char *s, std::size_t count) noexcept
 {
-    size_t before = (size_t)(cut - list), add = s ? strlen(s) + 1 : 0;
-    size_t after = sh.bytes - before - len;
-    char *block = allocList(sh.bytes - len + add, count);
+    std::size_t before = static_cast<std::size_t>(cut - list), add = s ? std::strlen(s) + 1 : 0;
+    std::size_t after = sh.bytes - before - len;
+    Block block = allocList(sh.bytes - len + add, count);
     if (!block)
-        return NULL;
-    memcpy(block, list, before);
+        return nullptr;
+    std::memcpy(block.get(), list, before);
     if (s)
-        memcpy(block + before, s, add);
-    memcpy(block + before + add, cut + len, after);
+        std::memcpy(block.get() + before, s, add);
+    std::memcpy(block.get() + before + add, cut + len, after);
     return block;
 }
 
+int __cdecl compareBytes(const void *a, const void *b)
+{
+    return std::strcmp(*static_cast<const char *const *>(a), *static_cast<const char *const *>(b));
+}
+
+int __cdecl compareNoCase(const void *a, const void *b)
+{
+    return _stricmp(*static_cast<const char *const *>(a), *static_cast<const char *const *>(b));
+}
+
+/* The strings of list in sorted order as a new block (sh.count >= 2).
+ * Throws std::bad_alloc when the order cannot be kept. */
+Block sortedCopy(const char *list, ListShape sh, bool caseSensitive)
+{
+    std::vector<const char *> order;
+    order.reserve(sh.count);
+    for (const char *s = list; *s; s = nextString(s))
+        order.push_back(s);
+    KnlQSort(order.data(), order.size(), sizeof order[0],
+             caseSensitive ? compareBytes : compareNoCase);
+    Block block(static_cast<char *>(std::malloc(sh.bytes)));
+    if (!block)
+        return nullptr;
+    char *w = block.get();
+    for (const char *s : order) {
+        std::size_t len = std::strlen(s) + 1;
+        std::memcpy(w, s, len);
+        w += len;
+    }
+    *w = 0;
+    return block;
+}
+
+}  // namespace
+}  // namespace orin::str
+
+using namespace orin::str;
+
+/* Every separator character becomes a terminator. */
 char *ORINAPI StrLstCreateList(const char *text, USHORT separator) noexcept
 {
-    char *block, *w;
     if (!text) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
-    separator = chrNorm(separator);
-    block = allocList(strlen(text) + 2 * LIST_END, 0);
+    separator = norm(separator);
+    Block block = allocList(std::strlen(text) + 2 * kListEnd, 0);
     if (!block)
-        return NULL;
-    for (w = block; *text; text += strCharBytes(text)) {
-        size_t len = strCharBytes(text);
-        if (strCharValue(text) == separator) {
+        return nullptr;
+    char *w = block.get();
+    for (; *text; text += charBytes(text)) {
+        std::size_t len = charBytes(text);
+        if (charValue(text) == separator) {
             *w++ = 0;
         } else {
-            memcpy(w, text, len);
+            std::memcpy(w, text, len);
             w += len;
         }
     }
-    w[0] = 0;                   /* ends the last string */
-    w[1] = 0;                   /* closes the list */
-    return block;
+    w[0] = 0;                   // ends the last string
+    w[1] = 0;                   // closes the list
+    return block.release();
 }
 
 char *ORINAPI StrLstAddString(char *list, const char *s) noexcept
 {
-    LISTSHAPE sh;
-    char *block;
-
     if (!s || !*s)
         return list ? list : emptyList();
     if (!list || !*list) {
-        block = allocList(strlen(s) + 1 + LIST_END, 1);
+        std::size_t len = std::strlen(s) + 1;
+        Block block = allocList(len + kListEnd, 1);
         if (!block)
-            return NULL;
-        strcpy(block, s);
-        block[strlen(s) + 1] = 0;
-        free(list);
-        return block;
+            return nullptr;
+        std::memcpy(block.get(), s, len);
+        block.get()[len] = 0;
+        return replaceList(list, std::move(block));
     }
-    sh = listShape(list);
-    block = splice(list, sh, list + sh.bytes - LIST_END, 0, s, sh.count + 1);
-    if (!block)
-        return NULL;
-    free(list);
-    return block;
+    ListShape sh = listShape(list);
+    Block block = splice(list, sh, list + sh.bytes - kListEnd, 0, s, sh.count + 1);
+    return block ? replaceList(list, std::move(block)) : nullptr;
 }
 
+/* In place when the new string is as long as the old one. */
 char *ORINAPI StrLstChangeString(char *list, const char *s, USHORT n) noexcept
 {
-    char *old, *block;
-    size_t oldLen;
-
     if (!list || !s) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
     if (!*s)
         return list;
-    old = stringNr(list, n);
+    char *old = stringNr(list, n);
     if (!old) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
-    oldLen = strlen(old);
-    if (oldLen == strlen(s)) {
-        memcpy(old, s, oldLen);
+    std::size_t oldLen = std::strlen(old);
+    if (oldLen == std::strlen(s)) {
+        std::memcpy(old, s, oldLen);
         return list;
     }
-    block = splice(list, listShape(list), old, oldLen + 1, s, 0);
-    if (!block)
-        return NULL;
-    free(list);
-    return block;
+    Block block = splice(list, listShape(list), old, oldLen + 1, s, 0);
+    return block ? replaceList(list, std::move(block)) : nullptr;
 }
 
 char *ORINAPI StrLstDeleteString(char *list, USHORT n) noexcept
 {
-    char *old = stringNr(list, n), *block;
+    char *old = stringNr(list, n);
     if (!old) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
-    block = splice(list, listShape(list), old, strlen(old) + 1, NULL, 0);
-    if (!block)
-        return NULL;
-    free(list);
-    return block;
-}
-
-static int __cdecl compareBytes(const void *a, const void *b)
-{
-    return strcmp(*(const char *const *)a, *(const char *const *)b);
-}
-
-static int __cdecl compareNoCase(const void *a, const void *b)
-{
-    return _stricmp(*(const char *const *)a, *(const char *const *)b);
+    Block block = splice(list, listShape(list), old, std::strlen(old) + 1, nullptr, 0);
+    return block ? replaceList(list, std::move(block)) : nullptr;
 }
 
 USHORT ORINAPI StrLstFindString(const char *list, const char *s, USHORT caseSensitive) noexcept
 {
-    USHORT n = 0;
     if (!list || !s)
         return 0;
-    for (; *list; list += strlen(list) + 1) {
+    USHORT n = 0;
+    for (const char *p = list; *p; p = nextString(p)) {
         n++;
-        if ((caseSensitive ? strcmp(list, s) : _stricmp(list, s)) == 0)
+        if ((caseSensitive ? std::strcmp(p, s) : _stricmp(p, s)) == 0)
             return n;
     }
     return 0;
@@ -205,48 +237,30 @@ char *ORINAPI StrLstGetStringNrPtr(const char *list, USHORT n) noexcept
     return stringNr(list, n);
 }
 
+/* The size of an empty (or null) list is 0, not the closing byte. */
 USHORT ORINAPI StrLstGetListInfo(const char *list, USHORT *size) noexcept
 {
-    LISTSHAPE sh = { 0, 0 };
+    ListShape sh{0, 0};
     if (list && *list)
         sh = listShape(list);
     if (size)
-        *size = (USHORT)sh.bytes;
-    return (USHORT)sh.count;
+        *size = static_cast<USHORT>(sh.bytes);
+    return static_cast<USHORT>(sh.count);
 }
 
 /* Sorts the string addresses and writes the strings into a new block in
  * that order; on any allocation failure the list is returned unchanged. */
 char *ORINAPI StrLstSort(char *list, USHORT caseSensitive) noexcept
 {
-    LISTSHAPE sh;
-    const char **order;
-    char *block, *w, *p;
-    size_t i;
-
     if (!list)
-        return NULL;
-    sh = listShape(list);
+        return nullptr;
+    ListShape sh = listShape(list);
     if (sh.count < 2)
         return list;
-    order = (const char **)malloc(sh.count * sizeof *order);
-    if (!order)
-        return list;
-    for (i = 0, p = list; i < sh.count; i++, p += strlen(p) + 1)
-        order[i] = p;
-    KnlQSort(order, sh.count, sizeof *order, caseSensitive ? compareBytes : compareNoCase);
-    block = (char *)malloc(sh.bytes);
-    if (!block) {
-        free(order);
+    try {
+        Block block = sortedCopy(list, sh, caseSensitive != 0);
+        return block ? replaceList(list, std::move(block)) : list;
+    } catch (...) {             // the order array could not be made
         return list;
     }
-    for (i = 0, w = block; i < sh.count; i++) {
-        size_t len = strlen(order[i]) + 1;
-        memcpy(w, order[i], len);
-        w += len;
-    }
-    *w = 0;
-    free(order);
-    free(list);
-    return block;
 }

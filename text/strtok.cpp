@@ -1,68 +1,92 @@
 /*
- * strtok.c - the reentrant tokenizer: each handle owns a copy of its text
- * and a position in it, so any number of texts can be split at once.
+ * strtok.cpp - the reentrant tokenizer: each handle owns a copy of its text
+ * and a position in it, so any number of texts can be split at once (each
+ * handle by one thread at a time).
  *
  * StrTokGet skips a run of delimiters, takes the token up to the next
  * delimiter character and terminates it there (over the delimiter's first
  * byte).  When the text ends inside the token, or right behind its
- * delimiter, the position becomes NULL and the next call answers NULL.
+ * delimiter, the position becomes null and the next call answers null.
  * Delimiters are compared as characters, so a trail byte never splits.
+ *
+ * The records live in a handle pool: a handle that is not a live
+ * tokenizer (made up, of another family, or closed) is refused with 87
+ * (invalid parameter) in the last error, without reading through it.
  */
-#include <stdlib.h>
+#include <string>
+#include "frame/boundary.h"
+#include "frame/handle_pool.h"
 #include "text/strint.h"
 #include "strlst.h"
 
 struct _STRTOKEN {
-    char *text;                 /* the owned copy */
-    char *pos;                  /* where the next token search starts */
+    explicit _STRTOKEN(const char *t) : text(t), pos(text.data()) {}
+
+    std::string text;           // the owned copy, split in place
+    char *pos;                  // where the next token search starts; null when done
 };
+
+namespace orin::str {
+namespace {
+
+constinit HandlePool<_STRTOKEN> tokenizers;
+
+/* The record of a live handle; null for null, and for a handle that is not
+ * live, which also leaves 87 in the last error. */
+_STRTOKEN *liveTokenizer(HSTRTOK tok) noexcept
+{
+    if (!tok)
+        return nullptr;
+    _STRTOKEN *t = tokenizers.get(tok);
+    if (!t)
+        SetLastError(ORIN_ERR_INVALID_PARAM);
+    return t;
+}
+
+/* The token at the position (see the head of the file). */
+char *nextToken(_STRTOKEN &t, const char *delims) noexcept
+{
+    char *p = t.pos;
+    while (*p && setHas(delims, charValue(p)))
+        p += charBytes(p);
+    char *start = p;
+    while (*p && !setHas(delims, charValue(p)))
+        p += charBytes(p);
+    if (!*p) {
+        t.pos = nullptr;
+        return start;
+    }
+    t.pos = p + charBytes(p);
+    *p = 0;
+    if (!*t.pos)
+        t.pos = nullptr;
+    return start;
+}
+
+}  // namespace
+}  // namespace orin::str
+
+using namespace orin::str;
 
 HSTRTOK ORINAPI StrTokOpen(const char *text) noexcept
 {
-    HSTRTOK tok;
     if (!text) {
         SetLastError(ORIN_ERR_INVALID_PARAM);
-        return NULL;
+        return nullptr;
     }
-    tok = (HSTRTOK)malloc(sizeof *tok);
-    if (tok)
-        tok->text = (char *)malloc(strlen(text) + 1);
-    if (!tok || !tok->text) {
-        free(tok);
-        SetLastError(ORIN_ERR_NO_MEMORY);
-        return NULL;
-    }
-    strcpy(tok->text, text);
-    tok->pos = tok->text;
-    return tok;
+    return orin::guardValue<HSTRTOK>(nullptr, [text] { return tokenizers.make(text).release(); });
 }
 
 char *ORINAPI StrTokGet(HSTRTOK tok, const char *delims) noexcept
 {
-    char *p, *start;
-    if (!tok || !tok->pos)
-        return NULL;
-    p = tok->pos;
-    while (*p && strSetHas(delims, strCharValue(p)))
-        p += strCharBytes(p);
-    start = p;
-    while (*p && !strSetHas(delims, strCharValue(p)))
-        p += strCharBytes(p);
-    if (!*p) {
-        tok->pos = NULL;
-        return start;
-    }
-    tok->pos = p + strCharBytes(p);
-    *p = 0;
-    if (!*tok->pos)
-        tok->pos = NULL;
-    return start;
+    _STRTOKEN *t = liveTokenizer(tok);
+    if (!t || !t->pos)
+        return nullptr;
+    return nextToken(*t, delims);
 }
 
 void ORINAPI StrTokClose(HSTRTOK tok) noexcept
 {
-    if (!tok)
-        return;
-    free(tok->text);
-    free(tok);
+    if (_STRTOKEN *t = liveTokenizer(tok))
+        tokenizers.destroy(t);
 }

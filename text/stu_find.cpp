@@ -1,5 +1,5 @@
 /*
- * stu_find.c - StuMatchFindEx, the scanner's forward search: move on
+ * stu_find.cpp - the scanner's forward search (StuMatchFindEx): move on
  * character by character until a pattern matches, copying what is passed
  * over.
  *
@@ -16,147 +16,153 @@
  * terminator; the first one that does not fit ends the copying and raises
  * the overflow flag, but the scan goes on.
  */
-#include <string.h>
+#include <cstring>
+#include <string_view>
 #include "text/stuint.h"
 
-typedef struct _FINDSTATE {
-    char   *buf;
-    size_t  size;
-    size_t  len;
-    int     full;
-    USHORT *overflow;
-    int     inQuote;
-    int     inMarker;
-    int     level;
-    char    bracketOpen;     /* opener of the kind that is open */
-} FINDSTATE;
+namespace orin::stu {
+namespace {
 
-static const char BRACKET_OPEN[] = "([{";
-static const char BRACKET_CLOSE[] = ")]}";
+constexpr std::string_view kBracketOpen = "([{";
+constexpr std::string_view kBracketClose = ")]}";
+constexpr USHORT kLastAscii = 0x7F;
 
-/* Copies len bytes from the position, then consumes them. */
-static void passOver(STUMATCH *c, FINDSTATE *st, size_t len)
-{
-    if (st->buf && !st->full) {
-        if (st->len + len < st->size) {
-            memcpy(st->buf + st->len, c->pos, len);
-            st->len += len;
+/* Where the characters passed over go: the caller's buffer of size bytes
+ * (terminator included), until the first one that does not fit. */
+class Copy {
+public:
+    Copy(char *buf, std::size_t size, USHORT *overflow) noexcept
+        : buf_(size ? buf : nullptr), size_(size), overflow_(overflow)
+    {
+        if (overflow_)
+            *overflow_ = 0;
+    }
+
+    void append(const BYTE *bytes, std::size_t len) noexcept
+    {
+        if (!buf_ || full_)
+            return;
+        if (len_ + len < size_) {
+            std::memcpy(buf_ + len_, bytes, len);
+            len_ += len;
         } else {
-            st->full = 1;
-            if (st->overflow)
-                *st->overflow = STU_OVERFLOW;
+            full_ = true;
+            if (overflow_)
+                *overflow_ = STU_OVERFLOW;
         }
     }
-    StuAdvance(c, len);
-}
 
-static void trackBracket(FINDSTATE *st, USHORT ch)
-{
-    const char *open, *close;
+    void terminate() noexcept
+    {
+        if (buf_)
+            buf_[len_] = 0;
+    }
 
-    if (ch == 0 || ch > 0x7F)
-        return;
-    open = strchr(BRACKET_OPEN, (char)ch);
-    close = strchr(BRACKET_CLOSE, (char)ch);
-    if (open) {
-        if (st->level == 0) {
-            st->bracketOpen = *open;
-            st->level = 1;
-        } else if (st->bracketOpen == *open) {
-            st->level++;
+private:
+    char *buf_;
+    std::size_t size_;
+    std::size_t len_ = 0;
+    bool full_ = false;
+    USHORT *overflow_;
+};
+
+/* The bracket level: one kind at a time, never below 0. */
+class Brackets {
+public:
+    bool open() const noexcept { return level_ > 0; }
+
+    void track(USHORT ch) noexcept
+    {
+        if (ch == 0 || ch > kLastAscii)
+            return;
+        auto c = static_cast<char>(ch);
+        std::size_t open = kBracketOpen.find(c), close = kBracketClose.find(c);
+        if (open != std::string_view::npos) {
+            if (level_ == 0) {
+                kind_ = kBracketOpen[open];
+                level_ = 1;
+            } else if (kind_ == kBracketOpen[open]) {
+                level_++;
+            }
+        } else if (close != std::string_view::npos && level_ > 0 &&
+                   kind_ == kBracketOpen[close]) {
+            level_--;
         }
-    } else if (close && st->level > 0 &&
-               st->bracketOpen == BRACKET_OPEN[close - BRACKET_CLOSE]) {
-        st->level--;
     }
-}
 
-/* Marker pair: an opening marker starts a stretch, a closing marker inside
- * one ends it; the marker text is passed over whole.  Answers whether a
- * marker was taken. */
-static int takeMarker(STUMATCH *c, FINDSTATE *st, const char *const *markers)
+private:
+    int level_ = 0;
+    char kind_ = 0;             // opener of the kind that is open
+};
+
+}  // namespace
+
+bool Cursor::find(const char *pattern, USHORT flags, char *buf, USHORT size, USHORT *overflow,
+                  const char *const *markers) noexcept
 {
-    const char *m = st->inMarker ? markers[1] : markers[0];
-    size_t len = m ? strlen(m) : 0;
+    const bool ignoreCase = (flags & STU_FIND_ICASE) != 0;
+    const bool quotes = (flags & STU_FIND_QUOTES) != 0;
+    const bool useMarkers = (flags & STU_FIND_MARKERS) && markers;
+    const std::size_t plen = std::strlen(pattern);
+    const Mark start = mark();
+    Copy copy(buf, size, overflow);
+    Brackets brackets;
+    bool inQuote = false, inMarker = false, prevBackslash = false, found = false;
 
-    if (len == 0 || !StuLooksAt(c, m, len, 0))
-        return 0;
-    st->inMarker = !st->inMarker;
-    passOver(c, st, len);
-    return 1;
-}
-
-/* A backslash with quotes honoured: drop it and take the next character
- * as plain text. */
-static void takeEscape(STUMATCH *c, FINDSTATE *st, size_t backslashLen)
-{
-    size_t len;
-
-    StuAdvance(c, backslashLen);
-    StuCharAt(c, &len);
-    if (len)
-        passOver(c, st, len);
-}
-
-USHORT ORINAPI StuMatchFindEx(STUMATCH *c, const char *pattern, USHORT flags,
-                              char *buf, USHORT size, USHORT *overflow,
-                              const char *const *markers) noexcept
-{
-    FINDSTATE st;
-    STUMARK start;
-    size_t plen, len;
-    int ignoreCase = (flags & STU_FIND_ICASE) != 0;
-    int quotes = (flags & STU_FIND_QUOTES) != 0;
-    int useMarkers = (flags & STU_FIND_MARKERS) && markers;
-    int prevBackslash = 0, found = 0;
-    USHORT ch;
-
-    if (overflow)
-        *overflow = 0;
-    memset(&st, 0, sizeof st);
-    st.buf = size ? buf : NULL;
-    st.size = size;
-    st.overflow = overflow;
-    if (!c || !pattern) {
-        if (st.buf)
-            buf[0] = 0;
-        return 0;
-    }
-    plen = strlen(pattern);
-    start = StuMark(c);
+    /* Copies len bytes from the position, then consumes them. */
+    auto passOver = [&](std::size_t len) {
+        copy.append(pos_, len);
+        advance(len);
+    };
+    /* Marker pair: an opening marker starts a stretch, a closing marker
+     * inside one ends it; the marker text is passed over whole. */
+    auto takeMarker = [&] {
+        const char *m = inMarker ? markers[1] : markers[0];
+        std::size_t len = m ? std::strlen(m) : 0;
+        if (len == 0 || !looksAt(m, len, false))
+            return false;
+        inMarker = !inMarker;
+        passOver(len);
+        return true;
+    };
 
     for (;;) {
-        ch = StuCharAt(c, &len);
+        std::size_t len;
+        USHORT ch = charAt(len);
         if (len == 0)
             break;
-        if (!st.inQuote && !st.inMarker && st.level == 0 &&
-            StuLooksAt(c, pattern, plen, ignoreCase)) {
-            StuAdvance(c, plen);
-            found = 1;
+        if (!inQuote && !inMarker && !brackets.open() && looksAt(pattern, plen, ignoreCase)) {
+            advance(plen);
+            found = true;
             break;
         }
-        if (useMarkers && !prevBackslash && takeMarker(c, &st, markers)) {
-            prevBackslash = 0;
+        if (useMarkers && !prevBackslash && takeMarker()) {
+            prevBackslash = false;
             continue;
         }
-        if (!st.inMarker && quotes) {
+        if (!inMarker && quotes) {
             if (ch == '\\') {
-                takeEscape(c, &st, len);
-                prevBackslash = 0;
+                /* Drop the backslash, take the next character as plain text. */
+                advance(len);
+                charAt(len);
+                if (len)
+                    passOver(len);
+                prevBackslash = false;
                 continue;
             }
             if (ch == '"')
-                st.inQuote = !st.inQuote;
-            else if (!st.inQuote)
-                trackBracket(&st, ch);
+                inQuote = !inQuote;
+            else if (!inQuote)
+                brackets.track(ch);
         }
         prevBackslash = ch == '\\';
-        passOver(c, &st, len);
+        passOver(len);
     }
 
-    if (st.buf)
-        buf[st.len] = 0;
+    copy.terminate();
     if (!found && !(flags & STU_FIND_STAYATEND))
-        StuRestore(c, start);
-    return (USHORT)found;
+        restore(start);
+    return found;
 }
+
+}  // namespace orin::stu

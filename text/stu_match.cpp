@@ -1,573 +1,290 @@
 /*
- * stu_match.c - the match scanner's cursor: opening on text, a caller's
- * buffer or a file, stepping over characters, literal and whole-word
- * matches, blanks and numbers.  (The forward search is in stu_find.c.)
+ * stu_match.cpp - the match scanner's handles: opening a cursor on text, a
+ * caller's buffer or a file, and the exported calls, each of which checks
+ * its handle and runs the cursor's operation (stu_cursor.cpp, stu_find.cpp).
  *
- * A text cursor reads a zero-terminated string in memory: its own copy,
- * or the caller's buffer in place.  A file cursor reads the file through a
- * window of STU_WINDOW bytes with one spare byte behind it that always
- * holds a zero, so the window reads like a string: a window shorter than
- * STU_WINDOW is the end of the file, and its terminator is the end of the
- * text.  When the position reaches the end of a full window, the window is
- * reloaded from the file at the position's offset; an operation that needs
- * several bytes at once (a literal, a double-byte character) first asks
- * StuEnsure for them, which reloads the window starting at the position.
- * Positions that must survive reloads are kept as file offsets (STUMARK).
- *
- * Every test that fails leaves the position where it was: it looks first
- * (StuLooksAt) and only then consumes (StuAdvance).
+ * The cursors behind handles live in a handle pool: a handle that is not
+ * a live cursor (made up, of another family, or closed) gets the answer of
+ * a null cursor and 87 (invalid parameter) in the last error, without
+ * being read through.  Each cursor belongs to one thread at a time.
  */
-#include <limits.h>
-#include <stdlib.h>
-#include <string.h>
+#include <climits>
+#include <cstring>
+#include "frame/boundary.h"
+#include "frame/handle_pool.h"
 #include "text/stuint.h"
-#include "frame/knlint.h"
-#include "str.h"
-#include "knlnam.h"
 
-#define STU_FILE_ATTRIBUTE 0x80       /* normal file */
-#define STU_ALL_DIGITS     0xFFFF     /* digit limit of the unbounded readers */
-#define DECIMAL_BASE       10
-#define HEX_BASE           16
+namespace orin::stu {
+namespace {
 
-static int isFile(const STUMATCH *c)
+constexpr ULONG kFileAttribute = 0x80;       // normal file
+constexpr unsigned kAllDigits = 0xFFFF;      // digit limit of the unbounded decimal readers
+constexpr unsigned kHexDigits = UINT_MAX;    // hexadecimal numbers have no digit limit
+
+constinit HandlePool<_STUMATCH> cursors;
+
+/* The cursor of a live handle; null for null, and for a handle that is not
+ * live, which also leaves 87 in the last error. */
+_STUMATCH *live(STUMATCH *h) noexcept
 {
-    return c->file != STU_NO_FILE;
+    if (!h)
+        return nullptr;
+    _STUMATCH *c = cursors.get(h);
+    if (!c)
+        SetLastError(ORIN_ERR_INVALID_PARAM);
+    return c;
 }
 
-/* Loads the window from the file at offset; a failed seek or read leaves
- * an empty window, which reads as the end of the text. */
-static void loadWindow(STUMATCH *c, ULONG offset)
+/* Hands out a new cursor made from args; 8 when memory runs out. */
+template <class... Args>
+USHORT handOut(STUMATCH **out, Args &&...args) noexcept
 {
-    ULONG got = 0, newPos;
-
-    c->winOffset = offset;
-    c->winLen = 0;
-    if (KnlNamChgFilePtr(c->ns, (KNLHFILE)c->file, (LONG)offset, KNLNAM_SEEK_BEGIN, &newPos) == 0 &&
-        KnlNamRead(c->ns, (KNLHFILE)c->file, c->buffer, STU_WINDOW, &got) == 0 &&
-        got <= STU_WINDOW)
-        c->winLen = (USHORT)got;
-    c->buffer[c->winLen] = 0;
-    c->pos = c->buffer;
+    return guardCode([&] {
+        *out = cursors.make(std::forward<Args>(args)...).release();
+        return USHORT{0};
+    });
 }
 
-static size_t bytesInWindow(const STUMATCH *c)
+/* Runs f on the cursor of a live handle; without one the answer is
+ * noCursor. */
+template <class R, class F>
+R onCursor(STUMATCH *h, R noCursor, F f) noexcept
 {
-    return (size_t)(c->buffer + c->winLen - c->pos);
+    Cursor *c = live(h);
+    return c ? static_cast<R>(f(*c)) : noCursor;
 }
 
-size_t StuEnsure(STUMATCH *c, size_t n)
-{
-    size_t avail;
+}  // namespace
+}  // namespace orin::stu
 
-    if (!isFile(c))
-        return n;
-    avail = bytesInWindow(c);
-    if (avail >= n)
-        return n;
-    if (c->winLen == STU_WINDOW && c->pos > c->buffer)
-        loadWindow(c, c->winOffset + (ULONG)(c->pos - c->buffer));
-    avail = bytesInWindow(c);
-    return avail < n ? avail : n;
-}
-
-void StuAdvance(STUMATCH *c, size_t n)
-{
-    c->pos += n;
-    if (isFile(c) && c->winLen == STU_WINDOW && c->pos >= c->buffer + STU_WINDOW)
-        loadWindow(c, c->winOffset + (ULONG)(c->pos - c->buffer));
-}
-
-USHORT StuCharAt(STUMATCH *c, size_t *len)
-{
-    BYTE lead;
-
-    StuEnsure(c, 1);
-    lead = c->pos[0];
-    if (lead == 0) {
-        *len = 0;
-        return 0;
-    }
-    if (KNL_ISLEAD(lead) && StuEnsure(c, 2) == 2 && c->pos[1]) {
-        *len = 2;
-        return (USHORT)(c->pos[0] | (c->pos[1] << 8));
-    }
-    *len = 1;
-    return c->pos[0];
-}
-
-STUMARK StuMark(const STUMATCH *c)
-{
-    return (STUMARK)c->winOffset + (STUMARK)(c->pos - c->buffer);
-}
-
-void StuRestore(STUMATCH *c, STUMARK mark)
-{
-    if (!isFile(c)) {
-        c->pos = c->buffer + mark;
-        return;
-    }
-    if (mark >= c->winOffset && mark - c->winOffset < c->winLen)
-        c->pos = c->buffer + (mark - c->winOffset);
-    else
-        loadWindow(c, (ULONG)mark);
-}
-
-/* Character value and byte length of the literal's character at s. */
-static USHORT literalChar(const char *s, size_t *len)
-{
-    if (KNL_ISLEAD(s[0]) && s[1]) {
-        *len = 2;
-        return (USHORT)((BYTE)s[0] | ((BYTE)s[1] << 8));
-    }
-    *len = 1;
-    return (BYTE)s[0];
-}
-
-int StuLooksAt(STUMATCH *c, const char *literal, size_t len, int ignoreCase)
-{
-    const char *text;
-    size_t i, tl, ll;
-
-    if (isFile(c) && StuEnsure(c, len) < len)
-        return 0;
-    text = (const char *)c->pos;
-    if (!ignoreCase) {
-        for (i = 0; i < len; i++)
-            if (text[i] != literal[i])
-                return 0;
-        return 1;
-    }
-    for (i = 0; i < len; i += ll) {
-        USHORT lc, tc;
-        if (text[i] == 0)
-            return 0;
-        lc = literalChar(literal + i, &ll);
-        tc = literalChar(text + i, &tl);
-        if (tl != ll || ChrToLower(tc) != ChrToLower(lc))
-            return 0;
-    }
-    return 1;
-}
+using orin::stu::Cursor;
+using orin::stu::live;
 
 /* ---- Opening and closing ---- */
 
-static USHORT newCursor(STUMATCH **out, BYTE *buffer, ULONG owns)
-{
-    STUMATCH *c = (STUMATCH *)calloc(1, sizeof *c);
-    if (!c)
-        return ORIN_ERR_NO_MEMORY;
-    c->buffer = buffer;
-    c->pos = buffer;
-    c->file = STU_NO_FILE;
-    c->ownsBuffer = owns;
-    *out = c;
-    return 0;
-}
-
 USHORT ORINAPI StuMatchOpen(const char *text, STUMATCH **cursor) noexcept
 {
-    size_t n;
-    BYTE *copy;
-    USHORT rc;
-
     if (!text || !cursor)
         return ORIN_ERR_INVALID_PARAM;
-    n = strlen(text);
-    copy = (BYTE *)malloc(n + 1);
-    if (!copy)
-        return ORIN_ERR_NO_MEMORY;
-    memcpy(copy, text, n + 1);
-    rc = newCursor(cursor, copy, 1);
-    if (rc)
-        free(copy);
-    return rc;
+    return orin::guardCode([&] {
+        std::size_t n = std::strlen(text) + 1;
+        auto copy = std::make_unique_for_overwrite<BYTE[]>(n);
+        std::memcpy(copy.get(), text, n);
+        return orin::stu::handOut(cursor, std::move(copy));
+    });
 }
 
 USHORT ORINAPI StuMatchOpenRealBuffer(const char *buffer, STUMATCH **cursor) noexcept
 {
     if (!buffer || !cursor)
         return ORIN_ERR_INVALID_PARAM;
-    return newCursor(cursor, (BYTE *)buffer, 0);
+    return orin::stu::handOut(cursor, buffer);
 }
 
+/* The window and the record are made first; a file that does not open
+ * leaves a null cursor and its error. */
 USHORT ORINAPI StuMatchOpenFile(void *ns, const char *name, STUMATCH **cursor, ULONG openMode) noexcept
 {
-    BYTE *window;
-    KNLHFILE h;
-    ULONG action;
-    USHORT rc;
-
     if (!name || !cursor)
         return ORIN_ERR_INVALID_PARAM;
-    window = (BYTE *)malloc(STU_WINDOW + 1);
-    if (!window)
-        return ORIN_ERR_NO_MEMORY;
-    rc = newCursor(cursor, window, 1);
-    if (rc) {
-        free(window);
-        return rc;
-    }
-    rc = KnlNamOpen(ns, name, &h, &action, 0, STU_FILE_ATTRIBUTE, KNLNAM_OPEN_EXISTING, openMode, 0);
-    if (rc) {
-        free(window);
-        free(*cursor);
-        *cursor = NULL;
-        return rc;
-    }
-    (*cursor)->file = h;
-    (*cursor)->ns = ns;
-    loadWindow(*cursor, 0);
-    return 0;
+    return orin::guardCode([&] {
+        auto window = std::make_unique_for_overwrite<BYTE[]>(orin::stu::kWindow + 1);
+        auto c = orin::stu::cursors.make(std::move(window), ns);
+        KNLHFILE h;
+        ULONG action;
+        USHORT rc = KnlNamOpen(ns, name, &h, &action, 0, orin::stu::kFileAttribute,
+                               KNLNAM_OPEN_EXISTING, openMode, 0);
+        if (rc) {
+            *cursor = nullptr;
+            return rc;
+        }
+        c->attachFile(h);
+        *cursor = c.release();
+        return USHORT{0};
+    });
 }
 
 void ORINAPI StuMatchClose(STUMATCH *c) noexcept
 {
-    if (!c)
-        return;
-    if (isFile(c))
-        KnlNamClose(c->ns, (KNLHFILE)c->file);
-    if (c->ownsBuffer)
-        free(c->buffer);
-    free(c);
+    if (_STUMATCH *cur = live(c))
+        orin::stu::cursors.destroy(cur);
 }
 
 void ORINAPI StuMatchRewind(STUMATCH *c) noexcept
 {
-    if (!c)
-        return;
-    if (isFile(c))
-        loadWindow(c, 0);
-    else
-        c->pos = c->buffer;
+    if (Cursor *cur = live(c))
+        cur->rewind();
 }
 
 /* ---- Position and characters ---- */
 
+using orin::stu::onCursor;
+
 char *ORINAPI StuMatchPtr(STUMATCH *c) noexcept
 {
-    return c ? (char *)c->pos : NULL;
+    return onCursor<char *>(c, nullptr, [](Cursor &k) { return k.ptr(); });
 }
 
 USHORT ORINAPI StuMatchIndex(STUMATCH *c) noexcept
 {
-    return c ? (USHORT)(c->pos - c->buffer) : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.index(); });
 }
 
+/* No cursor is at its end. */
 USHORT ORINAPI StuMatchEom(STUMATCH *c) noexcept
 {
-    size_t len;
-    if (!c)
-        return 1;
-    StuCharAt(c, &len);
-    return len == 0;
+    return onCursor<USHORT>(c, 1, [](Cursor &k) { return k.atEnd(); });
 }
 
 USHORT ORINAPI StuMatchQueryChar(STUMATCH *c) noexcept
 {
-    size_t len;
-    return c ? StuCharAt(c, &len) : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.queryChar(); });
 }
 
 USHORT ORINAPI StuMatchGetChar(STUMATCH *c) noexcept
 {
-    size_t len;
-    USHORT ch;
-
-    if (!c)
-        return 0;
-    ch = StuCharAt(c, &len);
-    StuAdvance(c, len);
-    return ch;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.getChar(); });
 }
 
+/* Without a cursor the copy is empty. */
 USHORT ORINAPI StuMatchGetStr(STUMATCH *c, USHORT count, char *buf) noexcept
 {
-    USHORT taken = 0;
-    size_t len, out = 0;
-
-    if (!c) {
-        if (buf)
-            buf[0] = 0;
-        return 0;
-    }
-    while (taken < count) {
-        StuCharAt(c, &len);
-        if (len == 0)
-            break;
-        if (buf) {
-            memcpy(buf + out, c->pos, len);
-            out += len;
-        }
-        StuAdvance(c, len);
-        taken++;
-    }
+    if (Cursor *cur = live(c))
+        return cur->getStr(count, buf);
     if (buf)
-        buf[out] = 0;
-    return taken == count;
+        buf[0] = 0;
+    return 0;
 }
 
 USHORT ORINAPI StuMatchIsAlpha(STUMATCH *c) noexcept
 {
-    size_t len;
-    USHORT ch;
-
-    if (!c)
-        return 0;
-    ch = StuCharAt(c, &len);
-    return len && ChrIsAlpha(ch) ? 1 : 0;
-}
-
-static int isSpaceAt(STUMATCH *c, size_t *len)
-{
-    USHORT ch = StuCharAt(c, len);
-    return *len && ChrIsSpace(ch);
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.isAlpha(); });
 }
 
 USHORT ORINAPI StuMatchBlanks(STUMATCH *c) noexcept
 {
-    size_t len;
-    int skipped = 0;
-
-    if (!c)
-        return 0;
-    while (isSpaceAt(c, &len)) {
-        StuAdvance(c, len);
-        skipped = 1;
-    }
-    return (USHORT)skipped;
-}
-
-/* Whether a digit follows the signs and blanks at the position; the
- * position is restored either way. */
-static USHORT digitFollows(STUMATCH *c, int hex)
-{
-    STUMARK start;
-    size_t len;
-    USHORT ch;
-
-    if (!c)
-        return 0;
-    start = StuMark(c);
-    for (;;) {
-        ch = StuCharAt(c, &len);
-        if (len == 1 && (ch == '+' || ch == '-' || ChrIsSpace(ch)))
-            StuAdvance(c, len);
-        else
-            break;
-    }
-    ch = StuCharAt(c, &len);
-    StuRestore(c, start);
-    if (len == 0)
-        return 0;
-    return (hex ? ChrIsHexDigit(ch) : ChrIsDigit(ch)) ? 1 : 0;
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.blanks(); });
 }
 
 USHORT ORINAPI StuMatchIsNumber(STUMATCH *c) noexcept
 {
-    return digitFollows(c, 0);
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.digitFollows(false); });
 }
 
 USHORT ORINAPI StuMatchIsHexNumber(STUMATCH *c) noexcept
 {
-    return digitFollows(c, 1);
+    return onCursor<USHORT>(c, 0, [](Cursor &k) { return k.digitFollows(true); });
 }
 
 /* ---- Literals ---- */
 
-static USHORT matchLiteral(STUMATCH *c, const char *literal, int ignoreCase)
-{
-    size_t len;
+namespace {
 
-    if (!c || !literal)
-        return 0;
-    len = strlen(literal);
-    if (!StuLooksAt(c, literal, len, ignoreCase))
-        return 0;
-    StuAdvance(c, len);
-    return 1;
+/* The B forms skip blanks first; the skipping stays when the literal
+ * does not follow. */
+USHORT matchLiteral(STUMATCH *c, const char *literal, bool ignoreCase, bool blanksFirst) noexcept
+{
+    return onCursor<USHORT>(c, 0, [=](Cursor &k) {
+        if (blanksFirst)
+            k.blanks();
+        return literal && k.match(literal, ignoreCase);
+    });
 }
 
-/* A literal that must end a word: the character behind it may not be a
- * letter, a digit or '_'.  When a file window cannot hold that character
- * too, the name counts as matched but stays unconsumed. */
-static USHORT matchName(STUMATCH *c, const char *name, int ignoreCase)
+USHORT matchName(STUMATCH *c, const char *name, bool ignoreCase) noexcept
 {
-    size_t len, tail;
-    BYTE next;
-    USHORT ch;
-
-    if (!c || !name)
-        return 0;
-    len = strlen(name);
-    if (!StuLooksAt(c, name, len, ignoreCase))
-        return 0;
-    StuEnsure(c, len + 1);
-    tail = (size_t)(c->pos - c->buffer) + len;
-    if (isFile(c) && c->winLen == STU_WINDOW && tail >= STU_WINDOW)
-        return 1;
-    next = c->pos[len];
-    ch = next;
-    if (next && KNL_ISLEAD(next) && StuEnsure(c, len + 2) == len + 2 && c->pos[len + 1])
-        ch = (USHORT)(next | (c->pos[len + 1] << 8));
-    if (ch && (ChrIsAlnum(ch) || ch == '_'))
-        return 0;
-    StuAdvance(c, len);
-    return 1;
+    return onCursor<USHORT>(c, 0, [=](Cursor &k) { return name && k.matchName(name, ignoreCase); });
 }
+
+}  // namespace
 
 USHORT ORINAPI StuMatchMatch(STUMATCH *c, const char *literal) noexcept
 {
-    return matchLiteral(c, literal, 0);
+    return matchLiteral(c, literal, false, false);
 }
 
 USHORT ORINAPI StuMatchIMatch(STUMATCH *c, const char *literal) noexcept
 {
-    return matchLiteral(c, literal, 1);
+    return matchLiteral(c, literal, true, false);
 }
 
 USHORT ORINAPI StuMatchBMatch(STUMATCH *c, const char *literal) noexcept
 {
-    StuMatchBlanks(c);
-    return matchLiteral(c, literal, 0);
+    return matchLiteral(c, literal, false, true);
 }
 
 USHORT ORINAPI StuMatchBIMatch(STUMATCH *c, const char *literal) noexcept
 {
-    StuMatchBlanks(c);
-    return matchLiteral(c, literal, 1);
+    return matchLiteral(c, literal, true, true);
 }
 
 USHORT ORINAPI StuMatchMatchName(STUMATCH *c, const char *name) noexcept
 {
-    return matchName(c, name, 0);
+    return matchName(c, name, false);
 }
 
 USHORT ORINAPI StuMatchIMatchName(STUMATCH *c, const char *name) noexcept
 {
-    return matchName(c, name, 1);
+    return matchName(c, name, true);
 }
 
-/* ---- Numbers ---- */
+/* ---- Numbers: the short forms keep the low 16 bits ---- */
 
-/* Skips blanks and reports whether the single-byte character ch follows;
- * consumes it when it does. */
-static int takeSign(STUMATCH *c, char ch)
+namespace {
+
+using orin::stu::kAllDigits;
+using orin::stu::kDecimalBase;
+using orin::stu::kHexBase;
+using orin::stu::kHexDigits;
+
+LONG readSigned(STUMATCH *c, unsigned maxDigits, unsigned base) noexcept
 {
-    size_t len;
-    StuMatchBlanks(c);
-    if (StuCharAt(c, &len) == (BYTE)ch && len == 1) {
-        StuAdvance(c, len);
-        return 1;
-    }
-    return 0;
+    return onCursor<LONG>(c, 0, [=](Cursor &k) { return k.readSigned(maxDigits, base); });
 }
 
-/* Any number of minus signs (each one negates), blanks between them. */
-static int takeMinusSigns(STUMATCH *c)
+/* No minus signs for the unsigned readers. */
+ULONG readUnsigned(STUMATCH *c, unsigned maxDigits) noexcept
 {
-    int negative = 0;
-    while (takeSign(c, '-'))
-        negative = !negative;
-    return negative;
+    return onCursor<ULONG>(c, 0, [=](Cursor &k) { return k.readDigits(maxDigits, kDecimalBase); });
 }
 
-/* The common frame: plus signs and blanks, then up to maxDigits digits of
- * the base, accumulated in 32 bits (wrapping). */
-static ULONG readDigits(STUMATCH *c, unsigned maxDigits, unsigned base)
-{
-    ULONG value = 0;
-    unsigned taken = 0;
-    size_t len;
-    USHORT ch;
+}  // namespace
 
-    while (takeSign(c, '+'))
-        ;
-    StuMatchBlanks(c);
-    if (base == HEX_BASE) {
-        if (StuLooksAt(c, "0x", 2, 0))
-            StuAdvance(c, 2);
-        if (StuLooksAt(c, "0X", 2, 0))
-            StuAdvance(c, 2);
-    }
-    while (taken < maxDigits) {
-        ch = StuCharAt(c, &len);
-        if (len != 1)
-            break;
-        if (base == HEX_BASE) {
-            if (!ChrIsHexDigit(ch))
-                break;
-            value = value * HEX_BASE + ChrToHex(ch);
-        } else {
-            if (!ChrIsDigit(ch))
-                break;
-            value = value * DECIMAL_BASE + (ULONG)(ch - '0');
-        }
-        StuAdvance(c, len);
-        taken++;
-    }
-    return value;
-}
-
-static LONG readSigned(STUMATCH *c, unsigned maxDigits, unsigned base)
-{
-    int negative;
-    ULONG value;
-
-    if (!c)
-        return 0;
-    negative = takeMinusSigns(c);
-    value = readDigits(c, maxDigits, base);
-    return (LONG)(negative ? 0UL - value : value);
-}
-
-LONG ORINAPI StuMatchLongN(STUMATCH *c, USHORT maxDigits) noexcept
-{
-    return readSigned(c, maxDigits, DECIMAL_BASE);
-}
-
+LONG ORINAPI StuMatchLongN(STUMATCH *c, USHORT maxDigits) noexcept { return readSigned(c, maxDigits, kDecimalBase); }
 SHORT ORINAPI StuMatchShortN(STUMATCH *c, USHORT maxDigits) noexcept
 {
-    return (SHORT)readSigned(c, maxDigits, DECIMAL_BASE);
+    return static_cast<SHORT>(readSigned(c, maxDigits, kDecimalBase));
 }
-
-LONG ORINAPI StuMatchLong(STUMATCH *c) noexcept
-{
-    return readSigned(c, STU_ALL_DIGITS, DECIMAL_BASE);
-}
-
+LONG ORINAPI StuMatchLong(STUMATCH *c) noexcept { return readSigned(c, kAllDigits, kDecimalBase); }
 SHORT ORINAPI StuMatchShort(STUMATCH *c) noexcept
 {
-    return (SHORT)readSigned(c, STU_ALL_DIGITS, DECIMAL_BASE);
+    return static_cast<SHORT>(readSigned(c, kAllDigits, kDecimalBase));
 }
-
-ULONG ORINAPI StuMatchULongN(STUMATCH *c, USHORT maxDigits) noexcept
-{
-    return c ? readDigits(c, maxDigits, DECIMAL_BASE) : 0;
-}
-
+ULONG ORINAPI StuMatchULongN(STUMATCH *c, USHORT maxDigits) noexcept { return readUnsigned(c, maxDigits); }
 USHORT ORINAPI StuMatchUShortN(STUMATCH *c, USHORT maxDigits) noexcept
 {
-    return (USHORT)StuMatchULongN(c, maxDigits);
+    return static_cast<USHORT>(readUnsigned(c, maxDigits));
 }
-
-ULONG ORINAPI StuMatchULong(STUMATCH *c) noexcept
-{
-    return StuMatchULongN(c, STU_ALL_DIGITS);
-}
-
-USHORT ORINAPI StuMatchUShort(STUMATCH *c) noexcept
-{
-    return (USHORT)StuMatchULongN(c, STU_ALL_DIGITS);
-}
-
-/* Hexadecimal numbers have no digit limit. */
-LONG ORINAPI StuMatchHexLong(STUMATCH *c) noexcept
-{
-    return readSigned(c, UINT_MAX, HEX_BASE);
-}
-
+ULONG ORINAPI StuMatchULong(STUMATCH *c) noexcept { return readUnsigned(c, kAllDigits); }
+USHORT ORINAPI StuMatchUShort(STUMATCH *c) noexcept { return static_cast<USHORT>(readUnsigned(c, kAllDigits)); }
+LONG ORINAPI StuMatchHexLong(STUMATCH *c) noexcept { return readSigned(c, kHexDigits, kHexBase); }
 SHORT ORINAPI StuMatchHexShort(STUMATCH *c) noexcept
 {
-    return (SHORT)readSigned(c, UINT_MAX, HEX_BASE);
+    return static_cast<SHORT>(readSigned(c, kHexDigits, kHexBase));
+}
+
+/* The forward search; a null cursor or pattern finds nothing and leaves
+ * an empty copy. */
+USHORT ORINAPI StuMatchFindEx(STUMATCH *c, const char *pattern, USHORT flags, char *buf,
+                              USHORT size, USHORT *overflow, const char *const *markers) noexcept
+{
+    Cursor *cur = live(c);
+    if (!cur || !pattern) {
+        if (overflow)
+            *overflow = 0;
+        if (size && buf)
+            buf[0] = 0;
+        return 0;
+    }
+    return cur->find(pattern, flags, buf, size, overflow, markers);
 }

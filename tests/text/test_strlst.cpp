@@ -4,6 +4,7 @@
 #include <vector>
 #include "textinit.h"
 #include "strlst.h"
+#include "stu.h"
 
 namespace {
 
@@ -213,6 +214,39 @@ TEST(StrTokReentrant, DoubleByteDelimiters)
     EXPECT_STREQ(StrTokGet(t, "\x81\x40"), "c");
     EXPECT_EQ(StrTokGet(t, "\x81\x40"), nullptr);
     StrTokClose(t);
+}
+
+
+// A tokenizer handle that is not a live tokenizer gives no token and
+// leaves 87: a closed one (also when closed twice), a made-up record of
+// the same shape, a match cursor.
+TEST(StrTokReentrant, WrongAndClosedHandlesAreRefused)
+{
+    HSTRTOK closed = StrTokOpen("a b");
+    ASSERT_NE(closed, nullptr);
+    StrTokClose(closed);
+
+    char text[] = "p q";
+    struct { char *text, *pos; } fake = {text, text};
+    STUMATCH *cursor = nullptr;
+    ASSERT_EQ(StuMatchOpen("c d", &cursor), 0);
+
+    for (HSTRTOK bad : {closed, reinterpret_cast<HSTRTOK>(&fake), reinterpret_cast<HSTRTOK>(cursor)}) {
+        SetLastError(0);
+        EXPECT_EQ(StrTokGet(bad, " "), nullptr);
+        EXPECT_EQ(KnlGetLastError(), ORIN_ERR_INVALID_PARAM);
+        SetLastError(0);
+        StrTokClose(bad);
+        EXPECT_EQ(KnlGetLastError(), ORIN_ERR_INVALID_PARAM);
+    }
+    EXPECT_STREQ(text, "p q");
+    EXPECT_STREQ(StuMatchPtr(cursor), "c d") << "the cursor is untouched";
+    StuMatchClose(cursor);
+
+    HSTRTOK live = StrTokOpen("x,y");
+    EXPECT_STREQ(StrTokGet(live, ","), "x");
+    EXPECT_STREQ(StrTokGet(live, ","), "y");
+    StrTokClose(live);
 }
 
 } // namespace

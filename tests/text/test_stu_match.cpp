@@ -9,6 +9,7 @@
 #include "textinit.h"
 #include "testutil.h"
 #include "stu.h"
+#include "strlst.h"
 #include "knlnam.h"
 
 namespace {
@@ -500,6 +501,60 @@ TEST(StuBadInput, NullCursorAndArguments)
     EXPECT_EQ(StuMatchMatch(t, NULL), 0);
     EXPECT_EQ(StuMatchFindEx(t, NULL, 0, NULL, 0, NULL, NULL), 0);
     EXPECT_EQ(StuMatchIndex(t), 0);
+}
+
+
+// A cursor handle that is not a live cursor answers as a null cursor does
+// and leaves 87; nothing is read through it and nothing is freed twice.
+void expectRefused(STUMATCH *bad, const char *what)
+{
+    SCOPED_TRACE(what);
+    SetLastError(0);
+    EXPECT_EQ(StuMatchPtr(bad), nullptr);
+    EXPECT_EQ(KnlGetLastError(), ORIN_ERR_INVALID_PARAM);
+    EXPECT_EQ(StuMatchIndex(bad), 0);
+    EXPECT_EQ(StuMatchEom(bad), 1);
+    EXPECT_EQ(StuMatchQueryChar(bad) | StuMatchGetChar(bad) | StuMatchIsAlpha(bad) |
+              StuMatchBlanks(bad) | StuMatchMatch(bad, "") | StuMatchBIMatch(bad, "") |
+              StuMatchIMatchName(bad, "a") | StuMatchIsHexNumber(bad) |
+              (USHORT)StuMatchLongN(bad, 3) | StuMatchUShort(bad) | (USHORT)StuMatchHexShort(bad), 0);
+    char buf[8] = "xyz";
+    EXPECT_EQ(StuMatchGetStr(bad, 2, buf), 0);
+    EXPECT_STREQ(buf, "");
+    USHORT ovf = 5;
+    strcpy(buf, "xyz");
+    EXPECT_EQ(StuMatchFindEx(bad, "", 0, buf, sizeof buf, &ovf, NULL), 0);
+    EXPECT_EQ(ovf, 0);
+    EXPECT_STREQ(buf, "");
+    StuMatchRewind(bad);
+    SetLastError(0);
+    StuMatchClose(bad);
+    EXPECT_EQ(KnlGetLastError(), ORIN_ERR_INVALID_PARAM);
+}
+
+TEST(StuBadInput, WrongAndClosedCursorsAreRefused)
+{
+    STUMATCH *closed = nullptr;
+    ASSERT_EQ(StuMatchOpen("abc", &closed), 0);
+    StuMatchClose(closed);
+    expectRefused(closed, "closed");
+
+    // A made-up record that looks like a text cursor over "x".
+    char text[] = "x";
+    struct { BYTE *buffer, *pos; ULONG file; } fake = {(BYTE *)text, (BYTE *)text, 0xFFFFFFFFUL};
+    expectRefused(reinterpret_cast<STUMATCH *>(&fake), "made up");
+    EXPECT_STREQ(text, "x");
+
+    HSTRTOK tok = StrTokOpen("a b");
+    ASSERT_NE(tok, nullptr);
+    expectRefused(reinterpret_cast<STUMATCH *>(tok), "a tokenizer");
+    EXPECT_STREQ(StrTokGet(tok, " "), "a") << "the tokenizer is untouched";
+    StrTokClose(tok);
+
+    // A live cursor is unaffected, also one opened after the refusals.
+    Cursor live("12 ab");
+    EXPECT_EQ(StuMatchLong(live), 12);
+    EXPECT_EQ(StuMatchBMatch(live, "ab"), 1);
 }
 
 } // namespace
