@@ -561,8 +561,10 @@ PLSPLIST callErrorHook(LSPSESSION *s, LSPSYM *hook, const char *tb, const char *
     unsigned int code = *err, hookErr = 0;
     Tree args(lspNewLong(nullptr, static_cast<LONG>(code - LSPERR_BASE)));
     if (!args || !lspNewText(args.get(), tb, LSP_T_STRING) ||
-        !lspNewText(args->next, msg, LSP_T_STRING))
+        !lspNewText(args->next, msg, LSP_T_STRING)) {
+        *err = LSPERR_NOMEM;         // the handler cannot even be told
         return nullptr;
+    }
     Tree v;
     {
         ScopedFlag busy(handlingError);

@@ -89,7 +89,7 @@ private:
     alignas(T) unsigned char storage_[sizeof(T)];
 };
 
-namespace testing {
+namespace seam {
 
 /* Test seam: the nth allocation from now on (heap block or pool node)
  * fails, once; 0 switches the injection off.  Allocations are counted
@@ -97,7 +97,7 @@ namespace testing {
 void injectAllocationFailure(std::uint64_t nth) noexcept;
 std::uint64_t allocationsCounted() noexcept;
 
-}  // namespace testing
+}  // namespace seam
 
 /* Whether the allocation being made is the one a test asked to fail. */
 bool allocationFailureInjected() noexcept;

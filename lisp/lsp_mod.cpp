@@ -251,6 +251,13 @@ PLSPLIST callTarget(const Target &t, LSPSESSION *s, CallArgs &args, unsigned int
     return dispatch(t, s, argv, err);
 }
 
+/* An interpreter without registrations holds no heap for them. */
+void releaseIfEmpty()
+{
+    if (regs->empty())
+        Registrations().swap(*regs);
+}
+
 Target targetOf(size_t index, const Entry &e)
 {
     const Registration &r = (*regs)[index];
@@ -283,8 +290,7 @@ USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn, 
 USHORT lspModUnregister(LSPMODFUNC fn)
 {
     std::erase_if(*regs, [fn](const Registration &r) { return r.fn == fn; });
-    if (regs->empty())
-        Registrations().swap(*regs);   // an idle interpreter holds no heap
+    releaseIfEmpty();
     return 0;
 }
 
@@ -292,6 +298,7 @@ void lspModDropNewest()
 {
     if (!regs->empty())
         regs->pop_back();
+    releaseIfEmpty();
 }
 
 void lspModClear()

@@ -45,7 +45,7 @@ bool allocationFailureInjected() noexcept
     return ++injection.seen == injection.failAt;
 }
 
-namespace testing {
+namespace seam {
 
 void injectAllocationFailure(std::uint64_t nth) noexcept
 {
@@ -58,7 +58,7 @@ std::uint64_t allocationsCounted() noexcept
     return injection.seen;
 }
 
-}  // namespace testing
+}  // namespace seam
 
 void *lspMalloc(size_t size) noexcept
 {
