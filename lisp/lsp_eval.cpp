@@ -266,6 +266,16 @@ bool paramsValid(PLSPLIST params)
 
 enum class Role { Plain, Rest, Local };
 
+bool isLocalsMark(const char *name)
+{
+    return name[0] == kParamLocals[0] && name[1] == 0;
+}
+
+bool isRestMark(const char *name)
+{
+    return name[0] == kParamRest[0] && _stricmp(name, kParamRest) == 0;
+}
+
 /* Calls f(name, role) for every name of a parameter list that a call
  * binds, in order, until f answers false.  "/" starts the locals; the
  * first "&rest" before them makes the next name take the remaining
@@ -276,11 +286,11 @@ void forEachBinding(PLSPLIST params, F &&f)
     Role mode = Role::Plain;
     for (PLSPLIST p = isList(params) ? params->down : nullptr; p; p = p->next) {
         const char *name = p->value.psz;
-        if (strcmp(name, kParamLocals) == 0) {
+        if (isLocalsMark(name)) {
             mode = Role::Local;
             continue;
         }
-        if (mode == Role::Plain && _stricmp(name, kParamRest) == 0) {
+        if (mode == Role::Plain && isRestMark(name)) {
             mode = Role::Rest;
             continue;
         }
@@ -292,9 +302,10 @@ void forEachBinding(PLSPLIST params, F &&f)
 }
 
 /* The parameter and local bindings of one user call.  It unbinds exactly
- * the names it bound, newest last, when asked or when it goes: a call
- * whose binding stopped partway leaves the callers' bindings of the names
- * it did not reach alone. */
+ * the names it bound, when asked or when it goes: a call whose binding
+ * stopped partway leaves the callers' bindings of the names it did not
+ * reach alone.  The names of a short parameter list are remembered; a
+ * longer list is walked again. */
 class ScopedBindings {
 public:
     explicit ScopedBindings(PLSPLIST params) : params_(params) {}
@@ -319,6 +330,8 @@ public:
             ok = v && lspSymBindOwned(name, v.get(), LSP_SYM_VAR);
             if (ok) {
                 v.release();
+                if (bound_ < kRemembered)
+                    names_[bound_] = name;
                 bound_++;
             }
             return ok;
@@ -330,13 +343,19 @@ public:
     bool unbind()
     {
         bool ok = true;
-        forEachBinding(params_, [&](const char *name, Role) {
-            if (bound_ == 0)
-                return false;
-            bound_--;
-            ok = lspSymUnbind(name) && ok;
-            return true;
-        });
+        if (bound_ <= kRemembered) {
+            for (ULONG i = 0; i < bound_; i++)
+                ok = lspSymUnbind(names_[i]) && ok;
+        } else {
+            ULONG left = bound_;
+            forEachBinding(params_, [&](const char *name, Role) {
+                if (left == 0)
+                    return false;
+                left--;
+                ok = lspSymUnbind(name) && ok;
+                return true;
+            });
+        }
         bound_ = 0;
         return ok;
     }
@@ -360,8 +379,11 @@ private:
         return first;
     }
 
+    static constexpr ULONG kRemembered = 8;
+
     PLSPLIST params_;
     ULONG bound_ = 0;
+    const char *names_[kRemembered];
 };
 
 /* Keeps a stored definition chain alive while a call walks it: the

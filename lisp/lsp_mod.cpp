@@ -42,16 +42,15 @@ constexpr size_t kFuncRefDash = 5;
 
 using LowerName = std::array<char, LSP_MODFUNC_NAME>;
 
-struct Entry {
-    LSPMODFUNCDESC desc;             // first: the sort compares descriptors
-    LowerName lower;                 // desc.name lowered (ASCII letters)
-};
-
+/* The descriptors sorted by name, and their names lowered (ASCII letters)
+ * in a packed array of their own, which the binary search walks. */
 struct Registration {
     LSPMODFUNC fn;
-    std::vector<Entry, Allocator<Entry>> entries;   // sorted by name
+    std::vector<LSPMODFUNCDESC, Allocator<LSPMODFUNCDESC>> table;
+    std::vector<LowerName, Allocator<LowerName>> lower;
     bool builtin;                    // ours: takes arguments as they are
 };
+
 
 using Registrations = std::vector<Registration, Allocator<Registration>>;
 Immortal<Registrations> regs;        // oldest first
@@ -60,7 +59,10 @@ Immortal<Registrations> regs;        // oldest first
  * the registration may go while the call runs. */
 struct Target {
     LSPMODFUNC fn;
-    LSPMODFUNCDESC desc;
+    USHORT id;
+    USHORT flags;
+    USHORT minArgs;
+    USHORT maxArgs;
     bool builtin;
 };
 
@@ -92,14 +94,24 @@ int __cdecl compareDesc(const void *a, const void *b)
     }
 }
 
-/* Binary search of one registration for a lowered name (lowerKey). */
-const Entry *searchTable(const Registration &r, const char *low)
+/* strcmp of two lowered names; most differ in the first byte, which is
+ * compared here. */
+int compareLowered(const char *a, const char *b)
 {
-    int lo = 0, hi = static_cast<int>(r.entries.size()) - 1;
+    int c = static_cast<BYTE>(*a) - static_cast<BYTE>(*b);
+    if (c != 0 || *a == 0)
+        return c;
+    return strcmp(a + 1, b + 1);
+}
+
+/* Binary search of one registration for a lowered name (lowerKey). */
+const LSPMODFUNCDESC *searchTable(const Registration &r, const char *low)
+{
+    int lo = 0, hi = static_cast<int>(r.lower.size()) - 1;
     while (lo <= hi) {
-        int mid = (lo + hi) / 2, c = strcmp(low, r.entries[mid].lower.data());
+        int mid = (lo + hi) / 2, c = compareLowered(low, r.lower[mid].data());
         if (c == 0)
-            return &r.entries[mid];
+            return &r.table[mid];
         if (c < 0)
             hi = mid - 1;
         else
@@ -124,7 +136,7 @@ int hexValue(const char *p, int digits)
 
 /* Resolves "#XXXX-YYYY" to a registration index and entry; false when
  * the name is no reference or names nothing registered. */
-bool resolveRef(const char *name, size_t *index, const Entry **entry)
+bool resolveRef(const char *name, size_t *index, const LSPMODFUNCDESC **entry)
 {
     if (name[0] != '#' || strlen(name) != kFuncRefLen || name[kFuncRefDash] != '-')
         return false;
@@ -133,8 +145,8 @@ bool resolveRef(const char *name, size_t *index, const Entry **entry)
     if (regNo < 1 || id < 0 || static_cast<size_t>(regNo) > regs->size())
         return false;
     const Registration &r = (*regs)[regNo - 1];
-    for (const Entry &e : r.entries) {
-        if (e.desc.id == id) {
+    for (const LSPMODFUNCDESC &e : r.table) {
+        if (e.id == id) {
             *index = regNo - 1;
             *entry = &e;
             return true;
@@ -143,12 +155,13 @@ bool resolveRef(const char *name, size_t *index, const Entry **entry)
     return false;
 }
 
-/* The newest registration at or below position `from` (counting from the
- * newest, exclusive) that serves a lowered name. */
-bool findFrom(size_t from, const char *low, size_t *index, const Entry **entry)
+/* The newest registration below position `from` that serves a lowered
+ * name.  On the path of every call: kept inline. */
+[[gnu::always_inline]] inline bool findFrom(size_t from, const char *low, size_t *index,
+                                            const LSPMODFUNCDESC **entry)
 {
     for (size_t i = from; i-- > 0;) {
-        if (const Entry *e = searchTable((*regs)[i], low)) {
+        if (const LSPMODFUNCDESC *e = searchTable((*regs)[i], low)) {
             *index = i;
             *entry = e;
             return true;
@@ -157,7 +170,7 @@ bool findFrom(size_t from, const char *low, size_t *index, const Entry **entry)
     return false;
 }
 
-bool arityOk(const LSPMODFUNCDESC &d, PLSPLIST args, unsigned int *err)
+bool arityOk(const Target &d, PLSPLIST args, unsigned int *err)
 {
     if (d.minArgs == 0 && d.maxArgs == LSP_ARGS_NOMAX)
         return true;
@@ -195,10 +208,10 @@ bool chainHolds(PLSPLIST chain, PLSPLIST n, int depth)
 }
 
 /* Runs one dispatcher; nothing it throws goes further. */
-PLSPLIST dispatch(const Target &t, LSPSESSION *s, PLSPLIST argv, unsigned int *err)
+[[gnu::always_inline]] inline PLSPLIST dispatch(const Target &t, LSPSESSION *s, PLSPLIST argv, unsigned int *err)
 {
     try {
-        return t.fn(s, s->userData, t.desc.id, argv, err);
+        return t.fn(s, s->userData, t.id, argv, err);
     } catch (...) {
         lspFailException(err);
         return nullptr;
@@ -234,9 +247,9 @@ PLSPLIST callTarget(const Target &t, LSPSESSION *s, CallArgs &args, unsigned int
 {
     PLSPLIST argv = args.written;
     bool discard = s->callDiscard;     // argument evaluation resets it
-    if (!arityOk(t.desc, args.written, err))
+    if (!arityOk(t, args.written, err))
         return nullptr;
-    if (!(t.desc.flags & LSP_MF_SPECIAL)) {
+    if (!(t.flags & LSP_MF_SPECIAL)) {
         if (!args.haveEvaluated) {
             args.evaluated.reset(lspEvalArgs(s, args.written, err));
             args.haveEvaluated = true;
@@ -258,10 +271,10 @@ void releaseIfEmpty()
         Registrations().swap(*regs);
 }
 
-Target targetOf(size_t index, const Entry &e)
+Target targetOf(size_t index, const LSPMODFUNCDESC &e)
 {
     const Registration &r = (*regs)[index];
-    return Target{ r.fn, e.desc, r.builtin };
+    return Target{ r.fn, e.id, e.flags, e.minArgs, e.maxArgs, r.builtin };
 }
 
 }  // namespace
@@ -271,15 +284,14 @@ USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn, 
     if (!count || !table)
         return ORIN_ERR_GENERAL;
     try {
-        Registration r{ fn, {}, builtin };
-        r.entries.resize(count);
-        for (USHORT i = 0; i < count; i++) {
-            r.entries[i].desc = table[i];
-            r.entries[i].desc.name[LSP_MODFUNC_NAME - 1] = 0;
-        }
-        KnlQSort(r.entries.data(), count, sizeof(Entry), compareDesc);
-        for (Entry &e : r.entries)
-            lowerKey(e.desc.name, e.lower.data());
+        Registration r{ fn, {}, {}, builtin };
+        r.table.assign(table, table + count);
+        for (LSPMODFUNCDESC &d : r.table)
+            d.name[LSP_MODFUNC_NAME - 1] = 0;
+        KnlQSort(r.table.data(), count, sizeof(LSPMODFUNCDESC), compareDesc);
+        r.lower.resize(count);
+        for (USHORT i = 0; i < count; i++)
+            lowerKey(r.table[i].name, r.lower[i].data());
         regs->push_back(std::move(r));
     } catch (const std::bad_alloc &) {
         return LSPERR_NOMEM;
@@ -310,14 +322,14 @@ bool lspModExists(const char *name, USHORT *regNo, USHORT *id)
 {
     char low[LSP_MODFUNC_NAME];
     size_t index;
-    const Entry *e;
+    const LSPMODFUNCDESC *e;
     if (!resolveRef(name, &index, &e)) {
         lowerKey(name, low);
         if (!findFrom(regs->size(), low, &index, &e))
             return false;
     }
     *regNo = static_cast<USHORT>(index + 1);
-    *id = e->desc.id;
+    *id = e->id;
     return true;
 }
 
@@ -328,7 +340,7 @@ PLSPLIST lspModCall(LSPSESSION *s, const char *name, PLSPLIST args, bool *found,
     CallArgs callArgs{ args, Tree() };
     PLSPLIST result = nullptr;
     size_t index;
-    const Entry *e;
+    const LSPMODFUNCDESC *e;
 
     *found = false;
     if (resolveRef(name, &index, &e)) {

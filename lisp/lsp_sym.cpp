@@ -13,11 +13,13 @@
  * the elements of lists with the original (lsp_node.cpp), so binding and
  * reading a long list cost the same as a short one.
  *
- * Lookup goes through an index beside the list: for every name ever bound
- * in the session, the records of that name, oldest to newest.  The index
- * matters because every call of a builtin looks its name up here first,
- * behind all the parameters bound by the calls in progress.  An entry
- * stays when its last record goes, so binding a parameter again costs no
+ * Lookup goes through an index beside the list: 256 buckets, chosen by a
+ * hash of the name, each holding the names that fall in it, and for every
+ * name the records of that name, oldest to newest.  The index matters
+ * because every call of a builtin looks its name up here first, behind all
+ * the parameters bound by the calls in progress; a bucket count that is a
+ * power of two keeps the lookup free of divisions.  A name stays in the
+ * index when its last record goes, so binding a parameter again costs no
  * index allocation; the session end (lspSymClear) releases it all.
  *
  * A running user function walks its definition chain in place; it holds a
@@ -27,12 +29,12 @@
  *
  * The table belongs to the interpreter's one thread (lspint.h).
  */
+#include <array>
 #include <cstring>
-#include <functional>
+#include <forward_list>
 #include <list>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 #include "lisp/lspint.h"
 #include "str.h"
@@ -42,39 +44,50 @@ namespace orin::lsp {
 namespace {
 
 constexpr ULONGLONG kRecordBytes = 34;      // accounted size of one record
+constexpr size_t kBuckets = 256;            // a power of two
 
-using Name = std::basic_string<char, std::char_traits<char>, Allocator<char>>;
+using Text = std::basic_string<char, std::char_traits<char>, Allocator<char>>;
 using Records = std::list<LSPSYM, Allocator<LSPSYM>>;
 using Stack = std::vector<Records::iterator, Allocator<Records::iterator>>;
 
-/* FNV-1a over a lower-case name. */
-struct NameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view low) const noexcept
-    {
-        size_t h = 2166136261u;
-        for (char c : low)
-            h = (h ^ static_cast<BYTE>(c)) * 16777619u;
-        return h;
-    }
+/* One name of the index and its records, oldest to newest. */
+struct Name {
+    Text text;
+    Stack records;
 };
-
-using Index = std::unordered_map<Name, Stack, NameHash, std::equal_to<>,
-                                 Allocator<std::pair<const Name, Stack>>>;
+using Bucket = std::forward_list<Name, Allocator<Name>>;
+using Index = std::array<Bucket, kBuckets>;
 
 struct Table {
     Records records;                 // newest first
-    Index index;                     // name -> its records, newest last
+    Index index;
 };
 Immortal<Table> table;
 
-/* Invariant: every record's name points at its index key, and an index
- * entry outlives the records of its name (entries go only at clear). */
+/* Invariant: every record's name points at the text of its Name, and a
+ * Name outlives the records of its name (Names go only at clear). */
+
+/* FNV-1a over a lower-case name, folded to a bucket. */
+Bucket &bucketOf(std::string_view low)
+{
+    unsigned h = 2166136261u;
+    for (char c : low)
+        h = (h ^ static_cast<BYTE>(c)) * 16777619u;
+    return table->index[h & (kBuckets - 1)];
+}
+
+Name *nameOf(Bucket &bucket, std::string_view low)
+{
+    for (Name &n : bucket)
+        if (n.text == low)
+            return &n;
+    return nullptr;
+}
 
 Stack *stackOf(std::string_view low)
 {
-    auto it = table->index.find(low);
-    return it == table->index.end() ? nullptr : &it->second;
+    Name *n = nameOf(bucketOf(low), low);
+    return n ? &n->records : nullptr;
 }
 
 void freeRecord(Records::iterator rec)
@@ -139,13 +152,14 @@ bool lspSymBindOwned(const char *name, PLSPLIST owned, USHORT kind)
     char low[kSymNameMax + 1];
     std::string_view key(low, lowerName(name, low));
     try {
-        auto it = table->index.find(key);
-        if (it == table->index.end())
-            it = table->index.emplace(Name(key), Stack()).first;
-        Stack &stack = it->second;
+        Bucket &bucket = bucketOf(key);
+        Name *name = nameOf(bucket, key);
+        if (!name)
+            name = &bucket.emplace_front(Name{ Text(key), Stack() });
+        Stack &stack = name->records;
         if (stack.size() == stack.capacity())
             stack.reserve(stack.empty() ? 4 : 2 * stack.size());
-        table->records.push_front(LSPSYM{ it->first.c_str(), owned, kind });
+        table->records.push_front(LSPSYM{ name->text.c_str(), owned, kind });
         stack.push_back(table->records.begin());      // room was made above
     } catch (const std::bad_alloc &) {
         return false;            // the table is as it was
@@ -217,7 +231,8 @@ void lspSymClear()
     /* the index still names the records being erased; it goes next */
     while (!table->records.empty())
         freeRecord(table->records.begin());
-    Index().swap(table->index);      // gives the entries and buckets back
+    for (Bucket &b : table->index)
+        Bucket().swap(b);            // gives the names back
 }
 
 ULONGLONG lspSymMemUsed()
