@@ -72,21 +72,29 @@ struct TreeFreer {
 };
 using Tree = std::unique_ptr<LSPLIST, TreeFreer>;
 
-/* A process-wide object that is built before first use (static
- * initialisation) and never destroyed, so the interpreter keeps working
- * while other objects are destroyed at exit; what it holds then goes with
- * the process. */
+/* A process-wide object that is built on first use and never destroyed:
+ * the holder itself is constant-initialised, so the interpreter works
+ * from any static initialiser on and while other objects are destroyed at
+ * exit; what it holds then goes with the process. */
 template <class T>
 class Immortal {
 public:
-    Immortal() { ::new (static_cast<void *>(storage_)) T(); }
+    constexpr Immortal() noexcept = default;
     Immortal(const Immortal &) = delete;
     Immortal &operator=(const Immortal &) = delete;
-    T &operator*() noexcept { return *std::launder(reinterpret_cast<T *>(storage_)); }
-    T *operator->() noexcept { return &**this; }
+    T &operator*()
+    {
+        if (!built_) [[unlikely]] {
+            ::new (static_cast<void *>(storage_)) T();
+            built_ = true;
+        }
+        return *std::launder(reinterpret_cast<T *>(storage_));
+    }
+    T *operator->() { return &**this; }
 
 private:
-    alignas(T) unsigned char storage_[sizeof(T)];
+    alignas(T) unsigned char storage_[sizeof(T)] = {};
+    bool built_ = false;
 };
 
 namespace seam {

@@ -53,7 +53,7 @@ struct Registration {
 
 
 using Registrations = std::vector<Registration, Allocator<Registration>>;
-Immortal<Registrations> regs;        // oldest first
+constinit Immortal<Registrations> regs;   // oldest first
 
 /* What a call needs of its descriptor and registration, copied so that
  * the registration may go while the call runs. */

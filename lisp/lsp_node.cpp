@@ -78,7 +78,7 @@ bool lspSetText(PLSPLIST n, const char *text, USHORT type)
         memcpy(n->inlineText, tmp, len + 1);
         n->value.psz = n->inlineText;
     } else {
-        copy = (LSPTEXT*)lspMalloc(kTextHeader + len + 1);
+        copy = static_cast<LSPTEXT *>(lspMalloc(kTextHeader + len + 1));
         if (!copy)
             return false;
         copy->refs = 1;

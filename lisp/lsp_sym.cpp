@@ -62,7 +62,7 @@ struct Table {
     Records records;                 // newest first
     Index index;
 };
-Immortal<Table> table;
+constinit Immortal<Table> table;
 
 /* Invariant: every record's name points at the text of its Name, and a
  * Name outlives the records of its name (Names go only at clear). */
