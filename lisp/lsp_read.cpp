@@ -168,14 +168,14 @@ bool openList(PLSPLIST *chain, bool quoted, unsigned int *err)
     list = lspNewList(nullptr);
     if (!list || !placeNode(chain, list)) {
         lspNodeFree(list);
-        lspFail(err, LSPERR_NOMEM, "");
+        lspFailNoMem(err);
         return false;
     }
     rd.openDepth++;
     if (quoted) {
         PLSPLIST mark = lspNewText(list, kQuoteMark, LSP_T_SYMBOL);
         if (!mark) {
-            lspFail(err, LSPERR_NOMEM, "");
+            lspFailNoMem(err);
             return false;
         }
         rd.ins = mark;
@@ -248,7 +248,7 @@ bool convertAtom(PLSPLIST *chain, size_t *i, unsigned int *err)
     t[end] = saved;
     if (!n || !placeNode(chain, n)) {
         lspNodeFree(n);
-        lspFail(err, LSPERR_NOMEM, "");
+        lspFailNoMem(err);
         return false;
     }
     if (isSpace(t[end]))
@@ -416,26 +416,22 @@ PLSPLIST lspReadFeed(LSPSESSION *s, PLSPLIST chain, const char *text, size_t *po
 
 PLSPLIST lspParseText(LSPSESSION *s, const char *text, unsigned int *err)
 {
-    PLSPLIST chain = nullptr, n;
     size_t pos = 0;
     if (*err)
         return nullptr;
     lspReaderReset();
-    chain = lspReadFeed(s, nullptr, text, &pos, false, err);
+    PLSPLIST first = lspReadFeed(s, nullptr, text, &pos, false, err);
     pos = 0;
-    chain = lspReadFeed(s, chain, " ", &pos, true, err);
-    if (*err) {
-        lspFreeTree(chain);
+    Tree chain(lspReadFeed(s, first, " ", &pos, true, err));
+    if (*err)
         return nullptr;
-    }
-    for (n = chain; n; n = n->next) {
+    for (PLSPLIST n = chain.get(); n; n = n->next) {
         if (n->type == LSP_T_OPENLIST) {
-            lspFreeTree(chain);
             lspFail(err, LSPERR_UNCLOSED, "");
             return nullptr;
         }
     }
-    return chain;
+    return chain.release();
 }
 
 /* Copies the next top-level expression of *source into work (size bytes
