@@ -286,6 +286,45 @@ TEST_F(LispFaults, ExceptionsFromTheHostBecomeErrorWords)
     EXPECT_EQ(evalIn(s, "(+ 1 2)"), "3");
 }
 
+// ---- callbacks that evaluate Lisp themselves ----
+
+std::string tracedNames;
+int errorCalls;
+USHORT innerCode;
+
+int evaluatingTrace(void *s, void *, const char *fn, PLSPLIST, unsigned int *)
+{
+    tracedNames += std::string(fn) + " ";
+    evalIn(s, "(+ 1 1)");
+    return 1;
+}
+
+unsigned int evaluatingErrorFn(void *s, unsigned int code, const char *, const char *)
+{
+    errorCalls++;
+    evalIn(s, "(car 5)", &innerCode);
+    return code;
+}
+
+TEST_F(LispFaults, CallbacksThatEvaluateAreNotEnteredAgain)
+{
+    startSession(kBuf, nullptr);
+    ASSERT_EQ(LspSetTraceFunction(s, evaluatingTrace), 0);
+    evalIn(s, "(setsysvar \"TRACE\" \"1\")");
+    tracedNames.clear();
+    EXPECT_EQ(evalIn(s, "(list 1 (- 3 1))"), "(1 2)");
+    EXPECT_EQ(tracedNames, "list - ");          // the trace's own calls are not traced
+    evalIn(s, "(setsysvar \"TRACE\" \"0\")");
+
+    ASSERT_EQ(LspSetErrorFunction(s, evaluatingErrorFn), 0);
+    USHORT rc;
+    evalIn(s, "(car 5)", &rc);
+    EXPECT_EQ(rc, LSPERR_TYPE);
+    EXPECT_EQ(errorCalls, 1);
+    EXPECT_EQ(innerCode, LSPERR_INHANDLER);     // an error inside the handler
+    LspSetErrorFunction(s, nullptr);
+}
+
 // ---- the break probe ----
 
 HWND fakeWindow = reinterpret_cast<HWND>(0x1234);
