@@ -216,17 +216,22 @@ TEST_F(LispFaults, WrongAndClosedSessionsAreRefused)
     EXPECT_EQ(LspSessionEnd(closed), LSPERR_HANDLE);
 }
 
-PLSPLIST endFn(void *session, void *, unsigned short, PLSPLIST, unsigned int *err)
+// endme: ends its own session; nested: evaluates in it.
+PLSPLIST sessionFn(void *session, void *, unsigned short id, PLSPLIST, unsigned int *err)
 {
-    return LspResAddLong(session, nullptr, LspSessionEnd(session), err);
+    if (id == 1)
+        return LspResAddLong(session, nullptr, LspSessionEnd(session), err);
+    return LspResAddString(session, nullptr, evalIn(session, "(+ 40 2)").c_str(), err);
 }
 
-const LSPMODFUNCDESC kEndTable[] = { { "endme", 1, 0, 0, 0 } };
+const LSPMODFUNCDESC kSessionTable[] = { { "endme", 1, 0, 0, 0 }, { "nested", 2, 0, 0, 0 } };
 
-TEST_F(LispFaults, ASessionCannotEndWhileItEvaluates)
+// A host function may evaluate in the session that called it, but not end it.
+TEST_F(LispFaults, HostFunctionsEvaluatingInTheirOwnSession)
 {
     startSession(kBuf, nullptr);
-    ASSERT_EQ(LspModFuncRegister(s, 1, kEndTable, endFn), 0);
+    ASSERT_EQ(LspModFuncRegister(s, 2, kSessionTable, sessionFn), 0);
+    EXPECT_EQ(evalIn(s, "(list (nested) (+ 1 1))"), "(\"42\" 2)");   // the outer one goes on
     EXPECT_EQ(evalIn(s, "(list (endme) (+ 1 2))"), "(57364 3)");
     EXPECT_EQ(evalIn(s, "(defun *endsession* () (endme))"), "*endsession*");
     EXPECT_EQ(LspSessionEnd(s), 0);          // the hook's own attempt is refused
