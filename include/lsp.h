@@ -6,7 +6,12 @@
  * Every value is a tree of LSPLIST nodes.  A chain is a run of siblings
  * linked by next/prev; a list node's elements are the chain at `down`.
  * Evaluation errors arrive as an error word (0 = success) plus a
- * process-wide last-error text (LspGetLastErr).
+ * process-wide last-error text (LspGetLastErr).  A closed or unknown
+ * session handle is refused with LSPERR_HANDLE.
+ *
+ * The interpreter's state (node pool, symbol table, module registrations,
+ * callbacks, active session) is process-wide and shared by all sessions;
+ * the family must be used from one thread at a time.
  */
 #ifndef LSP_H
 #define LSP_H
@@ -138,7 +143,7 @@ USHORT ORINAPI LspSetVarString(HLSPSESSION s, const char *name, const char *valu
 
 /* Diagnostics for leak checks: live nodes in the process-wide node pool,
  * and live heap blocks held by the interpreter (texts, symbol records,
- * module tables, buffers, sessions). */
+ * module tables, buffers). */
 ULONG  ORINAPI LspQueryNodesUsed(void) ORIN_NOEXCEPT;
 LONG   ORINAPI LspQueryHeapBlocks(void) ORIN_NOEXCEPT;
 

@@ -1,62 +1,94 @@
 /*
- * lsp_brk.c - the user-break check of the evaluator.
+ * lsp_brk.cpp - the user-break check of the evaluator.
  *
  * Every call by name asks whether the user pressed Ctrl+Break or Ctrl+C,
- * but the keyboard is looked at no more than every LSP_BREAK_INTERVAL ms:
+ * but the keyboard is looked at no more than every kBreakInterval ms:
  * the first call starts a timer of the process services, and each expiry
  * restarts it.  Calls come by the million, so even the timer is asked
- * only on every 64th of them.  The
- * keys count only while the application's active window is the foreground
- * window or a child of it, so a key pressed for another program never
- * stops a script.
+ * only on every 64th of them.  The keys count only while the
+ * application's active window is the foreground window or a child of it,
+ * so a key pressed for another program never stops a script.
  *
- * lspWinBreakKeyPressed is the one place that talks to the window system:
- * it asks the window layer for the active window, the foreground window
- * and the queue status in one call.  The queue status carries the keys
- * held now in its high word and those newly held since the previous
- * query in its low word; only a newly pressed Ctrl+Break or Ctrl+C
- * counts, so one key press stops one evaluation, not every one after it
- * while the key stays down.
+ * The window system is reached only through the installed WindowProbe
+ * (lsp_probe.h): the active window, the foreground window and the queue
+ * status in one call.  Only a newly pressed Ctrl+Break or Ctrl+C counts
+ * (the low word of the status), so one key press stops one evaluation,
+ * not every one after it while the key stays down.
+ *
+ * The timer and the call count belong to the interpreter's one thread;
+ * the probe is installed once at start-up.
  */
+#include <atomic>
 #include "lisp/lspint.h"
-#include "pm/pmbreak.h"
+#include "lisp/lsp_probe.h"
 #include "dos.h"
 
-#define LSP_BREAK_INTERVAL 100   /* ms between two keyboard checks */
+namespace orin::lsp {
 
-#define LSP_BREAK_CALL_MASK 63   /* the timer is asked on every 64th call */
+namespace {
 
-static USHORT timerId;           /* 0 while no interval is running */
-static ULONG calls;
+constexpr ULONG kBreakInterval = 100;    // ms between two keyboard checks
+constexpr ULONG kBreakCallMask = 63;     // the timer is asked on every 64th call
 
-BOOL lspWinBreakKeyPressed(void)
+void noWindows(HWND *active, HWND *foreground, ULONG *queueStatus)
 {
-    HWND active = NULL, fg = NULL;
-    ULONG status = 0;
-    OwmQueryBreakState(&active, &fg, &status);
-    /* WinIsChild also holds for the window itself. */
-    if (!active || !fg || !WinIsChild(active, fg))
-        return FALSE;
-    return (status & PM_QSTAT_BREAK) != 0;
+    *active = nullptr;
+    *foreground = nullptr;
+    *queueStatus = 0;
 }
 
-BOOL lspBreakPending(void)
+BOOL neverChild(HWND, HWND)
 {
-    if (!timerId) {
-        DosTimerStart(LSP_BREAK_INTERVAL, &timerId);
-        return FALSE;
+    return FALSE;
+}
+
+constexpr WindowProbe kNoWindows{ noWindows, neverChild };
+constinit std::atomic<const WindowProbe *> probe{ &kNoWindows };
+
+struct BreakTimer {
+    USHORT id;                   // 0 while no interval is running
+    ULONG calls;
+};
+constinit BreakTimer timer{};
+
+}  // namespace
+
+void installWindowProbe(const WindowProbe *p) noexcept
+{
+    probe.store(p ? p : &kNoWindows, std::memory_order_release);
+}
+
+bool lspWinBreakKeyPressed()
+{
+    const WindowProbe *p = probe.load(std::memory_order_acquire);
+    HWND active = nullptr, fg = nullptr;
+    ULONG status = 0;
+    p->queryBreakState(&active, &fg, &status);
+    /* isChild also holds for the window itself */
+    if (!active || !fg || !p->isChild(active, fg))
+        return false;
+    return (status & kQueueBreakBit) != 0;
+}
+
+bool lspBreakPending()
+{
+    if (!timer.id) {
+        DosTimerStart(kBreakInterval, &timer.id);
+        return false;
     }
-    if ((++calls & LSP_BREAK_CALL_MASK) != 0 || !DosTimerExpired(timerId))
-        return FALSE;
-    DosTimerStop(timerId);
-    timerId = 0;
-    DosTimerStart(LSP_BREAK_INTERVAL, &timerId);
+    if ((++timer.calls & kBreakCallMask) != 0 || !DosTimerExpired(timer.id))
+        return false;
+    DosTimerStop(timer.id);
+    timer.id = 0;
+    DosTimerStart(kBreakInterval, &timer.id);
     return lspWinBreakKeyPressed();
 }
 
-void lspBreakTimerStop(void)
+void lspBreakTimerStop()
 {
-    if (timerId)
-        DosTimerStop(timerId);
-    timerId = 0;
+    if (timer.id)
+        DosTimerStop(timer.id);
+    timer.id = 0;
 }
+
+}  // namespace orin::lsp

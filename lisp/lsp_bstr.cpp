@@ -1,5 +1,5 @@
 /*
- * lsp_bstr.c - string and path-text builtins (the text functions of the
+ * lsp_bstr.cpp - string and path-text builtins (the text functions of the
  * core table and the string table).
  *
  * Case changes, trimming and plain searches are the string family's
@@ -22,40 +22,45 @@ enum {
     B_CUTEXT = 153, B_CUTPATH, B_DOS2ACAD, B_ACAD2DOS
 };
 
-#define LSP_SUBSTR_ALL 65535
 
-static size_t charLen(const char *p)
+namespace orin::lsp {
+
+namespace {
+
+constexpr LONG kSubstrAll = 65535;      // substr without a count takes the rest
+
+size_t charLen(const char *p)
 {
     return MbsLen(p) == 2 && p[1] ? 2 : 1;
 }
 
-static char foldLower(char c)
+char foldLower(char c)
 {
     return (char)ChrToLower((BYTE)c);
 }
 
 /* Does needle match at p (whole characters, optionally folding case)? */
-static BOOL matchAt(const char *p, const char *needle, BOOL fold)
+bool matchAt(const char *p, const char *needle, bool fold)
 {
     while (*needle) {
         size_t n = charLen(needle), i;
         if (n == 1) {
             char x = fold ? foldLower(*p) : *p, y = fold ? foldLower(*needle) : *needle;
             if (x != y || charLen(p) != 1)
-                return FALSE;
+                return false;
         } else {
             for (i = 0; i < n; i++)
                 if (p[i] != needle[i])
-                    return FALSE;
+                    return false;
         }
         p += n;
         needle += n;
     }
-    return TRUE;
+    return true;
 }
 
 /* Byte offset of the first match at a character boundary, or -1. */
-static long findText(const char *hay, const char *needle, BOOL fold)
+long findText(const char *hay, const char *needle, bool fold)
 {
     const char *p;
     if (!*needle)
@@ -66,7 +71,7 @@ static long findText(const char *hay, const char *needle, BOOL fold)
     return -1;
 }
 
-static long countText(const char *hay, const char *needle, BOOL fold)
+long countText(const char *hay, const char *needle, bool fold)
 {
     long count = 0;
     size_t n = strlen(needle);
@@ -84,11 +89,13 @@ static long countText(const char *hay, const char *needle, BOOL fold)
     return count;
 }
 
+}  // namespace
+
 /* The text a string builtin sees for an argument: lists in printed form,
  * everything else as its node text. */
 const char *lspArgText(LSPSESSION *s, PLSPLIST n, char *buf, size_t size)
 {
-    if (LSP_IS_LIST(n)) {
+    if (isList(n)) {
         lspPrint(n, buf, size);
         return buf;
     }
@@ -97,55 +104,53 @@ const char *lspArgText(LSPSESSION *s, PLSPLIST n, char *buf, size_t size)
     return lspNodeText(n);
 }
 
-static PLSPLIST textResult(const char *text, unsigned int *err)
+namespace {
+
+
+PLSPLIST textResult(const char *text, unsigned int *err)
 {
-    PLSPLIST n = lspNewText(NULL, text, LSP_T_STRING);
-    if (!n)
-        lspFail(err, LSPERR_NOMEM, "");
-    return n;
+    return lspMade(lspNewText(nullptr, text, LSP_T_STRING), err);
 }
 
-static PLSPLIST longResult(long v, unsigned int *err)
+PLSPLIST longResult(long v, unsigned int *err)
 {
-    PLSPLIST n = lspNewLong(NULL, v);
-    if (!n)
-        lspFail(err, LSPERR_NOMEM, "");
-    return n;
+    return lspMade(lspNewLong(nullptr, v), err);
+}
+
+/* A buffer of the session's size, or the out-of-memory error. */
+Buffer sessionBuffer(LSPSESSION *s, unsigned int *err)
+{
+    Buffer buf = makeBuffer(static_cast<size_t>(s->bufferSize));
+    if (!buf)
+        lspFailNoMem(err);
+    return buf;
 }
 
 /* A heap copy of the argument's text, cut to the session's buffer. */
-static char *bufferedText(LSPSESSION *s, PLSPLIST n, unsigned int *err)
+Buffer bufferedText(LSPSESSION *s, PLSPLIST n, unsigned int *err)
 {
-    size_t size = (size_t)s->bufferSize;
-    char *buf = (char*)lspMalloc(size);
-    const char *t;
-    size_t len;
-    if (!buf) {
-        lspFail(err, LSPERR_NOMEM, "");
-        return NULL;
-    }
-    t = lspArgText(s, n, buf, size);
-    if (t != buf) {
-        len = strlen(t);
+    size_t size = static_cast<size_t>(s->bufferSize);
+    Buffer buf = sessionBuffer(s, err);
+    if (!buf)
+        return buf;
+    const char *t = lspArgText(s, n, buf.get(), size);
+    if (t != buf.get()) {
+        size_t len = strlen(t);
         if (len >= size)
             len = size - 1;
-        memcpy(buf, t, len);
+        memcpy(buf.get(), t, len);
         buf[len] = 0;
     }
     return buf;
 }
 
-static PLSPLIST ownedResult(char *buf, unsigned int *err)
+/* The text of a buffer as a string result. */
+PLSPLIST ownedResult(const Buffer &buf, unsigned int *err)
 {
-    PLSPLIST n;
-    if (!buf)
-        return NULL;
-    n = textResult(buf, err);
-    lspMemFree(buf);
-    return n;
+    return buf ? textResult(buf.get(), err) : nullptr;
 }
 
-static void replaceChar(char *t, char from, char to)
+void replaceChar(char *t, char from, char to)
 {
     for (; *t; t += charLen(t))
         if (*t == from)
@@ -153,7 +158,7 @@ static void replaceChar(char *t, char from, char to)
 }
 
 /* Start of the last path component (after '\' or '/'). */
-static char *lastComponent(char *t)
+char *lastComponent(char *t)
 {
     char *p, *start = t;
     for (p = t; *p; p += charLen(p))
@@ -162,9 +167,9 @@ static char *lastComponent(char *t)
     return start;
 }
 
-static void cutExtension(char *t)
+void cutExtension(char *t)
 {
-    char *p, *dot = NULL;
+    char *p, *dot = nullptr;
     for (p = lastComponent(t); *p; p += charLen(p))
         if (*p == '.')
             dot = p;
@@ -172,9 +177,9 @@ static void cutExtension(char *t)
         *dot = 0;
 }
 
-static const char *cutPath(const char *t)
+const char *cutPath(const char *t)
 {
-    const char *p, *back = NULL, *slash = NULL, *colon = NULL;
+    const char *p, *back = nullptr, *slash = nullptr, *colon = nullptr;
     for (p = t; *p; p += charLen(p)) {
         if (*p == '\\') back = p;
         else if (*p == '/') slash = p;
@@ -186,42 +191,36 @@ static const char *cutPath(const char *t)
     return t;
 }
 
-static PLSPLIST strCat(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST strCat(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
-    size_t size = (size_t)s->bufferSize, len = 0, n;
-    char *out = (char*)lspMalloc(size), *tmp = (char*)lspMalloc(size);
-    if (!out || !tmp) {
-        lspMemFree(out);
-        lspMemFree(tmp);
-        lspFail(err, LSPERR_NOMEM, "");
-        return NULL;
-    }
+    size_t size = static_cast<size_t>(s->bufferSize), len = 0;
+    Buffer out = sessionBuffer(s, err);
+    Buffer tmp = out ? sessionBuffer(s, err) : Buffer();
+    if (!tmp)
+        return nullptr;
     out[0] = 0;
     for (; a; a = a->next) {
-        const char *t = lspArgText(s, a, tmp, size);
-        n = strlen(t);
+        const char *t = lspArgText(s, a, tmp.get(), size);
+        size_t n = strlen(t);
         if (len + n + 1 > size) {
-            lspMemFree(out);
-            lspMemFree(tmp);
             lspFail(err, LSPERR_TOOLONG, "");
-            return NULL;
+            return nullptr;
         }
-        memcpy(out + len, t, n + 1);
+        memcpy(out.get() + len, t, n + 1);
         len += n;
     }
-    lspMemFree(tmp);
     return ownedResult(out, err);
 }
 
-static PLSPLIST subStr(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST subStr(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
-    char *t = bufferedText(s, a, err);
+    Buffer buf = bufferedText(s, a, err);
     LONG start = lspNodeLong(a->next);
-    LONG count = a->next->next ? lspNodeLong(a->next->next) : LSP_SUBSTR_ALL;
-    size_t len;
-    if (!t)
-        return NULL;
-    len = strlen(t);
+    LONG count = a->next->next ? lspNodeLong(a->next->next) : kSubstrAll;
+    if (!buf)
+        return nullptr;
+    char *t = buf.get();
+    size_t len = strlen(t);
     if (start < 1 || (size_t)start > len || count <= 0) {
         t[0] = 0;
     } else {
@@ -231,82 +230,76 @@ static PLSPLIST subStr(LSPSESSION *s, PLSPLIST a, unsigned int *err)
         memmove(t, t + from, n);
         t[n] = 0;
     }
-    return ownedResult(t, err);
+    return ownedResult(buf, err);
 }
 
-static PLSPLIST strRepl(LSPSESSION *s, PLSPLIST a, BOOL fold, unsigned int *err)
+PLSPLIST strRepl(LSPSESSION *s, PLSPLIST a, bool fold, unsigned int *err)
 {
-    size_t size = (size_t)s->bufferSize, len = 0;
-    char *t = bufferedText(s, a, err), *what = NULL, *with = NULL, *out = NULL;
-    const char *p;
-    size_t nWhat, nWith;
-
-    if (t) what = bufferedText(s, a->next, err);
-    if (what) with = bufferedText(s, a->next->next, err);
-    if (with) out = (char*)lspMalloc(size);
-    if (!out) {
-        lspMemFree(t); lspMemFree(what); lspMemFree(with);
-        if (!*err)
-            lspFail(err, LSPERR_NOMEM, "");
-        return NULL;
-    }
-    nWhat = strlen(what);
-    nWith = strlen(with);
-    for (p = t; *p && len + 1 < size;) {
-        if (nWhat && matchAt(p, what, fold)) {
+    size_t size = static_cast<size_t>(s->bufferSize), len = 0;
+    Buffer text = bufferedText(s, a, err), what, with, out;
+    if (text)
+        what = bufferedText(s, a->next, err);
+    if (what)
+        with = bufferedText(s, a->next->next, err);
+    if (with)
+        out = sessionBuffer(s, err);
+    if (!out)
+        return nullptr;
+    size_t nWhat = strlen(what.get()), nWith = strlen(with.get());
+    for (const char *p = text.get(); *p && len + 1 < size;) {
+        if (nWhat && matchAt(p, what.get(), fold)) {
             size_t n = nWith < size - 1 - len ? nWith : size - 1 - len;
-            memcpy(out + len, with, n);
+            memcpy(out.get() + len, with.get(), n);
             len += n;
             p += nWhat;
         } else {
             size_t n = charLen(p);
             if (len + n + 1 > size)
                 break;
-            memcpy(out + len, p, n);
+            memcpy(out.get() + len, p, n);
             len += n;
             p += n;
         }
     }
     out[len] = 0;
-    lspMemFree(t); lspMemFree(what); lspMemFree(with);
     return ownedResult(out, err);
 }
 
-static PLSPLIST sideStr(LSPSESSION *s, PLSPLIST a, BOOL right, unsigned int *err)
+PLSPLIST sideStr(LSPSESSION *s, PLSPLIST a, bool right, unsigned int *err)
 {
-    char *t = bufferedText(s, a, err);
+    Buffer buf = bufferedText(s, a, err);
     LONG n = lspNodeLong(a->next);
-    size_t len;
-    if (!t)
-        return NULL;
-    len = strlen(t);
+    if (!buf)
+        return nullptr;
+    char *t = buf.get();
+    size_t len = strlen(t);
     if (n <= 0)
         t[0] = 0;
     else if ((size_t)n < len && right)
         memmove(t, t + len - (size_t)n, (size_t)n + 1);
     else if ((size_t)n < len)
         t[n] = 0;
-    return ownedResult(t, err);
+    return ownedResult(buf, err);
 }
 
-static PLSPLIST chrOf(PLSPLIST a, unsigned int *err)
+PLSPLIST chrOf(PLSPLIST a, unsigned int *err)
 {
     char t[2];
     if (a->type != LSP_T_INTEGER && a->type != LSP_T_FLOAT) {
         lspFail(err, LSPERR_TYPE, lspNodeText(a));
-        return NULL;
+        return nullptr;
     }
     t[0] = (char)(lspNodeLong(a) & 0xFF);
     t[1] = 0;
     return textResult(t, err);
 }
 
-static PLSPLIST ascOf(PLSPLIST a, unsigned int *err)
+PLSPLIST ascOf(PLSPLIST a, unsigned int *err)
 {
     const BYTE *t;
     if (a->type != LSP_T_STRING) {
         lspFail(err, LSPERR_TYPE, lspNodeText(a));
-        return NULL;
+        return nullptr;
     }
     t = (const BYTE *)a->value.psz;
     if (charLen((const char *)t) == 2)
@@ -314,7 +307,7 @@ static PLSPLIST ascOf(PLSPLIST a, unsigned int *err)
     return longResult(t[0], err);
 }
 
-static PLSPLIST strChr(PLSPLIST a, BOOL fold, unsigned int *err)
+PLSPLIST strChr(PLSPLIST a, bool fold, unsigned int *err)
 {
     char needle[3] = { 0 };
     const char *hay = lspNodeText(a), *c = lspNodeText(a->next), *at;
@@ -325,15 +318,15 @@ static PLSPLIST strChr(PLSPLIST a, BOOL fold, unsigned int *err)
         return longResult(at ? (long)(at - hay) + 1 : 0, err);
     }
     memcpy(needle, c, charLen(c));
-    return longResult(findText(hay, needle, TRUE) + 1, err);
+    return longResult(findText(hay, needle, true) + 1, err);
 }
 
-static int sign(int v)
+int sign(int v)
 {
     return v < 0 ? -1 : v > 0;
 }
 
-static int foldCompare(const char *x, const char *y)
+int foldCompare(const char *x, const char *y)
 {
     while (*x && foldLower(*x) == foldLower(*y)) {
         x++;
@@ -342,48 +335,46 @@ static int foldCompare(const char *x, const char *y)
     return (BYTE)foldLower(*x) - (BYTE)foldLower(*y);
 }
 
+}  // namespace
+
 PLSPLIST lspBiStr(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
 {
-    char *t;
     switch (id) {
     case B_CHR:      return chrOf(a, err);
     case B_ASC:      return ascOf(a, err);
     case B_STRCAT:   return strCat(s, a, err);
     case B_SUBSTR:   return subStr(s, a, err);
-    case B_STRREPL:  return strRepl(s, a, FALSE, err);
-    case B_STRIREPL: return strRepl(s, a, TRUE, err);
-    case B_RIGHTSTR: return sideStr(s, a, TRUE, err);
-    case B_LEFTSTR:  return sideStr(s, a, FALSE, err);
-    case B_STRCHR:   return strChr(a, FALSE, err);
-    case B_STRICHR:  return strChr(a, TRUE, err);
+    case B_STRREPL:  return strRepl(s, a, false, err);
+    case B_STRIREPL: return strRepl(s, a, true, err);
+    case B_RIGHTSTR: return sideStr(s, a, true, err);
+    case B_LEFTSTR:  return sideStr(s, a, false, err);
+    case B_STRCHR:   return strChr(a, false, err);
+    case B_STRICHR:  return strChr(a, true, err);
     case B_STRSTR:
     case B_STRISTR: {
         const char *hay = lspNodeText(a), *pat = lspNodeText(a->next);
-        const char *at = !*pat ? NULL : id == B_STRSTR ? StrStr(hay, pat) : StrIStr(hay, pat);
+        const char *at = !*pat ? nullptr : id == B_STRSTR ? StrStr(hay, pat) : StrIStr(hay, pat);
         return longResult(at ? (long)(at - hay) + 1 : 0, err);
     }
     case B_STRCNT:
     case B_STRICNT:
         return longResult(countText(lspNodeText(a), lspNodeText(a->next), id == B_STRICNT), err);
-    case B_STRCMP: {
-        char *x = bufferedText(s, a, err);
-        int r = x ? sign(strcmp(x, lspNodeText(a->next))) : 0;
-        lspMemFree(x);
-        return *err ? NULL : longResult(r, err);
-    }
+    case B_STRCMP:
     case B_STRICMP: {
-        char *x = bufferedText(s, a, err);
-        int r = x ? sign(foldCompare(x, lspNodeText(a->next))) : 0;
-        lspMemFree(x);
-        return *err ? NULL : longResult(r, err);
+        Buffer x = bufferedText(s, a, err);
+        if (!x)
+            return nullptr;
+        const char *y = lspNodeText(a->next);
+        return longResult(sign(id == B_STRCMP ? strcmp(x.get(), y) : foldCompare(x.get(), y)), err);
     }
     case B_STRLEN:   return longResult((long)strlen(lspNodeText(a)), err);
     default:
         break;
     }
-    t = bufferedText(s, a, err);
-    if (!t)
-        return NULL;
+    Buffer buf = bufferedText(s, a, err);
+    if (!buf)
+        return nullptr;
+    char *t = buf.get();
     switch (id) {
     case B_STRUPR:        StrUpr(t); break;
     case B_STRLWR:        StrLwr(t); break;
@@ -397,9 +388,10 @@ PLSPLIST lspBiStr(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
     case B_DOS2ACAD:      replaceChar(t, '\\', '/'); break;
     case B_ACAD2DOS:      replaceChar(t, '/', '\\'); break;
     default:
-        lspMemFree(t);
         lspFailf(err, LSPERR_UNKNOWNFN, "#%u", id);
-        return NULL;
+        return nullptr;
     }
-    return ownedResult(t, err);
+    return ownedResult(buf, err);
 }
+
+}  // namespace orin::lsp

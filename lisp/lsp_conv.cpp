@@ -1,18 +1,19 @@
 /*
- * lsp_conv.c - conversions between a node and text, numbers and truth,
+ * lsp_conv.cpp - conversions between a node and text, numbers and truth,
  * the printed form of a node, and the type-name table.
  *
  * Non-text nodes are formatted into one of six rotating buffers, so a
  * returned text stays valid until six further conversions.  Printing is
- * bounded by the caller's buffer and by LSP_MAX_DEPTH levels of lists.
+ * bounded by the caller's buffer and by kMaxDepth levels of lists.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
 #include "lisp/lspint.h"
 #include "frame/knlint.h"
 #include "str.h"
 #include "dat.h"
+
+namespace orin::lsp {
 
 /* ---- characters, numbers and values from text ---- */
 
@@ -22,12 +23,14 @@ size_t lspCharLen(const char *p)
 }
 
 /* A text accepted whole as a number (the reader's rule for atoms). */
-BOOL lspParseNumber(const char *text, double *out)
+bool lspParseNumber(const char *text, double *out)
 {
     return text && *text && StrToDoubleEx(text, out) == 0;
 }
 
-static double textToDouble(const char *text)
+namespace {
+
+double textToDouble(const char *text)
 {
     double d;
     if (!*text)
@@ -39,66 +42,82 @@ static double textToDouble(const char *text)
     return StrToDouble(text);    /* leading number, else 0 */
 }
 
-static LONG truncToLong(double d)
+/* Truncation toward zero, clamped to 32 bits; NaN gives 0. */
+LONG truncToLong(double d)
 {
     if (d != d)
         return 0;
     if (d >= 2147483647.0)
         return 2147483647L;
     if (d <= -2147483648.0)
-        return (LONG)(-2147483647L - 1);
-    return (LONG)d;
+        return static_cast<LONG>(-2147483647L - 1);
+    return static_cast<LONG>(d);
 }
 
-BOOL lspValueFromText(PLSPLIST n, const char *text, USHORT type)
+/* The rotating buffers that non-text nodes are formatted into; they
+ * belong to the interpreter's one thread (lspint.h). */
+struct NumberTexts {
+    char buf[kNumBufs][kNumBufSize];
+    int next;
+};
+constinit NumberTexts numberTexts{};
+
+char *nextNumBuf()
+{
+    char *b = numberTexts.buf[numberTexts.next];
+    numberTexts.next = (numberTexts.next + 1) % kNumBufs;
+    return b;
+}
+
+}  // namespace
+
+bool lspValueFromText(PLSPLIST n, const char *text, USHORT type)
 {
     switch (type) {
-    case LSP_T_INTEGER:  return lspSetLong(n, truncToLong(textToDouble(text)));
-    case LSP_T_FLOAT:    return lspSetDouble(n, textToDouble(text));
+    case LSP_T_INTEGER:
+        lspSetLong(n, truncToLong(textToDouble(text)));
+        return true;
+    case LSP_T_FLOAT:
+        lspSetDouble(n, textToDouble(text));
+        return true;
     case LSP_T_DATETIME: {
         double d = 0.0;
         if (DatStr2DTJulian(text, &d) != 0)
             d = 0.0;
-        return lspSetDateTime(n, d);
+        lspSetDateTime(n, d);
+        return true;
     }
     case LSP_T_SYMBOL:
-    case LSP_T_STRING:   return lspSetText(n, text, type);
+    case LSP_T_STRING:
+        return lspSetText(n, text, type);
     case LSP_T_LIST:
     case LSP_T_OPENLIST:
         lspReleaseValue(n);
         n->type = type;
-        return TRUE;
-    default:             return lspSetNil(n);
+        return true;
+    default:
+        lspSetNil(n);
+        return true;
     }
 }
 
 /* ---- conversions ---- */
 
-static char numBufs[LSP_NUM_BUFS][LSP_NUM_BUFSIZE];
-static int numNext;
-
-static char *nextNumBuf(void)
-{
-    char *b = numBufs[numNext];
-    numNext = (numNext + 1) % LSP_NUM_BUFS;
-    return b;
-}
-
 const char *lspNodeText(PLSPLIST n)
 {
     char *b;
-    if (LSP_IS_TEXT(n))
+    if (isText(n))
         return n->value.psz ? n->value.psz : "";
     b = nextNumBuf();
     if (!n || n->type == LSP_T_NIL)
         strcpy(b, "NIL");
     else if (n->type == LSP_T_INTEGER)
-        snprintf(b, LSP_NUM_BUFSIZE, "%ld", (long)n->value.l);
+        snprintf(b, kNumBufSize, "%ld", (long)n->value.l);
     else if (n->type == LSP_T_FLOAT)
-        snprintf(b, LSP_NUM_BUFSIZE, "%.13G", n->value.d);
+        snprintf(b, kNumBufSize, "%.13G", n->value.d);
     else if (n->type == LSP_T_DATETIME)
-        DatDTJulian2Str(n->value.d, b, LSP_NUM_BUFSIZE);
-    else if (LSP_IS_LIST(n))
+        DatDTJulian2Str(n->value.d, b, kNumBufSize);
+    else if (isList(n))
         strcpy(b, "(...)");
     else
         strcpy(b, "NIL");
@@ -142,7 +161,7 @@ int lspNodeTruth(PLSPLIST n)
     case LSP_T_INTEGER:  return n->value.l != 0;
     case LSP_T_DATETIME: return truncToLong(n->value.d) != 0;
     case LSP_T_LIST:
-    case LSP_T_OPENLIST: return n->down != NULL;
+    case LSP_T_OPENLIST: return n->down != nullptr;
     case LSP_T_SYMBOL:
     case LSP_T_STRING:   return !(n->value.psz && strcmp(n->value.psz, "0") == 0);
     default:             return 0;
@@ -151,43 +170,66 @@ int lspNodeTruth(PLSPLIST n)
 
 /* ---- printing ---- */
 
+namespace {
+
 /* Escapes for the printed form of a string, applied in this order. */
-static const struct { char raw; char esc; } escapes[] = {
+struct Escape {
+    char raw;
+    char esc;
+};
+constexpr Escape escapes[] = {
     { '\\', '\\' }, { '\n', 'n' }, { '\f', 'f' }, { '\t', 't' }, { '\r', 'r' }, { '"', '"' }
 };
+
+/* The escape letter of a raw character, or 0. */
+char escapeOf(char raw)
+{
+    for (const Escape &e : escapes)
+        if (e.raw == raw)
+            return e.esc;
+    return 0;
+}
+
+/* Output of lspEscape: counts every byte, stores those that fit before
+ * the terminator. */
+struct BoundedOut {
+    char *dst;
+    size_t size;
+    size_t len = 0;
+    void put(char c)
+    {
+        if (len + 1 < size)
+            dst[len] = c;
+        len++;
+    }
+};
+
+}  // namespace
 
 /* Writes the quoted, escaped form of src; returns the length it needs
  * (like snprintf), writing at most size bytes including the terminator. */
 size_t lspEscape(const char *src, char *dst, size_t size)
 {
-    size_t len = 0, i;
-    const char *p;
-
-#define PUT(c) do { if (len + 1 < size) dst[len] = (c); len++; } while (0)
-    PUT('"');
-    for (p = src; *p; p++) {
-        char esc = 0;
+    BoundedOut out{dst, size};
+    out.put('"');
+    for (const char *p = src; *p; p++) {
         if (lspCharLen(p) == 2) {        /* a double-byte character is never escaped */
-            PUT(p[0]);
-            PUT(p[1]);
+            out.put(p[0]);
+            out.put(p[1]);
             p++;
             continue;
         }
-        for (i = 0; i < sizeof escapes / sizeof escapes[0]; i++)
-            if (*p == escapes[i].raw)
-                esc = escapes[i].esc;
-        if (esc) {
-            PUT('\\');
-            PUT(esc);
+        if (char esc = escapeOf(*p)) {
+            out.put('\\');
+            out.put(esc);
         } else {
-            PUT(*p);
+            out.put(*p);
         }
     }
-    PUT('"');
-#undef PUT
+    out.put('"');
     if (size)
-        dst[len < size ? len : size - 1] = 0;
-    return len;
+        dst[out.len < size ? out.len : size - 1] = 0;
+    return out.len;
 }
 
 void lspUnescape(char *text)
@@ -218,125 +260,148 @@ void lspUnescape(char *text)
     *w = 0;
 }
 
-#define LSP_ELLIPSIS     "..."
-#define LSP_ELLIPSIS_LEN 3
+namespace {
+
+constexpr char kEllipsis[] = "...";
+constexpr size_t kEllipsisLen = sizeof kEllipsis - 1;
 
 /* Printing writes into the caller's buffer until something does not fit.
  * Then it backs up to the end of the last complete element (keeping room
  * for the terminator) and writes "..." there, so a cut text always ends
  * in "..." and never overruns. */
-typedef struct {
-    char *buf;
-    size_t size;
-    size_t len;
-    size_t boundary;      /* end of the last complete element */
-    BOOL full;
-} PRINTER;
+class Printer {
+public:
+    Printer(char *buf, size_t size) : buf_(buf), size_(size) { buf_[0] = 0; }
 
-static void putText(PRINTER *p, const char *text, size_t len)
-{
-    if (p->full)
-        return;
-    if (p->len + len >= p->size) {
-        p->full = TRUE;
-        return;
+    void node(PLSPLIST n, int depth)
+    {
+        if (full_)
+            return;
+        if (isList(n))
+            list(n, depth);
+        else if (n->type == LSP_T_STRING)
+            string(n->value.psz ? n->value.psz : "");
+        else
+            text(lspNodeText(n));
     }
-    memcpy(p->buf + p->len, text, len);
-    p->len += len;
-    p->buf[p->len] = 0;
-}
+    void text(const char *t) { put(t, strlen(t)); }
 
-static void printNode(PRINTER *p, PLSPLIST n, int depth)
-{
-    PLSPLIST e;
-    if (p->full)
-        return;
-    if (LSP_IS_LIST(n)) {
-        if (depth > LSP_MAX_DEPTH) {
-            p->full = TRUE;
+    /* Ends the output; returns its length. */
+    size_t finish()
+    {
+        if (full_)
+            cut();
+        return len_;
+    }
+
+private:
+    void put(const char *text, size_t len)
+    {
+        if (full_)
+            return;
+        if (len_ + len >= size_) {
+            full_ = true;
             return;
         }
-        putText(p, "(", 1);
-        for (e = n->down; e && !p->full; e = e->next) {
-            printNode(p, e, depth + 1);
-            if (!p->full)
-                p->boundary = p->len;
+        memcpy(buf_ + len_, text, len);
+        len_ += len;
+        buf_[len_] = 0;
+    }
+
+    void list(PLSPLIST n, int depth)
+    {
+        if (depth > kMaxDepth) {
+            full_ = true;
+            return;
+        }
+        put("(", 1);
+        for (PLSPLIST e = n->down; e && !full_; e = e->next) {
+            node(e, depth + 1);
+            if (!full_)
+                boundary_ = len_;
             if (e->next)
-                putText(p, " ", 1);
+                put(" ", 1);
         }
-        putText(p, ")", 1);
-    } else if (n->type == LSP_T_STRING) {
-        const char *s = n->value.psz ? n->value.psz : "";
-        size_t need = lspEscape(s, NULL, 0);
-        if (p->len + need >= p->size) {
-            p->full = TRUE;
+        put(")", 1);
+    }
+
+    void string(const char *s)
+    {
+        size_t need = lspEscape(s, nullptr, 0);
+        if (len_ + need >= size_) {
+            full_ = true;
             return;
         }
-        lspEscape(s, p->buf + p->len, p->size - p->len);
-        p->len += need;
-    } else {
-        const char *t = lspNodeText(n);
-        putText(p, t, strlen(t));
+        lspEscape(s, buf_ + len_, size_ - len_);
+        len_ += need;
     }
-}
 
-static void finishCut(PRINTER *p)
-{
-    size_t cut = p->boundary, room;
-    if (cut + LSP_ELLIPSIS_LEN + 1 > p->size)
-        cut = p->size > LSP_ELLIPSIS_LEN ? p->size - LSP_ELLIPSIS_LEN - 1 : 0;
-    room = p->size - 1 - cut;
-    if (room > LSP_ELLIPSIS_LEN)
-        room = LSP_ELLIPSIS_LEN;
-    memcpy(p->buf + cut, LSP_ELLIPSIS, room);
-    p->len = cut + room;
-    p->buf[p->len] = 0;
-}
+    void cut()
+    {
+        size_t at = boundary_;
+        if (at + kEllipsisLen + 1 > size_)
+            at = size_ > kEllipsisLen ? size_ - kEllipsisLen - 1 : 0;
+        size_t room = size_ - 1 - at;
+        if (room > kEllipsisLen)
+            room = kEllipsisLen;
+        memcpy(buf_ + at, kEllipsis, room);
+        len_ = at + room;
+        buf_[len_] = 0;
+    }
+
+    char *buf_;
+    size_t size_;
+    size_t len_ = 0;
+    size_t boundary_ = 0;        // end of the last complete element
+    bool full_ = false;
+};
+
+}  // namespace
 
 /* The printed form of one node into buf (size bytes, terminator
  * included).  Returns the length written. */
 size_t lspPrint(PLSPLIST n, char *buf, size_t size)
 {
-    PRINTER p;
     if (!buf || !size)
         return 0;
-    p.buf = buf;
-    p.size = size;
-    p.len = 0;
-    p.boundary = 0;
-    p.full = FALSE;
-    buf[0] = 0;
+    Printer p(buf, size);
     if (!n)
-        putText(&p, "NIL", 3);
+        p.text("NIL");
     else
-        printNode(&p, n, 0);
-    if (p.full)
-        finishCut(&p);
-    return p.len;
+        p.node(n, 0);
+    return p.finish();
 }
 
 /* ---- type names ---- */
 
-static const struct { USHORT code; const char *name; } typeNames[] = {
+namespace {
+
+struct TypeName {
+    USHORT code;
+    const char *name;
+};
+constexpr TypeName typeNames[] = {
     { LSP_T_NIL, "nil" }, { LSP_T_LIST, "list" }, { LSP_T_OPENLIST, "list" },
     { LSP_T_SYMBOL, "symbol" }, { LSP_T_STRING, "string" }, { LSP_T_INTEGER, "integer" },
     { LSP_T_FLOAT, "float" }, { LSP_T_DATETIME, "datetime" }
 };
 
+}  // namespace
+
 const char *lspTypeName(USHORT type)
 {
-    size_t i;
-    for (i = 0; i < sizeof typeNames / sizeof typeNames[0]; i++)
-        if (typeNames[i].code == type)
-            return typeNames[i].name;
+    for (const TypeName &t : typeNames)
+        if (t.code == type)
+            return t.name;
     return "unknown";
 }
 
 USHORT lspTypeCode(const char *name)
 {
-    size_t i;
-    for (i = 0; i < sizeof typeNames / sizeof typeNames[0]; i++)
-        if (_stricmp(typeNames[i].name, name) == 0)
-            return typeNames[i].code;
+    for (const TypeName &t : typeNames)
+        if (_stricmp(t.name, name) == 0)
+            return t.code;
     return LSP_T_NIL;
 }
+
+}  // namespace orin::lsp

@@ -1,10 +1,10 @@
 /*
- * lsp_core.c - the core table of builtins and its dispatcher, with the
+ * lsp_core.cpp - the core table of builtins and its dispatcher, with the
  * control forms, symbol and definition forms, list functions and type
- * functions.  Arithmetic lives in lsp_math.c, string functions in
- * lsp_bstr.c, system variables in lsp_sysvar.c, file handles and file
- * operations in lsp_fhandle.c, paths, dates and programs in lsp_file.c,
- * calls into dynamic libraries in lsp_dll.c.
+ * functions.  Arithmetic lives in lsp_math.cpp, string functions in
+ * lsp_bstr.cpp, system variables in lsp_sysvar.cpp, file handles and file
+ * operations in lsp_fhandle.cpp, paths, dates and programs in lsp_file.cpp,
+ * calls into dynamic libraries in lsp_dll.cpp.
  *
  * The builtins are ordinary module registrations: the core table and the
  * string table, registered at session start in that order and removed
@@ -12,14 +12,18 @@
  * chain (evaluated unless the descriptor is a special form), never frees
  * it, and returns a new node.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 #include "lisp/lspint.h"
 #include "frame/knlint.h"
 
-#define S   LSP_MF_SPECIAL
-#define N   LSP_ARGS_NOMAX
+namespace orin::lsp {
+
+namespace {
+
+constexpr USHORT S = LSP_MF_SPECIAL;
+constexpr USHORT N = LSP_ARGS_NOMAX;
 
 /* Core builtin ids. */
 enum {
@@ -35,7 +39,7 @@ enum {
     BI_SOUND = 310
 };
 
-static const LSPMODFUNCDESC coreTable[] = {
+constexpr LSPMODFUNCDESC coreTable[] = {
     { "+", 10, 0, 1, N }, { "*", 11, 0, 1, N }, { "-", 12, 0, 1, N }, { "/", 13, 0, 1, N },
     { "div", 14, 0, 1, N }, { "mod", 15, 0, 1, N },
     { "abs", 20, 0, 1, 1 }, { "trunc", 21, 0, 1, 1 }, { "frac", 22, 0, 1, 1 },
@@ -86,7 +90,7 @@ static const LSPMODFUNCDESC coreTable[] = {
     { "eql", BI_EQL, 0, 2, 2 }, { "debugprint", BI_DEBUGPRINT, 0, 1, N },
 };
 
-static const LSPMODFUNCDESC strTable[] = {
+constexpr LSPMODFUNCDESC strTable[] = {
     { "strcat", 102, 0, 1, N }, { "substr", 103, 0, 2, 3 },
     { "strrepl", 104, 0, 3, 3 }, { "strirepl", 105, 0, 3, 3 },
     { "rightstr", 106, 0, 2, 2 }, { "leftstr", 107, 0, 2, 2 },
@@ -96,15 +100,22 @@ static const LSPMODFUNCDESC strTable[] = {
     { "shortfilename", 163, 0, 1, 2 },
 };
 
+}  // namespace
+
 /* The mail and telephony table registers here, between the string
- * table and the host's modules, once it exists. */
-void lspBuiltinsRegister(void)
+ * table and the host's modules, once it exists.  False when memory ran
+ * out; nothing is left registered then. */
+bool lspBuiltinsRegister()
 {
-    lspModRegister(sizeof coreTable / sizeof coreTable[0], coreTable, lspBiCore, TRUE);
-    lspModRegister(sizeof strTable / sizeof strTable[0], strTable, lspBiStrTable, TRUE);
+    if (lspModRegister(std::size(coreTable), coreTable, lspBiCore, true) != 0)
+        return false;
+    if (lspModRegister(std::size(strTable), strTable, lspBiStrTable, true) == 0)
+        return true;
+    lspModDropNewest();                // the core table just added
+    return false;
 }
 
-void lspBuiltinsUnregister(void)
+void lspBuiltinsUnregister()
 {
     lspModUnregister(lspBiStrTable);
     lspModUnregister(lspBiCore);
@@ -112,90 +123,111 @@ void lspBuiltinsUnregister(void)
     lspFilesCloseAll();
 }
 
+namespace {
+
 /* ---- helpers ---- */
 
-static PLSPLIST nomem(unsigned int *err)
+PLSPLIST nomem(unsigned int *err)
 {
-    lspFail(err, LSPERR_NOMEM, "");
-    return NULL;
+    lspFailNoMem(err);
+    return nullptr;
 }
 
-static PLSPLIST checked(PLSPLIST n, unsigned int *err)
+PLSPLIST checked(PLSPLIST n, unsigned int *err)
 {
-    return n ? n : nomem(err);
+    return lspMade(n, err);
 }
 
-static PLSPLIST typeError(PLSPLIST arg, unsigned int *err)
+PLSPLIST typeError(PLSPLIST arg, unsigned int *err)
 {
     lspFail(err, LSPERR_TYPE, lspNodeText(arg));
-    return NULL;
+    return nullptr;
 }
 
-static BOOL isListOrNil(PLSPLIST n)
+bool isListOrNil(PLSPLIST n)
 {
-    return LSP_IS_LIST(n) || n->type == LSP_T_NIL;
+    return isList(n) || n->type == LSP_T_NIL;
 }
 
 /* Appends copies of a chain to a list being built; last tracks the end. */
-static BOOL appendCopies(PLSPLIST list, PLSPLIST *last, PLSPLIST chain)
+bool appendCopies(PLSPLIST list, PLSPLIST *last, PLSPLIST chain)
 {
     PLSPLIST n, c;
     for (n = chain; n; n = n->next) {
         c = lspTreeCopy(n);
         if (!c)
-            return FALSE;
+            return false;
         lspAttach(*last ? *last : list, c);
         *last = c;
     }
-    return TRUE;
+    return true;
 }
 
 /* A closed list of copies of chain; nil when the chain is empty and
  * nilIfEmpty is set. */
-static PLSPLIST listOfCopies(PLSPLIST chain, BOOL nilIfEmpty, unsigned int *err)
+PLSPLIST listOfCopies(PLSPLIST chain, bool nilIfEmpty, unsigned int *err)
 {
-    PLSPLIST list, last = NULL;
     if (!chain && nilIfEmpty)
-        return checked(lspNewNil(NULL), err);
-    list = lspNewList(NULL);
-    if (!list || !appendCopies(list, &last, chain)) {
-        lspFreeTree(list);
+        return checked(lspNewNil(nullptr), err);
+    Tree list(lspNewList(nullptr));
+    PLSPLIST last = nullptr;
+    if (!list || !appendCopies(list.get(), &last, chain))
         return nomem(err);
-    }
-    lspListClose(list);
-    return list;
+    lspListClose(list.get());
+    return list.release();
 }
+
+}  // namespace
+
+/* Evaluates a text as source: wrapped in (progn "" text) so that a text
+ * holding several forms yields the value of the last. */
+PLSPLIST lspEvalString(LSPSESSION *s, const char *text, unsigned int *err)
+{
+    static constexpr char head[] = "(progn \"\" ", tail[] = ")";
+    size_t size = static_cast<size_t>(s->bufferSize), len = strlen(text);
+
+    if (sizeof head - 1 + len + sizeof tail > size) {
+        lspFail(err, LSPERR_TOOLONG, "");
+        return nullptr;
+    }
+    Buffer src = makeBuffer(size);
+    if (!src)
+        return lspMade(nullptr, err);
+    snprintf(src.get(), size, "%s%s%s", head, text, tail);
+    Tree chain(lspParseText(s, src.get(), err));
+    src.reset();
+    if (*err)
+        return nullptr;
+    return lspEval(s, chain.get(), err);
+}
+
+namespace {
 
 /* ---- control ---- */
 
-static PLSPLIST biIf(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST biIf(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST c = lspEval(s, a, err);
-    int truth = lspNodeTruth(c);
-    lspFreeTree(c);
+    int truth = lspNodeTruth(Tree(lspEval(s, a, err)).get());
     if (*err)
-        return NULL;
+        return nullptr;
     if (truth)
         return lspEval(s, a->next, err);
     if (a->next->next)
         return lspEval(s, a->next->next, err);
-    return checked(lspNewNil(NULL), err);
+    return checked(lspNewNil(nullptr), err);
 }
 
-static PLSPLIST biWhile(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST biWhile(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST result = NULL, c, form;
+    Tree result;
     for (;;) {
-        int truth;
-        c = lspEval(s, a, err);
-        truth = lspNodeTruth(c);
-        lspFreeTree(c);
+        int truth = lspNodeTruth(Tree(lspEval(s, a, err)).get());
         if (*err || !truth)
             break;
-        for (form = a->next; form && !*err; form = form->next) {
-            lspFreeTree(result);
-            s->discardNext = form->next != NULL;   /* only the last value counts */
-            result = lspEval(s, form, err);
+        for (PLSPLIST form = a->next; form && !*err; form = form->next) {
+            result.reset();
+            s->discardNext = form->next != nullptr;   /* only the last value counts */
+            result.reset(lspEval(s, form, err));
         }
         if (*err)
             break;
@@ -204,322 +236,272 @@ static PLSPLIST biWhile(LSPSESSION *s, PLSPLIST a, unsigned int *err)
             break;
         }
     }
-    if (*err) {
-        lspFreeTree(result);
-        return NULL;
-    }
-    return result ? result : checked(lspNewNil(NULL), err);
-}
-
-/* Evaluates a text as source: wrapped in (progn "" text) so that a text
- * holding several forms yields the value of the last. */
-PLSPLIST lspEvalString(LSPSESSION *s, const char *text, unsigned int *err)
-{
-    static const char head[] = "(progn \"\" ", tail[] = ")";
-    size_t size = (size_t)s->bufferSize, len = strlen(text);
-    char *src;
-    PLSPLIST chain, v;
-
-    if (sizeof head - 1 + len + sizeof tail > size) {
-        lspFail(err, LSPERR_TOOLONG, "");
-        return NULL;
-    }
-    src = (char*)lspMalloc(size);
-    if (!src)
-        return nomem(err);
-    snprintf(src, size, "%s%s%s", head, text, tail);
-    chain = lspParseText(s, src, err);
-    lspMemFree(src);
     if (*err)
-        return NULL;
-    v = lspEval(s, chain, err);
-    lspFreeTree(chain);
-    return v;
+        return nullptr;
+    return result ? result.release() : checked(lspNewNil(nullptr), err);
 }
 
-static PLSPLIST biEval(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST biEval(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST v = NULL;
+    Tree v;
     for (; a && !*err; a = a->next) {
-        lspFreeTree(v);
-        v = a->type == LSP_T_STRING ? lspEvalString(s, a->value.psz, err) : lspEval(s, a, err);
+        v.reset();
+        v.reset(a->type == LSP_T_STRING ? lspEvalString(s, a->value.psz, err) : lspEval(s, a, err));
     }
-    if (*err) {
-        lspFreeTree(v);
-        return NULL;
-    }
-    return v;
+    if (*err)
+        return nullptr;
+    return v.release();
 }
 
-static PLSPLIST biReadFromString(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST biReadFromString(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST chain;
-    if (!LSP_IS_TEXT(a))
+    if (!isText(a))
         return typeError(a, err);
-    chain = lspParseText(s, a->value.psz, err);
+    PLSPLIST chain = lspParseText(s, a->value.psz, err);
     if (*err)
-        return NULL;
+        return nullptr;
     if (!chain)
-        return checked(lspNewNil(NULL), err);
+        return checked(lspNewNil(nullptr), err);
     lspFreeRest(chain);
     return chain;
 }
 
 /* ---- symbols and definitions ---- */
 
-static PLSPLIST assignName(const char *name, PLSPLIST value, unsigned int *err)
+PLSPLIST assignName(const char *name, PLSPLIST value, unsigned int *err)
 {
-    PLSPLIST copy;
     if (strchr(name, ':')) {
         if (!lspPathAssign(name, value, err))
-            return NULL;
+            return nullptr;
     } else if (!lspSymAssign(name, value)) {
-        lspFail(err, LSPERR_ASSIGN, name);
-        return NULL;
+        return nomem(err);
     }
-    copy = lspTreeCopy(value);
-    return checked(copy, err);
+    return checked(lspTreeCopy(value), err);
 }
 
-static PLSPLIST biSet(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST biSet(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
     if (a->type != LSP_T_SYMBOL) {
         lspFail(err, LSPERR_ASSIGN, lspNodeText(a));
-        return NULL;
+        return nullptr;
     }
     return assignName(a->value.psz, a->next, err);
 }
 
 /* setq moves the evaluated value into the variable instead of copying
  * it, and builds its own result only when the caller will use it. */
-static PLSPLIST biSetq(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST biSetq(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST v, r;
-    BOOL discard = s->callDiscard;
-    s->callDiscard = FALSE;
+    bool discard = s->callDiscard;
+    s->callDiscard = false;
     if (a->type != LSP_T_SYMBOL) {
         lspFail(err, LSPERR_ASSIGN, lspNodeText(a));
-        return NULL;
+        return nullptr;
     }
-    v = lspEval(s, a->next, err);
-    if (*err) {
-        lspFreeTree(v);
-        return NULL;
-    }
-    if (strchr(a->value.psz, ':') || !v) {
-        r = assignName(a->value.psz, v, err);
-        lspFreeTree(v);
-        return r;
-    }
-    r = discard ? lspNewNil(NULL) : lspTreeCopy(v);
-    if (!r) {
-        lspFreeTree(v);
+    Tree v(lspEval(s, a->next, err));
+    if (*err)
+        return nullptr;
+    if (strchr(a->value.psz, ':') || !v)
+        return assignName(a->value.psz, v.get(), err);
+    Tree r(discard ? lspNewNil(nullptr) : lspTreeCopy(v.get()));
+    if (!r || !lspSymAssignOwned(a->value.psz, v.release()))
         return nomem(err);
-    }
-    if (!lspSymAssignOwned(a->value.psz, v)) {
-        lspFreeTree(r);
-        lspFail(err, LSPERR_ASSIGN, a->value.psz);
-        return NULL;
-    }
-    return r;
+    return r.release();
 }
 
-static BOOL validParamList(PLSPLIST p)
+bool validParamList(PLSPLIST p)
 {
     PLSPLIST e;
     if (p->type == LSP_T_NIL)
-        return TRUE;
-    if (!LSP_IS_LIST(p))
-        return FALSE;
+        return true;
+    if (!isList(p))
+        return false;
     for (e = p->down; e; e = e->next)
         if (e->type != LSP_T_SYMBOL)
-            return FALSE;
-    return TRUE;
+            return false;
+    return true;
 }
 
-static PLSPLIST biDefine(PLSPLIST a, USHORT kind, unsigned int *err)
+PLSPLIST biDefine(PLSPLIST a, USHORT kind, unsigned int *err)
 {
-    if (a->type != LSP_T_SYMBOL || !validParamList(a->next) ||
-        !lspSymDefine(a->value.psz, a->next, kind)) {
+    if (a->type != LSP_T_SYMBOL || !validParamList(a->next)) {
         lspFail(err, LSPERR_DEFINE, lspNodeText(a));
-        return NULL;
+        return nullptr;
     }
-    return checked(lspNewText(NULL, a->value.psz, LSP_T_SYMBOL), err);
+    if (!lspSymDefine(a->value.psz, a->next, kind))
+        return nomem(err);
+    return checked(lspNewText(nullptr, a->value.psz, LSP_T_SYMBOL), err);
 }
 
-static PLSPLIST biApply(LSPSESSION *s, PLSPLIST a, unsigned int *err)
+PLSPLIST biApply(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
     PLSPLIST list = a->next;
     if (a->type != LSP_T_SYMBOL)
         return typeError(a, err);
     if (!isListOrNil(list))
         return typeError(list, err);
-    return lspCallByName(s, a->value.psz, LSP_IS_LIST(list) ? list->down : NULL, err);
+    return lspCallByName(s, a->value.psz, isList(list) ? list->down : nullptr, err);
 }
 
 /* ---- lists ---- */
 
-static PLSPLIST biCar(PLSPLIST a, unsigned int *err)
+PLSPLIST biCar(PLSPLIST a, unsigned int *err)
 {
     if (!isListOrNil(a))
         return typeError(a, err);
     if (a->type == LSP_T_NIL || !a->down)
-        return checked(lspNewNil(NULL), err);
+        return checked(lspNewNil(nullptr), err);
     return checked(lspTreeCopyNilEmpty(a->down), err);
 }
 
-static PLSPLIST biCdr(PLSPLIST a, unsigned int *err)
+PLSPLIST biCdr(PLSPLIST a, unsigned int *err)
 {
     if (!isListOrNil(a))
         return typeError(a, err);
     if (a->type == LSP_T_NIL || !a->down || !a->down->next)
-        return checked(lspNewNil(NULL), err);
+        return checked(lspNewNil(nullptr), err);
     if (a->type != LSP_T_LIST)
-        return listOfCopies(a->down->next, TRUE, err);
+        return listOfCopies(a->down->next, true, err);
     return checked(lspListRest(a), err);
 }
 
 /* The arguments are a temporary chain that the caller frees after the
  * call, so the elements of the second one are moved, not copied. */
-static PLSPLIST biCons(PLSPLIST a, unsigned int *err)
+PLSPLIST biCons(PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST list, first;
     if (!isListOrNil(a->next))
         return typeError(a->next, err);
-    first = lspTreeCopy(a);
-    list = first ? lspListCons(first, a->next) : NULL;
-    if (!list) {
-        lspFreeTree(first);
-        return nomem(err);
-    }
-    return list;
-}
-
-static PLSPLIST biAppend(PLSPLIST a, unsigned int *err)
-{
-    PLSPLIST list, last = NULL, n;
-    for (n = a; n; n = n->next)
-        if (!isListOrNil(n))
-            return typeError(n, err);
-    list = lspNewList(NULL);
+    Tree first(lspTreeCopy(a));
+    PLSPLIST list = first ? lspListCons(first.get(), a->next) : nullptr;
     if (!list)
         return nomem(err);
-    for (n = a; n; n = n->next) {
-        if (LSP_IS_LIST(n) && !appendCopies(list, &last, n->down)) {
-            lspFreeTree(list);
-            return nomem(err);
-        }
-    }
-    if (!list->down) {
-        lspSetNil(list);
-        return list;
-    }
-    lspListClose(list);
+    first.release();
     return list;
 }
 
-static BOOL entryMatches(PLSPLIST e, const char *key)
+PLSPLIST biAppend(PLSPLIST a, unsigned int *err)
 {
-    return LSP_IS_LIST(e) && e->down && LSP_IS_TEXT(e->down) &&
+    for (PLSPLIST n = a; n; n = n->next)
+        if (!isListOrNil(n))
+            return typeError(n, err);
+    Tree list(lspNewList(nullptr));
+    PLSPLIST last = nullptr;
+    if (!list)
+        return nomem(err);
+    for (PLSPLIST n = a; n; n = n->next)
+        if (isList(n) && !appendCopies(list.get(), &last, n->down))
+            return nomem(err);
+    if (!list->down)
+        lspSetNil(list.get());
+    else
+        lspListClose(list.get());
+    return list.release();
+}
+
+bool entryMatches(PLSPLIST e, const char *key)
+{
+    return isList(e) && e->down && isText(e->down) &&
            _stricmp(e->down->value.psz, key) == 0;
 }
 
-static PLSPLIST biAssoc(PLSPLIST a, unsigned int *err)
+PLSPLIST biAssoc(PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST alist = a->next, e, list, last;
+    PLSPLIST alist = a->next;
     if (!isListOrNil(alist))
         return typeError(alist, err);
-    for (e = LSP_IS_LIST(alist) ? alist->down : NULL; e; e = e->next) {
+    for (PLSPLIST e = isList(alist) ? alist->down : nullptr; e; e = e->next) {
         if (!entryMatches(e, lspNodeText(a)))
             continue;
-        list = lspNewList(NULL);
-        last = list ? lspTreeCopy(a) : NULL;
+        Tree list(lspNewList(nullptr));
+        PLSPLIST last = list ? lspTreeCopy(a) : nullptr;
         if (last)
-            lspAttach(list, last);
-        if (!last || !appendCopies(list, &last, e->down->next)) {
-            lspFreeTree(list);
+            lspAttach(list.get(), last);
+        if (!last || !appendCopies(list.get(), &last, e->down->next))
             return nomem(err);
-        }
-        lspListClose(list);
-        return list;
+        lspListClose(list.get());
+        return list.release();
     }
-    return checked(lspNewNil(NULL), err);
+    return checked(lspNewNil(nullptr), err);
 }
 
-static PLSPLIST biSetAssoc(PLSPLIST a, unsigned int *err)
+/* The entry (key value) of setassoc, placed first in the open list. */
+bool addEntry(PLSPLIST list, PLSPLIST key, PLSPLIST value)
 {
-    PLSPLIST alist = a->next, value = alist->next, list, last = NULL, entry, e, c;
+    PLSPLIST entry = lspNewList(list);
+    if (!entry)
+        return false;
+    Tree k(lspTreeCopy(key)), v(lspTreeCopy(value));
+    if (!k || !v || !lspAttach(entry, k.get()))
+        return false;
+    lspAttach(k.release(), v.release());
+    lspListClose(entry);
+    return true;
+}
+
+PLSPLIST biSetAssoc(PLSPLIST a, unsigned int *err)
+{
+    PLSPLIST alist = a->next, value = alist->next, last = nullptr;
     const char *key = lspNodeText(a);
     if (!isListOrNil(alist))
         return typeError(alist, err);
-    list = lspNewList(NULL);
+    Tree list(lspNewList(nullptr));
     if (!list)
         return nomem(err);
     if (value->type != LSP_T_NIL) {
-        entry = lspNewList(list);
-        if (!entry || !lspAttach(entry, c = lspTreeCopy(a)) || !lspAttach(c, lspTreeCopy(value)) ||
-            !c->next) {
-            lspFreeTree(list);
+        if (!addEntry(list.get(), a, value))
             return nomem(err);
-        }
-        lspListClose(entry);
-        last = entry;
+        last = list->down;
     }
-    for (e = LSP_IS_LIST(alist) ? alist->down : NULL; e; e = e->next) {
+    for (PLSPLIST e = isList(alist) ? alist->down : nullptr; e; e = e->next) {
         if (entryMatches(e, key))
             continue;
-        c = lspTreeCopy(e);
-        if (!c) {
-            lspFreeTree(list);
+        PLSPLIST c = lspTreeCopy(e);
+        if (!c)
             return nomem(err);
-        }
-        lspAttach(last ? last : list, c);
+        lspAttach(last ? last : list.get(), c);
         last = c;
     }
     if (!list->down)
-        lspSetNil(list);
+        lspSetNil(list.get());
     else
-        lspListClose(list);
-    return list;
+        lspListClose(list.get());
+    return list.release();
 }
 
 /* ---- types ---- */
 
-static PLSPLIST biCoerce(PLSPLIST a, unsigned int *err)
+constexpr size_t kCoerceTextSize = 4096;     // a list coerced to a string is cut to this
+
+PLSPLIST biCoerce(PLSPLIST a, unsigned int *err)
 {
     USHORT to = lspTypeCode(lspNodeText(a->next));
     USHORT from = a->type == LSP_T_OPENLIST ? LSP_T_LIST : a->type;
-    PLSPLIST r;
 
     if (from == to)
         return checked(lspTreeCopy(a), err);
     if (from == LSP_T_LIST && to == LSP_T_STRING) {
-        size_t size = 4096;
-        char *buf = (char*)lspMalloc(size);
+        Buffer buf = makeBuffer(kCoerceTextSize);
         if (!buf)
             return nomem(err);
-        lspPrint(a, buf, size);
-        r = lspNewText(NULL, buf, LSP_T_STRING);
-        lspMemFree(buf);
-        return checked(r, err);
+        lspPrint(a, buf.get(), kCoerceTextSize);
+        return checked(lspNewText(nullptr, buf.get(), LSP_T_STRING), err);
     }
     if (to == LSP_T_LIST) {
-        r = lspNewList(NULL);
-        if (!r || !lspAttach(r, lspTreeCopy(a)) || !r->down) {
-            lspFreeTree(r);
+        Tree r(lspNewList(nullptr)), element(lspTreeCopy(a));
+        if (!r || !element)
             return nomem(err);
-        }
-        lspListClose(r);
-        return r;
+        lspAttach(r.get(), element.release());
+        lspListClose(r.get());
+        return r.release();
     }
     if (from == LSP_T_DATETIME && to == LSP_T_FLOAT)
-        return checked(lspNewDouble(NULL, a->value.d, LSP_T_FLOAT), err);
+        return checked(lspNewDouble(nullptr, a->value.d, LSP_T_FLOAT), err);
     if (from == LSP_T_DATETIME && to == LSP_T_INTEGER)
-        return checked(lspNewLong(NULL, lspNodeLong(a)), err);
-    return checked(lspNodeMake(NULL, lspNodeText(a), to), err);
+        return checked(lspNewLong(nullptr, lspNodeLong(a)), err);
+    return checked(lspNodeMake(nullptr, lspNodeText(a), to), err);
 }
 
-static BOOL typeMatches(PLSPLIST a, const char *name)
+bool typeMatches(PLSPLIST a, const char *name)
 {
     if (_stricmp(name, "number") == 0)
         return a->type == LSP_T_INTEGER || a->type == LSP_T_FLOAT || a->type == LSP_T_DATETIME;
@@ -528,16 +510,16 @@ static BOOL typeMatches(PLSPLIST a, const char *name)
 
 /* 1 when x and y are equal, 0 when not, -1 when lists are nested too
  * deep to compare. */
-static int nodesEqual(PLSPLIST x, PLSPLIST y, int depth)
+int nodesEqual(PLSPLIST x, PLSPLIST y, int depth)
 {
     if ((x->type & LSP_T_LIST) != (y->type & LSP_T_LIST))
         return 0;
-    if (LSP_IS_LIST(x)) {
+    if (isList(x)) {
         PLSPLIST p, q;
         int eq;
         if (x->down == y->down)
             return 1;                   /* the same (shared) elements */
-        if (depth > LSP_MAX_DEPTH)
+        if (depth > kMaxDepth)
             return -1;
         for (p = x->down, q = y->down; p && q; p = p->next, q = q->next)
             if ((eq = nodesEqual(p, q, depth + 1)) != 1)
@@ -545,9 +527,9 @@ static int nodesEqual(PLSPLIST x, PLSPLIST y, int depth)
         return !p && !q;
     }
     if (x->type != y->type)
-        return FALSE;
+        return false;
     switch (x->type) {
-    case LSP_T_NIL:     return TRUE;
+    case LSP_T_NIL:     return true;
     case LSP_T_INTEGER: return x->value.l == y->value.l;
     case LSP_T_SYMBOL:
     case LSP_T_STRING:  return strcmp(x->value.psz, y->value.psz) == 0;
@@ -555,30 +537,31 @@ static int nodesEqual(PLSPLIST x, PLSPLIST y, int depth)
     }
 }
 
-static PLSPLIST biEql(PLSPLIST a, unsigned int *err)
+PLSPLIST biEql(PLSPLIST a, unsigned int *err)
 {
     int eq = nodesEqual(a, a->next, 0);
     if (eq < 0) {
         lspFail(err, LSPERR_NOMEM, "nesting too deep");
-        return NULL;
+        return nullptr;
     }
-    return checked(lspNewTruth(NULL, eq), err);
+    return checked(lspNewTruth(nullptr, eq), err);
 }
 
-static PLSPLIST biDebugPrint(PLSPLIST a, unsigned int *err)
+PLSPLIST biDebugPrint(PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST n;
-    for (n = a; n; n = n->next)
+    for (PLSPLIST n = a; n; n = n->next)
         KnlDbgPrintf(n->next ? "%s " : "%s\n", lspNodeText(n));
-    return checked(lspNewText(NULL, lspNodeText(lspLastOf(a)), LSP_T_STRING), err);
+    return checked(lspNewText(nullptr, lspNodeText(lspLastOf(a)), LSP_T_STRING), err);
 }
+
+}  // namespace
 
 /* ---- dispatcher ---- */
 
 PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
                    unsigned int *err)
 {
-    LSPSESSION *s = (LSPSESSION*)session;
+    auto *s = static_cast<LSPSESSION *>(session);
     if (id < 100)
         return lspBiMath(s, id, a, err);
     if ((id >= 142 && id <= 152) || (id >= 157 && id <= 160))
@@ -593,7 +576,7 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
     case BI_EVAL:      return biEval(s, a, err);
     case BI_PROGN:     return checked(lspTreeCopy(lspLastOf(a)), err);
     case BI_QUOTE:     return checked(lspTreeCopyNilEmpty(a), err);
-    case BI_BREAK:     lspFail(err, LSPERR_BREAK, ""); return NULL;
+    case BI_BREAK:     lspFail(err, LSPERR_BREAK, ""); return nullptr;
     case BI_READSTR:   return biReadFromString(s, a, err);
     case BI_GETSYSVAR:
     case BI_SETSYSVAR: return lspBiSysVar(s, id, a, err);
@@ -603,38 +586,43 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
     case BI_DEFMACRO:  return biDefine(a, LSP_SYM_MACRO, err);
     case BI_FREE:
     case BI_FREEQ:
-        if (!LSP_IS_TEXT(a))
+        if (!isText(a))
             return typeError(a, err);
-        return checked(lspNewTruth(NULL, lspSymUnbind(a->value.psz)), err);
+        return checked(lspNewTruth(nullptr, lspSymUnbind(a->value.psz)), err);
     case BI_DLLFUNC:   return lspBiDllFunc(s, a, err);
-    case BI_BOUNDP:    return checked(lspNewTruth(NULL, LSP_IS_TEXT(a) && lspSymFind(a->value.psz)), err);
+    case BI_BOUNDP:    return checked(lspNewTruth(nullptr, isText(a) && lspSymFind(a->value.psz)), err);
     case BI_APPLY:     return biApply(s, a, err);
-    case BI_LENGTH:    return checked(lspNewLong(NULL, LSP_IS_LIST(a) ? (LONG)lspCountChain(a->down) : 0), err);
+    case BI_LENGTH:
+        return checked(lspNewLong(nullptr, isList(a) ? static_cast<LONG>(lspCountChain(a->down)) : 0),
+                       err);
     case BI_CAR:       return biCar(a, err);
     case BI_CDR:       return biCdr(a, err);
-    case BI_LIST:      return listOfCopies(a, FALSE, err);
+    case BI_LIST:      return listOfCopies(a, false, err);
     case BI_CONS:      return biCons(a, err);
     case BI_APPEND:    return biAppend(a, err);
     case BI_ASSOC:     return biAssoc(a, err);
     case BI_SETASSOC:  return biSetAssoc(a, err);
-    case BI_TYPENUM:   return checked(lspNewLong(NULL, a->type), err);
-    case BI_TYPEOF:    return checked(lspNewText(NULL, lspTypeName(a->type), LSP_T_SYMBOL), err);
+    case BI_TYPENUM:   return checked(lspNewLong(nullptr, a->type), err);
+    case BI_TYPEOF:    return checked(lspNewText(nullptr, lspTypeName(a->type), LSP_T_SYMBOL), err);
     case BI_COERCE:    return biCoerce(a, err);
-    case BI_TYPEP:     return checked(lspNewTruth(NULL, typeMatches(a, lspNodeText(a->next))), err);
+    case BI_TYPEP:     return checked(lspNewTruth(nullptr, typeMatches(a, lspNodeText(a->next))), err);
     case BI_EQL:       return biEql(a, err);
     case BI_DEBUGPRINT: return biDebugPrint(a, err);
     default:
         lspFailf(err, LSPERR_UNKNOWNFN, "#%u", id);
-        return NULL;
+        return nullptr;
     }
 }
 
 PLSPLIST lspBiStrTable(void *session, void *userData, unsigned short id, PLSPLIST a,
                        unsigned int *err)
 {
+    auto *s = static_cast<LSPSESSION *>(session);
     if (id == 146 || id == 147 || id == 163)
-        return lspBiHandle((LSPSESSION*)session, id, a, err);
+        return lspBiHandle(s, id, a, err);
     if ((id >= 130 && id <= 134) || id >= 140)
-        return lspBiFileStrTable((LSPSESSION*)session, id, a, err);
-    return lspBiStr((LSPSESSION*)session, id, a, err);
+        return lspBiFileStrTable(s, id, a, err);
+    return lspBiStr(s, id, a, err);
 }
+
+}  // namespace orin::lsp

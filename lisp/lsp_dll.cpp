@@ -1,5 +1,5 @@
 /*
- * lsp_dll.c - the dllfunc builtin: calls a procedure of a dynamic library
+ * lsp_dll.cpp - the dllfunc builtin: calls a procedure of a dynamic library
  * named at run time.
  *
  *   (dllfunc library procedure count  kw1 value1 ... kwN valueN)
@@ -32,69 +32,78 @@
  *
  * Calling convention: the x64 one, the only one a 64-bit process has.
  * Every argument occupies one 64-bit slot, so the procedure is called
- * through a pointer taking LSP_DLL_MAX_ARGS slots: the unused trailing
+ * through a pointer taking kMaxArgs slots: the unused trailing
  * slots are zero, and since the caller owns and cleans the stack under
  * this convention, a procedure taking fewer arguments never sees them.
- * A count above LSP_DLL_MAX_ARGS fails with LSPERR_TOOMANY, a negative one
+ * A count above kMaxArgs fails with LSPERR_TOOMANY, a negative one
  * with LSPERR_TYPE.  What the procedure does with its arguments is beyond
  * the interpreter's control: a procedure given the wrong types can still
  * fault, as it would from any caller.
  */
-#include <stdio.h>
-#include <string.h>
+#include <array>
+#include <cstdio>
+#include <cstring>
 #include "lisp/lspint.h"
+#include "frame/scope.h"
 
-#define LSP_DLL_MAX_ARGS   16        /* largest number of procedure arguments */
-#define LSP_DLL_FIXED_ARGS 3         /* library, procedure, count */
-#define LSP_DLL_MIN_RESULT 8         /* a result buffer holds at least a 64-bit number */
+namespace orin::lsp {
 
-typedef enum {
+namespace {
+
+constexpr int kMaxArgs = 16;           // largest number of procedure arguments
+constexpr int kFixedArgs = 3;          // library, procedure, count
+constexpr size_t kMinResult = 8;       // a result buffer holds at least a 64-bit number
+
+enum DLLARGKIND {
     DLL_ARG_SHORT, DLL_ARG_LONG, DLL_ARG_STRING,
     DLL_ARG_STRRESULT, DLL_ARG_WORDRESULT, DLL_ARG_SHORTRESULT, DLL_ARG_LONGRESULT,
     DLL_ARG_UNKNOWN
-} DLLARGKIND;
+};
 
-static const struct { const char *name; DLLARGKIND kind; } argKeywords[] = {
+struct ArgKeyword {
+    const char *name;
+    DLLARGKIND kind;
+};
+constexpr ArgKeyword argKeywords[] = {
     { "SHORT", DLL_ARG_SHORT }, { "LONG", DLL_ARG_LONG }, { "STRING", DLL_ARG_STRING },
     { "STRRESULT", DLL_ARG_STRRESULT }, { "WORDRESULT", DLL_ARG_WORDRESULT },
     { "SHORTRESULT", DLL_ARG_SHORTRESULT }, { "LONGRESULT", DLL_ARG_LONGRESULT },
 };
 
 /* Every procedure is called through this type (see the calling convention
- * above); it must list exactly LSP_DLL_MAX_ARGS slots. */
-typedef ULONG_PTR (WINAPI *DLLPROC16)(ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR,
-                                      ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR,
-                                      ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR,
-                                      ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR);
+ * above); it must list exactly kMaxArgs slots. */
+using DLLPROC16 = ULONG_PTR (WINAPI *)(ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR,
+                                       ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR,
+                                       ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR,
+                                       ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR);
 
 /* The prepared arguments of one call: the slots and the heap blocks
  * (string copies and result buffers) they point to. */
-typedef struct {
-    ULONG_PTR slot[LSP_DLL_MAX_ARGS];
-    void *owned[LSP_DLL_MAX_ARGS];
-    int resultArg;                   /* index of the first result argument, or -1 */
-    DLLARGKIND resultKind;
-} DLLCALL;
+struct DLLCALL {
+    std::array<ULONG_PTR, kMaxArgs> slot{};
+    std::array<Buffer, kMaxArgs> owned;
+    int resultArg = -1;              // index of the first result argument, or -1
+    DLLARGKIND resultKind = DLL_ARG_UNKNOWN;
+};
 
-static DLLARGKIND keywordKind(PLSPLIST kw)
+DLLARGKIND keywordKind(PLSPLIST kw)
 {
-    size_t i;
-    if (!LSP_IS_TEXT(kw))
+    if (!isText(kw))
         return DLL_ARG_UNKNOWN;
-    for (i = 0; i < sizeof argKeywords / sizeof argKeywords[0]; i++)
-        if (_stricmp(kw->value.psz, argKeywords[i].name) == 0)
-            return argKeywords[i].kind;
+    for (const ArgKeyword &k : argKeywords)
+        if (_stricmp(kw->value.psz, k.name) == 0)
+            return k.kind;
     return DLL_ARG_UNKNOWN;
 }
 
-static BOOL isResultKind(DLLARGKIND k)
+bool isResultKind(DLLARGKIND k)
 {
     return k >= DLL_ARG_STRRESULT && k <= DLL_ARG_LONGRESULT;
 }
 
 /* A 32-bit argument; values from 2^31 up to 2^32-1 keep their bit pattern
  * so that unsigned flags and handles pass unchanged. */
-static ULONG longArg(PLSPLIST v)
+ULONG longArg(PLSPLIST v)
 {
     double d = lspNodeDouble(v);
     if (d >= 2147483648.0 && d < 4294967296.0)
@@ -102,29 +111,30 @@ static ULONG longArg(PLSPLIST v)
     return (ULONG)lspNodeLong(v);
 }
 
-static char *textCopy(const char *text, size_t size)
+/* A zeroed buffer of size bytes holding (the start of) text. */
+Buffer textCopy(const char *text, size_t size)
 {
-    char *p = (char*)lspCalloc(size, 1);
+    Buffer p(static_cast<char *>(lspCalloc(size, 1)));
     if (p)
-        snprintf(p, size, "%s", text);
+        snprintf(p.get(), size, "%s", text);
     return p;
 }
 
-/* Fills one slot from a keyword and its value; FALSE when out of memory. */
-static BOOL prepareArg(DLLCALL *c, int i, DLLARGKIND kind, PLSPLIST v, size_t bufSize)
+/* Fills one slot from a keyword and its value; false when out of memory. */
+bool prepareArg(DLLCALL *c, int i, DLLARGKIND kind, PLSPLIST v, size_t bufSize)
 {
     const char *text = lspNodeText(v);
     switch (kind) {
     case DLL_ARG_SHORT:
         c->slot[i] = (ULONG_PTR)(LONG_PTR)(SHORT)lspNodeLong(v);
-        return TRUE;
+        return true;
     case DLL_ARG_LONG:
         c->slot[i] = (ULONG_PTR)(LONG_PTR)(LONG)longArg(v);
-        return TRUE;
+        return true;
     case DLL_ARG_STRING:
         if (_stricmp(text, "NIL") == 0) {
             c->slot[i] = 0;
-            return TRUE;
+            return true;
         }
         c->owned[i] = textCopy(text, strlen(text) + 1);
         break;
@@ -133,148 +143,126 @@ static BOOL prepareArg(DLLCALL *c, int i, DLLARGKIND kind, PLSPLIST v, size_t bu
         break;
     default: {                       /* numeric result buffers */
         ULONG n = longArg(v);
-        c->owned[i] = lspCalloc(bufSize, 1);
+        c->owned[i].reset(static_cast<char *>(lspCalloc(bufSize, 1)));
         if (c->owned[i])
-            memcpy(c->owned[i], &n, sizeof n);
+            memcpy(c->owned[i].get(), &n, sizeof n);
         break;
     }
     }
-    c->slot[i] = (ULONG_PTR)c->owned[i];
+    c->slot[i] = reinterpret_cast<ULONG_PTR>(c->owned[i].get());
     if (isResultKind(kind) && c->resultArg < 0) {
         c->resultArg = i;
         c->resultKind = kind;
     }
-    return c->owned[i] != NULL;
-}
-
-static void freeCall(DLLCALL *c)
-{
-    int i;
-    for (i = 0; i < LSP_DLL_MAX_ARGS; i++)
-        lspMemFree(c->owned[i]);
+    return c->owned[i] != nullptr;
 }
 
 /* The value of the call: the first result buffer as a string, or the
  * procedure's return value. */
-static PLSPLIST callResult(const DLLCALL *c, ULONG_PTR ret, size_t bufSize)
+PLSPLIST callResult(const DLLCALL *c, ULONG_PTR ret, size_t bufSize)
 {
-    char num[LSP_NUM_BUFSIZE];
+    char num[kNumBufSize];
     char *buf;
     USHORT w;
     LONG l;
     if (c->resultArg < 0)
-        return lspNewLong(NULL, (LONG)(ULONG)ret);
-    buf = (char*)c->owned[c->resultArg];
+        return lspNewLong(nullptr, (LONG)(ULONG)ret);
+    buf = c->owned[c->resultArg].get();
     memcpy(&w, buf, sizeof w);
     memcpy(&l, buf, sizeof l);
     switch (c->resultKind) {
     case DLL_ARG_STRRESULT:
         buf[bufSize - 1] = '\0';   /* the procedure may have filled it */
-        return lspNewText(NULL, buf, LSP_T_STRING);
+        return lspNewText(nullptr, buf, LSP_T_STRING);
     case DLL_ARG_WORDRESULT:  snprintf(num, sizeof num, "%u", (unsigned)w); break;
     case DLL_ARG_SHORTRESULT: snprintf(num, sizeof num, "%d", (int)(SHORT)w); break;
     default:                  snprintf(num, sizeof num, "%ld", (long)l); break;
     }
-    return lspNewText(NULL, num, LSP_T_STRING);
+    return lspNewText(nullptr, num, LSP_T_STRING);
 }
 
 /* Reads the pairs into c; sets the error word on a bad keyword or when
  * memory runs out. */
-static void prepareCall(DLLCALL *c, PLSPLIST pairs, int count, size_t bufSize,
-                        unsigned int *err)
+void prepareCall(DLLCALL *c, PLSPLIST pairs, int count, size_t bufSize, unsigned int *err)
 {
-    int i;
-    for (i = 0; i < count; i++, pairs = pairs->next->next) {
+    for (int i = 0; i < count; i++, pairs = pairs->next->next) {
         DLLARGKIND kind = keywordKind(pairs);
         if (kind == DLL_ARG_UNKNOWN) {
             lspFail(err, LSPERR_PARAMS, lspNodeText(pairs));
             return;
         }
         if (!prepareArg(c, i, kind, pairs->next, bufSize)) {
-            lspFail(err, LSPERR_NOMEM, "");
+            lspFailNoMem(err);
             return;
         }
     }
 }
 
-/* The count argument: a whole number from 0 to LSP_DLL_MAX_ARGS, given as
+/* The count argument: a whole number from 0 to kMaxArgs, given as
  * a number or as numeric text. */
-static BOOL validCount(PLSPLIST n, int *count, unsigned int *err)
+bool validCount(PLSPLIST n, int *count, unsigned int *err)
 {
     double d = 0;
-    BOOL number = n->type == LSP_T_INTEGER || n->type == LSP_T_FLOAT;
+    bool number = n->type == LSP_T_INTEGER || n->type == LSP_T_FLOAT;
     if (number)
         d = lspNodeDouble(n);
-    else if (!LSP_IS_TEXT(n) || !lspParseNumber(n->value.psz, &d))
+    else if (!isText(n) || !lspParseNumber(n->value.psz, &d))
         d = -1;
     if (d < 0 || d != (double)(LONG)d) {
         lspFail(err, LSPERR_TYPE, lspNodeText(n));
-        return FALSE;
+        return false;
     }
-    if (d > LSP_DLL_MAX_ARGS) {
-        lspFailf(err, LSPERR_TOOMANY, "%d instead of %d", (int)d, LSP_DLL_MAX_ARGS);
-        return FALSE;
+    if (d > kMaxArgs) {
+        lspFailf(err, LSPERR_TOOMANY, "%d instead of %d", (int)d, kMaxArgs);
+        return false;
     }
     *count = (int)d;
-    return TRUE;
+    return true;
 }
 
 /* Checks the count and the pairs, then calls; the library stays loaded
  * throughout and is freed by the caller. */
-static PLSPLIST callProcedure(LSPSESSION *s, DLLPROC16 fn, PLSPLIST countArg,
-                              unsigned int *err)
+PLSPLIST callProcedure(LSPSESSION *s, DLLPROC16 fn, PLSPLIST countArg, unsigned int *err)
 {
-    size_t bufSize = (size_t)s->bufferSize;
-    ULONG given = LSP_DLL_FIXED_ARGS - 1 + lspCountChain(countArg);
-    PLSPLIST r = NULL;
-    DLLCALL call;
+    size_t bufSize = static_cast<size_t>(s->bufferSize);
+    ULONG given = kFixedArgs - 1 + lspCountChain(countArg);
     int count;
 
     if (!validCount(countArg, &count, err))
-        return NULL;
-    if (given < (ULONG)(2 * count + LSP_DLL_FIXED_ARGS)) {
-        lspFailf(err, LSPERR_TOOFEW, "%lu instead of %d", (unsigned long)given,
-                 2 * count + LSP_DLL_FIXED_ARGS);
-        return NULL;
+        return nullptr;
+    if (given < static_cast<ULONG>(2 * count + kFixedArgs)) {
+        lspFailf(err, LSPERR_TOOFEW, "%lu instead of %d", static_cast<unsigned long>(given),
+                 2 * count + kFixedArgs);
+        return nullptr;
     }
-    if (bufSize < LSP_DLL_MIN_RESULT)
-        bufSize = LSP_DLL_MIN_RESULT;
-    memset(&call, 0, sizeof call);
-    call.resultArg = -1;
+    if (bufSize < kMinResult)
+        bufSize = kMinResult;
+    DLLCALL call;
     prepareCall(&call, countArg->next, count, bufSize, err);
-    if (!*err) {
-        ULONG_PTR *v = call.slot;
-        ULONG_PTR ret = fn(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7],
-                           v[8], v[9], v[10], v[11], v[12], v[13], v[14], v[15]);
-        r = callResult(&call, ret, bufSize);
-        if (!r)
-            lspFail(err, LSPERR_NOMEM, "");
-    }
-    freeCall(&call);
-    return r;
+    if (*err)
+        return nullptr;
+    const ULONG_PTR *v = call.slot.data();
+    ULONG_PTR ret = fn(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7],
+                       v[8], v[9], v[10], v[11], v[12], v[13], v[14], v[15]);
+    return lspMade(callResult(&call, ret, bufSize), err);
 }
+
+}  // namespace
 
 PLSPLIST lspBiDllFunc(LSPSESSION *s, PLSPLIST a, unsigned int *err)
 {
-    PLSPLIST proc = a->next, r;
-    DLLPROC16 fn;
-    HMODULE lib;
-
-    if (!LSP_IS_TEXT(a) || !LSP_IS_TEXT(proc)) {
-        lspFail(err, LSPERR_TYPE, lspNodeText(LSP_IS_TEXT(a) ? proc : a));
-        return NULL;
+    PLSPLIST proc = a->next;
+    if (!isText(a) || !isText(proc)) {
+        lspFail(err, LSPERR_TYPE, lspNodeText(isText(a) ? proc : a));
+        return nullptr;
     }
-    lib = LoadLibraryA(a->value.psz);
-    fn = lib ? (DLLPROC16)(void (*)(void))GetProcAddress(lib, proc->value.psz) : NULL;
-    if (!fn) {
-        if (lib)
-            FreeLibrary(lib);
-        r = lspNewNil(NULL);
-        if (!r)
-            lspFail(err, LSPERR_NOMEM, "");
-        return r;
-    }
-    r = callProcedure(s, fn, proc->next, err);
-    FreeLibrary(lib);
-    return r;
+    UniqueModule lib(LoadLibraryA(a->value.psz));
+    auto fn = lib ? reinterpret_cast<DLLPROC16>(
+                        reinterpret_cast<void (*)()>(GetProcAddress(lib.get(), proc->value.psz)))
+                  : nullptr;
+    if (!fn)
+        return lspMade(lspNewNil(nullptr), err);
+    return callProcedure(s, fn, proc->next, err);
 }
+
+}  // namespace orin::lsp

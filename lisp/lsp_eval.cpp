@@ -1,5 +1,5 @@
 /*
- * lsp_eval.c - the evaluator: nodes to values, calls by name, user
+ * lsp_eval.cpp - the evaluator: nodes to values, calls by name, user
  * functions with dynamic scope, error handling and the text driver.
  *
  * Every call takes an error word and does nothing while it is non-zero.
@@ -8,48 +8,76 @@
  * function gets the code, a traceback built from the call stack and the
  * last-error text, and decides whether the error stands, is cleared
  * (evaluation resumes with the handler's value in place of the failed
- * expression) or unwinds quietly (LSPERR_REPORTED).
+ * expression) or unwinds quietly (LSPERR_REPORTED).  While a handler runs,
+ * a further error yields LSPERR_INHANDLER instead of entering it again;
+ * while the trace function runs, the calls it makes are not traced.
  *
  * User functions bind their parameters by pushing symbol records and pop
  * them afterwards, also after an error, so scope is dynamic.  Parameters
  * after "/" are locals bound to nil; "&rest" binds the next name to a list
- * of all remaining arguments.
+ * of all remaining arguments.  A call unbinds exactly the names it bound:
+ * when binding stops partway, the callers' bindings of the others stay.
  *
  * Evaluation recurses on the machine stack.  The nesting of list
- * evaluations is counted per session and bounded by LSP_MAX_DEPTH: a
- * runaway recursion fails with LSPERR_NOMEM instead of overflowing.
+ * evaluations is counted per session and bounded by kMaxDepth: a runaway
+ * recursion fails with LSPERR_NOMEM instead of overflowing.
+ *
+ * The globals here (last-error text, callbacks, trace switch, the active
+ * session and the reentry flags) belong to the interpreter's one thread.
  */
-#include <stdarg.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include "lisp/lspint.h"
 
-#define LSP_ERROR_HOOK   "*error*"
-#define LSP_PARAM_LOCALS "/"
-#define LSP_PARAM_REST   "&rest"
+namespace orin::lsp {
 
-char lspLastErr[LSP_LASTERR_SIZE];
+char lspLastErr[kLastErrSize];
 LSPSESSION *lspActive;
 LSPERRORFUNC lspErrorFn;
 LSPTRACEFUNC lspTraceFn = lspDefaultTrace;
 ULONG lspTraceSwitch;
-static BOOL inHandler;
 
-int lspDefaultTrace(void *session, void *userData, const char *fn, PLSPLIST args,
-                    unsigned int *error)
-{
-    return 1;
-}
+namespace {
 
-static void setLastErr(const char *text)
+constexpr char kErrorHook[] = "*error*";
+constexpr char kParamLocals[] = "/";
+constexpr char kParamRest[] = "&rest";
+
+bool handlingError;              // an error handler is running
+bool tracing;                    // the trace function is running
+
+/* Sets a flag for the life of a scope. */
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool &flag) : flag_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = false; }
+    ScopedFlag(const ScopedFlag &) = delete;
+    ScopedFlag &operator=(const ScopedFlag &) = delete;
+
+private:
+    bool &flag_;
+};
+
+void setLastErr(const char *text)
 {
     size_t n = text ? strlen(text) : 0;
-    if (n > LSP_LASTERR_SIZE - 1)
-        n = LSP_LASTERR_SIZE - 1;
+    if (n > kLastErrSize - 1)
+        n = kLastErrSize - 1;
     if (text && text != lspLastErr)
         memmove(lspLastErr, text, n);
     lspLastErr[n] = 0;
+}
+
+}  // namespace
+
+int lspDefaultTrace(void *, void *, const char *, PLSPLIST, unsigned int *)
+{
+    return 1;
 }
 
 unsigned int lspFail(unsigned int *err, unsigned int code, const char *text)
@@ -63,7 +91,7 @@ unsigned int lspFail(unsigned int *err, unsigned int code, const char *text)
 
 unsigned int lspFailf(unsigned int *err, unsigned int code, const char *fmt, ...)
 {
-    char text[LSP_LASTERR_SIZE];
+    char text[kLastErrSize];
     va_list ap;
     va_start(ap, fmt);
     vsnprintf(text, sizeof text, fmt, ap);
@@ -71,306 +99,416 @@ unsigned int lspFailf(unsigned int *err, unsigned int code, const char *fmt, ...
     return lspFail(err, code, text);
 }
 
+unsigned int lspFailNoMem(unsigned int *err)
+{
+    return lspFail(err, LSPERR_NOMEM, "");
+}
+
+unsigned int lspFailException(unsigned int *err) noexcept
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc &) {
+        return lspFailNoMem(err);
+    } catch (const std::length_error &) {
+        return lspFailNoMem(err);
+    } catch (const std::exception &e) {
+        return lspFail(err, ORIN_ERR_GENERAL, e.what());
+    } catch (...) {
+        return lspFail(err, ORIN_ERR_GENERAL, "");
+    }
+}
+
 /* ---- call stack ---- */
 
-static void pushCall(LSPSESSION *s, PLSPLIST list)
-{
-    if (s->depth >= LSP_CALLSTACK_MAX) {
-        memmove(s->callStack, s->callStack + LSP_CALLSTACK_DROP,
-                (LSP_CALLSTACK_MAX - LSP_CALLSTACK_DROP) * sizeof(PLSPLIST));
-        s->depth = LSP_CALLSTACK_MAX - LSP_CALLSTACK_DROP;
-    }
-    s->callStack[s->depth++] = list;
-}
+namespace {
 
-static void popCall(LSPSESSION *s)
-{
-    if (s->depth)
-        s->depth--;
-}
+/* One list expression on the session's call stack while it is
+ * evaluated. */
+class CallFrame {
+public:
+    CallFrame(LSPSESSION *s, PLSPLIST list) : s_(s)
+    {
+        if (s->depth >= kCallStackMax) {
+            memmove(s->callStack, s->callStack + kCallStackDrop,
+                    (kCallStackMax - kCallStackDrop) * sizeof(PLSPLIST));
+            s->depth = kCallStackMax - kCallStackDrop;
+        }
+        s->callStack[s->depth++] = list;
+    }
+    ~CallFrame()
+    {
+        if (s_->depth)
+            s_->depth--;
+    }
+    CallFrame(const CallFrame &) = delete;
+    CallFrame &operator=(const CallFrame &) = delete;
+
+private:
+    LSPSESSION *s_;
+};
 
 /* ---- symbols and paths ---- */
 
-static PLSPLIST copyValue(PLSPLIST value)
+PLSPLIST copyValue(PLSPLIST value)
 {
     if (!value->next)
-        return lspChainCopy(value, NULL);
+        return lspChainCopy(value, nullptr);
     return lspWrapChain(value);
 }
 
-static PLSPLIST evalSymbol(PLSPLIST node, unsigned int *err)
+PLSPLIST evalSymbol(PLSPLIST node, unsigned int *err)
 {
     const char *name = node->value.psz;
-    LSPSYM *sym;
     USHORT reg, id;
     PLSPLIST r;
 
     if (strchr(name, ':'))
         return lspPathLookup(name, err);
-    sym = lspSymFind(name);
-    if (sym) {
+    if (LSPSYM *sym = lspSymFind(name)) {
         if (!sym->value) {
             lspFail(err, LSPERR_HANDLE, name);
-            return NULL;
+            return nullptr;
         }
         r = sym->kind == LSP_SYM_VAR ? copyValue(sym->value) : lspWrapChain(sym->value);
     } else if (lspModExists(name, &reg, &id)) {
         char ref[16];
         snprintf(ref, sizeof ref, "#%04X-%04X", reg, id);
-        r = lspNewText(NULL, ref, LSP_T_SYMBOL);
+        r = lspNewText(nullptr, ref, LSP_T_SYMBOL);
     } else {
         r = lspNodeCopy(node);
     }
-    if (!r)
-        lspFail(err, LSPERR_NOMEM, "");
-    return r;
+    return lspMade(r, err);
 }
 
 /* The elements of an association list: the list's elements when the
  * chain is one list of lists, else the chain itself. */
-static PLSPLIST assocEntries(PLSPLIST cur)
+PLSPLIST assocEntries(PLSPLIST cur)
 {
-    if (cur && !cur->next && LSP_IS_LIST(cur) && cur->down && LSP_IS_LIST(cur->down))
+    if (cur && !cur->next && isList(cur) && cur->down && isList(cur->down))
         return cur->down;
     return cur;
 }
 
-static BOOL wellFormedEntry(PLSPLIST e)
+bool wellFormedEntry(PLSPLIST e)
 {
-    return LSP_IS_LIST(e) && e->down && e->down->type == LSP_T_SYMBOL && e->down->next;
+    return isList(e) && e->down && e->down->type == LSP_T_SYMBOL && e->down->next;
 }
 
 /* Follows key after key through nested association lists.  Returns the
- * chain of the last entry's remaining elements, or NULL on a mismatch. */
-static PLSPLIST followPath(PLSPLIST cur, const char *keys)
+ * chain of the last entry's remaining elements, or null on a mismatch. */
+PLSPLIST followPath(PLSPLIST cur, const char *keys)
 {
-    char key[LSP_SYMNAME_MAX + 1];
+    char key[kSymNameMax + 1];
     while (*keys) {
         const char *colon = strchr(keys, ':');
-        size_t n = colon ? (size_t)(colon - keys) : strlen(keys);
+        size_t n = colon ? static_cast<size_t>(colon - keys) : strlen(keys);
         PLSPLIST e;
-        if (n > LSP_SYMNAME_MAX)
-            n = LSP_SYMNAME_MAX;
+        if (n > kSymNameMax)
+            n = kSymNameMax;
         memcpy(key, keys, n);
         key[n] = 0;
         for (e = assocEntries(cur); e; e = e->next) {
             if (!wellFormedEntry(e))
-                return NULL;
+                return nullptr;
             if (_stricmp(e->down->value.psz, key) == 0)
                 break;
         }
         if (!e)
-            return NULL;
+            return nullptr;
         cur = e->down->next;
         keys = colon ? colon + 1 : keys + strlen(keys);
     }
     return cur;
 }
 
+}  // namespace
+
 PLSPLIST lspPathLookup(const char *path, unsigned int *err)
 {
-    char var[LSP_SYMNAME_MAX + 1];
+    char var[kSymNameMax + 1];
     const char *colon = strchr(path, ':');
-    size_t n = (size_t)(colon - path);
-    LSPSYM *sym;
-    PLSPLIST r, found;
+    size_t n = static_cast<size_t>(colon - path);
+    PLSPLIST r;
 
-    if (n > LSP_SYMNAME_MAX)
-        n = LSP_SYMNAME_MAX;
+    if (n > kSymNameMax)
+        n = kSymNameMax;
     memcpy(var, path, n);
     var[n] = 0;
-    sym = lspSymFind(var);
+    LSPSYM *sym = lspSymFind(var);
     if (!sym || sym->kind != LSP_SYM_VAR) {
-        r = lspNewText(NULL, var, LSP_T_SYMBOL);
+        r = lspNewText(nullptr, var, LSP_T_SYMBOL);
     } else if (!sym->value) {
         lspFail(err, LSPERR_HANDLE, var);
-        return NULL;
+        return nullptr;
     } else {
-        found = followPath(sym->value, colon + 1);
-        r = found ? copyValue(found) : lspNewNil(NULL);
+        PLSPLIST found = followPath(sym->value, colon + 1);
+        r = found ? copyValue(found) : lspNewNil(nullptr);
     }
-    if (!r)
-        lspFail(err, LSPERR_NOMEM, "");
-    return r;
+    return lspMade(r, err);
 }
 
 /* ---- user functions ---- */
 
-static BOOL paramsValid(PLSPLIST params)
+namespace {
+
+bool paramsValid(PLSPLIST params)
 {
-    PLSPLIST p;
     if (!params || params->type == LSP_T_NIL)
-        return TRUE;
-    if (!LSP_IS_LIST(params))
-        return FALSE;
-    for (p = params->down; p; p = p->next)
+        return true;
+    if (!isList(params))
+        return false;
+    for (PLSPLIST p = params->down; p; p = p->next)
         if (p->type != LSP_T_SYMBOL)
-            return FALSE;
-    return TRUE;
+            return false;
+    return true;
 }
 
-static void nilIfEmpty(PLSPLIST n)
+enum class Role { Plain, Rest, Local };
+
+bool isLocalsMark(const char *name)
 {
-    if (LSP_IS_LIST(n) && !n->down)
-        lspSetNil(n);
+    return name[0] == kParamLocals[0] && name[1] == 0;
 }
 
-/* Binds the parameters to the (owned) argument chain; frees what is left. */
-static BOOL bindParams(PLSPLIST params, PLSPLIST args)
+bool isRestMark(const char *name)
 {
-    enum { PLAIN, REST, LOCAL } mode = PLAIN;
-    PLSPLIST p, v;
-    BOOL ok = TRUE;
+    return name[0] == kParamRest[0] && _stricmp(name, kParamRest) == 0;
+}
 
-    for (p = LSP_IS_LIST(params) ? params->down : NULL; p && ok; p = p->next) {
+/* Calls f(name, role) for every name of a parameter list that a call
+ * binds, in order, until f answers false.  "/" starts the locals; the
+ * first "&rest" before them makes the next name take the remaining
+ * arguments, and the names after that one are locals. */
+template <class F>
+void forEachBinding(PLSPLIST params, F &&f)
+{
+    Role mode = Role::Plain;
+    for (PLSPLIST p = isList(params) ? params->down : nullptr; p; p = p->next) {
         const char *name = p->value.psz;
-        if (strcmp(name, LSP_PARAM_LOCALS) == 0) {
-            mode = LOCAL;
+        if (isLocalsMark(name)) {
+            mode = Role::Local;
             continue;
         }
-        if (_stricmp(name, LSP_PARAM_REST) == 0 && mode == PLAIN) {
-            mode = REST;
+        if (mode == Role::Plain && isRestMark(name)) {
+            mode = Role::Rest;
             continue;
         }
-        if (mode == REST) {
-            v = lspNewList(NULL);
-            if (v && args) {
-                lspAttach(v, args);
-                args = NULL;
+        if (!f(name, mode))
+            return;
+        if (mode == Role::Rest)
+            mode = Role::Local;
+    }
+}
+
+/* The parameter and local bindings of one user call.  It unbinds exactly
+ * the names it bound, when asked or when it goes: a call whose binding
+ * stopped partway leaves the callers' bindings of the names it did not
+ * reach alone.  The names of a short parameter list are remembered; a
+ * longer list is walked again. */
+class ScopedBindings {
+public:
+    explicit ScopedBindings(PLSPLIST params) : params_(params) {}
+    ~ScopedBindings()
+    {
+        if (bound_)
+            unbind();
+    }
+    ScopedBindings(const ScopedBindings &) = delete;
+    ScopedBindings &operator=(const ScopedBindings &) = delete;
+
+    /* Binds the parameters to the (owned) argument chain and frees what
+     * is left of it; false when memory ran out. */
+    bool bind(PLSPLIST argChain)
+    {
+        Tree args(argChain);
+        bool ok = true;
+        forEachBinding(params_, [&](const char *name, Role role) {
+            Tree v(valueFor(role, args));
+            if (v && isList(v.get()) && !v->down)
+                lspSetNil(v.get());
+            ok = v && lspSymBindOwned(name, v.get(), LSP_SYM_VAR);
+            if (ok) {
+                v.release();
+                if (bound_ < kRemembered)
+                    names_[bound_] = name;
+                bound_++;
             }
-            lspListClose(v);
-            mode = LOCAL;
-        } else if (mode == LOCAL || !args) {
-            v = lspNewNil(NULL);
-        } else {
-            v = lspDetachFirst(&args);
-        }
-        if (v)
-            nilIfEmpty(v);
-        ok = v && lspSymBindOwned(name, v, LSP_SYM_VAR);
-        if (!ok)
-            lspFreeTree(v);
+            return ok;
+        });
+        return ok;
     }
-    lspFreeTree(args);
-    return ok;
-}
 
-static BOOL unbindParams(PLSPLIST params)
-{
-    PLSPLIST p;
-    BOOL ok = TRUE;
-    for (p = LSP_IS_LIST(params) ? params->down : NULL; p; p = p->next) {
-        const char *name = p->value.psz;
-        if (strcmp(name, LSP_PARAM_LOCALS) == 0 || _stricmp(name, LSP_PARAM_REST) == 0)
-            continue;
-        if (!lspSymUnbind(name))
-            ok = FALSE;
+    /* Undoes the bindings; false when a name had no binding left. */
+    bool unbind()
+    {
+        bool ok = true;
+        if (bound_ <= kRemembered) {
+            for (ULONG i = 0; i < bound_; i++)
+                ok = lspSymUnbind(names_[i]) && ok;
+        } else {
+            ULONG left = bound_;
+            forEachBinding(params_, [&](const char *name, Role) {
+                if (left == 0)
+                    return false;
+                left--;
+                ok = lspSymUnbind(name) && ok;
+                return true;
+            });
+        }
+        bound_ = 0;
+        return ok;
     }
-    return ok;
-}
+
+private:
+    /* The value one name is bound to, taken from the arguments. */
+    static PLSPLIST valueFor(Role role, Tree &args)
+    {
+        if (role == Role::Rest) {
+            PLSPLIST list = lspNewList(nullptr);
+            if (list && args)
+                lspAttach(list, args.release());
+            lspListClose(list);
+            return list;
+        }
+        if (role == Role::Local || !args)
+            return lspNewNil(nullptr);
+        PLSPLIST rest = args.release();
+        PLSPLIST first = lspDetachFirst(&rest);
+        args.reset(rest);
+        return first;
+    }
+
+    static constexpr ULONG kRemembered = 8;
+
+    PLSPLIST params_;
+    ULONG bound_ = 0;
+    const char *names_[kRemembered];
+};
+
+/* Keeps a stored definition chain alive while a call walks it: the
+ * function may be redefined or unbound meanwhile, which then drops only
+ * the record's reference. */
+class HeldChain {
+public:
+    explicit HeldChain(PLSPLIST head) : head_(lspShare(head)) {}
+    ~HeldChain() { lspFreeTree(head_); }
+    HeldChain(const HeldChain &) = delete;
+    HeldChain &operator=(const HeldChain &) = delete;
+
+private:
+    PLSPLIST head_;
+};
 
 /* Calls a defun (arguments evaluated) or defmacro (passed as written). */
-static PLSPLIST userCall(LSPSESSION *s, const char *name, PLSPLIST def, USHORT kind,
-                         PLSPLIST args, unsigned int *err)
+PLSPLIST userCall(LSPSESSION *s, const char *name, PLSPLIST def, USHORT kind,
+                  PLSPLIST args, unsigned int *err)
 {
-    PLSPLIST params, argv, form, result = NULL;
-
     if (!def) {
         lspFail(err, LSPERR_DEFINE, name);
-        return NULL;
+        return nullptr;
     }
-    params = def;
+    PLSPLIST params = def;
     if (!paramsValid(params)) {
         lspFail(err, LSPERR_PARAMS, name);
-        return NULL;
+        return nullptr;
     }
-    lspSymHold();
+    HeldChain hold(def);
+    Tree argv;
     if (kind == LSP_SYM_DEFUN) {
-        argv = lspEvalArgs(s, args, err);
-    } else {
-        argv = args ? lspChainCopy(args, NULL) : NULL;
-        if (args && !argv)
-            lspFail(err, LSPERR_NOMEM, "");
+        argv.reset(lspEvalArgs(s, args, err));
+    } else if (args) {
+        argv.reset(lspChainCopy(args, nullptr));
+        if (!argv)
+            lspFailNoMem(err);
     }
-    if (*err) {
-        lspFreeTree(argv);
-        lspSymRelease();
-        return NULL;
-    }
-    if (!bindParams(params, argv)) {
-        lspFail(err, LSPERR_PARAMS, name);
+    if (*err)
+        return nullptr;
+
+    ScopedBindings bindings(params);
+    Tree result;
+    if (!bindings.bind(argv.release())) {
+        lspFailNoMem(err);
     } else {
-        for (form = def->next; form && !*err; form = form->next) {
-            lspFreeTree(result);
-            s->discardNext = form->next != NULL;   /* only the last value counts */
-            result = lspEval(s, form, err);
+        for (PLSPLIST form = def->next; form && !*err; form = form->next) {
+            result.reset();
+            s->discardNext = form->next != nullptr;   // only the last value counts
+            result.reset(lspEval(s, form, err));
         }
     }
-    if (!unbindParams(params))
+    if (!bindings.unbind())
         lspFail(err, LSPERR_PARAMS, name);
-    lspSymRelease();
-    if (*err) {
-        lspFreeTree(result);
-        return NULL;
-    }
-    if (!result && !(result = lspNewNil(NULL)))
-        lspFail(err, LSPERR_NOMEM, "");
-    return result;
+    if (*err)
+        return nullptr;
+    if (!result)
+        result.reset(lspMade(lspNewNil(nullptr), err));
+    return result.release();
 }
+
+/* The trace function's verdict on a call: false stops it. */
+bool traceAllows(LSPSESSION *s, const char *name, PLSPLIST args, unsigned int *err)
+{
+    if (!lspTraceSwitch || !lspTraceFn || tracing)
+        return true;
+    ScopedFlag busy(tracing);
+    int go;
+    try {
+        go = lspTraceFn(s, s->userData, name, args, err);
+    } catch (...) {
+        lspFailException(err);
+        return false;
+    }
+    if (!go) {
+        lspFail(err, LSPERR_TRACESTOP, name);
+        return false;
+    }
+    return *err == 0;
+}
+
+}  // namespace
 
 /* ---- evaluation ---- */
 
 PLSPLIST lspEvalArgs(LSPSESSION *s, PLSPLIST chain, unsigned int *err)
 {
-    PLSPLIST first = NULL, last = NULL, v, n;
-    for (n = chain; n && !*err; n = n->next) {
-        v = lspEval(s, n, err);
-        if (*err) {
-            lspFreeTree(v);
-            break;
-        }
+    Tree first;
+    PLSPLIST last = nullptr;
+    for (PLSPLIST n = chain; n && !*err; n = n->next) {
+        Tree v(lspEval(s, n, err));
+        if (*err)
+            return nullptr;
         if (!v) {
-            lspFail(err, LSPERR_NOMEM, "");
-            break;
+            lspFailNoMem(err);
+            return nullptr;
         }
-        lspFreeRest(v);            /* a value is one node */
+        lspFreeRest(v.get());            // a value is one node
+        PLSPLIST node = v.release();
         if (last)
-            lspAttach(last, v);
+            lspAttach(last, node);
         else
-            first = v;
-        last = v;
+            first.reset(node);
+        last = node;
     }
-    if (*err) {
-        lspFreeTree(first);
-        return NULL;
-    }
-    return first;
+    if (*err)
+        return nullptr;
+    return first.release();
 }
 
 PLSPLIST lspCallByName(LSPSESSION *s, const char *name, PLSPLIST args, unsigned int *err)
 {
-    LSPSYM *sym;
-    PLSPLIST r;
-    BOOL found = FALSE;
-
     if (*err)
-        return NULL;
+        return nullptr;
     if (lspBreakPending()) {
         lspFail(err, LSPERR_BREAK, "");
-        return NULL;
+        return nullptr;
     }
-    if (lspTraceSwitch && lspTraceFn) {
-        if (!lspTraceFn(s, s->userData, name, args, err)) {
-            lspFail(err, LSPERR_TRACESTOP, name);
-            return NULL;
-        }
-        if (*err)
-            return NULL;
-    }
-    sym = lspSymFind(name);
+    if (!traceAllows(s, name, args, err))
+        return nullptr;
+    LSPSYM *sym = lspSymFind(name);
     if (sym && (sym->kind == LSP_SYM_DEFUN || sym->kind == LSP_SYM_MACRO))
         return userCall(s, name, sym->value, sym->kind, args, err);
-    r = lspModCall(s, name, args, &found, err);
+    bool found = false;
+    PLSPLIST r = lspModCall(s, name, args, &found, err);
     if (!found && !*err)
         lspFail(err, LSPERR_UNKNOWNFN, name);
     return r;
@@ -378,12 +516,11 @@ PLSPLIST lspCallByName(LSPSESSION *s, const char *name, PLSPLIST args, unsigned 
 
 PLSPLIST lspEval(LSPSESSION *s, PLSPLIST node, unsigned int *err)
 {
-    PLSPLIST head, r;
-    BOOL discard = s->discardNext;
+    bool discard = s->discardNext;
 
     s->discardNext = FALSE;
     if (!node || *err)
-        return NULL;
+        return nullptr;
     switch (node->type) {
     case LSP_T_SYMBOL:
         return evalSymbol(node, err);
@@ -391,123 +528,127 @@ PLSPLIST lspEval(LSPSESSION *s, PLSPLIST node, unsigned int *err)
     case LSP_T_OPENLIST:
         break;
     default:
-        r = lspNodeCopy(node);
-        if (!r)
-            lspFail(err, LSPERR_NOMEM, "");
-        return r;
+        return lspMade(lspNodeCopy(node), err);
     }
-    head = node->down;
-    if (!head) {
-        r = lspNewNil(NULL);
-        if (!r)
-            lspFail(err, LSPERR_NOMEM, "");
-        return r;
-    }
-    pushCall(s, node);
+    PLSPLIST head = node->down;
+    if (!head)
+        return lspMade(lspNewNil(nullptr), err);
+
+    CallFrame frame(s, node);
     if (head->type != LSP_T_SYMBOL) {
         lspFail(err, LSPERR_NOTSYMBOL, lspNodeText(head));
-        r = lspHandleError(s, err);
-        popCall(s);
-        return r;
+        return lspHandleError(s, err);
     }
-    if (s->evalDepth >= LSP_MAX_DEPTH) {
+    Tree r;
+    if (s->evalDepth >= static_cast<ULONG>(kMaxDepth)) {
         lspFail(err, LSPERR_NOMEM, "nesting too deep");
-        r = NULL;
     } else {
         s->evalDepth++;
         s->callDiscard = discard;
-        r = lspCallByName(s, head->value.psz, head->next, err);
+        r.reset(lspCallByName(s, head->value.psz, head->next, err));
         s->evalDepth--;
     }
     if (*err) {
-        lspFreeTree(r);
-        r = lspHandleError(s, err);
+        r.reset();
+        return lspHandleError(s, err);
     }
-    popCall(s);
-    return r;
+    return r.release();
 }
 
 /* ---- errors ---- */
 
-static char *buildTraceback(LSPSESSION *s)
+namespace {
+
+/* The printed call stack, most recent first, one entry a line. */
+Buffer buildTraceback(LSPSESSION *s)
 {
-    size_t size = (size_t)s->bufferSize, len = 0;
-    char *tb = (char*)lspMalloc(size ? size : 1);
-    ULONGLONG i;
+    size_t size = static_cast<size_t>(s->bufferSize), len = 0;
+    Buffer tb = makeBuffer(size);
     if (!tb)
-        return NULL;
+        return tb;
     tb[0] = 0;
-    for (i = s->depth; i > 0 && len + 1 < size; i--) {
+    for (ULONGLONG i = s->depth; i > 0 && len + 1 < size; i--) {
         if (len) {
             tb[len++] = '\n';
             tb[len] = 0;
         }
-        len += lspPrint(s->callStack[i - 1], tb + len, size - len);
+        len += lspPrint(s->callStack[i - 1], tb.get() + len, size - len);
     }
     return tb;
 }
 
-static PLSPLIST callErrorHook(LSPSESSION *s, LSPSYM *hook, const char *tb, const char *msg,
-                              unsigned int *err)
+PLSPLIST callErrorHook(LSPSESSION *s, LSPSYM *hook, const char *tb, const char *msg,
+                       unsigned int *err)
 {
     unsigned int code = *err, hookErr = 0;
-    PLSPLIST args, v;
-
-    args = lspNewLong(NULL, (LONG)(code - LSPERR_BASE));
-    if (!args || !lspNewText(args, tb, LSP_T_STRING) ||
+    Tree args(lspNewLong(nullptr, static_cast<LONG>(code - LSPERR_BASE)));
+    if (!args || !lspNewText(args.get(), tb, LSP_T_STRING) ||
         !lspNewText(args->next, msg, LSP_T_STRING)) {
-        lspFreeTree(args);
-        return NULL;
+        *err = LSPERR_NOMEM;         // the handler cannot even be told
+        return nullptr;
     }
-    inHandler = TRUE;
-    v = userCall(s, LSP_ERROR_HOOK, hook->value, LSP_SYM_DEFUN, args, &hookErr);
-    inHandler = FALSE;
-    lspFreeTree(args);
+    Tree v;
+    {
+        ScopedFlag busy(handlingError);
+        v.reset(userCall(s, kErrorHook, hook->value, LSP_SYM_DEFUN, args.get(), &hookErr));
+    }
     if (hookErr) {
-        lspFreeTree(v);
-        *err = hookErr == LSPERR_INHANDLER ? hookErr : LSPERR_INHANDLER;
-        return NULL;
+        *err = LSPERR_INHANDLER;
+        return nullptr;
     }
     if (v) {
-        unsigned long n = strtoul(lspNodeText(v), NULL, 10);
-        *err = n ? (unsigned int)(LSPERR_BASE + n) : 0;
+        unsigned long n = strtoul(lspNodeText(v.get()), nullptr, 10);
+        *err = n ? static_cast<unsigned int>(LSPERR_BASE + n) : 0;
     } else {
         *err = code;
     }
-    return v;
+    return v.release();
 }
+
+/* The host's error function: its answer is the new error word. */
+PLSPLIST callHostErrorFn(LSPSESSION *s, const char *tb, const char *msg, unsigned int *err)
+{
+    ScopedFlag busy(handlingError);
+    try {
+        *err = lspErrorFn(s, *err, tb, msg);
+    } catch (...) {
+        *err = 0;
+        lspFailException(err);
+        return nullptr;
+    }
+    return lspNewLong(nullptr, static_cast<LONG>(*err));
+}
+
+}  // namespace
 
 PLSPLIST lspHandleError(LSPSESSION *s, unsigned int *err)
 {
-    char msg[LSP_LASTERR_SIZE];
-    char *tb;
-    LSPSYM *hook;
-    PLSPLIST v = NULL;
-
     if (*err == 0 || *err == LSPERR_REPORTED)
-        return NULL;
-    if (inHandler) {
+        return nullptr;
+    if (handlingError) {
         *err = LSPERR_INHANDLER;
-        return NULL;
+        return nullptr;
     }
+    char msg[kLastErrSize];
     strcpy(msg, lspLastErr);
-    tb = buildTraceback(s);
-    hook = lspSymFind(LSP_ERROR_HOOK);
-    if (hook && hook->kind == LSP_SYM_DEFUN) {
-        v = callErrorHook(s, hook, tb ? tb : "", msg, err);
-    } else if (lspErrorFn) {
-        *err = lspErrorFn(s, *err, tb ? tb : "", msg);
-        v = lspNewLong(NULL, (LONG)*err);
-    }
-    lspMemFree(tb);
-    if (!v && !(v = lspNewNil(NULL)))
+    Buffer tb = buildTraceback(s);
+    const char *traceback = tb ? tb.get() : "";
+    PLSPLIST v = nullptr;
+    LSPSYM *hook = lspSymFind(kErrorHook);
+    if (hook && hook->kind == LSP_SYM_DEFUN)
+        v = callErrorHook(s, hook, traceback, msg, err);
+    else if (lspErrorFn)
+        v = callHostErrorFn(s, traceback, msg, err);
+    if (!v && !(v = lspNewNil(nullptr)))
         *err = LSPERR_NOMEM;
     return v;
 }
 
 /* ---- the text driver ---- */
 
-static void printResult(PLSPLIST v, char *out, size_t size)
+namespace {
+
+void printResult(PLSPLIST v, char *out, size_t size)
 {
     if (!v) {
         out[0] = 0;
@@ -522,24 +663,23 @@ static void printResult(PLSPLIST v, char *out, size_t size)
     }
 }
 
+}  // namespace
+
 void lspEvalText(LSPSESSION *s, char *text, unsigned int *err)
 {
-    size_t size = (size_t)s->bufferSize;
-    char *work = (char*)lspMalloc(size ? size : 1), *res = (char*)lspMalloc(size ? size : 1), *src = text;
-    PLSPLIST chain, v;
-
+    size_t size = static_cast<size_t>(s->bufferSize);
+    Buffer work = makeBuffer(size), res = makeBuffer(size);
     if (!work || !res || !size) {
-        lspMemFree(work);
-        lspMemFree(res);
-        lspFail(err, LSPERR_NOMEM, "");
+        lspFailNoMem(err);
         return;
     }
     res[0] = 0;
+    char *src = text;
     while (*src) {
-        lspSplitExpr(s, &src, work, size);
+        lspSplitExpr(s, &src, work.get(), size);
         if (*err || !work[0])
             continue;
-        chain = lspParseText(s, work, err);
+        Tree chain(lspParseText(s, work.get(), err));
         if (*err) {
             lspFreeTree(lspHandleError(s, err));
             continue;
@@ -548,12 +688,11 @@ void lspEvalText(LSPSESSION *s, char *text, unsigned int *err)
             res[0] = 0;
             continue;
         }
-        v = lspEval(s, chain, err);
-        lspFreeTree(chain);
-        printResult(v, res, size);
-        lspFreeTree(v);
+        Tree v(lspEval(s, chain.get(), err));
+        chain.reset();
+        printResult(v.get(), res.get(), size);
     }
-    strcpy(text, res);
-    lspMemFree(work);
-    lspMemFree(res);
+    strcpy(text, res.get());
 }
+
+}  // namespace orin::lsp

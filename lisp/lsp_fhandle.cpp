@@ -1,5 +1,5 @@
 /*
- * lsp_fhandle.c - file handles for Lisp code (fopen, fwrite, fputs,
+ * lsp_fhandle.cpp - file handles for Lisp code (fopen, fwrite, fputs,
  * fclose, feof, fseek, ftell, fread, fgets) and the file operations
  * filedelete, filerename/filemove, filecopy, mkdir, rmdir and
  * shortfilename.
@@ -11,16 +11,22 @@
  * the default name space with writing denied to others.  Every file still
  * open is closed when the builtins are unregistered at session end.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include "lisp/lspint.h"
 #include "fbf.h"
 #include "knlnam.h"
+#include "frame/scope.h"
 
-#define LSP_MAX_FILES    10
-#define LSP_HANDLE_BASE  10
-#define LSP_CRLF         "\r\n"
+namespace orin::lsp {
+
+namespace {
+
+constexpr int kMaxFiles = 10;
+constexpr LONG kHandleBase = 10;       // the number a script sees for slot 0
+constexpr char kCrLf[] = "\r\n";
 
 enum { MODE_READ = 0, MODE_WRITE = 1, MODE_APPEND = 2 };
 
@@ -31,42 +37,59 @@ enum {
     H_SHORTNAME = 163
 };
 
-static HFBF files[LSP_MAX_FILES];
-static int highWater;
+/* The open files of Lisp code; like the rest of the interpreter's state
+ * they belong to its one thread. */
+struct FileTable {
+    std::array<HFBF, kMaxFiles> files;
+    int highWater;               // slots at and above are empty
+};
+constinit FileTable table{};
 
-static PLSPLIST made(PLSPLIST n, unsigned int *err)
+PLSPLIST made(PLSPLIST n, unsigned int *err)
 {
-    if (!n)
-        lspFail(err, LSPERR_NOMEM, "");
-    return n;
+    return lspMade(n, err);
 }
 
-static PLSPLIST truth(int t, unsigned int *err)
+PLSPLIST truth(int t, unsigned int *err)
 {
-    return made(lspNewTruth(NULL, t), err);
+    return made(lspNewTruth(nullptr, t), err);
 }
 
-/* The slot of a handle argument, or -1 with LSPERR_BADFILE. */
-static int slotOf(PLSPLIST a, unsigned int *err)
+/* The slot of a handle argument, or -1 with LSPERR_BADFILE: a number
+ * that names no open file (never opened, closed, out of range) is
+ * refused. */
+int slotOf(PLSPLIST a, unsigned int *err)
 {
-    LONG h = lspNodeLong(a) - LSP_HANDLE_BASE;
-    if (h < 0 || h >= highWater || !files[h]) {
+    LONGLONG h = static_cast<LONGLONG>(lspNodeLong(a)) - kHandleBase;
+    if (h < 0 || h >= table.highWater || !table.files[h]) {
         lspFail(err, LSPERR_BADFILE, lspNodeText(a));
         return -1;
     }
-    return (int)h;
+    return static_cast<int>(h);
 }
 
-static PLSPLIST fileOpen(PLSPLIST a, unsigned int *err)
+HFBF fileOf(int slot)
 {
-    LONG mode = a->next ? lspNodeLong(a->next) : (LONG)MODE_READ;
+    return table.files[slot];
+}
+
+int firstFreeSlot()
+{
+    int slot = 0;
+    while (slot < table.highWater && table.files[slot])
+        slot++;
+    return slot;
+}
+
+PLSPLIST fileOpen(PLSPLIST a, unsigned int *err)
+{
+    LONG mode = a->next ? lspNodeLong(a->next) : static_cast<LONG>(MODE_READ);
     ULONG flags, access, action, pos;
-    HFBF h = NULL;
-    int slot;
+    HFBF h = nullptr;
 
     if (a->type != LSP_T_STRING) {
         lspFail(err, LSPERR_TYPE, lspNodeText(a));
-        return NULL;
+        return nullptr;
     }
     switch (mode) {
     case MODE_READ:   flags = VBF_OPEN_EXISTING;     access = VBF_MODE_READ;  break;
@@ -74,91 +97,94 @@ static PLSPLIST fileOpen(PLSPLIST a, unsigned int *err)
     case MODE_APPEND: flags = VBF_OPEN_OR_CREATE;    access = VBF_MODE_WRITE; break;
     default:
         lspFail(err, ORIN_ERR_INVALID_PARAM, lspNodeText(a->next));
-        return NULL;
+        return nullptr;
     }
-    for (slot = 0; slot < highWater && files[slot]; slot++)
-        ;
-    if (slot >= LSP_MAX_FILES)
-        return made(lspNewNil(NULL), err);
-    if (FbfOpen((ULONG_PTR)KnlNamGetDefaultNS(), a->value.psz, &h, &action, 0, VBF_ATTR_NORMAL,
-                flags, access | VBF_SHARE_DENY_WRITE, 0) != 0 || !h)
-        return made(lspNewNil(NULL), err);
+    int slot = firstFreeSlot();
+    /* the value is made first, so a file is never open without its number */
+    Tree r(made(lspNewLong(nullptr, slot + kHandleBase), err));
+    if (!r)
+        return nullptr;
+    if (slot >= kMaxFiles ||
+        FbfOpen(reinterpret_cast<ULONG_PTR>(KnlNamGetDefaultNS()), a->value.psz, &h, &action, 0,
+                VBF_ATTR_NORMAL, flags, access | VBF_SHARE_DENY_WRITE, 0) != 0 || !h) {
+        lspSetNil(r.get());
+        return r.release();
+    }
     if (mode == MODE_APPEND)
         FbfChgFilePtr(h, 0, VBF_FILE_END, &pos);
-    files[slot] = h;
-    if (slot == highWater)
-        highWater++;
-    return made(lspNewLong(NULL, slot + LSP_HANDLE_BASE), err);
+    table.files[slot] = h;
+    if (slot == table.highWater)
+        table.highWater++;
+    return r.release();
 }
 
-static void closeSlot(int slot)
+void closeSlot(int slot)
 {
-    FbfClose(files[slot]);
-    files[slot] = NULL;
-    while (highWater > 0 && !files[highWater - 1])
-        highWater--;
+    FbfClose(table.files[slot]);
+    table.files[slot] = nullptr;
+    while (table.highWater > 0 && !table.files[table.highWater - 1])
+        table.highWater--;
 }
 
-void lspFilesCloseAll(void)
+}  // namespace
+
+void lspFilesCloseAll()
 {
-    int i;
-    for (i = 0; i < highWater; i++)
-        if (files[i])
-            FbfClose(files[i]);
-    memset(files, 0, sizeof files);
-    highWater = 0;
+    for (int i = 0; i < table.highWater; i++)
+        if (table.files[i])
+            FbfClose(table.files[i]);
+    table = FileTable{};
 }
 
-static PLSPLIST fileWrite(LSPSESSION *s, int slot, PLSPLIST texts, BOOL lines,
-                          unsigned int *err)
+namespace {
+
+PLSPLIST fileWrite(LSPSESSION *s, int slot, PLSPLIST texts, bool lines, unsigned int *err)
 {
-    size_t size = (size_t)s->bufferSize;
-    char *tmp = (char*)lspMalloc(size);
-    BOOL ok = TRUE;
+    size_t size = static_cast<size_t>(s->bufferSize);
+    Buffer tmp = makeBuffer(size);
+    bool ok = true;
     if (!tmp)
-        return made(NULL, err);
+        return made(nullptr, err);
     for (; texts; texts = texts->next) {
-        const char *t = lspArgText(s, texts, tmp, size);
+        const char *t = lspArgText(s, texts, tmp.get(), size);
         ULONG n = (ULONG)strlen(t), done = 0;
-        if (FbfWrite(files[slot], t, n, &done) != 0 || done != n)
-            ok = FALSE;
-        if (lines && (FbfWrite(files[slot], LSP_CRLF, 2, &done) != 0 || done != 2))
-            ok = FALSE;
+        if (FbfWrite(fileOf(slot), t, n, &done) != 0 || done != n)
+            ok = false;
+        if (lines && (FbfWrite(fileOf(slot), kCrLf, 2, &done) != 0 || done != 2))
+            ok = false;
     }
-    lspMemFree(tmp);
     return truth(ok, err);
 }
 
-static PLSPLIST fileEof(int slot, unsigned int *err)
+PLSPLIST fileEof(int slot, unsigned int *err)
 {
-    ULONG pos = FbfTell(files[slot]), got = 0, now;
+    ULONG pos = FbfTell(fileOf(slot)), got = 0, now;
     BYTE b;
-    if (FbfRead(files[slot], &b, 1, &got) != 0 || got == 0)
+    if (FbfRead(fileOf(slot), &b, 1, &got) != 0 || got == 0)
         return truth(1, err);
-    FbfChgFilePtr(files[slot], (LONG)pos, VBF_FILE_BEGIN, &now);
+    FbfChgFilePtr(fileOf(slot), (LONG)pos, VBF_FILE_BEGIN, &now);
     return truth(0, err);
 }
 
-static PLSPLIST fileSeek(PLSPLIST a, int slot, unsigned int *err)
+PLSPLIST fileSeek(PLSPLIST a, int slot, unsigned int *err)
 {
-    ULONG offset = (ULONG)strtoul(lspNodeText(a->next), NULL, 10), pos = 0;
+    ULONG offset = (ULONG)strtoul(lspNodeText(a->next), nullptr, 10), pos = 0;
     LONG origin = a->next->next ? lspNodeLong(a->next->next) : 0;
     ULONG method = origin == 0 ? VBF_FILE_BEGIN : origin == 1 ? VBF_FILE_CURRENT : VBF_FILE_END;
-    FbfChgFilePtr(files[slot], (LONG)offset, method, &pos);
-    return made(lspNewLong(NULL, (LONG)pos), err);
+    FbfChgFilePtr(fileOf(slot), (LONG)offset, method, &pos);
+    return made(lspNewLong(nullptr, (LONG)pos), err);
 }
 
-static PLSPLIST fileRead(LSPSESSION *s, PLSPLIST a, int slot, BOOL line, unsigned int *err)
+PLSPLIST fileRead(LSPSESSION *s, PLSPLIST a, int slot, bool line, unsigned int *err)
 {
-    size_t size = (size_t)s->bufferSize;
-    char *buf = (char*)lspMalloc(size);
+    size_t size = static_cast<size_t>(s->bufferSize);
+    Buffer buf = makeBuffer(size);
     ULONG want, got = 0;
-    PLSPLIST r;
     if (!buf)
-        return made(NULL, err);
+        return made(nullptr, err);
     buf[0] = 0;
     if (line) {
-        if (FbfGets(files[slot], buf, (ULONG)size, &got) != 0)
+        if (FbfGets(fileOf(slot), buf.get(), static_cast<ULONG>(size), &got) != 0)
             buf[0] = 0;
         buf[size - 1] = 0;
     } else {
@@ -166,40 +192,35 @@ static PLSPLIST fileRead(LSPSESSION *s, PLSPLIST a, int slot, BOOL line, unsigne
         want = n < 0 ? 0 : (ULONG)n;
         if (want > size - 1)
             want = (ULONG)(size - 1);
-        if (FbfRead(files[slot], buf, want, &got) != 0)
+        if (FbfRead(fileOf(slot), buf.get(), want, &got) != 0)
             got = 0;
         buf[got] = 0;
     }
-    r = made(lspNewText(NULL, buf, LSP_T_STRING), err);
-    lspMemFree(buf);
-    return r;
+    return made(lspNewText(nullptr, buf.get(), LSP_T_STRING), err);
 }
 
-static PLSPLIST shortName(PLSPLIST a, unsigned int *err)
+PLSPLIST shortName(PLSPLIST a, unsigned int *err)
 {
     char out[KNLNAM_MAXPATH];
     void *ns = KnlNamGetDefaultNS();
     const char *name = lspNodeText(a);
-    BOOL created = FALSE;
+    bool created = false;
     if (strlen(name) >= KNLNAM_MAXPATH)
-        return made(lspNewText(NULL, name, LSP_T_STRING), err);
+        return made(lspNewText(nullptr, name, LSP_T_STRING), err);
     if (a->next && lspNodeTruth(a->next) && !KnlNamQFileExist(ns, name)) {
         /* the short form exists only for an existing file: make it briefly */
-        HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (h != INVALID_HANDLE_VALUE) {
-            CloseHandle(h);
-            created = TRUE;
-        }
+        created = adoptFileHandle(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr)) != nullptr;
     }
     if (KnlNamGetShortPathName(out, name) != 0)
         snprintf(out, sizeof out, "%s", name);
     if (created)
         KnlNamDelete(ns, name);
-    return made(lspNewText(NULL, out, LSP_T_STRING), err);
+    return made(lspNewText(nullptr, out, LSP_T_STRING), err);
 }
 
 /* File operations return T when the file-name family reports success. */
-static PLSPLIST fileOp(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST fileOp(USHORT id, PLSPLIST a, unsigned int *err)
 {
     void *ns = KnlNamGetDefaultNS();
     const char *from = lspNodeText(a);
@@ -214,6 +235,8 @@ static PLSPLIST fileOp(USHORT id, PLSPLIST a, unsigned int *err)
     }
     return truth(rc == 0, err);
 }
+
+}  // namespace
 
 PLSPLIST lspBiHandle(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
 {
@@ -230,18 +253,20 @@ PLSPLIST lspBiHandle(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
         break;
     }
     if ((slot = slotOf(a, err)) < 0)
-        return NULL;
+        return nullptr;
     switch (id) {
-    case H_FWRITE:  return fileWrite(s, slot, a->next, FALSE, err);
-    case H_FPUTS:   return fileWrite(s, slot, a->next, TRUE, err);
+    case H_FWRITE:  return fileWrite(s, slot, a->next, false, err);
+    case H_FPUTS:   return fileWrite(s, slot, a->next, true, err);
     case H_FCLOSE:  closeSlot(slot); return truth(1, err);
-    case H_FREAD:   return fileRead(s, a, slot, FALSE, err);
-    case H_FGETS:   return fileRead(s, a, slot, TRUE, err);
+    case H_FREAD:   return fileRead(s, a, slot, false, err);
+    case H_FGETS:   return fileRead(s, a, slot, true, err);
     case H_FEOF:    return fileEof(slot, err);
     case H_FSEEK:   return fileSeek(a, slot, err);
-    case H_FTELL:   return made(lspNewLong(NULL, (LONG)FbfTell(files[slot])), err);
+    case H_FTELL:   return made(lspNewLong(nullptr, (LONG)FbfTell(fileOf(slot))), err);
     default:
         lspFailf(err, LSPERR_UNKNOWNFN, "#%u", id);
-        return NULL;
+        return nullptr;
     }
 }
+
+}  // namespace orin::lsp

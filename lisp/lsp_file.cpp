@@ -1,5 +1,5 @@
 /*
- * lsp_file.c - builtins that reach the file system, the program starter
+ * lsp_file.cpp - builtins that reach the file system, the program starter
  * and the date formats: fileexist, direxist, diskspace, splitpath,
  * mapuncfilename, runprogram, str2date, str2time, date2str, time2str,
  * datetimestamp and sound.
@@ -19,91 +19,97 @@
 #include "opm.h"
 #include "dos.h"
 
+namespace orin::lsp {
+
+namespace {
+
 enum {
     F_DATE2STR = 130, F_TIME2STR, F_STR2DATE, F_STR2TIME, F_DATETIMESTAMP,
     F_SPLITPATH = 140, F_FILEEXIST, F_DISKSPACE = 161, F_DIREXIST,
     F_RUNPROGRAM = 164,             /* core table; 164 in the string table is below */
     F_SOUND = 310
 };
-#define F_MAPUNC_STRTABLE 164
+constexpr USHORT F_MAPUNC_STRTABLE = 164;
 
-#define LSP_SHOW_NORMAL   5         /* started programs are shown normally */
-#define LSP_SYSDT_CHARS   39        /* system date-time text of an argument */
-#define LSP_DATE_CHARS    80
+constexpr ULONG kShowNormal = 5;        // started programs are shown normally
+constexpr size_t kSysDateTimeChars = 39;   // system date-time text of an argument
+constexpr size_t kDateChars = 80;
 
-static PLSPLIST made(PLSPLIST n, unsigned int *err)
+PLSPLIST made(PLSPLIST n, unsigned int *err)
 {
-    if (!n)
-        lspFail(err, LSPERR_NOMEM, "");
-    return n;
+    return lspMade(n, err);
 }
 
-static PLSPLIST typeError(PLSPLIST a, unsigned int *err)
+PLSPLIST typeError(PLSPLIST a, unsigned int *err)
 {
     lspFail(err, LSPERR_TYPE, lspNodeText(a));
-    return NULL;
+    return nullptr;
 }
+
+}  // namespace
 
 /* ---- text of a date-time argument ---- */
 
 const char *lspDateTimeArgText(PLSPLIST n, char *buf, size_t size)
 {
-    char dt[LSP_NUM_BUFSIZE];
+    char dt[kNumBufSize];
     DatDTJulian2Str(n->value.d, dt, sizeof dt);
-    if (size > LSP_SYSDT_CHARS + 1)
-        size = LSP_SYSDT_CHARS + 1;
+    if (size > kSysDateTimeChars + 1)
+        size = kSysDateTimeChars + 1;
     if (DatDTJulianStr2SysDateTimeStr(buf, (USHORT)(size - 1), dt) != 0)
         snprintf(buf, size, "%s", dt);
     return buf;
 }
 
+namespace {
+
 /* ---- dates ---- */
 
-static BOOL toDatetime(PLSPLIST a, DATETIME *dt)
+bool toDatetime(PLSPLIST a, DATETIME *dt)
 {
     memset(dt, 0, sizeof *dt);
     return DatDTJulian2Datetime(dt, lspNodeDouble(a)) == 0;
 }
 
-static PLSPLIST dateText(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST dateText(USHORT id, PLSPLIST a, unsigned int *err)
 {
-    char buf[LSP_DATE_CHARS * 2 + 4], date[LSP_DATE_CHARS], time[LSP_DATE_CHARS];
+    char buf[kDateChars * 2 + 4], date[kDateChars], time[kDateChars];
     DATETIME dt;
     if (id == F_DATETIMESTAMP && a->type != LSP_T_DATETIME)
         return typeError(a, err);
     toDatetime(a, &dt);
     buf[0] = 0;
     if (id == F_DATE2STR) {
-        DatToSysDateStr(buf, LSP_DATE_CHARS - 1, &dt);
+        DatToSysDateStr(buf, kDateChars - 1, &dt);
     } else if (id == F_TIME2STR) {
-        DatToSysTimeStr(buf, LSP_DATE_CHARS - 1, &dt);
+        DatToSysTimeStr(buf, kDateChars - 1, &dt);
     } else if (a->next) {
         DatSprintf(buf, sizeof buf - 1, lspNodeText(a->next), &dt);
     } else {
-        DatToSysDateStr(date, LSP_DATE_CHARS - 1, &dt);
-        DatToSysTimeStr(time, LSP_DATE_CHARS - 1, &dt);
+        DatToSysDateStr(date, kDateChars - 1, &dt);
+        DatToSysTimeStr(time, kDateChars - 1, &dt);
         snprintf(buf, sizeof buf, "%s  %s", date, time);
     }
-    return made(lspNewText(NULL, buf, LSP_T_STRING), err);
+    return made(lspNewText(nullptr, buf, LSP_T_STRING), err);
 }
 
-static PLSPLIST parseDate(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST parseDate(USHORT id, PLSPLIST a, unsigned int *err)
 {
     DATETIME dt;
     USHORT rc;
     if (a->type != LSP_T_STRING)
         return typeError(a, err);
     memset(&dt, 0, sizeof dt);
-    rc = id == F_STR2DATE ? DatSysDateStr2Datetime(&dt, a->value.psz, NULL)
-                          : DatSysTimeStr2Datetime(&dt, a->value.psz, NULL);
+    rc = id == F_STR2DATE ? DatSysDateStr2Datetime(&dt, a->value.psz, nullptr)
+                          : DatSysTimeStr2Datetime(&dt, a->value.psz, nullptr);
     if (rc)
-        return made(lspNewNil(NULL), err);
-    return made(lspNewDouble(NULL, DatDatetime2DTJulian(&dt), LSP_T_DATETIME), err);
+        return made(lspNewNil(nullptr), err);
+    return made(lspNewDouble(nullptr, DatDatetime2DTJulian(&dt), LSP_T_DATETIME), err);
 }
 
 /* ---- paths ---- */
 
-static PLSPLIST splitPath(PLSPLIST a, unsigned int *err)
+PLSPLIST splitPath(PLSPLIST a, unsigned int *err)
 {
     char name[KNLNAM_MAXPATH], full[KNLNAM_MAXPATH];
     char drive[KNLNAM_MAXPART], dir[KNLNAM_MAXPART], fname[KNLNAM_MAXPART], ext[KNLNAM_MAXPART];
@@ -126,9 +132,9 @@ static PLSPLIST splitPath(PLSPLIST a, unsigned int *err)
             snprintf(out, sizeof out, "%s", dir);
         } else if (part == 2) {
             /* the sub-th component of the directory */
-            char *tok, *ctx = NULL;
+            char *tok, *ctx = nullptr;
             LONG i = 0;
-            for (tok = strtok_r(dir, "\\/", &ctx); tok; tok = strtok_r(NULL, "\\/", &ctx))
+            for (tok = strtok_r(dir, "\\/", &ctx); tok; tok = strtok_r(nullptr, "\\/", &ctx))
                 if (++i == sub) {
                     snprintf(out, sizeof out, "%s", tok);
                     break;
@@ -139,10 +145,10 @@ static PLSPLIST splitPath(PLSPLIST a, unsigned int *err)
             snprintf(out, sizeof out, "%s", sub == 1 ? fname : ext);
         }
     }
-    return made(lspNewText(NULL, out, LSP_T_STRING), err);
+    return made(lspNewText(nullptr, out, LSP_T_STRING), err);
 }
 
-static PLSPLIST diskSpace(PLSPLIST a, unsigned int *err)
+PLSPLIST diskSpace(PLSPLIST a, unsigned int *err)
 {
     KNLFSALLOCATE info;
     char name[KNLNAM_MAXPATH], full[KNLNAM_MAXPATH];
@@ -153,10 +159,10 @@ static PLSPLIST diskSpace(PLSPLIST a, unsigned int *err)
     if (KnlNamExpandPath(ns, name, full, sizeof full) == 0 &&
         KnlNamQFSPathInfo(ns, full, KNLNAM_FSINFO_ALLOCATION, &info, sizeof info) == 0)
         bytes = (double)info.cUnitAvail * info.cSectorUnit * info.cbSector;
-    return made(lspNewDouble(NULL, bytes, LSP_T_FLOAT), err);
+    return made(lspNewDouble(nullptr, bytes, LSP_T_FLOAT), err);
 }
 
-static PLSPLIST mapUnc(PLSPLIST a, unsigned int *err)
+PLSPLIST mapUnc(PLSPLIST a, unsigned int *err)
 {
     char out[KNLNAM_MAXPATH];
     const char *t;
@@ -164,19 +170,21 @@ static PLSPLIST mapUnc(PLSPLIST a, unsigned int *err)
         return typeError(a, err);
     t = a->value.psz;
     if (t[0] == '\\' && t[1] == '\\' && strlen(t) < sizeof out && NetGetMappedName(out, t) == 0)
-        return made(lspNewText(NULL, out, LSP_T_STRING), err);
-    return made(lspNewText(NULL, t, LSP_T_STRING), err);
+        return made(lspNewText(nullptr, out, LSP_T_STRING), err);
+    return made(lspNewText(nullptr, t, LSP_T_STRING), err);
 }
 
-static PLSPLIST runProgram(PLSPLIST a, unsigned int *err)
+PLSPLIST runProgram(PLSPLIST a, unsigned int *err)
 {
     ULONG error = 0;
-    BOOL wait = a->next && lspNodeTruth(a->next);
+    bool wait = a->next && lspNodeTruth(a->next);
     if (a->type != LSP_T_STRING)
         return typeError(a, err);
-    return made(lspNewTruth(NULL, OpmStartProgram(a->value.psz, LSP_SHOW_NORMAL, wait, &error) == 0),
+    return made(lspNewTruth(nullptr, OpmStartProgram(a->value.psz, kShowNormal, wait, &error) == 0),
                 err);
 }
+
+}  // namespace
 
 PLSPLIST lspBiFile(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
 {
@@ -189,18 +197,18 @@ PLSPLIST lspBiFile(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
     case F_SPLITPATH:     return splitPath(a, err);
     case F_SOUND:
         DosBeep((ULONG)lspNodeLong(a), (ULONG)lspNodeLong(a->next));
-        return made(lspNewTruth(NULL, 1), err);
+        return made(lspNewTruth(nullptr, 1), err);
     case F_FILEEXIST:
         if (a->type != LSP_T_STRING)
             return typeError(a, err);
-        return made(lspNewTruth(NULL, KnlNamQFileExist(KnlNamGetDefaultNS(), a->value.psz)), err);
+        return made(lspNewTruth(nullptr, KnlNamQFileExist(KnlNamGetDefaultNS(), a->value.psz)), err);
     case F_DIREXIST:
-        return made(lspNewTruth(NULL, KnlNamQDirExist(KnlNamGetDefaultNS(), lspNodeText(a))), err);
+        return made(lspNewTruth(nullptr, KnlNamQDirExist(KnlNamGetDefaultNS(), lspNodeText(a))), err);
     case F_DISKSPACE:     return diskSpace(a, err);
     case F_RUNPROGRAM:    return runProgram(a, err);
     default:
         lspFailf(err, LSPERR_UNKNOWNFN, "#%u", id);
-        return NULL;
+        return nullptr;
     }
 }
 
@@ -211,3 +219,5 @@ PLSPLIST lspBiFileStrTable(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *e
         return mapUnc(a, err);
     return lspBiFile(s, id, a, err);
 }
+
+}  // namespace orin::lsp

@@ -1,5 +1,5 @@
 /*
- * lsp_math.c - arithmetic, comparison and logic builtins of the core
+ * lsp_math.cpp - arithmetic, comparison and logic builtins of the core
  * table (ids below 100).
  *
  * Every number is read with the double getter, so integers, floats,
@@ -9,15 +9,18 @@
  * by days.  A C math function that reports a domain or range error
  * through errno yields nil.
  */
-#include <errno.h>
-#include <math.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include "lisp/lspint.h"
 #include "num.h"
 
-#define LSP_EQ_EPSILON   1e-200
-#define LSP_RANDOM_MAX   4294967295.0
+namespace orin::lsp {
+
+namespace {
+
+constexpr double kEqualEpsilon = 1e-200;
+constexpr double kRandomMax = 4294967295.0;
 
 enum {
     M_ADD = 10, M_MUL, M_SUB, M_DIV, M_IDIV, M_MOD,
@@ -30,31 +33,25 @@ enum {
     M_AND = 90, M_OR, M_NOT
 };
 
-static PLSPLIST number(double v, BOOL dateTime, unsigned int *err)
+PLSPLIST number(double v, bool dateTime, unsigned int *err)
 {
-    PLSPLIST n = lspNewDouble(NULL, v, dateTime ? LSP_T_DATETIME : LSP_T_FLOAT);
-    if (!n)
-        lspFail(err, LSPERR_NOMEM, "");
-    return n;
+    return lspMade(lspNewDouble(nullptr, v, dateTime ? LSP_T_DATETIME : LSP_T_FLOAT), err);
 }
 
-static PLSPLIST truth(int t, unsigned int *err)
+PLSPLIST truth(int t, unsigned int *err)
 {
-    PLSPLIST n = lspNewTruth(NULL, t);
-    if (!n)
-        lspFail(err, LSPERR_NOMEM, "");
-    return n;
+    return lspMade(lspNewTruth(nullptr, t), err);
 }
 
-static BOOL anyDateTime(PLSPLIST a)
+bool anyDateTime(PLSPLIST a)
 {
     for (; a; a = a->next)
         if (a->type == LSP_T_DATETIME)
-            return TRUE;
-    return FALSE;
+            return true;
+    return false;
 }
 
-static PLSPLIST fold(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST fold(USHORT id, PLSPLIST a, unsigned int *err)
 {
     double acc = lspNodeDouble(a);
     PLSPLIST n;
@@ -67,7 +64,7 @@ static PLSPLIST fold(USHORT id, PLSPLIST a, unsigned int *err)
         case M_DIV:
             if (v == 0.0) {
                 lspFail(err, LSPERR_DIVZERO, "");
-                return NULL;
+                return nullptr;
             }
             acc /= v;
             break;
@@ -76,7 +73,7 @@ static PLSPLIST fold(USHORT id, PLSPLIST a, unsigned int *err)
     return number(acc, anyDateTime(a), err);
 }
 
-static PLSPLIST intFold(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST intFold(USHORT id, PLSPLIST a, unsigned int *err)
 {
     LONG acc = lspNodeLong(a);
     PLSPLIST n;
@@ -85,7 +82,7 @@ static PLSPLIST intFold(USHORT id, PLSPLIST a, unsigned int *err)
         LONG v = lspNodeLong(n);
         if (dv == 0.0 || v == 0) {
             lspFail(err, LSPERR_DIVZERO, "");
-            return NULL;
+            return nullptr;
         }
         if (v == -1)      /* avoids the one overflowing quotient */
             acc = id == M_IDIV ? (LONG)(0UL - (ULONG)acc) : 0;
@@ -95,10 +92,10 @@ static PLSPLIST intFold(USHORT id, PLSPLIST a, unsigned int *err)
     return number((double)acc, anyDateTime(a), err);
 }
 
-static PLSPLIST unary(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST unary(USHORT id, PLSPLIST a, unsigned int *err)
 {
     double x = lspNodeDouble(a), r;
-    BOOL dt = a->type == LSP_T_DATETIME;
+    bool dt = a->type == LSP_T_DATETIME;
     errno = 0;
     switch (id) {
     case M_ABS:    r = fabs(x); break;
@@ -119,22 +116,18 @@ static PLSPLIST unary(USHORT id, PLSPLIST a, unsigned int *err)
     case M_LOG10:  r = log10(x); break;
     case M_EXP:    r = exp(x); break;
     case M_SQRT:   r = sqrt(x); break;
-    case M_RANDOM: r = x * (double)NumUlRandom() / LSP_RANDOM_MAX; break;
+    case M_RANDOM: r = x * (double)NumUlRandom() / kRandomMax; break;
     default:       r = 0; break;
     }
-    if (errno || r != r) {
-        PLSPLIST n = lspNewNil(NULL);
-        if (!n)
-            lspFail(err, LSPERR_NOMEM, "");
-        return n;
-    }
+    if (errno || r != r)
+        return lspMade(lspNewNil(nullptr), err);
     return number(r, dt && id <= M_ROUND, err);
 }
 
-static PLSPLIST compare(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST compare(USHORT id, PLSPLIST a, unsigned int *err)
 {
     double x = lspNodeDouble(a), y = lspNodeDouble(a->next);
-    int eq = fabs(x - y) < LSP_EQ_EPSILON;
+    int eq = fabs(x - y) < kEqualEpsilon;
     switch (id) {
     case M_EQ: case M_NEQ: return truth(eq, err);
     case M_NE: case M_NNE: return truth(!eq, err);
@@ -145,23 +138,23 @@ static PLSPLIST compare(USHORT id, PLSPLIST a, unsigned int *err)
     }
 }
 
-static PLSPLIST strEqual(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST strEqual(USHORT id, PLSPLIST a, unsigned int *err)
 {
     PLSPLIST b = a->next;
     int eq;
     if (a->type != LSP_T_STRING) {
         lspFail(err, LSPERR_TYPE, lspNodeText(a));
-        return NULL;
+        return nullptr;
     }
     if (b->type != LSP_T_STRING) {
         lspFail(err, LSPERR_TYPE, lspNodeText(b));
-        return NULL;
+        return nullptr;
     }
     eq = strcmp(a->value.psz, b->value.psz) == 0;
     return truth(id == M_SEQ ? eq : !eq, err);
 }
 
-static PLSPLIST extremes(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST extremes(USHORT id, PLSPLIST a, unsigned int *err)
 {
     double acc = lspNodeDouble(a);
     ULONG count = 1;
@@ -177,7 +170,7 @@ static PLSPLIST extremes(USHORT id, PLSPLIST a, unsigned int *err)
     return number(acc, anyDateTime(a), err);
 }
 
-static PLSPLIST logic(USHORT id, PLSPLIST a, unsigned int *err)
+PLSPLIST logic(USHORT id, PLSPLIST a, unsigned int *err)
 {
     int all = 1, any = 0;
     for (; a; a = a->next) {
@@ -187,6 +180,8 @@ static PLSPLIST logic(USHORT id, PLSPLIST a, unsigned int *err)
     }
     return truth(id == M_AND ? all : any, err);
 }
+
+}  // namespace
 
 PLSPLIST lspBiMath(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
 {
@@ -203,6 +198,8 @@ PLSPLIST lspBiMath(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
         if (id >= M_ABS && id <= M_SQRT)
             return unary(id, a, err);
         lspFailf(err, LSPERR_UNKNOWNFN, "#%u", id);
-        return NULL;
+        return nullptr;
     }
 }
+
+}  // namespace orin::lsp

@@ -1,56 +1,92 @@
 /*
- * lsp_mod.c - module registrations: tables of functions that a module
+ * lsp_mod.cpp - module registrations: tables of functions that a module
  * (the builtins, or the host) serves through one dispatcher function.
  *
- * Registrations form a process-wide list, newest first, so a later
- * registration shadows an earlier one of the same name.  Each keeps its
- * own copy of the descriptor table, sorted by name without regard to case
- * once at registration, so every lookup is a binary search; the names are
- * kept lowered beside it, so the search compares plain bytes against a
- * name lowered once per lookup.  Registration
- * numbers count from 1 for the oldest; a function reference "#XXXX-YYYY"
- * names registration XXXX and function id YYYY directly.
+ * Registrations are kept oldest first, so a registration's number (1 for
+ * the oldest) is its position, and lookups go from the newest down: a
+ * later registration shadows an earlier one of the same name.  Each keeps
+ * its own copy of the descriptor table, sorted by name without regard to
+ * case once at registration, with every name lowered beside it, so a
+ * lookup is a binary search comparing plain bytes against a name lowered
+ * once.  A function reference "#XXXX-YYYY" names registration XXXX and
+ * function id YYYY directly.
  *
- * A dispatcher that returns NULL without setting an error declines the
- * call, and the search goes on with older registrations.
+ * A dispatcher that returns null without setting an error declines the
+ * call, and the search goes on with older registrations.  A dispatcher
+ * may register or unregister modules while it runs (its arguments are
+ * evaluated first, and may run anything), so a call copies what it needs
+ * of its registration before evaluating, and the search continues by
+ * position.
  *
- * The builtins take their arguments as they are, lists sharing elements
- * with variables included.  A host's function gets a private copy in
- * which every back link holds and nothing it changes can reach a
- * variable.
+ * Every dispatcher call is a boundary: an exception from a builtin or a
+ * host's function stops there and becomes the error word (std::bad_alloc
+ * the out-of-memory code).  The builtins take their arguments as they
+ * are, lists sharing elements with variables included.  A host's function
+ * gets a private copy in which every back link holds and nothing it
+ * changes can reach a variable.
+ *
+ * The registrations belong to the interpreter's one thread (lspint.h).
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <array>
+#include <cstring>
+#include <vector>
 #include "lisp/lspint.h"
 #include "knl.h"
 
-#define LSP_FUNCREF_LEN   10     /* "#XXXX-YYYY" */
-#define LSP_FUNCREF_DASH  5
+namespace orin::lsp {
 
-static LSPMODREG *modHead;       /* newest */
+namespace {
 
-static BYTE foldAscii(BYTE c)
+constexpr size_t kFuncRefLen = 10;     // "#XXXX-YYYY"
+constexpr size_t kFuncRefDash = 5;
+
+using LowerName = std::array<char, LSP_MODFUNC_NAME>;
+
+/* The descriptors sorted by name, and their names lowered (ASCII letters)
+ * in a packed array of their own, which the binary search walks. */
+struct Registration {
+    LSPMODFUNC fn;
+    std::vector<LSPMODFUNCDESC, Allocator<LSPMODFUNCDESC>> table;
+    std::vector<LowerName, Allocator<LowerName>> lower;
+    bool builtin;                    // ours: takes arguments as they are
+};
+
+
+using Registrations = std::vector<Registration, Allocator<Registration>>;
+constinit Immortal<Registrations> regs;   // oldest first
+
+/* What a call needs of its descriptor and registration, copied so that
+ * the registration may go while the call runs. */
+struct Target {
+    LSPMODFUNC fn;
+    USHORT id;
+    USHORT flags;
+    USHORT minArgs;
+    USHORT maxArgs;
+    bool builtin;
+};
+
+BYTE foldAscii(BYTE c)
 {
-    return c >= 'A' && c <= 'Z' ? (BYTE)(c + ('a' - 'A')) : c;
+    return c >= 'A' && c <= 'Z' ? static_cast<BYTE>(c + ('a' - 'A')) : c;
 }
 
 /* A name lowered as the table order sees it (ASCII letters only),
  * truncated to the longest name a table holds. */
-static void lowerKey(const char *name, char *out)
+void lowerKey(const char *name, char *out)
 {
     size_t i;
     for (i = 0; name[i] && i < LSP_MODFUNC_NAME - 1; i++)
-        out[i] = (char)foldAscii((BYTE)name[i]);
+        out[i] = static_cast<char>(foldAscii(static_cast<BYTE>(name[i])));
     out[i] = 0;
 }
 
 /* Orders names without regard to the case of ASCII letters; other bytes
  * compare by value.  Sorting and searching use the same order. */
-static int __cdecl compareDesc(const void *a, const void *b)
+int __cdecl compareDesc(const void *a, const void *b)
 {
-    const BYTE *x = (const BYTE *)((const LSPMODFUNCDESC *)a)->name;
-    const BYTE *y = (const BYTE *)((const LSPMODFUNCDESC *)b)->name;
+    auto x = reinterpret_cast<const BYTE *>(static_cast<const LSPMODFUNCDESC *>(a)->name);
+    auto y = reinterpret_cast<const BYTE *>(static_cast<const LSPMODFUNCDESC *>(b)->name);
     for (;; x++, y++) {
         int cx = foldAscii(*x), cy = foldAscii(*y);
         if (cx != cy || !cx)
@@ -58,97 +94,36 @@ static int __cdecl compareDesc(const void *a, const void *b)
     }
 }
 
-USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn,
-                      BOOL builtin)
+/* strcmp of two lowered names; most differ in the first byte, which is
+ * compared here. */
+int compareLowered(const char *a, const char *b)
 {
-    LSPMODREG *r;
-    USHORT i;
-    if (!count || !table)
-        return ORIN_ERR_GENERAL;
-    r = (LSPMODREG*)lspCalloc(1, sizeof *r);
-    if (!r)
-        return LSPERR_NOMEM;
-    r->table = (LSPMODFUNCDESC*)lspMalloc(count * sizeof *table);
-    r->lower = (char (*)[56])lspMalloc(count * sizeof *r->lower);
-    if (!r->table || !r->lower) {
-        lspMemFree(r->table);
-        lspMemFree(r->lower);
-        lspMemFree(r);
-        return LSPERR_NOMEM;
-    }
-    memcpy(r->table, table, count * sizeof *table);
-    for (i = 0; i < count; i++)
-        r->table[i].name[LSP_MODFUNC_NAME - 1] = 0;
-    KnlQSort(r->table, count, sizeof *table, compareDesc);
-    for (i = 0; i < count; i++)
-        lowerKey(r->table[i].name, r->lower[i]);
-    r->count = count;
-    r->fn = fn;
-    r->builtin = builtin;
-    r->next = modHead;
-    modHead = r;
-    return 0;
-}
-
-USHORT lspModUnregister(LSPMODFUNC fn)
-{
-    LSPMODREG **pp = &modHead, *r;
-    while ((r = *pp) != NULL) {
-        if (r->fn == fn) {
-            *pp = r->next;
-            lspMemFree(r->table);
-            lspMemFree(r->lower);
-            lspMemFree(r);
-        } else {
-            pp = &r->next;
-        }
-    }
-    return 0;
-}
-
-void lspModClear(void)
-{
-    while (modHead) {
-        LSPMODREG *r = modHead;
-        modHead = r->next;
-        lspMemFree(r->table);
-        lspMemFree(r->lower);
-        lspMemFree(r);
-    }
-}
-
-static USHORT regNumber(const LSPMODREG *target)
-{
-    USHORT total = 0, pos = 0;
-    const LSPMODREG *r;
-    for (r = modHead; r; r = r->next) {
-        total++;
-        if (r == target)
-            pos = total;
-    }
-    return (USHORT)(total - pos + 1);
+    int c = static_cast<BYTE>(*a) - static_cast<BYTE>(*b);
+    if (c != 0 || *a == 0)
+        return c;
+    return strcmp(a + 1, b + 1);
 }
 
 /* Binary search of one registration for a lowered name (lowerKey). */
-static LSPMODFUNCDESC *searchTable(const LSPMODREG *r, const char *low)
+const LSPMODFUNCDESC *searchTable(const Registration &r, const char *low)
 {
-    int lo = 0, hi = (int)r->count - 1;
+    int lo = 0, hi = static_cast<int>(r.lower.size()) - 1;
     while (lo <= hi) {
-        int mid = (lo + hi) / 2, c = strcmp(low, r->lower[mid]);
+        int mid = (lo + hi) / 2, c = compareLowered(low, r.lower[mid].data());
         if (c == 0)
-            return &r->table[mid];
+            return &r.table[mid];
         if (c < 0)
             hi = mid - 1;
         else
             lo = mid + 1;
     }
-    return NULL;
+    return nullptr;
 }
 
-static int hexValue(const char *p, int digits)
+int hexValue(const char *p, int digits)
 {
-    int v = 0, i;
-    for (i = 0; i < digits; i++) {
+    int v = 0;
+    for (int i = 0; i < digits; i++) {
         char c = p[i];
         v <<= 4;
         if (c >= '0' && c <= '9') v |= c - '0';
@@ -159,157 +134,229 @@ static int hexValue(const char *p, int digits)
     return v;
 }
 
-/* Resolves "#XXXX-YYYY"; FALSE when the name is no reference or names
- * nothing registered. */
-static BOOL resolveRef(const char *name, LSPMODREG **reg, LSPMODFUNCDESC **desc)
+/* Resolves "#XXXX-YYYY" to a registration index and entry; false when
+ * the name is no reference or names nothing registered. */
+bool resolveRef(const char *name, size_t *index, const LSPMODFUNCDESC **entry)
 {
-    int regNo, id;
-    LSPMODREG *r;
-    USHORT i;
-    if (name[0] != '#' || strlen(name) != LSP_FUNCREF_LEN || name[LSP_FUNCREF_DASH] != '-')
-        return FALSE;
-    regNo = hexValue(name + 1, 4);
-    id = hexValue(name + LSP_FUNCREF_DASH + 1, 4);
-    if (regNo < 1 || id < 0)
-        return FALSE;
-    for (r = modHead; r; r = r->next) {
-        if (regNumber(r) != regNo)
-            continue;
-        for (i = 0; i < r->count; i++) {
-            if (r->table[i].id == id) {
-                *reg = r;
-                *desc = &r->table[i];
-                return TRUE;
-            }
+    if (name[0] != '#' || strlen(name) != kFuncRefLen || name[kFuncRefDash] != '-')
+        return false;
+    int regNo = hexValue(name + 1, 4);
+    int id = hexValue(name + kFuncRefDash + 1, 4);
+    if (regNo < 1 || id < 0 || static_cast<size_t>(regNo) > regs->size())
+        return false;
+    const Registration &r = (*regs)[regNo - 1];
+    for (const LSPMODFUNCDESC &e : r.table) {
+        if (e.id == id) {
+            *index = regNo - 1;
+            *entry = &e;
+            return true;
         }
     }
-    return FALSE;
+    return false;
 }
 
-BOOL lspModExists(const char *name, USHORT *regNo, USHORT *id)
+/* The newest registration below position `from` that serves a lowered
+ * name.  On the path of every call: kept inline. */
+[[gnu::always_inline]] inline bool findFrom(size_t from, const char *low, size_t *index,
+                                            const LSPMODFUNCDESC **entry)
 {
-    char low[LSP_MODFUNC_NAME];
-    LSPMODREG *r;
-    LSPMODFUNCDESC *d;
-    if (resolveRef(name, &r, &d)) {
-        *regNo = regNumber(r);
-        *id = d->id;
-        return TRUE;
-    }
-    lowerKey(name, low);
-    for (r = modHead; r; r = r->next) {
-        if ((d = searchTable(r, low)) != NULL) {
-            *regNo = regNumber(r);
-            *id = d->id;
-            return TRUE;
+    for (size_t i = from; i-- > 0;) {
+        if (const LSPMODFUNCDESC *e = searchTable((*regs)[i], low)) {
+            *index = i;
+            *entry = e;
+            return true;
         }
     }
-    return FALSE;
+    return false;
 }
 
-static BOOL arityOk(const LSPMODFUNCDESC *d, PLSPLIST args, unsigned int *err)
+bool arityOk(const Target &d, PLSPLIST args, unsigned int *err)
 {
-    ULONG count;
-    if (d->minArgs == 0 && d->maxArgs == LSP_ARGS_NOMAX)
-        return TRUE;
-    if (d->minArgs == 1 && d->maxArgs == LSP_ARGS_NOMAX) {
+    if (d.minArgs == 0 && d.maxArgs == LSP_ARGS_NOMAX)
+        return true;
+    if (d.minArgs == 1 && d.maxArgs == LSP_ARGS_NOMAX) {
         if (!args) {
             lspFail(err, LSPERR_TOOFEW, "0 instead of 1");
-            return FALSE;
+            return false;
         }
-        return TRUE;
+        return true;
     }
-    count = lspCountChain(args);
-    if (count < d->minArgs) {
-        lspFailf(err, LSPERR_TOOFEW, "%lu instead of %u", (unsigned long)count, d->minArgs);
-        return FALSE;
+    ULONG count = lspCountChain(args);
+    if (count < d.minArgs) {
+        lspFailf(err, LSPERR_TOOFEW, "%lu instead of %u", static_cast<unsigned long>(count),
+                 d.minArgs);
+        return false;
     }
-    if (d->maxArgs != LSP_ARGS_NOMAX && count > d->maxArgs) {
-        lspFailf(err, LSPERR_TOOMANY, "%lu instead of %u", (unsigned long)count, d->maxArgs);
-        return FALSE;
+    if (d.maxArgs != LSP_ARGS_NOMAX && count > d.maxArgs) {
+        lspFailf(err, LSPERR_TOOMANY, "%lu instead of %u", static_cast<unsigned long>(count),
+                 d.maxArgs);
+        return false;
     }
-    return TRUE;
+    return true;
 }
 
-/* TRUE when n is one of the nodes of chain or lies below one of them. */
-static BOOL chainHolds(PLSPLIST chain, PLSPLIST n, int depth)
+/* True when n is one of the nodes of chain or lies below one of them. */
+bool chainHolds(PLSPLIST chain, PLSPLIST n, int depth)
 {
     for (; chain; chain = chain->next) {
         if (chain == n)
-            return TRUE;
-        if (chain->down && depth < LSP_MAX_DEPTH && chainHolds(chain->down, n, depth + 1))
-            return TRUE;
+            return true;
+        if (chain->down && depth < kMaxDepth && chainHolds(chain->down, n, depth + 1))
+            return true;
     }
-    return FALSE;
+    return false;
+}
+
+/* Runs one dispatcher; nothing it throws goes further. */
+[[gnu::always_inline]] inline PLSPLIST dispatch(const Target &t, LSPSESSION *s, PLSPLIST argv, unsigned int *err)
+{
+    try {
+        return t.fn(s, s->userData, t.id, argv, err);
+    } catch (...) {
+        lspFailException(err);
+        return nullptr;
+    }
 }
 
 /* Calls a host's function on a private copy of the arguments.  A host may
  * hand back (part of) what it was given; such a result gets nodes of its
  * own before the copy goes. */
-static PLSPLIST callHost(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIST argv,
-                         unsigned int *err)
+PLSPLIST callHost(const Target &t, LSPSESSION *s, PLSPLIST argv, unsigned int *err)
 {
-    PLSPLIST own = lspChainCopyPrivate(argv), result;
+    Tree own(lspChainCopyPrivate(argv));
     if (!own) {
-        lspFail(err, LSPERR_NOMEM, "");
-        return NULL;
+        lspFailNoMem(err);
+        return nullptr;
     }
-    result = r->fn(s, s->userData, d->id, own, err);
-    if (result && chainHolds(own, result, 0)) {
-        result = lspChainCopyPrivate(result);
-        if (!result)
-            lspFail(err, LSPERR_NOMEM, "");
-    }
-    lspFreeTree(own);
+    PLSPLIST result = dispatch(t, s, own.get(), err);
+    if (result && chainHolds(own.get(), result, 0))
+        result = lspMade(lspChainCopyPrivate(result), err);
     return result;
 }
 
-/* Calls one descriptor; evaluated arguments are made once and reused if
- * the call is declined and an older registration takes it. */
-static PLSPLIST callDesc(LSPSESSION *s, LSPMODREG *r, LSPMODFUNCDESC *d, PLSPLIST args,
-                         PLSPLIST *evaluated, BOOL *haveEvaluated, unsigned int *err)
+/* The arguments of one call by name: evaluated once, when the first
+ * descriptor that takes them evaluated asks, and reused if the call is
+ * declined and an older registration takes it. */
+struct CallArgs {
+    PLSPLIST written;
+    Tree evaluated;
+    bool haveEvaluated = false;
+};
+
+PLSPLIST callTarget(const Target &t, LSPSESSION *s, CallArgs &args, unsigned int *err)
 {
-    PLSPLIST argv = args;
-    BOOL discard = s->callDiscard;     /* argument evaluation resets it */
-    if (!arityOk(d, args, err))
-        return NULL;
-    if (!(d->flags & LSP_MF_SPECIAL)) {
-        if (!*haveEvaluated) {
-            *evaluated = lspEvalArgs(s, args, err);
-            *haveEvaluated = TRUE;
+    PLSPLIST argv = args.written;
+    bool discard = s->callDiscard;     // argument evaluation resets it
+    if (!arityOk(t, args.written, err))
+        return nullptr;
+    if (!(t.flags & LSP_MF_SPECIAL)) {
+        if (!args.haveEvaluated) {
+            args.evaluated.reset(lspEvalArgs(s, args.written, err));
+            args.haveEvaluated = true;
             if (*err)
-                return NULL;
+                return nullptr;
         }
-        argv = *evaluated;
+        argv = args.evaluated.get();
     }
     s->callDiscard = discard;
-    if (!r->builtin && argv)
-        return callHost(s, r, d, argv, err);
-    return r->fn(s, s->userData, d->id, argv, err);
+    if (!t.builtin && argv)
+        return callHost(t, s, argv, err);
+    return dispatch(t, s, argv, err);
 }
 
-PLSPLIST lspModCall(LSPSESSION *s, const char *name, PLSPLIST args, BOOL *found,
+/* An interpreter without registrations holds no heap for them. */
+void releaseIfEmpty()
+{
+    if (regs->empty())
+        Registrations().swap(*regs);
+}
+
+Target targetOf(size_t index, const LSPMODFUNCDESC &e)
+{
+    const Registration &r = (*regs)[index];
+    return Target{ r.fn, e.id, e.flags, e.minArgs, e.maxArgs, r.builtin };
+}
+
+}  // namespace
+
+USHORT lspModRegister(USHORT count, const LSPMODFUNCDESC *table, LSPMODFUNC fn, bool builtin)
+{
+    if (!count || !table)
+        return ORIN_ERR_GENERAL;
+    try {
+        Registration r{ fn, {}, {}, builtin };
+        r.table.assign(table, table + count);
+        for (LSPMODFUNCDESC &d : r.table)
+            d.name[LSP_MODFUNC_NAME - 1] = 0;
+        KnlQSort(r.table.data(), count, sizeof(LSPMODFUNCDESC), compareDesc);
+        r.lower.resize(count);
+        for (USHORT i = 0; i < count; i++)
+            lowerKey(r.table[i].name, r.lower[i].data());
+        regs->push_back(std::move(r));
+    } catch (const std::bad_alloc &) {
+        return LSPERR_NOMEM;
+    }
+    return 0;
+}
+
+USHORT lspModUnregister(LSPMODFUNC fn)
+{
+    std::erase_if(*regs, [fn](const Registration &r) { return r.fn == fn; });
+    releaseIfEmpty();
+    return 0;
+}
+
+void lspModDropNewest()
+{
+    if (!regs->empty())
+        regs->pop_back();
+    releaseIfEmpty();
+}
+
+void lspModClear()
+{
+    Registrations().swap(*regs);
+}
+
+bool lspModExists(const char *name, USHORT *regNo, USHORT *id)
+{
+    char low[LSP_MODFUNC_NAME];
+    size_t index;
+    const LSPMODFUNCDESC *e;
+    if (!resolveRef(name, &index, &e)) {
+        lowerKey(name, low);
+        if (!findFrom(regs->size(), low, &index, &e))
+            return false;
+    }
+    *regNo = static_cast<USHORT>(index + 1);
+    *id = e->id;
+    return true;
+}
+
+PLSPLIST lspModCall(LSPSESSION *s, const char *name, PLSPLIST args, bool *found,
                     unsigned int *err)
 {
     char low[LSP_MODFUNC_NAME];
-    LSPMODREG *r;
-    LSPMODFUNCDESC *d;
-    PLSPLIST result = NULL, evaluated = NULL;
-    BOOL haveEvaluated = FALSE;
+    CallArgs callArgs{ args, Tree() };
+    PLSPLIST result = nullptr;
+    size_t index;
+    const LSPMODFUNCDESC *e;
 
-    *found = FALSE;
-    if (resolveRef(name, &r, &d)) {
-        result = callDesc(s, r, d, args, &evaluated, &haveEvaluated, err);
+    *found = false;
+    if (resolveRef(name, &index, &e)) {
+        result = callTarget(targetOf(index, *e), s, callArgs, err);
         *found = result || *err;
-    } else {
-        lowerKey(name, low);
-        for (r = modHead; r && !*found && !*err; r = r->next) {
-            if ((d = searchTable(r, low)) == NULL)
-                continue;
-            result = callDesc(s, r, d, args, &evaluated, &haveEvaluated, err);
-            *found = result || *err;
-        }
+        return result;
     }
-    lspFreeTree(evaluated);
+    lowerKey(name, low);
+    for (size_t from = regs->size(); !*found && !*err && findFrom(from, low, &index, &e);
+         from = index) {
+        result = callTarget(targetOf(index, *e), s, callArgs, err);
+        *found = result || *err;
+        if (index > regs->size())
+            index = regs->size();      // registrations went while it ran
+    }
     return result;
 }
+
+}  // namespace orin::lsp

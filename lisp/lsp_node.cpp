@@ -1,5 +1,5 @@
 /*
- * lsp_node.c - node values, making and linking nodes, copying and
+ * lsp_node.cpp - node values, making and linking nodes, copying and
  * freeing trees.
  *
  * Texts shorter than 16 bytes live inside the node (value.psz points at
@@ -22,46 +22,51 @@
  * a node becomes shared, so code that unlinks by them (freeing a tree,
  * detaching a first node) only ever does so in structure it built itself.
  * The top nodes of every value handed to a caller are its own; host
- * module functions get private copies throughout (see lsp_mod.c).
+ * module functions get private copies throughout (see lsp_mod.cpp).
  *
- * A closed list may carry LSP_LIST_CLEAN in its otherwise unused value:
+ * A closed list may carry kListClean in its otherwise unused value:
  * its elements hold no empty list at any depth, so a variable can take it
  * over without walking it (records never hold empty lists).
  *
  * Walks that recurse (private copies, printing, the clean check) stop at
- * LSP_MAX_DEPTH levels; freeing a tree is iterative and handles any depth.
+ * kMaxDepth levels; freeing a tree is iterative and handles any depth.
  */
-#include <stddef.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cstddef>
+#include <cstring>
 #include "lisp/lspint.h"
+
+namespace orin::lsp {
 
 /* ---- values ---- */
 
+namespace {
+
 /* A heap text and the number of nodes whose value points at it. */
-typedef struct _LSPTEXT {
+struct LSPTEXT {
     ULONG refs;
     char text[1];
-} LSPTEXT;
+};
 
-#define LSP_TEXT_HEADER offsetof(LSPTEXT, text)
+constexpr size_t kTextHeader = offsetof(LSPTEXT, text);
 
-static LSPTEXT *heapTextOf(PLSPLIST n)
+LSPTEXT *heapTextOf(PLSPLIST n)
 {
-    if (!LSP_IS_TEXT(n) || !n->value.psz || n->value.psz == n->inlineText)
-        return NULL;
-    return (LSPTEXT *)(n->value.psz - LSP_TEXT_HEADER);
+    if (!isText(n) || !n->value.psz || n->value.psz == n->inlineText)
+        return nullptr;
+    return reinterpret_cast<LSPTEXT *>(n->value.psz - kTextHeader);
 }
+
+}  // namespace
 
 void lspReleaseValue(PLSPLIST n)
 {
     LSPTEXT *t = heapTextOf(n);
     if (t && --t->refs == 0)
         lspMemFree(t);
-    n->value.psz = NULL;
+    n->value.psz = nullptr;
 }
 
-BOOL lspSetText(PLSPLIST n, const char *text, USHORT type)
+bool lspSetText(PLSPLIST n, const char *text, USHORT type)
 {
     size_t len = strlen(text);
     LSPTEXT *copy;
@@ -73,48 +78,52 @@ BOOL lspSetText(PLSPLIST n, const char *text, USHORT type)
         memcpy(n->inlineText, tmp, len + 1);
         n->value.psz = n->inlineText;
     } else {
-        copy = (LSPTEXT*)lspMalloc(LSP_TEXT_HEADER + len + 1);
+        copy = static_cast<LSPTEXT *>(lspMalloc(kTextHeader + len + 1));
         if (!copy)
-            return FALSE;
+            return false;
         copy->refs = 1;
         memcpy(copy->text, text, len + 1);
         lspReleaseValue(n);
         n->value.psz = copy->text;
     }
     n->type = type;
-    return TRUE;
+    return true;
 }
 
-BOOL lspSetLong(PLSPLIST n, LONG v)
+void lspSetLong(PLSPLIST n, LONG v)
 {
     lspReleaseValue(n);
     n->type = LSP_T_INTEGER;
     n->value.d = 0;
     n->value.l = v;
-    return TRUE;
 }
 
-static BOOL setReal(PLSPLIST n, double v, USHORT type)
+namespace {
+
+void setReal(PLSPLIST n, double v, USHORT type)
 {
     lspReleaseValue(n);
     n->type = type;
     n->value.d = v;
-    return TRUE;
 }
 
-BOOL lspSetDouble(PLSPLIST n, double v)   { return setReal(n, v, LSP_T_FLOAT); }
-BOOL lspSetDateTime(PLSPLIST n, double v) { return setReal(n, v, LSP_T_DATETIME); }
+}  // namespace
 
-BOOL lspSetNil(PLSPLIST n)
+void lspSetDouble(PLSPLIST n, double v)   { setReal(n, v, LSP_T_FLOAT); }
+void lspSetDateTime(PLSPLIST n, double v) { setReal(n, v, LSP_T_DATETIME); }
+
+void lspSetNil(PLSPLIST n)
 {
     lspReleaseValue(n);
     n->type = LSP_T_NIL;
-    return TRUE;
 }
 
-BOOL lspSetTruth(PLSPLIST n, int truth)
+bool lspSetTruth(PLSPLIST n, int truth)
 {
-    return truth ? lspSetText(n, "T", LSP_T_SYMBOL) : lspSetNil(n);
+    if (truth)
+        return lspSetText(n, "T", LSP_T_SYMBOL);
+    lspSetNil(n);
+    return true;
 }
 
 /* ---- making and linking ---- */
@@ -123,8 +132,8 @@ PLSPLIST lspShare(PLSPLIST n)
 {
     if (n) {
         n->inUse++;
-        n->prev = NULL;
-        n->up = NULL;
+        n->prev = nullptr;
+        n->up = nullptr;
     }
     return n;
 }
@@ -136,7 +145,7 @@ PLSPLIST lspAttach(PLSPLIST parent, PLSPLIST node)
     if (!parent)
         return node;
     if (parent->inUse > 1)
-        return NULL;
+        return nullptr;
     if (parent->type == LSP_T_OPENLIST && !parent->down) {
         parent->down = node;
         if (node->inUse == 1)
@@ -149,26 +158,30 @@ PLSPLIST lspAttach(PLSPLIST parent, PLSPLIST node)
             node->prev = parent;
         return node;
     }
-    return NULL;
+    return nullptr;
 }
 
-static PLSPLIST attachOrFree(PLSPLIST parent, PLSPLIST n)
+namespace {
+
+PLSPLIST attachOrFree(PLSPLIST parent, PLSPLIST n)
 {
     if (!lspAttach(parent, n)) {
         lspNodeFree(n);
-        return NULL;
+        return nullptr;
     }
     return n;
 }
+
+}  // namespace
 
 PLSPLIST lspNodeMake(PLSPLIST parent, const char *text, USHORT type)
 {
     PLSPLIST n = lspNodeAlloc();
     if (!n)
-        return NULL;
+        return nullptr;
     if (!lspValueFromText(n, text ? text : "", type)) {
         lspNodeFree(n);
-        return NULL;
+        return nullptr;
     }
     return attachOrFree(parent, n);
 }
@@ -177,7 +190,7 @@ PLSPLIST lspNewLong(PLSPLIST parent, LONG v)
 {
     PLSPLIST n = lspNodeAlloc();
     if (!n)
-        return NULL;
+        return nullptr;
     lspSetLong(n, v);
     return attachOrFree(parent, n);
 }
@@ -186,7 +199,7 @@ PLSPLIST lspNewDouble(PLSPLIST parent, double v, USHORT type)
 {
     PLSPLIST n = lspNodeAlloc();
     if (!n)
-        return NULL;
+        return nullptr;
     setReal(n, v, type);
     return attachOrFree(parent, n);
 }
@@ -194,7 +207,7 @@ PLSPLIST lspNewDouble(PLSPLIST parent, double v, USHORT type)
 PLSPLIST lspNewNil(PLSPLIST parent)
 {
     PLSPLIST n = lspNodeAlloc();
-    return n ? attachOrFree(parent, n) : NULL;
+    return n ? attachOrFree(parent, n) : nullptr;
 }
 
 PLSPLIST lspNewTruth(PLSPLIST parent, int truth)
@@ -206,10 +219,10 @@ PLSPLIST lspNewText(PLSPLIST parent, const char *text, USHORT type)
 {
     PLSPLIST n = lspNodeAlloc();
     if (!n)
-        return NULL;
+        return nullptr;
     if (!lspSetText(n, text ? text : "", type)) {
         lspNodeFree(n);
-        return NULL;
+        return nullptr;
     }
     return attachOrFree(parent, n);
 }
@@ -218,183 +231,147 @@ PLSPLIST lspNewList(PLSPLIST parent)
 {
     PLSPLIST n = lspNodeAlloc();
     if (!n)
-        return NULL;
+        return nullptr;
     n->type = LSP_T_OPENLIST;
     return attachOrFree(parent, n);
 }
 
-BOOL lspListClose(PLSPLIST list)
+bool lspListClose(PLSPLIST list)
 {
     if (!list || list->type != LSP_T_OPENLIST)
-        return FALSE;
+        return false;
     list->type = LSP_T_LIST;
-    return TRUE;
+    return true;
 }
 
-BOOL lspListReopen(PLSPLIST list)
+bool lspListReopen(PLSPLIST list)
 {
     if (!list || list->type != LSP_T_LIST || list->inUse > 1)
-        return FALSE;
+        return false;
     list->type = LSP_T_OPENLIST;
     list->value.l = 0;                 /* elements may change: not known clean */
-    return TRUE;
+    return true;
 }
 
 /* ---- copies ---- */
 
+namespace {
+
 /* A copy of one node without its links; a heap text is shared unless
  * the copy must be private. */
-static PLSPLIST nodeCopy(PLSPLIST n, BOOL isPrivate)
+PLSPLIST nodeCopy(PLSPLIST n, bool isPrivate)
 {
     PLSPLIST c = lspNodeAlloc();
     LSPTEXT *t = heapTextOf(n);
     if (!c)
-        return NULL;
+        return nullptr;
     c->type = n->type;
     if (t && !isPrivate) {
         t->refs++;
         c->value.psz = n->value.psz;
-    } else if (LSP_IS_TEXT(n)) {
+    } else if (isText(n)) {
         if (!lspSetText(c, n->value.psz ? n->value.psz : "", n->type)) {
             lspNodeFree(c);
-            return NULL;
+            return nullptr;
         }
-    } else if (!LSP_IS_LIST(n)) {
+    } else if (!isList(n)) {
         c->value = n->value;
     }
     return c;
 }
 
-PLSPLIST lspNodeCopy(PLSPLIST n)
-{
-    return nodeCopy(n, FALSE);
-}
+constexpr int COPY_NILEMPTY = 1;      // empty lists become nil, as a variable holds them
+constexpr int COPY_PRIVATE = 2;       // nothing of the copy is shared with the original
 
-#define COPY_NILEMPTY 1      /* empty lists become nil, as a variable holds them */
-#define COPY_PRIVATE  2      /* nothing of the copy is shared with the original */
-
-/* TRUE when no element of the closed list n, at any depth, is an empty
+/* True when no element of the closed list n, at any depth, is an empty
  * list; the answer is kept in the list (and in the lists below it) so the
  * next question costs nothing.  A list nested too deep counts as not
  * clean. */
-static BOOL listClean(PLSPLIST n, int depth)
+bool listClean(PLSPLIST n, int depth)
 {
-    PLSPLIST e;
-    if (n->value.l & LSP_LIST_CLEAN)
-        return TRUE;
-    if (n->type != LSP_T_LIST || depth > LSP_MAX_DEPTH)
-        return FALSE;
-    for (e = n->down; e; e = e->next)
-        if (LSP_IS_LIST(e) && (!e->down || !listClean(e, depth + 1)))
-            return FALSE;
-    n->value.l |= LSP_LIST_CLEAN;
-    return TRUE;
-}
-
-BOOL lspListIsClean(PLSPLIST n)
-{
-    return LSP_IS_LIST(n) && n->down && listClean(n, 0);
+    if (n->value.l & kListClean)
+        return true;
+    if (n->type != LSP_T_LIST || depth > kMaxDepth)
+        return false;
+    for (PLSPLIST e = n->down; e; e = e->next)
+        if (isList(e) && (!e->down || !listClean(e, depth + 1)))
+            return false;
+    n->value.l |= kListClean;
+    return true;
 }
 
 /* A new closed list node over the element chain `elements` (one more
  * reference to it), carrying the clean mark when `clean` is set. */
-static PLSPLIST listOver(PLSPLIST elements, BOOL clean)
+PLSPLIST listOver(PLSPLIST elements, bool clean)
 {
     PLSPLIST c = lspNodeAlloc();
     if (!c)
-        return NULL;
+        return nullptr;
     c->type = LSP_T_LIST;
-    c->value.l = clean ? LSP_LIST_CLEAN : 0;
+    c->value.l = clean ? kListClean : 0;
     c->down = lspShare(elements);
     return c;
 }
 
 /* A new closed list node over the same elements as list n. */
-static PLSPLIST shareList(PLSPLIST n)
+PLSPLIST shareList(PLSPLIST n)
 {
-    return listOver(n->down, (n->value.l & LSP_LIST_CLEAN) != 0);
+    return listOver(n->down, (n->value.l & kListClean) != 0);
 }
 
 /* Whether an element is known to hold no empty list, from its mark alone. */
-static BOOL knownClean(PLSPLIST e)
+bool knownClean(PLSPLIST e)
 {
-    return !LSP_IS_LIST(e) || (e->down && (e->value.l & LSP_LIST_CLEAN));
-}
-
-PLSPLIST lspListRest(PLSPLIST list)
-{
-    return listOver(list->down->next, (list->value.l & LSP_LIST_CLEAN) != 0);
-}
-
-PLSPLIST lspListCons(PLSPLIST first, PLSPLIST tail)
-{
-    PLSPLIST list = lspNewList(NULL), rest;
-    BOOL clean;
-    if (!list)
-        return NULL;
-    clean = knownClean(first) && (!LSP_IS_LIST(tail) || !tail->down || knownClean(tail));
-    lspAttach(list, first);
-    rest = LSP_IS_LIST(tail) ? tail->down : NULL;
-    if (rest) {
-        tail->down = NULL;             /* the reference moves to first */
-        if (rest->up == tail)
-            rest->up = NULL;
-        lspAttach(first, rest);
-    }
-    lspListClose(list);
-    if (clean)
-        list->value.l = LSP_LIST_CLEAN;
-    return list;
+    return !isList(e) || (e->down && (e->value.l & kListClean));
 }
 
 /* Whether a copy may take list n's elements as they are.  An open list
  * is still being built, so its elements are copied. */
-static BOOL mayShare(PLSPLIST n, int flags)
+bool mayShare(PLSPLIST n, int flags)
 {
     return !(flags & COPY_PRIVATE) && n->type == LSP_T_LIST && n->down &&
            (!(flags & COPY_NILEMPTY) || listClean(n, 0));
 }
 
-static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, int flags, int depth);
+PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, int flags, int depth);
 
 /* Copies one node and what is below it (not its siblings) and attaches
  * the copy to parent as lspAttach does.  A list whose elements cannot be
  * shared gets a new element chain, copied by the same rules. */
-static PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, int flags, int depth)
+PLSPLIST copyTree(PLSPLIST n, PLSPLIST parent, int flags, int depth)
 {
     PLSPLIST c;
-    if (!LSP_IS_LIST(n)) {
+    if (!isList(n)) {
         c = nodeCopy(n, (flags & COPY_PRIVATE) != 0);
     } else if (!n->down && (flags & COPY_NILEMPTY)) {
-        c = lspNewNil(NULL);
+        c = lspNewNil(nullptr);
     } else if (mayShare(n, flags)) {
         c = shareList(n);
     } else {
-        if (depth > LSP_MAX_DEPTH)
-            return NULL;
-        c = lspNewList(NULL);
+        if (depth > kMaxDepth)
+            return nullptr;
+        c = lspNewList(nullptr);
         if (c && n->down && !copyChain(n->down, c, flags, depth + 1)) {
             lspFreeTree(c);
-            return NULL;
+            return nullptr;
         }
         lspListClose(c);
     }
     if (c && !lspAttach(parent, c)) {
         lspFreeTree(c);
-        c = NULL;
+        c = nullptr;
     }
     return c;
 }
 
-static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, int flags, int depth)
+PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, int flags, int depth)
 {
-    PLSPLIST first = NULL, last = parent, c, n;
-
-    for (n = chain; n; n = n->next) {
-        c = copyTree(n, last, flags, depth);
+    PLSPLIST first = nullptr, last = parent;
+    for (PLSPLIST n = chain; n; n = n->next) {
+        PLSPLIST c = copyTree(n, last, flags, depth);
         if (!c) {
             lspFreeTree(first);
-            return NULL;
+            return nullptr;
         }
         if (!first)
             first = c;
@@ -403,14 +380,63 @@ static PLSPLIST copyChain(PLSPLIST chain, PLSPLIST parent, int flags, int depth)
     return first;
 }
 
+/* Unlinks a node that has a single referrer from its predecessor or
+ * owning list. */
+void detach(PLSPLIST n)
+{
+    if (n->prev && n->prev->next == n)
+        n->prev->next = nullptr;
+    else if (n->up && n->up->down == n)
+        n->up->down = nullptr;
+    n->prev = nullptr;
+    n->up = nullptr;
+}
+
+}  // namespace
+
+PLSPLIST lspNodeCopy(PLSPLIST n)
+{
+    return nodeCopy(n, false);
+}
+
+bool lspListIsClean(PLSPLIST n)
+{
+    return isList(n) && n->down && listClean(n, 0);
+}
+
+PLSPLIST lspListRest(PLSPLIST list)
+{
+    return listOver(list->down->next, (list->value.l & kListClean) != 0);
+}
+
+PLSPLIST lspListCons(PLSPLIST first, PLSPLIST tail)
+{
+    PLSPLIST list = lspNewList(nullptr), rest;
+    if (!list)
+        return nullptr;
+    bool clean = knownClean(first) && (!isList(tail) || !tail->down || knownClean(tail));
+    lspAttach(list, first);
+    rest = isList(tail) ? tail->down : nullptr;
+    if (rest) {
+        tail->down = nullptr;             /* the reference moves to first */
+        if (rest->up == tail)
+            rest->up = nullptr;
+        lspAttach(first, rest);
+    }
+    lspListClose(list);
+    if (clean)
+        list->value.l = kListClean;
+    return list;
+}
+
 PLSPLIST lspTreeCopy(PLSPLIST n)
 {
-    return n ? copyTree(n, NULL, 0, 0) : NULL;
+    return n ? copyTree(n, nullptr, 0, 0) : nullptr;
 }
 
 PLSPLIST lspTreeCopyNilEmpty(PLSPLIST n)
 {
-    return n ? copyTree(n, NULL, COPY_NILEMPTY, 0) : NULL;
+    return n ? copyTree(n, nullptr, COPY_NILEMPTY, 0) : nullptr;
 }
 
 PLSPLIST lspChainCopy(PLSPLIST chain, PLSPLIST parent)
@@ -425,17 +451,17 @@ PLSPLIST lspChainCopyNilEmpty(PLSPLIST chain, PLSPLIST parent)
 
 PLSPLIST lspChainCopyPrivate(PLSPLIST chain)
 {
-    return copyChain(chain, NULL, COPY_PRIVATE, 0);
+    return copyChain(chain, nullptr, COPY_PRIVATE, 0);
 }
 
 PLSPLIST lspWrapChain(PLSPLIST chain)
 {
-    PLSPLIST list = lspNewList(NULL);
+    PLSPLIST list = lspNewList(nullptr);
     if (!list)
-        return NULL;
+        return nullptr;
     if (chain && !lspChainCopy(chain, list)) {
         lspNodeFree(list);
-        return NULL;
+        return nullptr;
     }
     lspListClose(list);
     return list;
@@ -444,42 +470,30 @@ PLSPLIST lspWrapChain(PLSPLIST chain)
 /* Makes every empty list in an owned chain nil, as a variable must hold
  * it.  The chain's own nodes are changed in place; a list whose shared
  * elements hold an empty list gets private, cleaned elements instead. */
-BOOL lspNilEmptyOwned(PLSPLIST chain)
+bool lspNilEmptyOwned(PLSPLIST chain)
 {
     PLSPLIST n, body;
     for (n = chain; n; n = n->next) {
-        if (!LSP_IS_LIST(n))
+        if (!isList(n))
             continue;
         if (n->inUse > 1)
-            return FALSE;               /* not the caller's to change */
+            return false;               /* not the caller's to change */
         if (!n->down) {
             lspSetNil(n);
             continue;
         }
         if (n->type == LSP_T_LIST && listClean(n, 0))
             continue;
-        body = copyChain(n->down, NULL, COPY_NILEMPTY, 1);
+        body = copyChain(n->down, nullptr, COPY_NILEMPTY, 1);
         if (!body)
-            return FALSE;
+            return false;
         lspFreeTree(n->down);
         n->down = body;
         body->up = n;
         n->type = LSP_T_LIST;
         n->value.l = 0;
     }
-    return TRUE;
-}
-
-/* Unlinks a node that has a single referrer from its predecessor or
- * owning list. */
-static void detach(PLSPLIST n)
-{
-    if (n->prev && n->prev->next == n)
-        n->prev->next = NULL;
-    else if (n->up && n->up->down == n)
-        n->up->down = NULL;
-    n->prev = NULL;
-    n->up = NULL;
+    return true;
 }
 
 /* Releases the node, everything below it and everything after it in its
@@ -488,9 +502,9 @@ static void detach(PLSPLIST n)
  * whose elements must go first is parked on a stack threaded through its
  * own `prev` (it is about to be freed, so the field is free to use) and
  * taken up again, elements gone, when they are. */
-void lspFreeTree(PLSPLIST start)
+void lspFreeTree(PLSPLIST start) noexcept
 {
-    PLSPLIST n, stack = NULL, after, elements;
+    PLSPLIST n, stack = nullptr, after, elements;
     if (!start || !start->inUse)
         return;
     if (start->inUse == 1)
@@ -505,7 +519,7 @@ void lspFreeTree(PLSPLIST start)
             }
             if (n->down) {
                 elements = n->down;
-                n->down = NULL;
+                n->down = nullptr;
                 n->prev = stack;
                 stack = n;
                 n = elements;
@@ -519,7 +533,7 @@ void lspFreeTree(PLSPLIST start)
             return;
         n = stack;
         stack = n->prev;
-        n->prev = NULL;
+        n->prev = nullptr;
     }
 }
 
@@ -530,7 +544,7 @@ void lspFreeRest(PLSPLIST n)
     if (!n || !n->next)
         return;
     rest = n->next;
-    n->next = NULL;
+    n->next = nullptr;
     lspFreeTree(rest);
 }
 
@@ -545,7 +559,7 @@ ULONG lspCountChain(PLSPLIST n)
 PLSPLIST lspLastOf(PLSPLIST n)
 {
     if (!n)
-        return NULL;
+        return nullptr;
     while (n->next)
         n = n->next;
     return n;
@@ -557,21 +571,22 @@ PLSPLIST lspDetachFirst(PLSPLIST *chain)
 {
     PLSPLIST n = *chain;
     if (!n)
-        return NULL;
+        return nullptr;
     *chain = n->next;
     if (n->next) {
         if (n->next->inUse == 1) {
-            n->next->prev = NULL;
+            n->next->prev = nullptr;
             n->next->up = n->up;
         }
         if (n->up)
             n->up->down = n->next;
     } else if (n->up) {
-        n->up->down = NULL;
+        n->up->down = nullptr;
     }
-    n->next = NULL;
-    n->up = NULL;
-    n->prev = NULL;
+    n->next = nullptr;
+    n->up = nullptr;
+    n->prev = nullptr;
     return n;
 }
 
+}  // namespace orin::lsp

@@ -1,5 +1,5 @@
 /*
- * lsp_read.c - the reader: source text to node chains.
+ * lsp_read.cpp - the reader: source text to node chains.
  *
  * The tokenizer is incremental.  Text arrives in pieces (feeds); the
  * characters of the token being assembled wait in a token buffer, and the
@@ -14,76 +14,76 @@
  *
  * The insertion point is cached between conversions, so reading a long
  * list costs linear time.  The nesting of open lists is bounded by
- * LSP_MAX_DEPTH; deeper input fails with LSPERR_NOMEM rather than building
+ * kMaxDepth; deeper input fails with LSPERR_NOMEM rather than building
  * a tree that later walks could not handle.
+ *
+ * The reader state is process-wide and belongs to the interpreter's one
+ * thread (lspint.h).
  *
  * Also here: LspFindExprEnd and the expression splitter that the
  * evaluation driver uses to take one top-level expression at a time.
  */
-#include <stdlib.h>
-#include <string.h>
+#include <cstring>
 #include "lisp/lspint.h"
 
-#define LSP_QUOTE_MARK  "'"
-#define LSP_DELIMS      "\"\n\r\f\t ()"
+namespace orin::lsp {
 
-typedef struct {
-    char *tok;           /* token buffer, session buffer size */
+namespace {
+
+constexpr char kQuoteMark[] = "'";
+constexpr char kDelims[] = "\"\n\r\f\t ()";
+
+struct Reader {
+    Buffer tok;          // token buffer, session buffer size
     size_t len;
     size_t cap;
-    BOOL inString;
-    BOOL inComment;
-    PLSPLIST ins;        /* insertion point, NULL before the first node */
-    ULONG openDepth;     /* open lists on the path to the insertion point */
-} READER;
+    bool inString;
+    bool inComment;
+    PLSPLIST ins;        // insertion point, null before the first node
+    ULONG openDepth;     // open lists on the path to the insertion point
+};
 
-static READER rd;
+constinit Reader rd{};
 
-static BOOL isSpace(char c)
+bool isSpace(char c)
 {
     return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
 }
 
-static BOOL isDelim(char c)
+bool isDelim(char c)
 {
-    return c && strchr(LSP_DELIMS, c) != NULL;
+    return c && strchr(kDelims, c) != nullptr;
 }
 
-void lspReaderReset(void)
-{
-    lspMemFree(rd.tok);
-    memset(&rd, 0, sizeof rd);
-}
-
-static BOOL appendTok(LSPSESSION *s, const char *text, size_t n, unsigned int *err)
+bool appendTok(LSPSESSION *s, const char *text, size_t n, unsigned int *err)
 {
     if (!rd.tok) {
-        rd.cap = (size_t)s->bufferSize;
-        rd.tok = (char*)lspMalloc(rd.cap ? rd.cap : 1);
+        rd.cap = static_cast<size_t>(s->bufferSize);
+        rd.tok = makeBuffer(rd.cap);
         if (!rd.tok) {
-            lspFail(err, LSPERR_NOMEM, "");
-            return FALSE;
+            lspFailNoMem(err);
+            return false;
         }
         rd.len = 0;
     }
     if (rd.len + n + 1 > rd.cap) {
         lspFail(err, LSPERR_TOOLONG, "");
-        return FALSE;
+        return false;
     }
-    memcpy(rd.tok + rd.len, text, n);
+    memcpy(rd.tok.get() + rd.len, text, n);
     rd.len += n;
     rd.tok[rd.len] = 0;
-    return TRUE;
+    return true;
 }
 
 /* Walks from the chain's first node along next and down into open lists
  * with elements to the last node. */
-static PLSPLIST findInsertionPoint(PLSPLIST chain, ULONG *depth)
+PLSPLIST findInsertionPoint(PLSPLIST chain, ULONG *depth)
 {
     PLSPLIST n = chain;
     *depth = 0;
     if (!n)
-        return NULL;
+        return nullptr;
     for (;;) {
         while (n->next)
             n = n->next;
@@ -98,7 +98,7 @@ static PLSPLIST findInsertionPoint(PLSPLIST chain, ULONG *depth)
     }
 }
 
-static PLSPLIST firstSibling(PLSPLIST n)
+PLSPLIST firstSibling(PLSPLIST n)
 {
     while (n->prev)
         n = n->prev;
@@ -106,7 +106,7 @@ static PLSPLIST firstSibling(PLSPLIST n)
 }
 
 /* Creates node at the insertion point; the first node starts the chain. */
-static BOOL placeNode(PLSPLIST *chain, PLSPLIST n)
+bool placeNode(PLSPLIST *chain, PLSPLIST n)
 {
     if (!rd.ins) {
         if (*chain) {              /* chain given without a cached point */
@@ -117,18 +117,18 @@ static BOOL placeNode(PLSPLIST *chain, PLSPLIST n)
             *chain = n;
         }
     } else if (!lspAttach(rd.ins, n)) {
-        return FALSE;
+        return false;
     }
     rd.ins = n;
-    return TRUE;
+    return true;
 }
 
-static void quoteCompletion(PLSPLIST n)
+void quoteCompletion(PLSPLIST n)
 {
     for (;;) {
         PLSPLIST first = firstSibling(n);
         PLSPLIST owner = first->up;
-        if (!owner || first->type != LSP_T_SYMBOL || strcmp(first->value.psz, LSP_QUOTE_MARK) != 0)
+        if (!owner || first->type != LSP_T_SYMBOL || strcmp(first->value.psz, kQuoteMark) != 0)
             return;
         lspSetText(first, "quote", LSP_T_SYMBOL);
         lspListClose(owner);
@@ -138,9 +138,9 @@ static void quoteCompletion(PLSPLIST n)
     }
 }
 
-static BOOL closeList(unsigned int *err)
+bool closeList(unsigned int *err)
 {
-    PLSPLIST list = NULL;
+    PLSPLIST list = nullptr;
     if (rd.ins) {
         if (rd.ins->type == LSP_T_OPENLIST && !rd.ins->down)
             list = rd.ins;
@@ -149,62 +149,62 @@ static BOOL closeList(unsigned int *err)
     }
     if (!list || list->type != LSP_T_OPENLIST) {
         lspFail(err, LSPERR_NOOPEN, "");
-        return FALSE;
+        return false;
     }
     lspListClose(list);
     rd.openDepth--;
     rd.ins = list;
     quoteCompletion(list);
-    return TRUE;
+    return true;
 }
 
-static BOOL openList(PLSPLIST *chain, BOOL quoted, unsigned int *err)
+bool openList(PLSPLIST *chain, bool quoted, unsigned int *err)
 {
     PLSPLIST list;
-    if (rd.openDepth >= LSP_MAX_DEPTH) {
+    if (rd.openDepth >= kMaxDepth) {
         lspFail(err, LSPERR_NOMEM, "nesting too deep");
-        return FALSE;
+        return false;
     }
-    list = lspNewList(NULL);
+    list = lspNewList(nullptr);
     if (!list || !placeNode(chain, list)) {
         lspNodeFree(list);
-        lspFail(err, LSPERR_NOMEM, "");
-        return FALSE;
+        lspFailNoMem(err);
+        return false;
     }
     rd.openDepth++;
     if (quoted) {
-        PLSPLIST mark = lspNewText(list, LSP_QUOTE_MARK, LSP_T_SYMBOL);
+        PLSPLIST mark = lspNewText(list, kQuoteMark, LSP_T_SYMBOL);
         if (!mark) {
-            lspFail(err, LSPERR_NOMEM, "");
-            return FALSE;
+            lspFailNoMem(err);
+            return false;
         }
         rd.ins = mark;
     }
-    return TRUE;
+    return true;
 }
 
 /* Classifies an atom's text and makes its node (standalone). */
-static PLSPLIST makeAtom(const char *text)
+PLSPLIST makeAtom(const char *text)
 {
     double d;
     if (text[0] == '"') {
-        PLSPLIST n = lspNewText(NULL, text, LSP_T_STRING);
+        PLSPLIST n = lspNewText(nullptr, text, LSP_T_STRING);
         if (n)
             lspUnescape(n->value.psz);
         return n;
     }
     if (_stricmp(text, "nil") == 0)
-        return lspNewNil(NULL);
+        return lspNewNil(nullptr);
     if (lspParseNumber(text, &d)) {
         if (d >= -2147483648.0 && d <= 2147483647.0 && d == (double)(LONG)d)
-            return lspNewLong(NULL, (LONG)d);
-        return lspNewDouble(NULL, d, LSP_T_FLOAT);
+            return lspNewLong(nullptr, (LONG)d);
+        return lspNewDouble(nullptr, d, LSP_T_FLOAT);
     }
-    return lspNewText(NULL, text, LSP_T_SYMBOL);
+    return lspNewText(nullptr, text, LSP_T_SYMBOL);
 }
 
 /* Index just past the closing quote of the string starting at i, or 0. */
-static size_t stringEnd(const char *t, size_t i)
+size_t stringEnd(const char *t, size_t i)
 {
     size_t j, slashes = 0;
     for (j = i + 1; t[j]; j += lspCharLen(t + j)) {
@@ -217,7 +217,7 @@ static size_t stringEnd(const char *t, size_t i)
 
 /* Is the quote at tok[q] escaped?  Counts the single-byte backslashes
  * right before it, walking from the opening quote by characters. */
-static BOOL quoteEscaped(const char *tok, size_t q)
+bool quoteEscaped(const char *tok, size_t q)
 {
     size_t j, slashes = 0;
     for (j = 1; j < q; j += lspCharLen(tok + j))
@@ -225,9 +225,9 @@ static BOOL quoteEscaped(const char *tok, size_t q)
     return (slashes & 1) != 0;
 }
 
-static BOOL convertAtom(PLSPLIST *chain, size_t *i, unsigned int *err)
+bool convertAtom(PLSPLIST *chain, size_t *i, unsigned int *err)
 {
-    char *t = rd.tok;
+    char *t = rd.tok.get();
     size_t start = *i, end;
     char saved;
     PLSPLIST n;
@@ -236,7 +236,7 @@ static BOOL convertAtom(PLSPLIST *chain, size_t *i, unsigned int *err)
         end = stringEnd(t, start);
         if (!end) {
             lspFail(err, LSPERR_TOOLONG, "");
-            return FALSE;
+            return false;
         }
     } else {
         for (end = start; t[end] && !isDelim(t[end]); end++)
@@ -248,23 +248,23 @@ static BOOL convertAtom(PLSPLIST *chain, size_t *i, unsigned int *err)
     t[end] = saved;
     if (!n || !placeNode(chain, n)) {
         lspNodeFree(n);
-        lspFail(err, LSPERR_NOMEM, "");
-        return FALSE;
+        lspFailNoMem(err);
+        return false;
     }
     if (isSpace(t[end]))
         end++;
     *i = end;
     quoteCompletion(n);
-    return TRUE;
+    return true;
 }
 
 /* Converts every token in the token buffer, then empties it. */
-static BOOL processTokens(PLSPLIST *chain, unsigned int *err)
+bool processTokens(PLSPLIST *chain, unsigned int *err)
 {
     size_t i = 0;
-    BOOL ok = TRUE;
+    bool ok = true;
     if (!rd.tok)
-        return TRUE;
+        return true;
     while (ok && i < rd.len) {
         char c = rd.tok[i];
         if (isSpace(c)) {
@@ -288,15 +288,15 @@ static BOOL processTokens(PLSPLIST *chain, unsigned int *err)
 }
 
 /* An unescaped line break before the closing quote (or the end) fails. */
-static BOOL lineBreakEscaped(const char *text, const char *lf)
+bool lineBreakEscaped(const char *text, const char *lf)
 {
     if (lf > text && lf[-1] == '\\')
-        return TRUE;
+        return true;
     return lf > text + 1 && lf[-1] == '\r' && lf[-2] == '\\';
 }
 
-static BOOL feedString(LSPSESSION *s, const char *text, size_t *pos, BOOL *complete,
-                       unsigned int *err)
+bool feedString(LSPSESSION *s, const char *text, size_t *pos, bool *complete,
+                unsigned int *err)
 {
     const char *p = text + *pos;
     const char *quote = strchr(p, '"');
@@ -306,7 +306,7 @@ static BOOL feedString(LSPSESSION *s, const char *text, size_t *pos, BOOL *compl
     for (lf = strchr(p, '\n'); lf && (!quote || lf < quote); lf = strchr(lf + 1, '\n')) {
         if (!lineBreakEscaped(text, lf)) {
             lspFail(err, LSPERR_LINEBREAK, p);
-            return FALSE;
+            return false;
         }
     }
     if (!quote) {
@@ -316,24 +316,35 @@ static BOOL feedString(LSPSESSION *s, const char *text, size_t *pos, BOOL *compl
     }
     n = (size_t)(quote - p) + 1;
     if (!appendTok(s, p, n, err))
-        return FALSE;
+        return false;
     *pos += n;
-    if (rd.len < 3 || !quoteEscaped(rd.tok, rd.len - 1)) {
-        rd.inString = FALSE;
-        *complete = TRUE;
+    if (rd.len < 3 || !quoteEscaped(rd.tok.get(), rd.len - 1)) {
+        rd.inString = false;
+        *complete = true;
     }
-    return TRUE;
+    return true;
 }
 
-static void failReset(PLSPLIST *chain)
+}  // namespace
+
+void lspReaderReset()
+{
+    rd = Reader{};
+}
+
+namespace {
+
+void failReset(PLSPLIST *chain)
 {
     lspFreeTree(*chain);
-    *chain = NULL;
+    *chain = nullptr;
     lspReaderReset();
 }
 
+}  // namespace
+
 PLSPLIST lspReadFeed(LSPSESSION *s, PLSPLIST chain, const char *text, size_t *pos,
-                     BOOL flush, unsigned int *err)
+                     bool flush, unsigned int *err)
 {
     if (*err)
         return chain;
@@ -341,64 +352,63 @@ PLSPLIST lspReadFeed(LSPSESSION *s, PLSPLIST chain, const char *text, size_t *po
         rd.ins = findInsertionPoint(chain, &rd.openDepth);
 
     while (text[*pos]) {
-        BOOL complete = FALSE;
+        bool complete = false;
         const char *p = text + *pos;
         if (rd.inString) {
             if (!feedString(s, text, pos, &complete, err)) {
                 failReset(&chain);
-                return NULL;
+                return nullptr;
             }
         } else if (rd.inComment) {
             const char *lf = strchr(p, '\n');
             *pos += lf ? (size_t)(lf - p) + 1 : strlen(p);
             if (lf)
-                rd.inComment = FALSE;
+                rd.inComment = false;
         } else if (*p == ';') {
-            rd.inComment = TRUE;
+            rd.inComment = true;
             (*pos)++;
         } else if (*p == '"') {
-            rd.inString = TRUE;
+            rd.inString = true;
             (*pos)++;
             if (!appendTok(s, p, 1, err)) {
                 failReset(&chain);
-                return NULL;
+                return nullptr;
             }
         } else if (isSpace(*p) || *p == '(' || *p == ')') {
             if (!appendTok(s, p, 1, err)) {
                 failReset(&chain);
-                return NULL;
+                return nullptr;
             }
             (*pos)++;
             while (isSpace(text[*pos]))
                 (*pos)++;
-            complete = TRUE;
+            complete = true;
         } else {
             size_t n = 0;
             while (p[n] && !isDelim(p[n]))
                 n++;
             if (!appendTok(s, p, n, err)) {
                 failReset(&chain);
-                return NULL;
+                return nullptr;
             }
             *pos += n;
             complete = p[n] != 0;
         }
         if (complete && !processTokens(&chain, err)) {
             failReset(&chain);
-            return NULL;
+            return nullptr;
         }
     }
     if (flush) {
-        rd.inString = FALSE;
-        rd.inComment = FALSE;
+        rd.inString = false;
+        rd.inComment = false;
         if (!processTokens(&chain, err)) {
             failReset(&chain);
-            return NULL;
+            return nullptr;
         }
-        lspMemFree(rd.tok);
-        rd.tok = NULL;
+        rd.tok.reset();
         rd.len = rd.cap = 0;
-        rd.ins = NULL;
+        rd.ins = nullptr;
         rd.openDepth = 0;
     }
     return chain;
@@ -406,65 +416,22 @@ PLSPLIST lspReadFeed(LSPSESSION *s, PLSPLIST chain, const char *text, size_t *po
 
 PLSPLIST lspParseText(LSPSESSION *s, const char *text, unsigned int *err)
 {
-    PLSPLIST chain = NULL, n;
     size_t pos = 0;
     if (*err)
-        return NULL;
+        return nullptr;
     lspReaderReset();
-    chain = lspReadFeed(s, NULL, text, &pos, FALSE, err);
+    PLSPLIST first = lspReadFeed(s, nullptr, text, &pos, false, err);
     pos = 0;
-    chain = lspReadFeed(s, chain, " ", &pos, TRUE, err);
-    if (*err) {
-        lspFreeTree(chain);
-        return NULL;
-    }
-    for (n = chain; n; n = n->next) {
+    Tree chain(lspReadFeed(s, first, " ", &pos, true, err));
+    if (*err)
+        return nullptr;
+    for (PLSPLIST n = chain.get(); n; n = n->next) {
         if (n->type == LSP_T_OPENLIST) {
-            lspFreeTree(chain);
             lspFail(err, LSPERR_UNCLOSED, "");
-            return NULL;
+            return nullptr;
         }
     }
-    return chain;
-}
-
-const char *ORINAPI LspFindExprEnd(const char *text) noexcept
-{
-    const char *p;
-    int depth = 0;
-    BOOL inString = FALSE;
-    size_t slashes = 0;
-
-    if (!text)
-        return NULL;
-    for (p = text; *p; p++) {
-        if (inString) {
-            if (lspCharLen(p) == 2) {
-                p++;
-                slashes = 0;
-                continue;
-            }
-            if (*p == '"' && (slashes & 1) == 0)
-                inString = FALSE;
-            slashes = *p == '\\' ? slashes + 1 : 0;
-            continue;
-        }
-        if (*p == ';') {
-            const char *lf = strchr(p, '\n');
-            if (!lf)
-                return p + strlen(p);
-            p = lf;
-        } else if (*p == '"') {
-            inString = TRUE;
-            slashes = 0;
-        } else if (*p == '(') {
-            depth++;
-        } else if (*p == ')') {
-            if (--depth < 1)
-                return p + 1;
-        }
-    }
-    return p;
+    return chain.release();
 }
 
 /* Copies the next top-level expression of *source into work (size bytes
@@ -475,7 +442,7 @@ size_t lspSplitExpr(LSPSESSION *s, char **source, char *work, size_t size)
     char *src = *source, *end;
     size_t n = 0, slashes = 0;
     int depth = 0;
-    BOOL inString = FALSE, inComment = FALSE, seenOpen = FALSE;
+    bool inString = false, inComment = false, seenOpen = false;
 
     while (isSpace(*src))
         src++;
@@ -492,19 +459,19 @@ size_t lspSplitExpr(LSPSESSION *s, char **source, char *work, size_t size)
             slashes = 0;
         } else if (inString) {
             if (c == '"' && (slashes & 1) == 0)
-                inString = FALSE;
+                inString = false;
             slashes = c == '\\' ? slashes + 1 : 0;
         } else if (inComment) {
             if (c == '\n')
-                inComment = FALSE;
+                inComment = false;
         } else if (c == ';') {
-            inComment = TRUE;
+            inComment = true;
         } else if (c == '"') {
-            inString = TRUE;
+            inString = true;
             slashes = 0;
         } else if (c == '(') {
             depth++;
-            seenOpen = TRUE;
+            seenOpen = true;
         } else if (c == ')') {
             depth--;
             if (seenOpen && depth < 1)
@@ -515,4 +482,45 @@ size_t lspSplitExpr(LSPSESSION *s, char **source, char *work, size_t size)
         work[n < size ? n : size - 1] = 0;
     *source = src;
     return n;
+}
+
+}  // namespace orin::lsp
+
+const char *ORINAPI LspFindExprEnd(const char *text) noexcept
+{
+    const char *p;
+    int depth = 0;
+    bool inString = false;
+    size_t slashes = 0;
+
+    if (!text)
+        return nullptr;
+    for (p = text; *p; p++) {
+        if (inString) {
+            if (orin::lsp::lspCharLen(p) == 2) {
+                p++;
+                slashes = 0;
+                continue;
+            }
+            if (*p == '"' && (slashes & 1) == 0)
+                inString = false;
+            slashes = *p == '\\' ? slashes + 1 : 0;
+            continue;
+        }
+        if (*p == ';') {
+            const char *lf = strchr(p, '\n');
+            if (!lf)
+                return p + strlen(p);
+            p = lf;
+        } else if (*p == '"') {
+            inString = true;
+            slashes = 0;
+        } else if (*p == '(') {
+            depth++;
+        } else if (*p == ')') {
+            if (--depth < 1)
+                return p + 1;
+        }
+    }
+    return p;
 }

@@ -1,48 +1,55 @@
 /*
- * lsp_sysvar.c - the system variables behind getsysvar and setsysvar.
+ * lsp_sysvar.cpp - the system variables behind getsysvar and setsysvar.
  *
  * Each variable is one row of a table: its name (matched without regard
  * to case), a reader and an optional writer.  Reading a variable without
  * a row fails with LSPERR_SYSVAR; writing one that has no writer fails
- * with LSPERR_SYSVARRO.  TRACE and SEARCHPATH can be written.
+ * with LSPERR_SYSVARRO.  TRACE and SEARCHPATH can be written; both, like
+ * the rest of the interpreter's state, belong to its one thread.
  */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include "lisp/lspint.h"
 #include "frame/knlint.h"
 #include "dat.h"
 #include "dos.h"
 
-#define LSP_STACKFREE   65535
-#define LSP_PATH_MAX    260
-#define LSP_PLATFORM_DOS 5
+namespace orin::lsp {
+
+namespace {
+
+constexpr LONG kStackFree = 65535;
+constexpr size_t kPathMax = 260;
+constexpr USHORT kPlatformDos = 5;
+constexpr USHORT kGetSysVar = 180;     // the core id of getsysvar
 
 enum { OS_WINNT = 1, OS_WIN95 = 2, OS_WIN = 3 };
 
-static char searchPath[LSP_PATH_MAX];
+char searchPath[kPathMax];             // as set, with the platform's delimiter
 
-typedef PLSPLIST (*SYSREAD)(LSPSESSION *s);
-typedef BOOL (*SYSWRITE)(const char *text);
+using SysRead = PLSPLIST (*)(LSPSESSION *s);
+using SysWrite = bool (*)(const char *text);
 
-static PLSPLIST readTrace(LSPSESSION *s)     { return lspNewLong(NULL, (LONG)lspTraceSwitch); }
-static PLSPLIST readNodes(LSPSESSION *s)     { return lspNewLong(NULL, (LONG)lspPoolNodesUsed()); }
-static PLSPLIST readMem(LSPSESSION *s)       { return lspNewLong(NULL, (LONG)lspPoolMemUsed()); }
-static PLSPLIST readStack(LSPSESSION *s)     { return lspNewLong(NULL, LSP_STACKFREE); }
-static PLSPLIST readWin32(LSPSESSION *s)     { return lspNewTruth(NULL, 1); }
+PLSPLIST readTrace(LSPSESSION *)  { return lspNewLong(nullptr, static_cast<LONG>(lspTraceSwitch)); }
+PLSPLIST readNodes(LSPSESSION *)  { return lspNewLong(nullptr, static_cast<LONG>(lspPoolNodesUsed())); }
+PLSPLIST readMem(LSPSESSION *)    { return lspNewLong(nullptr, static_cast<LONG>(lspPoolMemUsed())); }
+PLSPLIST readStack(LSPSESSION *)  { return lspNewLong(nullptr, kStackFree); }
+PLSPLIST readWin32(LSPSESSION *)  { return lspNewTruth(nullptr, 1); }
+PLSPLIST readSymbolList(LSPSESSION *) { return lspSymNameList(); }
 
-static PLSPLIST readOsVersion(LSPSESSION *s)
+PLSPLIST readOsVersion(LSPSESSION *)
 {
     USHORT version = 0;
     KnlQueryOS(&version);
-    return lspNewLong(NULL, version);
+    return lspNewLong(nullptr, version);
 }
 
-static PLSPLIST readOs(LSPSESSION *s)
+PLSPLIST readOs(LSPSESSION *)
 {
     USHORT version;
     const char *name = "";
-    if (KnlQueryPlatform() == LSP_PLATFORM_DOS) {
+    if (KnlQueryPlatform() == kPlatformDos) {
         name = "DOS";
     } else {
         switch (KnlQueryOS(&version)) {
@@ -51,142 +58,124 @@ static PLSPLIST readOs(LSPSESSION *s)
         case OS_WIN:   name = "Win";   break;
         }
     }
-    return lspNewText(NULL, name, LSP_T_STRING);
+    return lspNewText(nullptr, name, LSP_T_STRING);
 }
 
-static PLSPLIST readSearchPath(LSPSESSION *s)
+void replaceAll(char *t, char from, char to)
 {
-    char copy[LSP_PATH_MAX];
-    char *p;
+    for (; *t; t++)
+        if (*t == from)
+            *t = to;
+}
+
+PLSPLIST readSearchPath(LSPSESSION *)
+{
+    char copy[kPathMax];
     strcpy(copy, searchPath);
-    for (p = copy; *p; p++)
-        if (*p == '\\')
-            *p = '/';
-    return lspNewText(NULL, copy, LSP_T_STRING);
+    replaceAll(copy, '\\', '/');
+    return lspNewText(nullptr, copy, LSP_T_STRING);
 }
 
-static BOOL writeSearchPath(const char *text)
+bool writeSearchPath(const char *text)
 {
-    char *p;
     snprintf(searchPath, sizeof searchPath, "%s", text);
-    for (p = searchPath; *p; p++)
-        if (*p == '/')
-            *p = '\\';
-    return TRUE;
+    replaceAll(searchPath, '/', '\\');
+    return true;
 }
 
-static BOOL writeTrace(const char *text)
+bool writeTrace(const char *text)
 {
-    lspTraceSwitch = (ULONG)strtoul(text, NULL, 10);
-    return TRUE;
+    lspTraceSwitch = static_cast<ULONG>(strtoul(text, nullptr, 10));
+    return true;
 }
 
-static PLSPLIST readSymbolList(LSPSESSION *s)
-{
-    PLSPLIST list = lspNewList(NULL), last = list;
-    LSPSYM *sym;
-    if (!list)
-        return NULL;
-    for (sym = lspSymNewest(); sym; sym = sym->older) {
-        last = lspNewText(last, sym->name, LSP_T_SYMBOL);
-        if (!last) {
-            lspFreeTree(list);
-            return NULL;
-        }
-    }
-    if (!list->down)
-        lspSetNil(list);
-    else
-        lspListClose(list);
-    return list;
-}
-
-static PLSPLIST readInfo(LSPSESSION *s)
+PLSPLIST readInfo(LSPSESSION *)
 {
     char text[200];
     snprintf(text, sizeof text,
              "VelaLISP II \n\n\tVersion: %s\n\tNode pool: %d nodes per block\n"
-             "\tNesting limit: %d\n", __DATE__, LSP_POOL_SLOTS, LSP_MAX_DEPTH);
-    return lspNewText(NULL, text, LSP_T_STRING);
+             "\tNesting limit: %d\n", __DATE__, kPoolSlots, kMaxDepth);
+    return lspNewText(nullptr, text, LSP_T_STRING);
 }
 
 /* The clock, read through the process services and turned into a
  * DTJulian value by the date family. */
-static double nowDTJulian(void)
+double nowDTJulian()
 {
-    DATETIME dt;
-    memset(&dt, 0, sizeof dt);
+    DATETIME dt{};
     DosGetDateTime(&dt);
     return DatDatetime2DTJulian(&dt);
 }
 
-static PLSPLIST readDateTime(LSPSESSION *s) { return lspNewDouble(NULL, nowDTJulian(), LSP_T_DATETIME); }
+PLSPLIST readDateTime(LSPSESSION *) { return lspNewDouble(nullptr, nowDTJulian(), LSP_T_DATETIME); }
 
-static PLSPLIST readDate(LSPSESSION *s)
+PLSPLIST readDate(LSPSESSION *)
 {
-    return lspNewDouble(NULL, (double)(long long)nowDTJulian(), LSP_T_DATETIME);
+    return lspNewDouble(nullptr, static_cast<double>(static_cast<long long>(nowDTJulian())),
+                        LSP_T_DATETIME);
 }
 
 /* The time of day alone: a DATETIME without a date gives the fraction. */
-static PLSPLIST readTime(LSPSESSION *s)
+PLSPLIST readTime(LSPSESSION *)
 {
-    DATETIME dt;
-    memset(&dt, 0, sizeof dt);
+    DATETIME dt{};
     DosGetDateTime(&dt);
     dt.day = dt.month = 0;
     dt.year = 0;
-    return lspNewDouble(NULL, DatDatetime2DTJulian(&dt), LSP_T_DATETIME);
+    return lspNewDouble(nullptr, DatDatetime2DTJulian(&dt), LSP_T_DATETIME);
 }
 
-static const struct {
+struct SysVar {
     const char *name;
-    SYSREAD read;
-    SYSWRITE write;
-} sysVars[] = {
-    { "CURRENTDATE", readDate, NULL },
-    { "CURRENTTIME", readTime, NULL },
-    { "CURRENTDATETIME", readDateTime, NULL },
-    { "TRACE", readTrace, writeTrace },
-    { "VELALISPINFO", readInfo, NULL },
-    { "MEMUSED", readMem, NULL },
-    { "NODESUSED", readNodes, NULL },
-    { "STACKFREE", readStack, NULL },
-    { "SEARCHPATH", readSearchPath, writeSearchPath },
-    { "SYMBOLLIST", readSymbolList, NULL },
-    { "OSVERSION", readOsVersion, NULL },
-    { "OS", readOs, NULL },
-    { "WIN32", readWin32, NULL },
+    SysRead read;
+    SysWrite write;
 };
 
-#define BI_GETSYSVAR 180
+constexpr SysVar sysVars[] = {
+    { "CURRENTDATE", readDate, nullptr },
+    { "CURRENTTIME", readTime, nullptr },
+    { "CURRENTDATETIME", readDateTime, nullptr },
+    { "TRACE", readTrace, writeTrace },
+    { "VELALISPINFO", readInfo, nullptr },
+    { "MEMUSED", readMem, nullptr },
+    { "NODESUSED", readNodes, nullptr },
+    { "STACKFREE", readStack, nullptr },
+    { "SEARCHPATH", readSearchPath, writeSearchPath },
+    { "SYMBOLLIST", readSymbolList, nullptr },
+    { "OSVERSION", readOsVersion, nullptr },
+    { "OS", readOs, nullptr },
+    { "WIN32", readWin32, nullptr },
+};
+
+const SysVar *findSysVar(const char *name)
+{
+    for (const SysVar &v : sysVars)
+        if (_stricmp(v.name, name) == 0)
+            return &v;
+    return nullptr;
+}
+
+}  // namespace
 
 PLSPLIST lspBiSysVar(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
 {
-    size_t i;
-    const char *name;
-    PLSPLIST r;
     if (a->type != LSP_T_STRING) {
         lspFail(err, LSPERR_TYPE, lspNodeText(a));
-        return NULL;
+        return nullptr;
     }
-    name = a->value.psz;
-    for (i = 0; i < sizeof sysVars / sizeof sysVars[0]; i++)
-        if (_stricmp(sysVars[i].name, name) == 0)
-            break;
-    if (i == sizeof sysVars / sizeof sysVars[0]) {
+    const char *name = a->value.psz;
+    const SysVar *v = findSysVar(name);
+    if (!v) {
         lspFail(err, LSPERR_SYSVAR, name);
-        return NULL;
+        return nullptr;
     }
-    if (id == BI_GETSYSVAR) {
-        r = sysVars[i].read(s);
-    } else {
-        if (!sysVars[i].write || !sysVars[i].write(lspNodeText(a->next))) {
-            lspFail(err, LSPERR_SYSVARRO, name);
-            return NULL;
-        }
-        r = lspNewNil(NULL);
+    if (id == kGetSysVar)
+        return lspMade(v->read(s), err);
+    if (!v->write || !v->write(lspNodeText(a->next))) {
+        lspFail(err, LSPERR_SYSVARRO, name);
+        return nullptr;
     }
-    if (!r)
-        lspFail(err, LSPERR_NOMEM, "");
-    return r;
+    return lspMade(lspNewNil(nullptr), err);
 }
+
+}  // namespace orin::lsp

@@ -1,5 +1,5 @@
 /*
- * lsp_var.c - assignment along a path "var:key1:key2" inside the
+ * lsp_var.cpp - assignment along a path "var:key1:key2" inside the
  * association list held by var.
  *
  * An association list is a list of entries (key value...).  Setting
@@ -10,122 +10,116 @@
  * assigned to var.  Entries that are not (symbol ...) lists are kept as
  * they are.
  */
-#include <string.h>
+#include <cstring>
 #include "lisp/lspint.h"
 
+namespace orin::lsp {
+
+namespace {
+
 /* Builds into `list` (open) the entries of `entries` with `keys` set. */
-static BOOL setEntries(PLSPLIST list, PLSPLIST entries, const char *keys, PLSPLIST value,
-                       int depth);
+bool setEntries(PLSPLIST list, PLSPLIST entries, const char *keys, PLSPLIST value, int depth);
 
-static BOOL buildEntry(PLSPLIST list, PLSPLIST *last, const char *key, size_t keyLen,
-                       PLSPLIST oldRest, const char *moreKeys, PLSPLIST value, int depth)
+bool buildEntry(PLSPLIST list, PLSPLIST *last, const char *key, size_t keyLen,
+                PLSPLIST oldRest, const char *moreKeys, PLSPLIST value, int depth)
 {
-    char name[LSP_SYMNAME_MAX + 1];
-    PLSPLIST entry, sym, tail;
-
-    if (keyLen > LSP_SYMNAME_MAX)
-        keyLen = LSP_SYMNAME_MAX;
+    char name[kSymNameMax + 1];
+    if (keyLen > kSymNameMax)
+        keyLen = kSymNameMax;
     memcpy(name, key, keyLen);
     name[keyLen] = 0;
-    entry = lspNewList(NULL);
-    sym = entry ? lspNewText(entry, name, LSP_T_SYMBOL) : NULL;
-    if (!sym) {
-        lspFreeTree(entry);
-        return FALSE;
-    }
+    Tree entry(lspNewList(nullptr));
+    PLSPLIST sym = entry ? lspNewText(entry.get(), name, LSP_T_SYMBOL) : nullptr;
+    if (!sym)
+        return false;
     if (moreKeys) {
         /* the rest of this entry is the next level's association list */
-        PLSPLIST sub = lspNewList(NULL);
-        if (!sub || !setEntries(sub, oldRest, moreKeys, value, depth + 1)) {
-            lspFreeTree(sub);
-            lspFreeTree(entry);
-            return FALSE;
-        }
-        if (sub->down) {
-            PLSPLIST chain = sub->down;
-            sub->down = NULL;
-            chain->up = NULL;
+        Tree sub(lspNewList(nullptr));
+        if (!sub || !setEntries(sub.get(), oldRest, moreKeys, value, depth + 1))
+            return false;
+        if (PLSPLIST chain = sub->down) {
+            sub->down = nullptr;
+            chain->up = nullptr;
             sym->next = chain;
             chain->prev = sym;
         }
-        lspNodeFree(sub);
     } else {
-        tail = lspTreeCopy(value);
-        if (!tail || !lspAttach(sym, tail)) {
-            lspFreeTree(tail);
-            lspFreeTree(entry);
-            return FALSE;
-        }
+        Tree tail(lspTreeCopy(value));
+        if (!tail || !lspAttach(sym, tail.get()))
+            return false;
+        tail.release();
     }
-    lspListClose(entry);
-    lspAttach(*last ? *last : list, entry);
-    *last = entry;
-    return TRUE;
+    lspListClose(entry.get());
+    lspAttach(*last ? *last : list, entry.get());
+    *last = entry.release();
+    return true;
 }
 
-static BOOL setEntries(PLSPLIST list, PLSPLIST entries, const char *keys, PLSPLIST value,
-                       int depth)
+bool setEntries(PLSPLIST list, PLSPLIST entries, const char *keys, PLSPLIST value, int depth)
 {
     const char *colon = strchr(keys, ':');
     size_t keyLen = colon ? (size_t)(colon - keys) : strlen(keys);
-    const char *more = colon ? colon + 1 : NULL;
-    PLSPLIST e, last = NULL, c;
-    BOOL done = FALSE;
+    const char *more = colon ? colon + 1 : nullptr;
+    PLSPLIST e, last = nullptr, c;
+    bool done = false;
 
-    if (depth > LSP_MAX_DEPTH)
-        return FALSE;
-    if (entries && !entries->next && LSP_IS_LIST(entries) && entries->down &&
-        LSP_IS_LIST(entries->down))
+    if (depth > kMaxDepth)
+        return false;
+    if (entries && !entries->next && isList(entries) && entries->down &&
+        isList(entries->down))
         entries = entries->down;        /* a single list holding the entries */
     if (entries && !entries->next && entries->type == LSP_T_NIL)
-        entries = NULL;                 /* nil: no entries yet */
+        entries = nullptr;                 /* nil: no entries yet */
     for (e = entries; e; e = e->next) {
-        BOOL match = !done && LSP_IS_LIST(e) && e->down && LSP_IS_TEXT(e->down) &&
+        bool match = !done && isList(e) && e->down && isText(e->down) &&
                      strlen(e->down->value.psz) == keyLen &&
                      _strnicmp(e->down->value.psz, keys, keyLen) == 0;
         if (match) {
             if (!buildEntry(list, &last, keys, keyLen, e->down->next, more, value, depth))
-                return FALSE;
-            done = TRUE;
+                return false;
+            done = true;
             continue;
         }
         c = lspTreeCopy(e);
         if (!c)
-            return FALSE;
+            return false;
         lspAttach(last ? last : list, c);
         last = c;
     }
     if (!done)
-        return buildEntry(list, &last, keys, keyLen, NULL, more, value, depth);
-    return TRUE;
+        return buildEntry(list, &last, keys, keyLen, nullptr, more, value, depth);
+    return true;
 }
 
-BOOL lspPathAssign(const char *path, PLSPLIST value, unsigned int *err)
-{
-    char var[LSP_SYMNAME_MAX + 1];
-    const char *colon = strchr(path, ':');
-    size_t n = (size_t)(colon - path);
-    LSPSYM *sym;
-    PLSPLIST list;
-    BOOL ok;
+}  // namespace
 
-    if (n > LSP_SYMNAME_MAX)
-        n = LSP_SYMNAME_MAX;
+bool lspPathAssign(const char *path, PLSPLIST value, unsigned int *err)
+{
+    char var[kSymNameMax + 1];
+    const char *colon = strchr(path, ':');
+    size_t n = static_cast<size_t>(colon - path);
+
+    if (n > kSymNameMax)
+        n = kSymNameMax;
     memcpy(var, path, n);
     var[n] = 0;
-    sym = lspSymFind(var);
+    LSPSYM *sym = lspSymFind(var);
     if (sym && (sym->kind != LSP_SYM_VAR || !sym->value)) {
         lspFail(err, LSPERR_ASSIGN, var);
-        return FALSE;
+        return false;
     }
-    list = lspNewList(NULL);
-    ok = list && setEntries(list, sym ? sym->value : NULL, colon + 1, value, 0);
-    if (ok) {
-        lspListClose(list);
-        ok = lspSymAssign(var, list);
+    /* only memory (or keys nested beyond kMaxDepth) can stop the rest */
+    Tree list(lspNewList(nullptr));
+    if (!list || !setEntries(list.get(), sym ? sym->value : nullptr, colon + 1, value, 0)) {
+        lspFailNoMem(err);
+        return false;
     }
-    lspFreeTree(list);
-    if (!ok)
-        lspFail(err, LSPERR_ASSIGN, var);
-    return ok;
+    lspListClose(list.get());
+    if (!lspSymAssign(var, list.get())) {
+        lspFailNoMem(err);
+        return false;
+    }
+    return true;
 }
+
+}  // namespace orin::lsp

@@ -7,6 +7,8 @@
 #include "knl.h"
 #include "lisp/lspint.h"
 
+using namespace orin::lsp;
+
 namespace {
 
 const ULONGLONG kBlockBytes = 6220;

@@ -80,6 +80,24 @@ sq
 (apply r '('(a b)))
 ;; => a
 
+;;; case module-function-reference-refused
+car
+;; => #0001-00DD
+(#0001-9999 1)
+;; => *
+;; err 0xE039
+;; msg #0001-9999
+(apply '#0063-00DD '((1)))
+;; => *
+;; err 0xE039
+
+;;; case second-rest-is-a-local-undone-after-the-call
+(defun q (a &rest r &rest) (list r &rest))
+(q 1 2)
+;; => ((2) NIL)
+(boundp '&rest)
+;; => NIL
+
 ;;; case recursion
 (defun fact (n) (if (< n 2) 1 (* n (fact (- n 1)))))
 (fact 10)

@@ -98,6 +98,21 @@
 (filedelete "lsp_io.txt")
 ;; => T
 
+;;; case handle-numbers-that-name-no-file
+(fclose -2147483648)
+;; => *
+;; err 0xE02D
+;; msg -2147483648
+(ftell 2147483647)
+;; => *
+;; err 0xE02D
+(fread 10 1)
+;; => *
+;; err 0xE02D
+(fwrite "h" "x")
+;; => *
+;; err 0xE02D
+
 ;;; case eleventh-open-file
 (setq n 0)
 (setq hs nil)
