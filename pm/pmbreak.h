@@ -17,6 +17,13 @@ void OwmQueryBreakState(HWND *active, HWND *foreground, ULONG *queueStatus);
 
 #ifdef __cplusplus
 }
+
+namespace orin::pm {
+/* Whether the Lisp break check was given the window layer's answers
+ * (msg_lispbreak.cpp); message-queue start-up refers to it so that the
+ * installer is linked wherever the queue is. */
+bool lispBreakProbeInstalled() noexcept;
+}  // namespace orin::pm
 #endif
 
 #endif /* PMBREAK_H */

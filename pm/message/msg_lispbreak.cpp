@@ -4,8 +4,8 @@
  * status (OwmQueryBreakState) and the child test (WinIsChild).  The table
  * is installed by a static initialiser, so it is in place whenever this
  * object is part of the program: always in the DLL; in a program linked
- * from the static archive once something refers to
- * OwmLispBreakProbeInstalled.  Without it the interpreter acts as if no
+ * from the static archive whenever the message queue is (its start-up
+ * refers to lispBreakProbeInstalled).  Without it the interpreter acts as if no
  * window were active.
  */
 #include "lisp/lsp_probe.h"
@@ -27,11 +27,9 @@ const bool installed = (lsp::installWindowProbe(&kWindowProbe), true);
 
 }  // namespace
 
-}  // namespace orin::pm
-
-/* Whether the window layer's table was installed; referring to it links
- * this object into a program built from the static archive. */
-extern "C" bool OwmLispBreakProbeInstalled() noexcept
+bool lispBreakProbeInstalled() noexcept
 {
-    return orin::pm::installed;
+    return installed;
 }
+
+}  // namespace orin::pm

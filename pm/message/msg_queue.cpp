@@ -160,6 +160,8 @@ void OwmMessageInit() noexcept
 {
     DWORD none = 0;
     mainThread.compare_exchange_strong(none, GetCurrentThreadId());
+    // Invariant: wherever the queue runs, Lisp's break check sees the windows.
+    [[maybe_unused]] bool probe = orin::pm::lispBreakProbeInstalled();
 }
 
 void OwmMessageTerm() noexcept

@@ -11,11 +11,10 @@
 #include "lsp.h"
 #include "lisp/lspint.h"
 #include "lisp/lsp_probe.h"
+#include "pm/pmbreak.h"
 #include "lsp_fixture.h"
 
 using namespace orin::lsp;
-
-extern "C" bool OwmLispBreakProbeInstalled() noexcept;
 
 namespace {
 
@@ -350,7 +349,7 @@ constexpr WindowProbe kFakeProbe{ fakeBreakState, fakeIsChild };
 
 TEST_F(LispFaults, BreakKeysReachTheInterpreterOnlyThroughTheProbe)
 {
-    EXPECT_TRUE(OwmLispBreakProbeInstalled());     // the window layer put its table in
+    EXPECT_TRUE(orin::pm::lispBreakProbeInstalled());     // the window layer put its table in
     installWindowProbe(nullptr);                   // none: no window is active
     fakeStatus = kQueueBreakBit;
     EXPECT_FALSE(lspWinBreakKeyPressed());
