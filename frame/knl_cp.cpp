@@ -12,12 +12,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include "frame/knl_hooks.h"
 #include "frame/knlint.h"
 
 #define SM_DBCSENABLED_METRIC   42
 #define NO_OTHER_CASE           '?'
-#define MONTH_NAME_COUNT        24
-#define DAY_NAME_COUNT          14
 #define LOCALE_ITEM_MAX         80
 #define YEARMAX_KEY  "Control Panel\\International\\Calendars\\TwoDigitYearMax"
 #define YEARMAX_VALUE_MAX       128
@@ -148,7 +147,7 @@ static void initSysFormats(void)
     char dsep[4], tsep[4], order[LOCALE_ITEM_MAX], tfmt[LOCALE_ITEM_MAX];
     char century[LOCALE_ITEM_MAX], hlz[LOCALE_ITEM_MAX];
     char dlz[LOCALE_ITEM_MAX], mlz[LOCALE_ITEM_MAX];
-    char dateFmt[DAT_FMT_SIZE], timeFmt[DAT_FMT_SIZE];
+    char dateFmt[orin::knl::kSysFormatSize], timeFmt[orin::knl::kSysFormatSize];
     KNLLOCALEFMT lf;
 
     readItem(LI_DATE_SEP, dsep, sizeof dsep);
@@ -163,7 +162,7 @@ static void initSysFormats(void)
     lf.timeFmt = tfmt; lf.century = century; lf.hourLZero = hlz;
     lf.dayLZero = dlz; lf.monLZero = mlz;
     KnlBuildSysFormats(&lf, dateFmt, sizeof dateFmt, timeFmt, sizeof timeFmt);
-    DatSetSysDateTimeFmt(dateFmt, timeFmt);
+    orin::knl::dateHooks().setSysFormats(dateFmt, timeFmt);
 }
 
 /* Reads count locale items as heap strings (length first, then text).
@@ -186,8 +185,8 @@ static USHORT readNames(const LCTYPE *items, int count, char **names)
 
 static void initNames(void)
 {
-    LCTYPE months[MONTH_NAME_COUNT], days[DAY_NAME_COUNT];
-    char *names[MONTH_NAME_COUNT];
+    LCTYPE months[orin::knl::kMonthNames], days[orin::knl::kDayNames];
+    char *names[orin::knl::kMonthNames];
     int i;
 
     for (i = 0; i < 12; i++) {
@@ -201,10 +200,10 @@ static void initNames(void)
         days[1 + i] = LOCALE_SDAYNAME1 + i;          /* 0x2A.. */
         days[8 + i] = LOCALE_SABBREVDAYNAME1 + i;    /* 0x31.. */
     }
-    if (readNames(months, MONTH_NAME_COUNT, names) == 0)
-        DatSetMonthNames(names);
-    if (readNames(days, DAY_NAME_COUNT, names) == 0)
-        DatSetDayNames(names);
+    if (readNames(months, orin::knl::kMonthNames, names) == 0)
+        orin::knl::dateHooks().setMonthNames(names);
+    if (readNames(days, orin::knl::kDayNames, names) == 0)
+        orin::knl::dateHooks().setDayNames(names);
 }
 
 /* Rebuilds the OEM/ANSI tables and the upper half of the character table
@@ -260,7 +259,7 @@ static USHORT initTwoDigitYear(void)
         if (value[0]) {
             USHORT year = (USHORT)strtoul(value, NULL, 10);
             if (year >= 2000)
-                DatSetTwoDigitYearMax(year);
+                orin::knl::dateHooks().setTwoDigitYearMax(year);
         }
     }
     RegCloseKey(key);

@@ -11,6 +11,7 @@
  */
 #include <stdlib.h>
 #include <string.h>
+#include "frame/knl_hooks.h"
 #include "frame/knlnamint.h"
 
 #define SW_SHOWMINIMIZED_CMD 2
@@ -66,7 +67,7 @@ USHORT ORINAPI KnlInit(HINSTANCE hInst, HANDLE hSecond, const char *cmdLine,
         return ORIN_ERR_GENERAL;
     initThread = self;
 
-    NetInitNetworking();
+    orin::knl::networkHooks().start();
 
     free(cmdCopy);
     cmdCopy = cmdLine ? _strdup(cmdLine) : NULL;
@@ -86,11 +87,11 @@ USHORT ORINAPI KnlInit(HINSTANCE hInst, HANDLE hSecond, const char *cmdLine,
 
 USHORT ORINAPI KnlTerminate(USHORT code) noexcept
 {
-    NetDeinitNetworking();
+    orin::knl::networkHooks().stop();
     free(cmdCopy);
     cmdCopy = NULL;
-    DatSetMonthNames(NULL);
-    DatSetDayNames(NULL);
+    orin::knl::dateHooks().setMonthNames(nullptr);
+    orin::knl::dateHooks().setDayNames(nullptr);
     return code;
 }
 

@@ -6,7 +6,6 @@
 #define KNLINT_H
 
 #include "knl.h"
-#include "dat.h"
 #include <stdarg.h>
 
 #ifdef __cplusplus
@@ -64,10 +63,6 @@ void   KnlDbgMonoClose(void);
 
 /* Error log: unformatted line, written whether active or not. */
 void   KnlErrLogWriteLine(const char *text);
-
-/* Network layer start and stop (loads optional client libraries). */
-USHORT NetInitNetworking(void) ORIN_NOEXCEPT;
-void   NetDeinitNetworking(void) ORIN_NOEXCEPT;
 
 #ifdef __cplusplus
 }

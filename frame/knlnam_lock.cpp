@@ -6,40 +6,42 @@
  * all, waiting (rand() & 31) * 64 ms between attempts so that processes
  * contending for the same range drift apart; any other error ends at once.
  *
- * The primitive is chosen once per process: the Novell physical-record
- * locks when that client is loaded and not disabled by the DWORD
- * "DisableNovellLocks" under HKLM\Software\Orin\Shared (and only for
- * handles on its volumes); on the NT family from 4.0 the extended lock
+ * The primitive is chosen once per process: the optional network client's
+ * record locks when the network layer says they are wanted (and only for
+ * handles on the client's volumes); on the NT family from 4.0 the extended lock
  * call, which never waits (a pending answer is checked once and otherwise
  * reported as 33); elsewhere the plain exclusive lock call.
  */
 #include <stdlib.h>
+#include <atomic>
 #include <string.h>
+#include "frame/knl_hooks.h"
 #include "frame/knlnamint.h"
-#include "shell/netint.h"
 
 #define LOCK_ATTEMPTS       25
 #define LOCK_BACKOFF_MASK   31
 #define LOCK_BACKOFF_UNIT   64       /* milliseconds */
-#define DISABLE_LOCKS_VALUE "DisableNovellLocks"
 #define OS_NT               1
 #define EXTENDED_LOCK_OS    0x0400
 
 enum { PRIM_UNDECIDED, PRIM_NOVELL, PRIM_EXTENDED, PRIM_PLAIN };
-static int lockPrimitive = PRIM_UNDECIDED;
+/* Decided on first use; threads deciding at once reach the same answer. */
+static std::atomic<int> lockPrimitive{PRIM_UNDECIDED};
 
 static int choosePrimitive(void)
 {
     USHORT version = 0;
-    if (lockPrimitive != PRIM_UNDECIDED)
-        return lockPrimitive;
-    if (NetNovellLoaded() && !NetSharedFlag(DISABLE_LOCKS_VALUE))
-        lockPrimitive = PRIM_NOVELL;
+    int prim = lockPrimitive.load(std::memory_order_relaxed);
+    if (prim != PRIM_UNDECIDED)
+        return prim;
+    if (orin::knl::networkHooks().clientLocks())
+        prim = PRIM_NOVELL;
     else if (KnlQueryOS(&version) == OS_NT && version >= EXTENDED_LOCK_OS)
-        lockPrimitive = PRIM_EXTENDED;
+        prim = PRIM_EXTENDED;
     else
-        lockPrimitive = PRIM_PLAIN;
-    return lockPrimitive;
+        prim = PRIM_PLAIN;
+    lockPrimitive.store(prim, std::memory_order_relaxed);
+    return prim;
 }
 
 static void setOffset(OVERLAPPED *ov, ULONGLONG offset)
@@ -86,8 +88,8 @@ static USHORT lockOnce(HANDLE h, const FILELOCK *range)
     int prim = choosePrimitive();
 
     if (prim == PRIM_NOVELL) {
-        USHORT err = NetNovellLockRecord(h, range->offset, range->length,
-                                         range->exclusive != 0, &handled);
+        USHORT err = orin::knl::networkHooks().clientLock(h, range->offset, range->length,
+                                                         range->exclusive != 0, &handled);
         if (handled)
             return err;
         prim = PRIM_EXTENDED;
@@ -105,7 +107,7 @@ static USHORT unlockOnce(HANDLE h, const FILELOCK *range)
     int prim = choosePrimitive();
 
     if (prim == PRIM_NOVELL) {
-        USHORT err = NetNovellUnlockRecord(h, range->offset, range->length, &handled);
+        USHORT err = orin::knl::networkHooks().clientUnlock(h, range->offset, range->length, &handled);
         if (handled)
             return err;
         prim = PRIM_EXTENDED;

@@ -35,7 +35,7 @@ static size_t sameChar(const char *a, const char *b)
     }
     if (KNL_ISLEAD(*b) && b[1])
         return 0;
-    return ChrToUpper((BYTE)*a) == ChrToUpper((BYTE)*b) ? 1 : 0;
+    return orin::knl::upperByte((BYTE)*a) == orin::knl::upperByte((BYTE)*b) ? 1 : 0;
 }
 
 static int basicMatch(const char *text, const char *pat)
@@ -48,7 +48,7 @@ static int basicMatch(const char *text, const char *pat)
         if (*pat == '?') {
             if (!*text)
                 return pat[1] == 0;
-            text = StrCharNext(text);
+            text = orin::knl::charNext(text);
             pat++;
             continue;
         }
@@ -68,7 +68,7 @@ static int basicMatch(const char *text, const char *pat)
 static const char *lastChar(const char *s, char c)
 {
     const char *found = NULL;
-    for (; *s; s = StrCharNext(s))
+    for (; *s; s = orin::knl::charNext(s))
         if (*s == c)
             found = s;
     return found;

@@ -13,17 +13,18 @@
  * the first handle and watches whether the second handle sees the lock.
  */
 #include <string.h>
+#include <string>
+#include "frame/boundary.h"
+#include "frame/knl_hooks.h"
 #include "frame/knlnamint.h"
 #include "dos.h"
-#include "net.h"
-#include "strlst.h"
 
 #define PROBE_OFFSET      0x100000000ULL   /* 4 GiB */
 #define PROBE_LENGTH      1
 #define ELLIPSIS          "..."
 #define DISPLAY_MIN_CUT   6
 #define ENV_LIST_MAX      1023
-#define KNLNAM_PATH_DELIMS ";"
+constexpr char kPathDelim = ';';
 
 /* ---- normalisation ------------------------------------------------------ */
 
@@ -63,7 +64,7 @@ static void removeStrayColons(char *name)
                 continue;
             }
         }
-        p = (char *)StrCharNext(p);
+        p = orin::knl::charNext(p);
     }
 }
 
@@ -74,7 +75,7 @@ static void unifySeparators(char *name)
     char *src = name, *dst = name;
     int prevSep = 0;
     while (*src) {
-        char *next = (char *)StrCharNext(src);
+        char *next = orin::knl::charNext(src);
         size_t n = (size_t)(next - src);
         int isSep = n == 1 && (*src == '\\' || *src == '/');
         if (!(isSep && prevSep && src - name >= 2)) {
@@ -101,7 +102,7 @@ static void removePointComponents(char *name)
             continue;
         }
         prev = p;
-        p = (char *)StrCharNext(p);
+        p = orin::knl::charNext(p);
     }
 }
 
@@ -109,7 +110,7 @@ static void removeTrailingSeparator(char *name)
 {
     size_t n = strlen(name);
     const char *p, *last = NULL;
-    for (p = name; *p; p = StrCharNext(p))
+    for (p = name; *p; p = orin::knl::charNext(p))
         last = p;
     if (!last || *last != '\\')
         return;
@@ -132,7 +133,7 @@ USHORT ORINAPI KnlNamNormalizePathEx(void *ns, char *name, ULONG flags) noexcept
     unifySeparators(name);
     removePointComponents(name);
     removeTrailingSeparator(name);
-    if (!(flags & KNLNAM_NORM_NO_UNC) && *name && NetGetUniversalName(unc, name) == 0)
+    if (!(flags & KNLNAM_NORM_NO_UNC) && *name && orin::knl::nameHooks().universalName(unc, name) == 0)
         strcpy(name, unc);
     return 0;
 }
@@ -282,24 +283,47 @@ static USHORT copyFound(const char *found, char *out, USHORT size)
     return 0;
 }
 
+/* Calls visit with each entry of a ';'-separated list, in place, until it
+ * answers true.  Runs of ';' are skipped; the list ends with the entry
+ * that reaches its end or is followed by a last ';' ("" yields one empty
+ * entry, "a;;" yields "a" and an empty one). */
+template <class Visit>
+static bool visitEntries(char *text, Visit &&visit)
+{
+    for (char *pos = text; pos;) {
+        char *p = pos;
+        while (*p == kPathDelim)
+            p++;
+        char *entry = p;
+        while (*p && *p != kPathDelim)
+            p = orin::knl::charNext(p);
+        if (!*p) {
+            pos = nullptr;
+        } else {
+            *p = 0;
+            pos = p[1] ? p + 1 : nullptr;
+        }
+        if (visit(entry))
+            return true;
+    }
+    return false;
+}
+
 USHORT knlNamSearchList(void *ns, const char *list, const char *file, char *out, USHORT size)
 {
-    char candidate[KNLNAM_MAXPATH];
-    HSTRTOK tok = StrTokOpen(list);
-    const char *entry;
-    USHORT err = ORIN_ERR_FILE_NOT_FOUND;
-
-    if (!tok)
-        return ORIN_ERR_NO_MEMORY;
-    while ((entry = StrTokGet(tok, KNLNAM_PATH_DELIMS)) != NULL) {
-        KnlNamMakePathFromDF(ns, candidate, entry, file);
-        if (KnlNamQFileExist(ns, candidate)) {
+    return orin::guardCode([&]() -> USHORT {
+        std::string entries(list);
+        char candidate[KNLNAM_MAXPATH];
+        USHORT err = ORIN_ERR_FILE_NOT_FOUND;
+        visitEntries(entries.data(), [&](const char *entry) {
+            KnlNamMakePathFromDF(ns, candidate, entry, file);
+            if (!KnlNamQFileExist(ns, candidate))
+                return false;
             err = copyFound(candidate, out, size);
-            break;
-        }
-    }
-    StrTokClose(tok);
-    return err;
+            return true;
+        });
+        return err;
+    });
 }
 
 USHORT ORINAPI KnlNamSearchPath(void *ns, ULONG flags, const char *list, const char *file,

@@ -25,7 +25,7 @@ static const char *skipServerShare(const char *name)
 {
     const char *p = name + 2;
     int seps = 0;
-    for (; *p; p = StrCharNext(p))
+    for (; *p; p = orin::knl::charNext(p))
         if (*p == '\\' && ++seps == 2)
             return p;
     return p;
@@ -39,7 +39,7 @@ char *ORINAPI KnlNamSkipDriveName(const char *name) noexcept
         return NULL;
     if (name[0] == '\\' && name[1] == '\\')
         return (char *)skipServerShare(name);
-    for (p = name; *p && *p != ':'; p = StrCharNext(p))
+    for (p = name; *p && *p != ':'; p = orin::knl::charNext(p))
         ;
     if (!*p || p == name)
         return (char *)name;
@@ -78,7 +78,7 @@ USHORT ORINAPI KnlNamFnameHasWildCards(void *ns, const char *name) noexcept
     const char *p;
     if (!name)
         return 0;
-    for (p = knlNamLastComponent(ns, name); *p; p = StrCharNext(p))
+    for (p = knlNamLastComponent(ns, name); *p; p = orin::knl::charNext(p))
         if (*p == '*' || *p == '?')
             return 1;
     return 0;
@@ -99,7 +99,7 @@ static void setPart(char *part, const char *src, size_t n)
 static const char *lastSeparator(const char *from)
 {
     const char *back = NULL, *slash = NULL, *p;
-    for (p = from; *p; p = StrCharNext(p)) {
+    for (p = from; *p; p = orin::knl::charNext(p)) {
         if (*p == '\\')
             back = p;
         else if (*p == '/')
@@ -112,7 +112,7 @@ static const char *lastSeparator(const char *from)
 static const char *lastPoint(const char *comp)
 {
     const char *dot = NULL, *p;
-    for (p = comp; *p; p = StrCharNext(p))
+    for (p = comp; *p; p = orin::knl::charNext(p))
         if (*p == '.')
             dot = p;
     return dot;
@@ -161,7 +161,7 @@ USHORT ORINAPI KnlNamSplitPath(void *ns, const char *name, char *drive, char *di
 static int endsWithDelim(const char *s)
 {
     const char *p, *last = NULL;
-    for (p = s; *p; p = StrCharNext(p))
+    for (p = s; *p; p = orin::knl::charNext(p))
         last = p;
     return last && (*last == '\\' || *last == '/');
 }
@@ -207,7 +207,7 @@ USHORT ORINAPI KnlNamSplitPathInDF(void *ns, const char *name, char *dir, char *
     }
     rest = KnlNamSkipDriveName(name);
     sep = NULL;
-    for (; *rest; rest = StrCharNext(rest))
+    for (; *rest; rest = orin::knl::charNext(rest))
         if (*rest == '\\')
             sep = rest;
     n = sep ? (size_t)(sep + 1 - name) : 0;

@@ -7,8 +7,8 @@
 #define KNLNAMINT_H
 
 #include "knlnam.h"
-#include "str.h"
 #include "frame/knlint.h"
+#include "frame/knl_dbcs.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -17,6 +17,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "frame/knlnamint.h"
+#include "str.h"
 #include "net.h"
 #include "shell/netint.h"
 #include "shell/netnovell.h"

@@ -13,6 +13,7 @@
  */
 #include <string.h>
 #include "net.h"
+#include "frame/knl_hooks.h"
 #include "frame/knlint.h"
 #include "shell/netint.h"
 #include "shell/netnovell.h"
@@ -21,6 +22,7 @@
 #define DIRECTORY_LIBRARY "netwin32.dll"
 #define SHARED_KEY        "Software\\Orin\\Shared"
 #define DISABLE_VALUE     "DisableNovellLibrary"
+#define DISABLE_LOCKS_VALUE "DisableNovellLocks"
 #define NOVELL_FAILURE    0xFFFF
 
 /* Substitutes: each reports failure and touches no argument. */
@@ -134,3 +136,30 @@ USHORT NetNovellUnlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled
     *handled = NetNovellLoaded() && netNovell.clearRecord(h, offset, length) == 0;
     return 0;
 }
+
+/* Record locks go through the client when it is loaded and the DWORD
+ * "DisableNovellLocks" under HKLM\Software\Orin\Shared does not turn
+ * them off. */
+static bool clientLocksWanted(void) noexcept
+{
+    return NetNovellLoaded() && !NetSharedFlag(DISABLE_LOCKS_VALUE);
+}
+
+static USHORT lockRecord(HANDLE h, ULONG offset, ULONG length, BOOL exclusive,
+                         BOOL *handled) noexcept
+{
+    return NetNovellLockRecord(h, offset, length, exclusive, handled);
+}
+
+static USHORT unlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled) noexcept
+{
+    return NetNovellUnlockRecord(h, offset, length, handled);
+}
+
+/* KnlInit and KnlTerminate start and stop the layer, and the frame's
+ * record locks use the client, through these hooks; installed with this
+ * file, wherever it is linked. */
+static constexpr orin::knl::NetworkHooks kNetworkHooks = {
+    NetInitNetworking, NetDeinitNetworking, clientLocksWanted, lockRecord, unlockRecord};
+[[maybe_unused]] static const bool networkHooksInstalled =
+    orin::knl::installNetworkHooks(kNetworkHooks);

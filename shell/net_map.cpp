@@ -13,6 +13,7 @@
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
+#include "frame/knl_hooks.h"
 #include "frame/knlint.h"
 #include "net.h"
 #include "shell/netint.h"
@@ -185,3 +186,8 @@ USHORT ORINAPI NetGetMappedName(char *out, const char *in) noexcept
     }
     return 0;
 }
+
+/* The frame's name normalisation asks for universal names through this
+ * hook; installed with this file, wherever it is linked. */
+static constexpr orin::knl::NameHooks kNameHooks = {NetGetUniversalName};
+[[maybe_unused]] static const bool nameHooksInstalled = orin::knl::installNameHooks(kNameHooks);

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include "frame/knl_hooks.h"
 #include "text/datint.h"
 #include "str.h"
 
@@ -126,6 +127,19 @@ void ORINAPI DatSetTwoDigitYearMax(USHORT year) noexcept
     USHORT v = year >= kCenturyStart ? static_cast<USHORT>(year - kCenturyStart) : year;
     datTwoDigitPivot = v <= kMaxPivot ? v : kDefaultPivot;
 }
+
+namespace orin::dat {
+namespace {
+
+/* The frame's locale set-up (KnlInitCP, KnlTerminate) fills these tables
+ * through its date hooks; installed with this file, wherever it is linked. */
+static_assert(DAT_FMT_SIZE == knl::kSysFormatSize);
+constexpr knl::DateHooks kDateHooks = {DatSetSysDateTimeFmt, DatSetMonthNames, DatSetDayNames,
+                                       DatSetTwoDigitYearMax};
+[[maybe_unused]] const bool dateHooksInstalled = knl::installDateHooks(kDateHooks);
+
+}  // namespace
+}  // namespace orin::dat
 
 USHORT ORINAPI DatGetTwoDigitYearMax(void) noexcept
 {

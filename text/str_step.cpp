@@ -11,23 +11,6 @@
  */
 #include "text/strint.h"
 
-namespace orin::str {
-namespace {
-
-/* Position of a dangling lead byte at the end of s, or null. */
-char *danglingLead(char *s) noexcept
-{
-    if (!knlDbcsEnabled)
-        return nullptr;
-    for (; *s; s += charBytes(s))
-        if (isLead(static_cast<BYTE>(*s)) && !s[1])
-            return s;
-    return nullptr;
-}
-
-}  // namespace
-}  // namespace orin::str
-
 using namespace orin::str;
 
 /* A lead byte counts 2 even before the terminator. */
@@ -43,9 +26,7 @@ char *ORINAPI StrCharNext(const char *pos) noexcept
 {
     if (!pos)
         return nullptr;
-    if (!*pos)
-        return const_cast<char *>(pos);
-    return const_cast<char *>(pos) + charBytes(pos);
+    return const_cast<char *>(orin::knl::charNext(pos));
 }
 
 char *ORINAPI StrCharPrev(const char *start, const char *pos) noexcept
@@ -147,7 +128,7 @@ USHORT ORINAPI StrIsValidDBCS(const char *s) noexcept
 {
     if (!s)
         return 1;
-    return danglingLead(const_cast<char *>(s)) ? 0 : 1;
+    return orin::knl::danglingLead(const_cast<char *>(s)) ? 0 : 1;
 }
 
 /* A dangling lead byte is overwritten by the terminator. */
@@ -155,9 +136,5 @@ USHORT ORINAPI StrValidateDBCS(char *s) noexcept
 {
     if (!s)
         return 1;
-    char *lead = danglingLead(s);
-    if (!lead)
-        return 1;
-    *lead = 0;
-    return 0;
+    return orin::knl::cutDanglingLead(s) ? 1 : 0;
 }

@@ -4,7 +4,7 @@
  * back, and the single-byte case folding the searches use.
  *
  * Everything here reads only the frame's tables (knlLeadByte and the DBCS
- * flag, knlCharTable), never the system, so stepping costs one table read
+ * flag through the frame's stepping, knlCharTable), never the system, so stepping costs one table read
  * per byte at most and nothing when no lead byte exists.  The tables are
  * written by KnlInitCP/KnlInitDBCSEv at start-up and only read here.
  */
@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include "frame/knl_dbcs.h"
 #include "frame/knlint.h"
 #include "str.h"
 #include "wstr.h"
@@ -31,23 +32,13 @@ constexpr USHORT norm(USHORT ch) noexcept
     return (ch & kSignExtended) == kSignExtended ? static_cast<USHORT>(ch & 0xFF) : ch;
 }
 
+/* Stepping is the frame's (frame/knl_dbcs.h). */
+using knl::charBytes;
+using knl::isPair;
+
 inline bool isLead(BYTE b) noexcept
 {
-    return knlLeadByte[b] != 0;
-}
-
-/* Whether a double-byte character starts at p: a lead byte followed by
- * anything but the terminator. */
-inline bool isPair(const char *p) noexcept
-{
-    const auto *b = reinterpret_cast<const BYTE *>(p);
-    return knlDbcsEnabled && isLead(b[0]) && b[1];
-}
-
-/* Bytes of the character at p (1 at the terminator). */
-inline std::size_t charBytes(const char *p) noexcept
-{
-    return isPair(p) ? 2 : 1;
+    return knl::isLeadByte(b);
 }
 
 /* 16-bit value of the character at p (0 at the terminator). */

@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 #include "knl.h"
+#include "net.h"
 
 namespace {
 
@@ -100,6 +101,24 @@ TEST(KnlInit, TerminateReturnsTheCode)
 {
     EXPECT_EQ(KnlTerminate(42), 42);
     EXPECT_EQ(KnlTerminate(0), 0);
+}
+
+// Start-up and shutdown run the network layer's: with the optional client's
+// stand-in libraries on the search path, KnlInit loads them and
+// KnlTerminate lets them go.
+TEST(KnlInit, StartsAndStopsTheNetworkLayer)
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string dir(self);
+    dir = dir.substr(0, dir.find_last_of("\\/") + 1) + "fakenovell";
+    ASSERT_TRUE(SetDllDirectoryA(dir.c_str()));
+    EXPECT_EQ(NetIsNovell(), 0);
+    { Args a("x"); ASSERT_EQ(a.rc, 0); }
+    EXPECT_EQ(NetIsNovell(), 1);
+    KnlTerminate(0);
+    EXPECT_EQ(NetIsNovell(), 0);
+    SetDllDirectoryA(nullptr);
 }
 
 TEST(KnlExecutable, NameAndDirectory)
