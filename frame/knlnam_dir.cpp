@@ -3,7 +3,7 @@
  * directories, delete, rename, move across devices, copy, compare, and
  * enumerate directory entries.
  *
- * Enumeration hands out a heap record as its handle; entries are filtered
+ * Enumeration hands out a record of a handle pool as its handle; entries are filtered
  * by an OS/2-style attribute mask (normal files always, hidden, system and
  * directory entries only when their bit is in the mask) and reported with
  * ANSI names and DOS dates.  Copies go through the library's own open
@@ -12,7 +12,9 @@
  */
 #include <stdlib.h>
 #include <string.h>
+#include "frame/handle_pool.h"
 #include "frame/knlnamint.h"
+#include "frame/scope.h"
 #include "frame/dosint.h"
 #include "dos.h"
 
@@ -196,15 +198,14 @@ USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *
 
 /* ---- enumeration ---------------------------------------------------------------- */
 
-/* Live enumerations are kept in a list, so a handle is checked by
- * looking it up and a wrong one is never dereferenced. */
-typedef struct _FINDREC {
-    struct _FINDREC *next;
-    HANDLE h;
+/* Each enumeration is a record in a handle pool, so a handle is checked
+ * by value and a wrong or closed one is never read through. */
+struct FindRecord {
+    orin::UniqueFindHandle h;
     ULONG attrMask;
-} FINDREC;
+};
 
-static FINDREC *liveFinds;
+constinit orin::HandlePool<FindRecord> finds;
 
 static BOOL entryWanted(const WIN32_FIND_DATAA *fd, ULONG mask)
 {
@@ -230,45 +231,24 @@ static void fillFindBuf(const WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
 }
 
 /* Steps to the next wanted entry, starting with the one in fd. */
-static USHORT nextWanted(FINDREC *rec, WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
+static USHORT nextWanted(FindRecord &rec, WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
 {
-    while (!entryWanted(fd, rec->attrMask)) {
-        if (!FindNextFileA(rec->h, fd))
+    while (!entryWanted(fd, rec.attrMask)) {
+        if (!FindNextFileA(rec.h.get(), fd))
             return KNLNAM_ERR_NO_MORE_FILES;
     }
     fillFindBuf(fd, buf);
     return 0;
 }
 
-static FINDREC *findRecord(ULONG_PTR hFind)
+static FindRecord *findRecord(ULONG_PTR hFind)
 {
-    FINDREC *rec;
-    for (rec = liveFinds; rec; rec = rec->next)
-        if ((ULONG_PTR)rec == hFind)
-            return rec;
-    return NULL;
-}
-
-static void forgetRecord(FINDREC *rec)
-{
-    FINDREC **link;
-    for (link = &liveFinds; *link; link = &(*link)->next)
-        if (*link == rec) {
-            *link = rec->next;
-            break;
-        }
-    FindClose(rec->h);
-    free(rec);
+    return finds.get(reinterpret_cast<const void *>(hFind));
 }
 
 USHORT ORINAPI KnlNamFindFirst(void *ns, const char *pattern, ULONG attrMask,
                                ULONG_PTR *hFind, KNLFINDBUF *buf, ULONG size) noexcept
 {
-    WIN32_FIND_DATAA fd;
-    FINDREC *rec;
-    USHORT err;
-    UINT mode;
-
     if (!hFind)
         return ORIN_ERR_INVALID_PARAM;
     *hFind = KNLNAM_FIND_HANDLE_NONE;
@@ -278,47 +258,43 @@ USHORT ORINAPI KnlNamFindFirst(void *ns, const char *pattern, ULONG attrMask,
         return ORIN_ERR_INVALID_NAME;
     if (size < sizeof(KNLFINDBUF))
         return ORIN_ERR_BUFFER_TOO_SMALL;
-    if ((rec = (FINDREC*)malloc(sizeof *rec)) == NULL)
+    auto rec = finds.tryMake();
+    if (!rec)
         return ORIN_ERR_NO_MEMORY;
-    mode = knlNamQuietErrors();
-    rec->h = FindFirstFileA(pattern, &fd);
-    err = rec->h == INVALID_HANDLE_VALUE ? knlNamLastError() : 0;
+    WIN32_FIND_DATAA fd;
+    UINT mode = knlNamQuietErrors();
+    rec->h.reset(FindFirstFileA(pattern, &fd));
+    USHORT err = rec->h.get() == INVALID_HANDLE_VALUE ? knlNamLastError() : 0;
     knlNamRestoreErrorMode(mode);
-    if (err) {
-        free(rec);
+    if (err)
         return err == ORIN_ERR_FILE_NOT_FOUND ? KNLNAM_ERR_NO_MORE_FILES : err;
-    }
     rec->attrMask = attrMask;
-    rec->next = liveFinds;
-    liveFinds = rec;
-    if ((err = nextWanted(rec, &fd, buf)) != 0) {
-        forgetRecord(rec);
+    if ((err = nextWanted(*rec, &fd, buf)) != 0)
         return err;
-    }
-    *hFind = (ULONG_PTR)rec;
+    *hFind = reinterpret_cast<ULONG_PTR>(rec.release());
     return 0;
 }
 
 USHORT ORINAPI KnlNamFindNext(void *ns, ULONG_PTR hFind, KNLFINDBUF *buf, ULONG size) noexcept
 {
     WIN32_FIND_DATAA fd;
-    FINDREC *rec = findRecord(hFind);
+    FindRecord *rec = findRecord(hFind);
     if (!rec)
         return ORIN_ERR_INVALID_HANDLE;
     if (!buf)
         return ORIN_ERR_INVALID_PARAM;
     if (size < sizeof(KNLFINDBUF))
         return ORIN_ERR_BUFFER_TOO_SMALL;
-    if (!FindNextFileA(rec->h, &fd))
+    if (!FindNextFileA(rec->h.get(), &fd))
         return KNLNAM_ERR_NO_MORE_FILES;
-    return nextWanted(rec, &fd, buf);
+    return nextWanted(*rec, &fd, buf);
 }
 
 USHORT ORINAPI KnlNamFindClose(void *ns, ULONG_PTR hFind) noexcept
 {
-    FINDREC *rec = findRecord(hFind);
+    FindRecord *rec = findRecord(hFind);
     if (!rec)
         return ORIN_ERR_INVALID_HANDLE;
-    forgetRecord(rec);
+    finds.destroy(rec);
     return 0;
 }

@@ -1,11 +1,12 @@
 /*
- * knlnam_ns.c - the two name spaces, the fixed delimiters, and the small
+ * knlnam_ns.cpp - the two name spaces, the fixed delimiters, and the small
  * helpers every file-name source shares: last error, name conversion to
  * UTF-16, the critical-error guard, DOS date/time conversion and a
  * DBCS-safe cut.
  *
  * Both name spaces describe the Windows file system (kind 4: '\' and '/'
- * both separate directories).  DOS dates keep (year - 1900) mod 128 in
+ * both separate directories); a name space the library did not hand out
+ * is never read and follows the same rules.  DOS dates keep (year - 1900) mod 128 in
  * their 7-bit year field; only 1980..2107 are representable, so other
  * times are reported as 0.
  */
@@ -16,11 +17,29 @@
 #define DOS_LAST_YEAR  2107
 #define DOS_YEAR_MASK  0x7F
 
-static KNLNAMESPACE defaultNS = { KNLNAM_NS_WIN32 };
-static KNLNAMESPACE platformNS = { KNLNAM_NS_WIN32 };
+namespace orin::knlnam {
+namespace {
 
-void *ORINAPI KnlNamGetDefaultNS(void) noexcept  { return &defaultNS; }
-void *ORINAPI KnlNamGetPlatformNS(void) noexcept { return &platformNS; }
+constexpr KNLNAMESPACE defaultNS = {KNLNAM_NS_WIN32};
+constexpr KNLNAMESPACE platformNS = {KNLNAM_NS_WIN32};
+
+/* The kind of a name space.  Only the library's own are read; any other
+ * value (null, a made-up or stale pointer) counts as the Win32 kind. */
+USHORT kindOf(const void *ns) noexcept
+{
+    if (ns == &defaultNS || ns == &platformNS)
+        return static_cast<const KNLNAMESPACE *>(ns)->kind;
+    return KNLNAM_NS_WIN32;
+}
+
+}  // namespace
+}  // namespace orin::knlnam
+
+using namespace orin::knlnam;
+
+/* Callers never write through a name space: it only selects rules. */
+void *ORINAPI KnlNamGetDefaultNS(void) noexcept  { return const_cast<KNLNAMESPACE *>(&defaultNS); }
+void *ORINAPI KnlNamGetPlatformNS(void) noexcept { return const_cast<KNLNAMESPACE *>(&platformNS); }
 
 char ORINAPI KnlNamQDirDelimChr(void *ns) noexcept         { return '\\'; }
 const char *ORINAPI KnlNamQDirDelimStr(void *ns) noexcept  { return "\\"; }
@@ -102,8 +121,7 @@ ULONG knlNamAttrFromSystem(DWORD attrs)
 
 int knlNamIsDelim(const void *ns, char c)
 {
-    const KNLNAMESPACE *space = (const KNLNAMESPACE *)ns;
-    USHORT kind = space ? space->kind : KNLNAM_NS_WIN32;
+    USHORT kind = kindOf(ns);
     if (c == '/')
         return 1;
     return c == '\\' && (kind == KNLNAM_NS_DOS || kind == KNLNAM_NS_WIN32);
@@ -112,7 +130,7 @@ int knlNamIsDelim(const void *ns, char c)
 const char *knlNamLastComponent(const void *ns, const char *name)
 {
     const char *last = name, *p;
-    for (p = name; *p; p = StrCharNext(p))
+    for (p = name; *p; p = orin::knl::charNext(p))
         if (knlNamIsDelim(ns, *p))
             last = p + 1;
     return last;
@@ -131,6 +149,6 @@ void knlNamCutBytes(char *text, size_t n)
 {
     if (strlen(text) > n) {
         text[n] = 0;
-        StrValidateDBCS(text);
+        orin::knl::cutDanglingLead(text);
     }
 }

@@ -136,6 +136,21 @@ TEST(DosThreads, CreateSuspendResumeWait)
     EXPECT_EQ(DosCreateThread(&t, nullptr, nullptr, 0, 0), ORIN_ERR_INVALID_PARAM);
 }
 
+// Made-up thread handles and null are refused with a code; a failed wait
+// leaves the caller's handle as it was.
+TEST(DosThreads, MadeUpHandlesAreRefused)
+{
+    for (HANDLE h : {(HANDLE)0x12345670, (HANDLE)nullptr}) {
+        EXPECT_NE(DosSuspendThread(h), 0);
+        EXPECT_NE(DosResumeThread(h), 0);
+        EXPECT_NE(DosKillThread(h), 0);
+    }
+    HANDLE bogus = (HANDLE)0x12345670;
+    EXPECT_NE(DosWaitThread(&bogus, DOS_WAIT_THREAD), 0);
+    EXPECT_NE(DosWaitThread(&bogus, DOS_WAIT_DISPATCH), 0);
+    EXPECT_EQ(bogus, (HANDLE)0x12345670);
+}
+
 TEST(DosThreads, KillEndsAThread)
 {
     WaitArgs args = { CreateEventA(nullptr, TRUE, FALSE, nullptr),

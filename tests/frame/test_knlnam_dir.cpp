@@ -189,6 +189,15 @@ TEST(KnlNamDir, EnumerationBadInput)
     ASSERT_EQ(KnlNamFindFirst(ns(), "*", KNLNAM_ATTR_DIRECTORY, &h, &buf, sizeof buf), 0);
     EXPECT_EQ(KnlNamFindClose(ns(), h), 0);
     EXPECT_EQ(KnlNamFindClose(ns(), h), ORIN_ERR_INVALID_HANDLE);   // already closed
+    EXPECT_EQ(KnlNamFindNext(ns(), h, &buf, sizeof buf), ORIN_ERR_INVALID_HANDLE);
+    // the address of something else, and a value inside a live record
+    ULONG_PTR live = 0;
+    ASSERT_EQ(KnlNamFindFirst(ns(), "*", KNLNAM_ATTR_DIRECTORY, &live, &buf, sizeof buf), 0);
+    for (ULONG_PTR other : {reinterpret_cast<ULONG_PTR>(&buf), live + 1, live + sizeof(void *)}) {
+        EXPECT_EQ(KnlNamFindNext(ns(), other, &buf, sizeof buf), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(KnlNamFindClose(ns(), other), ORIN_ERR_INVALID_HANDLE);
+    }
+    EXPECT_EQ(KnlNamFindClose(ns(), live), 0);
 }
 
 TEST(KnlNamDisk, WorkingDirectoryAndCurrentDrive)

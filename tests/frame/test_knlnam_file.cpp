@@ -258,6 +258,40 @@ TEST(KnlNamFile, WrongHandlesGiveErrors)
     EXPECT_NE(KnlNamNewSize(ns(), bogus, 10), 0);
 }
 
+// Every call that takes a file handle refuses a made-up one and one already
+// closed with a code, and touches no other file.
+TEST(KnlNamFile, MadeUpAndClosedHandlesAreRefusedByEveryCall)
+{
+    ScratchFile f("nam_closed.txt");
+    ASSERT_TRUE(writeFile(f.name, "keep"));
+    KNLHFILE closed = 0;
+    ULONG action;
+    ASSERT_EQ(KnlNamOpen(ns(), f.name.c_str(), &closed, &action, 0, 0, KNLNAM_OPEN_EXISTING,
+                         READ_WRITE | KNLNAM_SHARE_DENYNONE, 0), 0);
+    ASSERT_EQ(KnlNamClose(ns(), closed), 0);
+
+    for (KNLHFILE h : {closed, (KNLHFILE)0x12345670, (KNLHFILE)0}) {
+        ULONG done = 0, size = 0, pos = 0;
+        char buf[4] = "abc";
+        KNLHFILE dup = 0;
+        KNLFILESTATUS st = {};
+        FILELOCK range = {0, 1, 1};
+        EXPECT_NE(KnlNamRead(ns(), h, buf, 4, &done), 0) << h;
+        EXPECT_NE(KnlNamWrite(ns(), h, buf, 4, &done), 0) << h;
+        EXPECT_NE(KnlNamChgFilePtr(ns(), h, 0, KNLNAM_SEEK_END, &pos), 0) << h;
+        EXPECT_NE(KnlNamNewSize(ns(), h, 0), 0) << h;
+        EXPECT_NE(KnlNamQFileSize(ns(), h, &size), 0) << h;
+        EXPECT_NE(KnlNamDupHandle(ns(), h, &dup), 0) << h;
+        EXPECT_NE(KnlNamBufReset(ns(), h), 0) << h;
+        EXPECT_NE(KnlNamQFileInfo(ns(), h, KNLNAM_INFO_LEVEL1, &st, sizeof st), 0) << h;
+        EXPECT_NE(KnlNamSetFileInfo(ns(), h, KNLNAM_INFO_LEVEL1, &st, sizeof st), 0) << h;
+        EXPECT_NE(KnlNamFileLocksEx(ns(), h, nullptr, &range), 0) << h;
+        EXPECT_NE(KnlNamFileLocksEx(ns(), h, &range, nullptr), 0) << h;
+        EXPECT_NE(KnlNamClose(ns(), h), 0) << h;
+    }
+    EXPECT_EQ(readFile(f.name), "keep");
+}
+
 // The library's DOS date counts years from 1900; the system's from 1980.
 USHORT systemToLibraryDate(WORD sysDate)
 {

@@ -141,6 +141,25 @@ TEST(KnlNamNames, SplitPath)
     EXPECT_EQ(s.fname.size(), 255u);
 }
 
+// A name space the library did not hand out (a made-up or stale pointer)
+// is not read: the calls follow the Win32 rules, as for the library's own.
+TEST(KnlNamNames, MadeUpNameSpacesAreNotRead)
+{
+    void *const bogus[] = {reinterpret_cast<void *>(0x10),
+                           reinterpret_cast<void *>(0x7FFF12345670)};
+    for (void *space : bogus) {
+        char drive[KNLNAM_MAXPART], dir[KNLNAM_MAXPART], fname[KNLNAM_MAXPART],
+            ext[KNLNAM_MAXPART];
+        ASSERT_EQ(KnlNamSplitPath(space, "C:\\dir/sub\\file.txt", drive, dir, fname, ext), 0);
+        EXPECT_STREQ(dir, "\\dir/sub\\");
+        EXPECT_STREQ(fname, "file");
+        EXPECT_STREQ(KnlNamQueryExt(space, "a\\b.c\\name.ext"), ".ext");
+        char name[KNLNAM_MAXPATH] = "dir.x\\name";
+        EXPECT_EQ(KnlNamSetExt(space, name, "txt"), 0);
+        EXPECT_STREQ(name, "dir.x\\name.txt");
+    }
+}
+
 TEST(KnlNamNames, MakePath)
 {
     char out[KNLNAM_MAXPATH];
