@@ -1,102 +1,146 @@
 /*
- * knl_errlog.c - the error log: a text file that records failures for
+ * knl_errlog.cpp - the error log: a text file that records failures for
  * support staff.  Three states: closed; open and active; open and stopped
  * (formatted lines are dropped while stopped).  Each change of state is
  * marked in the file.
+ *
+ * The log is one object whose lock every call takes, so threads may write
+ * to it at once: each line (text and line end) goes out whole.
  */
-#include <stdio.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
 #include "frame/knlint.h"
+#include "frame/scope.h"
 #include "knlnam.h"
 
-#define DEFAULT_LOG   "C:\\ORIN.ERR"
-#define LOG_EXT       "err"
-#define FORMAT_MAX    512
-#define LINE_END      "\r\n"
+namespace orin::knl {
+namespace {
 
-static HANDLE logFile = INVALID_HANDLE_VALUE;
-static BOOL logOpen, logActive;
-static char logName[KNL_MAX_PATH] = DEFAULT_LOG;
+constexpr char kLogExt[] = "err";
+constexpr std::size_t kFormatMax = 512;
+#define LINE_END "\r\n"
 
-static void logWrite(const char *text)
-{
-    DWORD done;
-    if (logOpen && text)
-        WriteFile(logFile, text, (DWORD)strlen(text), &done, NULL);
-}
+class ErrorLog {
+public:
+    std::unique_lock<SlimLock> lock() noexcept { return std::unique_lock<SlimLock>(lock_); }
+
+    bool open() const noexcept { return file_ != nullptr; }
+    bool active() const noexcept { return active_; }
+
+    /* Opens the file; false when it cannot be opened (call locked). */
+    bool start(const char *name, BOOL append) noexcept
+    {
+        if (name) {
+            std::size_t n = std::strlen(name);
+            if (n > sizeof name_ - 1)
+                n = sizeof name_ - 1;
+            std::memcpy(name_, name, n);
+            name_[n] = 0;
+        }
+        KnlNamSetExt(KnlNamGetDefaultNS(), name_, kLogExt);
+        file_ = adoptFileHandle(CreateFileA(name_, GENERIC_WRITE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file_)
+            return false;
+        if (append)
+            SetFilePointer(file_.get(), 0, nullptr, FILE_END);
+        active_ = true;
+        return true;
+    }
+
+    void setActive(bool on) noexcept { active_ = on; }
+
+    void close() noexcept
+    {
+        file_.reset();
+        active_ = false;
+    }
+
+    void write(const char *text) noexcept
+    {
+        DWORD done;
+        if (file_ && text)
+            WriteFile(file_.get(), text, static_cast<DWORD>(std::strlen(text)), &done, nullptr);
+    }
+
+private:
+    SlimLock lock_;
+    UniqueHandle file_;
+    bool active_ = false;
+    char name_[KNL_MAX_PATH] = "C:\\ORIN.ERR";   // until a name is given
+};
+
+constinit ErrorLog theLog;
+
+}  // namespace
+}  // namespace orin::knl
+
+using orin::knl::theLog;
 
 USHORT ORINAPI KnlErrLogOpen(const char *name, BOOL append) noexcept
 {
-    if (logOpen)
+    auto held = theLog.lock();
+    if (theLog.open())
         return 1;
-    if (name) {
-        size_t n = strlen(name);
-        if (n > sizeof logName - 1)
-            n = sizeof logName - 1;
-        memcpy(logName, name, n);
-        logName[n] = 0;
-    }
-    KnlNamSetExt(KnlNamGetDefaultNS(), logName, LOG_EXT);
-    logFile = CreateFileA(logName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          NULL, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, NULL);
-    if (logFile == INVALID_HANDLE_VALUE)
+    if (!theLog.start(name, append))
         return 0;
-    if (append)
-        SetFilePointer(logFile, 0, NULL, FILE_END);
-    logOpen = logActive = TRUE;
-    logWrite(LINE_END " *** Error Logging Started ***" LINE_END);
+    theLog.write(LINE_END " *** Error Logging Started ***" LINE_END);
     return 1;
 }
 
 USHORT __cdecl KnlErrLogPrintf(const char *fmt, ...) noexcept
 {
-    char text[FORMAT_MAX];
+    char text[orin::knl::kFormatMax];
     va_list ap;
 
-    if (!logActive)
+    auto held = theLog.lock();
+    if (!theLog.active())
         return 0;
-    if (fmt && logOpen) {
+    if (fmt && theLog.open()) {
         va_start(ap, fmt);
         vsnprintf(text, sizeof text, fmt, ap);
         va_end(ap);
-        logWrite(text);
-        logWrite(LINE_END);
+        theLog.write(text);
+        theLog.write(LINE_END);
     }
-    return (USHORT)logActive;
+    return 1;
 }
 
 void ORINAPI KnlErrLogStop(void) noexcept
 {
-    if (logOpen && logActive) {
-        logWrite(LINE_END " *** Error Logging Stopped ***" LINE_END);
-        logActive = FALSE;
+    auto held = theLog.lock();
+    if (theLog.open() && theLog.active()) {
+        theLog.write(LINE_END " *** Error Logging Stopped ***" LINE_END);
+        theLog.setActive(false);
     }
 }
 
 void ORINAPI KnlErrLogResume(void) noexcept
 {
-    if (logOpen && !logActive) {
-        logActive = TRUE;
-        logWrite(LINE_END " *** Error Logging Resumed ***" LINE_END);
+    auto held = theLog.lock();
+    if (theLog.open() && !theLog.active()) {
+        theLog.setActive(true);
+        theLog.write(LINE_END " *** Error Logging Resumed ***" LINE_END);
     }
 }
 
 USHORT ORINAPI KnlErrLogClose(void) noexcept
 {
-    if (logOpen) {
-        logWrite(LINE_END " *** Error Logging Closed ***" LINE_END);
-        CloseHandle(logFile);
-    }
-    logFile = INVALID_HANDLE_VALUE;
-    logOpen = logActive = FALSE;
+    auto held = theLog.lock();
+    if (theLog.open())
+        theLog.write(LINE_END " *** Error Logging Closed ***" LINE_END);
+    theLog.close();
     return 0;
 }
 
 void KnlErrLogWriteLine(const char *text)
 {
-    if (logOpen && text) {
-        logWrite(text);
-        logWrite(LINE_END);
+    auto held = theLog.lock();
+    if (theLog.open() && text) {
+        theLog.write(text);
+        theLog.write(LINE_END);
     }
 }
