@@ -15,6 +15,9 @@
 #include "frame/knl_hooks.h"
 #include "frame/knlint.h"
 
+/* The character table is handed out (KnlQueryCharTable): two bytes an entry. */
+static_assert(sizeof(KNLCHARENTRY) == 2);
+
 #define SM_DBCSENABLED_METRIC   42
 #define NO_OTHER_CASE           '?'
 #define LOCALE_ITEM_MAX         80

@@ -15,6 +15,8 @@
 #include "frame/handle_pool.h"
 #include "frame/knlnamint.h"
 #include "frame/scope.h"
+
+static_assert(sizeof(KNLFINDBUF) == 286);
 #include "frame/dosint.h"
 #include "dos.h"
 

@@ -12,6 +12,9 @@
 #include <string.h>
 #include "frame/knlnamint.h"
 
+static_assert(sizeof(KNLFSALLOCATE) == 18);   // level 1, packed
+static_assert(sizeof(KNLFSVOLUME) == 18);
+
 #define LFN_MIN_COMPONENT 65      /* longest component of a short-name volume is below */
 #define DRIVE_COUNT       26
 #define FSALLOC_SIZE      18

@@ -16,6 +16,8 @@
 #include <string.h>
 #include "frame/knlnamint.h"
 
+static_assert(sizeof(KNLFILESTATUS) == 34);   // level-1 information, packed
+
 #define OPEN_SHARE_MASK   0x70
 #define OPEN_CREATE_ATTRS (KNLNAM_ATTR_READONLY | KNLNAM_ATTR_HIDDEN | \
                            KNLNAM_ATTR_SYSTEM | KNLNAM_ATTR_ARCHIVE)

@@ -18,6 +18,8 @@
 #include "frame/knl_hooks.h"
 #include "frame/knlnamint.h"
 
+static_assert(sizeof(FILELOCK) == 12);
+
 #define LOCK_ATTEMPTS       25
 #define LOCK_BACKOFF_MASK   31
 #define LOCK_BACKOFF_UNIT   64       /* milliseconds */

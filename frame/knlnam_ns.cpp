@@ -13,6 +13,8 @@
 #include <string.h>
 #include "frame/knlnamint.h"
 
+static_assert(sizeof(KNLNAMESPACE) == 2);
+
 #define DOS_FIRST_YEAR 1980
 #define DOS_LAST_YEAR  2107
 #define DOS_YEAR_MASK  0x7F
