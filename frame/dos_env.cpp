@@ -1,8 +1,9 @@
 /*
- * dos_env.c - environment variables and search along a path list.
+ * dos_env.cpp - environment variables and search along a path list.
  *
- * DosScanEnv reads a variable into one library-owned buffer of 1,024
- * bytes and hands out a pointer into it, valid until the next read; a
+ * DosScanEnv reads a variable into a library-owned buffer of 1,024 bytes,
+ * one per thread, and hands out a pointer into it, valid until the same
+ * thread's next read (so threads may read at once); a
  * variable that is absent, empty or does not fit is "not found" (203).
  * DosSearchPath joins each entry of a ';'-separated list with the file
  * name and stops at the first that exists.
@@ -12,7 +13,7 @@
 #include "knlnam.h"
 #include "frame/knlnamint.h"
 
-static char envBuffer[DOS_ENV_BUFFER];
+static thread_local char envBuffer[DOS_ENV_BUFFER];
 
 USHORT ORINAPI DosScanEnv(const char *name, const char **value) noexcept
 {
