@@ -10,11 +10,17 @@
  * client counts as present (NetNovellLoaded) only when every entry point
  * was found, and as connected (NetIsNovell) when its initialisation call
  * also succeeds.
+ *
+ * The entry-point table starts out holding the substitutes (a constant
+ * initialiser, nothing runs on first use), so queries from any thread only
+ * read it.  Start and stop rewrite it and belong to the start-up thread:
+ * call them before other threads use the layer, and not while they do.
  */
 #include <string.h>
 #include "net.h"
 #include "frame/knl_hooks.h"
 #include "frame/knlint.h"
+#include "frame/scope.h"
 #include "shell/netint.h"
 #include "shell/netnovell.h"
 
@@ -37,27 +43,29 @@ static LONG WINAPI noCreateContext(void)                                 { retur
 static LONG WINAPI noWhoAmI(LONG context, char *name)                    { return NOVELL_FAILURE; }
 static LONG WINAPI noFreeContext(LONG context)                           { return NOVELL_FAILURE; }
 
-NETNOVELLAPI netNovell;
-static HMODULE callsLib, directoryLib;
-static BOOL allEntriesFound;
+static constexpr NETNOVELLAPI kSubstitutes = {
+    noCallsInit, noDefaultConnection, noConnectionNumber, noInternetAddress, noLogRecord,
+    noClearRecord, noCreateContext, noWhoAmI, noFreeContext};
 
-static void setSubstitutes(void)
-{
-    netNovell.callsInit = noCallsInit;
-    netNovell.defaultConnection = noDefaultConnection;
-    netNovell.connectionNumber = noConnectionNumber;
-    netNovell.internetAddress = noInternetAddress;
-    netNovell.logRecord = noLogRecord;
-    netNovell.clearRecord = noClearRecord;
-    netNovell.createContext = noCreateContext;
-    netNovell.whoAmI = noWhoAmI;
-    netNovell.freeContext = noFreeContext;
-}
+NETNOVELLAPI netNovell = kSubstitutes;
+
+/* The client's libraries, freed by NetDeinitNetworking; left loaded when
+ * this library is unloaded, since no library may be freed from within
+ * another one's unload. */
+static struct ClientLibraries {
+    orin::UniqueModule calls, directory;
+    ~ClientLibraries()
+    {
+        (void)calls.release();
+        (void)directory.release();
+    }
+} client;
+static bool allEntriesFound;
 
 /* Looks an entry up; keeps the substitute and notes the gap when absent. */
-static void bind(HMODULE lib, const char *name, FARPROC *slot)
+static void bind(const orin::UniqueModule &lib, const char *name, FARPROC *slot)
 {
-    FARPROC p = lib ? GetProcAddress(lib, name) : NULL;
+    FARPROC p = lib ? GetProcAddress(lib.get(), name) : NULL;
     if (p)
         *slot = p;
     else
@@ -66,14 +74,14 @@ static void bind(HMODULE lib, const char *name, FARPROC *slot)
 
 BOOL NetSharedFlag(const char *valueName)
 {
-    HKEY key;
+    HKEY opened;
     DWORD value = 0, size = sizeof value, type;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_KEY, 0, KEY_READ, &opened) != ERROR_SUCCESS)
         return FALSE;
-    if (RegQueryValueExA(key, valueName, NULL, &type, (BYTE *)&value, &size)
+    orin::UniqueRegKey key(opened);
+    if (RegQueryValueExA(key.get(), valueName, NULL, &type, (BYTE *)&value, &size)
         != ERROR_SUCCESS || type != REG_DWORD)
         value = 0;
-    RegCloseKey(key);
     return value != 0;
 }
 
@@ -82,36 +90,31 @@ USHORT NetInitNetworking(void) noexcept
     NetDeinitNetworking();
     if (NetSharedFlag(DISABLE_VALUE))
         return 0;
-    callsLib = LoadLibraryA(CALLS_LIBRARY);
-    directoryLib = LoadLibraryA(DIRECTORY_LIBRARY);
-    allEntriesFound = callsLib && directoryLib;
-    bind(callsLib, "NWCallsInit", (FARPROC *)&netNovell.callsInit);
-    bind(callsLib, "NWGetDefaultConnectionID", (FARPROC *)&netNovell.defaultConnection);
-    bind(callsLib, "NWGetConnectionNumber", (FARPROC *)&netNovell.connectionNumber);
-    bind(callsLib, "NWGetInternetAddress", (FARPROC *)&netNovell.internetAddress);
-    bind(callsLib, "NWLogPhysicalRecord", (FARPROC *)&netNovell.logRecord);
-    bind(callsLib, "NWClearPhysicalRecord", (FARPROC *)&netNovell.clearRecord);
-    bind(directoryLib, "NWDSCreateContext", (FARPROC *)&netNovell.createContext);
-    bind(directoryLib, "NWDSWhoAmI", (FARPROC *)&netNovell.whoAmI);
-    bind(directoryLib, "NWDSFreeContext", (FARPROC *)&netNovell.freeContext);
+    client.calls.reset(LoadLibraryA(CALLS_LIBRARY));
+    client.directory.reset(LoadLibraryA(DIRECTORY_LIBRARY));
+    allEntriesFound = client.calls && client.directory;
+    bind(client.calls, "NWCallsInit", (FARPROC *)&netNovell.callsInit);
+    bind(client.calls, "NWGetDefaultConnectionID", (FARPROC *)&netNovell.defaultConnection);
+    bind(client.calls, "NWGetConnectionNumber", (FARPROC *)&netNovell.connectionNumber);
+    bind(client.calls, "NWGetInternetAddress", (FARPROC *)&netNovell.internetAddress);
+    bind(client.calls, "NWLogPhysicalRecord", (FARPROC *)&netNovell.logRecord);
+    bind(client.calls, "NWClearPhysicalRecord", (FARPROC *)&netNovell.clearRecord);
+    bind(client.directory, "NWDSCreateContext", (FARPROC *)&netNovell.createContext);
+    bind(client.directory, "NWDSWhoAmI", (FARPROC *)&netNovell.whoAmI);
+    bind(client.directory, "NWDSFreeContext", (FARPROC *)&netNovell.freeContext);
     return 0;
 }
 
 void NetDeinitNetworking(void) noexcept
 {
-    if (callsLib)
-        FreeLibrary(callsLib);
-    if (directoryLib)
-        FreeLibrary(directoryLib);
-    callsLib = directoryLib = NULL;
-    allEntriesFound = FALSE;
-    setSubstitutes();
+    netNovell = kSubstitutes;
+    client.calls.reset();
+    client.directory.reset();
+    allEntriesFound = false;
 }
 
 BOOL NetNovellLoaded(void)
 {
-    if (!netNovell.callsInit)
-        setSubstitutes();
     return allEntriesFound;
 }
 

@@ -1,189 +1,229 @@
 /*
- * net_map.c - translation between paths on mapped network drives and
+ * net_map.cpp - translation between paths on mapped network drives and
  * their universal form (\\server\share\...).
  *
  * The drive-mapping table (at most 28 entries: drive letter, universal
  * name) is built once, on first need, from the host's enumeration of
  * connected disk resources, read in blocks of 2,400 bytes (enlarged when
- * the host asks for more).  It is marked built even when the enumeration
- * fails and is never refreshed.  Tests may put a fixed list in place of
- * the host's enumeration (NetSetMappingSource); that also forgets the
- * table so the next call builds it again.
+ * the host asks for more).  It counts as built even when the enumeration
+ * fails and is never refreshed.  The first query builds it under a lock
+ * and publishes it through an atomic flag, so queries from several
+ * threads at once all see the whole table; after that a query reads it
+ * without locking.  Tests may put a fixed list in place of the host's
+ * enumeration (NetSetMappingSource, a start-up-thread call); that also
+ * forgets the table so the next query builds it again.
  */
-#include <ctype.h>
-#include <stdlib.h>
-#include <string.h>
+#include <atomic>
+#include <cctype>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
 #include "frame/knl_hooks.h"
 #include "frame/knlint.h"
+#include "frame/scope.h"
 #include "net.h"
 #include "shell/netint.h"
 
-#define MAP_MAX_ENTRIES   28
-#define MAP_UNC_MAX       258          /* characters after the two backslashes */
-#define ENUM_BUFFER_SIZE  2400
-#define NAME_MAX          (KNL_MAX_PATH - 1)
+namespace orin::net {
+namespace {
 
-typedef struct _MAPENTRY {
+constexpr std::size_t kMaxEntries = 28;
+constexpr std::size_t kUncMax = 258;           /* characters after the two backslashes */
+constexpr DWORD kEnumBufferSize = 2400;
+constexpr std::size_t kNameMax = KNL_MAX_PATH - 1;
+
+struct MapEntry {
     char drive;
-    char unc[2 + MAP_UNC_MAX + 1];
-} MAPENTRY;
+    std::string unc;                            /* \\server\share... */
+};
 
-static MAPENTRY table[MAP_MAX_ENTRIES];
-static int tableCount;
-static BOOL tableBuilt;
-static const NETMAPPING *testList;
-static int testCount;
+/* The table and where it comes from: the host, or a list set by a test. */
+class MappingTable {
+public:
+    /* The table, built on the first call from whichever thread makes it. */
+    const std::vector<MapEntry> &entries() noexcept
+    {
+        if (!built_.load(std::memory_order_acquire)) {
+            std::lock_guard<SlimLock> hold(lock_);
+            if (!built_.load(std::memory_order_relaxed)) {
+                build();
+                built_.store(true, std::memory_order_release);
+            }
+        }
+        return entries_;
+    }
 
-static void addEntry(const char *local, const char *remote)
-{
-    MAPENTRY *e;
-    size_t n;
+    void setSource(const NETMAPPING *list, int count) noexcept
+    {
+        std::lock_guard<SlimLock> hold(lock_);
+        testList_ = count > 0 ? list : nullptr;
+        testCount_ = count > 0 ? count : 0;
+        entries_.clear();
+        built_.store(false, std::memory_order_release);
+    }
 
-    if (tableCount >= MAP_MAX_ENTRIES || !local || !*local || !remote || !*remote)
-        return;
-    e = &table[tableCount++];
-    e->drive = (char)toupper((unsigned char)local[0]);
-    while (*remote == '\\')
-        remote++;
-    n = strlen(remote);
-    if (n > MAP_UNC_MAX)
-        n = MAP_UNC_MAX;
-    e->unc[0] = e->unc[1] = '\\';
-    memcpy(e->unc + 2, remote, n);
-    e->unc[2 + n] = 0;
-}
+private:
+    /* Without memory the table keeps the entries it has, as if the
+     * enumeration had stopped there. */
+    void build() noexcept
+    {
+        entries_.clear();
+        try {
+            entries_.reserve(kMaxEntries);
+            if (testList_)
+                addTestList();
+            else
+                enumerateHost();
+        } catch (const std::bad_alloc &) {
+        }
+    }
 
-static void enumerateHost(void)
-{
-    HANDLE h;
-    DWORD size = ENUM_BUFFER_SIZE, err;
-    NETRESOURCEA *buf;
+    void add(const char *local, const char *remote)
+    {
+        if (entries_.size() >= kMaxEntries || !local || !*local || !remote || !*remote)
+            return;
+        while (*remote == '\\')
+            remote++;
+        std::size_t n = std::min(std::strlen(remote), kUncMax);
+        entries_.push_back({static_cast<char>(std::toupper(static_cast<unsigned char>(local[0]))),
+                            "\\\\" + std::string(remote, n)});
+    }
 
-    if (WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, NULL, &h) != NO_ERROR)
-        return;
-    buf = (NETRESOURCEA*)malloc(size);
-    while (buf && tableCount < MAP_MAX_ENTRIES) {
-        DWORD count = (DWORD)-1, want = size, i;
-        err = WNetEnumResourceA(h, &count, buf, &want);
-        if (err == ERROR_MORE_DATA && want > size) {
-            NETRESOURCEA *bigger = (NETRESOURCEA*)realloc(buf, want);
-            if (!bigger)
+    void addTestList()
+    {
+        for (int i = 0; i < testCount_; i++) {
+            char local[3] = {testList_[i].drive, ':', 0};
+            add(testList_[i].drive ? local : "", testList_[i].remote);
+        }
+    }
+
+    void enumerateHost()
+    {
+        HANDLE h;
+        if (WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &h) != NO_ERROR)
+            return;
+        auto closeEnum = scopeExit([h] { WNetCloseEnum(h); });
+        std::vector<NETRESOURCEA> buf(kEnumBufferSize / sizeof(NETRESOURCEA));
+        while (entries_.size() < kMaxEntries) {
+            DWORD size = static_cast<DWORD>(buf.size() * sizeof(NETRESOURCEA));
+            DWORD count = static_cast<DWORD>(-1), want = size;
+            DWORD err = WNetEnumResourceA(h, &count, buf.data(), &want);
+            if (err == ERROR_MORE_DATA && want > size) {
+                buf.resize((want + sizeof(NETRESOURCEA) - 1) / sizeof(NETRESOURCEA));
+                continue;
+            }
+            if (err != NO_ERROR)
                 break;
-            buf = bigger;
-            size = want;
-            continue;
+            for (DWORD i = 0; i < count; i++)
+                add(buf[i].lpLocalName, buf[i].lpRemoteName);
         }
-        if (err != NO_ERROR)
-            break;
-        for (i = 0; i < count; i++)
-            addEntry(buf[i].lpLocalName, buf[i].lpRemoteName);
     }
-    free(buf);
-    WNetCloseEnum(h);
+
+    SlimLock lock_;
+    std::atomic<bool> built_{false};
+    std::vector<MapEntry> entries_;
+    const NETMAPPING *testList_ = nullptr;
+    int testCount_ = 0;
+};
+
+MappingTable &mappingTable() noexcept
+{
+    static MappingTable table;
+    return table;
 }
 
-static void buildTable(void)
+bool sameIgnoringCase(const char *a, const char *b, std::size_t n)
 {
-    int i;
-    if (tableBuilt)
-        return;
-    tableBuilt = TRUE;
-    tableCount = 0;
-    if (testList) {
-        for (i = 0; i < testCount; i++) {
-            char local[3] = { testList[i].drive, ':', 0 };
-            addEntry(testList[i].drive ? local : "", testList[i].remote);
-        }
-        return;
-    }
-    enumerateHost();
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a, static_cast<int>(n), b,
+                          static_cast<int>(n)) == CSTR_EQUAL;
 }
 
-void NetSetMappingSource(const NETMAPPING *list, int count)
+USHORT copyUnchanged(char *out, const char *in)
 {
-    testList = count > 0 ? list : NULL;
-    testCount = count > 0 ? count : 0;
-    tableBuilt = FALSE;
-    tableCount = 0;
-}
-
-static BOOL sameIgnoringCase(const char *a, const char *b, size_t n)
-{
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a, (int)n, b, (int)n)
-           == CSTR_EQUAL;
-}
-
-static USHORT copyUnchanged(char *out, const char *in)
-{
-    size_t n = strlen(in);
-    if (n > NAME_MAX)
-        n = NAME_MAX;
-    memmove(out, in, n);
+    std::size_t n = std::min(std::strlen(in), kNameMax);
+    std::memmove(out, in, n);
     out[n] = 0;
     return NET_NOT_MAPPED;
 }
 
+/* The entry for a drive letter with the longest universal name. */
+const MapEntry *entryForDrive(char drive) noexcept
+{
+    const MapEntry *best = nullptr;
+    for (const MapEntry &e : mappingTable().entries())
+        if (e.drive == drive && (!best || e.unc.size() > best->unc.size()))
+            best = &e;
+    return best;
+}
+
+/* The entry whose universal name is the longest whole-component prefix
+ * of in (compared without case). */
+const MapEntry *entryForUnc(const char *in) noexcept
+{
+    const MapEntry *best = nullptr;
+    std::size_t inLen = std::strlen(in);
+    for (const MapEntry &e : mappingTable().entries()) {
+        std::size_t n = e.unc.size();
+        if (n > inLen || (best && n <= best->unc.size()) || !sameIgnoringCase(e.unc.c_str(), in, n))
+            continue;
+        char after = in[n];
+        if (after == 0 || after == '\\' || after == '/')
+            best = &e;
+    }
+    return best;
+}
+
+}  // namespace
+}  // namespace orin::net
+
+using namespace orin::net;
+
+void NetSetMappingSource(const NETMAPPING *list, int count)
+{
+    mappingTable().setSource(list, count);
+}
+
 USHORT ORINAPI NetGetUniversalName(char *out, const char *in) noexcept
 {
-    char full[KNL_MAX_PATH], result[KNL_MAX_PATH];
-    const MAPENTRY *best = NULL;
-    DWORD len;
-    int i;
+    char full[KNL_MAX_PATH];
 
     if (!out || !in)
         return ORIN_ERR_INVALID_PARAM;
-    len = GetFullPathNameA(in, sizeof full, full, NULL);
+    DWORD len = GetFullPathNameA(in, sizeof full, full, nullptr);
     if (len == 0 || len >= sizeof full) {
         USHORT err = len ? ORIN_ERR_INVALID_NAME : KnlGetLastError();
         copyUnchanged(out, in);
         return err ? err : ORIN_ERR_GENERAL;
     }
-    if (!isalpha((unsigned char)full[0]) || full[1] != ':')
+    if (!std::isalpha(static_cast<unsigned char>(full[0])) || full[1] != ':')
         return copyUnchanged(out, in);
-    buildTable();
-    for (i = 0; i < tableCount; i++)
-        if (table[i].drive == toupper((unsigned char)full[0])
-            && (!best || strlen(table[i].unc) > strlen(best->unc)))
-            best = &table[i];
-    if (!best || strlen(best->unc) + strlen(full + 2) > NAME_MAX)
+    const MapEntry *best = entryForDrive(static_cast<char>(std::toupper(static_cast<unsigned char>(full[0]))));
+    if (!best || best->unc.size() + std::strlen(full + 2) > kNameMax)
         return copyUnchanged(out, in);
-    strcpy(result, best->unc);
-    strcat(result, full + 2);
-    CharUpperBuffA(result, (DWORD)strlen(result));
-    strcpy(out, result);
+    char result[KNL_MAX_PATH];
+    std::strcpy(result, best->unc.c_str());
+    std::strcat(result, full + 2);
+    CharUpperBuffA(result, static_cast<DWORD>(std::strlen(result)));
+    std::strcpy(out, result);
     return 0;
 }
 
 USHORT ORINAPI NetGetMappedName(char *out, const char *in) noexcept
 {
-    const MAPENTRY *best = NULL;
-    size_t bestLen = 0;
-    int i;
-
     if (!out || !in)
         return ORIN_ERR_INVALID_PARAM;
     if (in[0] != '\\' || in[1] != '\\')
         return copyUnchanged(out, in);
-    buildTable();
-    for (i = 0; i < tableCount; i++) {
-        size_t n = strlen(table[i].unc);
-        char after = in[n < strlen(in) ? n : strlen(in)];
-        if (n > strlen(in) || n <= bestLen || !sameIgnoringCase(table[i].unc, in, n))
-            continue;
-        if (after == 0 || after == '\\' || after == '/') {
-            best = &table[i];
-            bestLen = n;
-        }
-    }
-    if (!best || 2 + strlen(in + bestLen) > NAME_MAX)
+    const MapEntry *best = entryForUnc(in);
+    std::size_t bestLen = best ? best->unc.size() : 0;
+    if (!best || 2 + std::strlen(in + bestLen) > kNameMax)
         return copyUnchanged(out, in);
-    {
-        char result[KNL_MAX_PATH];
-        result[0] = best->drive;
-        result[1] = ':';
-        strcpy(result + 2, in + bestLen);
-        strcpy(out, result);
-    }
+    char result[KNL_MAX_PATH];
+    result[0] = best->drive;
+    result[1] = ':';
+    std::strcpy(result + 2, in + bestLen);
+    std::strcpy(out, result);
     return 0;
 }
 

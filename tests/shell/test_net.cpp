@@ -3,7 +3,9 @@
 // (this host has no network drives), then the translations, the
 // workstation identifier, the user name and the network type are checked.
 #include <gtest/gtest.h>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 #include "knlnam.h"
 #include "net.h"
@@ -91,6 +93,54 @@ TEST(NetMappingTable, HoldsAtMost28Entries)
     NetSetMappingSource(list.data(), (int)list.size());
     EXPECT_EQ(mapped("\\\\s\\e27\\x", 0), "P:\\x");
     EXPECT_EQ(mapped("\\\\s\\e28\\x", NET_NOT_MAPPED), "\\\\s\\e28\\x");
+    NetSetMappingSource(nullptr, 0);
+}
+
+// ---- two threads querying at once ------------------------------------------
+
+// Every mapping's universal name to drive path, last entry first, and one
+// drive path to universal name: what one thread sees of the table.
+std::string queryAll(const std::vector<std::string> &remotes)
+{
+    std::string seen;
+    char out[KNLNAM_MAXPATH];
+    for (size_t i = remotes.size(); i-- > 0;) {
+        NetGetMappedName(out, (remotes[i] + "\\f").c_str());
+        seen += std::string(out) + ";";
+    }
+    NetGetUniversalName(out, "Q:\\f");
+    return seen + out;
+}
+
+// The first queries build the table; two threads making them at once must
+// both see all of it, as one thread alone does.
+TEST(NetThreads, FirstQueriesFromTwoThreadsSeeTheWholeTable)
+{
+    std::vector<std::string> remotes;
+    std::vector<NETMAPPING> list;
+    for (int i = 0; i < 28; i++)
+        remotes.push_back("\\\\host\\vol" + std::to_string(i));
+    for (int i = 0; i < 28; i++)
+        list.push_back({ static_cast<char>('D' + i % 23), remotes[i].c_str() });
+    NetSetMappingSource(list.data(), (int)list.size());
+    const std::string alone = queryAll(remotes);
+    ASSERT_EQ(alone.find("\\\\"), alone.rfind("\\\\"));   // only the last answer is a UNC
+    for (int round = 0; round < 300; round++) {
+        NetSetMappingSource(list.data(), (int)list.size());
+        std::atomic<int> ready{0};
+        std::string a, b;
+        auto work = [&](std::string &seen) {
+            ready++;
+            while (ready.load() < 2) {
+            }
+            seen = queryAll(remotes);
+        };
+        std::thread ta(work, std::ref(a)), tb(work, std::ref(b));
+        ta.join();
+        tb.join();
+        ASSERT_EQ(a, alone) << round;
+        ASSERT_EQ(b, alone) << round;
+    }
     NetSetMappingSource(nullptr, 0);
 }
 

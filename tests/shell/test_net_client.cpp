@@ -5,6 +5,7 @@
 // chosen once per process.
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include "knlnam.h"
 #include "net.h"
 #include "shell/netint.h"
@@ -79,6 +80,31 @@ TEST_F(FakeClient, LoadedClientAnswers)
     NetDeinitNetworking();
     EXPECT_EQ(NetIsNovell(), 0);
     EXPECT_EQ(NetGetNetworkUserNameForNet(user, NET_USER_DIRECTORY), NET_ERR_FAILURE);
+}
+
+// Once started, the client is only read: two threads asking for names at
+// once get the answers one thread gets.
+TEST_F(FakeClient, NameQueriesFromTwoThreads)
+{
+    ASSERT_EQ(NetInitNetworking(), 0);
+    auto names = [](std::string &seen) {
+        char user[NET_NAME_BUFFER];
+        for (int i = 0; i < 2000; i++) {
+            user[0] = 0;
+            USHORT rc = NetGetNetworkUserNameForNet(user, NET_USER_DIRECTORY);
+            if (rc != 0 || strcmp(user, "bob") != 0 || NetIsNovell() != 1) {
+                seen = "round " + std::to_string(i) + ": " + user;
+                return;
+            }
+        }
+        seen = "bob";
+    };
+    std::string a, b;
+    std::thread ta(names, std::ref(a)), tb(names, std::ref(b));
+    ta.join();
+    tb.join();
+    EXPECT_EQ(a, "bob");
+    EXPECT_EQ(b, "bob");
 }
 
 TEST_F(FakeClient, SwitchKeepsTheClientOut)
