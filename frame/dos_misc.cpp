@@ -4,6 +4,7 @@
  * copy-sound flag, a file's size and last-write time as a DATETIME, and
  * byte replacement in a buffer.
  */
+#include <atomic>
 #include <string.h>
 #include "dos.h"
 #include "knlnam.h"
@@ -17,18 +18,17 @@
 #define DOS_YEAR_WRAP         128
 #define SIZE_DATETIME_FAILED  0xFFFF
 
-static USHORT copySound;
+/* Process-wide; any thread may switch it while copies read it. */
+static std::atomic<USHORT> copySound{0};
 
 USHORT dosCopySoundFlag(void)
 {
-    return copySound;
+    return copySound.load(std::memory_order_relaxed);
 }
 
 USHORT ORINAPI DosCopySoundOn(USHORT on) noexcept
 {
-    USHORT previous = copySound;
-    copySound = on;
-    return previous;
+    return copySound.exchange(on);
 }
 
 USHORT ORINAPI DosGetTempFileName(const char *dir, const char *prefix, char *out, USHORT size) noexcept

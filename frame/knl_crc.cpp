@@ -18,64 +18,80 @@
  *  - slicing by eight: table k gives the effect of a byte followed by k
  *    zero bytes, so eight bytes fold into the register with eight
  *    independent look-ups instead of a chain of eight;
- *  - three streams: a run of 3 x STRIDE bytes is split into three parts
+ *  - three streams: a run of 3 x kStride bytes is split into three parts
  *    whose registers are computed side by side (the second and third from
  *    zero), so the processor works on three independent chains.  They are
  *    joined with reg(A|B) = skip(reg(A)) ^ reg0(B), where skip() is the
- *    effect of STRIDE zero bytes on a register: also linear, so it too is
+ *    effect of kStride zero bytes on a register: also linear, so it too is
  *    a table look-up per register byte.
- * The remaining bytes go through the plain byte-wise step.
+ * The remaining bytes go through the plain byte-wise step.  All tables are
+ * computed when compiling: constant data any thread may read.
  */
-#include <string.h>
+#include <array>
+#include <cstddef>
 #include <zlib.h>
 #include "frame/knlint.h"
 
-#define POLY    0xEDB88320UL
-#define SLICES  8
-#define STRIDE  512            /* bytes per stream in one three-stream run */
+namespace orin::knl {
+namespace {
 
-static USHORT crc16Table[SLICES][256];
-static USHORT crc16Skip[2][256];
+constexpr ULONG kPoly = 0xEDB88320UL;
+constexpr std::size_t kSlices = 8;
+constexpr std::size_t kStride = 512;   /* bytes per stream in one three-stream run */
 
-static USHORT crc16Zeros(USHORT reg, int n)
+using Crc16Row = std::array<USHORT, 256>;
+
+/* Row k: the effect of a byte followed by k zero bytes. */
+constexpr std::array<Crc16Row, kSlices> makeSliceTables()
+{
+    std::array<Crc16Row, kSlices> t{};
+    for (int i = 0; i < 256; i++) {
+        ULONG c = static_cast<ULONG>(i);
+        for (int bit = 0; bit < 8; bit++)
+            c = (c & 1) ? (c >> 1) ^ kPoly : c >> 1;
+        t[0][i] = static_cast<USHORT>(c & 0xFFFF);
+    }
+    for (std::size_t k = 1; k < kSlices; k++)
+        for (int i = 0; i < 256; i++) {
+            USHORT s = t[k - 1][i];
+            t[k][i] = static_cast<USHORT>((s >> 8) ^ t[0][s & 0xFF]);
+        }
+    return t;
+}
+
+constexpr std::array<Crc16Row, kSlices> crc16Table = makeSliceTables();
+
+constexpr USHORT crc16Zeros(USHORT reg, std::size_t n)
 {
     while (n--)
-        reg = (USHORT)((reg >> 8) ^ crc16Table[0][reg & 0xFF]);
+        reg = static_cast<USHORT>((reg >> 8) ^ crc16Table[0][reg & 0xFF]);
     return reg;
 }
 
-__attribute__((constructor)) static void buildCrcTables(void)
+/* The effect of kStride zero bytes on each register byte (low, high),
+ * from the images of single bits, by linearity. */
+constexpr std::array<Crc16Row, 2> makeSkipTables()
 {
-    USHORT bit16[16];
-    int i, k, bit;
-
-    for (i = 0; i < 256; i++) {
-        ULONG c = (ULONG)i;
-        for (bit = 0; bit < 8; bit++)
-            c = (c & 1) ? (c >> 1) ^ POLY : c >> 1;
-        crc16Table[0][i] = (USHORT)(c & 0xFFFF);
-    }
-    for (k = 1; k < SLICES; k++)
-        for (i = 0; i < 256; i++) {
-            USHORT s = crc16Table[k - 1][i];
-            crc16Table[k][i] = (USHORT)((s >> 8) ^ crc16Table[0][s & 0xFF]);
-        }
-    /* Skip table from the images of single bits, by linearity. */
-    for (bit = 0; bit < 16; bit++)
-        bit16[bit] = crc16Zeros((USHORT)(1U << bit), STRIDE);
-    for (k = 0; k < 2; k++)
-        for (i = 0; i < 256; i++) {
+    std::array<USHORT, 16> bit16{};
+    for (int bit = 0; bit < 16; bit++)
+        bit16[bit] = crc16Zeros(static_cast<USHORT>(1U << bit), kStride);
+    std::array<Crc16Row, 2> t{};
+    for (int k = 0; k < 2; k++)
+        for (int i = 0; i < 256; i++) {
             USHORT v = 0;
-            for (bit = 0; bit < 8; bit++)
+            for (int bit = 0; bit < 8; bit++)
                 if (i & (1 << bit))
                     v ^= bit16[8 * k + bit];
-            crc16Skip[k][i] = v;
+            t[k][i] = v;
         }
+    return t;
 }
+
+constexpr std::array<Crc16Row, 2> crc16Skip = makeSkipTables();
 
 /* ---- 16-bit checksum --------------------------------------------------- */
 
-static inline USHORT crc16Slice8(USHORT reg, const BYTE *p)
+inline USHORT crc16Slice8(USHORT reg, const BYTE *p)
 {
     USHORT first = (USHORT)(reg ^ (p[0] | (p[1] << 8)));
     return (USHORT)(crc16Table[7][first & 0xFF] ^ crc16Table[6][first >> 8]
@@ -84,31 +100,36 @@ static inline USHORT crc16Slice8(USHORT reg, const BYTE *p)
          ^ crc16Table[1][p[6]] ^ crc16Table[0][p[7]]);
 }
 
-static inline USHORT crc16Skip512(USHORT reg)
+inline USHORT crc16SkipStride(USHORT reg)
 {
     return (USHORT)(crc16Skip[0][reg & 0xFF] ^ crc16Skip[1][reg >> 8]);
 }
 
-static USHORT crc16Update(USHORT reg, const BYTE *p, size_t len)
+USHORT crc16Update(USHORT reg, const BYTE *p, size_t len)
 {
-    while (len >= 3 * STRIDE) {
+    while (len >= 3 * kStride) {
         USHORT a = reg, b = 0, c = 0;
         size_t i;
-        for (i = 0; i < STRIDE; i += SLICES) {
+        for (i = 0; i < kStride; i += kSlices) {
             a = crc16Slice8(a, p + i);
-            b = crc16Slice8(b, p + STRIDE + i);
-            c = crc16Slice8(c, p + 2 * STRIDE + i);
+            b = crc16Slice8(b, p + kStride + i);
+            c = crc16Slice8(c, p + 2 * kStride + i);
         }
-        reg = (USHORT)(crc16Skip512((USHORT)(crc16Skip512(a) ^ b)) ^ c);
-        p += 3 * STRIDE;
-        len -= 3 * STRIDE;
+        reg = (USHORT)(crc16SkipStride((USHORT)(crc16SkipStride(a) ^ b)) ^ c);
+        p += 3 * kStride;
+        len -= 3 * kStride;
     }
-    for (; len >= SLICES; p += SLICES, len -= SLICES)
+    for (; len >= kSlices; p += kSlices, len -= kSlices)
         reg = crc16Slice8(reg, p);
     while (len--)
         reg = (USHORT)((reg >> 8) ^ crc16Table[0][(*p++ ^ reg) & 0xFF]);
     return reg;
 }
+
+}  // namespace
+}  // namespace orin::knl
+
+using orin::knl::crc16Update;
 
 /* ---- Exported calls ---------------------------------------------------- */
 

@@ -9,6 +9,7 @@
  * it.  Every call that touches a drive suppresses the system's
  * critical-error boxes while it runs.
  */
+#include <atomic>
 #include <string.h>
 #include "frame/knlnamint.h"
 
@@ -22,13 +23,12 @@ static_assert(sizeof(KNLFSVOLUME) == 18);
 #define LABEL_MAX         11
 #define ERR_INVALID_LEVEL_FS 125  /* also the system's "no volume label" */
 
-static USHORT disconnectedResources;
+/* Process-wide; any thread may switch it. */
+static std::atomic<USHORT> disconnectedResources{0};
 
 USHORT ORINAPI KnlNamEnableDisconnectedResources(USHORT enable) noexcept
 {
-    USHORT previous = disconnectedResources;
-    disconnectedResources = enable;
-    return previous;
+    return disconnectedResources.exchange(enable);
 }
 
 static DWORD attributesOf(const char *name)

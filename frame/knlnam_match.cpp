@@ -13,6 +13,8 @@
  * characters of the short-name table); wild cards are refused unless
  * allowed, and paths also reject misplaced colons and doubled backslashes.
  */
+#include <array>
+#include <initializer_list>
 #include <string.h>
 #include "frame/knlnamint.h"
 
@@ -24,7 +26,6 @@
 #define SHORT_EXTRA      "$#&@!%()-_{}'~^"
 #define LONG_EXTRA       "[]+=., `"
 
-static BYTE shortChars[256], longChars[256];
 
 /* Compares one character at each position; returns its byte length or 0
  * when they differ. */
@@ -99,27 +100,28 @@ USHORT ORINAPI KnlNamWildCompare(void *ns, const char *name, const char *pattern
 
 /* ---- validity ---------------------------------------------------------- */
 
-static void buildTables(void)
+/* The characters allowed in names: letters, digits, the upper half up
+ * to lastUpper, and the extra punctuation.  Computed when compiling. */
+using CharTable = std::array<BYTE, 256>;
+
+static constexpr CharTable charTable(BYTE lastUpper, std::initializer_list<const char *> extras)
 {
-    int c;
-    const char *p;
-    if (shortChars['A'])
-        return;
-    for (c = 0; c < 256; c++) {
-        BYTE ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-        shortChars[c] = ok || (c >= UPPER_FIRST && c <= SHORT_UPPER_LAST);
-        longChars[c] = ok || (c >= UPPER_FIRST && c <= LONG_UPPER_LAST);
-    }
-    for (p = SHORT_EXTRA; *p; p++)
-        shortChars[(BYTE)*p] = longChars[(BYTE)*p] = 1;
-    for (p = LONG_EXTRA; *p; p++)
-        longChars[(BYTE)*p] = 1;
+    CharTable t{};
+    for (int c = 0; c < 256; c++)
+        t[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
+               || (c >= UPPER_FIRST && c <= lastUpper);
+    for (const char *extra : extras)
+        for (const char *p = extra; *p; p++)
+            t[static_cast<BYTE>(*p)] = 1;
+    return t;
 }
+
+static constexpr CharTable shortChars = charTable(SHORT_UPPER_LAST, {SHORT_EXTRA});
+static constexpr CharTable longChars = charTable(LONG_UPPER_LAST, {SHORT_EXTRA, LONG_EXTRA});
 
 const BYTE *ORINAPI KnlNamQueryValidFileChars(BOOL longNames) noexcept
 {
-    buildTables();
-    return longNames ? longChars : shortChars;
+    return longNames ? longChars.data() : shortChars.data();
 }
 
 static int isWild(char c)
@@ -252,7 +254,6 @@ static int validNameOrPath(const char *name, BOOL wildOk, int isPath)
     int longNames = 1;
     if (!name || !*name || strlen(name) > KNLNAM_MAXNAME)
         return 0;
-    buildTables();
     if (!wildOk)
         longNames = volumeHasLongNames(name);
     if (!isPath)
@@ -275,9 +276,8 @@ USHORT ORINAPI KnlNamIsValidPathFilter(BOOL longNames, const char *list, BOOL wi
 {
     if (!list)
         return 0;
-    buildTables();
     if (!validChars)
-        validChars = longNames ? longChars : shortChars;
+        validChars = longNames ? longChars.data() : shortChars.data();
     return (USHORT)validEntries(list, longNames != 0, wildOk != 0, validChars, 1);
 }
 

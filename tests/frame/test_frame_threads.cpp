@@ -2,7 +2,8 @@
 // the same files and results as the same work done one after the other:
 // error-log and debug-channel lines go out whole, files written, locked,
 // read back and enumerated through KnlNam stay separate, and timers started
-// at once get different ids.
+// at once get different ids.  Queries built on first use (the OS version,
+// the name-character tables, checksums) answer the same from two threads.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <functional>
@@ -46,6 +47,34 @@ std::vector<std::string> sortedLines(const std::string &text)
         lines.push_back(line);
     std::sort(lines.begin(), lines.end());
     return lines;
+}
+
+/* Answers of the calls whose tables or caches are filled on first use. */
+std::string firstUseQueries()
+{
+    std::string seen;
+    for (int i = 0; i < kRounds; i++) {
+        USHORT version = 0;
+        seen = std::to_string(KnlQueryOS(&version)) + "/" + std::to_string(version) + "/"
+               + std::to_string(KnlIsNewShell());
+        seen += KnlNamIsValidPathFilter(FALSE, "A$B#C.TX~;X[1].Y", FALSE, nullptr) ? "+" : "-";
+        seen += KnlNamIsValidPathFilter(TRUE, "A$B#C.TX~;X[1].Y", FALSE, nullptr) ? "+" : "-";
+        const BYTE *shortChars = KnlNamQueryValidFileChars(FALSE);
+        seen += std::to_string(shortChars['$']) + std::to_string(shortChars['[']);
+        seen += "/" + std::to_string(KnlCrc16("first use", 9));
+    }
+    return seen;
+}
+
+/* Defined first, so that its threads are the first users in the process. */
+TEST(FrameThreads, FirstUseTablesAnswerAlikeOnTwoThreads)
+{
+    std::string a, b;
+    runBoth(true, [&] { a = firstUseQueries(); }, [&] { b = firstUseQueries(); });
+    std::string alone = firstUseQueries();
+    EXPECT_EQ(alone.substr(alone.find_first_of("+-"), 4), "-+10");
+    EXPECT_EQ(a, alone);
+    EXPECT_EQ(b, alone);
 }
 
 /* The error log is exported by ordinal only. */
