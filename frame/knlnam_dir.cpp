@@ -79,21 +79,46 @@ USHORT ORINAPI KnlNamMoveDev(void *ns, const char *from, const char *to) noexcep
 
 /* ---- copy and compare ------------------------------------------------------ */
 
-static USHORT openForCopy(void *ns, const char *to, ULONG flags, KNLHFILE *h)
+/* A file opened through KnlNamOpen, closed however the scope ends. */
+class OpenedFile {
+public:
+    USHORT open(void *ns, const char *name, ULONG openFlags, ULONG mode) noexcept
+    {
+        ULONG action;
+        USHORT err = KnlNamOpen(ns, name, &h_, &action, 0, 0, openFlags, mode, 0);
+        if (!err)
+            owner_.reset(KNLNAM_TO_HANDLE(h_));
+        return err;
+    }
+    KNLHFILE get() const noexcept { return h_; }
+    void close() noexcept { owner_.reset(); }
+
+private:
+    KNLHFILE h_ = 0;
+    orin::UniqueHandle owner_;
+};
+
+/* A block for copies and compares; null without memory. */
+static orin::UniqueMalloc<char> copyBlock() noexcept
 {
-    ULONG action, pos;
+    return orin::UniqueMalloc<char>(static_cast<char *>(malloc(COPY_BLOCK)));
+}
+
+static USHORT openForCopy(void *ns, const char *to, ULONG flags, OpenedFile &dst)
+{
+    ULONG pos;
     ULONG mode = KNLNAM_ACCESS_WRITE | KNLNAM_SHARE_DENYALL;
     USHORT err;
 
     if (flags & KNLNAM_COPY_APPEND) {
-        err = KnlNamOpen(ns, to, h, &action, 0, 0, KNLNAM_OPEN_ALWAYS, mode, 0);
+        err = dst.open(ns, to, KNLNAM_OPEN_ALWAYS, mode);
         if (!err)
-            err = KnlNamChgFilePtr(ns, *h, 0, KNLNAM_SEEK_END, &pos);
+            err = KnlNamChgFilePtr(ns, dst.get(), 0, KNLNAM_SEEK_END, &pos);
         return err;
     }
     if (!(flags & KNLNAM_COPY_REPLACE) && KnlNamQFileExist(ns, to))
         return ERR_FILE_EXISTS;
-    return KnlNamOpen(ns, to, h, &action, 0, 0, KNLNAM_OPEN_CREATE, mode, 0);
+    return dst.open(ns, to, KNLNAM_OPEN_CREATE, mode);
 }
 
 static USHORT copyBlocks(void *ns, KNLHFILE src, KNLHFILE dst, char *block)
@@ -124,78 +149,69 @@ static void copyLastWriteTime(KNLHFILE src, KNLHFILE dst)
 USHORT ORINAPI KnlNamCopy(void *ns, const char *from, const char *to, ULONG flags,
                           ULONG options) noexcept
 {
-    KNLHFILE src, dst;
-    ULONG action;
-    char *block;
+    OpenedFile src, dst;
     USHORT err;
 
     if (!from || !to)
         return ORIN_ERR_INVALID_PARAM;
     if (KnlNamIsTheSameFile(from, to))
         return ORIN_ERR_ACCESS_DENIED;
-    if ((err = KnlNamOpen(ns, from, &src, &action, 0, 0, KNLNAM_OPEN_EXISTING,
-                          KNLNAM_SHARE_DENYWRITE, 0)) != 0)
+    if ((err = src.open(ns, from, KNLNAM_OPEN_EXISTING, KNLNAM_SHARE_DENYWRITE)) != 0)
         return err;
-    if ((block = (char*)malloc(COPY_BLOCK)) == NULL) {
-        KnlNamClose(ns, src);
+    orin::UniqueMalloc<char> block = copyBlock();
+    if (!block)
         return ORIN_ERR_NO_MEMORY;
+    if ((err = openForCopy(ns, to, flags, dst)) != 0)
+        return err;
+    err = copyBlocks(ns, src.get(), dst.get(), block.get());
+    if (!err && !(flags & KNLNAM_COPY_APPEND))
+        copyLastWriteTime(src.get(), dst.get());
+    dst.close();
+    if (err && !(flags & KNLNAM_COPY_APPEND))
+        KnlNamDelete(ns, to);           /* no half copies */
+    return err;
+}
+
+/* Reads both files block by block; *equal stays 1 while they agree. */
+static USHORT compareBlocks(void *ns, KNLHFILE a, KNLHFILE b, char *blockA, char *blockB,
+                            ULONG *equal)
+{
+    USHORT err = 0;
+    *equal = 1;
+    while (*equal) {
+        ULONG gotA = 0, gotB = 0;
+        if ((err = KnlNamRead(ns, a, blockA, COPY_BLOCK, &gotA)) != 0
+            || (err = KnlNamRead(ns, b, blockB, COPY_BLOCK, &gotB)) != 0) {
+            *equal = 0;
+            break;
+        }
+        if (gotA != gotB || memcmp(blockA, blockB, gotA) != 0)
+            *equal = 0;
+        if (gotA == 0)
+            break;
     }
-    if ((err = openForCopy(ns, to, flags, &dst)) == 0) {
-        err = copyBlocks(ns, src, dst, block);
-        if (!err && !(flags & KNLNAM_COPY_APPEND))
-            copyLastWriteTime(src, dst);
-        KnlNamClose(ns, dst);
-        if (err && !(flags & KNLNAM_COPY_APPEND))
-            KnlNamDelete(ns, to);           /* no half copies */
-    }
-    free(block);
-    KnlNamClose(ns, src);
     return err;
 }
 
 USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *equal) noexcept
 {
-    KNLHFILE ha, hb;
-    ULONG action, sizeA = 0, sizeB = 0;
-    char *blockA, *blockB;
+    OpenedFile fa, fb;
+    ULONG sizeA = 0, sizeB = 0;
     USHORT err;
 
     if (!equal)
         return ORIN_ERR_INVALID_PARAM;
     *equal = 0;
-    if ((err = KnlNamOpen(ns, a, &ha, &action, 0, 0, KNLNAM_OPEN_EXISTING,
-                          KNLNAM_SHARE_DENYNONE, 0)) != 0)
+    if ((err = fa.open(ns, a, KNLNAM_OPEN_EXISTING, KNLNAM_SHARE_DENYNONE)) != 0
+        || (err = fb.open(ns, b, KNLNAM_OPEN_EXISTING, KNLNAM_SHARE_DENYNONE)) != 0)
         return err;
-    if ((err = KnlNamOpen(ns, b, &hb, &action, 0, 0, KNLNAM_OPEN_EXISTING,
-                          KNLNAM_SHARE_DENYNONE, 0)) != 0) {
-        KnlNamClose(ns, ha);
-        return err;
-    }
-    blockA = (char*)malloc(COPY_BLOCK);
-    blockB = (char*)malloc(COPY_BLOCK);
+    orin::UniqueMalloc<char> blockA = copyBlock(), blockB = copyBlock();
     if (!blockA || !blockB)
-        err = ORIN_ERR_NO_MEMORY;
-    else if (!(err = KnlNamQFileSize(ns, ha, &sizeA)) && !(err = KnlNamQFileSize(ns, hb, &sizeB))
-             && sizeA == sizeB) {
-        *equal = 1;
-        while (*equal) {
-            ULONG gotA = 0, gotB = 0;
-            if ((err = KnlNamRead(ns, ha, blockA, COPY_BLOCK, &gotA)) != 0
-                || (err = KnlNamRead(ns, hb, blockB, COPY_BLOCK, &gotB)) != 0) {
-                *equal = 0;
-                break;
-            }
-            if (gotA != gotB || memcmp(blockA, blockB, gotA) != 0)
-                *equal = 0;
-            if (gotA == 0)
-                break;
-        }
-    }
-    free(blockA);
-    free(blockB);
-    KnlNamClose(ns, ha);
-    KnlNamClose(ns, hb);
-    return err;
+        return ORIN_ERR_NO_MEMORY;
+    if ((err = KnlNamQFileSize(ns, fa.get(), &sizeA)) != 0
+        || (err = KnlNamQFileSize(ns, fb.get(), &sizeB)) != 0 || sizeA != sizeB)
+        return err;
+    return compareBlocks(ns, fa.get(), fb.get(), blockA.get(), blockB.get(), equal);
 }
 
 /* ---- enumeration ---------------------------------------------------------------- */

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <string.h>
 #include "frame/knlnamint.h"
+#include "frame/scope.h"
 
 static_assert(sizeof(KNLFSALLOCATE) == 18);   // level 1, packed
 static_assert(sizeof(KNLFSVOLUME) == 18);
@@ -47,17 +48,16 @@ static DWORD attributesOf(const char *name)
 static BOOL anyFileMatches(const char *pattern)
 {
     WIN32_FIND_DATAA fd;
-    HANDLE h;
     BOOL found = FALSE;
     UINT mode = knlNamQuietErrors();
 
-    h = FindFirstFileA(pattern, &fd);
-    if (h != INVALID_HANDLE_VALUE) {
+    orin::UniqueFindHandle h(FindFirstFileA(pattern, &fd));
+    if (h.get() != INVALID_HANDLE_VALUE) {
         do
             found = !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-        while (!found && FindNextFileA(h, &fd));
-        FindClose(h);
+        while (!found && FindNextFileA(h.get(), &fd));
     }
+    h.reset();
     knlNamRestoreErrorMode(mode);
     return found;
 }

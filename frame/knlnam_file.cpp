@@ -15,6 +15,7 @@
  */
 #include <string.h>
 #include "frame/knlnamint.h"
+#include "frame/scope.h"
 
 static_assert(sizeof(KNLFILESTATUS) == 34);   // level-1 information, packed
 
@@ -144,19 +145,13 @@ USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *a
         act = KNLNAM_ACTION_EXISTED;
     knlNamRestoreErrorMode(mode);
 
-    if (GetFileType(h) != FILE_TYPE_DISK) {
-        CloseHandle(h);
+    orin::UniqueHandle file(h);
+    if (GetFileType(h) != FILE_TYPE_DISK)
         return ORIN_ERR_ACCESS_DENIED;
-    }
     if ((openFlags & KNLNAM_OPEN_REPLACE) && disposition != TRUNCATE_EXISTING
-        && (access & GENERIC_WRITE)) {
-        err = setLengthKeepingPosition(h, size);
-        if (err) {
-            CloseHandle(h);
-            return err;
-        }
-    }
-    *handle = KNLNAM_FROM_HANDLE(h);
+        && (access & GENERIC_WRITE) && (err = setLengthKeepingPosition(h, size)) != 0)
+        return err;
+    *handle = KNLNAM_FROM_HANDLE(file.release());
     if (action)
         *action = act;
     return 0;

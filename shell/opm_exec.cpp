@@ -22,6 +22,7 @@
 #include "shell/opmint.h"
 #include <shellapi.h>
 #include "knl.h"
+#include "frame/scope.h"
 
 #define OPM_CREATE_FLAGS   (CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS)
 #define OPM_IDLE_FIRST_MS  5000
@@ -85,8 +86,8 @@ static BOOL readAppPath(const char *file, const char *value, char *out, DWORD si
     strcat(key, file);
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h) != ERROR_SUCCESS)
         return FALSE;
+    orin::UniqueRegKey owned(h);
     rc = RegQueryValueExA(h, value, NULL, &type, (BYTE *)out, &len);
-    RegCloseKey(h);
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || len == 0)
         return FALSE;
     out[len < size ? len : size - 1] = 0;
@@ -180,25 +181,26 @@ USHORT opmAppPathRewrite(const char *cmdLine, const char *envBlock, char **newCm
         if (_stricmp(registered, full) != 0 && _stricmp(registered, fullExe) != 0)
             return 0;
     }
-    *newCmd = (char*)malloc(strlen(registered) + strlen(parts.args) + 3);
-    if (!*newCmd)
+    orin::UniqueMalloc<char> cmd(static_cast<char *>(malloc(strlen(registered) + strlen(parts.args) + 3)));
+    if (!cmd)
         return ORIN_ERR_NO_MEMORY;
-    strcpy(*newCmd, "\"");
-    strcat(*newCmd, registered);
-    strcat(*newCmd, "\"");
-    strcat(*newCmd, parts.args);
+    strcpy(cmd.get(), "\"");
+    strcat(cmd.get(), registered);
+    strcat(cmd.get(), "\"");
+    strcat(cmd.get(), parts.args);
+    orin::UniqueMalloc<char> env;
     if (readAppPath(file, "Path", extra, sizeof extra)) {
-        *newEnv = buildEnvironment(envBlock, extra);
+        env.reset(buildEnvironment(envBlock, extra));
     } else {
         size_t size = blockSize(envBlock);
-        if ((*newEnv = (char*)malloc(size)) != NULL)
-            memcpy(*newEnv, envBlock, size);
+        env.reset(static_cast<char *>(malloc(size)));
+        if (env)
+            memcpy(env.get(), envBlock, size);
     }
-    if (!*newEnv) {
-        free(*newCmd);
-        *newCmd = NULL;
+    if (!env)
         return ORIN_ERR_NO_MEMORY;
-    }
+    *newCmd = cmd.release();
+    *newEnv = env.release();
     return 0;
 }
 
@@ -244,14 +246,44 @@ static BOOL waitForEnd(HANDLE process)
     }
 }
 
+/* The process's environment block, given back when its owner ends. */
+struct EnvironmentFreer {
+    void operator()(char *env) const noexcept { FreeEnvironmentStringsA(env); }
+};
+using UniqueEnvironment = std::unique_ptr<char, EnvironmentFreer>;
+
+/* Starts the child and keeps the caller's messages flowing until it is
+ * ready (and, with wait, until it ends); FALSE with the system's error in
+ * *error when that fails. */
+static BOOL runChild(char *cmd, char *env, USHORT showCommand, BOOL wait, ULONG *error)
+{
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    if (showCommand) {
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = showCommand;
+    }
+    if (!CreateProcessA(NULL, cmd, NULL, NULL, FALSE, OPM_CREATE_FLAGS, env, NULL, &si, &pi)) {
+        *error = GetLastError();
+        return FALSE;
+    }
+    orin::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    pumpUntilIdle(pi.hProcess);
+    if (wait && !waitForEnd(pi.hProcess)) {
+        *error = GetLastError();
+        return FALSE;
+    }
+    return TRUE;
+}
+
 USHORT ORINAPI OpmStartProgram(const char *commandLine, USHORT showCommand, BOOL wait,
                                ULONG *error) noexcept
 {
-    char *cmd, *newCmd = NULL, *newEnv = NULL, *env;
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
+    char *newCmd = NULL, *newEnv = NULL;
     ULONG dummy;
-    BOOL ok;
 
     if (!error)
         error = &dummy;
@@ -260,40 +292,15 @@ USHORT ORINAPI OpmStartProgram(const char *commandLine, USHORT showCommand, BOOL
         *error = ORIN_ERR_INVALID_PARAM;
         return ORIN_ERR_GENERAL;
     }
-    cmd = (char*)malloc(strlen(commandLine) + 1);
-    env = GetEnvironmentStringsA();
-    if (!cmd || !env || opmAppPathRewrite(commandLine, env, &newCmd, &newEnv) != 0) {
-        free(cmd);
-        if (env)
-            FreeEnvironmentStringsA(env);
+    orin::UniqueMalloc<char> cmd(_strdup(commandLine));
+    UniqueEnvironment env(GetEnvironmentStringsA());
+    if (!cmd || !env || opmAppPathRewrite(commandLine, env.get(), &newCmd, &newEnv) != 0) {
         *error = ORIN_ERR_NO_MEMORY;
         return ORIN_ERR_GENERAL;
     }
-    strcpy(cmd, commandLine);
-    FreeEnvironmentStringsA(env);
-
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    if (showCommand) {
-        si.dwFlags = STARTF_USESHOWWINDOW;
-        si.wShowWindow = showCommand;
-    }
-    ok = CreateProcessA(NULL, newCmd ? newCmd : cmd, NULL, NULL, FALSE, OPM_CREATE_FLAGS,
-                        newEnv, NULL, &si, &pi);
-    if (!ok) {
-        *error = GetLastError();
-    } else {
-        pumpUntilIdle(pi.hProcess);
-        if (wait && !waitForEnd(pi.hProcess)) {
-            *error = GetLastError();
-            ok = FALSE;
-        }
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    free(cmd);
-    free(newCmd);
-    free(newEnv);
+    orin::UniqueMalloc<char> rewrittenCmd(newCmd), rewrittenEnv(newEnv);
+    env.reset();
+    BOOL ok = runChild(newCmd ? newCmd : cmd.get(), newEnv, showCommand, wait, error);
     return ok ? 0 : ORIN_ERR_GENERAL;
 }
 
