@@ -13,7 +13,16 @@
 #include "knlnam.h"
 #include "frame/knlnamint.h"
 
-static thread_local char envBuffer[DOS_ENV_BUFFER];
+namespace orin::dos {
+namespace {
+
+thread_local char envBuffer[DOS_ENV_BUFFER];
+
+}  // namespace
+}  // namespace orin::dos
+
+using namespace orin::dos;
+
 
 USHORT ORINAPI DosScanEnv(const char *name, const char **value) noexcept
 {

@@ -11,15 +11,58 @@
 #include "frame/dosint.h"
 #include "frame/knlint.h"
 
-#define PLATFORM_NT           1
-#define TIMEZONE_UNKNOWN      (-1)
-#define DOS_EPOCH_YEAR        1980
-#define DOS_YEAR_BASE         1900
-#define DOS_YEAR_WRAP         128
-#define SIZE_DATETIME_FAILED  0xFFFF
+namespace orin::dos {
+namespace {
+
+constexpr auto PLATFORM_NT = 1;
+constexpr auto TIMEZONE_UNKNOWN = (-1);
+constexpr auto DOS_EPOCH_YEAR = 1980;
+constexpr auto DOS_YEAR_BASE = 1900;
+constexpr auto DOS_YEAR_WRAP = 128;
+constexpr auto SIZE_DATETIME_FAILED = 0xFFFF;
 
 /* Process-wide; any thread may switch it while copies read it. */
-static std::atomic<USHORT> copySound{0};
+std::atomic<USHORT> copySound{0};
+
+void fromSystemTime(const SYSTEMTIME *st, DATETIME *dt)
+{
+    memset(dt, 0, sizeof *dt);
+    dt->hours = (BYTE)st->wHour;
+    dt->minutes = (BYTE)st->wMinute;
+    dt->seconds = (BYTE)st->wSecond;
+    dt->hundredths = 0;
+    dt->day = (BYTE)st->wDay;
+    dt->month = (BYTE)st->wMonth;
+    dt->year = st->wYear;
+    dt->timezone = TIMEZONE_UNKNOWN;
+    dt->weekday = (BYTE)st->wDayOfWeek;
+}
+
+/* DOS date and time (years counted from 1900 in 7 bits) to a DATETIME;
+ * the weekday comes from the calendar. */
+void fromDosDateTime(USHORT date, USHORT time, DATETIME *dt)
+{
+    SYSTEMTIME st;
+    FILETIME ft;
+    memset(&st, 0, sizeof st);
+    st.wYear = (WORD)(DOS_YEAR_BASE + (date >> 9));
+    if (st.wYear < DOS_EPOCH_YEAR)
+        st.wYear += DOS_YEAR_WRAP;
+    st.wMonth = (WORD)((date >> 5) & 0x0F);
+    st.wDay = (WORD)(date & 0x1F);
+    st.wHour = (WORD)(time >> 11);
+    st.wMinute = (WORD)((time >> 5) & 0x3F);
+    st.wSecond = (WORD)((time & 0x1F) * 2);
+    if (SystemTimeToFileTime(&st, &ft))
+        FileTimeToSystemTime(&ft, &st);
+    fromSystemTime(&st, dt);
+}
+
+}  // namespace
+}  // namespace orin::dos
+
+using namespace orin::dos;
+
 
 USHORT dosCopySoundFlag(void)
 {
@@ -62,20 +105,6 @@ USHORT ORINAPI DosGetVersion(USHORT *version) noexcept
     return 0;
 }
 
-static void fromSystemTime(const SYSTEMTIME *st, DATETIME *dt)
-{
-    memset(dt, 0, sizeof *dt);
-    dt->hours = (BYTE)st->wHour;
-    dt->minutes = (BYTE)st->wMinute;
-    dt->seconds = (BYTE)st->wSecond;
-    dt->hundredths = 0;
-    dt->day = (BYTE)st->wDay;
-    dt->month = (BYTE)st->wMonth;
-    dt->year = st->wYear;
-    dt->timezone = TIMEZONE_UNKNOWN;
-    dt->weekday = (BYTE)st->wDayOfWeek;
-}
-
 USHORT ORINAPI DosGetDateTime(DATETIME *dt) noexcept
 {
     SYSTEMTIME st;
@@ -116,26 +145,6 @@ USHORT ORINAPI DosSleep(ULONG ms) noexcept
 void ORINAPI DosExit(ULONG action, ULONG code) noexcept
 {
     ExitProcess(code);
-}
-
-/* DOS date and time (years counted from 1900 in 7 bits) to a DATETIME;
- * the weekday comes from the calendar. */
-static void fromDosDateTime(USHORT date, USHORT time, DATETIME *dt)
-{
-    SYSTEMTIME st;
-    FILETIME ft;
-    memset(&st, 0, sizeof st);
-    st.wYear = (WORD)(DOS_YEAR_BASE + (date >> 9));
-    if (st.wYear < DOS_EPOCH_YEAR)
-        st.wYear += DOS_YEAR_WRAP;
-    st.wMonth = (WORD)((date >> 5) & 0x0F);
-    st.wDay = (WORD)(date & 0x1F);
-    st.wHour = (WORD)(time >> 11);
-    st.wMinute = (WORD)((time >> 5) & 0x3F);
-    st.wSecond = (WORD)((time & 0x1F) * 2);
-    if (SystemTimeToFileTime(&st, &ft))
-        FileTimeToSystemTime(&ft, &st);
-    fromSystemTime(&st, dt);
 }
 
 USHORT ORINAPI GetFileSizeDateTime(void *ns, const char *name, ULONG *size, DATETIME *dt) noexcept

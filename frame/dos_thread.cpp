@@ -6,13 +6,40 @@
  */
 #include "dos.h"
 
-#define SUSPEND_FAILED ((DWORD)-1)
+namespace orin::dos {
+namespace {
 
-static USHORT lastError(void)
+constexpr auto SUSPEND_FAILED = ((DWORD)-1);
+
+USHORT lastError(void)
 {
     USHORT err = (USHORT)(GetLastError() & 0xFFFF);
     return err ? err : ORIN_ERR_GENERAL;
 }
+
+/* Waits for the thread while translating and dispatching every message
+ * that arrives for the calling thread. */
+USHORT waitDispatching(HANDLE thread)
+{
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+        MSG msg;
+        if (r == WAIT_OBJECT_0)
+            return 0;
+        if (r != WAIT_OBJECT_0 + 1)
+            return lastError();
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orin::dos
+
+using namespace orin::dos;
+
 
 USHORT ORINAPI DosCreateThread(HANDLE *thread, DOSTHREADFN start, void *arg, ULONG flags,
                                ULONG stackSize) noexcept
@@ -39,24 +66,6 @@ USHORT ORINAPI DosKillThread(HANDLE thread) noexcept
         return lastError();
     CloseHandle(thread);
     return 0;
-}
-
-/* Waits for the thread while translating and dispatching every message
- * that arrives for the calling thread. */
-static USHORT waitDispatching(HANDLE thread)
-{
-    for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
-        MSG msg;
-        if (r == WAIT_OBJECT_0)
-            return 0;
-        if (r != WAIT_OBJECT_0 + 1)
-            return lastError();
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
 }
 
 USHORT ORINAPI DosWaitThread(HANDLE *thread, ULONG option) noexcept

@@ -18,11 +18,14 @@
 /* The character table is handed out (KnlQueryCharTable): two bytes an entry. */
 static_assert(sizeof(KNLCHARENTRY) == 2);
 
-#define SM_DBCSENABLED_METRIC   42
-#define NO_OTHER_CASE           '?'
-#define LOCALE_ITEM_MAX         80
-#define YEARMAX_KEY  "Control Panel\\International\\Calendars\\TwoDigitYearMax"
-#define YEARMAX_VALUE_MAX       128
+namespace orin::knl {
+namespace {
+
+constexpr auto SM_DBCSENABLED_METRIC = 42;
+constexpr char NO_OTHER_CASE = '?';
+constexpr auto LOCALE_ITEM_MAX = 80;
+constexpr char YEARMAX_KEY[] = "Control Panel\\International\\Calendars\\TwoDigitYearMax";
+constexpr auto YEARMAX_VALUE_MAX = 128;
 
 /* Locale items read by KnlInitCP (GetLocaleInfo numbering). */
 enum {
@@ -31,14 +34,8 @@ enum {
     LI_DAY_LZERO = 0x26, LI_MON_LZERO = 0x27
 };
 
-KNLCHARENTRY knlCharTable[256];
-BYTE knlLeadByte[256];
-BYTE knlDbcsEnabled;
-BYTE knlOemToAnsi[256];
-BYTE knlAnsiToOem[256];
-
 /* Case pairs of code page 850: lower-case letter, upper-case partner. */
-static const BYTE cp850Pairs[][2] = {
+const BYTE cp850Pairs[][2] = {
     {0x81,0x9A}, {0x82,0x90}, {0x83,0xB6}, {0x84,0x8E}, {0x85,0xB7},
     {0x86,0x8F}, {0x87,0x80}, {0x88,0xD2}, {0x89,0xD3}, {0x8A,0xD4},
     {0x8B,0xD8}, {0x8C,0xD7}, {0x8D,0xDE}, {0x91,0x92}, {0x93,0xE2},
@@ -46,10 +43,10 @@ static const BYTE cp850Pairs[][2] = {
     {0xA0,0xB5}, {0xA1,0xD6}, {0xA2,0xE0}, {0xA3,0xE9}, {0xA4,0xA5},
     {0xC6,0xC7}, {0xD0,0xD1}, {0xE4,0xE5}, {0xE7,0xE8}, {0xEC,0xED}
 };
-#define CP850_LOWER_SELF 0x98   /* y diaeresis: lower case, its own partner */
-#define CP850_UPPER_SELF 0xE1   /* sharp s: upper case, its own partner */
+constexpr auto CP850_LOWER_SELF = 0x98;   /* y diaeresis: lower case, its own partner */
+constexpr auto CP850_UPPER_SELF = 0xE1;   /* sharp s: upper case, its own partner */
 
-static BYTE asciiFlags(int c)
+BYTE asciiFlags(int c)
 {
     if (c < 0x09 || (c >= 0x0E && c <= 0x1F) || c == 0x7F) return 0x90;
     if (c <= 0x0D) return 0x98;
@@ -62,90 +59,26 @@ static BYTE asciiFlags(int c)
     return 0xC0;
 }
 
-static void setEntry(int c, BYTE flags, BYTE other)
+void setEntry(int c, BYTE flags, BYTE other)
 {
     knlCharTable[c].flags = flags;
     knlCharTable[c].other = other;
 }
 
-/* Fills the table as it stands before KnlInitCP runs.  Called by the
- * C run time before main / DllMain (constructor), so the table is valid
- * from the first call into the library. */
-__attribute__((constructor)) static void initCharTable(void)
-{
-    int c;
-    size_t i;
-    for (c = 0; c < 128; c++) {
-        BYTE f = asciiFlags(c);
-        BYTE other = NO_OTHER_CASE;
-        if (f & KNL_CT_UPPER) other = (BYTE)(c + 32);
-        if (f & KNL_CT_LOWER) other = (BYTE)(c - 32);
-        setEntry(c, f, other);
-    }
-    for (c = 128; c < 256; c++)
-        setEntry(c, KNL_CT_PRINT, NO_OTHER_CASE);
-    setEntry(0xFF, 0, NO_OTHER_CASE);
-    for (i = 0; i < sizeof cp850Pairs / sizeof cp850Pairs[0]; i++) {
-        setEntry(cp850Pairs[i][0], KNL_CT_PRINT | KNL_CT_LOWER, cp850Pairs[i][1]);
-        setEntry(cp850Pairs[i][1], KNL_CT_PRINT | KNL_CT_UPPER, cp850Pairs[i][0]);
-    }
-    setEntry(CP850_LOWER_SELF, KNL_CT_PRINT | KNL_CT_LOWER, CP850_LOWER_SELF);
-    setEntry(CP850_UPPER_SELF, KNL_CT_PRINT | KNL_CT_UPPER, CP850_UPPER_SELF);
-    for (c = 0; c < 256; c++)
-        knlOemToAnsi[c] = knlAnsiToOem[c] = (BYTE)c;
-}
-
-KNLCHARENTRY *ORINAPI KnlQueryCharTable(void) noexcept
-{
-    return knlCharTable;
-}
-
-/* ---- System date and time templates ------------------------------------ */
-
-static int itemIsZero(const char *v)
+int itemIsZero(const char *v)
 {
     return v && v[0] == '0' && v[1] == 0;
 }
 
-void KnlBuildSysFormats(const KNLLOCALEFMT *lf, char *dateFmt, size_t dateSize,
-                        char *timeFmt, size_t timeSize)
-{
-    const char *year = itemIsZero(lf->century) ? "0Z" : "Y";
-    const char *month = itemIsZero(lf->monLZero) ? "M" : "0M";
-    const char *day = itemIsZero(lf->dayLZero) ? "D" : "0D";
-    const char *dsep = lf->dateSep ? lf->dateSep : "";
-    const char *tsep = lf->timeSep ? lf->timeSep : "";
-    const char *order = lf->dateOrder ? lf->dateOrder : "0";
-    const char *a = month, *b = day, *c = year;
-    char hour[4];
-    const char *suffix = "";
-
-    if (order[0] == '1') {
-        a = day; b = month; c = year;
-    } else if (order[0] == '2') {
-        a = year; b = month; c = day;
-    }
-    snprintf(dateFmt, dateSize, "[%s]%s[%s]%s[%s]", a, dsep, b, dsep, c);
-
-    strcpy(hour, itemIsZero(lf->hourLZero) ? "" : "0");
-    if (itemIsZero(lf->timeFmt)) {
-        strcat(hour, "h");
-        suffix = " [A]";
-    } else {
-        strcat(hour, "i");
-    }
-    snprintf(timeFmt, timeSize, "[%s]%s[0m]%s", hour, tsep, suffix);
-}
-
 /* Reads a locale item of the user's default locale into buf (at most
  * size bytes, size >= 1); an unreadable item becomes the empty string. */
-static void readItem(LCTYPE item, char *buf, int size)
+void readItem(LCTYPE item, char *buf, int size)
 {
     if (!GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buf, size))
         buf[0] = 0;
 }
 
-static void initSysFormats(void)
+void initSysFormats(void)
 {
     char dsep[4], tsep[4], order[LOCALE_ITEM_MAX], tfmt[LOCALE_ITEM_MAX];
     char century[LOCALE_ITEM_MAX], hlz[LOCALE_ITEM_MAX];
@@ -170,7 +103,7 @@ static void initSysFormats(void)
 
 /* Reads count locale items as heap strings (length first, then text).
  * Returns 0 and fills names, or frees what it read and returns an error. */
-static USHORT readNames(const LCTYPE *items, int count, char **names)
+USHORT readNames(const LCTYPE *items, int count, char **names)
 {
     int i;
     for (i = 0; i < count; i++) {
@@ -186,7 +119,7 @@ static USHORT readNames(const LCTYPE *items, int count, char **names)
     return 0;
 }
 
-static void initNames(void)
+void initNames(void)
 {
     LCTYPE months[orin::knl::kMonthNames], days[orin::knl::kDayNames];
     char *names[orin::knl::kMonthNames];
@@ -211,7 +144,7 @@ static void initNames(void)
 
 /* Rebuilds the OEM/ANSI tables and the upper half of the character table
  * from the system's code pages. */
-static void initCodePageTables(BOOL dbcsSystem)
+void initCodePageTables(BOOL dbcsSystem)
 {
     int c;
     /* A byte the system cannot translate alone (a DBCS lead byte when both
@@ -247,7 +180,7 @@ static void initCodePageTables(BOOL dbcsSystem)
 }
 
 /* Reads the system's two-digit-year window; returns the key's open error. */
-static USHORT initTwoDigitYear(void)
+USHORT initTwoDigitYear(void)
 {
     HKEY key;
     char value[YEARMAX_VALUE_MAX + 1];
@@ -267,6 +200,94 @@ static USHORT initTwoDigitYear(void)
     }
     RegCloseKey(key);
     return 0;
+}
+
+char *translateBuff(const BYTE *table, const char *src, char *dst, ULONG count)
+{
+    ULONG i;
+    if (!src)
+        return dst;
+    if (!dst)
+        dst = (char *)src;
+    for (i = 0; i < count; i++)
+        dst[i] = (char)table[(BYTE)src[i]];
+    return dst + count;
+}
+
+}  // namespace
+}  // namespace orin::knl
+
+using namespace orin::knl;
+
+
+KNLCHARENTRY knlCharTable[256];
+BYTE knlLeadByte[256];
+BYTE knlDbcsEnabled;
+BYTE knlOemToAnsi[256];
+BYTE knlAnsiToOem[256];
+
+/* Fills the table as it stands before KnlInitCP runs.  Called by the
+ * C run time before main / DllMain (constructor), so the table is valid
+ * from the first call into the library. */
+__attribute__((constructor)) static void initCharTable(void)
+{
+    int c;
+    size_t i;
+    for (c = 0; c < 128; c++) {
+        BYTE f = asciiFlags(c);
+        BYTE other = NO_OTHER_CASE;
+        if (f & KNL_CT_UPPER) other = (BYTE)(c + 32);
+        if (f & KNL_CT_LOWER) other = (BYTE)(c - 32);
+        setEntry(c, f, other);
+    }
+    for (c = 128; c < 256; c++)
+        setEntry(c, KNL_CT_PRINT, NO_OTHER_CASE);
+    setEntry(0xFF, 0, NO_OTHER_CASE);
+    for (i = 0; i < sizeof cp850Pairs / sizeof cp850Pairs[0]; i++) {
+        setEntry(cp850Pairs[i][0], KNL_CT_PRINT | KNL_CT_LOWER, cp850Pairs[i][1]);
+        setEntry(cp850Pairs[i][1], KNL_CT_PRINT | KNL_CT_UPPER, cp850Pairs[i][0]);
+    }
+    setEntry(CP850_LOWER_SELF, KNL_CT_PRINT | KNL_CT_LOWER, CP850_LOWER_SELF);
+    setEntry(CP850_UPPER_SELF, KNL_CT_PRINT | KNL_CT_UPPER, CP850_UPPER_SELF);
+    for (c = 0; c < 256; c++)
+        knlOemToAnsi[c] = knlAnsiToOem[c] = (BYTE)c;
+}
+
+KNLCHARENTRY *ORINAPI KnlQueryCharTable(void) noexcept
+{
+    return knlCharTable;
+}
+
+/* ---- System date and time templates ------------------------------------ */
+
+void KnlBuildSysFormats(const KNLLOCALEFMT *lf, char *dateFmt, size_t dateSize,
+                        char *timeFmt, size_t timeSize)
+{
+    const char *year = itemIsZero(lf->century) ? "0Z" : "Y";
+    const char *month = itemIsZero(lf->monLZero) ? "M" : "0M";
+    const char *day = itemIsZero(lf->dayLZero) ? "D" : "0D";
+    const char *dsep = lf->dateSep ? lf->dateSep : "";
+    const char *tsep = lf->timeSep ? lf->timeSep : "";
+    const char *order = lf->dateOrder ? lf->dateOrder : "0";
+    const char *a = month, *b = day, *c = year;
+    char hour[4];
+    const char *suffix = "";
+
+    if (order[0] == '1') {
+        a = day; b = month; c = year;
+    } else if (order[0] == '2') {
+        a = year; b = month; c = day;
+    }
+    snprintf(dateFmt, dateSize, "[%s]%s[%s]%s[%s]", a, dsep, b, dsep, c);
+
+    strcpy(hour, itemIsZero(lf->hourLZero) ? "" : "0");
+    if (itemIsZero(lf->timeFmt)) {
+        strcat(hour, "h");
+        suffix = " [A]";
+    } else {
+        strcat(hour, "i");
+    }
+    snprintf(timeFmt, timeSize, "[%s]%s[0m]%s", hour, tsep, suffix);
 }
 
 USHORT ORINAPI KnlInitCP(void) noexcept
@@ -297,18 +318,6 @@ void ORINAPI KnlInitDBCSEv(void) noexcept
 
 BYTE ORINAPI KnlAnsiToOemChar(USHORT ch) noexcept { return knlAnsiToOem[ch & 0xFF]; }
 BYTE ORINAPI KnlOemToAnsiChar(USHORT ch) noexcept { return knlOemToAnsi[ch & 0xFF]; }
-
-static char *translateBuff(const BYTE *table, const char *src, char *dst, ULONG count)
-{
-    ULONG i;
-    if (!src)
-        return dst;
-    if (!dst)
-        dst = (char *)src;
-    for (i = 0; i < count; i++)
-        dst[i] = (char)table[(BYTE)src[i]];
-    return dst + count;
-}
 
 char *ORINAPI KnlAnsiToOemBuff(const char *src, char *dst, ULONG count) noexcept
 {

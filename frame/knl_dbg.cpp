@@ -24,8 +24,8 @@
 #include "frame/scope.h"
 #include "dos.h"
 
-#define SETTING_NAME     "ORINDBG"
-#define SETTING_KEY      "Software\\Orin"
+constexpr char SETTING_NAME[] = "ORINDBG";
+constexpr char SETTING_KEY[] = "Software\\Orin";
 #define DEFAULT_FILE     ".\\KNLDBG.OUT"
 
 namespace orin::knl {

@@ -14,19 +14,22 @@
 #include "frame/knl_hooks.h"
 #include "frame/knlnamint.h"
 
-#define SW_SHOWMINIMIZED_CMD 2
-#define SW_SHOWMINNOACTIVE_CMD 7
+namespace orin::knl {
+namespace {
 
-static DWORD initThread;
-static HINSTANCE appInstance;
-static HANDLE secondHandle;
-static LONG showState;
-static char *cmdCopy;
-static char exeName[KNL_MAX_PATH];
-static char exePath[KNL_MAX_PATH];
+constexpr auto SW_SHOWMINIMIZED_CMD = 2;
+constexpr auto SW_SHOWMINNOACTIVE_CMD = 7;
+
+DWORD initThread;
+HINSTANCE appInstance;
+HANDLE secondHandle;
+LONG showState;
+char *cmdCopy;
+char exeName[KNL_MAX_PATH];
+char exePath[KNL_MAX_PATH];
 
 /* Splits text in place; returns the new argc (argv[0] is already set). */
-static USHORT splitCommandLine(char *text, char **argv)
+USHORT splitCommandLine(char *text, char **argv)
 {
     USHORT argc = 1;
     char *p = text;
@@ -56,6 +59,29 @@ static USHORT splitCommandLine(char *text, char **argv)
     }
     return argc;
 }
+
+/* Copies at most size-1 bytes and always terminates (size > 0). */
+void copyBounded(char *dst, const char *src, size_t size)
+{
+    size_t n = strlen(src);
+    if (n > size - 1)
+        n = size - 1;
+    memcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+USHORT copyOut(const char *src, char *buf, USHORT size)
+{
+    if (buf && size)
+        copyBounded(buf, src, size);
+    return 0;
+}
+
+}  // namespace
+}  // namespace orin::knl
+
+using namespace orin::knl;
+
 
 USHORT ORINAPI KnlInit(HINSTANCE hInst, HANDLE hSecond, const char *cmdLine,
                        LONG showCmd, USHORT *argc, char **argv) noexcept
@@ -95,16 +121,6 @@ USHORT ORINAPI KnlTerminate(USHORT code) noexcept
     return code;
 }
 
-/* Copies at most size-1 bytes and always terminates (size > 0). */
-static void copyBounded(char *dst, const char *src, size_t size)
-{
-    size_t n = strlen(src);
-    if (n > size - 1)
-        n = size - 1;
-    memcpy(dst, src, n);
-    dst[n] = 0;
-}
-
 void ORINAPI KnlSetExecutableFileName(const char *name) noexcept
 {
     void *ns = KnlNamGetPlatformNS();
@@ -122,13 +138,6 @@ void ORINAPI KnlSetExecutableFileName(const char *name) noexcept
 
 const char *ORINAPI KnlQueryExecutableName(void) noexcept { return exeName; }
 const char *ORINAPI KnlQueryExecutablePath(void) noexcept { return exePath; }
-
-static USHORT copyOut(const char *src, char *buf, USHORT size)
-{
-    if (buf && size)
-        copyBounded(buf, src, size);
-    return 0;
-}
 
 USHORT ORINAPI KnlNamQExecutableName(void *ns, char *buf, USHORT size) noexcept
 {

@@ -19,8 +19,6 @@ extern BYTE knlDbcsEnabled;        /* any lead byte at all */
 extern BYTE knlOemToAnsi[256];
 extern BYTE knlAnsiToOem[256];
 
-#define KNL_ISLEAD(b)  (knlLeadByte[(BYTE)(b)])
-
 /* Builds the system date and time templates from locale item values
  * (the strings GetLocaleInfo returns); split out of KnlInitCP so the rule
  * can be driven with chosen values. */

@@ -20,12 +20,15 @@ static_assert(sizeof(KNLFINDBUF) == 286);
 #include "frame/dosint.h"
 #include "dos.h"
 
-#define COPY_BLOCK          65536
-#define ERR_NOT_SAME_DEVICE 17
-#define ERR_FILE_EXISTS     80
-#define FIND_FILTERED_ATTRS (KNLNAM_ATTR_HIDDEN | KNLNAM_ATTR_SYSTEM | KNLNAM_ATTR_DIRECTORY)
+namespace orin::knlnam {
+namespace {
 
-static USHORT runOnName(const char *name, BOOL (WINAPI *fn)(LPCWSTR))
+constexpr auto COPY_BLOCK = 65536;
+constexpr auto ERR_NOT_SAME_DEVICE = 17;
+constexpr auto ERR_FILE_EXISTS = 80;
+constexpr auto FIND_FILTERED_ATTRS = (KNLNAM_ATTR_HIDDEN | KNLNAM_ATTR_SYSTEM | KNLNAM_ATTR_DIRECTORY);
+
+USHORT runOnName(const char *name, BOOL (WINAPI *fn)(LPCWSTR))
 {
     WCHAR wide[KNLNAM_MAXPATH];
     USHORT err = knlNamToWide(name, wide, KNLNAM_MAXPATH);
@@ -39,7 +42,149 @@ static USHORT runOnName(const char *name, BOOL (WINAPI *fn)(LPCWSTR))
     return err;
 }
 
-static BOOL WINAPI makeDirectory(LPCWSTR name) { return CreateDirectoryW(name, NULL); }
+BOOL WINAPI makeDirectory(LPCWSTR name) { return CreateDirectoryW(name, NULL); }
+
+/* A file opened through KnlNamOpen, closed however the scope ends. */
+class OpenedFile {
+public:
+    USHORT open(void *ns, const char *name, ULONG openFlags, ULONG mode) noexcept
+    {
+        ULONG action;
+        USHORT err = KnlNamOpen(ns, name, &h_, &action, 0, 0, openFlags, mode, 0);
+        if (!err)
+            owner_.reset(KNLNAM_TO_HANDLE(h_));
+        return err;
+    }
+    KNLHFILE get() const noexcept { return h_; }
+    void close() noexcept { owner_.reset(); }
+
+private:
+    KNLHFILE h_ = 0;
+    orin::UniqueHandle owner_;
+};
+
+/* A block for copies and compares; null without memory. */
+orin::UniqueMalloc<char> copyBlock() noexcept
+{
+    return orin::UniqueMalloc<char>(static_cast<char *>(malloc(COPY_BLOCK)));
+}
+
+USHORT openForCopy(void *ns, const char *to, ULONG flags, OpenedFile &dst)
+{
+    ULONG pos;
+    ULONG mode = KNLNAM_ACCESS_WRITE | KNLNAM_SHARE_DENYALL;
+    USHORT err;
+
+    if (flags & KNLNAM_COPY_APPEND) {
+        err = dst.open(ns, to, KNLNAM_OPEN_ALWAYS, mode);
+        if (!err)
+            err = KnlNamChgFilePtr(ns, dst.get(), 0, KNLNAM_SEEK_END, &pos);
+        return err;
+    }
+    if (!(flags & KNLNAM_COPY_REPLACE) && KnlNamQFileExist(ns, to))
+        return ERR_FILE_EXISTS;
+    return dst.open(ns, to, KNLNAM_OPEN_CREATE, mode);
+}
+
+USHORT copyBlocks(void *ns, KNLHFILE src, KNLHFILE dst, char *block)
+{
+    for (;;) {
+        ULONG got = 0, put = 0;
+        USHORT err = KnlNamRead(ns, src, block, COPY_BLOCK, &got);
+        if (err)
+            return err;
+        if (got == 0)
+            return 0;
+        if ((err = KnlNamWrite(ns, dst, block, got, &put)) != 0)
+            return err;
+        if (put < got)
+            return ORIN_ERR_DISK_FULL;
+        if (dosCopySoundFlag())
+            DosBeep(DOS_COPY_SOUND_FREQ, DOS_COPY_SOUND_MS);
+    }
+}
+
+void copyLastWriteTime(KNLHFILE src, KNLHFILE dst)
+{
+    FILETIME t;
+    if (GetFileTime(KNLNAM_TO_HANDLE(src), NULL, NULL, &t))
+        SetFileTime(KNLNAM_TO_HANDLE(dst), NULL, NULL, &t);
+}
+
+/* Reads both files block by block; *equal stays 1 while they agree. */
+USHORT compareBlocks(void *ns, KNLHFILE a, KNLHFILE b, char *blockA, char *blockB,
+                            ULONG *equal)
+{
+    USHORT err = 0;
+    *equal = 1;
+    while (*equal) {
+        ULONG gotA = 0, gotB = 0;
+        if ((err = KnlNamRead(ns, a, blockA, COPY_BLOCK, &gotA)) != 0
+            || (err = KnlNamRead(ns, b, blockB, COPY_BLOCK, &gotB)) != 0) {
+            *equal = 0;
+            break;
+        }
+        if (gotA != gotB || memcmp(blockA, blockB, gotA) != 0)
+            *equal = 0;
+        if (gotA == 0)
+            break;
+    }
+    return err;
+}
+
+/* Each enumeration is a record in a handle pool, so a handle is checked
+ * by value and a wrong or closed one is never read through. */
+struct FindRecord {
+    orin::UniqueFindHandle h;
+    ULONG attrMask;
+};
+
+constinit orin::HandlePool<FindRecord> finds;
+
+BOOL entryWanted(const WIN32_FIND_DATAA *fd, ULONG mask)
+{
+    ULONG attrs = knlNamAttrFromSystem(fd->dwFileAttributes);
+    return (attrs & FIND_FILTERED_ATTRS & ~mask) == 0;
+}
+
+void fillFindBuf(const WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
+{
+    memset(buf, 0, sizeof *buf);
+    knlNamFileTimeToDos(&fd->ftLastWriteTime, &buf->fdateLastWrite, &buf->ftimeLastWrite);
+    knlNamFileTimeToDos((fd->ftCreationTime.dwLowDateTime || fd->ftCreationTime.dwHighDateTime)
+                            ? &fd->ftCreationTime : &fd->ftLastWriteTime,
+                        &buf->fdateCreation, &buf->ftimeCreation);
+    knlNamFileTimeToDos((fd->ftLastAccessTime.dwLowDateTime || fd->ftLastAccessTime.dwHighDateTime)
+                            ? &fd->ftLastAccessTime : &fd->ftLastWriteTime,
+                        &buf->fdateLastAccess, &buf->ftimeLastAccess);
+    buf->cbFile = fd->nFileSizeLow;
+    buf->cbFileAlloc = fd->nFileSizeLow;
+    buf->attrFile = knlNamAttrFromSystem(fd->dwFileAttributes);
+    knlNamCopy(buf->achName, fd->cFileName, sizeof buf->achName);
+    buf->cchName = (BYTE)(strlen(buf->achName) > 255 ? 255 : strlen(buf->achName));
+}
+
+/* Steps to the next wanted entry, starting with the one in fd. */
+USHORT nextWanted(FindRecord &rec, WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
+{
+    while (!entryWanted(fd, rec.attrMask)) {
+        if (!FindNextFileA(rec.h.get(), fd))
+            return KNLNAM_ERR_NO_MORE_FILES;
+    }
+    fillFindBuf(fd, buf);
+    return 0;
+}
+
+FindRecord *findRecord(ULONG_PTR hFind)
+{
+    return finds.get(reinterpret_cast<const void *>(hFind));
+}
+
+}  // namespace
+}  // namespace orin::knlnam
+
+using namespace orin::knlnam;
+
 
 USHORT ORINAPI KnlNamMkDir(void *ns, const char *name) noexcept  { return runOnName(name, makeDirectory); }
 USHORT ORINAPI KnlNamRmDir(void *ns, const char *name) noexcept  { return runOnName(name, RemoveDirectoryW); }
@@ -79,73 +224,6 @@ USHORT ORINAPI KnlNamMoveDev(void *ns, const char *from, const char *to) noexcep
 
 /* ---- copy and compare ------------------------------------------------------ */
 
-/* A file opened through KnlNamOpen, closed however the scope ends. */
-class OpenedFile {
-public:
-    USHORT open(void *ns, const char *name, ULONG openFlags, ULONG mode) noexcept
-    {
-        ULONG action;
-        USHORT err = KnlNamOpen(ns, name, &h_, &action, 0, 0, openFlags, mode, 0);
-        if (!err)
-            owner_.reset(KNLNAM_TO_HANDLE(h_));
-        return err;
-    }
-    KNLHFILE get() const noexcept { return h_; }
-    void close() noexcept { owner_.reset(); }
-
-private:
-    KNLHFILE h_ = 0;
-    orin::UniqueHandle owner_;
-};
-
-/* A block for copies and compares; null without memory. */
-static orin::UniqueMalloc<char> copyBlock() noexcept
-{
-    return orin::UniqueMalloc<char>(static_cast<char *>(malloc(COPY_BLOCK)));
-}
-
-static USHORT openForCopy(void *ns, const char *to, ULONG flags, OpenedFile &dst)
-{
-    ULONG pos;
-    ULONG mode = KNLNAM_ACCESS_WRITE | KNLNAM_SHARE_DENYALL;
-    USHORT err;
-
-    if (flags & KNLNAM_COPY_APPEND) {
-        err = dst.open(ns, to, KNLNAM_OPEN_ALWAYS, mode);
-        if (!err)
-            err = KnlNamChgFilePtr(ns, dst.get(), 0, KNLNAM_SEEK_END, &pos);
-        return err;
-    }
-    if (!(flags & KNLNAM_COPY_REPLACE) && KnlNamQFileExist(ns, to))
-        return ERR_FILE_EXISTS;
-    return dst.open(ns, to, KNLNAM_OPEN_CREATE, mode);
-}
-
-static USHORT copyBlocks(void *ns, KNLHFILE src, KNLHFILE dst, char *block)
-{
-    for (;;) {
-        ULONG got = 0, put = 0;
-        USHORT err = KnlNamRead(ns, src, block, COPY_BLOCK, &got);
-        if (err)
-            return err;
-        if (got == 0)
-            return 0;
-        if ((err = KnlNamWrite(ns, dst, block, got, &put)) != 0)
-            return err;
-        if (put < got)
-            return ORIN_ERR_DISK_FULL;
-        if (dosCopySoundFlag())
-            DosBeep(DOS_COPY_SOUND_FREQ, DOS_COPY_SOUND_MS);
-    }
-}
-
-static void copyLastWriteTime(KNLHFILE src, KNLHFILE dst)
-{
-    FILETIME t;
-    if (GetFileTime(KNLNAM_TO_HANDLE(src), NULL, NULL, &t))
-        SetFileTime(KNLNAM_TO_HANDLE(dst), NULL, NULL, &t);
-}
-
 USHORT ORINAPI KnlNamCopy(void *ns, const char *from, const char *to, ULONG flags,
                           ULONG options) noexcept
 {
@@ -172,27 +250,6 @@ USHORT ORINAPI KnlNamCopy(void *ns, const char *from, const char *to, ULONG flag
     return err;
 }
 
-/* Reads both files block by block; *equal stays 1 while they agree. */
-static USHORT compareBlocks(void *ns, KNLHFILE a, KNLHFILE b, char *blockA, char *blockB,
-                            ULONG *equal)
-{
-    USHORT err = 0;
-    *equal = 1;
-    while (*equal) {
-        ULONG gotA = 0, gotB = 0;
-        if ((err = KnlNamRead(ns, a, blockA, COPY_BLOCK, &gotA)) != 0
-            || (err = KnlNamRead(ns, b, blockB, COPY_BLOCK, &gotB)) != 0) {
-            *equal = 0;
-            break;
-        }
-        if (gotA != gotB || memcmp(blockA, blockB, gotA) != 0)
-            *equal = 0;
-        if (gotA == 0)
-            break;
-    }
-    return err;
-}
-
 USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *equal) noexcept
 {
     OpenedFile fa, fb;
@@ -215,54 +272,6 @@ USHORT ORINAPI KnlNamCompareFile(void *ns, const char *a, const char *b, ULONG *
 }
 
 /* ---- enumeration ---------------------------------------------------------------- */
-
-/* Each enumeration is a record in a handle pool, so a handle is checked
- * by value and a wrong or closed one is never read through. */
-struct FindRecord {
-    orin::UniqueFindHandle h;
-    ULONG attrMask;
-};
-
-constinit orin::HandlePool<FindRecord> finds;
-
-static BOOL entryWanted(const WIN32_FIND_DATAA *fd, ULONG mask)
-{
-    ULONG attrs = knlNamAttrFromSystem(fd->dwFileAttributes);
-    return (attrs & FIND_FILTERED_ATTRS & ~mask) == 0;
-}
-
-static void fillFindBuf(const WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
-{
-    memset(buf, 0, sizeof *buf);
-    knlNamFileTimeToDos(&fd->ftLastWriteTime, &buf->fdateLastWrite, &buf->ftimeLastWrite);
-    knlNamFileTimeToDos((fd->ftCreationTime.dwLowDateTime || fd->ftCreationTime.dwHighDateTime)
-                            ? &fd->ftCreationTime : &fd->ftLastWriteTime,
-                        &buf->fdateCreation, &buf->ftimeCreation);
-    knlNamFileTimeToDos((fd->ftLastAccessTime.dwLowDateTime || fd->ftLastAccessTime.dwHighDateTime)
-                            ? &fd->ftLastAccessTime : &fd->ftLastWriteTime,
-                        &buf->fdateLastAccess, &buf->ftimeLastAccess);
-    buf->cbFile = fd->nFileSizeLow;
-    buf->cbFileAlloc = fd->nFileSizeLow;
-    buf->attrFile = knlNamAttrFromSystem(fd->dwFileAttributes);
-    knlNamCopy(buf->achName, fd->cFileName, sizeof buf->achName);
-    buf->cchName = (BYTE)(strlen(buf->achName) > 255 ? 255 : strlen(buf->achName));
-}
-
-/* Steps to the next wanted entry, starting with the one in fd. */
-static USHORT nextWanted(FindRecord &rec, WIN32_FIND_DATAA *fd, KNLFINDBUF *buf)
-{
-    while (!entryWanted(fd, rec.attrMask)) {
-        if (!FindNextFileA(rec.h.get(), fd))
-            return KNLNAM_ERR_NO_MORE_FILES;
-    }
-    fillFindBuf(fd, buf);
-    return 0;
-}
-
-static FindRecord *findRecord(ULONG_PTR hFind)
-{
-    return finds.get(reinterpret_cast<const void *>(hFind));
-}
 
 USHORT ORINAPI KnlNamFindFirst(void *ns, const char *pattern, ULONG attrMask,
                                ULONG_PTR *hFind, KNLFINDBUF *buf, ULONG size) noexcept

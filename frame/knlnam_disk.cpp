@@ -17,22 +17,20 @@
 static_assert(sizeof(KNLFSALLOCATE) == 18);   // level 1, packed
 static_assert(sizeof(KNLFSVOLUME) == 18);
 
-#define LFN_MIN_COMPONENT 65      /* longest component of a short-name volume is below */
-#define DRIVE_COUNT       26
-#define FSALLOC_SIZE      18
-#define FSVOLUME_SIZE     17
-#define LABEL_MAX         11
-#define ERR_INVALID_LEVEL_FS 125  /* also the system's "no volume label" */
+namespace orin::knlnam {
+namespace {
+
+constexpr auto LFN_MIN_COMPONENT = 65;   /* longest component of a short-name volume is below */
+constexpr auto DRIVE_COUNT = 26;
+constexpr ULONG FSALLOC_SIZE = 18;
+constexpr ULONG FSVOLUME_SIZE = 17;
+constexpr auto LABEL_MAX = 11;
+constexpr auto ERR_INVALID_LEVEL_FS = 125;   /* also the system's "no volume label" */
 
 /* Process-wide; any thread may switch it. */
-static std::atomic<USHORT> disconnectedResources{0};
+std::atomic<USHORT> disconnectedResources{0};
 
-USHORT ORINAPI KnlNamEnableDisconnectedResources(USHORT enable) noexcept
-{
-    return disconnectedResources.exchange(enable);
-}
-
-static DWORD attributesOf(const char *name)
+DWORD attributesOf(const char *name)
 {
     WCHAR wide[KNLNAM_MAXPATH];
     DWORD attrs;
@@ -45,7 +43,7 @@ static DWORD attributesOf(const char *name)
     return attrs;
 }
 
-static BOOL anyFileMatches(const char *pattern)
+BOOL anyFileMatches(const char *pattern)
 {
     WIN32_FIND_DATAA fd;
     BOOL found = FALSE;
@@ -60,6 +58,70 @@ static BOOL anyFileMatches(const char *pattern)
     h.reset();
     knlNamRestoreErrorMode(mode);
     return found;
+}
+
+/* The system's type of drive n (1 = A); DRIVE_NO_ROOT_DIR when invalid. */
+UINT driveType(ULONG drive)
+{
+    char root[4] = "A:\\";
+    if (drive < 1 || drive > DRIVE_COUNT)
+        return DRIVE_NO_ROOT_DIR;
+    root[0] = (char)('A' + drive - 1);
+    return GetDriveTypeA(root);
+}
+
+/* Root of the volume a name is on: its drive part and '\'; an empty
+ * drive part gives an empty root. */
+void volumeRoot(const char *name, char *root, size_t size)
+{
+    size_t n = (size_t)(KnlNamSkipDriveName(name) - name);
+    if (n + 2 > size)
+        n = 0;
+    memcpy(root, name, n);
+    root[n] = 0;
+    if (n)
+        strcat(root, "\\");
+}
+
+USHORT allocationInfo(const char *root, const char *path, KNLFSALLOCATE *out)
+{
+    DWORD spc, bps, freeC, totalC;
+    if (!GetDiskFreeSpaceA(root, &spc, &bps, &freeC, &totalC))
+        return knlNamLastError();
+    memset(out, 0, sizeof *out);
+    if (path[1] == ':')
+        out->idFileSystem = (ULONG)((path[0] | 0x20) - 'a');
+    else
+        out->idFileSystem = KNLNAM_NO_DRIVE_NUMBER;
+    out->cSectorUnit = spc;
+    out->cUnit = totalC;
+    out->cUnitAvail = freeC;
+    out->cbSector = (USHORT)bps;
+    return 0;
+}
+
+USHORT volumeInfo(const char *root, KNLFSVOLUME *out)
+{
+    char label[MAX_PATH] = "";
+    DWORD serial = 0;
+    if (!GetVolumeInformationA(root, label, sizeof label, &serial, NULL, NULL, NULL, 0))
+        return knlNamLastError();
+    memset(out, 0, sizeof *out);
+    out->ulVSN = serial;
+    knlNamCopy(out->szVolLabel, label, LABEL_MAX + 1);
+    out->cch = (BYTE)strlen(out->szVolLabel);
+    return 0;
+}
+
+}  // namespace
+}  // namespace orin::knlnam
+
+using namespace orin::knlnam;
+
+
+USHORT ORINAPI KnlNamEnableDisconnectedResources(USHORT enable) noexcept
+{
+    return disconnectedResources.exchange(enable);
 }
 
 USHORT ORINAPI KnlNamQFileExist(void *ns, const char *name) noexcept
@@ -129,16 +191,6 @@ USHORT ORINAPI KnlNamQCurDisk(void *ns, ULONG *drive) noexcept
     return 0;
 }
 
-/* The system's type of drive n (1 = A); DRIVE_NO_ROOT_DIR when invalid. */
-static UINT driveType(ULONG drive)
-{
-    char root[4] = "A:\\";
-    if (drive < 1 || drive > DRIVE_COUNT)
-        return DRIVE_NO_ROOT_DIR;
-    root[0] = (char)('A' + drive - 1);
-    return GetDriveTypeA(root);
-}
-
 USHORT ORINAPI KnlNamQDiskExist(void *ns, ULONG drive) noexcept
 {
     UINT t = driveType(drive);
@@ -161,19 +213,6 @@ USHORT ORINAPI KnlNamQDiskIsCDRom(void *ns, ULONG drive) noexcept
     return driveType(drive) == DRIVE_CDROM;
 }
 
-/* Root of the volume a name is on: its drive part and '\'; an empty
- * drive part gives an empty root. */
-static void volumeRoot(const char *name, char *root, size_t size)
-{
-    size_t n = (size_t)(KnlNamSkipDriveName(name) - name);
-    if (n + 2 > size)
-        n = 0;
-    memcpy(root, name, n);
-    root[n] = 0;
-    if (n)
-        strcat(root, "\\");
-}
-
 USHORT ORINAPI KnlNamQuerySupportLFN(void *ns, const char *root) noexcept
 {
     char vol[KNLNAM_MAXPATH];
@@ -189,36 +228,6 @@ USHORT ORINAPI KnlNamQuerySupportLFN(void *ns, const char *root) noexcept
     ok = GetVolumeInformationA(vol[0] ? vol : NULL, NULL, 0, NULL, &maxComponent, NULL, NULL, 0);
     knlNamRestoreErrorMode(mode);
     return !ok || maxComponent >= LFN_MIN_COMPONENT;
-}
-
-static USHORT allocationInfo(const char *root, const char *path, KNLFSALLOCATE *out)
-{
-    DWORD spc, bps, freeC, totalC;
-    if (!GetDiskFreeSpaceA(root, &spc, &bps, &freeC, &totalC))
-        return knlNamLastError();
-    memset(out, 0, sizeof *out);
-    if (path[1] == ':')
-        out->idFileSystem = (ULONG)((path[0] | 0x20) - 'a');
-    else
-        out->idFileSystem = KNLNAM_NO_DRIVE_NUMBER;
-    out->cSectorUnit = spc;
-    out->cUnit = totalC;
-    out->cUnitAvail = freeC;
-    out->cbSector = (USHORT)bps;
-    return 0;
-}
-
-static USHORT volumeInfo(const char *root, KNLFSVOLUME *out)
-{
-    char label[MAX_PATH] = "";
-    DWORD serial = 0;
-    if (!GetVolumeInformationA(root, label, sizeof label, &serial, NULL, NULL, NULL, 0))
-        return knlNamLastError();
-    memset(out, 0, sizeof *out);
-    out->ulVSN = serial;
-    knlNamCopy(out->szVolLabel, label, LABEL_MAX + 1);
-    out->cch = (BYTE)strlen(out->szVolLabel);
-    return 0;
 }
 
 USHORT ORINAPI KnlNamQFSPathInfo(void *ns, const char *path, ULONG level, void *buf,

@@ -19,14 +19,16 @@
 
 static_assert(sizeof(KNLFILESTATUS) == 34);   // level-1 information, packed
 
-#define OPEN_SHARE_MASK   0x70
-#define OPEN_CREATE_ATTRS (KNLNAM_ATTR_READONLY | KNLNAM_ATTR_HIDDEN | \
-                           KNLNAM_ATTR_SYSTEM | KNLNAM_ATTR_ARCHIVE)
-#define TEMP_PREFIX       "ON"   /* two-letter prefix of temporary names */
-#define TEMP_DIR_MAX      258
-#define ALLOCATION_UNIT   4096   /* allocated size is reported in these units */
+namespace orin::knlnam {
+namespace {
 
-static DWORD accessFromMode(ULONG mode)
+constexpr auto OPEN_SHARE_MASK = 0x70;
+constexpr auto OPEN_CREATE_ATTRS = (KNLNAM_ATTR_READONLY | KNLNAM_ATTR_HIDDEN | KNLNAM_ATTR_SYSTEM | KNLNAM_ATTR_ARCHIVE);
+constexpr char TEMP_PREFIX[] = "ON";   /* two-letter prefix of temporary names */
+constexpr auto TEMP_DIR_MAX = 258;
+constexpr auto ALLOCATION_UNIT = 4096;   /* allocated size is reported in these units */
+
+DWORD accessFromMode(ULONG mode)
 {
     if (mode & KNLNAM_ACCESS_READWRITE)
         return GENERIC_READ | GENERIC_WRITE;
@@ -35,7 +37,7 @@ static DWORD accessFromMode(ULONG mode)
     return GENERIC_READ;
 }
 
-static DWORD sharingFromMode(ULONG mode)
+DWORD sharingFromMode(ULONG mode)
 {
     switch (mode & OPEN_SHARE_MASK) {
     case KNLNAM_SHARE_DENYALL:
@@ -47,7 +49,7 @@ static DWORD sharingFromMode(ULONG mode)
     }
 }
 
-static DWORD attributesForCreate(ULONG attribute)
+DWORD attributesForCreate(ULONG attribute)
 {
     DWORD out = 0;
     if (attribute & KNLNAM_ATTR_READONLY) out |= FILE_ATTRIBUTE_READONLY;
@@ -58,7 +60,7 @@ static DWORD attributesForCreate(ULONG attribute)
 }
 
 /* Chooses the system disposition and the action it will report. */
-static DWORD dispositionFromFlags(ULONG flags, ULONG size, ULONG *action)
+DWORD dispositionFromFlags(ULONG flags, ULONG size, ULONG *action)
 {
     if ((flags & KNLNAM_OPEN_ALWAYS) == KNLNAM_OPEN_ALWAYS) {
         *action = KNLNAM_ACTION_CREATED;   /* corrected after the open */
@@ -76,7 +78,7 @@ static DWORD dispositionFromFlags(ULONG flags, ULONG size, ULONG *action)
     return OPEN_EXISTING;
 }
 
-static USHORT createDirectory(const WCHAR *wide, ULONG flags, ULONG *action)
+USHORT createDirectory(const WCHAR *wide, ULONG flags, ULONG *action)
 {
     if (flags != KNLNAM_OPEN_CREATE)
         return ORIN_ERR_INVALID_PARAM;
@@ -87,7 +89,7 @@ static USHORT createDirectory(const WCHAR *wide, ULONG flags, ULONG *action)
 }
 
 /* Sets the length of an open file and puts the position back. */
-static USHORT setLengthKeepingPosition(HANDLE h, ULONG size)
+USHORT setLengthKeepingPosition(HANDLE h, ULONG size)
 {
     LARGE_INTEGER zero, pos, target;
     USHORT err = 0;
@@ -101,6 +103,35 @@ static USHORT setLengthKeepingPosition(HANDLE h, ULONG size)
     SetFilePointerEx(h, pos, NULL, FILE_BEGIN);
     return err;
 }
+
+/* A time the file system does not keep (zero) is the last-write time. */
+const FILETIME *timeOrLastWrite(const FILETIME *t, const FILETIME *lastWrite)
+{
+    return (t->dwLowDateTime || t->dwHighDateTime) ? t : lastWrite;
+}
+
+USHORT checkInfoArgs(ULONG level, const void *buf, ULONG size)
+{
+    if (level != KNLNAM_INFO_LEVEL1)
+        return ORIN_ERR_INVALID_LEVEL;
+    if (!buf || size < sizeof(KNLFILESTATUS))
+        return ORIN_ERR_INVALID_PARAM;
+    return 0;
+}
+
+/* A date and time of 0 leave that time of the file unchanged. */
+const FILETIME *dosTimeOrNull(USHORT date, USHORT time, FILETIME *ft)
+{
+    if (date == 0 && time == 0)
+        return NULL;
+    return knlNamDosToFileTime(date, time, ft) ? ft : NULL;
+}
+
+}  // namespace
+}  // namespace orin::knlnam
+
+using namespace orin::knlnam;
+
 
 USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *action,
                           ULONG size, ULONG attribute, ULONG openFlags, ULONG openMode,
@@ -243,21 +274,6 @@ USHORT ORINAPI KnlNamBufReset(void *ns, KNLHFILE h) noexcept
     return FlushFileBuffers(KNLNAM_TO_HANDLE(h)) ? 0 : knlNamLastError();
 }
 
-/* A time the file system does not keep (zero) is the last-write time. */
-static const FILETIME *timeOrLastWrite(const FILETIME *t, const FILETIME *lastWrite)
-{
-    return (t->dwLowDateTime || t->dwHighDateTime) ? t : lastWrite;
-}
-
-static USHORT checkInfoArgs(ULONG level, const void *buf, ULONG size)
-{
-    if (level != KNLNAM_INFO_LEVEL1)
-        return ORIN_ERR_INVALID_LEVEL;
-    if (!buf || size < sizeof(KNLFILESTATUS))
-        return ORIN_ERR_INVALID_PARAM;
-    return 0;
-}
-
 USHORT ORINAPI KnlNamQFileInfo(void *ns, KNLHFILE h, ULONG level, void *buf, ULONG size) noexcept
 {
     BY_HANDLE_FILE_INFORMATION info;
@@ -284,14 +300,6 @@ USHORT ORINAPI KnlNamQFileInfo(void *ns, KNLHFILE h, ULONG level, void *buf, ULO
     st.attrFile = knlNamAttrFromSystem(info.dwFileAttributes);
     memcpy(buf, &st, sizeof st);
     return 0;
-}
-
-/* A date and time of 0 leave that time of the file unchanged. */
-static const FILETIME *dosTimeOrNull(USHORT date, USHORT time, FILETIME *ft)
-{
-    if (date == 0 && time == 0)
-        return NULL;
-    return knlNamDosToFileTime(date, time, ft) ? ft : NULL;
 }
 
 USHORT ORINAPI KnlNamSetFileInfo(void *ns, KNLHFILE h, ULONG level, const void *buf,

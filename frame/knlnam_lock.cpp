@@ -20,17 +20,20 @@
 
 static_assert(sizeof(FILELOCK) == 12);
 
-#define LOCK_ATTEMPTS       25
-#define LOCK_BACKOFF_MASK   31
-#define LOCK_BACKOFF_UNIT   64       /* milliseconds */
-#define OS_NT               1
-#define EXTENDED_LOCK_OS    0x0400
+namespace orin::knlnam {
+namespace {
+
+constexpr auto LOCK_ATTEMPTS = 25;
+constexpr auto LOCK_BACKOFF_MASK = 31;
+constexpr auto LOCK_BACKOFF_UNIT = 64;   /* milliseconds */
+constexpr auto OS_NT = 1;
+constexpr auto EXTENDED_LOCK_OS = 0x0400;
 
 enum { PRIM_UNDECIDED, PRIM_NOVELL, PRIM_EXTENDED, PRIM_PLAIN };
 /* Decided on first use; threads deciding at once reach the same answer. */
-static std::atomic<int> lockPrimitive{PRIM_UNDECIDED};
+std::atomic<int> lockPrimitive{PRIM_UNDECIDED};
 
-static int choosePrimitive(void)
+int choosePrimitive(void)
 {
     USHORT version = 0;
     int prim = lockPrimitive.load(std::memory_order_relaxed);
@@ -46,7 +49,7 @@ static int choosePrimitive(void)
     return prim;
 }
 
-static void setOffset(OVERLAPPED *ov, ULONGLONG offset)
+void setOffset(OVERLAPPED *ov, ULONGLONG offset)
 {
     memset(ov, 0, sizeof *ov);
     ov->Offset = (DWORD)offset;
@@ -54,7 +57,7 @@ static void setOffset(OVERLAPPED *ov, ULONGLONG offset)
 }
 
 /* The extended lock, failing at once instead of waiting. */
-static BOOL lockExtended(HANDLE h, ULONGLONG offset, ULONG length, BOOL exclusive)
+BOOL lockExtended(HANDLE h, ULONGLONG offset, ULONG length, BOOL exclusive)
 {
     OVERLAPPED ov;
     DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
@@ -71,20 +74,8 @@ static BOOL lockExtended(HANDLE h, ULONGLONG offset, ULONG length, BOOL exclusiv
     return FALSE;
 }
 
-BOOL knlNamLockRaw(HANDLE h, ULONGLONG offset, ULONG length, BOOL exclusive)
-{
-    return lockExtended(h, offset, length, exclusive);
-}
-
-BOOL knlNamUnlockRaw(HANDLE h, ULONGLONG offset, ULONG length)
-{
-    OVERLAPPED ov;
-    setOffset(&ov, offset);
-    return UnlockFileEx(h, 0, length, 0, &ov);
-}
-
 /* One lock attempt with the chosen primitive; 0 or the error. */
-static USHORT lockOnce(HANDLE h, const FILELOCK *range)
+USHORT lockOnce(HANDLE h, const FILELOCK *range)
 {
     BOOL ok, handled = FALSE;
     int prim = choosePrimitive();
@@ -103,7 +94,7 @@ static USHORT lockOnce(HANDLE h, const FILELOCK *range)
     return ok ? 0 : knlNamLastError();
 }
 
-static USHORT unlockOnce(HANDLE h, const FILELOCK *range)
+USHORT unlockOnce(HANDLE h, const FILELOCK *range)
 {
     BOOL handled = FALSE;
     int prim = choosePrimitive();
@@ -119,7 +110,7 @@ static USHORT unlockOnce(HANDLE h, const FILELOCK *range)
     return UnlockFile(h, range->offset, 0, range->length, 0) ? 0 : knlNamLastError();
 }
 
-static USHORT lockWithRetries(HANDLE h, const FILELOCK *range)
+USHORT lockWithRetries(HANDLE h, const FILELOCK *range)
 {
     USHORT err = 0;
     int attempt;
@@ -132,6 +123,24 @@ static USHORT lockWithRetries(HANDLE h, const FILELOCK *range)
             Sleep((DWORD)(rand() & LOCK_BACKOFF_MASK) * LOCK_BACKOFF_UNIT);
     }
     return err;
+}
+
+}  // namespace
+}  // namespace orin::knlnam
+
+using namespace orin::knlnam;
+
+
+BOOL knlNamLockRaw(HANDLE h, ULONGLONG offset, ULONG length, BOOL exclusive)
+{
+    return lockExtended(h, offset, length, exclusive);
+}
+
+BOOL knlNamUnlockRaw(HANDLE h, ULONGLONG offset, ULONG length)
+{
+    OVERLAPPED ov;
+    setOffset(&ov, offset);
+    return UnlockFileEx(h, 0, length, 0, &ov);
 }
 
 USHORT ORINAPI KnlNamFileLocksEx(void *ns, KNLHFILE h, const FILELOCK *unlock,

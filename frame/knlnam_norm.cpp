@@ -19,21 +19,22 @@
 #include "frame/knlnamint.h"
 #include "dos.h"
 
-#define PROBE_OFFSET      0x100000000ULL   /* 4 GiB */
-#define PROBE_LENGTH      1
-#define ELLIPSIS          "..."
-#define DISPLAY_MIN_CUT   6
-#define ENV_LIST_MAX      1023
+namespace orin::knlnam {
+namespace {
+
+constexpr auto PROBE_OFFSET = 0x100000000ULL;   /* 4 GiB */
+constexpr auto PROBE_LENGTH = 1;
+constexpr char ELLIPSIS[] = "...";
+constexpr auto DISPLAY_MIN_CUT = 6;
+constexpr auto ENV_LIST_MAX = 1023;
 constexpr char kPathDelim = ';';
 
-/* ---- normalisation ------------------------------------------------------ */
-
-static void deleteBytes(char *at, size_t n)
+void deleteBytes(char *at, size_t n)
 {
     memmove(at, at + n, strlen(at + n) + 1);
 }
 
-static void shortFormWithoutBlanks(char *name)
+void shortFormWithoutBlanks(char *name)
 {
     char shortName[KNLNAM_MAXPATH];
     char *src, *dst;
@@ -48,7 +49,7 @@ static void shortFormWithoutBlanks(char *name)
     strcpy(name, shortName);
 }
 
-static void removeStrayColons(char *name)
+void removeStrayColons(char *name)
 {
     char *p = name, *first = NULL;
     while (*p) {
@@ -70,7 +71,7 @@ static void removeStrayColons(char *name)
 
 /* '/' becomes '\'; a '\' that follows another is dropped from position 2
  * on, so the leading pair of a network name stays. */
-static void unifySeparators(char *name)
+void unifySeparators(char *name)
 {
     char *src = name, *dst = name;
     int prevSep = 0;
@@ -92,7 +93,7 @@ static void unifySeparators(char *name)
     *dst = 0;
 }
 
-static void removePointComponents(char *name)
+void removePointComponents(char *name)
 {
     char *p = name, *prev = NULL;
     while (*p) {
@@ -106,7 +107,7 @@ static void removePointComponents(char *name)
     }
 }
 
-static void removeTrailingSeparator(char *name)
+void removeTrailingSeparator(char *name)
 {
     size_t n = strlen(name);
     const char *p, *last = NULL;
@@ -118,6 +119,80 @@ static void removeTrailingSeparator(char *name)
         return;                             /* "\" or "C:\" */
     name[n - 1] = 0;
 }
+
+BOOL sameTextIgnoringCase(const char *a, const char *b)
+{
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
+}
+
+BOOL sameByLockProbe(HANDLE a, HANDLE b)
+{
+    BOOL same = FALSE;
+    if (!knlNamLockRaw(a, PROBE_OFFSET, PROBE_LENGTH, TRUE))
+        return FALSE;
+    if (knlNamLockRaw(b, PROBE_OFFSET, PROBE_LENGTH, TRUE)) {
+        knlNamUnlockRaw(b, PROBE_OFFSET, PROBE_LENGTH);
+        knlNamUnlockRaw(a, PROBE_OFFSET, PROBE_LENGTH);
+        return FALSE;
+    }
+    knlNamUnlockRaw(a, PROBE_OFFSET, PROBE_LENGTH);
+    if (knlNamLockRaw(b, PROBE_OFFSET, PROBE_LENGTH, TRUE)) {
+        same = !knlNamLockRaw(a, PROBE_OFFSET, PROBE_LENGTH, TRUE);
+        if (!same)
+            knlNamUnlockRaw(a, PROBE_OFFSET, PROBE_LENGTH);
+        knlNamUnlockRaw(b, PROBE_OFFSET, PROBE_LENGTH);
+    }
+    return same;
+}
+
+void dropExtension(char *component)
+{
+    char *dot = KnlNamQueryExt(KnlNamGetDefaultNS(), component);
+    if (dot)
+        *dot = 0;
+}
+
+USHORT copyFound(const char *found, char *out, USHORT size)
+{
+    if (!out || strlen(found) >= size)
+        return ORIN_ERR_BUFFER_TOO_SMALL;
+    strcpy(out, found);
+    return 0;
+}
+
+/* Calls visit with each entry of a ';'-separated list, in place, until it
+ * answers true.  Runs of ';' are skipped; the list ends with the entry
+ * that reaches its end or is followed by a last ';' ("" yields one empty
+ * entry, "a;;" yields "a" and an empty one). */
+template <class Visit>
+bool visitEntries(char *text, Visit &&visit)
+{
+    for (char *pos = text; pos;) {
+        char *p = pos;
+        while (*p == kPathDelim)
+            p++;
+        char *entry = p;
+        while (*p && *p != kPathDelim)
+            p = orin::knl::charNext(p);
+        if (!*p) {
+            pos = nullptr;
+        } else {
+            *p = 0;
+            pos = p[1] ? p + 1 : nullptr;
+        }
+        if (visit(entry))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+}  // namespace orin::knlnam
+
+using namespace orin::knlnam;
+
+
+/* ---- normalisation ------------------------------------------------------ */
 
 USHORT ORINAPI KnlNamNormalizePathEx(void *ns, char *name, ULONG flags) noexcept
 {
@@ -188,31 +263,6 @@ USHORT ORINAPI KnlNamGetShortPathName(char *out, const char *name) noexcept
 
 /* ---- same file ------------------------------------------------------------- */
 
-static BOOL sameTextIgnoringCase(const char *a, const char *b)
-{
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
-}
-
-static BOOL sameByLockProbe(HANDLE a, HANDLE b)
-{
-    BOOL same = FALSE;
-    if (!knlNamLockRaw(a, PROBE_OFFSET, PROBE_LENGTH, TRUE))
-        return FALSE;
-    if (knlNamLockRaw(b, PROBE_OFFSET, PROBE_LENGTH, TRUE)) {
-        knlNamUnlockRaw(b, PROBE_OFFSET, PROBE_LENGTH);
-        knlNamUnlockRaw(a, PROBE_OFFSET, PROBE_LENGTH);
-        return FALSE;
-    }
-    knlNamUnlockRaw(a, PROBE_OFFSET, PROBE_LENGTH);
-    if (knlNamLockRaw(b, PROBE_OFFSET, PROBE_LENGTH, TRUE)) {
-        same = !knlNamLockRaw(a, PROBE_OFFSET, PROBE_LENGTH, TRUE);
-        if (!same)
-            knlNamUnlockRaw(a, PROBE_OFFSET, PROBE_LENGTH);
-        knlNamUnlockRaw(b, PROBE_OFFSET, PROBE_LENGTH);
-    }
-    return same;
-}
-
 USHORT ORINAPI KnlNamIsTheSameFile(const char *a, const char *b) noexcept
 {
     void *ns = KnlNamGetDefaultNS();
@@ -242,13 +292,6 @@ USHORT ORINAPI KnlNamIsTheSameFile(const char *a, const char *b) noexcept
 
 /* ---- display names ------------------------------------------------------------ */
 
-static void dropExtension(char *component)
-{
-    char *dot = KnlNamQueryExt(KnlNamGetDefaultNS(), component);
-    if (dot)
-        *dot = 0;
-}
-
 USHORT ORINAPI KnlNamDisplayFileName(void *ns, char *name, USHORT maxLen, BOOL withExt) noexcept
 {
     char full[KNLNAM_MAXPATH], shown[KNLNAM_MAXPATH];
@@ -274,40 +317,6 @@ USHORT ORINAPI KnlNamDisplayFileName(void *ns, char *name, USHORT maxLen, BOOL w
 }
 
 /* ---- search along a path list ------------------------------------------------------ */
-
-static USHORT copyFound(const char *found, char *out, USHORT size)
-{
-    if (!out || strlen(found) >= size)
-        return ORIN_ERR_BUFFER_TOO_SMALL;
-    strcpy(out, found);
-    return 0;
-}
-
-/* Calls visit with each entry of a ';'-separated list, in place, until it
- * answers true.  Runs of ';' are skipped; the list ends with the entry
- * that reaches its end or is followed by a last ';' ("" yields one empty
- * entry, "a;;" yields "a" and an empty one). */
-template <class Visit>
-static bool visitEntries(char *text, Visit &&visit)
-{
-    for (char *pos = text; pos;) {
-        char *p = pos;
-        while (*p == kPathDelim)
-            p++;
-        char *entry = p;
-        while (*p && *p != kPathDelim)
-            p = orin::knl::charNext(p);
-        if (!*p) {
-            pos = nullptr;
-        } else {
-            *p = 0;
-            pos = p[1] ? p + 1 : nullptr;
-        }
-        if (visit(entry))
-            return true;
-    }
-    return false;
-}
 
 USHORT knlNamSearchList(void *ns, const char *list, const char *file, char *out, USHORT size)
 {

@@ -15,9 +15,9 @@
 
 static_assert(sizeof(KNLNAMESPACE) == 2);
 
-#define DOS_FIRST_YEAR 1980
-#define DOS_LAST_YEAR  2107
-#define DOS_YEAR_MASK  0x7F
+constexpr auto DOS_FIRST_YEAR = 1980;
+constexpr auto DOS_LAST_YEAR = 2107;
+constexpr auto DOS_YEAR_MASK = 0x7F;
 
 namespace orin::knlnam {
 namespace {

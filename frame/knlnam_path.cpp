@@ -13,15 +13,18 @@
 #include <string.h>
 #include "frame/knlnamint.h"
 
-#define DRIVE_COLON_POS 1
+namespace orin::knlnam {
+namespace {
 
-static int isAsciiLetter(char c)
+constexpr auto DRIVE_COLON_POS = 1;
+
+int isAsciiLetter(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 /* Position of the backslash that ends \\server\share, or the end. */
-static const char *skipServerShare(const char *name)
+const char *skipServerShare(const char *name)
 {
     const char *p = name + 2;
     int seps = 0;
@@ -30,6 +33,54 @@ static const char *skipServerShare(const char *name)
             return p;
     return p;
 }
+
+/* Copies n bytes of src into a part buffer (at most KNLNAM_MAXPART-1). */
+void setPart(char *part, const char *src, size_t n)
+{
+    if (!part)
+        return;
+    if (n > KNLNAM_MAXPART - 1)
+        n = KNLNAM_MAXPART - 1;
+    memcpy(part, src, n);
+    part[n] = 0;
+}
+
+/* Last '\' behind the drive part, or the last '/' when there is none. */
+const char *lastSeparator(const char *from)
+{
+    const char *back = NULL, *slash = NULL, *p;
+    for (p = from; *p; p = orin::knl::charNext(p)) {
+        if (*p == '\\')
+            back = p;
+        else if (*p == '/')
+            slash = p;
+    }
+    return back ? back : slash;
+}
+
+/* Last '.' of a component, or NULL. */
+const char *lastPoint(const char *comp)
+{
+    const char *dot = NULL, *p;
+    for (p = comp; *p; p = orin::knl::charNext(p))
+        if (*p == '.')
+            dot = p;
+    return dot;
+}
+
+int endsWithDelim(const char *s)
+{
+    const char *p, *last = NULL;
+    for (p = s; *p; p = orin::knl::charNext(p))
+        last = p;
+    return last && (*last == '\\' || *last == '/');
+}
+
+}  // namespace
+}  // namespace orin::knlnam
+
+using namespace orin::knlnam;
+
 
 char *ORINAPI KnlNamSkipDriveName(const char *name) noexcept
 {
@@ -84,40 +135,6 @@ USHORT ORINAPI KnlNamFnameHasWildCards(void *ns, const char *name) noexcept
     return 0;
 }
 
-/* Copies n bytes of src into a part buffer (at most KNLNAM_MAXPART-1). */
-static void setPart(char *part, const char *src, size_t n)
-{
-    if (!part)
-        return;
-    if (n > KNLNAM_MAXPART - 1)
-        n = KNLNAM_MAXPART - 1;
-    memcpy(part, src, n);
-    part[n] = 0;
-}
-
-/* Last '\' behind the drive part, or the last '/' when there is none. */
-static const char *lastSeparator(const char *from)
-{
-    const char *back = NULL, *slash = NULL, *p;
-    for (p = from; *p; p = orin::knl::charNext(p)) {
-        if (*p == '\\')
-            back = p;
-        else if (*p == '/')
-            slash = p;
-    }
-    return back ? back : slash;
-}
-
-/* Last '.' of a component, or NULL. */
-static const char *lastPoint(const char *comp)
-{
-    const char *dot = NULL, *p;
-    for (p = comp; *p; p = orin::knl::charNext(p))
-        if (*p == '.')
-            dot = p;
-    return dot;
-}
-
 USHORT ORINAPI KnlNamSplitPath(void *ns, const char *name, char *drive, char *dir,
                                char *fname, char *ext) noexcept
 {
@@ -156,14 +173,6 @@ USHORT ORINAPI KnlNamSplitPath(void *ns, const char *name, char *drive, char *di
         setPart(fname, rest, strlen(rest));
     }
     return 0;
-}
-
-static int endsWithDelim(const char *s)
-{
-    const char *p, *last = NULL;
-    for (p = s; *p; p = orin::knl::charNext(p))
-        last = p;
-    return last && (*last == '\\' || *last == '/');
 }
 
 USHORT ORINAPI KnlNamMakePath(void *ns, char *out, const char *drive, const char *dir,

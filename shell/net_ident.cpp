@@ -22,23 +22,24 @@
 #include "shell/netint.h"
 #include "shell/netnovell.h"
 
-#define PLATFORM_NT          1
-#define PLATFORM_WIN32S      2
-#define PLATFORM_WIN95       3
-#define NO_NETWORK           1222    /* ERROR_NO_NETWORK */
-#define COMPUTER_NAME_MAX    15
-#define STATION_MACHINE_LEN  12
-#define STATION_USER_LEN     8
-#define STATION_PAD          ':'
-#define STATION_PATTERN      "%s%s-%s"
-#define CN_FAILED_PAD_LEN    50
-#define DEFAULT_PRINTER_PORT "LPT1"
-#define COMPUTER_NAME_KEY    "SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName"
-#define SYSTEM_ROOT          "C:\\"
+namespace orin::net {
+namespace {
 
-/* ---- host queries ---------------------------------------------------- */
+constexpr auto PLATFORM_NT = 1;
+constexpr auto PLATFORM_WIN32S = 2;
+constexpr auto PLATFORM_WIN95 = 3;
+constexpr auto NO_NETWORK = 1222;   /* ERROR_NO_NETWORK */
+constexpr auto COMPUTER_NAME_MAX = 15;
+constexpr auto STATION_MACHINE_LEN = 12;
+constexpr auto STATION_USER_LEN = 8;
+constexpr char STATION_PAD = ':';
+constexpr char STATION_PATTERN[] = "%s%s-%s";
+constexpr auto CN_FAILED_PAD_LEN = 50;
+constexpr char DEFAULT_PRINTER_PORT[] = "LPT1";
+constexpr char COMPUTER_NAME_KEY[] = "SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+constexpr char SYSTEM_ROOT[] = "C:\\";
 
-static DWORD sysGlobalNetStatus(void)
+DWORD sysGlobalNetStatus(void)
 {
     HANDLE h;
     DWORD err = WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_ANY, 0, NULL, &h);
@@ -47,30 +48,21 @@ static DWORD sysGlobalNetStatus(void)
     return err == ERROR_NO_NETWORK ? ERROR_NO_NETWORK : 0;
 }
 
-static DWORD sysUserName(char *buf, DWORD *size)
+DWORD sysUserName(char *buf, DWORD *size)
 {
     return WNetGetUserA(NULL, buf, size);
 }
 
-static BOOL sysComputerName(char *buf, DWORD *size)
+BOOL sysComputerName(char *buf, DWORD *size)
 {
     return GetComputerNameA(buf, size);
 }
 
-static const NETHOSTAPI systemHost = { sysGlobalNetStatus, sysUserName, sysComputerName };
-static const NETHOSTAPI *host = &systemHost;
-
-void NetSetHostApi(const NETHOSTAPI *api)
-{
-    host = api ? api : &systemHost;
-}
-
-/* ---- small text helpers ----------------------------------------------- */
-
-/* ---- user names -------------------------------------------------------- */
+const NETHOSTAPI systemHost = { sysGlobalNetStatus, sysUserName, sysComputerName };
+const NETHOSTAPI *host = &systemHost;
 
 /* The Novell directory name of the logged-in user, up to its first '.'. */
-static USHORT directoryUserName(char *buf)
+USHORT directoryUserName(char *buf)
 {
     char name[NOVELL_NAME_MAX];
     LONG context;
@@ -93,7 +85,7 @@ static USHORT directoryUserName(char *buf)
     return 0;
 }
 
-static USHORT hostUserName(char *buf)
+USHORT hostUserName(char *buf)
 {
     char name[NET_NAME_BUFFER];
     DWORD size = sizeof name, err;
@@ -111,25 +103,7 @@ static USHORT hostUserName(char *buf)
     return 0;
 }
 
-USHORT ORINAPI NetGetNetworkUserNameForNet(char *buffer, USHORT net) noexcept
-{
-    if (!buffer)
-        return ORIN_ERR_INVALID_PARAM;
-    if (net == NET_USER_ANY && directoryUserName(buffer) == 0)
-        return 0;
-    if (net == NET_USER_DIRECTORY)
-        return directoryUserName(buffer);
-    return hostUserName(buffer);
-}
-
-USHORT ORINAPI NetGetNetworkUserName(char *buffer) noexcept
-{
-    return NetGetNetworkUserNameForNet(buffer, NET_USER_ANY);
-}
-
-/* ---- workstation identifier --------------------------------------------- */
-
-static USHORT finishIdentifier(char *buffer, const char *prefix, const char *machine,
+USHORT finishIdentifier(char *buffer, const char *prefix, const char *machine,
                                const char *user)
 {
     char id[NET_NAME_BUFFER];
@@ -138,7 +112,7 @@ static USHORT finishIdentifier(char *buffer, const char *prefix, const char *mac
     return 0;
 }
 
-static USHORT novellStationID(char *buffer)
+USHORT novellStationID(char *buffer)
 {
     BYTE addr[NOVELL_ADDRESS_SIZE];
     ULONG conn, net, nodeHigh;
@@ -159,7 +133,7 @@ static USHORT novellStationID(char *buffer)
     return 0;
 }
 
-static USHORT volumeStationID(char *buffer)
+USHORT volumeStationID(char *buffer)
 {
     char user[NET_NAME_BUFFER] = "", machine[CN_FAILED_PAD_LEN + 1];
     KNLFSVOLUME vol;
@@ -176,7 +150,7 @@ static USHORT volumeStationID(char *buffer)
     return finishIdentifier(buffer, "CN:", machine, user);
 }
 
-static BOOL readComputerName(char *name, DWORD size)
+BOOL readComputerName(char *name, DWORD size)
 {
     HKEY key;
     DWORD len = size, type;
@@ -196,7 +170,7 @@ static BOOL readComputerName(char *name, DWORD size)
     return len > 0;
 }
 
-static USHORT hostStationID(char *buffer)
+USHORT hostStationID(char *buffer)
 {
     char user[NET_NAME_BUFFER] = "", machine[NET_NAME_BUFFER] = "";
 
@@ -221,6 +195,41 @@ static USHORT hostStationID(char *buffer)
         return finishIdentifier(buffer, "HW:", machine, user);
     }
 }
+
+}  // namespace
+}  // namespace orin::net
+
+using namespace orin::net;
+
+
+/* ---- host queries ---------------------------------------------------- */
+
+void NetSetHostApi(const NETHOSTAPI *api)
+{
+    host = api ? api : &systemHost;
+}
+
+/* ---- small text helpers ----------------------------------------------- */
+
+/* ---- user names -------------------------------------------------------- */
+
+USHORT ORINAPI NetGetNetworkUserNameForNet(char *buffer, USHORT net) noexcept
+{
+    if (!buffer)
+        return ORIN_ERR_INVALID_PARAM;
+    if (net == NET_USER_ANY && directoryUserName(buffer) == 0)
+        return 0;
+    if (net == NET_USER_DIRECTORY)
+        return directoryUserName(buffer);
+    return hostUserName(buffer);
+}
+
+USHORT ORINAPI NetGetNetworkUserName(char *buffer) noexcept
+{
+    return NetGetNetworkUserNameForNet(buffer, NET_USER_ANY);
+}
+
+/* ---- workstation identifier --------------------------------------------- */
 
 USHORT ORINAPI NetGetNetworkStationID(char *buffer) noexcept
 {

@@ -24,35 +24,36 @@
 #include "shell/netint.h"
 #include "shell/netnovell.h"
 
-#define CALLS_LIBRARY     "calwin32.dll"
-#define DIRECTORY_LIBRARY "netwin32.dll"
-#define SHARED_KEY        "Software\\Orin\\Shared"
-#define DISABLE_VALUE     "DisableNovellLibrary"
-#define DISABLE_LOCKS_VALUE "DisableNovellLocks"
-#define NOVELL_FAILURE    0xFFFF
+namespace orin::net {
+namespace {
+
+constexpr char CALLS_LIBRARY[] = "calwin32.dll";
+constexpr char DIRECTORY_LIBRARY[] = "netwin32.dll";
+constexpr char SHARED_KEY[] = "Software\\Orin\\Shared";
+constexpr char DISABLE_VALUE[] = "DisableNovellLibrary";
+constexpr char DISABLE_LOCKS_VALUE[] = "DisableNovellLocks";
+constexpr auto NOVELL_FAILURE = 0xFFFF;
 
 /* Substitutes: each reports failure and touches no argument. */
-static LONG WINAPI noCallsInit(void *a, void *b)                        { return NOVELL_FAILURE; }
-static LONG WINAPI noDefaultConnection(ULONG *conn)                      { return NOVELL_FAILURE; }
-static LONG WINAPI noConnectionNumber(ULONG conn, USHORT *number)       { return NOVELL_FAILURE; }
-static LONG WINAPI noInternetAddress(ULONG conn, USHORT n, BYTE *addr)  { return NOVELL_FAILURE; }
-static LONG WINAPI noLogRecord(HANDLE h, ULONG off, ULONG len, BYTE flags, USHORT t)
-                                                                         { return NOVELL_FAILURE; }
-static LONG WINAPI noClearRecord(HANDLE h, ULONG off, ULONG len)        { return NOVELL_FAILURE; }
-static LONG WINAPI noCreateContext(void)                                 { return NOVELL_FAILURE; }
-static LONG WINAPI noWhoAmI(LONG context, char *name)                    { return NOVELL_FAILURE; }
-static LONG WINAPI noFreeContext(LONG context)                           { return NOVELL_FAILURE; }
+LONG WINAPI noCallsInit(void *a, void *b)                         { return NOVELL_FAILURE; }
+LONG WINAPI noDefaultConnection(ULONG *conn)                      { return NOVELL_FAILURE; }
+LONG WINAPI noConnectionNumber(ULONG conn, USHORT *number)        { return NOVELL_FAILURE; }
+LONG WINAPI noInternetAddress(ULONG conn, USHORT n, BYTE *addr)   { return NOVELL_FAILURE; }
+LONG WINAPI noLogRecord(HANDLE h, ULONG off, ULONG len, BYTE flags, USHORT t)
+                                                                  { return NOVELL_FAILURE; }
+LONG WINAPI noClearRecord(HANDLE h, ULONG off, ULONG len)         { return NOVELL_FAILURE; }
+LONG WINAPI noCreateContext(void)                                 { return NOVELL_FAILURE; }
+LONG WINAPI noWhoAmI(LONG context, char *name)                    { return NOVELL_FAILURE; }
+LONG WINAPI noFreeContext(LONG context)                           { return NOVELL_FAILURE; }
 
-static constexpr NETNOVELLAPI kSubstitutes = {
+constexpr NETNOVELLAPI kSubstitutes = {
     noCallsInit, noDefaultConnection, noConnectionNumber, noInternetAddress, noLogRecord,
     noClearRecord, noCreateContext, noWhoAmI, noFreeContext};
-
-NETNOVELLAPI netNovell = kSubstitutes;
 
 /* The client's libraries, freed by NetDeinitNetworking; left loaded when
  * this library is unloaded, since no library may be freed from within
  * another one's unload. */
-static struct ClientLibraries {
+struct ClientLibraries {
     orin::UniqueModule calls, directory;
     ~ClientLibraries()
     {
@@ -60,10 +61,10 @@ static struct ClientLibraries {
         (void)directory.release();
     }
 } client;
-static bool allEntriesFound;
+bool allEntriesFound;
 
 /* Looks an entry up; keeps the substitute and notes the gap when absent. */
-static void bind(const orin::UniqueModule &lib, const char *name, FARPROC *slot)
+void bind(const orin::UniqueModule &lib, const char *name, FARPROC *slot)
 {
     FARPROC p = lib ? GetProcAddress(lib.get(), name) : NULL;
     if (p)
@@ -71,6 +72,41 @@ static void bind(const orin::UniqueModule &lib, const char *name, FARPROC *slot)
     else
         allEntriesFound = FALSE;
 }
+
+/* Record locks go through the client when it is loaded and the DWORD
+ * "DisableNovellLocks" under HKLM\Software\Orin\Shared does not turn
+ * them off. */
+bool clientLocksWanted(void) noexcept
+{
+    return NetNovellLoaded() && !NetSharedFlag(DISABLE_LOCKS_VALUE);
+}
+
+USHORT lockRecord(HANDLE h, ULONG offset, ULONG length, BOOL exclusive,
+                         BOOL *handled) noexcept
+{
+    return NetNovellLockRecord(h, offset, length, exclusive, handled);
+}
+
+USHORT unlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled) noexcept
+{
+    return NetNovellUnlockRecord(h, offset, length, handled);
+}
+
+/* KnlInit and KnlTerminate start and stop the layer, and the frame's
+ * record locks use the client, through these hooks; installed with this
+ * file, wherever it is linked. */
+constexpr orin::knl::NetworkHooks kNetworkHooks = {
+    NetInitNetworking, NetDeinitNetworking, clientLocksWanted, lockRecord, unlockRecord};
+[[maybe_unused]] static const bool networkHooksInstalled =
+    orin::knl::installNetworkHooks(kNetworkHooks);
+
+}  // namespace
+}  // namespace orin::net
+
+using namespace orin::net;
+
+
+NETNOVELLAPI netNovell = kSubstitutes;
 
 BOOL NetSharedFlag(const char *valueName)
 {
@@ -140,29 +176,3 @@ USHORT NetNovellUnlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled
     return 0;
 }
 
-/* Record locks go through the client when it is loaded and the DWORD
- * "DisableNovellLocks" under HKLM\Software\Orin\Shared does not turn
- * them off. */
-static bool clientLocksWanted(void) noexcept
-{
-    return NetNovellLoaded() && !NetSharedFlag(DISABLE_LOCKS_VALUE);
-}
-
-static USHORT lockRecord(HANDLE h, ULONG offset, ULONG length, BOOL exclusive,
-                         BOOL *handled) noexcept
-{
-    return NetNovellLockRecord(h, offset, length, exclusive, handled);
-}
-
-static USHORT unlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled) noexcept
-{
-    return NetNovellUnlockRecord(h, offset, length, handled);
-}
-
-/* KnlInit and KnlTerminate start and stop the layer, and the frame's
- * record locks use the client, through these hooks; installed with this
- * file, wherever it is linked. */
-static constexpr orin::knl::NetworkHooks kNetworkHooks = {
-    NetInitNetworking, NetDeinitNetworking, clientLocksWanted, lockRecord, unlockRecord};
-[[maybe_unused]] static const bool networkHooksInstalled =
-    orin::knl::installNetworkHooks(kNetworkHooks);

@@ -24,23 +24,24 @@
 #include "knl.h"
 #include "frame/scope.h"
 
-#define OPM_CREATE_FLAGS   (CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS)
-#define OPM_IDLE_FIRST_MS  5000
-#define OPM_IDLE_NEXT_MS   100
-#define OPM_SHELL_OK       32       /* ShellExecute results above this succeed */
-#define OPM_EXE_SUFFIX     ".exe"
-#define OPM_PATH_VAR       "PATH"
-#define OPM_PATH_VAR_LEN   4
-#define OPM_URL_PLACEHOLDER "%1"
+namespace orin::opm {
+namespace {
 
-/* ---- command-line parts ---- */
+constexpr auto OPM_CREATE_FLAGS = (CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS);
+constexpr auto OPM_IDLE_FIRST_MS = 5000;
+constexpr auto OPM_IDLE_NEXT_MS = 100;
+constexpr auto OPM_SHELL_OK = 32;   /* ShellExecute results above this succeed */
+constexpr char OPM_EXE_SUFFIX[] = ".exe";
+constexpr char OPM_PATH_VAR[] = "PATH";
+constexpr auto OPM_PATH_VAR_LEN = 4;
+constexpr char OPM_URL_PLACEHOLDER[] = "%1";
 
 typedef struct {
     char name[MAX_PATH];      /* program name as given */
     const char *args;         /* the rest of the command line */
 } CMDPARTS;
 
-static BOOL splitCommand(const char *cmd, CMDPARTS *parts)
+BOOL splitCommand(const char *cmd, CMDPARTS *parts)
 {
     const char *p = cmd, *end;
     size_t n;
@@ -64,7 +65,7 @@ static BOOL splitCommand(const char *cmd, CMDPARTS *parts)
     return n > 0;
 }
 
-static const char *filePart(const char *name)
+const char *filePart(const char *name)
 {
     const char *p, *start = name;
     for (p = name; *p; p++)
@@ -74,7 +75,7 @@ static const char *filePart(const char *name)
 }
 
 /* Reads a string value of an App Paths sub-key; FALSE when missing. */
-static BOOL readAppPath(const char *file, const char *value, char *out, DWORD size)
+BOOL readAppPath(const char *file, const char *value, char *out, DWORD size)
 {
     char key[MAX_PATH + sizeof OPM_APP_PATHS + 1];
     HKEY h;
@@ -94,9 +95,7 @@ static BOOL readAppPath(const char *file, const char *value, char *out, DWORD si
     return TRUE;
 }
 
-/* ---- environment ---- */
-
-static size_t blockSize(const char *env)
+size_t blockSize(const char *env)
 {
     const char *p = env;
     while (*p)
@@ -104,14 +103,14 @@ static size_t blockSize(const char *env)
     return (size_t)(p - env) + 1;
 }
 
-static BOOL isPathEntry(const char *entry)
+BOOL isPathEntry(const char *entry)
 {
     return _strnicmp(entry, OPM_PATH_VAR, OPM_PATH_VAR_LEN) == 0 && entry[OPM_PATH_VAR_LEN] == '=';
 }
 
 /* The caller's block with extra in front of the first PATH entry (or a
  * new PATH entry at the end). */
-static char *buildEnvironment(const char *env, const char *extra)
+char *buildEnvironment(const char *env, const char *extra)
 {
     size_t size = blockSize(env), extraLen = strlen(extra), len;
     BOOL needSemi = extraLen && extra[extraLen - 1] != ';';
@@ -140,13 +139,107 @@ static char *buildEnvironment(const char *env, const char *extra)
         }
     }
     if (!done) {
-        strcpy(w, OPM_PATH_VAR "=");
+        strcpy(w, OPM_PATH_VAR);
+        strcat(w, "=");
         strcat(w, extra);
         w += strlen(w) + 1;
     }
     *w = 0;
     return out;
 }
+
+void pumpUntilIdle(HANDLE process)
+{
+    HCURSOR starting = LoadCursor(NULL, IDC_APPSTARTING), previous = GetCursor();
+    DWORD r = WaitForInputIdle(process, OPM_IDLE_FIRST_MS);
+    BOOL quit = FALSE;
+    MSG msg;
+    while (r == WAIT_TIMEOUT && !quit) {
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage((int)msg.wParam);
+                quit = TRUE;
+                break;
+            }
+            if (msg.message == WM_SETCURSOR)
+                SetCursor(starting);
+            else
+                DispatchMessageA(&msg);
+        }
+        if (!quit)
+            r = WaitForInputIdle(process, OPM_IDLE_NEXT_MS);
+    }
+    SetCursor(previous);
+}
+
+BOOL waitForEnd(HANDLE process)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_PAINT);
+        if (r == WAIT_OBJECT_0)
+            return TRUE;
+        if (r != WAIT_OBJECT_0 + 1)
+            return FALSE;
+        while (PeekMessageA(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+}
+
+/* The process's environment block, given back when its owner ends. */
+struct EnvironmentFreer {
+    void operator()(char *env) const noexcept { FreeEnvironmentStringsA(env); }
+};
+using UniqueEnvironment = std::unique_ptr<char, EnvironmentFreer>;
+
+/* Starts the child and keeps the caller's messages flowing until it is
+ * ready (and, with wait, until it ends); FALSE with the system's error in
+ * *error when that fails. */
+BOOL runChild(char *cmd, char *env, USHORT showCommand, BOOL wait, ULONG *error)
+{
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    if (showCommand) {
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = showCommand;
+    }
+    if (!CreateProcessA(NULL, cmd, NULL, NULL, FALSE, OPM_CREATE_FLAGS, env, NULL, &si, &pi)) {
+        *error = GetLastError();
+        return FALSE;
+    }
+    orin::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    pumpUntilIdle(pi.hProcess);
+    if (wait && !waitForEnd(pi.hProcess)) {
+        *error = GetLastError();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+USHORT readClassValue(const char *key, char *out, LONG size)
+{
+    LONG len = size;
+    LONG rc = RegQueryValueA(HKEY_CLASSES_ROOT, key, out, &len);
+    if (rc != ERROR_SUCCESS)
+        return (USHORT)rc;
+    out[size - 1] = 0;
+    return 0;
+}
+
+}  // namespace
+}  // namespace orin::opm
+
+using namespace orin::opm;
+
+
+/* ---- command-line parts ---- */
+
+/* ---- environment ---- */
 
 USHORT opmAppPathRewrite(const char *cmdLine, const char *envBlock, char **newCmd,
                          char **newEnv)
@@ -206,79 +299,6 @@ USHORT opmAppPathRewrite(const char *cmdLine, const char *envBlock, char **newCm
 
 /* ---- waiting ---- */
 
-static void pumpUntilIdle(HANDLE process)
-{
-    HCURSOR starting = LoadCursor(NULL, IDC_APPSTARTING), previous = GetCursor();
-    DWORD r = WaitForInputIdle(process, OPM_IDLE_FIRST_MS);
-    BOOL quit = FALSE;
-    MSG msg;
-    while (r == WAIT_TIMEOUT && !quit) {
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage((int)msg.wParam);
-                quit = TRUE;
-                break;
-            }
-            if (msg.message == WM_SETCURSOR)
-                SetCursor(starting);
-            else
-                DispatchMessageA(&msg);
-        }
-        if (!quit)
-            r = WaitForInputIdle(process, OPM_IDLE_NEXT_MS);
-    }
-    SetCursor(previous);
-}
-
-static BOOL waitForEnd(HANDLE process)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-    for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_PAINT);
-        if (r == WAIT_OBJECT_0)
-            return TRUE;
-        if (r != WAIT_OBJECT_0 + 1)
-            return FALSE;
-        while (PeekMessageA(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE))
-            DispatchMessageA(&msg);
-    }
-}
-
-/* The process's environment block, given back when its owner ends. */
-struct EnvironmentFreer {
-    void operator()(char *env) const noexcept { FreeEnvironmentStringsA(env); }
-};
-using UniqueEnvironment = std::unique_ptr<char, EnvironmentFreer>;
-
-/* Starts the child and keeps the caller's messages flowing until it is
- * ready (and, with wait, until it ends); FALSE with the system's error in
- * *error when that fails. */
-static BOOL runChild(char *cmd, char *env, USHORT showCommand, BOOL wait, ULONG *error)
-{
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
-
-    memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    if (showCommand) {
-        si.dwFlags = STARTF_USESHOWWINDOW;
-        si.wShowWindow = showCommand;
-    }
-    if (!CreateProcessA(NULL, cmd, NULL, NULL, FALSE, OPM_CREATE_FLAGS, env, NULL, &si, &pi)) {
-        *error = GetLastError();
-        return FALSE;
-    }
-    orin::UniqueHandle process(pi.hProcess), thread(pi.hThread);
-    pumpUntilIdle(pi.hProcess);
-    if (wait && !waitForEnd(pi.hProcess)) {
-        *error = GetLastError();
-        return FALSE;
-    }
-    return TRUE;
-}
-
 USHORT ORINAPI OpmStartProgram(const char *commandLine, USHORT showCommand, BOOL wait,
                                ULONG *error) noexcept
 {
@@ -320,16 +340,6 @@ USHORT ORINAPI OpmTerminateProgram(const char *windowClassName) noexcept
 }
 
 /* ---- URLs ---- */
-
-static USHORT readClassValue(const char *key, char *out, LONG size)
-{
-    LONG len = size;
-    LONG rc = RegQueryValueA(HKEY_CLASSES_ROOT, key, out, &len);
-    if (rc != ERROR_SUCCESS)
-        return (USHORT)rc;
-    out[size - 1] = 0;
-    return 0;
-}
 
 USHORT opmUrlHandlerCommand(const char *url, char *out, size_t size)
 {

@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <array>
 #include "pm/pmint.h"
-#include "frame/knlint.h"
+#include "frame/knl_dbcs.h"
 #include "str.h"
 
 namespace orin::pm {
@@ -159,7 +159,7 @@ LRESULT OwmKeyMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPA
             return 0;
         // a DBCS lead byte is left to the character message, which
         // delivers it together with its trail byte
-        if (next.message == WM_CHAR && !KNL_ISLEAD(static_cast<BYTE>(next.wParam))) {
+        if (next.message == WM_CHAR && !orin::knl::isLeadByte(static_cast<BYTE>(next.wParam))) {
             ch = static_cast<USHORT>(next.wParam);
             flags |= PM_KC_CHAR;
             keyDownReported = kReportedAfterKeyDown;
@@ -194,7 +194,7 @@ LRESULT OwmCharMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lPara
 {
     bool enabled = OwmInputEnabled(hwnd);
     auto ch = static_cast<USHORT>(wParam & 0xFFFF);
-    if (enabled && KNL_ISLEAD(ch & 0xFF)) {
+    if (enabled && orin::knl::isLeadByte(static_cast<BYTE>(ch & 0xFF))) {
         auto lead = static_cast<BYTE>(ch), trail = static_cast<BYTE>(ch >> 8);
         if (!trail && !takeTrailByte(hwnd, trail))
             return 0;
