@@ -16,6 +16,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "profile/falint.h"
+#include "profile/fal_seam.h"
 
 #define SPLIT_SLACK 247              /* split when round_down(g + 247, g) remains */
 
@@ -362,7 +363,7 @@ static USHORT fillBlock(HFAL h, ULONG id, FALDESC *d, ULONG length, const void *
 
     fillHeader(d, FAL_TYPE_USED, used, isFixed(h) ? 0 : d->totalSize);
     if (total > sizeof stackBuf) {
-        buf = (BYTE *)malloc(total);
+        buf = orin::fal::stepFails() ? NULL : (BYTE *)malloc(total);
         if (!buf)
             return ORIN_ERR_NO_MEMORY;
     }
@@ -416,7 +417,7 @@ static USHORT freeLocked(HFAL h, ULONG id)
         return rc;
     if (d.headerOffset + d.totalSize >= fileLength) {
         falForget(h, id);
-        return VbfNewSize(h->vbf, d.headerOffset);
+        return falSetLength(h, d.headerOffset);
     }
     return pushFree(h, id, &d);
 }

@@ -15,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "profile/falint.h"
+#include "profile/fal_seam.h"
 #include "knl.h"
 #include "knlnam.h"
 
@@ -84,7 +85,10 @@ USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len)
 USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len)
 {
     ULONG done = 0;
-    USHORT rc = seekTo(h, offset);
+    USHORT rc;
+    if (orin::fal::stepFails())
+        return ORIN_ERR_DISK_FULL;
+    rc = seekTo(h, offset);
     if (!rc && len)
         rc = VbfWrite(h->vbf, buf, len, &done);
     if (!rc && done != len)
@@ -95,6 +99,13 @@ USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len)
 USHORT falFileLength(HFAL h, ULONG *length)
 {
     return VbfQueryLength(h->vbf, length);
+}
+
+USHORT falSetLength(HFAL h, ULONG length)
+{
+    if (orin::fal::stepFails())
+        return ORIN_ERR_DISK_FULL;
+    return VbfNewSize(h->vbf, length);
 }
 
 /* ---- Descriptor cache ----------------------------------------------------- */

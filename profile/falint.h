@@ -134,6 +134,7 @@ ULONG  falRoundUp(ULONG x, ULONG g);
 USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len);
 USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len);
 USHORT falFileLength(HFAL h, ULONG *length);
+USHORT falSetLength(HFAL h, ULONG length);
 USHORT falBegin(HFAL h, BOOL exclusive);       /* lock + refresh */
 USHORT falEnd(HFAL h, USHORT rc, BOOL changed); /* publish + unlock */
 USHORT falDescribe(HFAL h, ULONG id, FALDESC *d);
