@@ -16,6 +16,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "profile/falint.h"
+#include "profile/fal_journal.h"
 #include "profile/fal_seam.h"
 
 #define SPLIT_SLACK 247              /* split when round_down(g + 247, g) remains */
@@ -64,8 +65,9 @@ static USHORT describeUsed(HFAL h, ULONG id, FALDESC *d)
 USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
 {
     FALDESC d;
-    USHORT rc = falBegin(h, FALSE);
-    if (rc)
+    USHORT rc;
+    orin::fal::Bracket bracket(h, FALSE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = falDescribe(h, id, &d);
     if (!rc && offset < d.hdr.usedLength && length) {
@@ -77,7 +79,7 @@ USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
     }
     if (!rc && id != 0 && d.hdr.type != FAL_TYPE_USED)
         rc = FAL_ERR_BLOCKTYPE;
-    return falEnd(h, rc, FALSE);
+    return bracket.end(rc, FALSE);
 }
 
 USHORT ORINAPI FalGetBlock(HFAL h, ULONG id, void *buffer, ULONG length) noexcept
@@ -91,13 +93,13 @@ static USHORT querySize(HFAL h, ULONG id, ULONG *out, BOOL capacity)
     USHORT rc;
     if (!out)
         return ORIN_ERR_INVALID_PARAM;
-    rc = falBegin(h, FALSE);
-    if (rc)
+    orin::fal::Bracket bracket(h, FALSE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = falDescribe(h, id, &d);
     if (!rc)
         *out = capacity ? d.capacity : d.hdr.usedLength;
-    return falEnd(h, rc, FALSE);
+    return bracket.end(rc, FALSE);
 }
 
 USHORT FalQueryBlockSize(HFAL h, ULONG id, ULONG *usedLength)
@@ -393,11 +395,11 @@ USHORT FalAllocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG da
     USHORT rc;
     if (!id)
         return ORIN_ERR_INVALID_PARAM;
-    rc = falBegin(h, TRUE);
-    if (rc)
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = allocLocked(h, id, length, data, dataLength);
-    return falEnd(h, rc, TRUE);
+    return bracket.end(rc, TRUE);
 }
 
 /* ---- Freeing ---------------------------------------------------------------- */
@@ -424,43 +426,84 @@ static USHORT freeLocked(HFAL h, ULONG id)
 
 USHORT FalFreeBlock(HFAL h, ULONG id)
 {
-    USHORT rc = falBegin(h, TRUE);
-    if (rc)
+    USHORT rc;
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = freeLocked(h, id);
-    return falEnd(h, rc, rc == 0 && id != 0);
+    return bracket.end(rc, rc == 0 && id != 0);
 }
 
 /* ---- Reallocation and writing ----------------------------------------------- */
 
+/* Puts the new content of block *id in a free block that fits or at the
+ * end of the file, and only then frees the old block.  A block that ends
+ * the file and finds no free block grows where it is. */
+static USHORT moveLocked(HFAL h, ULONG *id, const FALDESC *old, ULONG length, const void *data,
+                         ULONG dataLength)
+{
+    FALDESC d;
+    ULONG newId = 0;
+    BOOL appended = FALSE;
+    USHORT rc = placeBlock(h, length, &d, &newId, &appended);
+    if (rc)
+        return rc;
+    if (appended && old->headerOffset + old->totalSize == d.headerOffset) {
+        d.headerOffset = old->headerOffset;
+        d.dataOffset = old->dataOffset;
+        newId = *id;
+    }
+    rc = fillBlock(h, newId, &d, length, data, dataLength, appended);
+    if (!rc && newId != *id)
+        rc = freeLocked(h, *id);
+    if (!rc)
+        *id = newId;
+    return rc;
+}
+
+/* Grows block *id under a journal: a failure at any step puts the file,
+ * the free lists and *id back as they were.  *changed tells whether the
+ * header must still be published (not after a complete undo). */
+static USHORT growLocked(HFAL h, ULONG *id, const FALDESC *old, ULONG length, const void *data,
+                         ULONG dataLength, BOOL *changed)
+{
+    orin::fal::Journal journal(h);
+    USHORT rc = journal.status();
+    if (rc) {
+        *changed = FALSE;
+        return rc;
+    }
+    rc = moveLocked(h, id, old, length, data, dataLength);
+    if (rc == 0)
+        journal.commit();
+    else
+        *changed = journal.rollBack() != 0;
+    return rc;
+}
+
 USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength)
 {
     FALDESC d;
+    BOOL changed = TRUE;
     USHORT rc;
 
     if (!id)
         return ORIN_ERR_INVALID_PARAM;
-    rc = falBegin(h, TRUE);
-    if (rc)
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     if (*id == 0) {
         rc = allocLocked(h, id, length, data, dataLength);
-        return falEnd(h, rc, TRUE);
+        return bracket.end(rc, TRUE);
     }
     rc = describeUsed(h, *id, &d);
     if (!rc) {
-        if (length <= d.capacity) {
+        if (length <= d.capacity || isFixed(h))
             rc = fillBlock(h, *id, &d, length, data, dataLength, FALSE);
-        } else {
-            ULONG newId = 0;
-            rc = freeLocked(h, *id);
-            if (!rc)
-                rc = allocLocked(h, &newId, length, data, dataLength);
-            if (!rc)
-                *id = newId;
-        }
+        else
+            rc = growLocked(h, id, &d, length, data, dataLength, &changed);
     }
-    return falEnd(h, rc, TRUE);
+    return bracket.end(rc, changed);
 }
 
 USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG length)
@@ -470,8 +513,8 @@ USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG len
 
     if (!data && length)
         return ORIN_ERR_INVALID_PARAM;
-    rc = falBegin(h, TRUE);
-    if (rc)
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = describeUsed(h, id, &d);
     if (!rc && offset < d.hdr.usedLength && length) {
@@ -480,5 +523,5 @@ USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG len
         if (!rc && id != 0)
             rc = writeBlockHeader(h, id, &d);
     }
-    return falEnd(h, rc, TRUE);
+    return bracket.end(rc, TRUE);
 }

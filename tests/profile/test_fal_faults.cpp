@@ -40,13 +40,16 @@ ULONG makeFile(const char *name, HFAL *h, Place place, const std::string &old)
     memvbf::files().erase(name);
     EXPECT_EQ(FalCreate(NULL, name, h, FAL_FIRST_FIT, 16, 0, 0, memvbf::table()), 0);
     ULONG id = 0, room = 0, after = 0;
-    if (place == Place::MiddleWithRoomElsewhere)
+    if (place == Place::MiddleWithRoomElsewhere) {
         EXPECT_EQ(FalAllocBlock(*h, &room, 3000, NULL, 0), 0);
+    }
     EXPECT_EQ(FalAllocBlock(*h, &id, (ULONG)old.size(), old.data(), (ULONG)old.size()), 0);
-    if (place != Place::Last)
+    if (place != Place::Last) {
         EXPECT_EQ(FalAllocBlock(*h, &after, 8, "neighbor", 8), 0);
-    if (room)
+    }
+    if (room) {
         EXPECT_EQ(FalFreeBlock(*h, room), 0);
+    }
     EXPECT_EQ(FalWriteBlock(*h, 0, 0, "user header", 11), 0);
     EXPECT_EQ(FalFlush(*h), 0);
     return id;
@@ -84,10 +87,11 @@ TEST_P(FalReallocFailure, EveryFailedStepLeavesTheOldBlock)
         EXPECT_EQ(FalClose(h), 0);
         ASSERT_EQ(FalOpenEx(NULL, name, &h, 0, memvbf::table()), 0);
         EXPECT_EQ(FalCheck(h), 0);
-        if (rc == 0)
+        if (rc == 0) {
             EXPECT_EQ(readBlock(h, moved, newLength), grown);
-        else
+        } else {
             EXPECT_EQ(readBlock(h, id, old.size()), old);
+        }
         EXPECT_EQ(readBlock(h, 0, 11), "user header");
         EXPECT_EQ(FalClose(h), 0);
     }
