@@ -127,13 +127,14 @@ static USHORT walkBlocks(HFAL h, const EXTENTS *e)
 USHORT FalCheck(HFAL h)
 {
     EXTENTS e = { NULL, 0, 0 };
-    USHORT rc = falBegin(h, FALSE);
-    if (rc)
+    USHORT rc;
+    orin::fal::Bracket bracket(h, FALSE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     falClearCache(h);
     rc = collectFreeExtents(h, &e);
     if (!rc)
         rc = walkBlocks(h, &e);
     free(e.items);
-    return falEnd(h, rc, FALSE);
+    return bracket.end(rc, FALSE);
 }

@@ -394,8 +394,10 @@ USHORT ORINAPI PrfCheckConsistent(HPRF h) noexcept
 
 /* ---- Key spelling ------------------------------------------------------- */
 
-#define PRF_KEY_SPELLING 256
-static char prfKeySpelling[PRF_KEY_SPELLING];   /* shared by all callers */
+/* The spelling PrfQueryProfileKey hands back lives in a buffer of the
+ * calling thread, valid until that thread's next call. */
+constexpr ULONG PRF_KEY_SPELLING = 256;
+static thread_local char prfKeySpelling[PRF_KEY_SPELLING];
 
 static BOOL sameIgnoringCase(const char *a, const char *b, int lengthA)
 {

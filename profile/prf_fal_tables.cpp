@@ -495,12 +495,9 @@ void prffRemoveKey(PRFFAL *st, PRFFKEYREC *rec)
 
 static USHORT storeTable(PRFFAL *st, PRFFTABLE *t)
 {
-    USHORT rc;
     sealTable(t);
-    FalSetGranularity(PRFF_TABLE_GRANULARITY);
-    rc = FalReallocBlock(st->fal, &t->id, t->length, t->bytes, t->length);
-    FalSetGranularity(FAL_DEFAULT_GRANULARITY);
-    return rc;
+    orin::fal::GranularityScope granularity(PRFF_TABLE_GRANULARITY);
+    return FalReallocBlock(st->fal, &t->id, t->length, t->bytes, t->length);
 }
 
 /* Writes the key table of section *sec, or frees it when it holds no key;

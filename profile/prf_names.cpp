@@ -19,11 +19,6 @@
 
 #define PRF_BLANK ' '
 
-BOOL prfIsValid(HPRF h)
-{
-    return h && h->sig == PRF_HANDLE_SIG && h->handler;
-}
-
 BOOL prfNameIsValid(const char *name)
 {
     const BYTE *p = (const BYTE *)name;
