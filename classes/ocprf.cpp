@@ -20,6 +20,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <utility>
 #include "ocprf.h"
 #include "str.h"
 #include "strlst.h"
@@ -50,6 +51,32 @@ OcPrf::~OcPrf()
 {
     if (m_handle != NULL)
         Close();
+}
+
+OcPrf::OcPrf(OcPrf &&other) noexcept
+    : m_handle(std::exchange(other.m_handle, nullptr)), m_nameSpace(other.m_nameSpace),
+      m_temp(std::exchange(other.m_temp, 0)), m_legacy(std::exchange(other.m_legacy, 0)),
+      m_lastError(other.m_lastError), m_errCount(other.m_errCount)
+{
+    memcpy(m_fileName, other.m_fileName, sizeof m_fileName);
+    other.m_fileName[0] = 0;
+}
+
+OcPrf &OcPrf::operator=(OcPrf &&other) noexcept
+{
+    if (this != &other) {
+        if (m_handle != NULL)
+            Close();
+        m_handle = std::exchange(other.m_handle, nullptr);
+        m_nameSpace = other.m_nameSpace;
+        m_temp = std::exchange(other.m_temp, 0);
+        m_legacy = std::exchange(other.m_legacy, 0);
+        m_lastError = other.m_lastError;
+        m_errCount = other.m_errCount;
+        memcpy(m_fileName, other.m_fileName, sizeof m_fileName);
+        other.m_fileName[0] = 0;
+    }
+    return *this;
 }
 
 int OcPrf::Result(USHORT rc)
