@@ -150,7 +150,7 @@ typedef struct {
 /* True when a block of this total size ends the search at once. */
 static BOOL closeEnough(HFAL h, ULONG total, ULONG needed)
 {
-    ULONG g = FalQueryGranularity(), hl = falHeaderLength(h);
+    ULONG g = h->granularity, hl = falHeaderLength(h);
     return total <= falRoundUp(needed + hl, g) - hl;
 }
 
@@ -272,7 +272,7 @@ static USHORT popFixed(HFAL h, FALPICK *pick)
 /* Splits the tail off a taken free block when enough would remain. */
 static USHORT splitTail(HFAL h, FALPICK *p, ULONG needed)
 {
-    ULONG g = FalQueryGranularity();
+    ULONG g = h->granularity;
     ULONG excess = p->d.totalSize - needed;
     FALDESC tail;
 
@@ -295,7 +295,7 @@ static USHORT splitTail(HFAL h, FALPICK *p, ULONG needed)
 /* Capacity and total size of a new block for `length` bytes. */
 static USHORT sizeFor(HFAL h, ULONG length, ULONG *capacity, ULONG *total)
 {
-    ULONG g = FalQueryGranularity(), hl = falHeaderLength(h);
+    ULONG g = h->granularity, hl = falHeaderLength(h);
     if (isFixed(h)) {
         *capacity = h->hdr.blockSize;
     } else {

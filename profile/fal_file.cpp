@@ -22,10 +22,10 @@
 #include "knl.h"
 #include "knlnam.h"
 
-/* The allocation granularity is a setting of the calling thread: a
- * profile raises it around its own table writes without touching other
- * threads' files. */
-static thread_local USHORT falGranularity = FAL_DEFAULT_GRANULARITY;
+/* The allocation granularity files take when they are opened; each open
+ * file then has its own (falSetHandleGranularity), so that a profile
+ * raising it around its table writes touches no other file. */
+static std::atomic<USHORT> falGranularity{FAL_DEFAULT_GRANULARITY};
 /* Header locks held by this process's shared handles, all threads. */
 static std::atomic<LONG> falHeaderLocksHeld{0};
 
@@ -41,6 +41,13 @@ void FalSetGranularity(USHORT g)
 USHORT FalQueryGranularity(void)
 {
     return falGranularity;
+}
+
+USHORT falSetHandleGranularity(HFAL h, USHORT g)
+{
+    USHORT previous = h->granularity;
+    h->granularity = g < FAL_DEFAULT_GRANULARITY ? FAL_DEFAULT_GRANULARITY : g;
+    return previous;
 }
 
 ULONG falRoundUp(ULONG x, ULONG g)
@@ -159,7 +166,7 @@ USHORT falDescribe(HFAL h, ULONG id, FALDESC *d)
     if (id == 0) {
         d->hdr.type = FAL_TYPE_USERHDR;
         d->hdr.usedLength = h->hdr.userHeaderSize;
-        d->capacity = falRoundUp(h->hdr.userHeaderSize, falGranularity);
+        d->capacity = falRoundUp(h->hdr.userHeaderSize, h->granularity);
         d->totalSize = d->capacity;
         d->headerOffset = d->dataOffset = FAL_HEADER_SIZE;
         return 0;
@@ -393,6 +400,7 @@ USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT ope
     HFAL h = owned.get();
     h->nameSpace = nameSpace;
     h->openFlags = openFlags;
+    h->granularity = falGranularity;
     falClearCache(h);
     try {
         h->fileName = fileName;

@@ -104,6 +104,7 @@ typedef struct _FALFILE {
     FALDESC cache[FAL_CACHE_SLOTS];
     ULONG cacheId[FAL_CACHE_SLOTS];        /* FAL_NO_ID when empty */
     orin::fal::Journal *journal;           /* undo record of the operation, or null */
+    USHORT granularity;                    /* allocation rounding of this handle */
 } FALFILE;
 
 #define FAL_NO_ID 0xFFFFFFFFUL
@@ -119,8 +120,9 @@ USHORT FalUnlock(HFAL h);
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count);
 USHORT FalFlush(HFAL h);
 USHORT FalSyncHeader(HFAL h);
-void   FalSetGranularity(USHORT g);           /* of the calling thread */
+void   FalSetGranularity(USHORT g);           /* for files opened from now on */
 USHORT FalQueryGranularity(void);
+USHORT falSetHandleGranularity(HFAL h, USHORT g);   /* answers the previous one */
 const char *FalQueryFileName(HFAL h);
 
 /* Blocks (fal_block.c). */
@@ -188,19 +190,19 @@ private:
     bool ended_ = false;
 };
 
-/* Sets the calling thread's granularity for a scope and puts the previous
- * one back at its end. */
+/* Sets one file's granularity for a scope and puts the previous one back
+ * at its end. */
 class GranularityScope {
 public:
-    explicit GranularityScope(USHORT g) noexcept : previous_(FalQueryGranularity())
+    GranularityScope(HFAL h, USHORT g) noexcept : h_(h), previous_(falSetHandleGranularity(h, g))
     {
-        FalSetGranularity(g);
     }
-    ~GranularityScope() { FalSetGranularity(previous_); }
+    ~GranularityScope() { falSetHandleGranularity(h_, previous_); }
     GranularityScope(const GranularityScope &) = delete;
     GranularityScope &operator=(const GranularityScope &) = delete;
 
 private:
+    HFAL h_;
     USHORT previous_;
 };
 

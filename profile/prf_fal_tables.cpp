@@ -496,7 +496,7 @@ void prffRemoveKey(PRFFAL *st, PRFFKEYREC *rec)
 static USHORT storeTable(PRFFAL *st, PRFFTABLE *t)
 {
     sealTable(t);
-    orin::fal::GranularityScope granularity(PRFF_TABLE_GRANULARITY);
+    orin::fal::GranularityScope granularity(st->fal, PRFF_TABLE_GRANULARITY);
     return FalReallocBlock(st->fal, &t->id, t->length, t->bytes, t->length);
 }
 
