@@ -25,7 +25,7 @@
 #include "str.h"
 #include "strlst.h"
 
-#define LIST_SEPARATOR '~'
+constexpr char LIST_SEPARATOR = '~';
 
 /* Opens a profile file in the first format.  Reading that format is not
  * built yet, so for now every such file is refused with the code that

@@ -1,5 +1,5 @@
 /*
- * fal_block.c - blocks of a FAL file: reading, allocating, reallocating,
+ * fal_block.cpp - blocks of a FAL file: reading, allocating, reallocating,
  * writing and freeing.
  *
  * Allocation in variable mode rounds the request to the granularity and
@@ -19,7 +19,7 @@
 #include "profile/fal_journal.h"
 #include "profile/fal_seam.h"
 
-#define SPLIT_SLACK 247              /* split when round_down(g + 247, g) remains */
+constexpr ULONG SPLIT_SLACK = 247;              /* split when round_down(g + 247, g) remains */
 
 static BOOL isFixed(HFAL h) { return (h->hdr.falFlags & FAL_FIXED) != 0; }
 
@@ -353,7 +353,7 @@ static USHORT placeBlock(HFAL h, ULONG length, FALDESC *d, ULONG *id, BOOL *appe
  * end of the file is written out to its full capacity, the unused part as
  * zeros, which sets the file's new length without a separate resize (a
  * resize would make the buffered back-end drop its cached pages). */
-#define FILL_STACK 2048
+constexpr ULONG FILL_STACK = 2048;
 static USHORT fillBlock(HFAL h, ULONG id, FALDESC *d, ULONG length, const void *data,
                         ULONG dataLength, BOOL toCapacity)
 {

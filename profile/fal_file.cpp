@@ -1,5 +1,5 @@
 /*
- * fal_file.c - FAL block files as a whole: create, open, close, the header
+ * fal_file.cpp - FAL block files as a whole: create, open, close, the header
  * lock, the refresh protocol and the descriptor cache.
  *
  * Sharing between processes works with two things in the file itself.

@@ -21,8 +21,8 @@
 #include "knl.h"
 #include "frame/knlint.h"
 
-#define PRF_NUMBER_CHARS 19             /* digits read by the number queries */
-#define PRF_NUMBER_BUFFER 24
+constexpr ULONG PRF_NUMBER_CHARS = 19;             /* digits read by the number queries */
+constexpr ULONG PRF_NUMBER_BUFFER = 24;
 
 static ULONG minOf(ULONG a, ULONG b) { return a < b ? a : b; }
 

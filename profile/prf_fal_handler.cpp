@@ -1,5 +1,5 @@
 /*
- * prf_fal_handler.c - PrfFalHandler, the handler of profile files: open
+ * prf_fal_handler.cpp - PrfFalHandler, the handler of profile files: open
  * and close, and one function per message.
  *
  * Every message takes the FAL lock (shared to read, exclusive to change)
@@ -30,7 +30,7 @@
 #include "str.h"
 
 #define OPEN_MUTEX_PREFIX "OrinProfileOpen-"
-#define OPEN_MUTEX_WAIT_MS 60000   /* beyond this the open goes ahead unguarded */
+constexpr DWORD OPEN_MUTEX_WAIT_MS = 60000;   /* beyond this the open goes ahead unguarded */
 
 std::atomic<BOOL> prfFalVerifyChecksums{TRUE};
 

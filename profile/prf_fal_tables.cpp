@@ -22,13 +22,10 @@
 #include "profile/prffal.h"
 #include "knl.h"
 
-#define HASH_MASK      0xFFFF
-#define HASH_HIGH_BITS 0xC000
-#define HASH_FOLD      12
-#define HASH_LIMIT     16383
-
-typedef char prffHeaderSizeCheck[sizeof(PRFFHEADER) == PRFF_HEADER_SIZE ? 1 : -1];
-typedef char prffPieceSizeCheck[sizeof(PRFFPIECE) == 18 ? 1 : -1];
+constexpr int HASH_MASK = 0xFFFF;
+constexpr int HASH_HIGH_BITS = 0xC000;
+constexpr int HASH_FOLD = 12;
+constexpr int HASH_LIMIT = 16383;
 
 USHORT prffChecksum(const void *bytes, ULONG length)
 {

@@ -1,5 +1,5 @@
 /*
- * prf_handle.c - profile handles: opening and closing through a handler,
+ * prf_handle.cpp - profile handles: opening and closing through a handler,
  * reference counts, the handler's own word and the OEM mode.
  *
  * PrfOpenHandler allocates the handle with its name buffer and sends the

@@ -17,7 +17,7 @@
 #include "frame/knlint.h"
 #include "knl.h"
 
-#define PRF_BLANK ' '
+constexpr char PRF_BLANK = ' ';
 
 BOOL prfNameIsValid(const char *name)
 {
