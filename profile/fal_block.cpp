@@ -15,6 +15,7 @@
  */
 #include <stdlib.h>
 #include <string.h>
+#include "frame/scope.h"
 #include "profile/falint.h"
 #include "profile/fal_journal.h"
 #include "profile/fal_seam.h"
@@ -358,26 +359,25 @@ static USHORT fillBlock(HFAL h, ULONG id, FALDESC *d, ULONG length, const void *
                         ULONG dataLength, BOOL toCapacity)
 {
     BYTE stackBuf[FILL_STACK], *buf = stackBuf;
+    orin::UniqueMalloc<BYTE> heapBuf;
     ULONG used = minOf(d->capacity, length);
     ULONG n = data ? minOf(used, dataLength) : 0;
     ULONG total = d->headerLength + (toCapacity ? d->capacity : n);
-    USHORT rc;
 
     fillHeader(d, FAL_TYPE_USED, used, isFixed(h) ? 0 : d->totalSize);
     if (total > sizeof stackBuf) {
-        buf = orin::fal::stepFails() ? NULL : (BYTE *)malloc(total);
-        if (!buf)
+        if (!orin::fal::stepFails())
+            heapBuf.reset((BYTE *)malloc(total));
+        if (!heapBuf)
             return ORIN_ERR_NO_MEMORY;
+        buf = heapBuf.get();
     }
     memcpy(buf, &d->hdr, d->headerLength);
     if (n)
         memcpy(buf + d->headerLength, data, n);
     memset(buf + d->headerLength + n, 0, total - d->headerLength - n);
     falForget(h, id);
-    rc = falWriteAt(h, d->headerOffset, buf, total);
-    if (buf != stackBuf)
-        free(buf);
-    return rc;
+    return falWriteAt(h, d->headerOffset, buf, total);
 }
 
 static USHORT allocLocked(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength)

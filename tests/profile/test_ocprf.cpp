@@ -1,6 +1,7 @@
 // OcPrf through the DLL: values kept across a reopen, failures counted
-// with their codes, temporary profiles removed on close, and name lists
-// filtered by prefix with and without case.
+// with their codes, temporary profiles removed on close, name lists
+// filtered by prefix with and without case, and moves that hand the open
+// profile over while copies do not compile.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
