@@ -10,6 +10,13 @@
  * the file.  In fixed mode every block has the same size and list 0 is a
  * simple stack.  Freeing the last block of the file shortens the file.
  *
+ * Reallocation rewrites a block in place when the new length fits (and
+ * always in fixed mode).  A block that must grow gets its new place first
+ * (a free block, or the end of the file, where a block ending the file
+ * simply grows) and the old block is freed only after the new content is
+ * written; the growth runs under an undo journal (fal_journal.h), so any
+ * failing step leaves the file, the free lists and the id as they were.
+ *
  * Every call takes the header lock (shared to read, exclusive to change)
  * and refreshes first, and publishes the header after a change.
  */
