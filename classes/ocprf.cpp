@@ -20,11 +20,14 @@
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include <utility>
 #include "ocprf.h"
+#include "frame/boundary.h"
+#include "frame/scope.h"
 #include "str.h"
 #include "strlst.h"
 
-#define LIST_SEPARATOR '~'
+constexpr char LIST_SEPARATOR = '~';
 
 /* Opens a profile file in the first format.  Reading that format is not
  * built yet, so for now every such file is refused with the code that
@@ -50,6 +53,32 @@ OcPrf::~OcPrf()
 {
     if (m_handle != NULL)
         Close();
+}
+
+OcPrf::OcPrf(OcPrf &&other) noexcept
+    : m_handle(std::exchange(other.m_handle, nullptr)), m_nameSpace(other.m_nameSpace),
+      m_temp(std::exchange(other.m_temp, 0)), m_legacy(std::exchange(other.m_legacy, 0)),
+      m_lastError(other.m_lastError), m_errCount(other.m_errCount)
+{
+    memcpy(m_fileName, other.m_fileName, sizeof m_fileName);
+    other.m_fileName[0] = 0;
+}
+
+OcPrf &OcPrf::operator=(OcPrf &&other) noexcept
+{
+    if (this != &other) {
+        if (m_handle != NULL)
+            Close();
+        m_handle = std::exchange(other.m_handle, nullptr);
+        m_nameSpace = other.m_nameSpace;
+        m_temp = std::exchange(other.m_temp, 0);
+        m_legacy = std::exchange(other.m_legacy, 0);
+        m_lastError = other.m_lastError;
+        m_errCount = other.m_errCount;
+        memcpy(m_fileName, other.m_fileName, sizeof m_fileName);
+        other.m_fileName[0] = 0;
+    }
+    return *this;
 }
 
 int OcPrf::Result(USHORT rc)
@@ -210,24 +239,11 @@ static bool hasPrefix(const char *name, const char *prefix, size_t prefixChars,
                           : StrCNICmp(name, prefix, prefixChars)) == 0;
 }
 
-char *OcPrf::Enumerate(const char *section, const char *prefix, BOOL caseSensitive)
+/* The names of a '~' list that begin with prefix, each followed by '~'. */
+static std::string keepPrefixed(char *names, const char *prefix, BOOL caseSensitive)
 {
-    ULONG size = 0;
-    char *names, *list;
     std::string kept;
     size_t prefixChars = prefix ? StrCLen(prefix) : 0;
-
-    if (!QuerySize(section, NULL, &size))
-        return NULL;
-    names = (char *)malloc(size ? size : 1);
-    if (!names) {
-        Result(ORIN_ERR_NO_MEMORY);
-        return NULL;
-    }
-    if (!Result(PrfQueryProfileString(m_handle, section, NULL, NULL, names, size ? size : 1))) {
-        free(names);
-        return NULL;
-    }
     for (char *name = names; *name;) {
         char *end = StrChr(name, LIST_SEPARATOR);
         if (end)
@@ -240,13 +256,38 @@ char *OcPrf::Enumerate(const char *section, const char *prefix, BOOL caseSensiti
             break;
         name = end + 1;
     }
-    free(names);
+    return kept;
+}
+
+char *OcPrf::Enumerate(const char *section, const char *prefix, BOOL caseSensitive)
+{
+    ULONG size = 0;
+    std::string kept;
+
+    if (!QuerySize(section, NULL, &size))
+        return NULL;
+    orin::UniqueMalloc<char> names((char *)malloc(size ? size : 1));
+    if (!names) {
+        Result(ORIN_ERR_NO_MEMORY);
+        return NULL;
+    }
+    if (!Result(PrfQueryProfileString(m_handle, section, NULL, NULL, names.get(),
+                                      size ? size : 1)))
+        return NULL;
+    USHORT rc = orin::guardCode([&] {
+        kept = keepPrefixed(names.get(), prefix, caseSensitive);
+        return USHORT(0);
+    });
+    if (rc) {
+        Result(rc);
+        return NULL;
+    }
     /* A string list holds at most STRLST_MAX_BYTES bytes. */
     if (kept.size() + 2 > STRLST_MAX_BYTES) {
         Result(ORIN_ERR_BUFFER_TOO_SMALL);
         return NULL;
     }
-    list = StrLstCreateList(kept.c_str(), LIST_SEPARATOR);
+    char *list = StrLstCreateList(kept.c_str(), LIST_SEPARATOR);
     if (!list)
         Result(ORIN_ERR_NO_MEMORY);
     return list;

@@ -8,6 +8,10 @@
  * call of the same meaning, keeps its code (LastError / GetLastError),
  * counts a non-zero code as a failure and returns 1 for success and 0
  * for failure.  The destructor closes a profile still open.
+ *
+ * The object owns its handle: it cannot be copied; moving it hands the
+ * open profile (and a temporary file's removal) to the target and leaves
+ * the source closed.
  */
 #ifndef OCPRF_H
 #define OCPRF_H
@@ -21,6 +25,10 @@ class ORIN_CLASS OcPrf {
 public:
     OcPrf();
     virtual ~OcPrf();
+    OcPrf(const OcPrf &) = delete;
+    OcPrf &operator=(const OcPrf &) = delete;
+    OcPrf(OcPrf &&other) noexcept;
+    OcPrf &operator=(OcPrf &&other) noexcept;
 
     /* Opens (or, unless read-only, creates) a profile file.  A temporary
      * profile made by OpenTemp is removed again by Close. */

@@ -16,6 +16,7 @@
 #ifndef PRF_H
 #define PRF_H
 
+#include <stddef.h>
 #include "orinbase.h"
 #include "dat.h"
 #include "vbf.h"
@@ -164,6 +165,10 @@ USHORT ORINAPI PrfQueryProfileUShort(HPRF h, const char *section, const char *ke
                                      USHORT *value) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfQueryProfileLong(HPRF h, const char *section, const char *key, LONG *value) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfQueryProfileULong(HPRF h, const char *section, const char *key, ULONG *value) ORIN_NOEXCEPT;
+/* The key as the profile spells it (the key itself when stored so, else
+ * the stored spelling that matches ignoring case, unless exactOnly), or
+ * null.  A stored spelling is kept in a buffer of the calling thread,
+ * valid until that thread calls again. */
 const char *ORINAPI PrfQueryProfileKey(HPRF h, const char *section, const char *key,
                                        BOOL exactOnly) ORIN_NOEXCEPT;
 
@@ -195,5 +200,16 @@ ULONG  ORINAPI PrfUtlTableHandler(PRFUTLTABLEENTRY *table, HPRF h, PRFCMD messag
 ULONG  ORINAPI PrfUtlInitTableHandler(HPRF h, PRFCMD message, PRFREQUEST *request) ORIN_NOEXCEPT;
 
 ORIN_END_DECLS
+
+#ifdef __cplusplus
+/* The layouts handlers and callers share. */
+static_assert(sizeof(PRFREQUEST) == 3 * sizeof(void *) + 3 * 4 + 2 * 2, "PRFREQUEST layout");
+static_assert(sizeof(PRFFALOPEN) == 3 * sizeof(void *) + 2 * 2 + (sizeof(void *) - 4),
+              "PRFFALOPEN layout");
+static_assert(sizeof(PRFFLDINFO) == 40, "PRFFLDINFO layout");
+static_assert(offsetof(PRFFLDINFO, created) == 14, "PRFFLDINFO layout");
+static_assert(sizeof(PRFUTLTABLEENTRY) == 3 * sizeof(void *) + 2 * 2 + 4,
+              "PRFUTLTABLEENTRY is 4-byte packed");
+#endif
 
 #endif /* PRF_H */

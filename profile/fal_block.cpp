@@ -1,5 +1,5 @@
 /*
- * fal_block.c - blocks of a FAL file: reading, allocating, reallocating,
+ * fal_block.cpp - blocks of a FAL file: reading, allocating, reallocating,
  * writing and freeing.
  *
  * Allocation in variable mode rounds the request to the granularity and
@@ -10,14 +10,24 @@
  * the file.  In fixed mode every block has the same size and list 0 is a
  * simple stack.  Freeing the last block of the file shortens the file.
  *
+ * Reallocation rewrites a block in place when the new length fits (and
+ * always in fixed mode).  A block that must grow gets its new place first
+ * (a free block, or the end of the file, where a block ending the file
+ * simply grows) and the old block is freed only after the new content is
+ * written; the growth runs under an undo journal (fal_journal.h), so any
+ * failing step leaves the file, the free lists and the id as they were.
+ *
  * Every call takes the header lock (shared to read, exclusive to change)
  * and refreshes first, and publishes the header after a change.
  */
 #include <stdlib.h>
 #include <string.h>
+#include "frame/scope.h"
 #include "profile/falint.h"
+#include "profile/fal_journal.h"
+#include "profile/fal_seam.h"
 
-#define SPLIT_SLACK 247              /* split when round_down(g + 247, g) remains */
+constexpr ULONG SPLIT_SLACK = 247;              /* split when round_down(g + 247, g) remains */
 
 static BOOL isFixed(HFAL h) { return (h->hdr.falFlags & FAL_FIXED) != 0; }
 
@@ -63,8 +73,9 @@ static USHORT describeUsed(HFAL h, ULONG id, FALDESC *d)
 USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
 {
     FALDESC d;
-    USHORT rc = falBegin(h, FALSE);
-    if (rc)
+    USHORT rc;
+    orin::fal::Bracket bracket(h, FALSE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = falDescribe(h, id, &d);
     if (!rc && offset < d.hdr.usedLength && length) {
@@ -76,7 +87,7 @@ USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
     }
     if (!rc && id != 0 && d.hdr.type != FAL_TYPE_USED)
         rc = FAL_ERR_BLOCKTYPE;
-    return falEnd(h, rc, FALSE);
+    return bracket.end(rc, FALSE);
 }
 
 USHORT ORINAPI FalGetBlock(HFAL h, ULONG id, void *buffer, ULONG length) noexcept
@@ -90,13 +101,13 @@ static USHORT querySize(HFAL h, ULONG id, ULONG *out, BOOL capacity)
     USHORT rc;
     if (!out)
         return ORIN_ERR_INVALID_PARAM;
-    rc = falBegin(h, FALSE);
-    if (rc)
+    orin::fal::Bracket bracket(h, FALSE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = falDescribe(h, id, &d);
     if (!rc)
         *out = capacity ? d.capacity : d.hdr.usedLength;
-    return falEnd(h, rc, FALSE);
+    return bracket.end(rc, FALSE);
 }
 
 USHORT FalQueryBlockSize(HFAL h, ULONG id, ULONG *usedLength)
@@ -147,7 +158,7 @@ typedef struct {
 /* True when a block of this total size ends the search at once. */
 static BOOL closeEnough(HFAL h, ULONG total, ULONG needed)
 {
-    ULONG g = FalQueryGranularity(), hl = falHeaderLength(h);
+    ULONG g = h->granularity, hl = falHeaderLength(h);
     return total <= falRoundUp(needed + hl, g) - hl;
 }
 
@@ -269,7 +280,7 @@ static USHORT popFixed(HFAL h, FALPICK *pick)
 /* Splits the tail off a taken free block when enough would remain. */
 static USHORT splitTail(HFAL h, FALPICK *p, ULONG needed)
 {
-    ULONG g = FalQueryGranularity();
+    ULONG g = h->granularity;
     ULONG excess = p->d.totalSize - needed;
     FALDESC tail;
 
@@ -292,7 +303,7 @@ static USHORT splitTail(HFAL h, FALPICK *p, ULONG needed)
 /* Capacity and total size of a new block for `length` bytes. */
 static USHORT sizeFor(HFAL h, ULONG length, ULONG *capacity, ULONG *total)
 {
-    ULONG g = FalQueryGranularity(), hl = falHeaderLength(h);
+    ULONG g = h->granularity, hl = falHeaderLength(h);
     if (isFixed(h)) {
         *capacity = h->hdr.blockSize;
     } else {
@@ -350,31 +361,30 @@ static USHORT placeBlock(HFAL h, ULONG length, FALDESC *d, ULONG *id, BOOL *appe
  * end of the file is written out to its full capacity, the unused part as
  * zeros, which sets the file's new length without a separate resize (a
  * resize would make the buffered back-end drop its cached pages). */
-#define FILL_STACK 2048
+constexpr ULONG FILL_STACK = 2048;
 static USHORT fillBlock(HFAL h, ULONG id, FALDESC *d, ULONG length, const void *data,
                         ULONG dataLength, BOOL toCapacity)
 {
     BYTE stackBuf[FILL_STACK], *buf = stackBuf;
+    orin::UniqueMalloc<BYTE> heapBuf;
     ULONG used = minOf(d->capacity, length);
     ULONG n = data ? minOf(used, dataLength) : 0;
     ULONG total = d->headerLength + (toCapacity ? d->capacity : n);
-    USHORT rc;
 
     fillHeader(d, FAL_TYPE_USED, used, isFixed(h) ? 0 : d->totalSize);
     if (total > sizeof stackBuf) {
-        buf = (BYTE *)malloc(total);
-        if (!buf)
+        if (!orin::fal::stepFails())
+            heapBuf.reset((BYTE *)malloc(total));
+        if (!heapBuf)
             return ORIN_ERR_NO_MEMORY;
+        buf = heapBuf.get();
     }
     memcpy(buf, &d->hdr, d->headerLength);
     if (n)
         memcpy(buf + d->headerLength, data, n);
     memset(buf + d->headerLength + n, 0, total - d->headerLength - n);
     falForget(h, id);
-    rc = falWriteAt(h, d->headerOffset, buf, total);
-    if (buf != stackBuf)
-        free(buf);
-    return rc;
+    return falWriteAt(h, d->headerOffset, buf, total);
 }
 
 static USHORT allocLocked(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength)
@@ -392,11 +402,11 @@ USHORT FalAllocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG da
     USHORT rc;
     if (!id)
         return ORIN_ERR_INVALID_PARAM;
-    rc = falBegin(h, TRUE);
-    if (rc)
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = allocLocked(h, id, length, data, dataLength);
-    return falEnd(h, rc, TRUE);
+    return bracket.end(rc, TRUE);
 }
 
 /* ---- Freeing ---------------------------------------------------------------- */
@@ -416,50 +426,91 @@ static USHORT freeLocked(HFAL h, ULONG id)
         return rc;
     if (d.headerOffset + d.totalSize >= fileLength) {
         falForget(h, id);
-        return VbfNewSize(h->vbf, d.headerOffset);
+        return falSetLength(h, d.headerOffset);
     }
     return pushFree(h, id, &d);
 }
 
 USHORT FalFreeBlock(HFAL h, ULONG id)
 {
-    USHORT rc = falBegin(h, TRUE);
-    if (rc)
+    USHORT rc;
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = freeLocked(h, id);
-    return falEnd(h, rc, rc == 0 && id != 0);
+    return bracket.end(rc, rc == 0 && id != 0);
 }
 
 /* ---- Reallocation and writing ----------------------------------------------- */
 
+/* Puts the new content of block *id in a free block that fits or at the
+ * end of the file, and only then frees the old block.  A block that ends
+ * the file and finds no free block grows where it is. */
+static USHORT moveLocked(HFAL h, ULONG *id, const FALDESC *old, ULONG length, const void *data,
+                         ULONG dataLength)
+{
+    FALDESC d;
+    ULONG newId = 0;
+    BOOL appended = FALSE;
+    USHORT rc = placeBlock(h, length, &d, &newId, &appended);
+    if (rc)
+        return rc;
+    if (appended && old->headerOffset + old->totalSize == d.headerOffset) {
+        d.headerOffset = old->headerOffset;
+        d.dataOffset = old->dataOffset;
+        newId = *id;
+    }
+    rc = fillBlock(h, newId, &d, length, data, dataLength, appended);
+    if (!rc && newId != *id)
+        rc = freeLocked(h, *id);
+    if (!rc)
+        *id = newId;
+    return rc;
+}
+
+/* Grows block *id under a journal: a failure at any step puts the file,
+ * the free lists and *id back as they were.  *changed tells whether the
+ * header must still be published (not after a complete undo). */
+static USHORT growLocked(HFAL h, ULONG *id, const FALDESC *old, ULONG length, const void *data,
+                         ULONG dataLength, BOOL *changed)
+{
+    orin::fal::Journal journal(h);
+    USHORT rc = journal.status();
+    if (rc) {
+        *changed = FALSE;
+        return rc;
+    }
+    rc = moveLocked(h, id, old, length, data, dataLength);
+    if (rc == 0)
+        journal.commit();
+    else
+        *changed = journal.rollBack() != 0;
+    return rc;
+}
+
 USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength)
 {
     FALDESC d;
+    BOOL changed = TRUE;
     USHORT rc;
 
     if (!id)
         return ORIN_ERR_INVALID_PARAM;
-    rc = falBegin(h, TRUE);
-    if (rc)
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     if (*id == 0) {
         rc = allocLocked(h, id, length, data, dataLength);
-        return falEnd(h, rc, TRUE);
+        return bracket.end(rc, TRUE);
     }
     rc = describeUsed(h, *id, &d);
     if (!rc) {
-        if (length <= d.capacity) {
+        if (length <= d.capacity || isFixed(h))
             rc = fillBlock(h, *id, &d, length, data, dataLength, FALSE);
-        } else {
-            ULONG newId = 0;
-            rc = freeLocked(h, *id);
-            if (!rc)
-                rc = allocLocked(h, &newId, length, data, dataLength);
-            if (!rc)
-                *id = newId;
-        }
+        else
+            rc = growLocked(h, id, &d, length, data, dataLength, &changed);
     }
-    return falEnd(h, rc, TRUE);
+    return bracket.end(rc, changed);
 }
 
 USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG length)
@@ -469,8 +520,8 @@ USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG len
 
     if (!data && length)
         return ORIN_ERR_INVALID_PARAM;
-    rc = falBegin(h, TRUE);
-    if (rc)
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = describeUsed(h, id, &d);
     if (!rc && offset < d.hdr.usedLength && length) {
@@ -479,5 +530,5 @@ USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG len
         if (!rc && id != 0)
             rc = writeBlockHeader(h, id, &d);
     }
-    return falEnd(h, rc, TRUE);
+    return bracket.end(rc, TRUE);
 }

@@ -1,5 +1,5 @@
 /*
- * fal_check.c - consistency check of a FAL file.
+ * fal_check.cpp - consistency check of a FAL file.
  *
  * First every free list is walked and the extent of each free block
  * (header offset to header offset + total size - 1) collected; a chain
@@ -10,45 +10,23 @@
  * and must not overlap one.  A block cut off by the end of the file ends
  * the walk.
  */
-#include <stdlib.h>
+#include <algorithm>
+#include <new>
+#include <vector>
 #include "profile/falint.h"
 
-typedef struct {
+namespace {
+
+struct Extent {
     ULONG first, last;
-} EXTENT;
+};
 
-typedef struct {
-    EXTENT *items;
-    ULONG count, capacity;
-} EXTENTS;
+using Extents = std::vector<Extent>;
 
-static int compareExtents(const void *a, const void *b)
-{
-    const EXTENT *x = (const EXTENT *)a, *y = (const EXTENT *)b;
-    return x->first < y->first ? -1 : x->first > y->first;
-}
-
-static USHORT addExtent(EXTENTS *e, ULONG first, ULONG last)
-{
-    if (e->count == e->capacity) {
-        ULONG cap = e->capacity ? e->capacity * 2 : 64;
-        EXTENT *p = (EXTENT *)realloc(e->items, cap * sizeof *p);
-        if (!p)
-            return ORIN_ERR_NO_MEMORY;
-        e->items = p;
-        e->capacity = cap;
-    }
-    e->items[e->count].first = first;
-    e->items[e->count].last = last;
-    e->count++;
-    return 0;
-}
-
-static USHORT collectFreeExtents(HFAL h, EXTENTS *e)
+USHORT collectFreeExtents(HFAL h, Extents &e)
 {
     int lists = (h->hdr.falFlags & FAL_FIXED) ? 1 : FAL_LIST_COUNT;
-    int i;
-    for (i = 0; i < lists; i++) {
+    for (int i = 0; i < lists; i++) {
         ULONG id = h->hdr.freeHead[i], seen = 0;
         while (id) {
             FALDESC d;
@@ -61,42 +39,36 @@ static USHORT collectFreeExtents(HFAL h, EXTENTS *e)
                 rc = FAL_ERR_FREELIST;
             if (!rc)
                 rc = falReadAt(h, d.dataOffset, &next, sizeof next);
-            if (!rc)
-                rc = addExtent(e, d.headerOffset, d.headerOffset + d.totalSize - 1);
             if (rc)
-                return rc == ORIN_ERR_NO_MEMORY ? rc : FAL_ERR_FREELIST;
+                return FAL_ERR_FREELIST;
+            e.push_back({d.headerOffset, d.headerOffset + d.totalSize - 1});
             id = next;
         }
     }
-    qsort(e->items, e->count, sizeof *e->items, compareExtents);
-    for (i = 1; i < (int)e->count; i++)
-        if (e->items[i].first <= e->items[i - 1].last)
+    std::sort(e.begin(), e.end(), [](const Extent &x, const Extent &y) { return x.first < y.first; });
+    for (size_t i = 1; i < e.size(); i++)
+        if (e[i].first <= e[i - 1].last)
             return FAL_ERR_FREELIST;
     return 0;
 }
 
 /* Index of the first extent whose last byte is at or after `offset`. */
-static ULONG firstExtentFrom(const EXTENTS *e, ULONG offset)
+size_t firstExtentFrom(const Extents &e, ULONG offset)
 {
-    ULONG lo = 0, hi = e->count;
-    while (lo < hi) {
-        ULONG mid = (lo + hi) / 2;
-        if (e->items[mid].last < offset)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
+    return std::partition_point(e.begin(), e.end(),
+                                [offset](const Extent &x) { return x.last < offset; })
+           - e.begin();
 }
 
-static USHORT walkBlocks(HFAL h, const EXTENTS *e)
+USHORT walkBlocks(HFAL h, const Extents &e)
 {
     ULONG hl = falHeaderLength(h), offset = h->hdr.firstBlockOffset, fileLength;
     USHORT rc = falFileLength(h, &fileLength);
 
     while (!rc && offset + hl <= fileLength) {
         FALBLOCKHEADER b;
-        ULONG total, last, k;
+        ULONG total, last;
+        size_t k;
         BOOL exact = FALSE;
 
         rc = falReadAt(h, offset, &b, hl);
@@ -112,8 +84,8 @@ static USHORT walkBlocks(HFAL h, const EXTENTS *e)
             break;                                 /* cut off: the end */
         last = offset + total - 1;
         k = firstExtentFrom(e, offset);
-        if (k < e->count && e->items[k].first <= last) {
-            exact = e->items[k].first == offset && e->items[k].last == last;
+        if (k < e.size() && e[k].first <= last) {
+            exact = e[k].first == offset && e[k].last == last;
             if (!exact)
                 return FAL_ERR_SIGNATURE;
         }
@@ -124,16 +96,22 @@ static USHORT walkBlocks(HFAL h, const EXTENTS *e)
     return rc == FAL_ERR_BEYONDEND ? 0 : rc;
 }
 
+}  // namespace
+
 USHORT FalCheck(HFAL h)
 {
-    EXTENTS e = { NULL, 0, 0 };
-    USHORT rc = falBegin(h, FALSE);
-    if (rc)
+    Extents e;
+    USHORT rc;
+    orin::fal::Bracket bracket(h, FALSE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     falClearCache(h);
-    rc = collectFreeExtents(h, &e);
+    try {
+        rc = collectFreeExtents(h, e);
+    } catch (const std::bad_alloc &) {
+        rc = ORIN_ERR_NO_MEMORY;
+    }
     if (!rc)
-        rc = walkBlocks(h, &e);
-    free(e.items);
-    return falEnd(h, rc, FALSE);
+        rc = walkBlocks(h, e);
+    return bracket.end(rc, FALSE);
 }

@@ -1,5 +1,5 @@
 /*
- * fal_file.c - FAL block files as a whole: create, open, close, the header
+ * fal_file.cpp - FAL block files as a whole: create, open, close, the header
  * lock, the refresh protocol and the descriptor cache.
  *
  * Sharing between processes works with two things in the file itself.
@@ -14,19 +14,24 @@
  */
 #include <stdlib.h>
 #include <string.h>
+#include <atomic>
+#include "frame/handle_pool.h"
 #include "profile/falint.h"
+#include "profile/fal_journal.h"
+#include "profile/fal_seam.h"
 #include "knl.h"
 #include "knlnam.h"
 
-static USHORT falGranularity = FAL_DEFAULT_GRANULARITY;
-static LONG falHeaderLocksHeld;           /* process-wide */
+/* The allocation granularity files take when they are opened; each open
+ * file then has its own (falSetHandleGranularity), so that a profile
+ * raising it around its table writes touches no other file. */
+static std::atomic<USHORT> falGranularity{FAL_DEFAULT_GRANULARITY};
+/* Header locks held by this process's shared handles, all threads. */
+static std::atomic<LONG> falHeaderLocksHeld{0};
 
 const ULONG falListClass[FAL_LIST_COUNT] = {
     32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 65535
 };
-
-typedef char falHeaderSizeCheck[sizeof(FALFILEHEADER) == FAL_HEADER_SIZE ? 1 : -1];
-typedef char falBlockHeaderCheck[sizeof(FALBLOCKHEADER) == FAL_HDR_VARIABLE ? 1 : -1];
 
 void FalSetGranularity(USHORT g)
 {
@@ -38,14 +43,25 @@ USHORT FalQueryGranularity(void)
     return falGranularity;
 }
 
+USHORT falSetHandleGranularity(HFAL h, USHORT g)
+{
+    USHORT previous = h->granularity;
+    h->granularity = g < FAL_DEFAULT_GRANULARITY ? FAL_DEFAULT_GRANULARITY : g;
+    return previous;
+}
+
 ULONG falRoundUp(ULONG x, ULONG g)
 {
     return (x + g - 1) / g * g;
 }
 
+/* Every open block file: a handle is checked by membership, never by
+ * reading through it. */
+static orin::HandlePool<FALFILE> falHandles;
+
 BOOL falIsValid(HFAL h)
 {
-    return h && h->sig == FAL_HANDLE_SIG && h->vbf;
+    return falHandles.live(h) && h->vbf;
 }
 
 ULONG falHeaderLength(const FALFILE *h)
@@ -84,7 +100,12 @@ USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len)
 USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len)
 {
     ULONG done = 0;
-    USHORT rc = seekTo(h, offset);
+    USHORT rc;
+    if (h->journal && (rc = h->journal->recordWrite(offset, len)) != 0)
+        return rc;
+    if (orin::fal::stepFails())
+        return ORIN_ERR_DISK_FULL;
+    rc = seekTo(h, offset);
     if (!rc && len)
         rc = VbfWrite(h->vbf, buf, len, &done);
     if (!rc && done != len)
@@ -95,6 +116,16 @@ USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len)
 USHORT falFileLength(HFAL h, ULONG *length)
 {
     return VbfQueryLength(h->vbf, length);
+}
+
+USHORT falSetLength(HFAL h, ULONG length)
+{
+    USHORT rc;
+    if (h->journal && (rc = h->journal->recordLength(length)) != 0)
+        return rc;
+    if (orin::fal::stepFails())
+        return ORIN_ERR_DISK_FULL;
+    return VbfNewSize(h->vbf, length);
 }
 
 /* ---- Descriptor cache ----------------------------------------------------- */
@@ -135,7 +166,7 @@ USHORT falDescribe(HFAL h, ULONG id, FALDESC *d)
     if (id == 0) {
         d->hdr.type = FAL_TYPE_USERHDR;
         d->hdr.usedLength = h->hdr.userHeaderSize;
-        d->capacity = falRoundUp(h->hdr.userHeaderSize, falGranularity);
+        d->capacity = falRoundUp(h->hdr.userHeaderSize, h->granularity);
         d->totalSize = d->capacity;
         d->headerOffset = d->dataOffset = FAL_HEADER_SIZE;
         return 0;
@@ -212,9 +243,11 @@ USHORT FalUnlock(HFAL h)
         return ORIN_ERR_LOCK_VIOLATION;
     if (--h->lockDepth == 0 && isShared(h)) {
         FILELOCK range = { FAL_LOCK_OFFSET, FAL_LOCK_LENGTH, 1 };
-        if (falHeaderLocksHeld < 1)
-            return ORIN_ERR_LOCK_VIOLATION;
-        falHeaderLocksHeld--;
+        LONG held = falHeaderLocksHeld.load();
+        do {
+            if (held < 1)
+                return ORIN_ERR_LOCK_VIOLATION;
+        } while (!falHeaderLocksHeld.compare_exchange_weak(held, held - 1));
         return VbfFileLocks(h->vbf, &range, NULL);
     }
     return 0;
@@ -323,12 +356,13 @@ USHORT FalSyncHeader(HFAL h)
 
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count)
 {
-    USHORT rc = falBegin(h, FALSE);
-    if (rc)
+    USHORT rc;
+    orin::fal::Bracket bracket(h, FALSE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     if (count)
         *count = h->hdr.updateCount;
-    return falEnd(h, 0, FALSE);
+    return bracket.end(0, FALSE);
 }
 
 USHORT FalFlush(HFAL h)
@@ -341,22 +375,14 @@ USHORT FalFlush(HFAL h)
 
 const char *FalQueryFileName(HFAL h)
 {
-    return falIsValid(h) ? h->fileName : NULL;
+    return falIsValid(h) ? h->fileName.c_str() : NULL;
 }
 
 /* ---- Open, create, close -------------------------------------------------- */
 
-static void freeHandle(HFAL h)
-{
-    h->sig = 0;
-    free(h->fileName);
-    free(h);
-}
-
 USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags,
                  VBFFUNCS *funcs)
 {
-    HFAL h;
     ULONG action = 0, length = 0;
     ULONG mode = (openFlags & FAL_OPEN_READONLY) ? VBF_MODE_READ : VBF_MODE_READWRITE;
     USHORT rc;
@@ -368,25 +394,23 @@ USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT ope
         return ORIN_ERR_INVALID_PARAM;
     if (openFlags & FAL_OPEN_SHARED)
         mode |= VBF_SHARE_DENY_NONE;
-    h = (HFAL)calloc(1, sizeof *h);
-    if (!h)
+    auto owned = falHandles.tryMake();
+    if (!owned)
         return ORIN_ERR_NO_MEMORY;
-    h->sig = FAL_HANDLE_SIG;
+    HFAL h = owned.get();
     h->nameSpace = nameSpace;
     h->openFlags = openFlags;
-    h->fileName = _strdup(fileName);
+    h->granularity = falGranularity;
     falClearCache(h);
-    if (!h->fileName) {
-        freeHandle(h);
+    try {
+        h->fileName = fileName;
+    } catch (const std::bad_alloc &) {
         return ORIN_ERR_NO_MEMORY;
     }
     rc = VbfOpen(nameSpace, fileName, &h->vbf, &action, 0, VBF_ATTR_NORMAL,
                  VBF_OPEN_EXISTING, mode, funcs);
-    if (rc) {
-        h->vbf = NULL;
-        freeHandle(h);
+    if (rc)
         return rc;
-    }
     /* The length and the header are read under the lock together: a
      * length remembered before it could be older than the header. */
     rc = FalLock(h, FALSE);
@@ -400,10 +424,9 @@ USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT ope
     }
     if (rc) {
         VbfClose(h->vbf);
-        freeHandle(h);
         return rc;
     }
-    *handle = h;
+    *handle = owned.release();
     return 0;
 }
 
@@ -504,7 +527,7 @@ USHORT ORINAPI FalClose(HFAL h) noexcept
         FalUnlock(h);
     rc = VbfClose(h->vbf);
     if (temporary)
-        KnlNamDelete(h->nameSpace, h->fileName);
-    freeHandle(h);
+        KnlNamDelete(h->nameSpace, h->fileName.c_str());
+    falHandles.destroy(h);
     return rc;
 }

@@ -16,10 +16,13 @@
 #ifndef FALINT_H
 #define FALINT_H
 
+#include <string>
 #include "fal.h"
 #include "vbf.h"
 
 #ifdef __cplusplus
+namespace orin::fal { class Journal; }
+
 extern "C" {
 #endif
 
@@ -74,6 +77,9 @@ typedef struct _FALBLOCKHEADER {
 } FALBLOCKHEADER;
 #pragma pack(pop)
 
+static_assert(sizeof(FALFILEHEADER) == FAL_HEADER_SIZE, "file header is 96 bytes");
+static_assert(sizeof(FALBLOCKHEADER) == FAL_HDR_VARIABLE, "variable-mode block header is 8 bytes");
+
 /* A block as described by its header, with where it lies. */
 typedef struct _FALDESC {
     FALBLOCKHEADER hdr;
@@ -84,20 +90,21 @@ typedef struct _FALDESC {
     ULONG dataOffset;
 } FALDESC;
 
-#define FAL_HANDLE_SIG 0x46414C48UL        /* "FALH": catches stale handles */
-
+/* The record behind a handle; handles are checked against the pool of
+ * open files (fal_file.cpp), never by reading through them. */
 typedef struct _FALFILE {
-    ULONG sig;
     HVBF vbf;
     void *nameSpace;
     FALFILEHEADER hdr;
-    char *fileName;
+    std::string fileName;
     USHORT openFlags;
     SHORT lockDepth;
     BOOL headerDirty;
     FALFILEHEADER diskHdr;                 /* the header as last read or written */
     FALDESC cache[FAL_CACHE_SLOTS];
     ULONG cacheId[FAL_CACHE_SLOTS];        /* FAL_NO_ID when empty */
+    orin::fal::Journal *journal;           /* undo record of the operation, or null */
+    USHORT granularity;                    /* allocation rounding of this handle */
 } FALFILE;
 
 #define FAL_NO_ID 0xFFFFFFFFUL
@@ -113,8 +120,9 @@ USHORT FalUnlock(HFAL h);
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count);
 USHORT FalFlush(HFAL h);
 USHORT FalSyncHeader(HFAL h);
-void   FalSetGranularity(USHORT g);
+void   FalSetGranularity(USHORT g);           /* for files opened from now on */
 USHORT FalQueryGranularity(void);
+USHORT falSetHandleGranularity(HFAL h, USHORT g);   /* answers the previous one */
 const char *FalQueryFileName(HFAL h);
 
 /* Blocks (fal_block.c). */
@@ -134,6 +142,7 @@ ULONG  falRoundUp(ULONG x, ULONG g);
 USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len);
 USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len);
 USHORT falFileLength(HFAL h, ULONG *length);
+USHORT falSetLength(HFAL h, ULONG length);
 USHORT falBegin(HFAL h, BOOL exclusive);       /* lock + refresh */
 USHORT falEnd(HFAL h, USHORT rc, BOOL changed); /* publish + unlock */
 USHORT falDescribe(HFAL h, ULONG id, FALDESC *d);
@@ -145,6 +154,59 @@ extern const ULONG falListClass[FAL_LIST_COUNT];
 
 #ifdef __cplusplus
 }
+
+namespace orin::fal {
+
+/* One call's hold on the header lock: taken shared or exclusive (and the
+ * handle brought up to date) when made; end(rc, changed) publishes a
+ * change and unlocks, answering rc or else the first error of publishing
+ * or unlocking.  A bracket left without end() still unlocks, publishing
+ * the header when it was exclusive, so no path keeps the lock. */
+class [[nodiscard]] Bracket {
+public:
+    Bracket(HFAL h, BOOL exclusive) noexcept
+        : h_(h), exclusive_(exclusive), status_(falBegin(h, exclusive))
+    {
+    }
+    ~Bracket()
+    {
+        if (status_ == 0 && !ended_)
+            falEnd(h_, 0, exclusive_);
+    }
+    Bracket(const Bracket &) = delete;
+    Bracket &operator=(const Bracket &) = delete;
+
+    USHORT status() const noexcept { return status_; }
+    USHORT end(USHORT rc, BOOL changed) noexcept
+    {
+        ended_ = true;
+        return falEnd(h_, rc, changed);
+    }
+
+private:
+    HFAL h_;
+    BOOL exclusive_;
+    USHORT status_;
+    bool ended_ = false;
+};
+
+/* Sets one file's granularity for a scope and puts the previous one back
+ * at its end. */
+class GranularityScope {
+public:
+    GranularityScope(HFAL h, USHORT g) noexcept : h_(h), previous_(falSetHandleGranularity(h, g))
+    {
+    }
+    ~GranularityScope() { falSetHandleGranularity(h_, previous_); }
+    GranularityScope(const GranularityScope &) = delete;
+    GranularityScope &operator=(const GranularityScope &) = delete;
+
+private:
+    HFAL h_;
+    USHORT previous_;
+};
+
+}  // namespace orin::fal
 #endif
 
 #endif /* FALINT_H */

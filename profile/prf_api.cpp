@@ -21,8 +21,8 @@
 #include "knl.h"
 #include "frame/knlint.h"
 
-#define PRF_NUMBER_CHARS 19             /* digits read by the number queries */
-#define PRF_NUMBER_BUFFER 24
+constexpr ULONG PRF_NUMBER_CHARS = 19;             /* digits read by the number queries */
+constexpr ULONG PRF_NUMBER_BUFFER = 24;
 
 static ULONG minOf(ULONG a, ULONG b) { return a < b ? a : b; }
 
@@ -394,8 +394,10 @@ USHORT ORINAPI PrfCheckConsistent(HPRF h) noexcept
 
 /* ---- Key spelling ------------------------------------------------------- */
 
-#define PRF_KEY_SPELLING 256
-static char prfKeySpelling[PRF_KEY_SPELLING];   /* shared by all callers */
+/* The spelling PrfQueryProfileKey hands back lives in a buffer of the
+ * calling thread, valid until that thread's next call. */
+constexpr ULONG PRF_KEY_SPELLING = 256;
+static thread_local char prfKeySpelling[PRF_KEY_SPELLING];
 
 static BOOL sameIgnoringCase(const char *a, const char *b, int lengthA)
 {

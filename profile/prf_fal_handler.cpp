@@ -1,5 +1,5 @@
 /*
- * prf_fal_handler.c - PrfFalHandler, the handler of profile files: open
+ * prf_fal_handler.cpp - PrfFalHandler, the handler of profile files: open
  * and close, and one function per message.
  *
  * Every message takes the FAL lock (shared to read, exclusive to change)
@@ -22,28 +22,33 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include "frame/handle_pool.h"
+#include "frame/scope.h"
 #include "profile/prffal.h"
 #include "knl.h"
 #include "knlnam.h"
 #include "str.h"
 
 #define OPEN_MUTEX_PREFIX "OrinProfileOpen-"
-#define OPEN_MUTEX_WAIT_MS 60000   /* beyond this the open goes ahead unguarded */
+constexpr DWORD OPEN_MUTEX_WAIT_MS = 60000;   /* beyond this the open goes ahead unguarded */
 
-BOOL prfFalVerifyChecksums = TRUE;
+std::atomic<BOOL> prfFalVerifyChecksums{TRUE};
 
 void PrfFalSetVerifyChecksums(BOOL on)
 {
     prfFalVerifyChecksums = on;
 }
 
+/* The state of every open profile file.  The handle's word that names it
+ * can be set by any caller (PrfUtlSetHandlerULongPtr), so it is checked
+ * by membership before it is used. */
+static orin::HandlePool<PRFFAL> prffStates;
+
 PRFFAL *prffStateOf(HPRF h)
 {
-    PRFFAL *st;
     if (!prfIsValid(h) || h->handler != PrfFalHandler)
         return NULL;
-    st = (PRFFAL *)h->handlerData;
-    return st && st->sig == PRFF_STATE_SIG ? st : NULL;
+    return prffStates.get((const void *)h->handlerData);
 }
 
 static BOOL isShared(const PRFFAL *st) { return (st->openFlags & PRF_OPEN_SHARED) != 0; }
@@ -125,13 +130,11 @@ static USHORT acceptHeader(PRFFAL *st)
     return 0;
 }
 
-static void freeState(PRFFAL *st)
+_PRFFAL::~_PRFFAL()
 {
-    st->sig = 0;
-    free(st->sec.bytes);
-    free(st->key.bytes);
-    free(st->scratch);
-    free(st);
+    free(sec.bytes);
+    free(key.bytes);
+    free(scratch);
 }
 
 /* Takes the open mutex of a file; NULL when the system has none to give
@@ -170,16 +173,16 @@ static void unlockOpen(HANDLE m)
 static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
 {
     PRFFAL *st;
-    HANDLE openLock;
     USHORT rc;
 
     if (!rec || !rec->fileName)
         return ORIN_ERR_INVALID_PARAM;
-    st = (PRFFAL *)calloc(1, sizeof *st);
-    if (!st)
+    auto owned = prffStates.tryMake();
+    if (!owned)
         return ORIN_ERR_NO_MEMORY;
-    openLock = lockOpen(rec->fileName);
-    st->sig = PRFF_STATE_SIG;
+    st = owned.get();
+    HANDLE openLock = lockOpen(rec->fileName);
+    auto unlock = orin::scopeExit([openLock] { unlockOpen(openLock); });
     st->openFlags = rec->openFlags;
     st->nameSpace = rec->nameSpace;
     rc = FalOpenEx(rec->nameSpace, rec->fileName, &st->fal, rec->openFlags, rec->funcStruct);
@@ -197,26 +200,20 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
                 rc = FalQueryUpdateCount(st->fal, &st->seenCount);
             FalUnlock(st->fal);
         }
-        if (rc) {
-            FalClose(st->fal);
-            st->fal = NULL;
-        }
     }
-    unlockOpen(openLock);
     if (rc) {
         if (st->fal)
             FalClose(st->fal);
-        freeState(st);
         return rc;
     }
-    PrfUtlSetHandlerULongPtr(h, (ULONG_PTR)st);
+    PrfUtlSetHandlerULongPtr(h, (ULONG_PTR)owned.release());
     return 0;
 }
 
 static USHORT closeProfile(HPRF h, PRFFAL *st)
 {
     USHORT rc = FalClose(st->fal);
-    freeState(st);
+    prffStates.destroy(st);
     PrfUtlSetHandlerULongPtr(h, 0);
     return rc;
 }
@@ -603,11 +600,11 @@ ULONG ORINAPI PrfFalHandler(HPRF h, PRFCMD msg, void *param) noexcept
     }
     if ((ULONG)msg > PRF_CMD_LOCKSECTION)
         return PRF_ERR_NOTSERVED;
-    rc = prffBegin(st, !isReadMessage(msg));
-    if (rc)
+    orin::prf::Bracket bracket(st, !isReadMessage(msg));
+    if ((rc = bracket.status()) != 0)
         return rc;
     rc = serve(st, msg, param);
-    return prffEnd(st, rc, !isReadMessage(msg));
+    return bracket.end(rc, !isReadMessage(msg));
 }
 
 /* ---- Calls on profile files -------------------------------------------------- */
@@ -658,12 +655,12 @@ USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set) noexcept
         return ORIN_ERR_INVALID_HANDLE;
     if (isShared(st) || (st->openFlags & PRF_OPEN_READONLY))
         return 0;
-    rc = prffBegin(st, TRUE);
-    if (rc)
+    orin::prf::Bracket bracket(st, TRUE);
+    if ((rc = bracket.status()) != 0)
         return rc;
     if (set)
         rc = prffUpdateBegin(st);
     else if (st->hdr.inUpdate > 0)
         rc = prffUpdateEnd(st);
-    return prffEnd(st, rc, TRUE);
+    return bracket.end(rc, TRUE);
 }

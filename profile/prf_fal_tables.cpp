@@ -22,13 +22,10 @@
 #include "profile/prffal.h"
 #include "knl.h"
 
-#define HASH_MASK      0xFFFF
-#define HASH_HIGH_BITS 0xC000
-#define HASH_FOLD      12
-#define HASH_LIMIT     16383
-
-typedef char prffHeaderSizeCheck[sizeof(PRFFHEADER) == PRFF_HEADER_SIZE ? 1 : -1];
-typedef char prffPieceSizeCheck[sizeof(PRFFPIECE) == 18 ? 1 : -1];
+constexpr int HASH_MASK = 0xFFFF;
+constexpr int HASH_HIGH_BITS = 0xC000;
+constexpr int HASH_FOLD = 12;
+constexpr int HASH_LIMIT = 16383;
 
 USHORT prffChecksum(const void *bytes, ULONG length)
 {
@@ -495,12 +492,9 @@ void prffRemoveKey(PRFFAL *st, PRFFKEYREC *rec)
 
 static USHORT storeTable(PRFFAL *st, PRFFTABLE *t)
 {
-    USHORT rc;
     sealTable(t);
-    FalSetGranularity(PRFF_TABLE_GRANULARITY);
-    rc = FalReallocBlock(st->fal, &t->id, t->length, t->bytes, t->length);
-    FalSetGranularity(FAL_DEFAULT_GRANULARITY);
-    return rc;
+    orin::fal::GranularityScope granularity(st->fal, PRFF_TABLE_GRANULARITY);
+    return FalReallocBlock(st->fal, &t->id, t->length, t->bytes, t->length);
 }
 
 /* Writes the key table of section *sec, or frees it when it holds no key;

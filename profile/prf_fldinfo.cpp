@@ -13,11 +13,11 @@
 #include "dat.h"
 #include "dos.h"
 
-#define FLD_TEXT_SIZE   128
-#define FLD_DATE_SIZE   24
+constexpr ULONG FLD_TEXT_SIZE = 128;
+constexpr ULONG FLD_DATE_SIZE = 24;
 #define FLD_DATE_FORMAT "[Y][0M][0D][0i][0m][0s]"
 #define FLD_DEFAULT     "?"
-#define FLD_FIELDS      7               /* type .. lastUpdate */
+constexpr int FLD_FIELDS = 7;               /* type .. lastUpdate */
 
 USHORT ORINAPI PrfWriteProfileFldInfo(HPRF h, const char *section, const char *key,
                                       const PRFFLDINFO *info) noexcept

@@ -1,5 +1,5 @@
 /*
- * prf_handle.c - profile handles: opening and closing through a handler,
+ * prf_handle.cpp - profile handles: opening and closing through a handler,
  * reference counts, the handler's own word and the OEM mode.
  *
  * PrfOpenHandler allocates the handle with its name buffer and sends the
@@ -9,30 +9,30 @@
  */
 #include <stdlib.h>
 #include <string.h>
+#include "frame/handle_pool.h"
 #include "profile/prfint.h"
 
-static HPRF allocHandle(PFNPRFHANDLER handler)
+/* Every open profile handle: a handle is checked by membership, never by
+ * reading through it. */
+static orin::HandlePool<PRFINFO> prfHandles;
+
+_PRFINFO::~_PRFINFO()
 {
-    HPRF h = (HPRF)calloc(1, sizeof *h);
-    if (!h)
-        return NULL;
-    h->handler = handler;
-    h->sig = PRF_HANDLE_SIG;
-    h->nameBuffer = (char *)calloc(PRF_NAME_INITIAL, 2);
-    h->nameCapacity = h->nameBuffer ? PRF_NAME_INITIAL : 0;
-    return h;
+    free(nameBuffer);
 }
 
-static void freeHandle(HPRF h)
+static BOOL isHandle(HPRF h)
 {
-    h->sig = 0;
-    free(h->nameBuffer);
-    free(h);
+    return prfHandles.live(h);
+}
+
+BOOL prfIsValid(HPRF h)
+{
+    return isHandle(h) && h->handler;
 }
 
 USHORT ORINAPI PrfOpenHandler(PFNPRFHANDLER handler, void *openRecord, HPRF *out) noexcept
 {
-    HPRF h;
     USHORT rc;
 
     if (!out)
@@ -40,22 +40,19 @@ USHORT ORINAPI PrfOpenHandler(PFNPRFHANDLER handler, void *openRecord, HPRF *out
     *out = NULL;
     if (!handler)
         return ORIN_ERR_INVALID_HANDLE;
-    h = allocHandle(handler);
-    if (!h)
+    auto owned = prfHandles.tryMake();
+    if (!owned)
         return ORIN_ERR_NO_MEMORY;
+    HPRF h = owned.get();
+    h->handler = handler;
+    h->nameBuffer = (char *)calloc(PRF_NAME_INITIAL, 2);
+    h->nameCapacity = h->nameBuffer ? PRF_NAME_INITIAL : 0;
     rc = (USHORT)handler(h, PRF_CMD_OPEN, openRecord);
-    if (rc) {
-        freeHandle(h);
+    if (rc)
         return rc;
-    }
     h->refCount = 1;
-    *out = h;
+    *out = owned.release();
     return 0;
-}
-
-static BOOL isHandle(HPRF h)
-{
-    return h && h->sig == PRF_HANDLE_SIG;
 }
 
 static void release(HPRF h)
@@ -65,7 +62,7 @@ static void release(HPRF h)
     if (h->refCount == 0) {
         if (h->handler)
             h->handler(h, PRF_CMD_CLOSE, NULL);
-        freeHandle(h);
+        prfHandles.destroy(h);
     }
 }
 

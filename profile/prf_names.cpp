@@ -17,12 +17,7 @@
 #include "frame/knlint.h"
 #include "knl.h"
 
-#define PRF_BLANK ' '
-
-BOOL prfIsValid(HPRF h)
-{
-    return h && h->sig == PRF_HANDLE_SIG && h->handler;
-}
+constexpr char PRF_BLANK = ' ';
 
 BOOL prfNameIsValid(const char *name)
 {

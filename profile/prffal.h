@@ -19,6 +19,7 @@
 #ifndef PRFFAL_H
 #define PRFFAL_H
 
+#include <atomic>
 #include "profile/prfint.h"
 #include "profile/falint.h"
 
@@ -96,6 +97,14 @@ typedef struct _PRFFPIECE {               /* followed by the key name and a NUL 
 } PRFFPIECE;
 #pragma pack(pop)
 
+static_assert(sizeof(PRFFHEADER) == PRFF_HEADER_SIZE, "profile header is 3980 bytes");
+static_assert(offsetof(PRFFHEADER, inUpdate) == PRFF_INUPDATE_OFFSET, "in-update count at 3976");
+static_assert(sizeof(PRFFSECHEAD) == 6, "section table head is 6 bytes");
+static_assert(sizeof(PRFFSECREC) == 12, "section record is 12 bytes");
+static_assert(sizeof(PRFFKEYHEAD) == 12, "key table head is 12 bytes");
+static_assert(sizeof(PRFFKEYREC) == 8, "key record is 8 bytes");
+static_assert(sizeof(PRFFPIECE) == 18, "value piece head is 18 bytes");
+
 /* A table as loaded from its block (or made in memory for a new one). */
 typedef struct _PRFFTABLE {
     BOOL   loaded;
@@ -106,10 +115,10 @@ typedef struct _PRFFTABLE {
     ULONG  capacity;
 } PRFFTABLE;
 
-#define PRFF_STATE_SIG 0x50464653UL       /* "PFFS" */
-
+/* The handler's state of one open profile; the handle's word names it and
+ * is checked against the pool of states (prf_fal_handler.cpp). */
 typedef struct _PRFFAL {
-    ULONG      sig;
+    ~_PRFFAL();
     HFAL       fal;
     void      *nameSpace;
     PRFFHEADER hdr;
@@ -138,8 +147,8 @@ typedef struct _PRFFPLAN {
 #define PRFF_KEYREC_SIZE(nameLen, n) ((ULONG)sizeof(PRFFKEYREC) + (nameLen) + 1 + 4 * (ULONG)(n))
 #define PRFF_PIECEHEAD_SIZE(nameLen) ((ULONG)sizeof(PRFFPIECE) + (nameLen) + 1)
 
-/* Process-wide: checksums checked and old versions relabelled. */
-extern BOOL prfFalVerifyChecksums;
+/* Process-wide, set by tests: checksums checked and old versions relabelled. */
+extern std::atomic<BOOL> prfFalVerifyChecksums;
 
 /* prf_fal_tables.c: header, update bracket, tables and records. */
 USHORT prffChecksum(const void *bytes, ULONG length);
@@ -171,6 +180,49 @@ USHORT prffResizeKey(PRFFAL *st, PRFFKEYREC **rec, USHORT blockCount);
 void   prffRemoveKey(PRFFAL *st, PRFFKEYREC *rec);
 USHORT prffSaveKeys(PRFFAL *st, PRFFSECREC **sec, const char *sectionName);
 USHORT prffSaveSections(PRFFAL *st);
+
+#ifdef __cplusplus
+}
+
+namespace orin::prf {
+
+/* One message's hold on the profile's lock (prffBegin/prffEnd): end(rc,
+ * changed) drops the tables after a failure, notes the update count of a
+ * change and unlocks, answering rc or else the unlock's code.  A bracket
+ * left without end() ends as a failed change, so no path keeps the lock
+ * or trusts tables it may have left half changed. */
+class [[nodiscard]] Bracket {
+public:
+    Bracket(PRFFAL *st, BOOL exclusive) noexcept
+        : st_(st), exclusive_(exclusive), status_(prffBegin(st, exclusive))
+    {
+    }
+    ~Bracket()
+    {
+        if (status_ == 0 && !ended_)
+            prffEnd(st_, ORIN_ERR_GENERAL, exclusive_);
+    }
+    Bracket(const Bracket &) = delete;
+    Bracket &operator=(const Bracket &) = delete;
+
+    USHORT status() const noexcept { return status_; }
+    USHORT end(USHORT rc, BOOL changed) noexcept
+    {
+        ended_ = true;
+        return prffEnd(st_, rc, changed);
+    }
+
+private:
+    PRFFAL *st_;
+    BOOL exclusive_;
+    USHORT status_;
+    bool ended_ = false;
+};
+
+}  // namespace orin::prf
+
+extern "C" {
+#endif
 
 /* prf_fal_value.c: value pieces. */
 USHORT prffReadValue(PRFFAL *st, const PRFFSECREC *sec, PRFFKEYREC *key, PRFREQUEST *rq);

@@ -18,17 +18,17 @@ extern "C" {
 
 #define PRF_NAME_INITIAL   256          /* characters per name half at open */
 #define PRF_LIST_SEPARATOR '~'
-#define PRF_HANDLE_SIG     0x50524649UL /* "PRFI": catches stale handles */
-
-struct _PRFINFO {
+/* The record behind a handle; handles are checked against the pool of
+ * open handles (prf_handle.cpp), never by reading through them. */
+typedef struct _PRFINFO {
+    ~_PRFINFO();
     PFNPRFHANDLER handler;
     ULONG_PTR handlerData;
     USHORT refCount;
     USHORT oemMode;
     char *nameBuffer;
     ULONG nameCapacity;                 /* characters per half; 0 without a buffer */
-    ULONG sig;
-};
+} PRFINFO;
 
 /* True for a live handle that has a handler. */
 BOOL   prfIsValid(HPRF h);

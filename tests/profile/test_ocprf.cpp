@@ -1,11 +1,14 @@
 // OcPrf through the DLL: values kept across a reopen, failures counted
-// with their codes, temporary profiles removed on close, and name lists
-// filtered by prefix with and without case.
+// with their codes, temporary profiles removed on close, name lists
+// filtered by prefix with and without case, and moves that hand the open
+// profile over while copies do not compile.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 #include "ocprf.h"
 #include "knl.h"
@@ -237,4 +240,52 @@ TEST(OcPrf, EnumerateFiltersByPrefix)
     EXPECT_EQ(p.Enumerate("a~b"), nullptr);
     EXPECT_EQ(p.GetLastError(), ORIN_ERR_INVALID_NAME);
     EXPECT_EQ(p.GetErrCount(), 2u);
+}
+
+// The object owns its profile handle: no copies, and moves hand it over.
+static_assert(!std::is_copy_constructible_v<OcPrf>);
+static_assert(!std::is_copy_assignable_v<OcPrf>);
+static_assert(std::is_nothrow_move_constructible_v<OcPrf>);
+static_assert(std::is_nothrow_move_assignable_v<OcPrf>);
+
+TEST(OcPrf, MovingHandsTheProfileOverAndTheSourceClosesNothing)
+{
+    ScratchFile f("ocprf_moved.prf");
+    OcPrf target;
+    {
+        OcPrf source;
+        ASSERT_EQ(source.Open(NULL, f.name.c_str()), 1) << source.GetLastError();
+        HPRF h = source.Handle();
+        OcPrf moved(std::move(source));
+        EXPECT_EQ(moved.Handle(), h);
+        EXPECT_STREQ(moved.FileName(), f.name.c_str());
+        EXPECT_FALSE(source.IsOpen());
+        EXPECT_EQ(source.Close(), 0);                  // nothing left to close
+        EXPECT_EQ(source.GetLastError(), ORIN_ERR_INVALID_HANDLE);
+        EXPECT_EQ(moved.WriteString("s", "k", "kept"), 1);
+
+        // Assigning over an open temporary profile closes and removes it.
+        ASSERT_EQ(target.OpenTemp(), 1) << target.GetLastError();
+        std::string tempName = target.FileName();
+        target = std::move(moved);
+        EXPECT_FALSE(fileExists(tempName));
+        EXPECT_FALSE(target.IsTemp());
+        EXPECT_EQ(target.Handle(), h);
+        EXPECT_FALSE(moved.IsOpen());
+        // source and moved end here without closing the handle.
+    }
+    EXPECT_EQ(queryString(target, "s", "k"), "kept");
+    EXPECT_EQ(target.Close(), 1);
+
+    // A moved temporary profile is removed by its new owner only.
+    OcPrf temp;
+    ASSERT_EQ(temp.OpenTemp(), 1);
+    std::string tempName = temp.FileName();
+    {
+        OcPrf owner(std::move(temp));
+        EXPECT_EQ(temp.Close(), 0);
+        EXPECT_TRUE(fileExists(tempName));
+        EXPECT_TRUE(owner.IsTemp());
+    }
+    EXPECT_FALSE(fileExists(tempName));
 }
