@@ -1,5 +1,5 @@
 /*
- * dllmain.c - the DLL entry point.  No start-up work happens at load time:
+ * dllmain.cpp - the DLL entry point.  No start-up work happens at load time:
  * applications call KnlSetExecutableFileName and KnlInit themselves.
  */
 #include <windows.h>

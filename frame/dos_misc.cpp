@@ -1,5 +1,5 @@
 /*
- * dos_misc.c - the small process services: temporary names, version,
+ * dos_misc.cpp - the small process services: temporary names, version,
  * date-time and time-zone queries, error mode, beeps, sleeping, exit, the
  * copy-sound flag, a file's size and last-write time as a DATETIME, and
  * byte replacement in a buffer.

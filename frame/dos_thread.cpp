@@ -1,5 +1,5 @@
 /*
- * dos_thread.c - threads with OS/2 argument conventions over the system's
+ * dos_thread.cpp - threads with OS/2 argument conventions over the system's
  * thread calls.  DosWaitThread can wait while dispatching the calling
  * thread's window messages, so a window thread stays responsive while a
  * worker finishes; on success the handle is closed and cleared.

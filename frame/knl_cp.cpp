@@ -1,5 +1,5 @@
 /*
- * knl_cp.c - code pages: the character-class table, the DBCS lead-byte
+ * knl_cp.cpp - code pages: the character-class table, the DBCS lead-byte
  * table, the OEM/ANSI translation tables, and locale set-up (KnlInitCP).
  *
  * The character table has one two-byte entry per byte value: a flag byte

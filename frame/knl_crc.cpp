@@ -1,5 +1,5 @@
 /*
- * knl_crc.c - the library's two checksums.
+ * knl_crc.cpp - the library's two checksums.
  *
  * KnlCrc32 is the reflected CRC with polynomial POLY (the CRC-32 of
  * ISO-HDLC): register = (register >> 8) ^ table[(byte ^ register) & 0xFF],

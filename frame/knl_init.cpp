@@ -1,5 +1,5 @@
 /*
- * knl_init.c - library start-up and shutdown: the init thread, the
+ * knl_init.cpp - library start-up and shutdown: the init thread, the
  * application's start-up arguments, the executable's name and directory,
  * and the command-line splitter.
  *

@@ -1,5 +1,5 @@
 /*
- * knl_os.c - the last error, operating-system queries, and sorting and
+ * knl_os.cpp - the last error, operating-system queries, and sorting and
  * searching with a caller's comparison.
  *
  * The library's last error is the system's per-thread value; callers see

@@ -1,5 +1,5 @@
 /*
- * knlnam_dir.c - directories and whole files: create and remove
+ * knlnam_dir.cpp - directories and whole files: create and remove
  * directories, delete, rename, move across devices, copy, compare, and
  * enumerate directory entries.
  *

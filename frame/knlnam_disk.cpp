@@ -1,5 +1,5 @@
 /*
- * knlnam_disk.c - drives, volumes and the working directory: existence of
+ * knlnam_disk.cpp - drives, volumes and the working directory: existence of
  * files and directories, the current drive, drive-type tests, volume
  * allocation and label queries, long-name support, and the process-wide
  * flag for disconnected network resources.

@@ -1,5 +1,5 @@
 /*
- * knlnam_file.c - open files: the OS/2-style open with numeric flags,
+ * knlnam_file.cpp - open files: the OS/2-style open with numeric flags,
  * close, read, write, seek, length, duplicate, flush, file information in
  * DOS date/time form, attributes by name, and temporary files.
  *

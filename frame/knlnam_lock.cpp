@@ -1,5 +1,5 @@
 /*
- * knlnam_lock.c - byte-range locks with retries.
+ * knlnam_lock.cpp - byte-range locks with retries.
  *
  * KnlNamFileLocksEx unlocks one range (one attempt) and locks another.
  * A lock that meets a lock violation (33) is tried again up to 25 times in

@@ -1,5 +1,5 @@
 /*
- * knlnam_match.c - wild-card comparison, name validity and device names.
+ * knlnam_match.cpp - wild-card comparison, name validity and device names.
  *
  * Wild cards: the basic match walks text and pattern together up to the
  * first '*' or '?'; '*' accepts whatever follows, '?' skips one character

@@ -1,5 +1,5 @@
 /*
- * knlnam_norm.c - normal forms of names: normalisation in place, the
+ * knlnam_norm.cpp - normal forms of names: normalisation in place, the
  * full, long and short forms, the same-file test, display names and the
  * search along a path list.
  *

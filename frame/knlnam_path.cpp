@@ -1,5 +1,5 @@
 /*
- * knlnam_path.c - splitting and joining names: the drive part (a letter
+ * knlnam_path.cpp - splitting and joining names: the drive part (a letter
  * and colon, a network volume up to its colon, or \\server\share), the
  * directory, file name and extension, absolute names, extensions and the
  * expansion to a full path.

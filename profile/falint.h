@@ -109,7 +109,7 @@ typedef struct _FALFILE {
 
 #define FAL_NO_ID 0xFFFFFFFFUL
 
-/* File level (fal_file.c). */
+/* File level (fal_file.cpp). */
 USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags,
                  VBFFUNCS *funcs);
 USHORT FalCreate(void *nameSpace, const char *fileName, HFAL *handle, USHORT falFlags,
@@ -125,7 +125,7 @@ USHORT FalQueryGranularity(void);
 USHORT falSetHandleGranularity(HFAL h, USHORT g);   /* answers the previous one */
 const char *FalQueryFileName(HFAL h);
 
-/* Blocks (fal_block.c). */
+/* Blocks (fal_block.cpp). */
 USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length);
 USHORT FalQueryBlockSize(HFAL h, ULONG id, ULONG *usedLength);
 USHORT FalAllocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength);
@@ -133,7 +133,7 @@ USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG 
 USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG length);
 USHORT FalFreeBlock(HFAL h, ULONG id);
 
-/* Consistency check (fal_check.c). */
+/* Consistency check (fal_check.cpp). */
 USHORT FalCheck(HFAL h);
 
 /* Shared by the three files. */

@@ -1,5 +1,5 @@
 /*
- * prf_api.c - the profile calls: each one checks and normalises its
+ * prf_api.cpp - the profile calls: each one checks and normalises its
  * arguments, fills a request record and sends one message to the
  * profile's handler.
  *
@@ -11,7 +11,7 @@
  * by the length the handler reports or, when the buffer came back exactly
  * full, by asking the handler for the full length.
  *
- * OEM mode: names are converted on the way in (prf_names.c), string
+ * OEM mode: names are converted on the way in (prf_names.cpp), string
  * values on the way in and out, and lists on the way out.
  */
 #include <stdio.h>

@@ -1,5 +1,5 @@
 /*
- * prf_fal_tables.c - the profile header, the update bracket and the
+ * prf_fal_tables.cpp - the profile header, the update bracket and the
  * section and key tables of a profile file.
  *
  * The handler keeps one section table and one key table in memory.  They

@@ -1,5 +1,5 @@
 /*
- * prf_fal_value.c - values of a profile file, cut into pieces of 16 KiB.
+ * prf_fal_value.cpp - values of a profile file, cut into pieces of 16 KiB.
  *
  * Piece i of a value holds bytes i * 16384 up to (i + 1) * 16384 - 1 and
  * is one FAL block: an 18-byte piece header, the key name, then the data.

@@ -1,5 +1,5 @@
 /*
- * prf_fldinfo.c - field information records kept as string values.
+ * prf_fldinfo.cpp - field information records kept as string values.
  *
  * The text is "type;0;updated;attributes;compressed;created;lastUpdate;;"
  * with both date-times as 14 digits (year, month, day, hours, minutes,

@@ -1,5 +1,5 @@
 /*
- * prf_names.c - section and key names as the profile calls hand them to a
+ * prf_names.cpp - section and key names as the profile calls hand them to a
  * handler.
  *
  * A name is copied into one half of the handle's scratch buffer (section

@@ -1,5 +1,5 @@
 /*
- * prf_table.c - profiles answered from a static table.
+ * prf_table.cpp - profiles answered from a static table.
  *
  * A client handler keeps an array of entries (section, key, flags, code,
  * value buffer and its capacity) ended by an entry without section, and

@@ -150,7 +150,7 @@ typedef struct _PRFFPLAN {
 /* Process-wide, set by tests: checksums checked and old versions relabelled. */
 extern std::atomic<BOOL> prfFalVerifyChecksums;
 
-/* prf_fal_tables.c: header, update bracket, tables and records. */
+/* prf_fal_tables.cpp: header, update bracket, tables and records. */
 USHORT prffChecksum(const void *bytes, ULONG length);
 int    prffBucketOf(const char *name);
 void   prffInitHeader(PRFFHEADER *hdr);
@@ -224,7 +224,7 @@ private:
 extern "C" {
 #endif
 
-/* prf_fal_value.c: value pieces. */
+/* prf_fal_value.cpp: value pieces. */
 USHORT prffReadValue(PRFFAL *st, const PRFFSECREC *sec, PRFFKEYREC *key, PRFREQUEST *rq);
 USHORT prffPlanValue(PRFFAL *st, PRFFKEYREC **key, ULONG start, ULONG end, BOOL truncate,
                      PRFFPLAN *plan);
@@ -233,7 +233,7 @@ USHORT prffWriteValue(PRFFAL *st, ULONG sectionId, PRFFKEYREC **key, const PRFFP
 USHORT prffFreePieces(PRFFAL *st, PRFFKEYREC *key);
 USHORT prffCheckPieces(PRFFAL *st, ULONG sectionId, PRFFKEYREC *key);
 
-/* prf_fal_handler.c */
+/* prf_fal_handler.cpp */
 PRFFAL *prffStateOf(HPRF h);
 void   PrfFalSetVerifyChecksums(BOOL on);
 

@@ -1,5 +1,5 @@
 /*
- * net_ident.c - who and where the caller is on the network: the network
+ * net_ident.cpp - who and where the caller is on the network: the network
  * user name, the workstation identifier, the kind of network, and printer
  * capture.
  *

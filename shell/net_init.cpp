@@ -1,5 +1,5 @@
 /*
- * net_init.c - start and stop of the network layer and the optional
+ * net_init.cpp - start and stop of the network layer and the optional
  * Novell client.
  *
  * NetInitNetworking loads the client's two libraries at run time unless

@@ -1,5 +1,5 @@
 /*
- * opm_exec.c - starting programs, closing them, and opening URLs.
+ * opm_exec.cpp - starting programs, closing them, and opening URLs.
  *
  * The program starter honours the host's application-path registrations:
  * a program registered under "App Paths" (looked up by its file name,
