@@ -226,7 +226,7 @@ ULONG fillPage(const _FBF *h, BYTE *dst, ULONG n, int *errFlag)
 
 /* The file's most recent page when it holds `count` bytes at the handle's
  * position, else null. */
-const BYTE *fastPathBytes(const _FBF *h, ULONG count)
+const BYTE *fastPathBytes(const _FBF *h, ULONG count) noexcept
 {
     const FBFENTRY &e = entryOf(h);
     if (e.pageCount == 0)
@@ -242,7 +242,7 @@ const BYTE *fastPathBytes(const _FBF *h, ULONG count)
 
 /* Reads through the cache and advances the position; *done gets the count
  * delivered.  Returns 5 when the operating system failed. */
-USHORT readCached(_FBF *h, BYTE *dst, ULONG count, ULONG *done)
+USHORT readCached(_FBF *h, BYTE *dst, ULONG count, ULONG *done) noexcept
 {
     if (const BYTE *fast = fastPathBytes(h, count)) {
         std::memcpy(dst, fast, count);
@@ -389,7 +389,7 @@ void patchPages(USHORT fileIndex, ULONG position, const BYTE *data, ULONG count)
     }
 }
 
-USHORT readBytes(_FBF *h, void *buffer, ULONG count, ULONG *read)
+USHORT readBytes(_FBF *h, void *buffer, ULONG count, ULONG *read) noexcept
 {
     if (buffer == nullptr && count != 0)
         return ORIN_ERR_INVALID_PARAM;
@@ -405,7 +405,7 @@ USHORT readBytes(_FBF *h, void *buffer, ULONG count, ULONG *read)
 }
 
 /* At the end of the file the byte is 0xFF and the result 0. */
-USHORT readChar(_FBF *h, BYTE *ch)
+USHORT readChar(_FBF *h, BYTE *ch) noexcept
 {
     if (ch == nullptr)
         return ORIN_ERR_INVALID_PARAM;

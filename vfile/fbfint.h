@@ -116,10 +116,10 @@ void FbfResetCacheStats();
  * itself, whose back-end handles nobody else holds. */
 USHORT closeFile(_FBF *h);
 USHORT movePointer(_FBF *h, LONG distance, ULONG method, ULONG *newPos);
-USHORT readBytes(_FBF *h, void *buffer, ULONG count, ULONG *read);
+USHORT readBytes(_FBF *h, void *buffer, ULONG count, ULONG *read) noexcept;
 USHORT readDirect(_FBF *h, void *buffer, ULONG count, ULONG *read);
 USHORT writeBytes(_FBF *h, const void *buffer, ULONG count, ULONG *written);
-USHORT readChar(_FBF *h, BYTE *ch);
+USHORT readChar(_FBF *h, BYTE *ch) noexcept;
 USHORT readLine(_FBF *h, char *buffer, ULONG size, ULONG *consumed);
 USHORT forgetPages(_FBF *h);
 USHORT lockExclusive(_FBF *h, FILELOCK *unlockRange, FILELOCK *lockRange);

@@ -22,6 +22,16 @@ namespace {
 /* Result of VbfTell for a handle that is not live. */
 constexpr ULONG kTellInvalid = 0xFFFFFFFF;
 
+/* A back-end operation seen as the non-throwing call it must be: the
+ * operations are C functions reached across the C interface.  Called this
+ * way the dispatcher hands over to the back-end with a jump instead of
+ * keeping a frame of its own around the call. */
+template <class R, class... P>
+auto nonThrowing(R (*fn)(P...)) noexcept
+{
+    return reinterpret_cast<R (*)(P...) noexcept>(fn);
+}
+
 /* Runs slot `Slot` of a live handle with its back-end handle and args. */
 template <auto Slot, class... Args>
 USHORT dispatch(HVBF h, Args... args) noexcept
@@ -30,7 +40,7 @@ USHORT dispatch(HVBF h, Args... args) noexcept
     if (v == nullptr)
         return ORIN_ERR_INVALID_HANDLE;
     auto fn = slotOf<Slot>(v->table);
-    return fn != nullptr ? fn(v->backend, args...) : ORIN_ERR_NOT_SUPPORTED;
+    return fn != nullptr ? nonThrowing(fn)(v->backend, args...) : ORIN_ERR_NOT_SUPPORTED;
 }
 
 /* Opens a buffered file for a new handle.  The handle uses the buffered
