@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "lisp/lspint.h"
+#include "frame/failure_seam.h"
 
 namespace orin::lsp {
 
@@ -30,32 +31,25 @@ namespace {
 
 LONG heapBlocks;
 
-struct Injection {
-    std::uint64_t failAt = 0;       // 0: off
-    std::uint64_t seen = 0;
-};
-Injection injection;
+FailureSeam allocations;
 
 }  // namespace
 
 bool allocationFailureInjected() noexcept
 {
-    if (injection.failAt == 0) [[likely]]
-        return false;
-    return ++injection.seen == injection.failAt;
+    return allocations.fails();
 }
 
 namespace seam {
 
 void injectAllocationFailure(std::uint64_t nth) noexcept
 {
-    injection.failAt = nth;
-    injection.seen = 0;
+    allocations.inject(nth);
 }
 
 std::uint64_t allocationsCounted() noexcept
 {
-    return injection.seen;
+    return allocations.counted();
 }
 
 }  // namespace seam

@@ -225,32 +225,39 @@ static USHORT unlink(HFAL h, int i, const FALPICK *p)
     return 0;
 }
 
+/* Searches free list i (when its blocks can be large enough) and takes
+ * the block it picks; *ended says whether the search is over, with a
+ * block taken or an error. */
+static USHORT takeFromList(HFAL h, int i, ULONG needed, BOOL worst, FALPICK *pick, bool *ended)
+{
+    *ended = false;
+    if (falListClass[i] < needed || !h->hdr.freeHead[i])
+        return 0;
+    USHORT rc = searchList(h, i, needed, worst, pick);
+    if (rc == 0 && pick->id == 0)
+        return 0;
+    *ended = true;
+    return rc != 0 ? rc : unlink(h, i, pick);
+}
+
 static USHORT findFree(HFAL h, ULONG needed, FALPICK *pick)
 {
     USHORT flags = h->hdr.falFlags;
-    int i;
+    bool ended;
     USHORT rc;
 
     pick->id = 0;
     if (flags & (FAL_BEST_FIT | FAL_FIRST_FIT | FAL_EXACT_FIT))
-        for (i = 0; i < FAL_LIST_COUNT; i++) {
-            if (falListClass[i] < needed || !h->hdr.freeHead[i])
-                continue;
-            rc = searchList(h, i, needed, FALSE, pick);
-            if (rc)
+        for (int i = 0; i < FAL_LIST_COUNT; i++) {
+            rc = takeFromList(h, i, needed, FALSE, pick, &ended);
+            if (ended)
                 return rc;
-            if (pick->id)
-                return unlink(h, i, pick);
         }
     if (flags & FAL_WORST_FIT)
-        for (i = FAL_LIST_COUNT - 1; i >= 0; i--) {
-            if (falListClass[i] < needed || !h->hdr.freeHead[i])
-                continue;
-            rc = searchList(h, i, needed, TRUE, pick);
-            if (rc)
+        for (int i = FAL_LIST_COUNT - 1; i >= 0; i--) {
+            rc = takeFromList(h, i, needed, TRUE, pick, &ended);
+            if (ended)
                 return rc;
-            if (pick->id)
-                return unlink(h, i, pick);
         }
     return 0;
 }
