@@ -18,6 +18,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include "frame/failure_seam.h"
 #include "lsp.h"
 
 namespace orin::lsp {
@@ -97,18 +98,9 @@ private:
     bool built_ = false;
 };
 
-namespace seam {
-
 /* Test seam: the nth allocation from now on (heap block or pool node)
- * fails, once; 0 switches the injection off.  Allocations are counted
- * while an injection is set, so a count far beyond the work measures it. */
-void injectAllocationFailure(std::uint64_t nth) noexcept;
-std::uint64_t allocationsCounted() noexcept;
-
-}  // namespace seam
-
-/* Whether the allocation being made is the one a test asked to fail. */
-bool allocationFailureInjected() noexcept;
+ * fails, once (allocationSeam.inject(n); 0 switches it off). */
+extern FailureSeam allocationSeam;
 
 }  // namespace orin::lsp
 

@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include "lisp/lspint.h"
-#include "frame/failure_seam.h"
 
 namespace orin::lsp {
 
@@ -31,32 +30,13 @@ namespace {
 
 LONG heapBlocks;
 
-FailureSeam allocations;
-
 }  // namespace
 
-bool allocationFailureInjected() noexcept
-{
-    return allocations.fails();
-}
-
-namespace seam {
-
-void injectAllocationFailure(std::uint64_t nth) noexcept
-{
-    allocations.inject(nth);
-}
-
-std::uint64_t allocationsCounted() noexcept
-{
-    return allocations.counted();
-}
-
-}  // namespace seam
+FailureSeam allocationSeam;
 
 void *lspMalloc(size_t size) noexcept
 {
-    if (allocationFailureInjected())
+    if (allocationSeam.fails())
         return nullptr;
     void *p = malloc(size);
     if (p)
@@ -66,7 +46,7 @@ void *lspMalloc(size_t size) noexcept
 
 void *lspCalloc(size_t count, size_t size) noexcept
 {
-    if (allocationFailureInjected())
+    if (allocationSeam.fails())
         return nullptr;
     void *p = calloc(count, size);
     if (p)
@@ -208,7 +188,7 @@ void unlinkBlock(LSPBLOCK *b)
 
 PLSPLIST lspNodeAlloc() noexcept
 {
-    if (allocationFailureInjected())
+    if (allocationSeam.fails())
         return nullptr;
     LSPBLOCK *b = pool.current;
     if (!b || b->used >= kPoolSlots) {

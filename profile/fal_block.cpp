@@ -380,7 +380,7 @@ static USHORT fillBlock(HFAL h, ULONG id, FALDESC *d, ULONG length, const void *
 
     fillHeader(d, FAL_TYPE_USED, used, isFixed(h) ? 0 : d->totalSize);
     if (total > sizeof stackBuf) {
-        if (!orin::fal::stepFails())
+        if (!orin::fal::stepSeam.fails())
             heapBuf.reset((BYTE *)malloc(total));
         if (!heapBuf)
             return ORIN_ERR_NO_MEMORY;

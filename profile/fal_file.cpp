@@ -29,6 +29,10 @@ static std::atomic<USHORT> falGranularity{FAL_DEFAULT_GRANULARITY};
 /* Header locks held by this process's shared handles, all threads. */
 static std::atomic<LONG> falHeaderLocksHeld{0};
 
+namespace orin::fal {
+FailureSeam stepSeam;   // fal_seam.h
+}
+
 const ULONG falListClass[FAL_LIST_COUNT] = {
     32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 65535
 };
@@ -103,7 +107,7 @@ USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len)
     USHORT rc;
     if (h->journal && (rc = h->journal->recordWrite(offset, len)) != 0)
         return rc;
-    if (orin::fal::stepFails())
+    if (orin::fal::stepSeam.fails())
         return ORIN_ERR_DISK_FULL;
     rc = seekTo(h, offset);
     if (!rc && len)
@@ -123,7 +127,7 @@ USHORT falSetLength(HFAL h, ULONG length)
     USHORT rc;
     if (h->journal && (rc = h->journal->recordLength(length)) != 0)
         return rc;
-    if (orin::fal::stepFails())
+    if (orin::fal::stepSeam.fails())
         return ORIN_ERR_DISK_FULL;
     return VbfNewSize(h->vbf, length);
 }

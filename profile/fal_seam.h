@@ -10,22 +10,14 @@
 #ifndef ORIN_PROFILE_FAL_SEAM_H
 #define ORIN_PROFILE_FAL_SEAM_H
 
-#include <cstdint>
+#include "frame/failure_seam.h"
 
 namespace orin::fal {
 
-namespace seam {
-
-/* The nth step from now on fails, once; 0 switches the injection off.
- * Steps are counted while an injection is set, so a count far beyond the
- * work measures it. */
-void injectFailure(std::uint64_t nth) noexcept;
-std::uint64_t stepsCounted() noexcept;
-
-}  // namespace seam
-
-/* Whether the step being taken is the one a test asked to fail. */
-bool stepFails() noexcept;
+/* Every write, change of length and block-buffer allocation of the block
+ * files takes a step here (stepSeam.fails()); a test sets stepSeam.inject(n)
+ * to make the nth of them fail. */
+extern FailureSeam stepSeam;
 
 }  // namespace orin::fal
 

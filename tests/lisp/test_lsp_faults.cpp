@@ -93,10 +93,10 @@ bool runWithFailure(const Step &st, std::uint64_t nth, const std::string &where)
     evalIn(s, st.setup, &rc);
     EXPECT_EQ(rc, 0) << where;
 
-    seam::injectAllocationFailure(nth);
+    allocationSeam.inject(nth);
     std::string got = evalIn(s, st.work, &rc);
-    bool reached = seam::allocationsCounted() >= nth;
-    seam::injectAllocationFailure(0);
+    bool reached = allocationSeam.counted() >= nth;
+    allocationSeam.inject(0);
 
     if (rc == st.code) {
         EXPECT_EQ(got, st.expect) << where;
@@ -139,10 +139,10 @@ TEST_F(LispFaults, StartingASessionWithoutMemoryLeavesNothing)
     LONG heap = LspQueryHeapBlocks();
     int started = 0, refused = 0;
     for (std::uint64_t nth = 1;; nth++) {
-        seam::injectAllocationFailure(nth);
+        allocationSeam.inject(nth);
         HLSPSESSION s = LspSessionStart(kBuf, nullptr);
-        bool reached = seam::allocationsCounted() >= nth;
-        seam::injectAllocationFailure(0);
+        bool reached = allocationSeam.counted() >= nth;
+        allocationSeam.inject(0);
         if (s) {
             started++;
             EXPECT_EQ(evalIn(s, "(+ 1 2)"), "3") << nth;
@@ -168,10 +168,10 @@ TEST_F(LispFaults, PartialBindingKeepsTheCallersBindings)
     int bindFailures = 0;
     for (std::uint64_t nth = 1;; nth++) {
         USHORT rc;
-        seam::injectAllocationFailure(nth);
+        allocationSeam.inject(nth);
         std::string got = evalIn(s, "(f 1 2 3)", &rc);
-        bool reached = seam::allocationsCounted() >= nth;
-        seam::injectAllocationFailure(0);
+        bool reached = allocationSeam.counted() >= nth;
+        allocationSeam.inject(0);
         if (!reached)
             break;
         EXPECT_TRUE(rc == 0 || rc == LSPERR_NOMEM) << nth << ": " << std::hex << rc;

@@ -11,7 +11,7 @@
 
 namespace {
 
-namespace seam = orin::fal::seam;
+using orin::fal::stepSeam;
 
 std::vector<unsigned char> &bytesOf(const char *name) { return memvbf::files()[name].data; }
 
@@ -68,10 +68,10 @@ TEST_P(FalReallocFailure, EveryFailedStepLeavesTheOldBlock)
         const ULONG id = makeFile(name, &h, place, old);
         const std::vector<unsigned char> before = bytesOf(name);
         ULONG moved = id;
-        seam::injectFailure(nth);
+        stepSeam.inject(nth);
         USHORT rc = FalReallocBlock(h, &moved, newLength, grown.data(), newLength);
-        const std::uint64_t steps = seam::stepsCounted();
-        seam::injectFailure(0);
+        const std::uint64_t steps = stepSeam.counted();
+        stepSeam.inject(0);
         if (rc == 0) {
             EXPECT_GT(nth, steps);            // no injected failure went unnoticed
             EXPECT_EQ(readBlock(h, moved, newLength), grown);
