@@ -60,20 +60,10 @@ USHORT splitCommandLine(char *text, char **argv)
     return argc;
 }
 
-/* Copies at most size-1 bytes and always terminates (size > 0). */
-void copyBounded(char *dst, const char *src, size_t size)
-{
-    size_t n = strlen(src);
-    if (n > size - 1)
-        n = size - 1;
-    memcpy(dst, src, n);
-    dst[n] = 0;
-}
-
 USHORT copyOut(const char *src, char *buf, USHORT size)
 {
     if (buf && size)
-        copyBounded(buf, src, size);
+        knlNamCopy(buf, src, size);
     return 0;
 }
 
@@ -126,8 +116,8 @@ void ORINAPI KnlSetExecutableFileName(const char *name) noexcept
     void *ns = KnlNamGetPlatformNS();
     const char *behindDelim;
 
-    copyBounded(exeName, name ? name : "", sizeof exeName);
-    copyBounded(exePath, exeName, sizeof exePath);
+    knlNamCopy(exeName, name ? name : "", sizeof exeName);
+    knlNamCopy(exePath, exeName, sizeof exePath);
     KnlNamExpandPath(ns, exePath, NULL, sizeof exePath);
     behindDelim = knlNamLastComponent(ns, exePath);
     if (behindDelim > exePath)
