@@ -32,13 +32,11 @@ USHORT runOnName(const char *name, BOOL (WINAPI *fn)(LPCWSTR))
 {
     WCHAR wide[KNLNAM_MAXPATH];
     USHORT err = knlNamToWide(name, wide, KNLNAM_MAXPATH);
-    UINT mode;
     if (err)
         return err;
-    mode = knlNamQuietErrors();
+    QuietErrors quiet;
     if (!fn(wide))
         err = knlNamLastError();
-    knlNamRestoreErrorMode(mode);
     return err;
 }
 
@@ -194,14 +192,12 @@ USHORT ORINAPI KnlNamMove(void *ns, const char *from, const char *to) noexcept
 {
     WCHAR wfrom[KNLNAM_MAXPATH], wto[KNLNAM_MAXPATH];
     USHORT err;
-    UINT mode;
     if ((err = knlNamToWide(from, wfrom, KNLNAM_MAXPATH)) != 0
         || (err = knlNamToWide(to, wto, KNLNAM_MAXPATH)) != 0)
         return err;
-    mode = knlNamQuietErrors();
+    QuietErrors quiet;
     if (!MoveFileW(wfrom, wto))
         err = knlNamLastError();
-    knlNamRestoreErrorMode(mode);
     return err;
 }
 
@@ -289,10 +285,12 @@ USHORT ORINAPI KnlNamFindFirst(void *ns, const char *pattern, ULONG attrMask,
     if (!rec)
         return ORIN_ERR_NO_MEMORY;
     WIN32_FIND_DATAA fd;
-    UINT mode = knlNamQuietErrors();
-    rec->h.reset(FindFirstFileA(pattern, &fd));
-    USHORT err = rec->h.get() == INVALID_HANDLE_VALUE ? knlNamLastError() : 0;
-    knlNamRestoreErrorMode(mode);
+    USHORT err;
+    {
+        QuietErrors quiet;
+        rec->h.reset(FindFirstFileA(pattern, &fd));
+        err = rec->h.get() == INVALID_HANDLE_VALUE ? knlNamLastError() : 0;
+    }
     if (err)
         return err == ORIN_ERR_FILE_NOT_FOUND ? KNLNAM_ERR_NO_MORE_FILES : err;
     rec->attrMask = attrMask;

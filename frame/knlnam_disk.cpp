@@ -33,21 +33,17 @@ std::atomic<USHORT> disconnectedResources{0};
 DWORD attributesOf(const char *name)
 {
     WCHAR wide[KNLNAM_MAXPATH];
-    DWORD attrs;
-    UINT mode;
     if (knlNamToWide(name, wide, KNLNAM_MAXPATH))
         return INVALID_FILE_ATTRIBUTES;
-    mode = knlNamQuietErrors();
-    attrs = GetFileAttributesW(wide);
-    knlNamRestoreErrorMode(mode);
-    return attrs;
+    QuietErrors quiet;
+    return GetFileAttributesW(wide);
 }
 
 BOOL anyFileMatches(const char *pattern)
 {
     WIN32_FIND_DATAA fd;
     BOOL found = FALSE;
-    UINT mode = knlNamQuietErrors();
+    QuietErrors quiet;
 
     orin::UniqueFindHandle h(FindFirstFileA(pattern, &fd));
     if (h.get() != INVALID_HANDLE_VALUE) {
@@ -55,8 +51,6 @@ BOOL anyFileMatches(const char *pattern)
             found = !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
         while (!found && FindNextFileA(h.get(), &fd));
     }
-    h.reset();
-    knlNamRestoreErrorMode(mode);
     return found;
 }
 
@@ -167,13 +161,11 @@ USHORT ORINAPI KnlNamSetCwd(void *ns, const char *dir) noexcept
 {
     WCHAR wide[KNLNAM_MAXPATH];
     USHORT err;
-    UINT mode;
     if ((err = knlNamToWide(dir, wide, KNLNAM_MAXPATH)) != 0)
         return err;
-    mode = knlNamQuietErrors();
+    QuietErrors quiet;
     if (!SetCurrentDirectoryW(wide))
         err = knlNamLastError();
-    knlNamRestoreErrorMode(mode);
     return err;
 }
 
@@ -218,15 +210,15 @@ USHORT ORINAPI KnlNamQuerySupportLFN(void *ns, const char *root) noexcept
     char vol[KNLNAM_MAXPATH];
     DWORD maxComponent = 0;
     BOOL ok;
-    UINT mode;
 
     if (root && *root)
         volumeRoot(root, vol, sizeof vol);
     else
         vol[0] = 0;
-    mode = knlNamQuietErrors();
-    ok = GetVolumeInformationA(vol[0] ? vol : NULL, NULL, 0, NULL, &maxComponent, NULL, NULL, 0);
-    knlNamRestoreErrorMode(mode);
+    {
+        QuietErrors quiet;
+        ok = GetVolumeInformationA(vol[0] ? vol : NULL, NULL, 0, NULL, &maxComponent, NULL, NULL, 0);
+    }
     return !ok || maxComponent >= LFN_MIN_COMPONENT;
 }
 
@@ -235,7 +227,6 @@ USHORT ORINAPI KnlNamQFSPathInfo(void *ns, const char *path, ULONG level, void *
 {
     char root[KNLNAM_MAXPATH];
     USHORT err;
-    UINT mode;
 
     if (!path || !buf)
         return ORIN_ERR_INVALID_PARAM;
@@ -246,7 +237,7 @@ USHORT ORINAPI KnlNamQFSPathInfo(void *ns, const char *path, ULONG level, void *
         return ORIN_ERR_INVALID_DRIVE;
     if (size < (level == KNLNAM_FSINFO_ALLOCATION ? FSALLOC_SIZE : FSVOLUME_SIZE))
         return ORIN_ERR_BUFFER_TOO_SMALL;
-    mode = knlNamQuietErrors();
+    QuietErrors quiet;
     if (level == KNLNAM_FSINFO_ALLOCATION) {
         KNLFSALLOCATE info;
         err = allocationInfo(root, path, &info);
@@ -258,6 +249,5 @@ USHORT ORINAPI KnlNamQFSPathInfo(void *ns, const char *path, ULONG level, void *
         if (!err)
             memcpy(buf, &info, FSVOLUME_SIZE);
     }
-    knlNamRestoreErrorMode(mode);
     return err;
 }

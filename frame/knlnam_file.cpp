@@ -141,7 +141,6 @@ USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *a
     ULONG act = 0;
     DWORD access, disposition;
     HANDLE h;
-    UINT mode;
     USHORT err;
 
     if (!handle)
@@ -154,27 +153,27 @@ USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *a
     if ((err = knlNamToWide(name, wide, KNLNAM_MAXPATH)) != 0)
         return err;
 
-    mode = knlNamQuietErrors();
     if (attribute & KNLNAM_ATTR_DIRECTORY) {
-        err = createDirectory(wide, openFlags, &act);
-        knlNamRestoreErrorMode(mode);
+        {
+            QuietErrors quiet;
+            err = createDirectory(wide, openFlags, &act);
+        }
         if (action)
             *action = act;
         return err;
     }
     access = accessFromMode(openMode);
     disposition = dispositionFromFlags(openFlags, size, &act);
-    h = CreateFileW(wide, access, sharingFromMode(openMode), NULL, disposition,
-                    attributesForCreate(attribute & OPEN_CREATE_ATTRS) | FILE_FLAG_RANDOM_ACCESS,
-                    NULL);
-    if (h == INVALID_HANDLE_VALUE) {
-        err = knlNamLastError();
-        knlNamRestoreErrorMode(mode);
-        return err;
+    {
+        QuietErrors quiet;
+        h = CreateFileW(wide, access, sharingFromMode(openMode), NULL, disposition,
+                        attributesForCreate(attribute & OPEN_CREATE_ATTRS) | FILE_FLAG_RANDOM_ACCESS,
+                        NULL);
+        if (h == INVALID_HANDLE_VALUE)
+            return knlNamLastError();
+        if (disposition == OPEN_ALWAYS && GetLastError() == ERROR_ALREADY_EXISTS)
+            act = KNLNAM_ACTION_EXISTED;
     }
-    if (disposition == OPEN_ALWAYS && GetLastError() == ERROR_ALREADY_EXISTS)
-        act = KNLNAM_ACTION_EXISTED;
-    knlNamRestoreErrorMode(mode);
 
     orin::UniqueHandle file(h);
     if (GetFileType(h) != FILE_TYPE_DISK)
@@ -324,7 +323,6 @@ USHORT ORINAPI KnlNamQFileMode(void *ns, const char *name, ULONG *attributes) no
 {
     WCHAR wide[KNLNAM_MAXPATH];
     DWORD attrs;
-    UINT mode;
     USHORT err;
 
     if (!attributes)
@@ -332,10 +330,11 @@ USHORT ORINAPI KnlNamQFileMode(void *ns, const char *name, ULONG *attributes) no
     *attributes = 0;
     if ((err = knlNamToWide(name, wide, KNLNAM_MAXPATH)) != 0)
         return err;
-    mode = knlNamQuietErrors();
-    attrs = GetFileAttributesW(wide);
-    err = attrs == INVALID_FILE_ATTRIBUTES ? knlNamLastError() : 0;
-    knlNamRestoreErrorMode(mode);
+    {
+        QuietErrors quiet;
+        attrs = GetFileAttributesW(wide);
+        err = attrs == INVALID_FILE_ATTRIBUTES ? knlNamLastError() : 0;
+    }
     if (!err)
         *attributes = knlNamAttrFromSystem(attrs);
     return err;
@@ -344,17 +343,15 @@ USHORT ORINAPI KnlNamQFileMode(void *ns, const char *name, ULONG *attributes) no
 USHORT ORINAPI KnlNamSetFileMode(void *ns, const char *name, ULONG attributes) noexcept
 {
     WCHAR wide[KNLNAM_MAXPATH];
-    UINT mode;
     USHORT err;
 
     if (attributes & ~(ULONG)OPEN_CREATE_ATTRS)
         return ORIN_ERR_INVALID_PARAM;      /* volume label, directory, unknown */
     if ((err = knlNamToWide(name, wide, KNLNAM_MAXPATH)) != 0)
         return err;
-    mode = knlNamQuietErrors();
+    QuietErrors quiet;
     if (!SetFileAttributesW(wide, attributesForCreate(attributes)))
         err = knlNamLastError();
-    knlNamRestoreErrorMode(mode);
     return err;
 }
 
@@ -363,7 +360,6 @@ USHORT ORINAPI KnlNamCreateTempFile(void *ns, const char *dir, ULONG attribute,
 {
     char where[KNLNAM_MAXPATH], made[MAX_PATH];
     ULONG action;
-    UINT mode;
     USHORT err;
 
     if (!handle || !buf || !size)
@@ -374,9 +370,10 @@ USHORT ORINAPI KnlNamCreateTempFile(void *ns, const char *dir, ULONG attribute,
         knlNamCopy(where, dir, TEMP_DIR_MAX + 1);
     else if (!GetTempPathA(sizeof where, where))
         return knlNamLastError();
-    mode = knlNamQuietErrors();
-    err = GetTempFileNameA(where, TEMP_PREFIX, 0, made) ? 0 : knlNamLastError();
-    knlNamRestoreErrorMode(mode);
+    {
+        QuietErrors quiet;
+        err = GetTempFileNameA(where, TEMP_PREFIX, 0, made) ? 0 : knlNamLastError();
+    }
     if (err)
         return err;
     knlNamCopy(buf, made, size);

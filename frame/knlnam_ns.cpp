@@ -65,16 +65,6 @@ USHORT knlNamToWide(const char *name, WCHAR *wide, size_t wideCount)
     return 0;
 }
 
-UINT knlNamQuietErrors(void)
-{
-    return SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-}
-
-void knlNamRestoreErrorMode(UINT previous)
-{
-    SetErrorMode(previous);
-}
-
 void knlNamFileTimeToDos(const FILETIME *ft, USHORT *date, USHORT *time)
 {
     FILETIME local;

@@ -318,7 +318,6 @@ USHORT ORINAPI KnlNamExpandPath(void *ns, char *name, char *out, USHORT size) no
     size_t n;
     DWORD len;
     USHORT err = 0;
-    UINT mode;
 
     if (!name || !size)
         return ORIN_ERR_INVALID_PARAM;
@@ -326,13 +325,14 @@ USHORT ORINAPI KnlNamExpandPath(void *ns, char *name, char *out, USHORT size) no
     n = strlen(trimmed);
     while (n && (knlCharTable[(BYTE)trimmed[n - 1]].flags & KNL_CT_SPACE))
         trimmed[--n] = 0;
-    mode = knlNamQuietErrors();
-    len = GetFullPathNameA(trimmed, sizeof full, full, NULL);
-    if (len == 0)
-        err = knlNamLastError();
-    else if (len >= sizeof full)
-        err = ORIN_ERR_INVALID_NAME;
-    knlNamRestoreErrorMode(mode);
+    {
+        QuietErrors quiet;
+        len = GetFullPathNameA(trimmed, sizeof full, full, NULL);
+        if (len == 0)
+            err = knlNamLastError();
+        else if (len >= sizeof full)
+            err = ORIN_ERR_INVALID_NAME;
+    }
     knlNamCopy(target, err ? name : full, size);
     return err;
 }

@@ -27,10 +27,18 @@ USHORT knlNamLastError(void);
  * null name, 123 for one longer than 259 bytes or not convertible. */
 USHORT knlNamToWide(const char *name, WCHAR *wide, size_t wideCount);
 
-/* Suppresses the system's critical-error and open-error boxes; the
- * returned mode is given back to knlNamRestoreErrorMode. */
-UINT knlNamQuietErrors(void);
-void knlNamRestoreErrorMode(UINT previous);
+/* While one lives, the system shows no critical-error or open-error
+ * boxes; the mode before it is restored when it ends. */
+class QuietErrors {
+public:
+    QuietErrors() noexcept : previous_(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)) {}
+    ~QuietErrors() { SetErrorMode(previous_); }
+    QuietErrors(const QuietErrors &) = delete;
+    QuietErrors &operator=(const QuietErrors &) = delete;
+
+private:
+    UINT previous_;
+};
 
 /* FILETIME (UTC) to a DOS date and time in local time; 0 and 0 for a
  * time outside 1980..2107. */

@@ -156,6 +156,29 @@ TEST(KnlNamOpen, DirectoryAttributeCreatesADirectory)
     RemoveDirectoryA("nam_made_dir");
 }
 
+// The calls keep the system's error boxes off while they touch the disk
+// and give the caller's error mode back on every path, failures included.
+TEST(KnlNamOpen, CallersErrorModeIsBackAfterSuccessAndFailure)
+{
+    const UINT callers = SEM_NOGPFAULTERRORBOX;
+    UINT saved = SetErrorMode(callers);
+    KNLHFILE h;
+    ULONG action = 0;
+    EXPECT_EQ(KnlNamOpen(ns(), "nam_no_such_dir\\x.dat", &h, &action, 0, 0,
+                         KNLNAM_OPEN_EXISTING, 0, 0), ORIN_ERR_PATH_NOT_FOUND);
+    EXPECT_EQ(GetErrorMode(), callers);
+    EXPECT_NE(KnlNamSetFileMode(ns(), "nam_no_such_file.dat", 0), 0);
+    EXPECT_EQ(GetErrorMode(), callers);
+    EXPECT_NE(KnlNamMove(ns(), "nam_no_such_file.dat", "nam_other.dat"), 0);
+    EXPECT_EQ(GetErrorMode(), callers);
+    RemoveDirectoryA("nam_mode_dir");
+    ASSERT_EQ(KnlNamOpen(ns(), "nam_mode_dir", &h, &action, 0, KNLNAM_ATTR_DIRECTORY,
+                         KNLNAM_OPEN_CREATE, 0, 0), 0);
+    EXPECT_EQ(GetErrorMode(), callers);
+    RemoveDirectoryA("nam_mode_dir");
+    SetErrorMode(saved);
+}
+
 TEST(KnlNamOpen, CreatedFileGetsAttributes)
 {
     ScratchFile f("nam_hidden.dat");
