@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include "prf.h"
 #include "testutil.h"
 
@@ -99,6 +100,127 @@ TEST(OrinTool, ExportAndImportKeepEveryValue)
     size = sizeof buf;
     EXPECT_EQ(PrfQueryProfileSize(h, "Empty", NULL, &size), 0);
     EXPECT_EQ(size, 1u);
+    PrfCloseProfile(h);
+}
+
+// An ordinary INI file (CRLF lines, Windows paths, blanks, '=' and ';'
+// inside values, empty values, cp1252 letters) goes in and each of its
+// sections comes out byte for byte (sections in the order the profile
+// lists them), and the system's own INI reader finds the same values in
+// the exported file as in the original.
+TEST(OrinTool, OrdinaryIniFilesPassThroughLiterally)
+{
+    testutil::ScratchFile prf("ini_round.prf"), in("ini_in.ini"), out("ini_out.ini");
+    const std::string paths =
+        "[Paths]\r\n"
+        "path=C:\\orin\\res\\new\r\n"
+        "share=\\\\server\\vol\\tab\r\n"
+        "empty=\r\n"
+        "\r\n";
+    const std::string text =
+        "[Text]\r\n"
+        "words=two  blanks inside\r\n"
+        "formula=a=b; not a comment\r\n"
+        "name=Caf\xE9 \xC4rger \xDF\r\n"
+        "\r\n";
+    testutil::writeFile(in.name, paths + text);
+    ASSERT_EQ(run("orin.exe prf import ini_round.prf < ini_in.ini"), 0);
+    ASSERT_EQ(run("orin.exe prf export ini_round.prf > ini_out.ini"), 0);
+    std::string sections;
+    ASSERT_EQ(run("orin.exe prf sections ini_round.prf", &sections), 0);
+    bool pathsFirst = sections.find("Paths") < sections.find("Text");
+    EXPECT_EQ(testutil::readFile(out.name), pathsFirst ? paths + text : text + paths);
+
+    HPRF h = nullptr;
+    ASSERT_EQ(PrfOpenProfile(NULL, &h, "ini_round.prf", PRF_OPEN_READONLY), 0);
+    char buf[256];
+    ULONG size = sizeof buf;
+    ASSERT_EQ(PrfQueryProfileData(h, "Paths", "path", buf, &size), 0);
+    EXPECT_EQ(std::string(buf, size), "C:\\orin\\res\\new");     // backslashes are not escapes
+    PrfCloseProfile(h);
+
+    const char *keys[][2] = {{"Paths", "path"}, {"Paths", "share"}, {"Paths", "empty"},
+                             {"Text", "words"}, {"Text", "formula"}, {"Text", "name"}};
+    for (const auto &k : keys) {
+        char original[256], exported[256];
+        GetPrivateProfileStringA(k[0], k[1], "<none>", original, sizeof original, ".\\ini_in.ini");
+        GetPrivateProfileStringA(k[0], k[1], "<none>", exported, sizeof exported, ".\\ini_out.ini");
+        EXPECT_STREQ(exported, original) << k[1];
+        EXPECT_STRNE(exported, "<none>") << k[1];
+    }
+}
+
+// Values with blanks at their ends or in quotes are exported in quotes, so
+// the system's reader gets them whole; values INI text cannot hold go out
+// behind ";orin:hex", which that reader passes over as a comment.
+TEST(OrinTool, ValuesBeyondIniTextKeepTheirBytes)
+{
+    testutil::ScratchFile prf("ini_odd.prf"), out("ini_odd.ini");
+    const std::string spaced = "  blanks at both ends ", quoted = "\"quoted\"";
+    const std::string lines("one\r\ntwo\0three", 14);
+    HPRF h = nullptr;
+    ASSERT_EQ(PrfOpenProfile(NULL, &h, "ini_odd.prf", 0), 0);
+    ASSERT_EQ(PrfWriteProfileData(h, "S", "spaced", spaced.data(), (ULONG)spaced.size()), 0);
+    ASSERT_EQ(PrfWriteProfileData(h, "S", "quoted", quoted.data(), (ULONG)quoted.size()), 0);
+    ASSERT_EQ(PrfWriteProfileData(h, "S", "lines", lines.data(), (ULONG)lines.size()), 0);
+    PrfCloseProfile(h);
+    ASSERT_EQ(run("orin.exe prf export ini_odd.prf > ini_odd.ini"), 0);
+    std::string text = testutil::readFile(out.name);
+    EXPECT_NE(text.find(";orin:hex\r\n6c696e6573=6f6e650d0a74776f00746872656"), std::string::npos)
+        << text;
+
+    char got[128];
+    GetPrivateProfileStringA("S", "spaced", "", got, sizeof got, ".\\ini_odd.ini");
+    EXPECT_EQ(std::string(got), spaced);
+    GetPrivateProfileStringA("S", "quoted", "", got, sizeof got, ".\\ini_odd.ini");
+    EXPECT_EQ(std::string(got), quoted);
+    GetPrivateProfileStringA("S", "lines", "<none>", got, sizeof got, ".\\ini_odd.ini");
+    EXPECT_STREQ(got, "<none>");
+
+    testutil::ScratchFile back("ini_odd_back.prf");
+    ASSERT_EQ(run("orin.exe prf import ini_odd_back.prf < ini_odd.ini"), 0);
+    ASSERT_EQ(PrfOpenProfile(NULL, &h, "ini_odd_back.prf", PRF_OPEN_READONLY), 0);
+    for (const auto &[key, value] : {std::pair{"spaced", spaced}, std::pair{"quoted", quoted},
+                                     std::pair{"lines", lines}}) {
+        ULONG size = sizeof got;
+        EXPECT_EQ(PrfQueryProfileData(h, "S", key, got, &size), 0) << key;
+        EXPECT_EQ(std::string(got, size), value) << key;
+    }
+    PrfCloseProfile(h);
+
+    testutil::writeFile("ini_bad.ini", "[S]\r\n;orin:hex\r\n6b=zz\r\n");
+    std::string msg;
+    EXPECT_EQ(run("orin.exe prf import ini_odd_back.prf < ini_bad.ini", &msg), 1);
+    EXPECT_NE(msg.find("line 3"), std::string::npos) << msg;
+    DeleteFileA("ini_bad.ini");
+}
+
+// A value longer than any command line comes from standard input or a file,
+// byte for byte.
+TEST(OrinTool, LongValuesFromStandardInputOrAFile)
+{
+    testutil::ScratchFile prf("long.prf"), value("long_value.bin");
+    std::string big;
+    for (int i = 0; big.size() < 40000; i++)
+        big += "line " + std::to_string(i) + "\r\n\x01";
+    testutil::writeFile(value.name, big);
+    ASSERT_EQ(run("orin.exe prf set long.prf S fromstdin - < long_value.bin"), 0);
+    ASSERT_EQ(run("orin.exe prf set long.prf S fromfile @long_value.bin"), 0);
+    std::string msg;
+    EXPECT_EQ(run("orin.exe prf set long.prf S missing @no_such_file.bin", &msg), 1);
+    EXPECT_NE(msg.find("no_such_file.bin"), std::string::npos) << msg;
+
+    HPRF h = nullptr;
+    ASSERT_EQ(PrfOpenProfile(NULL, &h, "long.prf", PRF_OPEN_READONLY), 0);
+    for (const char *key : {"fromstdin", "fromfile"}) {
+        std::string got(big.size() + 16, '\0');
+        ULONG size = (ULONG)got.size();
+        EXPECT_EQ(PrfQueryProfileData(h, "S", key, got.data(), &size), 0) << key;
+        got.resize(size);
+        EXPECT_EQ(got, big) << key;
+    }
+    ULONG size = 0;
+    EXPECT_NE(PrfQueryProfileSize(h, "S", "missing", &size), 0);
     PrfCloseProfile(h);
 }
 

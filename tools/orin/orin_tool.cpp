@@ -10,23 +10,35 @@
  *   orin prf import FILE < text       read INI-style text into the profile
  *   orin prf export FILE              write the profile as INI-style text
  *
- * Exported text: "[section]" lines, then "key=value" lines.  So that a
- * round trip loses nothing, names and values are escaped: a backslash,
- * and in names '=' and ']', are preceded by a backslash; control bytes
- * become \n, \r, \t or \xHH.  A value holding a zero byte is written as
- * "hex:" and its bytes in hexadecimal (a text value that itself begins
- * with "hex:" gets its 'h' escaped).  The exit status is 0 on success,
- * 1 when the library reports an error (named with its code), 2 for a
- * wrong command line.
+ *   orin prf set FILE SECTION KEY -        the value is standard input
+ *   orin prf set FILE SECTION KEY @PATH    the value is the file PATH
+ *
+ * Import and export carry INI text as the system's INI calls read it:
+ * "[section]" and "key=value" lines, names and values taken literally
+ * (a backslash is just a backslash), blanks around them trimmed, a value
+ * in double quotes taken without them, lines starting with ';' ignored.
+ * A value with blanks at either end, or in quotes itself, is exported in
+ * one more pair of quotes.  Names and values INI text cannot carry (line
+ * breaks, zero and other control bytes, '=' or a leading ';' or '[' in a
+ * key, ']' in a section, blanks at the ends of a name) are exported with
+ * the line ";orin:hex" before them and the names and the value of the
+ * next line in hexadecimal; other INI readers see a comment and a key
+ * they do not know.  A value set from standard input or a file is stored
+ * byte for byte.  The exit status is 0 on success, 1 when the library
+ * reports an error (named with its code) or the input is malformed, 2 for
+ * a wrong command line.
  */
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <io.h>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 #include "knl.h"
 #include "prf.h"
@@ -35,7 +47,7 @@ namespace {
 
 constexpr int kExitLibrary = 1;
 constexpr int kExitUsage = 2;
-constexpr std::string_view kHexPrefix = "hex:";
+constexpr std::string_view kHexDirective = ";orin:hex";
 constexpr ULONG kDumpWidth = 16;
 constexpr char kListSeparator = '~';
 
@@ -44,7 +56,8 @@ constexpr const char *kUsageText =
     "  sections FILE                 list the sections of a profile\n"
     "  keys FILE SECTION             list the keys of a section\n"
     "  get FILE SECTION KEY          print a value (text, or a hex dump of binary data)\n"
-    "  set FILE SECTION KEY VALUE    store a string value (creates the profile if needed)\n"
+    "  set FILE SECTION KEY VALUE    store a string value (creates the profile if needed);\n"
+    "                                VALUE - reads it from standard input, @PATH from a file\n"
     "  delete FILE SECTION [KEY]     delete a key, or a section with all its keys\n"
     "  import FILE < TEXT            store the sections and keys of INI-style text\n"
     "  export FILE                   print the profile as INI-style text\n";
@@ -156,33 +169,56 @@ void hexDump(std::string_view text)
     }
 }
 
-/* ---- Escaped text ------------------------------------------------------------ */
+/* ---- INI text ---------------------------------------------------------------- */
 
-bool startsWithHexPrefix(std::string_view v)
+bool isBlank(char c)
 {
-    return v.substr(0, kHexPrefix.size()) == kHexPrefix;
+    return c == ' ' || c == '\t';
 }
 
-void putEscaped(std::string_view v, bool name)
+bool hasControlBytes(std::string_view v)
 {
-    bool hexLookalike = !name && startsWithHexPrefix(v);
-    for (size_t i = 0; i < v.size(); i++) {
-        auto c = static_cast<unsigned char>(v[i]);
-        if (c == '\\' || (name && (c == '=' || c == ']' || c == '[')))
-            printf("\\%c", c);
-        else if (c == '\n')
-            fputs("\\n", stdout);
-        else if (c == '\r')
-            fputs("\\r", stdout);
-        else if (c == '\t')
-            fputs("\\t", stdout);
-        else if (c < 0x20 || c == 0x7F)
-            printf("\\x%02x", c);
-        else if (i == 0 && hexLookalike)
-            printf("\\x%02x", c);
-        else
-            putchar(c);
-    }
+    return std::any_of(v.begin(), v.end(), [](char ch) {
+        auto c = static_cast<unsigned char>(ch);
+        return (c < 0x20 && c != '\t') || c == 0x7F;
+    });
+}
+
+bool blankAtAnEnd(std::string_view v)
+{
+    return !v.empty() && (isBlank(v.front()) || isBlank(v.back()));
+}
+
+bool inQuotes(std::string_view v)
+{
+    return v.size() >= 2 && v.front() == '"' && v.back() == '"';
+}
+
+std::string_view trimmed(std::string_view v)
+{
+    while (!v.empty() && isBlank(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && isBlank(v.back()))
+        v.remove_suffix(1);
+    return v;
+}
+
+bool keyIsLiteral(std::string_view k)
+{
+    return !k.empty() && !hasControlBytes(k) && !blankAtAnEnd(k) &&
+           k.find('=') == std::string_view::npos && k.front() != ';' && k.front() != '[';
+}
+
+bool sectionIsLiteral(std::string_view s)
+{
+    return !s.empty() && !hasControlBytes(s) && !blankAtAnEnd(s) &&
+           s.find(']') == std::string_view::npos;
+}
+
+void putHex(std::string_view v)
+{
+    for (char c : v)
+        printf("%02x", static_cast<unsigned char>(c));
 }
 
 int hexDigit(int c)
@@ -193,25 +229,17 @@ int hexDigit(int c)
     return -1;
 }
 
-/* Undoes putEscaped. */
-std::string unescape(std::string_view s)
+/* The bytes of a hexadecimal text; none when it is not one. */
+std::optional<std::string> fromHex(std::string_view s)
 {
-    std::string out;
-    out.reserve(s.size());
-    size_t r = 0, n = s.size();
-    while (r < n) {
-        char c = s[r++];
-        if (c == '\\' && r < n) {
-            char e = s[r++];
-            if (e == 'n') c = '\n';
-            else if (e == 'r') c = '\r';
-            else if (e == 't') c = '\t';
-            else if (e == 'x' && r + 1 < n && hexDigit(s[r]) >= 0 && hexDigit(s[r + 1]) >= 0) {
-                c = (char)(hexDigit(s[r]) * 16 + hexDigit(s[r + 1]));
-                r += 2;
-            } else c = e;
-        }
-        out += c;
+    if (s.size() % 2 != 0)
+        return std::nullopt;
+    std::string out(s.size() / 2, '\0');
+    for (size_t i = 0; i < out.size(); i++) {
+        int hi = hexDigit(s[2 * i]), lo = hexDigit(s[2 * i + 1]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        out[i] = static_cast<char>(hi * 16 + lo);
     }
     return out;
 }
@@ -220,6 +248,17 @@ std::string unescape(std::string_view s)
 std::string_view asCString(std::string_view s)
 {
     return s.substr(0, std::min(s.find('\0'), s.size()));
+}
+
+/* All of a stream's bytes. */
+std::string readAll(FILE *f)
+{
+    std::string out;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    return out;
 }
 
 /* ---- Commands ---------------------------------------------------------------- */
@@ -261,9 +300,13 @@ public:
         std::string keys;
         if (!note(fetch(h_, name.c_str(), nullptr, keys)))
             return;
-        putchar('[');
-        putEscaped(name, true);
-        fputs("]\n", stdout);
+        if (sectionIsLiteral(name)) {
+            printf("[%s]\n", name.c_str());
+        } else {
+            printf("%s\n[", kHexDirective.data());
+            putHex(name);
+            fputs("]\n", stdout);
+        }
         for (const std::string &key : splitNames(keys))
             value(name, key);
         putchar('\n');
@@ -277,16 +320,18 @@ private:
         std::string v;
         if (!note(fetch(h_, section.c_str(), key.c_str(), v)))
             return;
-        putEscaped(key, true);
-        putchar('=');
-        if (v.find('\0') != std::string::npos) {
-            fputs(kHexPrefix.data(), stdout);
-            for (char c : v)
-                printf("%02x", (unsigned char)c);
+        if (keyIsLiteral(key) && !hasControlBytes(v)) {
+            bool quote = blankAtAnEnd(v) || inQuotes(v);
+            printf(quote ? "%s=\"" : "%s=", key.c_str());
+            fwrite(v.data(), 1, v.size(), stdout);
+            fputs(quote ? "\"\n" : "\n", stdout);
         } else {
-            putEscaped(v, false);
+            printf("%s\n", kHexDirective.data());
+            putHex(key);
+            putchar('=');
+            putHex(v);
+            putchar('\n');
         }
-        putchar('\n');
     }
 
     bool note(USHORT rc)
@@ -327,65 +372,119 @@ std::optional<std::string> readLine()
     return line;
 }
 
-/* Position of the first unescaped `stop` character, or -1. */
-long findUnescaped(std::string_view s, char stop)
-{
-    for (size_t i = 0; i < s.size(); i++) {
-        if (s[i] == '\\')
-            i++;
-        else if (s[i] == stop)
-            return (long)i;
-    }
-    return -1;
-}
+/* Reads INI text into the profile, line by line; a malformed line or a
+ * library error stops the import. */
+class Importer {
+public:
+    explicit Importer(HPRF h) : h_(h) {}
 
-USHORT importValue(HPRF h, const std::string &section, std::string_view key,
-                   std::string_view value)
-{
-    std::string name = unescape(key);
-    if (startsWithHexPrefix(value)) {
-        std::string bytes((value.size() - kHexPrefix.size()) / 2, '\0');
-        for (size_t i = 0; i < bytes.size(); i++)
-            bytes[i] = (char)(hexDigit(value[kHexPrefix.size() + 2 * i]) * 16 +
-                              hexDigit(value[kHexPrefix.size() + 2 * i + 1]));
-        return PrfWriteProfileData(h, section.c_str(), name.c_str(), bytes.data(),
-                                   (ULONG)bytes.size());
+    int line(std::string_view text)
+    {
+        lineNo_++;
+        text = trimmed(text);
+        if (text.empty())
+            return 0;
+        if (text == kHexDirective) {
+            hexNext_ = true;
+            return 0;
+        }
+        if (text.front() == ';')
+            return 0;
+        bool hex = std::exchange(hexNext_, false);
+        return text.front() == '[' ? sectionLine(text, hex) : keyLine(text, hex);
     }
-    std::string text = unescape(value);
-    return PrfWriteProfileData(h, section.c_str(), name.c_str(), text.data(), (ULONG)text.size());
-}
+
+private:
+    int sectionLine(std::string_view text, bool hex)
+    {
+        size_t close = text.rfind(']');
+        if (close == std::string_view::npos)
+            return malformed("a section line without ']'");
+        std::optional<std::string> name = field(trimmed(text.substr(1, close - 1)), hex);
+        if (!name)
+            return malformed("bad hexadecimal section name");
+        section_ = std::string(asCString(*name));
+        USHORT rc = PrfCreateSection(h_, section_->c_str());
+        return rc && rc != PRF_ERR_EXISTS ? fail("creating a section", rc) : 0;
+    }
+
+    int keyLine(std::string_view text, bool hex)
+    {
+        if (!section_)
+            return malformed("a key before any [section]");
+        size_t eq = text.find('=');
+        std::string_view rawKey = trimmed(text.substr(0, eq));
+        std::string_view rawValue = eq == std::string_view::npos ? "" : trimmed(text.substr(eq + 1));
+        if (!hex && inQuotes(rawValue))
+            rawValue = rawValue.substr(1, rawValue.size() - 2);
+        std::optional<std::string> key = field(rawKey, hex), value = field(rawValue, hex);
+        if (!key || !value || (hex && eq == std::string_view::npos))
+            return malformed("bad hexadecimal key or value");
+        std::string name(asCString(*key));
+        USHORT rc = PrfWriteProfileData(h_, section_->c_str(), name.c_str(), value->data(),
+                                        static_cast<ULONG>(value->size()));
+        return rc ? fail("storing a value", rc) : 0;
+    }
+
+    static std::optional<std::string> field(std::string_view text, bool hex)
+    {
+        return hex ? fromHex(text) : std::optional<std::string>(std::in_place, text);
+    }
+
+    int malformed(const char *what) const
+    {
+        fprintf(stderr, "orin: line %lu: %s\n", lineNo_, what);
+        return kExitLibrary;
+    }
+
+    HPRF h_;
+    std::optional<std::string> section_;
+    unsigned long lineNo_ = 0;
+    bool hexNext_ = false;
+};
 
 int cmdImport(HPRF h)
 {
-    std::optional<std::string> section;
-    unsigned long lineNo = 0;
+    _setmode(_fileno(stdin), _O_BINARY);
+    Importer importer(h);
     int status = 0;
-
     while (status == 0) {
         std::optional<std::string> read = readLine();
         if (!read)
             break;
-        std::string_view line = *read;
-        lineNo++;
-        if (line.empty() || line[0] == ';' || line[0] == '#')
-            continue;
-        long close = findUnescaped(line, ']');
-        long eq;
-        if (line[0] == '[' && close > 0) {
-            section = std::string(unescape(asCString(line.substr(1, close - 1))));
-            USHORT rc = PrfCreateSection(h, section->c_str());
-            if (rc && rc != PRF_ERR_EXISTS)
-                status = fail("creating a section", rc);
-        } else if ((eq = findUnescaped(line, '=')) > 0 && section) {
-            USHORT rc = importValue(h, *section, line.substr(0, eq), line.substr(eq + 1));
-            if (rc)
-                status = fail("storing a value", rc);
-        } else {
-            fprintf(stderr, "orin: line %lu: expected [section] or key=value\n", lineNo);
-            status = kExitLibrary;
-        }
+        status = importer.line(*read);
     }
     return status;
+}
+
+/* The value `set` reads: standard input for "-", else the contents of
+ * the file named after '@'; none when that file cannot be read. */
+std::optional<std::string> valueArgument(const char *arg)
+{
+    if (strcmp(arg, "-") == 0) {
+        _setmode(_fileno(stdin), _O_BINARY);
+        return readAll(stdin);
+    }
+    std::unique_ptr<FILE, int (*)(FILE *)> f(fopen(arg + 1, "rb"), fclose);
+    if (!f)
+        return std::nullopt;
+    return readAll(f.get());
+}
+
+int cmdSet(HPRF h, const char *section, const char *key, const char *arg)
+{
+    if (strcmp(arg, "-") != 0 && arg[0] != '@') {
+        USHORT rc = PrfWriteProfileString(h, section, key, arg);
+        return rc ? fail("storing the value", rc) : 0;
+    }
+    std::optional<std::string> value = valueArgument(arg);
+    if (!value) {
+        fprintf(stderr, "orin: cannot read %s\n", arg + 1);
+        return kExitLibrary;
+    }
+    USHORT rc = PrfWriteProfileData(h, section, key, value->data(),
+                                    static_cast<ULONG>(value->size()));
+    return rc ? fail("storing the value", rc) : 0;
 }
 
 int cmdDelete(HPRF h, const char *section, const char *key)
@@ -403,10 +502,8 @@ int runCommand(std::string_view cmd, HPRF h, int argc, char **argv)
         return cmdList(h, argv[0]);
     if (cmd == "get" && argc == 2)
         return cmdGet(h, argv[0], argv[1]);
-    if (cmd == "set" && argc == 3) {
-        USHORT rc = PrfWriteProfileString(h, argv[0], argv[1], argv[2]);
-        return rc ? fail("storing the value", rc) : 0;
-    }
+    if (cmd == "set" && argc == 3)
+        return cmdSet(h, argv[0], argv[1], argv[2]);
     if (cmd == "delete" && (argc == 1 || argc == 2))
         return cmdDelete(h, argv[0], argc == 2 ? argv[1] : nullptr);
     if (cmd == "import" && argc == 0)
