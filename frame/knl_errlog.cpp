@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include "frame/knlint.h"
+#include "frame/knlnamint.h"
 #include "frame/scope.h"
 #include "knlnam.h"
 
@@ -31,13 +32,8 @@ public:
     /* Opens the file; false when it cannot be opened (call locked). */
     bool start(const char *name, BOOL append) noexcept
     {
-        if (name) {
-            std::size_t n = std::strlen(name);
-            if (n > sizeof name_ - 1)
-                n = sizeof name_ - 1;
-            std::memcpy(name_, name, n);
-            name_[n] = 0;
-        }
+        if (name)
+            knlNamCopy(name_, name, sizeof name_);
         KnlNamSetExt(KnlNamGetDefaultNS(), name_, kLogExt);
         file_ = adoptFileHandle(CreateFileA(name_, GENERIC_WRITE,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -99,7 +95,7 @@ USHORT __cdecl KnlErrLogPrintf(const char *fmt, ...) noexcept
     auto held = theLog.lock();
     if (!theLog.active())
         return 0;
-    if (fmt && theLog.open()) {
+    if (fmt) {
         va_start(ap, fmt);
         vsnprintf(text, sizeof text, fmt, ap);
         va_end(ap);
@@ -112,7 +108,7 @@ USHORT __cdecl KnlErrLogPrintf(const char *fmt, ...) noexcept
 void ORINAPI KnlErrLogStop(void) noexcept
 {
     auto held = theLog.lock();
-    if (theLog.open() && theLog.active()) {
+    if (theLog.active()) {
         theLog.write(LINE_END " *** Error Logging Stopped ***" LINE_END);
         theLog.setActive(false);
     }

@@ -48,16 +48,16 @@ public:
     USHORT open(void *ns, const char *name, ULONG openFlags, ULONG mode) noexcept
     {
         ULONG action;
-        USHORT err = KnlNamOpen(ns, name, &h_, &action, 0, 0, openFlags, mode, 0);
+        KNLHFILE h;
+        USHORT err = KnlNamOpen(ns, name, &h, &action, 0, 0, openFlags, mode, 0);
         if (!err)
-            owner_.reset(KNLNAM_TO_HANDLE(h_));
+            owner_.reset(KNLNAM_TO_HANDLE(h));
         return err;
     }
-    KNLHFILE get() const noexcept { return h_; }
+    KNLHFILE get() const noexcept { return KNLNAM_FROM_HANDLE(owner_.get()); }
     void close() noexcept { owner_.reset(); }
 
 private:
-    KNLHFILE h_ = 0;
     orin::UniqueHandle owner_;
 };
 

@@ -25,15 +25,6 @@ namespace {
 constexpr KNLNAMESPACE defaultNS = {KNLNAM_NS_WIN32};
 constexpr KNLNAMESPACE platformNS = {KNLNAM_NS_WIN32};
 
-/* The kind of a name space.  Only the library's own are read; any other
- * value (null, a made-up or stale pointer) counts as the Win32 kind. */
-USHORT kindOf(const void *ns) noexcept
-{
-    if (ns == &defaultNS || ns == &platformNS)
-        return static_cast<const KNLNAMESPACE *>(ns)->kind;
-    return KNLNAM_NS_WIN32;
-}
-
 }  // namespace
 }  // namespace orin::knlnam
 
@@ -111,12 +102,12 @@ ULONG knlNamAttrFromSystem(DWORD attrs)
     return out;
 }
 
+/* Both name spaces the library hands out are of the Win32 kind, and any
+ * other value counts as that kind without being read, so '\\' and '/'
+ * delimit in every one. */
 int knlNamIsDelim(const void *ns, char c)
 {
-    USHORT kind = kindOf(ns);
-    if (c == '/')
-        return 1;
-    return c == '\\' && (kind == KNLNAM_NS_DOS || kind == KNLNAM_NS_WIN32);
+    return c == '/' || c == '\\';
 }
 
 const char *knlNamLastComponent(const void *ns, const char *name)

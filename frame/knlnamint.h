@@ -48,7 +48,7 @@ BOOL knlNamDosToFileTime(USHORT date, USHORT time, FILETIME *ft);
 /* System attributes to the library's KNLNAM_ATTR_* bits. */
 ULONG knlNamAttrFromSystem(DWORD attrs);
 
-/* Delimiter test of a name space ('\\' only for kinds 1 and 4). */
+/* Delimiter test of a name space ('\\' or '/'). */
 int knlNamIsDelim(const void *ns, char c);
 /* Position behind the last directory delimiter ('\' or '/'), or name. */
 const char *knlNamLastComponent(const void *ns, const char *name);
@@ -56,7 +56,7 @@ const char *knlNamLastComponent(const void *ns, const char *name);
 /* Bounded copy: at most size-1 bytes, always terminated (size > 0). */
 void knlNamCopy(char *dst, const char *src, size_t size);
 
-/* Splits a ';'-separated list with the tokenizer, joins each entry with
+/* Splits a ';'-separated list at its separators, joins each entry with
  * file (KnlNamMakePathFromDF: the file alone for an empty entry or one too
  * long to join) and copies the first that exists to out: 0, 2 when none
  * exists, 111 when it does not fit, 8 without memory. */

@@ -98,24 +98,32 @@ USHORT checkKeyCall(PIX h, const void *key, IX **ix)
     return rc;
 }
 
+/* Runs work() in an Operation frame with the given lock; the code of the
+ * frame or of the work goes to the caller's error word as well. */
+template <class Work>
+USHORT runLocked(IX *ix, IndexLock::Kind kind, ULONG *error, Work &&work)
+{
+    Operation op(ix, kind);
+    if (op.code() != 0)
+        return result(error, op.code());
+    return result(error, op.finish(work()));
+}
+
 enum ChangeKind { kRemove, kEnter };
 
 USHORT change(IX *ix, const BYTE *stored, ChangeKind kind, ULONG *error)
 {
-    Operation op(ix, IndexLock::kUpdate);
-    if (op.code() != 0)
-        return result(error, op.code());
-    return result(error, op.finish(kind == kEnter ? treeEnter(ix, stored) : treeRemove(ix, stored)));
+    return runLocked(ix, IndexLock::kUpdate, error, [&] {
+        return kind == kEnter ? treeEnter(ix, stored) : treeRemove(ix, stored);
+    });
 }
 
 /* Positions by one of the search modes under the read lock. */
 USHORT search(IX *ix, const BYTE *stored, FindMode mode, void *outKey, ULONG *record,
               ULONG *error)
 {
-    Operation op(ix, IndexLock::kRead);
-    if (op.code() != 0)
-        return result(error, op.code());
-    return result(error, op.finish(navSearch(ix, stored, mode, outKey, record)));
+    return runLocked(ix, IndexLock::kRead, error,
+                     [&] { return navSearch(ix, stored, mode, outKey, record); });
 }
 
 USHORT edge(PIX h, FindMode mode, void *outKey, ULONG *record, ULONG *error)
@@ -357,12 +365,11 @@ USHORT ORINAPI IxdQueryNrKeys(PIX h, ULONG *count, ULONG *error) noexcept
     USHORT rc = ownHandle(h, &ix);
     if (rc != 0)
         return result(error, rc);
-    Operation op(ix, IndexLock::kRead);
-    if (op.code() != 0)
-        return result(error, op.code());
-    if (count != nullptr)
-        *count = ix->hdr.nKeys;
-    return result(error, op.finish(0));
+    return runLocked(ix, IndexLock::kRead, error, [&] {
+        if (count != nullptr)
+            *count = ix->hdr.nKeys;
+        return USHORT{0};
+    });
 }
 
 USHORT ORINAPI IxdQueryTreeChanged(PIX h, ULONG *changed, ULONG *error) noexcept
@@ -374,14 +381,13 @@ USHORT ORINAPI IxdQueryTreeChanged(PIX h, ULONG *changed, ULONG *error) noexcept
     if (rc != 0)
         return result(error, rc);
     ix->foreignChange = 0;
-    Operation op(ix, IndexLock::kRead);
-    if (op.code() != 0)
-        return result(error, op.code());
-    ULONG flag = ix->foreignChange || ix->hdr.version != ix->changedVersion;
-    ix->changedVersion = ix->hdr.version;
-    if (changed != nullptr)
-        *changed = flag;
-    return result(error, op.finish(0));
+    return runLocked(ix, IndexLock::kRead, error, [&] {
+        ULONG flag = ix->foreignChange || ix->hdr.version != ix->changedVersion;
+        ix->changedVersion = ix->hdr.version;
+        if (changed != nullptr)
+            *changed = flag;
+        return USHORT{0};
+    });
 }
 
 USHORT ORINAPI IxdQueryTreeVersion(PIX h, USHORT *version, ULONG *error) noexcept

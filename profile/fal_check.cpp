@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <new>
 #include <vector>
+#include "frame/boundary.h"
 #include "profile/falint.h"
 
 namespace {
@@ -106,11 +107,7 @@ USHORT FalCheck(HFAL h)
     if ((rc = bracket.status()) != 0)
         return rc;
     falClearCache(h);
-    try {
-        rc = collectFreeExtents(h, e);
-    } catch (const std::bad_alloc &) {
-        rc = ORIN_ERR_NO_MEMORY;
-    }
+    rc = orin::guardCode([&] { return collectFreeExtents(h, e); });
     if (!rc)
         rc = walkBlocks(h, e);
     return bracket.end(rc, FALSE);

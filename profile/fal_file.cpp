@@ -15,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <atomic>
+#include "frame/boundary.h"
 #include "frame/handle_pool.h"
 #include "profile/falint.h"
 #include "profile/fal_journal.h"
@@ -26,8 +27,6 @@
  * file then has its own (falSetHandleGranularity), so that a profile
  * raising it around its table writes touches no other file. */
 static std::atomic<USHORT> falGranularity{FAL_DEFAULT_GRANULARITY};
-/* Header locks held by this process's shared handles, all threads. */
-static std::atomic<LONG> falHeaderLocksHeld{0};
 
 namespace orin::fal {
 FailureSeam stepSeam;   // fal_seam.h
@@ -37,9 +36,15 @@ const ULONG falListClass[FAL_LIST_COUNT] = {
     32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 65535
 };
 
+/* Granularities below the default are raised to it. */
+static USHORT usableGranularity(USHORT g)
+{
+    return g < FAL_DEFAULT_GRANULARITY ? FAL_DEFAULT_GRANULARITY : g;
+}
+
 void FalSetGranularity(USHORT g)
 {
-    falGranularity = g < FAL_DEFAULT_GRANULARITY ? FAL_DEFAULT_GRANULARITY : g;
+    falGranularity = usableGranularity(g);
 }
 
 USHORT FalQueryGranularity(void)
@@ -50,7 +55,7 @@ USHORT FalQueryGranularity(void)
 USHORT falSetHandleGranularity(HFAL h, USHORT g)
 {
     USHORT previous = h->granularity;
-    h->granularity = g < FAL_DEFAULT_GRANULARITY ? FAL_DEFAULT_GRANULARITY : g;
+    h->granularity = usableGranularity(g);
     return previous;
 }
 
@@ -101,20 +106,25 @@ USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len)
     return rc;
 }
 
-USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len)
+USHORT falWriteRaw(HFAL h, ULONG offset, const void *buf, ULONG len)
 {
     ULONG done = 0;
-    USHORT rc;
-    if (h->journal && (rc = h->journal->recordWrite(offset, len)) != 0)
-        return rc;
-    if (orin::fal::stepSeam.fails())
-        return ORIN_ERR_DISK_FULL;
-    rc = seekTo(h, offset);
+    USHORT rc = seekTo(h, offset);
     if (!rc && len)
         rc = VbfWrite(h->vbf, buf, len, &done);
     if (!rc && done != len)
         rc = ORIN_ERR_DISK_FULL;
     return rc;
+}
+
+USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len)
+{
+    USHORT rc;
+    if (h->journal && (rc = h->journal->recordWrite(offset, len)) != 0)
+        return rc;
+    if (orin::fal::stepSeam.fails())
+        return ORIN_ERR_DISK_FULL;
+    return falWriteRaw(h, offset, buf, len);
 }
 
 USHORT falFileLength(HFAL h, ULONG *length)
@@ -234,7 +244,6 @@ USHORT FalLock(HFAL h, BOOL exclusive)
             h->lockDepth--;
             return rc;
         }
-        falHeaderLocksHeld++;
     }
     return 0;
 }
@@ -247,11 +256,6 @@ USHORT FalUnlock(HFAL h)
         return ORIN_ERR_LOCK_VIOLATION;
     if (--h->lockDepth == 0 && isShared(h)) {
         FILELOCK range = { FAL_LOCK_OFFSET, FAL_LOCK_LENGTH, 1 };
-        LONG held = falHeaderLocksHeld.load();
-        do {
-            if (held < 1)
-                return ORIN_ERR_LOCK_VIOLATION;
-        } while (!falHeaderLocksHeld.compare_exchange_weak(held, held - 1));
         return VbfFileLocks(h->vbf, &range, NULL);
     }
     return 0;
@@ -406,11 +410,12 @@ USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT ope
     h->openFlags = openFlags;
     h->granularity = falGranularity;
     falClearCache(h);
-    try {
+    rc = orin::guardCode([&] {
         h->fileName = fileName;
-    } catch (const std::bad_alloc &) {
-        return ORIN_ERR_NO_MEMORY;
-    }
+        return USHORT{0};
+    });
+    if (rc)
+        return rc;
     rc = VbfOpen(nameSpace, fileName, &h->vbf, &action, 0, VBF_ATTR_NORMAL,
                  VBF_OPEN_EXISTING, mode, funcs);
     if (rc)

@@ -6,6 +6,7 @@
  * journalled itself.
  */
 #include <new>
+#include "frame/boundary.h"
 #include "profile/fal_journal.h"
 
 namespace orin::fal {
@@ -38,19 +39,18 @@ void Journal::commit() noexcept
     saved_.clear();
 }
 
-USHORT Journal::save(ULONG offset, ULONG length) noexcept
+USHORT Journal::save(ULONG offset, ULONG length, ULONG fileLength) noexcept
 {
-    ULONG fileLength = 0;
-    USHORT rc = falFileLength(h_, &fileLength);
-    if (rc || offset >= fileLength || length == 0)
-        return rc;
+    if (offset >= fileLength || length == 0)
+        return 0;
     if (length > fileLength - offset)
         length = fileLength - offset;
-    try {
+    USHORT rc = guardCode([&] {
         saved_.push_back(Saved{offset, std::vector<BYTE>(length)});
-    } catch (const std::bad_alloc &) {
-        return ORIN_ERR_NO_MEMORY;
-    }
+        return USHORT{0};
+    });
+    if (rc)
+        return rc;
     rc = falReadAt(h_, offset, saved_.back().bytes.data(), length);
     if (rc)
         saved_.pop_back();
@@ -59,7 +59,9 @@ USHORT Journal::save(ULONG offset, ULONG length) noexcept
 
 USHORT Journal::recordWrite(ULONG offset, ULONG length) noexcept
 {
-    return save(offset, length);
+    ULONG fileLength = 0;
+    USHORT rc = falFileLength(h_, &fileLength);
+    return rc ? rc : save(offset, length, fileLength);
 }
 
 USHORT Journal::recordLength(ULONG newLength) noexcept
@@ -68,7 +70,7 @@ USHORT Journal::recordLength(ULONG newLength) noexcept
     USHORT rc = falFileLength(h_, &fileLength);
     if (rc || newLength >= fileLength)
         return rc;
-    return save(newLength, fileLength - newLength);
+    return save(newLength, fileLength - newLength, fileLength);
 }
 
 USHORT Journal::rollBack() noexcept
@@ -78,12 +80,7 @@ USHORT Journal::rollBack() noexcept
         return status_;
     close();
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-        ULONG done = 0;
-        USHORT wrc = VbfChgFilePtr(h_->vbf, (LONG)it->offset, VBF_FILE_BEGIN, NULL);
-        if (!wrc)
-            wrc = VbfWrite(h_->vbf, it->bytes.data(), (ULONG)it->bytes.size(), &done);
-        if (!wrc && done != it->bytes.size())
-            wrc = ORIN_ERR_DISK_FULL;
+        USHORT wrc = falWriteRaw(h_, it->offset, it->bytes.data(), (ULONG)it->bytes.size());
         if (!rc)
             rc = wrc;
     }

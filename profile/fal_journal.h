@@ -45,7 +45,7 @@ private:
         std::vector<BYTE> bytes;
     };
 
-    USHORT save(ULONG offset, ULONG length) noexcept;
+    USHORT save(ULONG offset, ULONG length, ULONG fileLength) noexcept;
     void close() noexcept;
 
     HFAL h_;

@@ -141,6 +141,8 @@ BOOL   falIsValid(HFAL h);
 ULONG  falRoundUp(ULONG x, ULONG g);
 USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len);
 USHORT falWriteAt(HFAL h, ULONG offset, const void *buf, ULONG len);
+/* The same write without the journal and the failure seam (an undo). */
+USHORT falWriteRaw(HFAL h, ULONG offset, const void *buf, ULONG len);
 USHORT falFileLength(HFAL h, ULONG *length);
 USHORT falSetLength(HFAL h, ULONG length);
 USHORT falBegin(HFAL h, BOOL exclusive);       /* lock + refresh */
@@ -155,6 +157,8 @@ extern const ULONG falListClass[FAL_LIST_COUNT];
 #ifdef __cplusplus
 }
 
+#include "profile/bracket.h"
+
 namespace orin::fal {
 
 /* One call's hold on the header lock: taken shared or exclusive (and the
@@ -162,33 +166,7 @@ namespace orin::fal {
  * change and unlocks, answering rc or else the first error of publishing
  * or unlocking.  A bracket left without end() still unlocks, publishing
  * the header when it was exclusive, so no path keeps the lock. */
-class [[nodiscard]] Bracket {
-public:
-    Bracket(HFAL h, BOOL exclusive) noexcept
-        : h_(h), exclusive_(exclusive), status_(falBegin(h, exclusive))
-    {
-    }
-    ~Bracket()
-    {
-        if (status_ == 0 && !ended_)
-            falEnd(h_, 0, exclusive_);
-    }
-    Bracket(const Bracket &) = delete;
-    Bracket &operator=(const Bracket &) = delete;
-
-    USHORT status() const noexcept { return status_; }
-    USHORT end(USHORT rc, BOOL changed) noexcept
-    {
-        ended_ = true;
-        return falEnd(h_, rc, changed);
-    }
-
-private:
-    HFAL h_;
-    BOOL exclusive_;
-    USHORT status_;
-    bool ended_ = false;
-};
+using Bracket = BasicBracket<HFAL, falBegin, falEnd, 0>;
 
 /* Sets one file's granularity for a scope and puts the previous one back
  * at its end. */

@@ -191,33 +191,7 @@ namespace orin::prf {
  * change and unlocks, answering rc or else the unlock's code.  A bracket
  * left without end() ends as a failed change, so no path keeps the lock
  * or trusts tables it may have left half changed. */
-class [[nodiscard]] Bracket {
-public:
-    Bracket(PRFFAL *st, BOOL exclusive) noexcept
-        : st_(st), exclusive_(exclusive), status_(prffBegin(st, exclusive))
-    {
-    }
-    ~Bracket()
-    {
-        if (status_ == 0 && !ended_)
-            prffEnd(st_, ORIN_ERR_GENERAL, exclusive_);
-    }
-    Bracket(const Bracket &) = delete;
-    Bracket &operator=(const Bracket &) = delete;
-
-    USHORT status() const noexcept { return status_; }
-    USHORT end(USHORT rc, BOOL changed) noexcept
-    {
-        ended_ = true;
-        return prffEnd(st_, rc, changed);
-    }
-
-private:
-    PRFFAL *st_;
-    BOOL exclusive_;
-    USHORT status_;
-    bool ended_ = false;
-};
+using Bracket = BasicBracket<PRFFAL *, prffBegin, prffEnd, ORIN_ERR_GENERAL>;
 
 }  // namespace orin::prf
 

@@ -209,8 +209,6 @@ void NetSetHostApi(const NETHOSTAPI *api)
     host = api ? api : &systemHost;
 }
 
-/* ---- small text helpers ----------------------------------------------- */
-
 /* ---- user names -------------------------------------------------------- */
 
 USHORT ORINAPI NetGetNetworkUserNameForNet(char *buffer, USHORT net) noexcept

@@ -81,22 +81,12 @@ bool clientLocksWanted(void) noexcept
     return NetNovellLoaded() && !NetSharedFlag(DISABLE_LOCKS_VALUE);
 }
 
-USHORT lockRecord(HANDLE h, ULONG offset, ULONG length, BOOL exclusive,
-                         BOOL *handled) noexcept
-{
-    return NetNovellLockRecord(h, offset, length, exclusive, handled);
-}
-
-USHORT unlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled) noexcept
-{
-    return NetNovellUnlockRecord(h, offset, length, handled);
-}
-
 /* KnlInit and KnlTerminate start and stop the layer, and the frame's
  * record locks use the client, through these hooks; installed with this
  * file, wherever it is linked. */
 constexpr orin::knl::NetworkHooks kNetworkHooks = {
-    NetInitNetworking, NetDeinitNetworking, clientLocksWanted, lockRecord, unlockRecord};
+    NetInitNetworking, NetDeinitNetworking, clientLocksWanted, NetNovellLockRecord,
+    NetNovellUnlockRecord};
 [[maybe_unused]] static const bool networkHooksInstalled =
     orin::knl::installNetworkHooks(kNetworkHooks);
 
@@ -163,14 +153,14 @@ USHORT ORINAPI NetIsNovell(void) noexcept
  * refused lock) lets the system lock decide, which also sees locks taken
  * through the redirector. */
 USHORT NetNovellLockRecord(HANDLE h, ULONG offset, ULONG length, BOOL exclusive,
-                           BOOL *handled)
+                           BOOL *handled) noexcept
 {
     BYTE flags = exclusive ? NOVELL_LOCK_EXCLUSIVE : NOVELL_LOCK_SHARED;
     *handled = NetNovellLoaded() && netNovell.logRecord(h, offset, length, flags, 0) == 0;
     return 0;
 }
 
-USHORT NetNovellUnlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled)
+USHORT NetNovellUnlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled) noexcept
 {
     *handled = NetNovellLoaded() && netNovell.clearRecord(h, offset, length) == 0;
     return 0;

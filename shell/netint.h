@@ -22,8 +22,8 @@ BOOL NetNovellLoaded(void);
 /* Record locks through the client.  *handled is FALSE when the handle is
  * not on a volume the client serves; the caller then locks itself. */
 USHORT NetNovellLockRecord(HANDLE h, ULONG offset, ULONG length, BOOL exclusive,
-                           BOOL *handled);
-USHORT NetNovellUnlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled);
+                           BOOL *handled) noexcept;
+USHORT NetNovellUnlockRecord(HANDLE h, ULONG offset, ULONG length, BOOL *handled) noexcept;
 
 /* Drive-mapping seam for tests: replaces the host's enumeration of
  * connected disk resources by a fixed list of (drive, remote) pairs and

@@ -236,9 +236,6 @@ USHORT readClassValue(const char *key, char *out, LONG size)
 
 using namespace orin::opm;
 
-
-/* ---- command-line parts ---- */
-
 /* ---- environment ---- */
 
 USHORT opmAppPathRewrite(const char *cmdLine, const char *envBlock, char **newCmd,

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include "text/datint.h"
+#include "frame/knl_dbcs.h"
 #include "frame/knlint.h"
 #include "str.h"
 
@@ -39,12 +40,6 @@ constexpr unsigned kYearWidth = 4;
 constexpr unsigned kPaddedWidth = 2;
 
 using FieldText = std::array<char, kNumberText>;
-
-/* Bytes of the template or name character at p: a pair is taken whole. */
-std::size_t charLen(const char *p) noexcept
-{
-    return (knlLeadByte[static_cast<BYTE>(*p)] && p[1]) ? 2 : 1;
-}
 
 /* The caller's buffer with its maximum of characters (the terminator not
  * counted). */
@@ -66,7 +61,7 @@ public:
     bool write(const char *text) noexcept
     {
         for (std::size_t step; *text; text += step) {
-            step = charLen(text);
+            step = orin::knl::charBytes(text);
             if (!put(text, step))
                 return false;
         }
@@ -169,7 +164,7 @@ void formatTemplate(Writer &w, const char *tmpl, const DATETIME &dt) noexcept
                 field[0] = 0;
                 continue;
             }
-            std::size_t len = charLen(p);
+            std::size_t len = orin::knl::charBytes(p);
             if (!w.put(p, len))
                 return;
             p += len - 1;

@@ -134,6 +134,7 @@ namespace {
 /* The frame's locale set-up (KnlInitCP, KnlTerminate) fills these tables
  * through its date hooks; installed with this file, wherever it is linked. */
 static_assert(DAT_FMT_SIZE == knl::kSysFormatSize);
+static_assert(2 * kMonths == knl::kMonthNames && 2 * kWeekdays == knl::kDayNames);
 constexpr knl::DateHooks kDateHooks = {DatSetSysDateTimeFmt, DatSetMonthNames, DatSetDayNames,
                                        DatSetTwoDigitYearMax};
 [[maybe_unused]] const bool dateHooksInstalled = knl::installDateHooks(kDateHooks);

@@ -18,7 +18,7 @@ USHORT ORINAPI MbsLen(const char *pos) noexcept
 {
     if (!pos)
         return 0;
-    return static_cast<USHORT>(knlDbcsEnabled && isLead(static_cast<BYTE>(*pos)) ? 2 : 1);
+    return static_cast<USHORT>(knlDbcsEnabled && isLeadByte(static_cast<BYTE>(*pos)) ? 2 : 1);
 }
 
 /* At the terminator the position stays where it is. */
@@ -91,7 +91,7 @@ char *ORINAPI StrPutCharNext(char *pos, USHORT ch) noexcept
         return nullptr;
     ch = norm(ch);
     pos[0] = static_cast<char>(ch & 0xFF);
-    if (isLead(static_cast<BYTE>(ch & 0xFF))) {
+    if (isLeadByte(static_cast<BYTE>(ch & 0xFF))) {
         pos[1] = static_cast<char>(ch >> 8);
         return pos + 2;
     }

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include "frame/handle_pool.h"
 #include "frame/knl_dbcs.h"
 #include "frame/knlint.h"
 #include "str.h"
@@ -34,12 +35,8 @@ constexpr USHORT norm(USHORT ch) noexcept
 
 /* Stepping is the frame's (frame/knl_dbcs.h). */
 using knl::charBytes;
+using knl::isLeadByte;
 using knl::isPair;
-
-inline bool isLead(BYTE b) noexcept
-{
-    return knl::isLeadByte(b);
-}
 
 /* 16-bit value of the character at p (0 at the terminator). */
 inline USHORT charValue(const char *p) noexcept
@@ -66,7 +63,7 @@ inline USHORT readChar(const char *p, std::size_t &len) noexcept
  * byte with a non-zero trail, else one. */
 inline std::size_t chrBytes(USHORT ch) noexcept
 {
-    return (ch > kSingleMax && isLead(static_cast<BYTE>(ch & 0xFF))) ? 2 : 1;
+    return (ch > kSingleMax && isLeadByte(static_cast<BYTE>(ch & 0xFF))) ? 2 : 1;
 }
 
 /* Writes a character's bytes at p and returns the position behind them. */
@@ -93,6 +90,20 @@ inline USHORT lowerSingle(USHORT ch) noexcept
         return static_cast<USHORT>(ch ^ ((ch ^ knlCharTable[ch].other) & mask));
     }
     return ch;
+}
+
+/* The record behind a text handle (tokenizer, match cursor) when pool
+ * holds it live; null for null, and for a handle that is not live, which
+ * also leaves 87 in the last error. */
+template <class T>
+T *liveRecord(const HandlePool<T> &pool, const void *h) noexcept
+{
+    if (!h)
+        return nullptr;
+    T *record = pool.get(h);
+    if (!record)
+        SetLastError(ORIN_ERR_INVALID_PARAM);
+    return record;
 }
 
 /* Whether the character ch occurs in the narrow set (compared as

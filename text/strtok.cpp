@@ -31,16 +31,9 @@ namespace {
 
 constinit HandlePool<_STRTOKEN> tokenizers;
 
-/* The record of a live handle; null for null, and for a handle that is not
- * live, which also leaves 87 in the last error. */
 _STRTOKEN *liveTokenizer(HSTRTOK tok) noexcept
 {
-    if (!tok)
-        return nullptr;
-    _STRTOKEN *t = tokenizers.get(tok);
-    if (!t)
-        SetLastError(ORIN_ERR_INVALID_PARAM);
-    return t;
+    return liveRecord(tokenizers, tok);
 }
 
 /* The token at the position (see the head of the file). */

@@ -19,24 +19,13 @@
  * (looksAt) and only then consumes (advance).
  */
 #include <cstring>
+#include "text/strint.h"
 #include "text/stuint.h"
 #include "str.h"
 
 namespace orin::stu {
-namespace {
 
-/* Character value and byte length of the literal's character at s. */
-USHORT literalChar(const char *s, std::size_t &len) noexcept
-{
-    if (knlLeadByte[static_cast<BYTE>(s[0])] && s[1]) {
-        len = 2;
-        return static_cast<USHORT>(static_cast<BYTE>(s[0]) | (static_cast<BYTE>(s[1]) << 8));
-    }
-    len = 1;
-    return static_cast<BYTE>(s[0]);
-}
-
-}  // namespace
+using orin::str::readChar;
 
 Cursor::~Cursor()
 {
@@ -108,8 +97,8 @@ bool Cursor::looksAt(const char *literal, std::size_t len, bool ignoreCase) noex
     for (std::size_t i = 0, tl, ll; i < len; i += ll) {
         if (text[i] == 0)
             return false;
-        USHORT lc = literalChar(literal + i, ll);
-        USHORT tc = literalChar(text + i, tl);
+        USHORT lc = readChar(literal + i, ll);
+        USHORT tc = readChar(text + i, tl);
         if (tl != ll || ChrToLower(tc) != ChrToLower(lc))
             return false;
     }
@@ -234,7 +223,7 @@ bool Cursor::matchName(const char *name, bool ignoreCase) noexcept
         return true;
     BYTE next = pos_[len];
     USHORT ch = next;
-    if (next && knlLeadByte[next] && ensure(len + 2) == len + 2 && pos_[len + 1])
+    if (next && orin::knl::isLeadByte(next) && ensure(len + 2) == len + 2 && pos_[len + 1])
         ch = static_cast<USHORT>(next | (pos_[len + 1] << 8));
     if (ch && (ChrIsAlnum(ch) || ch == '_'))
         return false;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include "frame/boundary.h"
 #include "frame/handle_pool.h"
+#include "text/strint.h"
 #include "text/stuint.h"
 
 namespace orin::stu {
@@ -23,16 +24,9 @@ constexpr unsigned kHexDigits = UINT_MAX;    // hexadecimal numbers have no digi
 
 constinit HandlePool<_STUMATCH> cursors;
 
-/* The cursor of a live handle; null for null, and for a handle that is not
- * live, which also leaves 87 in the last error. */
 _STUMATCH *live(STUMATCH *h) noexcept
 {
-    if (!h)
-        return nullptr;
-    _STUMATCH *c = cursors.get(h);
-    if (!c)
-        SetLastError(ORIN_ERR_INVALID_PARAM);
-    return c;
+    return orin::str::liveRecord(cursors, h);
 }
 
 /* Hands out a new cursor made from args; 8 when memory runs out. */

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <memory>
+#include "frame/knl_dbcs.h"
 #include "frame/knlint.h"
 #include "knlnam.h"
 #include "stu.h"
@@ -82,7 +83,7 @@ public:
             len = 0;
             return 0;
         }
-        if (knlLeadByte[lead] && ensure(2) == 2 && pos_[1]) {
+        if (orin::knl::isLeadByte(lead) && ensure(2) == 2 && pos_[1]) {
             len = 2;
             return static_cast<USHORT>(pos_[0] | (pos_[1] << 8));
         }

@@ -286,13 +286,6 @@ ULONG findLineEnd(const char *bytes, ULONG n, ULONG *termLen)
     return n;
 }
 
-bool hasCrLf(const char *bytes, ULONG n)
-{
-    ULONG term;
-    findLineEnd(bytes, n, &term);
-    return term == 2;
-}
-
 /* Reads a line in two rounds: to the end of the position's page, then,
  * when that round filled its quota without a CR LF, the rest. */
 USHORT getsLocked(_FBF *h, char *buffer, ULONG size, ULONG *consumed)
@@ -304,13 +297,14 @@ USHORT getsLocked(_FBF *h, char *buffer, ULONG size, ULONG *consumed)
 
     ULONG got = 0;
     USHORT rc = readCached(h, reinterpret_cast<BYTE *>(buffer), firstQuota, &got);
-    if (rc == 0 && got == firstQuota && !hasCrLf(buffer, got)) {
+    ULONG termLen;
+    ULONG lineLen = findLineEnd(buffer, got, &termLen);
+    if (rc == 0 && got == firstQuota && termLen != 2) {
         ULONG more = 0;
         rc = readCached(h, reinterpret_cast<BYTE *>(buffer) + got, quota - got, &more);
         got += more;
+        lineLen = findLineEnd(buffer, got, &termLen);
     }
-    ULONG termLen;
-    ULONG lineLen = findLineEnd(buffer, got, &termLen);
     buffer[lineLen] = '\0';
     h->position = start + lineLen + termLen;
     if (consumed != nullptr)
@@ -374,8 +368,10 @@ void patchPages(USHORT fileIndex, ULONG position, const BYTE *data, ULONG count)
         if (piece > count)
             piece = count;
         for (ULONG64 i = 0; i < e.pageCount; i++) {
+            if (e.pageNumbers[i] != page)
+                continue;
             FBFPAGE &p = fbfPages[e.pages[i]];
-            if (p.pageNumber != page || p.buffer == nullptr)
+            if (p.buffer == nullptr)
                 continue;
             if (p.validLength < offset)
                 std::memset(p.buffer + p.validLength, 0, offset - static_cast<size_t>(p.validLength));

@@ -163,7 +163,8 @@ USHORT ORINAPI VbfFileLocksEx(HVBF h, FILELOCK *unlockRange, FILELOCK *lockRange
         return ORIN_ERR_INVALID_HANDLE;
     if (auto ex = slotOf<&VBFFUNCS::FileLocksEx>(v->table))
         return ex(v->backend, unlockRange, lockRange);
-    return dispatch<&VBFFUNCS::FileLocks>(h, unlockRange, lockRange);
+    auto locks = slotOf<&VBFFUNCS::FileLocks>(v->table);
+    return locks != nullptr ? locks(v->backend, unlockRange, lockRange) : ORIN_ERR_NOT_SUPPORTED;
 }
 
 /* Returns the position itself; 50 when the back-end cannot tell (which is

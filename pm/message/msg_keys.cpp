@@ -36,7 +36,7 @@ struct VirtualKey {
     BYTE pm;
 };
 
-constexpr std::array<VirtualKey, 33> kVirtualKeys = {{
+constexpr auto kVirtualKeys = std::to_array<VirtualKey>({
     {0x03, PM_VK_BREAK}, {0x08, PM_VK_BACKSPACE}, {0x09, PM_VK_TAB},
     {0x0C, PM_VK_CLEAR}, {0x0D, PM_VK_NEWLINE}, {0x12, PM_VK_ALT},
     {0x13, PM_VK_PAUSE}, {0x1B, PM_VK_ESC}, {0x21, PM_VK_PAGEUP},
@@ -47,18 +47,18 @@ constexpr std::array<VirtualKey, 33> kVirtualKeys = {{
     {0x70, 0x20}, {0x71, 0x21}, {0x72, 0x22}, {0x73, 0x23},
     {0x74, 0x24}, {0x75, 0x25}, {0x76, 0x26}, {0x77, 0x27},
     {0x78, 0x28}, {0x79, 0x29}, {0x7A, 0x2A}, {0x7B, 0x2B},
-}};
+});
 
 struct PadKey {
     BYTE native;
     char ch;
 };
 
-constexpr std::array<PadKey, 13> kNumPad = {{
+constexpr auto kNumPad = std::to_array<PadKey>({
     {0x60, '0'}, {0x61, '1'}, {0x62, '2'}, {0x63, '3'}, {0x64, '4'},
     {0x65, '5'}, {0x66, '6'}, {0x67, '7'}, {0x68, '8'}, {0x69, '9'},
     {0x6A, '*'}, {0x6E, '.'}, {0x6F, '/'},
-}};
+});
 
 /* Whether the last key-down already delivered its character; belongs to
  * the GUI thread, as the keyboard does. */

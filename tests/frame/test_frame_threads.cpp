@@ -2,8 +2,9 @@
 // the same files and results as the same work done one after the other:
 // error-log and debug-channel lines go out whole, files written, locked,
 // read back and enumerated through KnlNam stay separate, and timers started
-// at once get different ids.  Queries built on first use (the OS version,
-// the name-character tables, checksums) answer the same from two threads.
+// at once get different ids.  The process-wide queries (the OS version,
+// read once on first use, the name-character tables and checksums) answer
+// the same from two threads.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <functional>
@@ -66,8 +67,9 @@ std::string firstUseQueries()
     return seen;
 }
 
-/* Defined first, so that its threads are the first users in the process. */
-TEST(FrameThreads, FirstUseTablesAnswerAlikeOnTwoThreads)
+/* Defined first, so that its threads are the first to ask for the OS
+ * version in the process. */
+TEST(FrameThreads, ProcessWideQueriesAnswerAlikeOnTwoThreads)
 {
     std::string a, b;
     runBoth(true, [&] { a = firstUseQueries(); }, [&] { b = firstUseQueries(); });

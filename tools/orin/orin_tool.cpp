@@ -443,9 +443,16 @@ private:
     bool hexNext_ = false;
 };
 
-int cmdImport(HPRF h)
+/* Standard input with no text-mode translation: bytes as they come. */
+FILE *binaryStdin()
 {
     _setmode(_fileno(stdin), _O_BINARY);
+    return stdin;
+}
+
+int cmdImport(HPRF h)
+{
+    binaryStdin();
     Importer importer(h);
     int status = 0;
     while (status == 0) {
@@ -457,30 +464,31 @@ int cmdImport(HPRF h)
     return status;
 }
 
-/* The value `set` reads: standard input for "-", else the contents of
- * the file named after '@'; none when that file cannot be read. */
-std::optional<std::string> valueArgument(const char *arg)
+/* The bytes of a file; none when it cannot be read. */
+std::optional<std::string> fileContents(const char *path)
 {
-    if (strcmp(arg, "-") == 0) {
-        _setmode(_fileno(stdin), _O_BINARY);
-        return readAll(stdin);
-    }
-    std::unique_ptr<FILE, int (*)(FILE *)> f(fopen(arg + 1, "rb"), fclose);
+    std::unique_ptr<FILE, int (*)(FILE *)> f(fopen(path, "rb"), fclose);
     if (!f)
         return std::nullopt;
     return readAll(f.get());
 }
 
+/* A value argument is stored as a string; "-" stores standard input and
+ * "@PATH" a file's contents, byte for byte. */
 int cmdSet(HPRF h, const char *section, const char *key, const char *arg)
 {
-    if (strcmp(arg, "-") != 0 && arg[0] != '@') {
+    std::optional<std::string> value;
+    if (strcmp(arg, "-") == 0) {
+        value = readAll(binaryStdin());
+    } else if (arg[0] == '@') {
+        value = fileContents(arg + 1);
+        if (!value) {
+            fprintf(stderr, "orin: cannot read %s\n", arg + 1);
+            return kExitLibrary;
+        }
+    } else {
         USHORT rc = PrfWriteProfileString(h, section, key, arg);
         return rc ? fail("storing the value", rc) : 0;
-    }
-    std::optional<std::string> value = valueArgument(arg);
-    if (!value) {
-        fprintf(stderr, "orin: cannot read %s\n", arg + 1);
-        return kExitLibrary;
     }
     USHORT rc = PrfWriteProfileData(h, section, key, value->data(),
                                     static_cast<ULONG>(value->size()));
