@@ -118,6 +118,8 @@ typedef struct _PRFUTLTABLEENTRY {
 #define PRF_ERR_NOSTRING      0xE0A0  /* 57504 table entry without a string */
 #define PRF_ERR_NOTSERVED     0xE0A1  /* 57505 message not served */
 #define PRF_ERR_EXISTS        85      /* section already exists */
+#define PRF_ERR_CANCELLED     995     /* a maintenance callback asked to stop */
+#define PRF_ERR_NOBLOCKS      0xFFFF  /* repair found no block at all */
 
 /* Handles and handlers. */
 USHORT ORINAPI PrfOpenHandler(PFNPRFHANDLER handler, void *openRecord, HPRF *h) ORIN_NOEXCEPT;
@@ -142,6 +144,45 @@ USHORT ORINAPI PrfFalCloseHandler(HPRF h) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfFalTransaction(HPRF h, BOOL begin) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfFalFlush(HPRF h) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set) ORIN_NOEXCEPT;
+
+/* Maintenance of closed profile files, by name.  Pack and repair build the
+ * new file under the profile's name with the extension "$$$" and put it in
+ * place only when it is complete; the profile file is otherwise left as it
+ * was.  A kept backup has the extension "BAK".
+ *
+ * Pack: `cancel` (may be null) is called with `percent` before each chunk
+ * of a value is copied and stops the pack with 995 by answering non-zero;
+ * `percent` (may be null) receives the share of buckets done.
+ * Repair: `callback` (may be null) is called with the progress record
+ * after each block scanned and each item rebuilt, and with the record's
+ * count divided by ten; a non-zero answer stops the repair with 995.
+ * Phases: 1 starting, 2 scanning the blocks, 3 rebuilding.  Codes: start
+ * 100; event 101 at the start; step 102 (first block scanned), 103 (first
+ * section rebuilt), 104 (first value rebuilt); tick 105 every tenth block
+ * scanned, 106 every tenth item rebuilt; 0 otherwise. */
+typedef ULONG (ORINAPI *PFNPRFPACKCANCEL)(USHORT *percent);
+
+typedef struct _PRFREPAIRPROGRESS {
+    USHORT percent;
+    USHORT phase;
+    ULONG count;                /* scan: blocks not usable; rebuild: items done */
+    ULONG total;                /* scan: blocks seen; rebuild: items in all */
+    USHORT startCode;
+    USHORT eventCode;
+    USHORT stepCode;
+    USHORT tickCode;
+} PRFREPAIRPROGRESS;
+
+typedef ULONG (ORINAPI *PFNPRFREPAIRCALLBACK)(PRFREPAIRPROGRESS *progress, ULONG tenths);
+
+USHORT ORINAPI PrfFalPack(void *nameSpace, const char *fileName, BOOL keepBackup) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalPackQueryCancel(void *nameSpace, const char *fileName, BOOL keepBackup,
+                                     PFNPRFPACKCANCEL cancel, USHORT *percent) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalConvert20Xto202(void *nameSpace, const char *fileName) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalRepair(void *nameSpace, const char *fileName) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalRepairQueryCancel(void *nameSpace, const char *fileName,
+                                       PFNPRFREPAIRCALLBACK callback,
+                                       PRFREPAIRPROGRESS *progress) ORIN_NOEXCEPT;
 
 /* Sections. */
 USHORT ORINAPI PrfCreateSection(HPRF h, const char *section) ORIN_NOEXCEPT;

@@ -75,8 +75,7 @@ USHORT walkBlocks(HFAL h, const Extents &e)
         rc = falReadAt(h, offset, &b, hl);
         if (rc)
             break;
-        if (b.sig[0] != FAL_SIG1 || b.sig[1] != FAL_SIG2 || b.sig[2] != FAL_SIG3
-            || (b.type != FAL_TYPE_USED && b.type != FAL_TYPE_FREE))
+        if (!falHeaderSigned(&b))
             return FAL_ERR_SIGNATURE;
         total = (h->hdr.falFlags & FAL_FIXED) ? h->hdr.blockSize + hl : b.totalSize;
         if (total < hl + FAL_MIN_USED_FREE)

@@ -207,8 +207,7 @@ USHORT falDescribe(HFAL h, ULONG id, FALDESC *d)
     rc = falReadAt(h, d->headerOffset, &d->hdr, hl);
     if (rc)
         return rc;
-    if (d->hdr.sig[0] != FAL_SIG1 || d->hdr.sig[1] != FAL_SIG2 || d->hdr.sig[2] != FAL_SIG3
-        || (d->hdr.type != FAL_TYPE_USED && d->hdr.type != FAL_TYPE_FREE))
+    if (!falHeaderSigned(&d->hdr))
         return FAL_ERR_SIGNATURE;
     if (h->hdr.falFlags & FAL_FIXED) {
         d->hdr.totalSize = 0;

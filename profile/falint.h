@@ -78,6 +78,13 @@ typedef struct _FALBLOCKHEADER {
 #pragma pack(pop)
 
 static_assert(sizeof(FALFILEHEADER) == FAL_HEADER_SIZE, "file header is 96 bytes");
+
+/* True for a block header of a used or free block with the signature. */
+static inline BOOL falHeaderSigned(const FALBLOCKHEADER *b)
+{
+    return b->sig[0] == FAL_SIG1 && b->sig[1] == FAL_SIG2 && b->sig[2] == FAL_SIG3
+        && (b->type == FAL_TYPE_USED || b->type == FAL_TYPE_FREE);
+}
 static_assert(sizeof(FALBLOCKHEADER) == FAL_HDR_VARIABLE, "variable-mode block header is 8 bytes");
 
 /* A block as described by its header, with where it lies. */

@@ -39,6 +39,18 @@ void PrfFalSetVerifyChecksums(BOOL on)
     prfFalVerifyChecksums = on;
 }
 
+static thread_local bool openingUnchecked = false;
+
+orin::prf::UncheckedOpen::UncheckedOpen() : previous_(openingUnchecked)
+{
+    openingUnchecked = true;
+}
+
+orin::prf::UncheckedOpen::~UncheckedOpen()
+{
+    openingUnchecked = previous_;
+}
+
 /* The state of every open profile file.  The handle's word that names it
  * can be set by any caller (PrfUtlSetHandlerULongPtr), so it is checked
  * by membership before it is used. */
@@ -84,12 +96,15 @@ static USHORT createProfile(PRFFAL *st, const PRFFALOPEN *rec)
     return rc;
 }
 
-/* Reads and judges the header of an existing profile. */
-static USHORT acceptHeader(PRFFAL *st)
+/* Reads and judges the header of an existing profile.  An old version
+ * whose checksum is wrong is refused with 57497 and *rebuild set: packing
+ * it without checksums makes it whole. */
+static USHORT acceptHeader(PRFFAL *st, BOOL *rebuild)
 {
     BOOL readOnly = (st->openFlags & PRF_OPEN_READONLY) != 0;
     USHORT rc = prffReadHeader(st);
 
+    *rebuild = FALSE;
     if (rc == FAL_ERR_BEYONDEND)
         rc = PRF_ERR_CHECKSUM;            /* the header was cut off */
 
@@ -107,11 +122,11 @@ static USHORT acceptHeader(PRFFAL *st)
         return rc;
     if (versionIs(&st->hdr, PRFF_VERSION_100))
         return PRF_ERR_OLDVERSION;
-    if (prfFalVerifyChecksums && !prffHeaderSound(&st->hdr))
-        /* Old versions with a wrong checksum need a rebuild by packing,
-         * which this build does not do yet. */
+    if (st->verifyChecksums && !prffHeaderSound(&st->hdr)) {
+        *rebuild = isOldVersion(&st->hdr);
         return PRF_ERR_CHECKSUM;
-    if (prfFalVerifyChecksums) {
+    }
+    if (st->verifyChecksums) {
         if (isOldVersion(&st->hdr)) {
             memcpy(st->hdr.version, PRFF_VERSION_CURRENT, sizeof PRFF_VERSION_CURRENT);
             if (!readOnly) {
@@ -128,6 +143,39 @@ static USHORT acceptHeader(PRFFAL *st)
     if (st->hdr.inUpdate != 0)
         return PRF_ERR_INUPDATE;
     return 0;
+}
+
+/* Judges the header and notes the update count it belongs to, both under
+ * one lock, or another process could change the file between. */
+static USHORT acceptHeaderLocked(PRFFAL *st, BOOL *rebuild)
+{
+    USHORT rc = FalLock(st->fal, FALSE);
+    *rebuild = FALSE;
+    if (rc)
+        return rc;
+    rc = acceptHeader(st, rebuild);
+    if (!rc)
+        rc = FalQueryUpdateCount(st->fal, &st->seenCount);
+    FalUnlock(st->fal);
+    return rc;
+}
+
+/* Opens an existing profile file; an old one with wrong checksums is
+ * rebuilt once by packing and opened again. */
+static USHORT openExisting(PRFFAL *st, const PRFFALOPEN *rec)
+{
+    BOOL rebuild;
+    USHORT rc = acceptHeaderLocked(st, &rebuild);
+    if (!rebuild || rec->funcStruct)
+        return rc;
+    FalClose(st->fal);
+    st->fal = NULL;
+    if (PrfFalConvert20Xto202(rec->nameSpace, rec->fileName) != 0)
+        return PRF_ERR_CHECKSUM;
+    rc = FalOpenEx(rec->nameSpace, rec->fileName, &st->fal, rec->openFlags, NULL);
+    if (!rc)
+        rc = acceptHeaderLocked(st, &rebuild);
+    return rc;
 }
 
 _PRFFAL::~_PRFFAL()
@@ -185,21 +233,14 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
     auto unlock = orin::scopeExit([openLock] { unlockOpen(openLock); });
     st->openFlags = rec->openFlags;
     st->nameSpace = rec->nameSpace;
+    st->verifyChecksums = prfFalVerifyChecksums && !openingUnchecked;
     rc = FalOpenEx(rec->nameSpace, rec->fileName, &st->fal, rec->openFlags, rec->funcStruct);
     if (rc == ORIN_ERR_FILE_NOT_FOUND && !(rec->openFlags & PRF_OPEN_READONLY)) {
         rc = createProfile(st, rec);
         if (!rc)
             rc = FalQueryUpdateCount(st->fal, &st->seenCount);
     } else if (!rc) {
-        /* The header and the update count it belongs to are read under
-         * one lock, or another process could change the file between. */
-        rc = FalLock(st->fal, FALSE);
-        if (!rc) {
-            rc = acceptHeader(st);
-            if (!rc)
-                rc = FalQueryUpdateCount(st->fal, &st->seenCount);
-            FalUnlock(st->fal);
-        }
+        rc = openExisting(st, rec);
     }
     if (rc) {
         if (st->fal)

@@ -104,7 +104,7 @@ static USHORT refresh(PRFFAL *st)
         return rc;
     prffDropTables(st);
     rc = prffReadHeader(st);
-    if (!rc && prfFalVerifyChecksums && !prffHeaderSound(&st->hdr))
+    if (!rc && st->verifyChecksums && !prffHeaderSound(&st->hdr))
         rc = PRF_ERR_CHECKSUM;
     if (!rc)
         st->seenCount = count;
@@ -207,14 +207,20 @@ static USHORT readTable(PRFFAL *st, PRFFTABLE *t, ULONG id, const char *magic, U
     t->length = used;
     if (memcmp(t->bytes, magic, PRFF_MAGIC_SIZE) != 0)
         return PRF_ERR_CHECKSUM;
-    if (prfFalVerifyChecksums) {
-        PRFFSECHEAD *head = (PRFFSECHEAD *)t->bytes;
-        USHORT stored = head->checksum;
-        head->checksum = 0;
-        rc = prffChecksum(t->bytes, used) == stored ? 0 : PRF_ERR_CHECKSUM;
-        head->checksum = stored;
-    }
-    return rc;
+    if (st->verifyChecksums && !prffTableSound(t->bytes, used))
+        return PRF_ERR_CHECKSUM;
+    return 0;
+}
+
+BOOL prffTableSound(BYTE *bytes, ULONG length)
+{
+    PRFFSECHEAD *head = (PRFFSECHEAD *)bytes;
+    USHORT stored = head->checksum;
+    BOOL sound;
+    head->checksum = 0;
+    sound = prffChecksum(bytes, length) == stored;
+    head->checksum = stored;
+    return sound;
 }
 
 static void sealTable(PRFFTABLE *t)

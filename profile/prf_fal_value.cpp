@@ -40,7 +40,7 @@ static ULONG piecesFor(ULONG length)
 
 /* The piece checksum covers the 18 header bytes with the checksum and
  * the reserved word taken as zero. */
-static USHORT pieceChecksum(const PRFFPIECE *p)
+USHORT prffPieceChecksum(const PRFFPIECE *p)
 {
     PRFFPIECE copy = *p;
     copy.checksum = 0;
@@ -57,7 +57,7 @@ static void fillPieceHeader(PRFFPIECE *p, const char *name, ULONG nameLen, ULONG
     p->headerLength = (USHORT)PRFF_PIECEHEAD_SIZE(nameLen);
     p->pieceIndex = (USHORT)index;
     p->sectionId = sectionId;
-    p->checksum = pieceChecksum(p);
+    p->checksum = prffPieceChecksum(p);
     memcpy(p + 1, name, nameLen + 1);
 }
 
@@ -95,9 +95,9 @@ static USHORT checkPiece(PRFFAL *st, ULONG id, ULONG index, ULONG sectionId, con
         || p.pieceIndex != (USHORT)index || p.sectionId != sectionId
         || used != headLen + expectedLength)
         return PRF_ERR_CHECKSUM;
-    if (prfFalVerifyChecksums && pieceChecksum(&p) != p.checksum)
+    if (st->verifyChecksums && prffPieceChecksum(&p) != p.checksum)
         return PRF_ERR_CHECKSUM;
-    if (st->verifyNames || prfFalVerifyChecksums) {
+    if (st->verifyNames || st->verifyChecksums) {
         if (p.nameChecksum != prffChecksum(name, nameLen + 1))
             return PRF_ERR_CHECKSUM;
     }

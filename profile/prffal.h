@@ -129,6 +129,7 @@ typedef struct _PRFFAL {
     BOOL       fullWritePending;
     BOOL       bucketChanged;             /* in the current update */
     BOOL       verifyNames;
+    BOOL       verifyChecksums;           /* checksums checked, old versions relabelled */
     BYTE      *scratch;                   /* piece buffer */
     ULONG      scratchSize;
 } PRFFAL;
@@ -147,7 +148,8 @@ typedef struct _PRFFPLAN {
 #define PRFF_KEYREC_SIZE(nameLen, n) ((ULONG)sizeof(PRFFKEYREC) + (nameLen) + 1 + 4 * (ULONG)(n))
 #define PRFF_PIECEHEAD_SIZE(nameLen) ((ULONG)sizeof(PRFFPIECE) + (nameLen) + 1)
 
-/* Process-wide, set by tests: checksums checked and old versions relabelled. */
+/* Process-wide default of verifyChecksums for profiles opened from now on
+ * (on unless a test turns it off). */
 extern std::atomic<BOOL> prfFalVerifyChecksums;
 
 /* prf_fal_tables.cpp: header, update bracket, tables and records. */
@@ -156,6 +158,8 @@ int    prffBucketOf(const char *name);
 void   prffInitHeader(PRFFHEADER *hdr);
 void   prffSealHeader(PRFFHEADER *hdr);
 BOOL   prffHeaderSound(const PRFFHEADER *hdr);
+/* True when a table's checksum (its bytes 4-5) is right; needs length >= 6. */
+BOOL   prffTableSound(BYTE *bytes, ULONG length);
 USHORT prffReadHeader(PRFFAL *st);
 USHORT prffWriteHeader(PRFFAL *st, BOOL full);
 void   prffDropTables(PRFFAL *st);
@@ -193,12 +197,26 @@ namespace orin::prf {
  * or trusts tables it may have left half changed. */
 using Bracket = BasicBracket<PRFFAL *, prffBegin, prffEnd, ORIN_ERR_GENERAL>;
 
+/* While one lives, profiles this thread opens neither check checksums nor
+ * relabel old versions: the conversion of an old profile reads it so. */
+class UncheckedOpen {
+public:
+    UncheckedOpen();
+    ~UncheckedOpen();
+    UncheckedOpen(const UncheckedOpen &) = delete;
+    UncheckedOpen &operator=(const UncheckedOpen &) = delete;
+
+private:
+    bool previous_;
+};
+
 }  // namespace orin::prf
 
 extern "C" {
 #endif
 
 /* prf_fal_value.cpp: value pieces. */
+USHORT prffPieceChecksum(const PRFFPIECE *p);
 USHORT prffReadValue(PRFFAL *st, const PRFFSECREC *sec, PRFFKEYREC *key, PRFREQUEST *rq);
 USHORT prffPlanValue(PRFFAL *st, PRFFKEYREC **key, ULONG start, ULONG end, BOOL truncate,
                      PRFFPLAN *plan);
