@@ -118,10 +118,11 @@ private:
     // Chunk by chunk; an empty value is one empty chunk, so it stays.
     USHORT copyValue(const char *section, const char *key)
     {
-        ULONG length = 0, offset = 0;
-        USHORT rc = PrfQueryProfileSize(src_, section, key, &length);
+        ULONG size = 0, offset = 0;
+        USHORT rc = PrfQueryProfileSize(src_, section, key, &size);
         if (rc)
             return rc;
+        ULONG length = size - 1;          // the size has room for a terminating zero
         do {
             if (cancel_ && cancel_(percent_))
                 return PRF_ERR_CANCELLED;
@@ -150,6 +151,9 @@ USHORT pack(void *ns, const char *fileName, bool keepBackup, PFNPRFPACKCANCEL ca
 {
     if (!fileName || !*fileName)
         return ORIN_ERR_INVALID_NAME;
+    // Opened for writing, a missing profile would be created: ask first.
+    if (KnlNamQFileExist(ns, fileName) != 1)
+        return ORIN_ERR_FILE_NOT_FOUND;
     OpenProfile source, target;
     USHORT rc;
     if (unchecked) {

@@ -258,10 +258,13 @@ public:
         return ix_ ? 0 : (USHORT)(err ? err : IXD_ERR_CREATE);
     }
 
+    // The first name found for a section is the one kept.
     USHORT enter(ULONG sectionId, ULONG namePos)
     {
         BYTE key[kIndexKeyLength];
-        ULONG err = 0;
+        ULONG err = 0, known;
+        if (find(sectionId, &known))
+            return 0;
         encodeKey(sectionId, key);
         if (IxdEnter(ix_, key, namePos, &err) == 0 || err == IXD_ERR_DUPLICATE)
             return 0;
