@@ -2,6 +2,7 @@
 // naming the error code, and an export/import round trip that keeps every
 // value, including ones with escapes and binary data.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -104,10 +105,9 @@ TEST(OrinTool, ExportAndImportKeepEveryValue)
 }
 
 // An ordinary INI file (CRLF lines, Windows paths, blanks, '=' and ';'
-// inside values, empty values, cp1252 letters) goes in and each of its
-// sections comes out byte for byte (sections in the order the profile
-// lists them), and the system's own INI reader finds the same values in
-// the exported file as in the original.
+// inside values, empty values, cp1252 letters, sections in no sorted
+// order) goes in and comes out byte for byte, and the system's own INI
+// reader finds the same values in the exported file as in the original.
 TEST(OrinTool, OrdinaryIniFilesPassThroughLiterally)
 {
     testutil::ScratchFile prf("ini_round.prf"), in("ini_in.ini"), out("ini_out.ini");
@@ -123,13 +123,17 @@ TEST(OrinTool, OrdinaryIniFilesPassThroughLiterally)
         "formula=a=b; not a comment\r\n"
         "name=Caf\xE9 \xC4rger \xDF\r\n"
         "\r\n";
-    testutil::writeFile(in.name, paths + text);
+    const std::string more =
+        "[zeta]\r\n"
+        "last=1\r\n"
+        "\r\n"
+        "[Alpha]\r\n"
+        "first=C:\\Program Files\\Orin\\orin.dll\r\n"
+        "\r\n";
+    testutil::writeFile(in.name, text + more + paths);
     ASSERT_EQ(run("orin.exe prf import ini_round.prf < ini_in.ini"), 0);
     ASSERT_EQ(run("orin.exe prf export ini_round.prf > ini_out.ini"), 0);
-    std::string sections;
-    ASSERT_EQ(run("orin.exe prf sections ini_round.prf", &sections), 0);
-    bool pathsFirst = sections.find("Paths") < sections.find("Text");
-    EXPECT_EQ(testutil::readFile(out.name), pathsFirst ? paths + text : text + paths);
+    EXPECT_EQ(testutil::readFile(out.name), text + more + paths);
 
     HPRF h = nullptr;
     ASSERT_EQ(PrfOpenProfile(NULL, &h, "ini_round.prf", PRF_OPEN_READONLY), 0);
@@ -140,7 +144,8 @@ TEST(OrinTool, OrdinaryIniFilesPassThroughLiterally)
     PrfCloseProfile(h);
 
     const char *keys[][2] = {{"Paths", "path"}, {"Paths", "share"}, {"Paths", "empty"},
-                             {"Text", "words"}, {"Text", "formula"}, {"Text", "name"}};
+                             {"Text", "words"}, {"Text", "formula"}, {"Text", "name"},
+                             {"zeta", "last"}, {"Alpha", "first"}};
     for (const auto &k : keys) {
         char original[256], exported[256];
         GetPrivateProfileStringA(k[0], k[1], "<none>", original, sizeof original, ".\\ini_in.ini");
@@ -225,3 +230,58 @@ TEST(OrinTool, LongValuesFromStandardInputOrAFile)
 }
 
 } // namespace
+
+namespace {
+
+// Check, pack and repair on a profile file by name: messages, exit
+// statuses, the progress line, and the files left beside the profile.
+TEST(OrinTool, CheckPackAndRepair)
+{
+    testutil::ScratchFile prf("maint.prf"), bak("maint.BAK");
+    std::string out;
+    {
+        HPRF h = nullptr;
+        ASSERT_EQ(PrfOpenProfile(NULL, &h, "maint.prf", 0), 0);
+        for (int i = 0; i < 30; i++)
+            ASSERT_EQ(PrfWriteProfileString(h, "Sec", ("k" + std::to_string(i)).c_str(), "some value"), 0);
+        PrfCloseProfile(h);
+    }
+    EXPECT_EQ(run("orin.exe prf check maint.prf", &out), 0);
+    EXPECT_NE(out.find("no damage"), std::string::npos) << out;
+
+    // Spoil the header of the last value piece: check names the checksum.
+    std::string bytes = testutil::readFile(prf.name);
+    size_t piece = bytes.rfind("@Val");
+    ASSERT_NE(piece, std::string::npos);
+    bytes[piece + 12] ^= 1;
+    testutil::writeFile(prf.name, bytes);
+    EXPECT_EQ(run("orin.exe prf check maint.prf", &out), 1);
+    EXPECT_NE(out.find("error 57497"), std::string::npos) << out;
+
+    EXPECT_EQ(run("orin.exe prf repair maint.prf", &out), 0);
+    EXPECT_NE(out.find("scanning 100%"), std::string::npos) << out;
+    EXPECT_NE(out.find("rebuilding 100%"), std::string::npos) << out;
+    EXPECT_EQ(testutil::readFile(bak.name), bytes);
+    EXPECT_EQ(run("orin.exe prf check maint.prf", &out), 0);
+    EXPECT_EQ(run("orin.exe prf keys maint.prf Sec", &out), 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 29) << out;
+
+    DeleteFileA(bak.name.c_str());
+    std::string repaired = testutil::readFile(prf.name);
+    EXPECT_EQ(run("orin.exe prf pack maint.prf --backup", &out), 0);
+    EXPECT_NE(out.find("packing 100%"), std::string::npos) << out;
+    EXPECT_EQ(testutil::readFile(bak.name), repaired);
+    EXPECT_EQ(run("orin.exe prf get maint.prf Sec k7", &out), 0);
+    EXPECT_EQ(out, "some value\r\n");
+
+    EXPECT_EQ(run("orin.exe prf pack maint.prf --keep", &out), 2);
+    EXPECT_EQ(run("orin.exe prf repair maint.prf extra", &out), 2);
+    EXPECT_EQ(run("orin.exe prf pack missing.prf", &out), 1);
+    EXPECT_NE(out.find("error 2 "), std::string::npos) << out;
+    testutil::writeFile(prf.name, std::string(5000, 'x'));
+    EXPECT_EQ(run("orin.exe prf repair maint.prf", &out), 1);
+    EXPECT_NE(out.find("error 65535"), std::string::npos) << out;
+    EXPECT_EQ(testutil::readFile(prf.name), std::string(5000, 'x'));
+}
+
+}  // namespace

@@ -12,11 +12,16 @@
  *
  *   orin prf set FILE SECTION KEY -        the value is standard input
  *   orin prf set FILE SECTION KEY @PATH    the value is the file PATH
+ *   orin prf check FILE               verify every table and value piece
+ *   orin prf pack FILE [--backup]     copy into a fresh, compact file
+ *   orin prf repair FILE              rebuild a damaged profile from its blocks
  *
  * Import and export carry INI text as the system's INI calls read it:
  * "[section]" and "key=value" lines, names and values taken literally
  * (a backslash is just a backslash), blanks around them trimmed, a value
  * in double quotes taken without them, lines starting with ';' ignored.
+ * Export writes the sections in the order they were created, so an
+ * imported INI file without comments comes back byte for byte.
  * A value with blanks at either end, or in quotes itself, is exported in
  * one more pair of quotes.  Names and values INI text cannot carry (line
  * breaks, zero and other control bytes, '=' or a leading ';' or '[' in a
@@ -42,11 +47,14 @@
 #include <vector>
 #include "knl.h"
 #include "prf.h"
+#include "orin_commands.h"
+
+using orintool::fail;
+using orintool::kExitLibrary;
+using orintool::kExitUsage;
 
 namespace {
 
-constexpr int kExitLibrary = 1;
-constexpr int kExitUsage = 2;
 constexpr std::string_view kHexDirective = ";orin:hex";
 constexpr ULONG kDumpWidth = 16;
 constexpr char kListSeparator = '~';
@@ -60,7 +68,12 @@ constexpr const char *kUsageText =
     "                                VALUE - reads it from standard input, @PATH from a file\n"
     "  delete FILE SECTION [KEY]     delete a key, or a section with all its keys\n"
     "  import FILE < TEXT            store the sections and keys of INI-style text\n"
-    "  export FILE                   print the profile as INI-style text\n";
+    "  export FILE                   print the profile as INI-style text\n"
+    "  check FILE                    verify every table and value piece of a profile\n"
+    "  pack FILE [--backup]          copy a profile into a fresh, compact file\n"
+    "                                (--backup keeps the old one with the extension BAK)\n"
+    "  repair FILE                   rebuild a damaged profile from the blocks it still\n"
+    "                                holds; the damaged file is kept with the extension BAK\n";
 
 struct Meaning {
     USHORT code;
@@ -79,6 +92,8 @@ constexpr Meaning kMeanings[] = {
     {112, "disk full"},
     {123, "invalid section or key name"},
     {211, "no such section or key"},
+    {PRF_ERR_CANCELLED, "cancelled"},
+    {PRF_ERR_NOBLOCKS, "no block of a profile found in the file"},
     {0xE08C, "not a profile file (bad block-file magic)"},
     {0xE08E, "damaged block file (block type)"},
     {0xE08F, "damaged block file (free list)"},
@@ -95,7 +110,9 @@ struct ProfileCloser {
 };
 using Profile = std::unique_ptr<std::remove_pointer_t<HPRF>, ProfileCloser>;
 
-int fail(const char *what, USHORT rc)
+}  // namespace
+
+int orintool::fail(const char *what, USHORT rc)
 {
     const char *text = "error";
     for (const Meaning &m : kMeanings)
@@ -104,6 +121,8 @@ int fail(const char *what, USHORT rc)
     fprintf(stderr, "orin: %s: error %u (%s)\n", what, rc, text);
     return kExitLibrary;
 }
+
+namespace {
 
 int usage()
 {
@@ -345,14 +364,16 @@ private:
     USHORT rc_ = 0;
 };
 
-int cmdExport(HPRF h)
+int cmdExport(HPRF h, const char *file)
 {
     std::string sections;
     USHORT rc = fetch(h, nullptr, nullptr, sections);
     if (rc)
         return fail("listing sections", rc);
+    std::vector<std::string> names = splitNames(sections);
+    orintool::putInCreationOrder(file, names);
     Exporter x(h);
-    for (const std::string &section : splitNames(sections))
+    for (const std::string &section : names)
         x.section(section);
     return x.firstError() ? fail("exporting", x.firstError()) : 0;
 }
@@ -502,7 +523,7 @@ int cmdDelete(HPRF h, const char *section, const char *key)
     return rc ? fail(key ? "deleting the key" : "deleting the section", rc) : 0;
 }
 
-int runCommand(std::string_view cmd, HPRF h, int argc, char **argv)
+int runCommand(std::string_view cmd, HPRF h, const char *file, int argc, char **argv)
 {
     if (cmd == "sections" && argc == 0)
         return cmdList(h, nullptr);
@@ -517,7 +538,7 @@ int runCommand(std::string_view cmd, HPRF h, int argc, char **argv)
     if (cmd == "import" && argc == 0)
         return cmdImport(h);
     if (cmd == "export" && argc == 0)
-        return cmdExport(h);
+        return cmdExport(h, file);
     return usage();
 }
 
@@ -541,15 +562,21 @@ int main(int argc, char **argv)
         fputs(kUsageText, stdout);
         return 0;
     }
-    if (argc < 4 || strcmp(argv[1], "prf") != 0 || !isKnownCommand(argv[2]))
+    if (argc < 4 || strcmp(argv[1], "prf") != 0)
         return usage();
     KnlInitCP();
     KnlInitDBCSEv();
+    if (orintool::isMaintenanceCommand(argv[2])) {
+        int status = orintool::runMaintenanceCommand(argv[2], argv[3], argc - 4, argv + 4);
+        return status < 0 ? usage() : status;
+    }
+    if (!isKnownCommand(argv[2]))
+        return usage();
     HPRF h = nullptr;
     USHORT rc = PrfOpenProfile(nullptr, &h, argv[3],
                                isReadOnlyCommand(argv[2]) ? PRF_OPEN_READONLY : 0);
     if (rc)
         return fail(argv[3], rc);
     Profile profile(h);
-    return runCommand(argv[2], h, argc - 4, argv + 4);
+    return runCommand(argv[2], h, argv[3], argc - 4, argv + 4);
 }
