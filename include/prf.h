@@ -184,6 +184,52 @@ USHORT ORINAPI PrfFalRepairQueryCancel(void *nameSpace, const char *fileName,
                                        PFNPRFREPAIRCALLBACK callback,
                                        PRFREPAIRPROGRESS *progress) ORIN_NOEXCEPT;
 
+/* Other stores behind the profile calls.  The registry handler keeps a
+ * profile under HKEY_LOCAL_MACHINE\\Software\\Orin\\<subKey> (a section is a
+ * registry key, a key a named value; sections are made only by
+ * PrfCreateSection).  The INI handler keeps it in an INI file through the
+ * system's private-profile calls.  Both open calls return the profile
+ * handle, or null.  Offsets and sizes are not served (50). */
+#define PRF_TYPE_ULONG    1   /* a 4-byte number (REG_DWORD in the registry) */
+ULONG  ORINAPI PrfWinRegHandler(HPRF h, PRFCMD message, void *param) ORIN_NOEXCEPT;
+HPRF   ORINAPI PrfWinRegHandlerOpen(const char *subKey) ORIN_NOEXCEPT;
+ULONG  ORINAPI PrfWinIniHandler(HPRF h, PRFCMD message, void *param) ORIN_NOEXCEPT;
+HPRF   ORINAPI PrfWinIniHandlerOpen(const char *iniFileName) ORIN_NOEXCEPT;
+
+/* Reading INI files directly.  PrfIniQueryKey gives the value of `key` in
+ * `section` (211 when there is none); PrfIniEnumKeys lists the section's
+ * key names, each followed by '~', up to the first line without '=';
+ * `size` is the buffer's size in and the list's (with its terminator)
+ * out, or with a null buffer the size a buffer needs. */
+USHORT ORINAPI PrfIniQueryKey(void *nameSpace, const char *fileName, const char *section,
+                              const char *key, char *buffer, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfIniEnumKeys(void *nameSpace, const char *fileName, const char *section,
+                              char *buffer, USHORT *size) ORIN_NOEXCEPT;
+
+/* A whole file kept in one profile value, named "PROFILE;SECTION~KEY",
+ * PROFILE being a profile file name or "@PRFHANDLE@" and the 16 hex digits
+ * of an open profile handle.  The calls are those of a Vbf back-end;
+ * PrfFileAllocVbfFuncStruct gives them as a table (freed with free()).
+ * File locks lock the key's section; a handle's nested locks only count.
+ * Writing needs an open mode with write access (else 5). */
+typedef struct _PRFFILE *HPRFFILE;
+USHORT ORINAPI PrfFileOpen(void *nameSpace, const char *name, HPRFFILE *handle, ULONG *action,
+                           ULONG initialSize, ULONG attribute, ULONG openFlags,
+                           ULONG openMode) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileClose(HPRFFILE h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileRead(HPRFFILE h, void *buffer, ULONG count, ULONG *read) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileGetch(HPRFFILE h, BYTE *ch) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileWrite(HPRFFILE h, const void *data, ULONG count, ULONG *written) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileGets(HPRFFILE h, char *buffer, ULONG size, ULONG *consumed) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileChgFilePtr(HPRFFILE h, LONG distance, ULONG method, ULONG *newPos) ORIN_NOEXCEPT;
+ULONG  ORINAPI PrfFileTell(HPRFFILE h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileQueryLength(HPRFFILE h, ULONG *length) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileNewSize(HPRFFILE h, ULONG newLength) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileFlush(HPRFFILE h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileQueryFilename(HPRFFILE h, char *buffer, ULONG size) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFileFileLocks(HPRFFILE h, FILELOCK *unlockRange, FILELOCK *lockRange) ORIN_NOEXCEPT;
+VBFFUNCS *ORINAPI PrfFileAllocVbfFuncStruct(void *nameSpace) ORIN_NOEXCEPT;
+
 /* Sections. */
 USHORT ORINAPI PrfCreateSection(HPRF h, const char *section) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfDestroySection(HPRF h, const char *section) ORIN_NOEXCEPT;
