@@ -365,32 +365,51 @@ private:
 // A name a change may store: given, not empty, without '~'.
 bool storable(const char *name) { return name && prfNameIsValid(name); }
 
+// 0 when a message's parameter can be served, else the code for it; bad
+// arguments never reach the file.
+USHORT checkParam(PRFCMD msg, const void *param)
+{
+    auto *rq = static_cast<const PRFREQUEST *>(param);
+    auto *name = static_cast<const char *>(param);
+    if (msg == PRF_CMD_CREATESECTION)
+        return storable(name) ? 0 : ORIN_ERR_INVALID_NAME;
+    if (msg == PRF_CMD_DESTROYSECTION)
+        return name ? 0 : ORIN_ERR_INVALID_NAME;
+    if (!rq)
+        return ORIN_ERR_INVALID_PARAM;
+    switch (msg) {
+    case PRF_CMD_READ:
+        return rq->section && rq->key ? 0 : ORIN_ERR_INVALID_NAME;
+    case PRF_CMD_LISTKEYS:
+        return rq->section ? 0 : ORIN_ERR_INVALID_NAME;
+    case PRF_CMD_WRITE:
+        if (!rq->section)
+            return ORIN_ERR_INVALID_NAME;
+        // A write that would store the names needs names that can be stored.
+        if (rq->key && rq->data && !(storable(rq->section) && storable(rq->key)))
+            return ORIN_ERR_INVALID_NAME;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
 USHORT serve(Message &m, PRFCMD msg, void *param)
 {
     auto *rq = static_cast<PRFREQUEST *>(param);
     auto *name = static_cast<const char *>(param);
     switch (msg) {
     case PRF_CMD_CREATESECTION:
-        return storable(name) ? m.createSection(name) : ORIN_ERR_INVALID_NAME;
+        return m.createSection(name);
     case PRF_CMD_DESTROYSECTION:
-        return name ? m.destroySection(name) : ORIN_ERR_INVALID_NAME;
+        return m.destroySection(name);
     case PRF_CMD_READ:
-        if (!rq)
-            return ORIN_ERR_INVALID_PARAM;
-        return rq->section && rq->key ? m.read(rq) : ORIN_ERR_INVALID_NAME;
+        return m.read(rq);
     case PRF_CMD_LISTSECTIONS:
-        return rq ? m.listSections(rq) : ORIN_ERR_INVALID_PARAM;
+        return m.listSections(rq);
     case PRF_CMD_LISTKEYS:
-        if (!rq)
-            return ORIN_ERR_INVALID_PARAM;
-        return rq->section ? m.listKeys(rq) : ORIN_ERR_INVALID_NAME;
+        return m.listKeys(rq);
     case PRF_CMD_WRITE:
-        if (!rq)
-            return ORIN_ERR_INVALID_PARAM;
-        if (!rq->section)
-            return ORIN_ERR_INVALID_NAME;
-        if (rq->key && rq->data && !(storable(rq->section) && storable(rq->key)))
-            return ORIN_ERR_INVALID_NAME;     // a write that would store the names
         return m.write(rq);
     default:
         return PRF_ERR_NOTSERVED;
@@ -477,8 +496,11 @@ USHORT handle(HPRF h, PRFCMD msg, void *param)
         return closeProfile(h, st);
     if (!isServed(msg))
         return PRF_ERR_NOTSERVED;
+    USHORT rc = checkParam(msg, param);
+    if (rc)
+        return rc;
     Bracket bracket(st, isChange(msg));
-    USHORT rc = bracket.status();
+    rc = bracket.status();
     if (rc)
         return rc;
     Message m(st->fal);
