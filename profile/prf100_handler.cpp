@@ -504,10 +504,9 @@ USHORT handle(HPRF h, PRFCMD msg, void *param)
     if (rc)
         return rc;
     Message m(st->fal);
-    rc = guardCode([&] {
-        USHORT loaded = m.load();
-        return loaded ? loaded : serve(m, msg, param);
-    });
+    rc = m.load();
+    if (!rc)
+        rc = serve(m, msg, param);
     return bracket.end(rc, isChange(msg));
 }
 
@@ -515,6 +514,8 @@ USHORT handle(HPRF h, PRFCMD msg, void *param)
 
 }  // namespace orin::prf100
 
+// Lists are vectors: running out of memory comes as an exception, which
+// the guard turns into 8 (the bracket has given the lock back by then).
 ULONG ORINAPI PrfFal100Handler(HPRF h, PRFCMD message, void *param) noexcept
 {
     return orin::guardCode([&] { return orin::prf100::handle(h, message, param); });
