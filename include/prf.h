@@ -111,6 +111,7 @@ typedef struct _PRFUTLTABLEENTRY {
 
 /* Error codes. */
 #define PRF_ERR_INUPDATE      0xE096  /* 57494 left in the middle of an update */
+#define PRF_ERR_NOTFIRSTFORMAT 0xE096 /* 57494 from Prf100OpenProfile: another version */
 #define PRF_ERR_CURSOR        0xE097  /* 57495 table cursor outside the table */
 #define PRF_ERR_OLDVERSION    0xE098  /* 57496 a first-format profile */
 #define PRF_ERR_CHECKSUM      0xE099  /* 57497 a checksum is wrong */
@@ -144,6 +145,22 @@ USHORT ORINAPI PrfFalCloseHandler(HPRF h) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfFalTransaction(HPRF h, BOOL begin) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfFalFlush(HPRF h) ORIN_NOEXCEPT;
 USHORT ORINAPI PrfFalSetCorrupt(HPRF h, BOOL set) ORIN_NOEXCEPT;
+
+/* First-format ("PRFF100") profiles, which PrfOpenProfile refuses with
+ * 57496.  Prf100OpenProfile opens (or creates) one with the handler
+ * PrfFal100Handler and refuses a file of any other version with 57494; the
+ * handler serves messages 0 to 7 only and answers 57505 to the others (no
+ * offsets, set-size, check, section locks or transactions).  A value is
+ * one block of the file, so it is limited to about 64 KiB.
+ * PrfFalConvert100to200 copies such a profile into the current format
+ * under its own name and keeps the old file with the extension "BAK";
+ * sections without keys are not carried over.  On any error the profile
+ * file is left as it was. */
+ULONG  ORINAPI PrfFal100Handler(HPRF h, PRFCMD message, void *param) ORIN_NOEXCEPT;
+USHORT ORINAPI Prf100OpenProfile(void *nameSpace, HPRF *h, const char *fileName,
+                                 USHORT openFlags) ORIN_NOEXCEPT;
+USHORT ORINAPI Prf100CloseProfile(HPRF h) ORIN_NOEXCEPT;
+USHORT ORINAPI PrfFalConvert100to200(void *nameSpace, const char *fileName) ORIN_NOEXCEPT;
 
 /* Maintenance of closed profile files, by name.  Pack and repair build the
  * new file under the profile's name with the extension "$$$" and put it in

@@ -19,6 +19,7 @@
 #include <vector>
 #include "frame/boundary.h"
 #include "profile/prffal.h"
+#include "profile/prf_copy.h"
 #include "profile/prf_rebuild.h"
 
 namespace orin::prf {
@@ -26,54 +27,7 @@ namespace orin::prf {
 namespace {
 
 constexpr ULONG kChunkSize = PRFF_PIECE_SIZE;     // bytes copied per call
-constexpr USHORT kPackFalFlags = FAL_FIRST_FIT;
 constexpr USHORT kPercentAll = 100;
-
-// Owns an open profile handle; closing it explicitly gives its result.
-class OpenProfile {
-public:
-    OpenProfile() = default;
-    ~OpenProfile() { close(); }
-    OpenProfile(const OpenProfile &) = delete;
-    OpenProfile &operator=(const OpenProfile &) = delete;
-
-    USHORT open(void *ns, const char *fileName)
-    {
-        PRFFALOPEN rec = {ns, fileName, kPackFalFlags, 0, NULL};
-        return PrfOpenHandler(PrfFalHandler, &rec, &h_);
-    }
-    USHORT close()
-    {
-        USHORT rc = h_ ? PrfCloseProfile(h_) : 0;
-        h_ = NULL;
-        return rc;
-    }
-    HPRF get() const { return h_; }
-
-private:
-    HPRF h_ = NULL;
-};
-
-// A '~' list of sections (section null) or of a section's keys.
-USHORT listNames(HPRF h, const char *section, std::vector<std::string> &names)
-{
-    ULONG size = 0;
-    USHORT rc = PrfQueryProfileSize(h, section, NULL, &size);
-    if (rc)
-        return rc;
-    std::string list(size, '\0');
-    rc = PrfQueryProfileData(h, section, NULL, list.data(), &size);
-    if (rc)
-        return rc;
-    list.resize(size);
-    names.clear();
-    size_t p = 0, sep;
-    while ((sep = list.find(PRF_LIST_SEPARATOR, p)) != std::string::npos) {
-        names.emplace_back(list, p, sep - p);
-        p = sep + 1;
-    }
-    return 0;
-}
 
 class Packer {
 public:
@@ -158,14 +112,15 @@ USHORT pack(void *ns, const char *fileName, bool keepBackup, PFNPRFPACKCANCEL ca
     USHORT rc;
     if (unchecked) {
         UncheckedOpen noChecks;
-        rc = source.open(ns, fileName);
+        rc = source.open(PrfFalHandler, ns, fileName);
     } else {
-        rc = source.open(ns, fileName);
+        rc = source.open(PrfFalHandler, ns, fileName);
     }
     if (rc)
         return rc;
     RebuildFiles files(ns, fileName);
-    if ((rc = files.prepare()) != 0 || (rc = target.open(ns, files.builtName())) != 0)
+    if ((rc = files.prepare()) != 0
+        || (rc = target.open(PrfFalHandler, ns, files.builtName())) != 0)
         return rc;
     rc = PrfFalSetCorrupt(target.get(), TRUE);
     if (!rc)

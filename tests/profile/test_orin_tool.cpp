@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 #include "prf.h"
+#include "prf100file.h"
 #include "testutil.h"
 
 namespace {
@@ -282,6 +283,46 @@ TEST(OrinTool, CheckPackAndRepair)
     EXPECT_EQ(run("orin.exe prf repair maint.prf", &out), 1);
     EXPECT_NE(out.find("error 65535"), std::string::npos) << out;
     EXPECT_EQ(testutil::readFile(prf.name), std::string(5000, 'x'));
+}
+
+}  // namespace
+
+namespace {
+
+// A first-format profile: refused by the other commands with a hint, and
+// converted in place with the old file kept as BAK.
+TEST(OrinTool, ConvertAFirstFormatProfile)
+{
+    testutil::ScratchFile prf("first.prf"), bak("first.BAK");
+    using prf100file::Key;
+    prf100file::Bytes bytes = prf100file::build(
+        {prf100file::Section{"Sec", {Key{"k1", "one"}, Key{"k2", "two"}}}, prf100file::Section{"Bare", {}}});
+    std::string original(bytes.begin(), bytes.end());
+    ASSERT_TRUE(testutil::writeFile(prf.name, original));
+    std::string out;
+    EXPECT_EQ(run("orin.exe --help", &out), 0);
+    EXPECT_NE(out.find("convert FILE"), std::string::npos) << out;
+    EXPECT_EQ(run("orin.exe prf get first.prf Sec k1", &out), 1);
+    EXPECT_NE(out.find("error 57496"), std::string::npos) << out;
+    EXPECT_NE(out.find("orin prf convert"), std::string::npos) << out;
+    EXPECT_EQ(run("orin.exe prf convert first.prf extra", &out), 2);
+    EXPECT_EQ(testutil::readFile(prf.name), original);
+
+    EXPECT_EQ(run("orin.exe prf convert first.prf", &out), 0);
+    EXPECT_NE(out.find("converted"), std::string::npos) << out;
+    EXPECT_EQ(testutil::readFile(bak.name), original);
+    EXPECT_EQ(run("orin.exe prf get first.prf Sec k2", &out), 0);
+    EXPECT_EQ(out, "two\r\n");
+    EXPECT_EQ(run("orin.exe prf sections first.prf", &out), 0);
+    EXPECT_EQ(out, "Sec\r\n");
+
+    // Converted already: named as what it is not, and left alone.
+    std::string converted = testutil::readFile(prf.name);
+    EXPECT_EQ(run("orin.exe prf convert first.prf", &out), 1);
+    EXPECT_NE(out.find("error 57494 (not a first-format profile)"), std::string::npos) << out;
+    EXPECT_EQ(testutil::readFile(prf.name), converted);
+    EXPECT_EQ(run("orin.exe prf convert missing.prf", &out), 1);
+    EXPECT_NE(out.find("error 2 "), std::string::npos) << out;
 }
 
 }  // namespace

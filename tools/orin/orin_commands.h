@@ -16,10 +16,11 @@ namespace orintool {
 constexpr int kExitLibrary = 1;        // the library reported an error
 constexpr int kExitUsage = 2;          // a wrong command line
 
-/* Prints "orin: WHAT: error N (meaning)" on standard error; kExitLibrary. */
-int fail(const char *what, USHORT rc);
+/* Prints "orin: WHAT: error N (meaning)" on standard error; kExitLibrary.
+ * The meaning is the code's usual one unless the caller knows better. */
+int fail(const char *what, USHORT rc, const char *meaning = nullptr);
 
-/* Commands on a closed profile file by name (check, pack, repair). */
+/* Commands on a closed profile file by name (check, pack, repair, convert). */
 bool isMaintenanceCommand(std::string_view cmd);
 int runMaintenanceCommand(std::string_view cmd, const char *file, int argc, char **argv);
 

@@ -1,12 +1,13 @@
 /*
- * orin_maint.cpp - `orin prf check|pack|repair FILE`: the maintenance of
- * profile files from the command line.
+ * orin_maint.cpp - `orin prf check|pack|repair|convert FILE`: the
+ * maintenance of profile files from the command line.
  *
  * check opens the profile for reading and verifies every table and value
- * piece; pack and repair work on the closed file by name and replace it
- * only when the new file is complete.  Pack and repair show their
- * progress on one line of standard error, rewritten as the percentage
- * moves.
+ * piece; pack, repair and convert work on the closed file by name and
+ * replace it only when the new file is complete (convert turns a
+ * first-format profile into the current format).  Pack and repair show
+ * their progress on one line of standard error, rewritten as the
+ * percentage moves.
  */
 #include <cstdio>
 #include <cstring>
@@ -97,11 +98,23 @@ int repair(const char *file)
     return 0;
 }
 
+int convert(const char *file)
+{
+    USHORT rc = PrfFalConvert100to200(nullptr, file);
+    if (rc == PRF_ERR_NOTFIRSTFORMAT)
+        return fail(file, rc, "not a first-format profile");
+    if (rc)
+        return fail(file, rc);
+    printf("%s: converted to the current format; the old file is kept with the extension BAK\n",
+           file);
+    return 0;
+}
+
 }  // namespace
 
 bool isMaintenanceCommand(std::string_view cmd)
 {
-    return cmd == "check" || cmd == "pack" || cmd == "repair";
+    return cmd == "check" || cmd == "pack" || cmd == "repair" || cmd == "convert";
 }
 
 int runMaintenanceCommand(std::string_view cmd, const char *file, int argc, char **argv)
@@ -114,6 +127,8 @@ int runMaintenanceCommand(std::string_view cmd, const char *file, int argc, char
         return pack(file, true);
     if (cmd == "repair" && argc == 0)
         return repair(file);
+    if (cmd == "convert" && argc == 0)
+        return convert(file);
     return -1;
 }
 

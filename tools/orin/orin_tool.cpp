@@ -15,6 +15,8 @@
  *   orin prf check FILE               verify every table and value piece
  *   orin prf pack FILE [--backup]     copy into a fresh, compact file
  *   orin prf repair FILE              rebuild a damaged profile from its blocks
+ *   orin prf convert FILE             turn a first-format profile into the current
+ *                                     format, keeping the old file as BAK
  *
  * Import and export carry INI text as the system's INI calls read it:
  * "[section]" and "key=value" lines, names and values taken literally
@@ -73,7 +75,9 @@ constexpr const char *kUsageText =
     "  pack FILE [--backup]          copy a profile into a fresh, compact file\n"
     "                                (--backup keeps the old one with the extension BAK)\n"
     "  repair FILE                   rebuild a damaged profile from the blocks it still\n"
-    "                                holds; the damaged file is kept with the extension BAK\n";
+    "                                holds; the damaged file is kept with the extension BAK\n"
+    "  convert FILE                  turn a first-format profile into the current format;\n"
+    "                                the old file is kept with the extension BAK\n";
 
 struct Meaning {
     USHORT code;
@@ -100,7 +104,7 @@ constexpr Meaning kMeanings[] = {
     {0xE090, "damaged block file (block beyond end)"},
     {0xE091, "damaged block file (block header)"},
     {PRF_ERR_INUPDATE, "profile left in the middle of an update; it needs repair"},
-    {PRF_ERR_OLDVERSION, "first-format profile; convert it first"},
+    {PRF_ERR_OLDVERSION, "first-format profile; convert it first with `orin prf convert FILE`"},
     {PRF_ERR_CHECKSUM, "checksum wrong; the profile is damaged"},
     {PRF_ERR_VERSION, "unknown profile version"},
 };
@@ -112,12 +116,14 @@ using Profile = std::unique_ptr<std::remove_pointer_t<HPRF>, ProfileCloser>;
 
 }  // namespace
 
-int orintool::fail(const char *what, USHORT rc)
+int orintool::fail(const char *what, USHORT rc, const char *meaning)
 {
     const char *text = "error";
     for (const Meaning &m : kMeanings)
         if (m.code == rc)
             text = m.text;
+    if (meaning)
+        text = meaning;
     fprintf(stderr, "orin: %s: error %u (%s)\n", what, rc, text);
     return kExitLibrary;
 }
