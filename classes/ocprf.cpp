@@ -29,18 +29,14 @@
 
 constexpr char LIST_SEPARATOR = '~';
 
-/* Opens a profile file in the first format.  Reading that format is not
- * built yet, so for now every such file is refused with the code that
- * names it; the profile stays unchanged. */
+/* Opens a profile file in the first format with its own handler. */
 static USHORT openLegacyProfile(void *nameSpace, HPRF *h, const char *fileName,
                                 USHORT openFlags, VBFFUNCS *funcStruct)
 {
-    (void)nameSpace;
-    (void)fileName;
-    (void)openFlags;
-    (void)funcStruct;
+    constexpr USHORT kFirstFit = 0x0020;   // the block-file flags every profile is made with
+    PRFFALOPEN rec = {nameSpace, fileName, kFirstFit, openFlags, funcStruct};
     *h = NULL;
-    return PRF_ERR_OLDVERSION;
+    return PrfOpenHandler(PrfFal100Handler, &rec, h);
 }
 
 OcPrf::OcPrf()

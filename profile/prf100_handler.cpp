@@ -40,7 +40,7 @@ HandlePool<State> states;
 
 State *stateOf(HPRF h)
 {
-    if (!prfIsValid(h) || h->handler != PrfFal100Handler)
+    if (!prfIsValid(h))
         return NULL;
     return states.get(reinterpret_cast<const void *>(h->handlerData));
 }
@@ -485,7 +485,7 @@ USHORT handle(HPRF h, PRFCMD msg, void *param)
 {
     if (msg == PRF_CMD_OPEN) {
         // Only a handle being opened for this handler, not one in use.
-        if (!prfIsValid(h) || h->handler != PrfFal100Handler || stateOf(h))
+        if (!prfIsValid(h) || stateOf(h))
             return ORIN_ERR_INVALID_HANDLE;
         return openProfile(h, static_cast<const PRFFALOPEN *>(param));
     }

@@ -53,12 +53,14 @@ orin::prf::UncheckedOpen::~UncheckedOpen()
 
 /* The state of every open profile file.  The handle's word that names it
  * can be set by any caller (PrfUtlSetHandlerULongPtr), so it is checked
- * by membership before it is used. */
+ * by membership before it is used.  Membership is also how a handle is
+ * known to be ours: h->handler is no proof either way, since a program
+ * outside the DLL hands in the handler's import thunk, not its address. */
 static orin::HandlePool<PRFFAL> prffStates;
 
 PRFFAL *prffStateOf(HPRF h)
 {
-    if (!prfIsValid(h) || h->handler != PrfFalHandler)
+    if (!prfIsValid(h))
         return NULL;
     return prffStates.get((const void *)h->handlerData);
 }

@@ -147,28 +147,30 @@ TEST(OcPrf, OpenRefusesWhatItCannotOpen)
     EXPECT_EQ(p.GetLastError(), ORIN_ERR_INVALID_NAME);
     EXPECT_EQ(p.GetErrCount(), 3u);
 
-    // A profile in the first format: the legacy opener cannot read it yet,
-    // so it is refused and left exactly as it was.
+    // A profile in the first format is opened with its own handler.
     memvbf::files().erase("first.prf");
     {
-        OcPrf made;
-        ASSERT_EQ(made.Open(NULL, "first.prf", 0, memvbf::table()), 1);
-        ASSERT_EQ(made.WriteString("s", "k", "v"), 1);
+        HPRF old = nullptr;
+        PRFFALOPEN rec = {NULL, "first.prf", 0x0020, 0, memvbf::table()};
+        ASSERT_EQ(PrfOpenHandler(PrfFal100Handler, &rec, &old), 0);
+        ASSERT_EQ(PrfWriteProfileString(old, "s", "k", "v"), 0);
+        PrfCloseProfile(old);
     }
-    auto &b = memvbf::files()["first.prf"].data;
-    const size_t hdr = 96, sum = hdr + 3978;     // profile header and its checksum
-    ASSERT_GT(b.size(), sum + 2);
-    memcpy(&b[hdr], "PRFF100", 8);
-    b[sum] = b[sum + 1] = 0;
-    USHORT c = KnlCrc16(&b[hdr], 3980);
-    b[sum] = (unsigned char)c;
-    b[sum + 1] = (unsigned char)(c >> 8);
-    auto before = b;
-    EXPECT_EQ(p.Open(NULL, "first.prf", 0, memvbf::table()), 0);
-    EXPECT_EQ(p.GetLastError(), PRF_ERR_OLDVERSION);
-    EXPECT_FALSE(p.IsLegacy());
-    EXPECT_FALSE(p.IsOpen());
-    EXPECT_EQ(memvbf::files()["first.prf"].data, before);
+    EXPECT_EQ(p.Open(NULL, "first.prf", 0, memvbf::table()), 1);
+    EXPECT_TRUE(p.IsLegacy());
+    EXPECT_TRUE(p.IsOpen());
+    char value[8];
+    EXPECT_EQ(p.QueryString("s", "k", value, sizeof value), 1);
+    EXPECT_STREQ(value, "v");
+    p.Close();
+
+    // Handlers handed in from outside the library are served as well.
+    memvbf::files().erase("outside.prf");
+    HPRF own = nullptr;
+    PRFFALOPEN current = {NULL, "outside.prf", 0x0020, 0, memvbf::table()};
+    ASSERT_EQ(PrfOpenHandler(PrfFalHandler, &current, &own), 0);
+    EXPECT_EQ(PrfWriteProfileString(own, "s", "k", "v"), 0);
+    EXPECT_EQ(PrfCloseProfile(own), 0);
 }
 
 TEST(OcPrf, TemporaryProfilesAreRemovedOnClose)
