@@ -70,19 +70,24 @@ USHORT read(HPRF h, PRFREQUEST *rq)
 }
 
 // The key names come separated by zero bytes; the list has '~' instead.
+// Into a buffer go the whole names that fit, as the other handlers do.
 USHORT listKeys(HPRF h, PRFREQUEST *rq)
 {
-    std::string names;
-    if (rq->data && rq->size) {
-        DWORD got = GetPrivateProfileStringA(rq->section, NULL, "", (char *)rq->data, rq->size,
-                                             fileOf(h));
-        std::replace((char *)rq->data, (char *)rq->data + got, '\0', PRF_LIST_SEPARATOR);
-        rq->length = got;
-    } else {
-        names = readAll(h, rq->section, NULL);
+    std::string names = readAll(h, rq->section, NULL);
+    std::replace(names.begin(), names.end(), '\0', PRF_LIST_SEPARATOR);
+    if (!rq->data) {
         rq->length = (ULONG)names.size();
+        return names.empty() ? ORIN_ERR_NO_KEY : 0;
     }
-    return rq->length ? 0 : ORIN_ERR_NO_KEY;
+    ULONG fits = 0;
+    for (size_t end; (end = names.find(PRF_LIST_SEPARATOR, fits)) != std::string::npos
+                     && end + 1 <= rq->size;)
+        fits = (ULONG)end + 1;
+    memcpy(rq->data, names.data(), fits);
+    if (fits < rq->size)
+        ((char *)rq->data)[fits] = 0;
+    rq->length = fits;
+    return names.empty() ? ORIN_ERR_NO_KEY : 0;
 }
 
 USHORT write(HPRF h, PRFREQUEST *rq)

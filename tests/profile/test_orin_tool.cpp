@@ -326,3 +326,49 @@ TEST(OrinTool, ConvertAFirstFormatProfile)
 }
 
 }  // namespace
+
+namespace {
+
+// The registry and INI files through the same commands: an INI file goes
+// into the registry and comes out again, and the system's readers see it.
+TEST(OrinTool, RegistryAndIniStores)
+{
+    testutil::ScratchFile in("stores_in.ini"), out("stores_out.ini"), ini("stores_target.ini");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Orin\\OrinToolTest");
+    const std::string text =
+        "[Paths]\r\n"
+        "root=C:\\orin\\res\r\n"
+        "\r\n"
+        "[View]\r\n"
+        "zoom=120\r\n"
+        "\r\n";
+    ASSERT_TRUE(testutil::writeFile(in.name, text));
+    std::string got;
+    ASSERT_EQ(run("orin.exe prf import reg:OrinToolTest < stores_in.ini", &got), 0) << got;
+    HKEY k;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Orin\\OrinToolTest\\Paths", 0, KEY_READ, &k),
+              ERROR_SUCCESS);
+    char value[64];
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegQueryValueExA(k, "root", NULL, NULL, (BYTE *)value, &size), ERROR_SUCCESS);
+    EXPECT_STREQ(value, "C:\\orin\\res");
+    RegCloseKey(k);
+    ASSERT_EQ(run("orin.exe prf export reg:OrinToolTest > stores_out.ini"), 0);
+    std::string exported = testutil::readFile(out.name);
+    EXPECT_NE(exported.find("[Paths]\r\n"), std::string::npos) << exported;
+    EXPECT_NE(exported.find("root=C:\\orin\\res\r\n"), std::string::npos) << exported;
+    EXPECT_NE(exported.find("zoom=120\r\n"), std::string::npos) << exported;
+
+    ASSERT_EQ(run("orin.exe prf import ini:stores_target.ini < stores_in.ini", &got), 0) << got;
+    GetPrivateProfileStringA("View", "zoom", "", value, sizeof value, ".\\stores_target.ini");
+    EXPECT_STREQ(value, "120");
+    EXPECT_EQ(run("orin.exe prf get ini:stores_target.ini Paths root", &got), 0);
+    EXPECT_EQ(got, "C:\\orin\\res\r\n");
+    EXPECT_EQ(run("orin.exe prf keys ini:stores_target.ini View", &got), 0);
+    EXPECT_EQ(got, "zoom\r\n");
+    EXPECT_EQ(run("orin.exe prf sections ini:stores_target.ini", &got), 1);
+    EXPECT_EQ(run("orin.exe prf get reg: a b", &got), 1);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Orin\\OrinToolTest");
+}
+
+}  // namespace

@@ -12,6 +12,11 @@
  *
  *   orin prf set FILE SECTION KEY -        the value is standard input
  *   orin prf set FILE SECTION KEY @PATH    the value is the file PATH
+ * FILE may also be "reg:SUBKEY", the registry key
+ * HKEY_LOCAL_MACHINE\\Software\\Orin\\SUBKEY, or "ini:PATH", an INI file read
+ * and written through the system's calls (which cannot list sections, so
+ * "sections" and "export" do not work on it).
+ *
  *   orin prf check FILE               verify every table and value piece
  *   orin prf pack FILE [--backup]     copy into a fresh, compact file
  *   orin prf repair FILE              rebuild a damaged profile from its blocks
@@ -48,6 +53,7 @@
 #include <utility>
 #include <vector>
 #include "knl.h"
+#include "knlnam.h"
 #include "prf.h"
 #include "orin_commands.h"
 
@@ -60,9 +66,13 @@ namespace {
 constexpr std::string_view kHexDirective = ";orin:hex";
 constexpr ULONG kDumpWidth = 16;
 constexpr char kListSeparator = '~';
+constexpr std::string_view kRegistryPrefix = "reg:";
+constexpr std::string_view kIniPrefix = "ini:";
 
 constexpr const char *kUsageText =
     "usage: orin prf COMMAND FILE [ARGS]\n"
+    "  FILE is a profile file, reg:SUBKEY (the registry key\n"
+    "  HKEY_LOCAL_MACHINE\\Software\\Orin\\SUBKEY) or ini:PATH (an INI file)\n"
     "  sections FILE                 list the sections of a profile\n"
     "  keys FILE SECTION             list the keys of a section\n"
     "  get FILE SECTION KEY          print a value (text, or a hex dump of binary data)\n"
@@ -318,7 +328,8 @@ int cmdGet(HPRF h, const char *section, const char *key)
  * and goes on with the rest. */
 class Exporter {
 public:
-    explicit Exporter(HPRF h) : h_(h) {}
+    // Registry strings carry their terminator: dropTerminator cuts it.
+    Exporter(HPRF h, bool dropTerminator) : h_(h), dropTerminator_(dropTerminator) {}
 
     void section(const std::string &name)
     {
@@ -345,6 +356,8 @@ private:
         std::string v;
         if (!note(fetch(h_, section.c_str(), key.c_str(), v)))
             return;
+        if (dropTerminator_ && !v.empty() && v.back() == '\0')
+            v.pop_back();
         if (keyIsLiteral(key) && !hasControlBytes(v)) {
             bool quote = blankAtAnEnd(v) || inQuotes(v);
             printf(quote ? "%s=\"" : "%s=", key.c_str());
@@ -367,6 +380,7 @@ private:
     }
 
     HPRF h_;
+    bool dropTerminator_;
     USHORT rc_ = 0;
 };
 
@@ -378,7 +392,7 @@ int cmdExport(HPRF h, const char *file)
         return fail("listing sections", rc);
     std::vector<std::string> names = splitNames(sections);
     orintool::putInCreationOrder(file, names);
-    Exporter x(h);
+    Exporter x(h, std::string_view(file).substr(0, kRegistryPrefix.size()) == kRegistryPrefix);
     for (const std::string &section : names)
         x.section(section);
     return x.firstError() ? fail("exporting", x.firstError()) : 0;
@@ -560,6 +574,27 @@ bool isKnownCommand(std::string_view cmd)
     return std::find(std::begin(kKnown), std::end(kKnown), cmd) != std::end(kKnown);
 }
 
+/* Opens the profile an argument names: "reg:SUBKEY" in the registry,
+ * "ini:PATH" an INI file (a relative path from the current folder), else
+ * a profile file. */
+USHORT openStore(std::string_view arg, bool readOnly, HPRF *h)
+{
+    if (arg.substr(0, kRegistryPrefix.size()) == kRegistryPrefix) {
+        *h = PrfWinRegHandlerOpen(std::string(arg.substr(kRegistryPrefix.size())).c_str());
+        return *h ? 0 : ORIN_ERR_INVALID_NAME;
+    }
+    if (arg.substr(0, kIniPrefix.size()) == kIniPrefix) {
+        char full[KNLNAM_MAXPATH];
+        std::string path(arg.substr(kIniPrefix.size()));
+        if (path.empty())
+            return ORIN_ERR_INVALID_NAME;
+        KnlNamGetFullPathName(full, path.c_str());
+        *h = PrfWinIniHandlerOpen(full);
+        return *h ? 0 : ORIN_ERR_INVALID_NAME;
+    }
+    return PrfOpenProfile(nullptr, h, std::string(arg).c_str(), readOnly ? PRF_OPEN_READONLY : 0);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -579,8 +614,7 @@ int main(int argc, char **argv)
     if (!isKnownCommand(argv[2]))
         return usage();
     HPRF h = nullptr;
-    USHORT rc = PrfOpenProfile(nullptr, &h, argv[3],
-                               isReadOnlyCommand(argv[2]) ? PRF_OPEN_READONLY : 0);
+    USHORT rc = openStore(argv[3], isReadOnlyCommand(argv[2]), &h);
     if (rc)
         return fail(argv[3], rc);
     Profile profile(h);
