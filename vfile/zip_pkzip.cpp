@@ -16,8 +16,11 @@
  * stored entry with a descriptor and no size is refused.  CRC and both
  * sizes are checked against what was decoded.
  *
- * Behind the entry must come the central directory ("PK" 1 2): a second
- * entry, or anything else, refuses the archive rather than dropping data.
+ * Behind the entry must come the rest of a whole archive: one central
+ * directory entry ("PK" 1 2) with the same CRC, the end records (the
+ * 64-bit ones, "PK" 6 6 and "PK" 6 7, where present, then "PK" 5 6 with
+ * its comment) and nothing after them.  A second entry, a cut archive or
+ * anything else refuses the archive rather than dropping data.
  */
 #include <initializer_list>
 #include <memory>
@@ -29,6 +32,14 @@ namespace {
 constexpr std::uint32_t kLocalHeader = 0x04034B50;
 constexpr std::uint32_t kCentralHeader = 0x02014B50;
 constexpr std::uint32_t kDescriptor = 0x08074B50;
+constexpr std::uint32_t kEnd64Record = 0x06064B50;
+constexpr std::uint32_t kEnd64Locator = 0x07064B50;
+constexpr std::uint32_t kEndRecord = 0x06054B50;
+constexpr std::size_t kCentralSkipToCrc = 12;     // version made, needed, flags, method, time, date
+constexpr std::size_t kCentralSkipToNames = 8;    // the sizes
+constexpr std::size_t kCentralRest = 12;          // disk, attributes, offset
+constexpr std::size_t kLocatorRest = 16;
+constexpr std::size_t kEndSkipToComment = 16;     // disks, counts, size, offset
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagDescriptor = 0x0008;
 constexpr std::uint16_t kFlagPatch = 0x0020;
@@ -134,6 +145,35 @@ void readDescriptor(Input &in, Entry &e)
     e.plainSize = e.zip64 ? in.le64() : in.le32();
 }
 
+/* The central directory of the one entry and the end records. */
+void readDirectory(Input &in, const Entry &e)
+{
+    if (in.le32() != kCentralHeader)
+        fail();
+    in.discard(kCentralSkipToCrc);
+    if (in.le32() != e.crc)
+        fail();
+    in.discard(kCentralSkipToNames);
+    std::uint64_t names = in.le16();
+    names += in.le16();
+    names += in.le16();
+    in.discard(kCentralRest + names);
+    std::uint32_t sig = in.le32();
+    if (sig == kEnd64Record) {
+        in.discard(in.le64());
+        if (in.le32() != kEnd64Locator)
+            fail();
+        in.discard(kLocatorRest);
+        sig = in.le32();
+    }
+    if (sig != kEndRecord)
+        fail();
+    in.discard(kEndSkipToComment);
+    in.discard(in.le16());
+    if (!in.atEnd())
+        fail();
+}
+
 }  // namespace
 
 void readPkzip(Input &in, Output &out)
@@ -154,8 +194,7 @@ void readPkzip(Input &in, Output &out)
         readDescriptor(in, e);
     if (e.crc != sum.crc || e.plainSize != sum.length || e.packedSize != packed)
         fail();
-    if (in.le32() != kCentralHeader)
-        fail();
+    readDirectory(in, e);
 }
 
 }  // namespace orin::zip

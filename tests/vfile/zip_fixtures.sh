@@ -21,6 +21,7 @@ perl -e 'srand(13); for my $b (0..11) {
            elsif ($b % 3 == 1) { print map { chr(97 + int rand 3) } 1..40000 }
            else { print chr(65 + $b) x 80000 } }' > mixed.dat
 printf 'hello, world\n' > small.txt
+head -c 8000 text.txt > part.txt
 : > empty.txt
 
 # gzip: every level with the name field, without it (-n), with it asked
@@ -53,6 +54,7 @@ compress -c small.txt > small.txt.Z
 zip -q -X text.txt.zip text.txt
 zip -q -X -0 text.txt.0.zip text.txt
 zip -q -X bin.dat.zip bin.dat
+zip -q -X part.txt.zip part.txt
 zip - - < text.txt 2>/dev/null | cat > text.txt.pipe.zip
 zip -fz- - - < text.txt 2>/dev/null | cat > text.txt.pipe32.zip
 zip - - < text.txt > text.txt.seek.zip 2>/dev/null
@@ -70,7 +72,7 @@ done
 for f in *.Z; do
   compress -dc < "$f" | cmp -s - "$(echo "$f" | cut -d. -f1-2)" || { echo "compress cannot read $f back"; exit 1; }
 done
-for f in text.txt.*zip bin.dat.zip empty.txt.zip; do
+for f in text.txt.*zip bin.dat.zip part.txt.zip empty.txt.zip; do
   unzip -p "$f" | cmp -s - "$(echo "$f" | cut -d. -f1-2)" || { echo "unzip cannot read $f back"; exit 1; }
 done
 echo ready > ready
