@@ -1,6 +1,6 @@
 /*
  * orin_tool.cpp - the `orin` command: looks into and changes profile files
- * from the command line.
+ * from the command line, and compresses files (orin_gzip.cpp).
  *
  *   orin prf sections FILE            list the sections
  *   orin prf keys FILE SECTION        list the keys of a section
@@ -12,6 +12,9 @@
  *
  *   orin prf set FILE SECTION KEY -        the value is standard input
  *   orin prf set FILE SECTION KEY @PATH    the value is the file PATH
+ *
+ *   orin gzip FILE                    compress FILE into FILE.gz
+ *   orin gunzip FILE.gz               decompress FILE.gz into FILE
  *
  * Import and export carry INI text as the system's INI calls read it:
  * "[section]" and "key=value" lines, names and values taken literally
@@ -41,6 +44,7 @@
 #include <utility>
 #include <vector>
 #include "knl.h"
+#include "orin_commands.h"
 #include "prf.h"
 
 namespace {
@@ -60,7 +64,9 @@ constexpr const char *kUsageText =
     "                                VALUE - reads it from standard input, @PATH from a file\n"
     "  delete FILE SECTION [KEY]     delete a key, or a section with all its keys\n"
     "  import FILE < TEXT            store the sections and keys of INI-style text\n"
-    "  export FILE                   print the profile as INI-style text\n";
+    "  export FILE                   print the profile as INI-style text\n"
+    "   or: orin gzip FILE          compress FILE into FILE.gz\n"
+    "       orin gunzip FILE.gz     decompress FILE.gz (gzip, zip, pack or compress data) into FILE\n";
 
 struct Meaning {
     USHORT code;
@@ -541,6 +547,8 @@ int main(int argc, char **argv)
         fputs(kUsageText, stdout);
         return 0;
     }
+    if (argc >= 2 && (strcmp(argv[1], "gzip") == 0 || strcmp(argv[1], "gunzip") == 0))
+        return runZipCommand(argc, argv);
     if (argc < 4 || strcmp(argv[1], "prf") != 0 || !isKnownCommand(argv[2]))
         return usage();
     KnlInitCP();
