@@ -75,7 +75,6 @@ struct ZipFile {
     OwnedVbf plain;                    // the temporary plain copy
     bool dirty = false;
     bool inflated = false;             // plain holds the contents
-    ULONG openFlags = 0;
     ULONG openMode = 0;
     ULONG pending = 0;                 // position of seeks made before inflating
     USHORT failure = 0;                // result of a failed inflation
@@ -296,7 +295,6 @@ USHORT openFile(ULONG_PTR context, const char *fileName, void **backend, ULONG *
     if (f == nullptr)
         return ORIN_ERR_NO_MEMORY;
     auto *nameSpace = reinterpret_cast<void *>(context);
-    f->openFlags = openFlags;
     f->openMode = openMode;
     HVBF compressed = nullptr;
     USHORT rc = VbfOpen(nameSpace, fileName, &compressed, action, initialSize, attribute,
