@@ -230,6 +230,38 @@ TEST(OrinTool, LongValuesFromStandardInputOrAFile)
     PrfCloseProfile(h);
 }
 
+// gzip and gunzip: a round trip through FILE.gz, and the exit status and
+// message for a missing file, damaged data and wrong command lines.
+TEST(OrinTool, GzipAndGunzip)
+{
+    testutil::ScratchFile plain("tool_zip.txt"), packed("tool_zip.txt.gz"), bad("tool_bad.gz");
+    std::string text;
+    for (int i = 0; i < 2000; i++)
+        text += "row " + std::to_string(i % 37) + "\n";
+    ASSERT_TRUE(testutil::writeFile(plain.name, text));
+    ASSERT_EQ(run("orin.exe gzip tool_zip.txt"), 0);
+    std::string gz = testutil::readFile(packed.name);
+    ASSERT_GT(gz.size(), 18u);
+    EXPECT_EQ(gz.substr(0, 2), "\x1f\x8b");
+    EXPECT_LT(gz.size(), text.size() / 4);
+    DeleteFileA(plain.name.c_str());
+    ASSERT_EQ(run("orin.exe gunzip tool_zip.txt.gz"), 0);
+    EXPECT_EQ(testutil::readFile(plain.name), text);
+
+    std::string msg;
+    EXPECT_EQ(run("orin.exe gzip no_such_file.txt", &msg), 1);
+    EXPECT_NE(msg.find("orin: no_such_file.txt: error 2 (file not found)"), std::string::npos) << msg;
+    ASSERT_TRUE(testutil::writeFile(bad.name, "not compressed"));
+    EXPECT_EQ(run("orin.exe gunzip tool_bad.gz", &msg), 1);
+    EXPECT_NE(msg.find("error 65535"), std::string::npos) << msg;
+    EXPECT_FALSE(testutil::fileExists("tool_bad"));           // no half-written file
+    EXPECT_EQ(run("orin.exe gunzip tool_zip.txt", &msg), 2);   // not a .gz name
+    EXPECT_EQ(run("orin.exe gzip", &msg), 2);
+    EXPECT_EQ(run("orin.exe gzip a b", &msg), 2);
+    EXPECT_EQ(run("orin.exe --help", &msg), 0);
+    EXPECT_NE(msg.find("gunzip"), std::string::npos);
+}
+
 } // namespace
 
 namespace {

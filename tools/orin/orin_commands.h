@@ -24,6 +24,10 @@ int fail(const char *what, USHORT rc, const char *meaning = nullptr);
 bool isMaintenanceCommand(std::string_view cmd);
 int runMaintenanceCommand(std::string_view cmd, const char *file, int argc, char **argv);
 
+/* `orin gzip FILE` and `orin gunzip FILE.gz` (orin_gzip.cpp), given the
+ * whole command line; the exit status. */
+int runZipCommand(int argc, char **argv);
+
 /* Sorts the sections of a profile file into the order they were created;
  * sections whose place cannot be learned go last, in the order given. */
 void putInCreationOrder(const char *file, std::vector<std::string> &sections);

@@ -1,6 +1,6 @@
 /*
  * orin_tool.cpp - the `orin` command: looks into and changes profile files
- * from the command line.
+ * from the command line, and compresses files (orin_gzip.cpp).
  *
  *   orin prf sections FILE            list the sections
  *   orin prf keys FILE SECTION        list the keys of a section
@@ -22,6 +22,9 @@
  *   orin prf repair FILE              rebuild a damaged profile from its blocks
  *   orin prf convert FILE             turn a first-format profile into the current
  *                                     format, keeping the old file as BAK
+ *
+ *   orin gzip FILE                    compress FILE into FILE.gz
+ *   orin gunzip FILE.gz               decompress FILE.gz into FILE
  *
  * Import and export carry INI text as the system's INI calls read it:
  * "[section]" and "key=value" lines, names and values taken literally
@@ -87,7 +90,9 @@ constexpr const char *kUsageText =
     "  repair FILE                   rebuild a damaged profile from the blocks it still\n"
     "                                holds; the damaged file is kept with the extension BAK\n"
     "  convert FILE                  turn a first-format profile into the current format;\n"
-    "                                the old file is kept with the extension BAK\n";
+    "                                the old file is kept with the extension BAK\n"
+    "   or: orin gzip FILE            compress FILE into FILE.gz\n"
+    "       orin gunzip FILE.gz       decompress FILE.gz (gzip, zip, pack or compress data) into FILE\n";
 
 struct Meaning {
     USHORT code;
@@ -105,6 +110,7 @@ constexpr Meaning kMeanings[] = {
     {111, "buffer too small"},
     {112, "disk full"},
     {123, "invalid section or key name"},
+    {32, "file in use"},
     {211, "no such section or key"},
     {PRF_ERR_CANCELLED, "cancelled"},
     {PRF_ERR_NOBLOCKS, "no block of a profile found in the file"},
@@ -603,6 +609,8 @@ int main(int argc, char **argv)
         fputs(kUsageText, stdout);
         return 0;
     }
+    if (argc >= 2 && (strcmp(argv[1], "gzip") == 0 || strcmp(argv[1], "gunzip") == 0))
+        return orintool::runZipCommand(argc, argv);
     if (argc < 4 || strcmp(argv[1], "prf") != 0)
         return usage();
     KnlInitCP();
