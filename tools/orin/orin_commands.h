@@ -27,6 +27,10 @@ int runMaintenanceCommand(std::string_view cmd, const char *file, int argc, char
  * sections whose place cannot be learned go last, in the order given. */
 void putInCreationOrder(const char *file, std::vector<std::string> &sections);
 
+/* `orin chop FILE VOLUMESIZE` and `orin merge FIRSTVOLUME TARGET`; argv[1]
+ * names the command.  Returns the exit status. */
+int runChopCommand(int argc, char **argv);
+
 }  // namespace orintool
 
 #endif

@@ -1,6 +1,6 @@
 /*
  * orin_tool.cpp - the `orin` command: looks into and changes profile files
- * from the command line.
+ * from the command line, and chops files into volumes and merges them.
  *
  *   orin prf sections FILE            list the sections
  *   orin prf keys FILE SECTION        list the keys of a section
@@ -15,6 +15,9 @@
  *   orin prf check FILE               verify every table and value piece
  *   orin prf pack FILE [--backup]     copy into a fresh, compact file
  *   orin prf repair FILE              rebuild a damaged profile from its blocks
+ *
+ *   orin chop FILE VOLUMESIZE         cut FILE into volumes FILE.000, FILE.001, ...
+ *   orin merge FIRSTVOLUME TARGET     join the volumes into TARGET (orin_chop.cpp)
  *
  * Import and export carry INI text as the system's INI calls read it:
  * "[section]" and "key=value" lines, names and values taken literally
@@ -73,7 +76,11 @@ constexpr const char *kUsageText =
     "  pack FILE [--backup]          copy a profile into a fresh, compact file\n"
     "                                (--backup keeps the old one with the extension BAK)\n"
     "  repair FILE                   rebuild a damaged profile from the blocks it still\n"
-    "                                holds; the damaged file is kept with the extension BAK\n";
+    "                                holds; the damaged file is kept with the extension BAK\n"
+    "usage: orin chop|merge ARGS\n"
+    "  chop FILE VOLUMESIZE          cut FILE into volumes FILE.000, FILE.001, ... of at most\n"
+    "                                VOLUMESIZE bytes (a file that fits is copied to FILE.000)\n"
+    "  merge FIRSTVOLUME TARGET      join the volumes starting with FIRSTVOLUME into TARGET\n";
 
 struct Meaning {
     USHORT code;
@@ -103,6 +110,8 @@ constexpr Meaning kMeanings[] = {
     {PRF_ERR_OLDVERSION, "first-format profile; convert it first"},
     {PRF_ERR_CHECKSUM, "checksum wrong; the profile is damaged"},
     {PRF_ERR_VERSION, "unknown profile version"},
+    {0xE0DC, "not a chopped volume, or its sizes disagree"},
+    {0xE0DD, "wrong volume"},
 };
 
 struct ProfileCloser {
@@ -562,6 +571,8 @@ int main(int argc, char **argv)
         fputs(kUsageText, stdout);
         return 0;
     }
+    if (argc >= 2 && (strcmp(argv[1], "chop") == 0 || strcmp(argv[1], "merge") == 0))
+        return orintool::runChopCommand(argc, argv);
     if (argc < 4 || strcmp(argv[1], "prf") != 0)
         return usage();
     KnlInitCP();
