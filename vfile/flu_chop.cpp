@@ -19,21 +19,11 @@
 
 namespace orin::flu {
 
-FailureSeam volumeWriteSeam;
-
 namespace {
 
 constexpr ULONG kCopyBufferSize = 32256;
 constexpr ULONG kSmallestHalved = 512;
 constexpr ULONG kLastResortSize = 8;
-
-/* Writes a chunk of volume data; a failing seam step writes half of it. */
-USHORT writeChunk(PlainFile &volume, const BYTE *data, ULONG count, ULONG *done) noexcept
-{
-    if (volumeWriteSeam.fails())
-        count /= 2;
-    return volume.write(data, count, done);
-}
 
 /* One chop: the source open, its length, the volume geometry. */
 class Chop {
@@ -88,7 +78,7 @@ private:
     static USHORT writeAll(PlainFile &volume, const BYTE *data, ULONG count, ULONG *counted) noexcept
     {
         ULONG done = 0;
-        USHORT rc = writeChunk(volume, data, count, &done);
+        USHORT rc = volume.write(data, count, &done);
         if (counted != nullptr)
             *counted += done;
         return rc == 0 && done < count ? ORIN_ERR_DISK_FULL : rc;

@@ -3,12 +3,15 @@
  * the library's file calls (KnlNamOpen and friends) and closed by their
  * owner.  Volumes are written and read directly, not through the buffered
  * files, whose page cache and open-file table would gain nothing from one
- * pass over each volume.
+ * pass over each volume.  Writes pass the test seam writeSeam, through
+ * which the tests make a medium run full.
  */
 #include "vfile/fluint.h"
 #include "frame/knlnamint.h"
 
 namespace orin::flu {
+
+FailureSeam writeSeam;
 
 KNLHFILE PlainFile::handle() const noexcept
 {
@@ -38,8 +41,11 @@ USHORT PlainFile::read(void *buffer, ULONG count, ULONG *done) noexcept
     return KnlNamRead(ns_, handle(), buffer, count, done);
 }
 
+/* A failing seam step writes half the bytes, as a full medium would. */
 USHORT PlainFile::write(const void *buffer, ULONG count, ULONG *done) noexcept
 {
+    if (writeSeam.fails())
+        count /= 2;
     return KnlNamWrite(ns_, handle(), buffer, count, done);
 }
 

@@ -69,6 +69,11 @@ private:
     UniqueHandle owner_;
 };
 
+/* Every write of a plain file (volume headers and data, merge targets)
+ * takes a step here; a failing step writes half its bytes, as a full
+ * medium would. */
+extern FailureSeam writeSeam;
+
 /* Opens a volume for reading (others may read and write) and reads its
  * header; the file stays open behind the header.  *dataSize (when given)
  * receives the bytes of data the volume holds. */
@@ -189,10 +194,6 @@ CopyBuffer takeCopyBuffer(Allocator alloc) noexcept;
 /* FluFileChop with the copy buffer taken from alloc. */
 USHORT chopFile(void *ns, const char *source, const char *target, ULONG volumeSize,
                 const Events &events, Allocator alloc) noexcept;
-
-/* Every data write of a volume takes a step here; a failing step writes
- * half its bytes, as a full medium would. */
-extern FailureSeam volumeWriteSeam;
 
 }  // namespace orin::flu
 

@@ -1,8 +1,9 @@
 // Inside the chopped-file family: the volume header codec, the volume
 // naming rule (numbering edges, continued numbering, a double-byte first
 // character of the extension), the copy buffer's fall-backs with the chop
-// still right on the smallest buffer, and a full medium (event 5) with the
-// partial volume kept or deleted.  Runs under code page 1252 and 932.
+// still right on the smallest buffer, a full medium (event 5) with the
+// partial volume kept or deleted, and a merge target that runs full.
+// Runs under code pages 1252 and 932.
 #include <cstring>
 #include "flutest.h"
 #include "vfile/fluint.h"
@@ -17,7 +18,7 @@ protected:
     FluInternal() : Scratch("flu_internal") {}
     void TearDown() override
     {
-        volumeWriteSeam.inject(0);
+        writeSeam.inject(0);
         Scratch::TearDown();
     }
 
@@ -186,7 +187,7 @@ TEST_F(FluInternal, FullMediumIsEventFive)
             }
             return 1;
         };
-        volumeWriteSeam.inject(c.step);
+        writeSeam.inject(c.step);
         EXPECT_EQ(chop(src, "F.DAT", 400, &rec), 112);
         ASSERT_EQ(rec.only(5).size(), 1u) << c.step;
         EXPECT_EQ(rec.only(5)[0].value, 112u);
@@ -199,7 +200,7 @@ TEST_F(FluInternal, FullMediumIsEventFive)
     }
     // Answering 0 writes the volume again, whole.
     Recorder rec;
-    volumeWriteSeam.inject(4);                        // volume 1's data
+    writeSeam.inject(4);                        // volume 1's data
     ASSERT_EQ(chop(src, "F.DAT", 400, &rec), 0);
     auto full5 = rec.only(5);
     ASSERT_EQ(full5.size(), 1u);
@@ -207,6 +208,34 @@ TEST_F(FluInternal, FullMediumIsEventFive)
     EXPECT_EQ(rec.only(4).size(), 3u);
     ASSERT_EQ(FluFileMerge(ns(), at("F.DAT").c_str(), at("out.bin").c_str(), nullptr, nullptr), 0);
     EXPECT_EQ(testutil::readFile(at("out.bin")), src);
+}
+
+// The merge target runs full in the middle of volume 1 (the second data
+// write): the retry cuts the target back to where the volume began.
+TEST_F(FluInternal, FullTargetDuringMerge)
+{
+    const std::string src = data(1000, 23);
+    ASSERT_EQ(chop(src, "M.DAT", 400), 0);
+    for (ULONG answer : {0ul, 1ul}) {
+        Recorder rec;
+        rec.answer = [&](const Event &e, char *, ULONG) -> ULONG {
+            return e.event == 3 ? answer : 0;
+        };
+        writeSeam.inject(2);
+        USHORT rc = FluFileMerge(ns(), at("M.DAT").c_str(), at("out.bin").c_str(),
+                                 Recorder::callback, &rec);
+        auto errors = rec.only(3);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].volume, 1);
+        EXPECT_EQ(errors[0].value, 112u);
+        if (answer == 0) {
+            EXPECT_EQ(rc, 0);
+            EXPECT_EQ(testutil::readFile(at("out.bin")), src);
+        } else {
+            EXPECT_EQ(rc, 112);
+            EXPECT_FALSE(testutil::fileExists(at("out.bin")));
+        }
+    }
 }
 
 }  // namespace
