@@ -32,6 +32,10 @@ int runZipCommand(int argc, char **argv);
  * sections whose place cannot be learned go last, in the order given. */
 void putInCreationOrder(const char *file, std::vector<std::string> &sections);
 
+/* `orin chop FILE VOLUMESIZE` and `orin merge FIRSTVOLUME TARGET`; argv[1]
+ * names the command.  Returns the exit status. */
+int runChopCommand(int argc, char **argv);
+
 }  // namespace orintool
 
 #endif

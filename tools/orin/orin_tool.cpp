@@ -1,6 +1,7 @@
 /*
  * orin_tool.cpp - the `orin` command: looks into and changes profile files
- * from the command line, and compresses files (orin_gzip.cpp).
+ * from the command line, compresses files (orin_gzip.cpp), and chops
+ * files into volumes and merges them (orin_chop.cpp).
  *
  *   orin prf sections FILE            list the sections
  *   orin prf keys FILE SECTION        list the keys of a section
@@ -25,6 +26,9 @@
  *
  *   orin gzip FILE                    compress FILE into FILE.gz
  *   orin gunzip FILE.gz               decompress FILE.gz into FILE
+ *
+ *   orin chop FILE VOLUMESIZE         cut FILE into volumes FILE.000, FILE.001, ...
+ *   orin merge FIRSTVOLUME TARGET     join the volumes into TARGET (orin_chop.cpp)
  *
  * Import and export carry INI text as the system's INI calls read it:
  * "[section]" and "key=value" lines, names and values taken literally
@@ -92,7 +96,10 @@ constexpr const char *kUsageText =
     "  convert FILE                  turn a first-format profile into the current format;\n"
     "                                the old file is kept with the extension BAK\n"
     "   or: orin gzip FILE            compress FILE into FILE.gz\n"
-    "       orin gunzip FILE.gz       decompress FILE.gz (gzip, zip, pack or compress data) into FILE\n";
+    "       orin gunzip FILE.gz       decompress FILE.gz (gzip, zip, pack or compress data) into FILE\n"
+    "   or: orin chop FILE VOLUMESIZE  cut FILE into volumes FILE.000, FILE.001, ... of at most\n"
+    "                                VOLUMESIZE bytes (a file that fits is copied to FILE.000)\n"
+    "       orin merge FIRSTVOLUME TARGET  join the volumes starting with FIRSTVOLUME into TARGET\n";
 
 struct Meaning {
     USHORT code;
@@ -123,6 +130,8 @@ constexpr Meaning kMeanings[] = {
     {PRF_ERR_OLDVERSION, "first-format profile; convert it first with `orin prf convert FILE`"},
     {PRF_ERR_CHECKSUM, "checksum wrong; the profile is damaged"},
     {PRF_ERR_VERSION, "unknown profile version"},
+    {0xE0DC, "not a chopped volume, or its sizes disagree"},
+    {0xE0DD, "wrong volume"},
 };
 
 struct ProfileCloser {
@@ -611,6 +620,8 @@ int main(int argc, char **argv)
     }
     if (argc >= 2 && (strcmp(argv[1], "gzip") == 0 || strcmp(argv[1], "gunzip") == 0))
         return orintool::runZipCommand(argc, argv);
+    if (argc >= 2 && (strcmp(argv[1], "chop") == 0 || strcmp(argv[1], "merge") == 0))
+        return orintool::runChopCommand(argc, argv);
     if (argc < 4 || strcmp(argv[1], "prf") != 0)
         return usage();
     KnlInitCP();
