@@ -10,15 +10,14 @@
  * The section list is not served (211); sections need no creating;
  * offsets and sizes give 50; everything else succeeds doing nothing.
  *
- * The handler's word holds a heap copy of the file name.
+ * The profile's name is the file name (prf_store_handler.h).
  */
 #include <windows.h>
 #include <string.h>
 #include <algorithm>
 #include <string>
 #include <vector>
-#include "frame/boundary.h"
-#include "profile/prfint.h"
+#include "profile/prf_store_handler.h"
 
 namespace orin::prf {
 
@@ -26,36 +25,23 @@ namespace {
 
 constexpr ULONG kReadStep = 256;
 
-const char *fileOf(HPRF h)
-{
-    return reinterpret_cast<const std::string *>(h->handlerData)->c_str();
-}
-
 // The whole answer of GetPrivateProfileStringA, in a buffer that grows
 // by kReadStep until the answer is shorter than the buffer allows.
-std::string readAll(HPRF h, const char *section, const char *key)
+std::string readAll(const std::string &file, const char *section, const char *key)
 {
     std::vector<char> buf;
     DWORD got;
     do {
         buf.resize(buf.size() + kReadStep);
-        got = GetPrivateProfileStringA(section, key, "", buf.data(), (DWORD)buf.size(), fileOf(h));
+        got = GetPrivateProfileStringA(section, key, "", buf.data(), (DWORD)buf.size(), file.c_str());
     } while (got >= buf.size() - 2);
     return std::string(buf.data(), got);
 }
 
-USHORT open(HPRF h, const char *fileName)
-{
-    if (!fileName || !*fileName)
-        return ORIN_ERR_GENERAL;
-    h->handlerData = reinterpret_cast<ULONG_PTR>(new std::string(fileName));
-    return 0;
-}
-
-USHORT read(HPRF h, PRFREQUEST *rq)
+USHORT read(const std::string &file, PRFREQUEST *rq)
 {
     if (!rq->data) {
-        rq->length = (ULONG)readAll(h, rq->section, rq->key).size() + 1;
+        rq->length = (ULONG)readAll(file, rq->section, rq->key).size() + 1;
         return 0;
     }
     if (rq->size == 0) {
@@ -63,7 +49,7 @@ USHORT read(HPRF h, PRFREQUEST *rq)
         return ORIN_ERR_NO_KEY;
     }
     DWORD got = GetPrivateProfileStringA(rq->section, rq->key, "", (char *)rq->data, rq->size,
-                                         fileOf(h));
+                                         file.c_str());
     rq->length = got;
     rq->dataType = PRF_TYPE_STRING;
     return got ? 0 : ORIN_ERR_NO_KEY;
@@ -71,9 +57,9 @@ USHORT read(HPRF h, PRFREQUEST *rq)
 
 // The key names come separated by zero bytes; the list has '~' instead.
 // Into a buffer go the whole names that fit, as the other handlers do.
-USHORT listKeys(HPRF h, PRFREQUEST *rq)
+USHORT listKeys(const std::string &file, PRFREQUEST *rq)
 {
-    std::string names = readAll(h, rq->section, NULL);
+    std::string names = readAll(file, rq->section, NULL);
     std::replace(names.begin(), names.end(), '\0', PRF_LIST_SEPARATOR);
     if (!rq->data) {
         rq->length = (ULONG)names.size();
@@ -90,49 +76,30 @@ USHORT listKeys(HPRF h, PRFREQUEST *rq)
     return names.empty() ? ORIN_ERR_NO_KEY : 0;
 }
 
-USHORT write(HPRF h, PRFREQUEST *rq)
+USHORT write(const std::string &file, PRFREQUEST *rq)
 {
     if (!rq->data) {
-        WritePrivateProfileStringA(rq->section, rq->key, NULL, fileOf(h));
+        WritePrivateProfileStringA(rq->section, rq->key, NULL, file.c_str());
         return 0;
     }
     std::string text((const char *)rq->data, rq->size);
-    WritePrivateProfileStringA(rq->section, rq->key, text.c_str(), fileOf(h));
+    WritePrivateProfileStringA(rq->section, rq->key, text.c_str(), file.c_str());
     return 0;
 }
 
-ULONG serve(HPRF h, PRFCMD msg, void *param)
-{
-    PRFREQUEST *rq = (PRFREQUEST *)param;
-    if (msg == PRF_CMD_OPEN)
-        return open(h, (const char *)param);
-    if (!h->handlerData)
-        return ORIN_ERR_INVALID_HANDLE;
-    switch (msg) {
-    case PRF_CMD_CLOSE:
-        delete reinterpret_cast<std::string *>(h->handlerData);
-        h->handlerData = 0;
-        return 0;
-    case PRF_CMD_DESTROYSECTION:
-        if (param)
-            WritePrivateProfileStringA((const char *)param, NULL, NULL, fileOf(h));
-        return 0;
-    case PRF_CMD_READ:
-        return rq && rq->section && rq->key ? read(h, rq) : ORIN_ERR_INVALID_NAME;
-    case PRF_CMD_LISTSECTIONS:
-        return ORIN_ERR_NO_KEY;
-    case PRF_CMD_LISTKEYS:
-        return rq && rq->section ? listKeys(h, rq) : ORIN_ERR_INVALID_NAME;
-    case PRF_CMD_WRITE:
-        return rq && rq->section ? write(h, rq) : ORIN_ERR_INVALID_NAME;
-    case PRF_CMD_READOFFSET:
-    case PRF_CMD_WRITEOFFSET:
-    case PRF_CMD_SETSIZE:
-        return ORIN_ERR_NOT_SUPPORTED;
-    default:
+struct IniFile {
+    static std::string nameFor(const char *fileName) { return fileName; }
+    static USHORT createSection(const std::string &, const char *) { return 0; }
+    static USHORT destroySection(const std::string &file, const char *section)
+    {
+        WritePrivateProfileStringA(section, NULL, NULL, file.c_str());
         return 0;
     }
-}
+    static USHORT read(const std::string &f, PRFREQUEST *rq) { return orin::prf::read(f, rq); }
+    static USHORT listSections(const std::string &, PRFREQUEST *) { return ORIN_ERR_NO_KEY; }
+    static USHORT listKeys(const std::string &f, PRFREQUEST *rq) { return orin::prf::listKeys(f, rq); }
+    static USHORT write(const std::string &f, PRFREQUEST *rq) { return orin::prf::write(f, rq); }
+};
 
 }  // namespace
 
@@ -140,9 +107,7 @@ ULONG serve(HPRF h, PRFCMD msg, void *param)
 
 ULONG ORINAPI PrfWinIniHandler(HPRF h, PRFCMD msg, void *param) noexcept
 {
-    return orin::guardCode([&]() -> USHORT {
-        return prfIsValid(h) ? (USHORT)orin::prf::serve(h, msg, param) : ORIN_ERR_INVALID_HANDLE;
-    });
+    return orin::prf::storeHandler<orin::prf::IniFile>(h, msg, param);
 }
 
 HPRF ORINAPI PrfWinIniHandlerOpen(const char *iniFileName) noexcept

@@ -11,15 +11,14 @@
  * section gives 211.  Offsets and sizes (messages 8 to 10) are not
  * served (50); checks, locks and transactions succeed doing nothing.
  *
- * The handler's word holds a heap copy of the profile's key path.
+ * The profile's name is its key path (prf_store_handler.h).
  */
 #include <windows.h>
 #include <string.h>
 #include <algorithm>
 #include <string>
 #include <vector>
-#include "frame/boundary.h"
-#include "profile/prfint.h"
+#include "profile/prf_store_handler.h"
 
 namespace orin::prf {
 
@@ -55,14 +54,9 @@ private:
     HKEY k_ = NULL;
 };
 
-const std::string &rootOf(HPRF h)
+std::string sectionPath(const std::string &root, const char *section)
 {
-    return *reinterpret_cast<const std::string *>(h->handlerData);
-}
-
-std::string sectionPath(HPRF h, const char *section)
-{
-    return rootOf(h) + "\\" + section;
+    return root + "\\" + section;
 }
 
 // Copies a '~' list into the caller's buffer as far as it fits.
@@ -76,27 +70,19 @@ void giveList(const std::string &list, PRFREQUEST *rq)
     }
 }
 
-USHORT open(HPRF h, const char *subKey)
-{
-    if (!subKey || !*subKey)
-        return ORIN_ERR_GENERAL;
-    h->handlerData = reinterpret_cast<ULONG_PTR>(new std::string(std::string(kRegistryRoot) + subKey));
-    return 0;
-}
-
-USHORT createSection(HPRF h, const char *section)
+USHORT createSection(const std::string &root, const char *section)
 {
     RegKey k;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sectionPath(h, section).c_str(), 0, NULL, 0,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sectionPath(root, section).c_str(), 0, NULL, 0,
                         KEY_WRITE, NULL, k.out(), &disposition) != ERROR_SUCCESS)
         return ORIN_ERR_ACCESS_DENIED;
     return disposition == REG_OPENED_EXISTING_KEY ? PRF_ERR_EXISTS : 0;
 }
 
-USHORT destroySection(HPRF h, const char *section)
+USHORT destroySection(const std::string &root, const char *section)
 {
-    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, sectionPath(h, section).c_str()) == ERROR_SUCCESS
+    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, sectionPath(root, section).c_str()) == ERROR_SUCCESS
                ? 0 : ORIN_ERR_NO_KEY;
 }
 
@@ -107,10 +93,10 @@ USHORT dataTypeOf(DWORD regType)
 
 // A value larger than the caller's buffer is cut to it (the size query
 // tells the whole length), as the other handlers do.
-USHORT read(HPRF h, PRFREQUEST *rq)
+USHORT read(const std::string &root, PRFREQUEST *rq)
 {
     RegKey k;
-    if (!k.open(sectionPath(h, rq->section), KEY_READ))
+    if (!k.open(sectionPath(root, rq->section), KEY_READ))
         return ORIN_ERR_NO_KEY;
     DWORD type = 0, size = rq->data ? rq->size : 0;
     LONG r = RegQueryValueExA(k.get(), rq->key, NULL, &type, (BYTE *)rq->data, &size);
@@ -128,10 +114,10 @@ USHORT read(HPRF h, PRFREQUEST *rq)
     return 0;
 }
 
-USHORT listSections(HPRF h, PRFREQUEST *rq)
+USHORT listSections(const std::string &root, PRFREQUEST *rq)
 {
     RegKey k;
-    if (!k.open(rootOf(h), KEY_READ))
+    if (!k.open(root, KEY_READ))
         return ORIN_ERR_NO_KEY;
     std::string list;
     char name[MAX_PATH + 1];
@@ -145,10 +131,10 @@ USHORT listSections(HPRF h, PRFREQUEST *rq)
     return 0;
 }
 
-USHORT listKeys(HPRF h, PRFREQUEST *rq)
+USHORT listKeys(const std::string &root, PRFREQUEST *rq)
 {
     RegKey k;
-    if (!k.open(sectionPath(h, rq->section), KEY_READ))
+    if (!k.open(sectionPath(root, rq->section), KEY_READ))
         return ORIN_ERR_NO_KEY;
     std::string list;
     DWORD longest = 0;
@@ -165,10 +151,12 @@ USHORT listKeys(HPRF h, PRFREQUEST *rq)
     return 0;
 }
 
-USHORT write(HPRF h, PRFREQUEST *rq)
+USHORT write(const std::string &root, PRFREQUEST *rq)
 {
     RegKey k;
-    if (!k.open(sectionPath(h, rq->section), KEY_WRITE))
+    if (!rq->key)
+        return ORIN_ERR_INVALID_NAME;
+    if (!k.open(sectionPath(root, rq->section), KEY_WRITE))
         return ORIN_ERR_NO_KEY;
     LONG r;
     if (!rq->data) {
@@ -187,38 +175,18 @@ USHORT write(HPRF h, PRFREQUEST *rq)
     return r == ERROR_SUCCESS ? 0 : ORIN_ERR_NO_KEY;
 }
 
-ULONG serve(HPRF h, PRFCMD msg, void *param)
-{
-    PRFREQUEST *rq = (PRFREQUEST *)param;
-    if (msg == PRF_CMD_OPEN)
-        return open(h, (const char *)param);
-    if (!h->handlerData)
-        return ORIN_ERR_INVALID_HANDLE;
-    switch (msg) {
-    case PRF_CMD_CLOSE:
-        delete reinterpret_cast<std::string *>(h->handlerData);
-        h->handlerData = 0;
-        return 0;
-    case PRF_CMD_CREATESECTION:
-        return param ? createSection(h, (const char *)param) : ORIN_ERR_INVALID_NAME;
-    case PRF_CMD_DESTROYSECTION:
-        return param ? destroySection(h, (const char *)param) : ORIN_ERR_INVALID_NAME;
-    case PRF_CMD_READ:
-        return rq && rq->section && rq->key ? read(h, rq) : ORIN_ERR_INVALID_NAME;
-    case PRF_CMD_LISTSECTIONS:
-        return rq ? listSections(h, rq) : ORIN_ERR_INVALID_PARAM;
-    case PRF_CMD_LISTKEYS:
-        return rq && rq->section ? listKeys(h, rq) : ORIN_ERR_INVALID_NAME;
-    case PRF_CMD_WRITE:
-        return rq && rq->section && rq->key ? write(h, rq) : ORIN_ERR_INVALID_NAME;
-    case PRF_CMD_READOFFSET:
-    case PRF_CMD_WRITEOFFSET:
-    case PRF_CMD_SETSIZE:
-        return ORIN_ERR_NOT_SUPPORTED;
-    default:
-        return 0;
+struct Registry {
+    static std::string nameFor(const char *subKey)
+    {
+        return *subKey ? std::string(kRegistryRoot) + subKey : std::string();
     }
-}
+    static USHORT createSection(const std::string &n, const char *s) { return orin::prf::createSection(n, s); }
+    static USHORT destroySection(const std::string &n, const char *s) { return orin::prf::destroySection(n, s); }
+    static USHORT read(const std::string &n, PRFREQUEST *rq) { return orin::prf::read(n, rq); }
+    static USHORT listSections(const std::string &n, PRFREQUEST *rq) { return orin::prf::listSections(n, rq); }
+    static USHORT listKeys(const std::string &n, PRFREQUEST *rq) { return orin::prf::listKeys(n, rq); }
+    static USHORT write(const std::string &n, PRFREQUEST *rq) { return orin::prf::write(n, rq); }
+};
 
 }  // namespace
 
@@ -226,9 +194,7 @@ ULONG serve(HPRF h, PRFCMD msg, void *param)
 
 ULONG ORINAPI PrfWinRegHandler(HPRF h, PRFCMD msg, void *param) noexcept
 {
-    return orin::guardCode([&]() -> USHORT {
-        return prfIsValid(h) ? (USHORT)orin::prf::serve(h, msg, param) : ORIN_ERR_INVALID_HANDLE;
-    });
+    return orin::prf::storeHandler<orin::prf::Registry>(h, msg, param);
 }
 
 HPRF ORINAPI PrfWinRegHandlerOpen(const char *subKey) noexcept

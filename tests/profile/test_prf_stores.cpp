@@ -180,6 +180,14 @@ TEST(PrfRegistry, UnservedAndEmptyMessages)
     EXPECT_EQ(PrfTransaction(p.h, FALSE), 0);
     EXPECT_EQ(PrfWinRegHandlerOpen(""), nullptr);
     EXPECT_EQ(PrfWinRegHandlerOpen(nullptr), nullptr);
+
+    // A handler word set by a caller is refused, never followed.
+    ULONG_PTR word = PrfUtlQueryHandlerULongPtr(p.h);
+    std::string decoy = "Software\\Orin\\OrinTestStores";
+    PrfUtlSetHandlerULongPtr(p.h, reinterpret_cast<ULONG_PTR>(&decoy));
+    EXPECT_EQ(PrfQueryProfileString(p.h, "S", "k", "", buf, sizeof buf), ORIN_ERR_INVALID_HANDLE);
+    PrfUtlSetHandlerULongPtr(p.h, word);
+    EXPECT_EQ(PrfQueryProfileString(p.h, "S", "k", "", buf, sizeof buf), 0);
 }
 
 // ---- INI files ------------------------------------------------------------------------
