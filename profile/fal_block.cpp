@@ -58,14 +58,24 @@ static ULONG idOf(HFAL h, ULONG dataOffset)
     return (dataOffset - hl - h->hdr.firstBlockOffset) / (h->hdr.blockSize + hl) + 1;
 }
 
-/* Describes block id, which must be in use (id 0, the user header, always
- * counts as in use). */
+/* The answer for a block that must be in use, given what describing it
+ * gave: the type decides first, so a non-zero id whose header does not
+ * say 'U' - a free block, or no block at all, such as an id inside
+ * another block - is of the wrong type (57486); a 'U' header with a bad
+ * signature stays damaged (57489).  Id 0, the user header, always counts
+ * as in use.  d->hdr.type must be 0 before describing. */
+static USHORT usedBlockAnswer(ULONG id, const FALDESC *d, USHORT rc)
+{
+    if (id != 0 && (rc == 0 || rc == FAL_ERR_SIGNATURE) && d->hdr.type != FAL_TYPE_USED)
+        return FAL_ERR_BLOCKTYPE;
+    return rc;
+}
+
+/* Describes block id, which must be in use. */
 static USHORT describeUsed(HFAL h, ULONG id, FALDESC *d)
 {
-    USHORT rc = falDescribe(h, id, d);
-    if (!rc && id != 0 && d->hdr.type != FAL_TYPE_USED)
-        rc = FAL_ERR_BLOCKTYPE;
-    return rc;
+    d->hdr.type = 0;
+    return usedBlockAnswer(id, d, falDescribe(h, id, d));
 }
 
 /* ---- Reading -------------------------------------------------------------- */
@@ -77,6 +87,7 @@ USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
     orin::fal::Bracket bracket(h, FALSE);
     if ((rc = bracket.status()) != 0)
         return rc;
+    d.hdr.type = 0;
     rc = falDescribe(h, id, &d);
     if (!rc && offset < d.hdr.usedLength && length) {
         if (!buffer)
@@ -85,8 +96,7 @@ USHORT FalReadBlock(HFAL h, ULONG id, ULONG offset, void *buffer, ULONG length)
             rc = falReadAt(h, d.dataOffset + offset, buffer,
                            minOf(length, d.hdr.usedLength - offset));
     }
-    if (!rc && id != 0 && d.hdr.type != FAL_TYPE_USED)
-        rc = FAL_ERR_BLOCKTYPE;
+    rc = usedBlockAnswer(id, &d, rc);          // the type is judged after the read
     return bracket.end(rc, FALSE);
 }
 

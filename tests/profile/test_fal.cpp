@@ -292,7 +292,16 @@ TEST(FalTypes, OperationsOnAFreeBlockAreRefused)
     EXPECT_EQ(FalWriteBlock(f.h, id, 0, "x", 1), FAL_ERR_BLOCKTYPE);
     ULONG again = id;
     EXPECT_EQ(FalReallocBlock(f.h, &again, 4, "x", 1), FAL_ERR_BLOCKTYPE);
-    EXPECT_EQ(FalGetBlock(f.h, 97, buf, sizeof buf), FAL_ERR_SIGNATURE);   // not a block
+    // Ids that name no block: inside the header area, inside a block.
+    EXPECT_EQ(FalGetBlock(f.h, 97, buf, sizeof buf), FAL_ERR_BLOCKTYPE);
+    ULONG other = f.alloc(64);
+    for (ULONG inside : {other + 8, other + 13}) {
+        EXPECT_EQ(FalGetBlock(f.h, inside, buf, sizeof buf), FAL_ERR_BLOCKTYPE) << inside;
+        EXPECT_EQ(FalReadBlock(f.h, inside, 0, buf, sizeof buf), FAL_ERR_BLOCKTYPE) << inside;
+        EXPECT_EQ(FalWriteBlock(f.h, inside, 0, "x", 1), FAL_ERR_BLOCKTYPE) << inside;
+        EXPECT_EQ(FalFreeBlock(f.h, inside), FAL_ERR_BLOCKTYPE) << inside;
+    }
+    EXPECT_EQ(FalCheck(f.h), 0);
     EXPECT_EQ(FalGetBlock(f.h, 1u << 30, buf, sizeof buf), FAL_ERR_BEYONDEND);
 }
 
