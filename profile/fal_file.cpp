@@ -14,7 +14,10 @@
  */
 #include <stdlib.h>
 #include <string.h>
+#include <algorithm>
 #include <atomic>
+#include <map>
+#include <mutex>
 #include "frame/boundary.h"
 #include "frame/handle_pool.h"
 #include "profile/falint.h"
@@ -232,14 +235,76 @@ USHORT falDescribe(HFAL h, ULONG id, FALDESC *d)
 static BOOL isShared(HFAL h) { return (h->openFlags & FAL_OPEN_SHARED) != 0; }
 static BOOL isReadOnly(HFAL h) { return (h->openFlags & FAL_OPEN_READONLY) != 0; }
 
+/* Handles of one file in this process must exclude each other as the
+ * byte-range lock excludes processes, but that lock does not do it for
+ * them: the buffered-file layer serves every handle of a file with one
+ * system handle, and a shared lock may overlap an exclusive one taken
+ * through the same system handle.  So each file also has a reader/writer
+ * lock among this process's handles, taken before the byte-range lock
+ * and given back after it. */
+namespace {
+
+constexpr DWORD kInProcessWaitMs = 30000;   // then 33, as a contended byte-range lock gives
+
+std::mutex inProcessGuard;
+std::map<std::string, std::weak_ptr<std::shared_mutex>> inProcessLocks;
+
+std::shared_ptr<std::shared_mutex> inProcessLockOf(const std::string &fileName)
+{
+    char full[KNLNAM_MAXPATH];
+    KnlNamGetFullPathName(full, fileName.c_str());
+    std::string key = full;
+    std::transform(key.begin(), key.end(), key.begin(), [](char c) { return (char)toupper((unsigned char)c); });
+    std::lock_guard<std::mutex> guard(inProcessGuard);
+    std::shared_ptr<std::shared_mutex> lock = inProcessLocks[key].lock();
+    if (!lock) {
+        lock = std::make_shared<std::shared_mutex>();
+        inProcessLocks[key] = lock;
+    }
+    return lock;
+}
+
+bool takeInProcess(HFAL h, BOOL exclusive)
+{
+    if (!h->inProcess)
+        h->inProcess = inProcessLockOf(h->fileName);
+    for (DWORD waited = 0;; waited++) {
+        if (exclusive ? h->inProcess->try_lock() : h->inProcess->try_lock_shared())
+            break;
+        if (waited >= kInProcessWaitMs)
+            return false;
+        Sleep(1);
+    }
+    h->heldExclusive = exclusive;
+    return true;
+}
+
+void giveInProcess(HFAL h)
+{
+    if (h->heldExclusive)
+        h->inProcess->unlock();
+    else
+        h->inProcess->unlock_shared();
+}
+
+}  // namespace
+
 USHORT FalLock(HFAL h, BOOL exclusive)
 {
     if (!falIsValid(h))
         return ORIN_ERR_INVALID_HANDLE;
     if (h->lockDepth++ == 0 && isShared(h)) {
+        USHORT taken = orin::guardCode([&]() -> USHORT {
+            return takeInProcess(h, exclusive) ? 0 : ORIN_ERR_LOCK_VIOLATION;
+        });
+        if (taken) {
+            h->lockDepth--;
+            return taken;
+        }
         FILELOCK range = { FAL_LOCK_OFFSET, FAL_LOCK_LENGTH, exclusive ? 1UL : 0UL };
         USHORT rc = VbfFileLocksEx(h->vbf, NULL, &range);
         if (rc) {
+            giveInProcess(h);
             h->lockDepth--;
             return rc;
         }
@@ -255,7 +320,9 @@ USHORT FalUnlock(HFAL h)
         return ORIN_ERR_LOCK_VIOLATION;
     if (--h->lockDepth == 0 && isShared(h)) {
         FILELOCK range = { FAL_LOCK_OFFSET, FAL_LOCK_LENGTH, 1 };
-        return VbfFileLocks(h->vbf, &range, NULL);
+        USHORT rc = VbfFileLocks(h->vbf, &range, NULL);
+        giveInProcess(h);
+        return rc;
     }
     return 0;
 }

@@ -16,6 +16,8 @@
 #ifndef FALINT_H
 #define FALINT_H
 
+#include <memory>
+#include <shared_mutex>
 #include <string>
 #include "fal.h"
 #include "vbf.h"
@@ -112,6 +114,8 @@ typedef struct _FALFILE {
     ULONG cacheId[FAL_CACHE_SLOTS];        /* FAL_NO_ID when empty */
     orin::fal::Journal *journal;           /* undo record of the operation, or null */
     USHORT granularity;                    /* allocation rounding of this handle */
+    std::shared_ptr<std::shared_mutex> inProcess;  /* the file's lock among this process's handles */
+    BOOL heldExclusive;                    /* how inProcess is held while lockDepth > 0 */
 } FALFILE;
 
 #define FAL_NO_ID 0xFFFFFFFFUL

@@ -19,6 +19,10 @@
  * mutex of that file (OPEN_MUTEX_PREFIX and the checksum of its full name
  * in upper case): the second opener waits, then finds the profile whole.
  */
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <vector>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -39,16 +43,36 @@ void PrfFalSetVerifyChecksums(BOOL on)
     prfFalVerifyChecksums = on;
 }
 
-static thread_local bool openingUnchecked = false;
+/* The threads inside an UncheckedOpen scope, each once per scope.  Kept
+ * in a plain list under a lock rather than in thread-local storage: every
+ * open asks, and the common answer (no such thread) costs one atomic read. */
+static std::atomic<int> uncheckedScopes{0};
+static std::mutex uncheckedLock;
+static std::vector<DWORD> uncheckedThreads;
 
-orin::prf::UncheckedOpen::UncheckedOpen() : previous_(openingUnchecked)
+static bool openingUnchecked()
 {
-    openingUnchecked = true;
+    if (uncheckedScopes.load() == 0)
+        return false;
+    std::lock_guard<std::mutex> guard(uncheckedLock);
+    return std::find(uncheckedThreads.begin(), uncheckedThreads.end(), GetCurrentThreadId())
+           != uncheckedThreads.end();
+}
+
+orin::prf::UncheckedOpen::UncheckedOpen() : previous_(false)
+{
+    std::lock_guard<std::mutex> guard(uncheckedLock);
+    uncheckedThreads.push_back(GetCurrentThreadId());
+    uncheckedScopes++;
 }
 
 orin::prf::UncheckedOpen::~UncheckedOpen()
 {
-    openingUnchecked = previous_;
+    std::lock_guard<std::mutex> guard(uncheckedLock);
+    auto it = std::find(uncheckedThreads.begin(), uncheckedThreads.end(), GetCurrentThreadId());
+    if (it != uncheckedThreads.end())
+        uncheckedThreads.erase(it);
+    uncheckedScopes--;
 }
 
 /* The state of every open profile file.  The handle's word that names it
@@ -235,7 +259,7 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
     auto unlock = orin::scopeExit([openLock] { unlockOpen(openLock); });
     st->openFlags = rec->openFlags;
     st->nameSpace = rec->nameSpace;
-    st->verifyChecksums = prfFalVerifyChecksums && !openingUnchecked;
+    st->verifyChecksums = prfFalVerifyChecksums && !openingUnchecked();
     rc = FalOpenEx(rec->nameSpace, rec->fileName, &st->fal, rec->openFlags, rec->funcStruct);
     if (rc == ORIN_ERR_FILE_NOT_FOUND && !(rec->openFlags & PRF_OPEN_READONLY)) {
         rc = createProfile(st, rec);

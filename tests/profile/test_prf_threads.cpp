@@ -124,8 +124,8 @@ TEST(PrfThreads, TwoHandlesOnOneSharedProfile)
     int faults[2] = {};
     together([&](int i) {
         HPRF h = nullptr;
-        if (PrfOpenProfile(NULL, &h, shared.name.c_str(), PRF_OPEN_SHARED) != 0) {
-            faults[i] = 1000;
+        if (USHORT rc = PrfOpenProfile(NULL, &h, shared.name.c_str(), PRF_OPEN_SHARED)) {
+            faults[i] = 100000 + rc;
             return;
         }
         faults[i] = work(h, i + 1, i ? "b-" : "a-", 6);
