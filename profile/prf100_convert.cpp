@@ -17,8 +17,6 @@
 #include <vector>
 #include "frame/boundary.h"
 #include "profile/prf_copy.h"
-#include "profile/prf_rebuild.h"
-#include "knlnam.h"
 
 namespace orin::prf {
 
@@ -53,31 +51,7 @@ USHORT copySections(HPRF src, HPRF dst)
 
 USHORT convert(void *ns, const char *fileName)
 {
-    if (!fileName || !*fileName)
-        return ORIN_ERR_INVALID_NAME;
-    // Opened for writing, a missing profile would be created: ask first.
-    if (KnlNamQFileExist(ns, fileName) != 1)
-        return ORIN_ERR_FILE_NOT_FOUND;
-    OpenProfile source, target;
-    USHORT rc = source.open(PrfFal100Handler, ns, fileName);
-    if (rc)
-        return rc;
-    RebuildFiles files(ns, fileName);
-    if ((rc = files.prepare()) != 0
-        || (rc = target.open(PrfFalHandler, ns, files.builtName())) != 0)
-        return rc;
-    rc = PrfFalSetCorrupt(target.get(), TRUE);
-    if (!rc)
-        rc = copySections(source.get(), target.get());
-    if (!rc)
-        rc = PrfFalSetCorrupt(target.get(), FALSE);
-    USHORT closed = target.close();
-    if (!rc)
-        rc = closed;
-    closed = source.close();
-    if (!rc)
-        rc = closed;
-    return rc ? rc : files.install(kKeepBackup);
+    return rebuildProfile(ns, fileName, PrfFal100Handler, false, kKeepBackup, copySections);
 }
 
 }  // namespace

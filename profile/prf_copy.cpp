@@ -7,7 +7,9 @@
  */
 #include "profile/prf_copy.h"
 #include "profile/prfint.h"
-#include "profile/falint.h"
+#include "profile/prffal.h"
+#include "profile/prf_rebuild.h"
+#include "knlnam.h"
 
 namespace orin::prf {
 
@@ -50,6 +52,43 @@ USHORT listNames(HPRF h, const char *section, std::vector<std::string> &names)
         p = sep + 1;
     }
     return 0;
+}
+
+USHORT rebuildProfile(void *ns, const char *fileName, PFNPRFHANDLER sourceHandler,
+                      bool unchecked, bool keepBackup,
+                      const std::function<USHORT(HPRF source, HPRF target)> &copy)
+{
+    if (!fileName || !*fileName)
+        return ORIN_ERR_INVALID_NAME;
+    // Opened for writing, a missing profile would be created: ask first.
+    if (KnlNamQFileExist(ns, fileName) != 1)
+        return ORIN_ERR_FILE_NOT_FOUND;
+    OpenProfile source, target;
+    USHORT rc;
+    if (unchecked) {
+        UncheckedOpen noChecks;
+        rc = source.open(sourceHandler, ns, fileName);
+    } else {
+        rc = source.open(sourceHandler, ns, fileName);
+    }
+    if (rc)
+        return rc;
+    RebuildFiles files(ns, fileName);
+    if ((rc = files.prepare()) != 0
+        || (rc = target.open(PrfFalHandler, ns, files.builtName())) != 0)
+        return rc;
+    rc = PrfFalSetCorrupt(target.get(), TRUE);
+    if (!rc)
+        rc = copy(source.get(), target.get());
+    if (!rc)
+        rc = PrfFalSetCorrupt(target.get(), FALSE);
+    USHORT closed = target.close();
+    if (!rc)
+        rc = closed;
+    closed = source.close();
+    if (!rc)
+        rc = closed;
+    return rc ? rc : files.install(keepBackup);
 }
 
 }  // namespace orin::prf

@@ -20,7 +20,6 @@
 #include "frame/boundary.h"
 #include "profile/prffal.h"
 #include "profile/prf_copy.h"
-#include "profile/prf_rebuild.h"
 
 namespace orin::prf {
 
@@ -103,37 +102,10 @@ private:
 USHORT pack(void *ns, const char *fileName, bool keepBackup, PFNPRFPACKCANCEL cancel,
             USHORT *percent, bool unchecked)
 {
-    if (!fileName || !*fileName)
-        return ORIN_ERR_INVALID_NAME;
-    // Opened for writing, a missing profile would be created: ask first.
-    if (KnlNamQFileExist(ns, fileName) != 1)
-        return ORIN_ERR_FILE_NOT_FOUND;
-    OpenProfile source, target;
-    USHORT rc;
-    if (unchecked) {
-        UncheckedOpen noChecks;
-        rc = source.open(PrfFalHandler, ns, fileName);
-    } else {
-        rc = source.open(PrfFalHandler, ns, fileName);
-    }
-    if (rc)
-        return rc;
-    RebuildFiles files(ns, fileName);
-    if ((rc = files.prepare()) != 0
-        || (rc = target.open(PrfFalHandler, ns, files.builtName())) != 0)
-        return rc;
-    rc = PrfFalSetCorrupt(target.get(), TRUE);
-    if (!rc)
-        rc = Packer(source.get(), target.get(), cancel, percent).copyAll();
-    if (!rc)
-        rc = PrfFalSetCorrupt(target.get(), FALSE);
-    USHORT closed = target.close();
-    if (!rc)
-        rc = closed;
-    source.close();
-    if (rc)
-        return rc;
-    return files.install(keepBackup);
+    return rebuildProfile(ns, fileName, PrfFalHandler, unchecked, keepBackup,
+                          [&](HPRF source, HPRF target) {
+                              return Packer(source, target, cancel, percent).copyAll();
+                          });
 }
 
 }  // namespace
