@@ -20,6 +20,7 @@
 #include <string>
 #include <type_traits>
 #include "flu.h"
+#include "vfile/vbf_owner.h"
 #include "knlnam.h"
 #include "frame/failure_seam.h"
 #include "frame/scope.h"
@@ -133,10 +134,6 @@ private:
 
 /* ---- The back-end's chopped file (flu_volumes.cpp) ------------------------- */
 
-struct VbfCloser {
-    void operator()(HVBF h) const noexcept { VbfClose(h); }
-};
-using UniqueVbf = std::unique_ptr<std::remove_pointer_t<HVBF>, VbfCloser>;
 
 /* One chopped file opened as a whole: its volume names, the one volume
  * open at a time (a buffered file), the total length once a header was

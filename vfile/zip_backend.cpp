@@ -71,8 +71,8 @@ private:
  * deleted after both files are closed. */
 struct ZipFile {
     TempFile temp;
-    OwnedVbf compressed;
-    OwnedVbf plain;                    // the temporary plain copy
+    UniqueVbf compressed;
+    UniqueVbf plain;                    // the temporary plain copy
     bool dirty = false;
     bool inflated = false;             // plain holds the contents
     ULONG openMode = 0;

@@ -112,12 +112,12 @@ USHORT ORINAPI ZipCompress(void *nameSpace, const char *sourceName, const char *
                         VBF_OPEN_EXISTING, VBF_MODE_READ | VBF_SHARE_DENY_WRITE, nullptr);
     if (rc != 0)
         return rc;
-    OwnedVbf source(in);
+    orin::UniqueVbf source(in);
     rc = VbfOpen(nameSpace, targetName, &out, &action, 0, VBF_ATTR_NORMAL, VBF_CREATE_OR_REPLACE,
                  VBF_MODE_WRITE | VBF_SHARE_DENY_ALL, nullptr);
     if (rc != 0)
         return rc;
-    OwnedVbf target(out);
+    orin::UniqueVbf target(out);
     rc = runCoder(in, out, decompress != 0);
     if (rc == 0 && decompress == 0)
         rc = cutBehindWritten(out);

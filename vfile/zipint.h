@@ -21,14 +21,10 @@
 #include <span>
 #include <type_traits>
 #include "zip.h"
+#include "vfile/vbf_owner.h"
 
 namespace orin::zip {
 
-/* A Vbf handle closed when its owner goes. */
-struct VbfCloser {
-    void operator()(HVBF h) const noexcept { VbfClose(h); }
-};
-using OwnedVbf = std::unique_ptr<std::remove_pointer_t<HVBF>, VbfCloser>;
 
 /* Why a coding run ends early: a Vbf code, or ZIP_ERR_FAILED. */
 struct CoderError {
