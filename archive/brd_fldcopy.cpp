@@ -3,8 +3,8 @@
  * copied in, compared.
  *
  * The field side is always a field file (brd_fldvbf.cpp): the stored
- * bytes for the copies, the content (through the zip layer) for the
- * comparison.  The disk side is a buffered file opened with the archive's
+ * bytes for the copies, the content for the comparison (through the zip
+ * layer when the value is compressed).  The disk side is a buffered file opened with the archive's
  * anchor as name space.  A compressed value is expanded on the way out
  * and, when asked, compressed on the way in (one gzip member); other
  * values are copied plainly: a buffer of 32 768 bytes (halved while an
@@ -18,6 +18,13 @@
  *    for BrdFldCompare).  Copying in to a field the document does not list
  *    registers it first, as BrdFldGetVbf does with create; when the copy
  *    then fails the field is deleted again.
+ *  - The zip layer reads nothing but compressed files, so a comparison
+ *    takes it only for a compressed value; a plain value is compared as
+ *    stored.
+ *  - A read-only target is refused with 65 unless overwriting is asked,
+ *    by its attribute and not only by a failing open: an owner the
+ *    system lets write anyway (an administrator under some hosts) gets
+ *    the same answer.
  *  - "Attributes to normal" before overwriting is the empty attribute set
  *    (the file calls know no bit for normal), and only the attribute bits
  *    a file can be given (read-only, hidden, system, archive) are copied
@@ -120,14 +127,6 @@ USHORT checkCall(BrdDocument *document, const char *name, const char *path, BrdD
     return name == nullptr || path == nullptr ? ORIN_ERR_INVALID_PARAM : 0;
 }
 
-/* 0 when the document lists the field, else 57526 or the list's error. */
-USHORT requireField(BrdDocument &d, const char *name) noexcept
-{
-    bool listed = false;
-    USHORT rc = findListedField(d, name, &listed);
-    return rc != 0 ? rc : listed ? 0 : BRC_ERR_NO_FIELD;
-}
-
 /* Reads both streams a slice at a time; *result as in BrdFldCompare. */
 USHORT compareStreams(HVBF stored, HVBF given, USHORT mode, USHORT *result) noexcept
 {
@@ -150,6 +149,14 @@ USHORT compareStreams(HVBF stored, HVBF given, USHORT mode, USHORT *result) noex
         if (*result != 0 || storedGot < half || givenGot < half)
             return 0;
     }
+}
+
+/* Whether path names an existing file marked read-only. */
+bool readOnlyOnDisk(void *anchor, const char *path) noexcept
+{
+    ULONG attributes = 0;
+    return KnlNamQFileMode(anchor, path, &attributes) == 0
+        && (attributes & KNLNAM_ATTR_READONLY) != 0;
 }
 
 /* Deletes a partly written file; the thread's last error stays. */
@@ -199,14 +206,17 @@ USHORT ORINAPI BrdFldCompareWithDisk(BrdDocument *document, const char *name, co
     if (rc == 0 && result == nullptr)
         rc = ORIN_ERR_INVALID_PARAM;
     if (rc == 0)
-        rc = requireField(*d, name);
+        rc = findField(*d, name, 0, nullptr);
+    PRFFLDINFO info;
+    if (rc == 0)
+        rc = readFieldInfo(*d, name, &info);
     if (rc != 0)
         return rc;
     orin::UniqueVbf disk;
     orin::UniqueVbf field;
     rc = openDiskFile(*d, path, VBF_OPEN_EXISTING, VBF_MODE_READ | VBF_SHARE_DENY_WRITE, &disk);
     if (rc == 0)
-        rc = openField(*d, name, FieldOpen::Compare, true, &field);
+        rc = openField(*d, name, FieldOpen::Compare, info.compressed != 0, &field);
     if (rc == 0)
         rc = compareStreams(field.get(), disk.get(), mode, result);
     return rc;
@@ -218,7 +228,7 @@ USHORT ORINAPI BrdFldCopyToDisk(BrdDocument *document, const char *name, const c
     BrdDocument *d = nullptr;
     USHORT rc = checkCall(document, name, path, &d);
     if (rc == 0)
-        rc = requireField(*d, name);
+        rc = findField(*d, name, 0, nullptr);
     if (rc != 0)
         return rc;
     void *anchor = d->archive->anchor;
@@ -231,6 +241,8 @@ USHORT ORINAPI BrdFldCopyToDisk(BrdDocument *document, const char *name, const c
         return rc;
     if (overwriteReadOnly)
         KnlNamSetFileMode(anchor, path, kAttrNone);
+    else if (readOnlyOnDisk(anchor, path))
+        return kErrTargetNotWritable;
     orin::UniqueVbf disk;
     rc = openDiskFile(*d, path, VBF_CREATE_OR_REPLACE, VBF_MODE_WRITE | VBF_SHARE_DENY_ALL, &disk);
     if (rc != 0)
@@ -253,10 +265,11 @@ USHORT ORINAPI BrdFldCopyFromDisk(BrdDocument *document, const char *name, const
 {
     BrdDocument *d = nullptr;
     USHORT rc = checkCall(document, name, path, &d);
-    bool listed = false;
-    if (rc == 0)
-        rc = findListedField(*d, name, &listed);
     if (rc != 0)
+        return rc;
+    rc = findField(*d, name, 0, nullptr);
+    bool listed = rc == 0;
+    if (rc != 0 && rc != BRC_ERR_NO_FIELD)
         return rc;
     orin::UniqueVbf disk;
     rc = openDiskFile(*d, path, VBF_OPEN_EXISTING, VBF_MODE_READ | VBF_SHARE_DENY_WRITE, &disk);

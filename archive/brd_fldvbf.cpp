@@ -444,17 +444,6 @@ USHORT openFieldFile(BrdDocument &d, const char *name, FieldOpen purpose, bool p
     });
 }
 
-USHORT findListedField(BrdDocument &d, const char *name, bool *listed) noexcept
-{
-    *listed = false;
-    USHORT rc = 0;
-    const std::string *list = fieldList(d, &rc);
-    if (rc != 0)
-        return rc;
-    *listed = list != nullptr && findInFieldList(*list, name) >= 0;
-    return 0;
-}
-
 USHORT registerField(BrdDocument &d, const char *name, bool compressed) noexcept
 {
     if (!validFieldName(name))
@@ -491,17 +480,14 @@ USHORT ORINAPI BrdFldGetVbf(BrdDocument *document, const char *name, BOOL create
         return ORIN_ERR_INVALID_HANDLE;
     if (name == nullptr || file == nullptr)
         return ORIN_ERR_INVALID_PARAM;
-    bool listed = false;
-    USHORT rc = findListedField(*d, name, &listed);
-    if (rc != 0)
-        return rc;
-    if (listed) {
+    USHORT rc = findField(*d, name, 0, nullptr);
+    if (rc == 0) {
         PRFFLDINFO info;
         rc = readFieldInfo(*d, name, &info);
         return rc != 0 ? rc : openFieldFile(*d, name, FieldOpen::Update, info.compressed != 0, file);
     }
-    if (!create)
-        return BRC_ERR_NO_FIELD;
+    if (rc != BRC_ERR_NO_FIELD || !create)
+        return rc;
     rc = registerField(*d, name, compressed != 0);
     if (rc != 0)
         return rc;

@@ -13,7 +13,7 @@ namespace orin::arc {
 /* Why a value is opened.  The purpose decides the open words, whether
  * the file may be written and what closing it does to the field. */
 enum class FieldOpen {
-    Compare,   // read only, content (through the zip layer); writes refused with 5
+    Compare,   // read only, for comparisons; writes refused with 5
     CopyOut,   // read only, the stored bytes
     CopyIn,    // created anew, the stored bytes; index keys refreshed on close
     Update,    // BrdFldGetVbf of a listed field: read/write; stamped on close when written
@@ -22,14 +22,11 @@ enum class FieldOpen {
 
 /* Opens Value.<name> of the document as a virtual file for `purpose`;
  * plain: through the zip layer, so a compressed value reads as its
- * content (Compare always goes that way, the copies never do).  Update,
+ * content (the copies never go that way; only compressed values can).  Update,
  * Create and CopyIn capture the field's index keys here and refresh them
  * when the file is closed with VbfClose. */
 USHORT openFieldFile(BrdDocument &document, const char *name, FieldOpen purpose, bool plain,
                      HVBF *file) noexcept;
-
-/* Whether the document lists the field; the error of reading the list. */
-USHORT findListedField(BrdDocument &document, const char *name, bool *listed) noexcept;
 
 /* Enters a field the list lacks: its name is appended and a fresh
  * information record written (type 'F', updated, created and updated now,
