@@ -615,6 +615,30 @@ TEST_P(FieldFiles, ReadOnlyFieldFilesRefuseWrites)
     EXPECT_EQ(info("Packed"), before);
 }
 
+TEST_P(FieldFiles, ReadOnlyArchiveIsReadThroughFiles)
+{
+    ASSERT_EQ(setText(doc, "Body", "kept as it is"), 0);
+    ASSERT_EQ(doc.close(), 0);
+    ASSERT_EQ(arc.close(), 0);
+    ASSERT_EQ(BrcOpenReadonly(nullptr, arc.out(), file.c_str(), 0), 0);
+    ASSERT_EQ(BrdOpenDocument(arc, doc.out(), 0, FALSE), 0);
+    const std::string before = info("Body");
+    HVBF f = nullptr;
+    ASSERT_EQ(BrdFldGetVbf(doc, "Body", FALSE, FALSE, &f), 0);
+    EXPECT_EQ(readAll(f), "kept as it is");
+    EXPECT_NE(writeAll(f, "no"), 0);
+    EXPECT_EQ(VbfClose(f), 0);             // nothing written, nothing to stamp
+    EXPECT_EQ(info("Body"), before);
+    std::string out = dir.path("ro-out.txt");
+    ASSERT_EQ(BrdFldCopyToDisk(doc, "Body", out.c_str(), FALSE), 0);
+    EXPECT_EQ(readFile(out), "kept as it is");
+    USHORT r = 1234;
+    ASSERT_EQ(BrdFldCompareWithDisk(doc, "Body", out.c_str(), 0, &r), 0);
+    EXPECT_EQ(r, 0);
+    EXPECT_NE(BrdFldCopyFromDisk(doc, "Other", out.c_str(), FALSE), 0);
+    EXPECT_EQ(BrdFldQueryExist(doc, "Other"), 0);
+}
+
 TEST_P(FieldFiles, ClosedOrMissingHandlesAreRefused)
 {
     HVBF f = reinterpret_cast<HVBF>(1);
