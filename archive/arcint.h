@@ -115,10 +115,20 @@ USHORT readHeaderCount(BrcArchive &archive, const char *key, USHORT *value) noex
 USHORT writeHeaderCount(BrcArchive &archive, const char *key, USHORT value) noexcept;
 /* Lock or unlock the header section in shared mode; 0 otherwise. */
 USHORT lockHeader(BrcArchive &archive, bool lock) noexcept;
+/* A string key read the comment way: with a buffer at most size bytes,
+ * size = length + 1; without, size = stored length + 1; a missing key
+ * gives an empty string, size 1 and 211. */
+USHORT readTextKey(HPRF profile, const char *section, const char *key, char *buffer,
+                   ULONG *size) noexcept;
+/* Documents whose "Active" is non-zero. */
+USHORT countActiveDocs(BrcArchive &archive, USHORT *count) noexcept;
 /* 14 digits YYYYMMDDhhmmss of dt, or of now when dt is null. */
 std::string dateTimeStamp(const DATETIME *dt);
 /* Parses 14 digits back into a date-time (missing parts zero). */
 DATETIME parseDateTimeStamp(std::string_view digits) noexcept;
+
+/* A string key of the document's section (default empty). */
+USHORT readDocString(BrdDocument &document, const char *key, char *buffer, ULONG size) noexcept;
 
 // Field lists.
 /* The document's field list, re-read as the sharing rules require; null
@@ -134,6 +144,9 @@ std::vector<std::string> splitFieldList(std::string_view list);
 /* Position of name in the list (case-insensitive), or -1. */
 int findInFieldList(std::string_view list, std::string_view name) noexcept;
 bool hasField(BrdDocument &document, std::string_view name) noexcept;
+/* The name as the list spells it (keys are named after that spelling),
+ * or name itself when it is not listed. */
+std::string listedName(BrdDocument &document, std::string_view name);
 
 // Field information and values.
 USHORT readFieldInfo(BrdDocument &document, const char *name, PRFFLDINFO *info) noexcept;
@@ -142,6 +155,10 @@ USHORT writeFieldInfo(BrdDocument &document, const char *name, const PRFFLDINFO 
  * was read.  211 when the key is missing. */
 USHORT readFieldValue(BrdDocument &document, const char *name, void *buffer, ULONG size,
                       ULONG *length) noexcept;
+/* Whether name is in the list (57526 when not); when expectedType or
+ * type asks for it, the stored type (57527 when it differs). */
+USHORT findField(BrdDocument &document, const char *name, USHORT expectedType,
+                 USHORT *type) noexcept;
 /* Writes Value.<name> with index maintenance around the write. */
 USHORT writeFieldValue(BrdDocument &document, const char *name, const void *data,
                        ULONG length) noexcept;
@@ -153,6 +170,11 @@ USHORT markFieldUpdated(BrdDocument &document, const char *name, bool created) n
 bool isFileReference(const void *value, ULONG length, std::string *path);
 /* value without the surrounding '"'s, when it has them. */
 std::string_view stripQuotes(const void *value, ULONG length) noexcept;
+
+/* 0, 1 (stored greater or longer) or 65535 (smaller or shorter); in
+ * prefix mode a shorter given value that matches counts as equal. */
+USHORT compareBytes(const void *stored, ULONG storedLength, const void *given, ULONG givenLength,
+                    USHORT mode) noexcept;
 
 // Indexes: the seam the documents call (see brc_ixmaint.cpp).
 /* Before a value change: capture the current keys of the indexes that

@@ -139,6 +139,15 @@ USHORT flushFieldList(BrdDocument &d) noexcept
     return rc;
 }
 
+std::string listedName(BrdDocument &d, std::string_view name)
+{
+    const std::string *list = fieldList(d, nullptr);
+    int at = list ? findInFieldList(*list, name) : -1;
+    if (at < 0)
+        return std::string(name);
+    return splitFieldList(*list)[size_t(at)];
+}
+
 bool hasField(BrdDocument &d, std::string_view name) noexcept
 {
     const std::string *list = fieldList(d, nullptr);
