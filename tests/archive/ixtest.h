@@ -46,8 +46,9 @@ protected:
 
     void closeArchive()
     {
-        if (a != nullptr)
+        if (a != nullptr) {
             EXPECT_EQ(BrcClose(a), 0);
+        }
         a = nullptr;
     }
     void reopen(USHORT mode = 0)

@@ -200,8 +200,9 @@ protected:
     }
     void TearDown() override
     {
-        if (d != nullptr)
+        if (d != nullptr) {
             EXPECT_EQ(BrdCloseDocument(d), 0);
+        }
         ArchiveTest::TearDown();
     }
     std::string key(std::vector<BrcIxSegment> s, USHORT length, USHORT expect = 0)
