@@ -96,10 +96,9 @@ USHORT openListedIndexes(BrcArchive &archive) noexcept
 USHORT closeAllIndexes(BrcArchive &archive) noexcept
 {
     USHORT first = 0;
+    // Each call releases one use; an entry leaves the table at its last.
     while (!archive.indexes.empty()) {
-        BrcIndexEntry *e = archive.indexes.back().get();
-        e->uses = 1;   // every use ends with the archive
-        USHORT rc = ix::closeEntry(archive, e, false);
+        USHORT rc = ix::closeEntry(archive, archive.indexes.back().get(), false);
         if (first == 0)
             first = rc;
     }
