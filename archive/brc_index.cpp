@@ -26,6 +26,8 @@
 namespace orin::arc::ix {
 namespace {
 
+constexpr USHORT kMaxUses = 0xFFFF;
+
 BrcIndexEntry *entryNumbered(BrcArchive &a, USHORT number) noexcept
 {
     for (const auto &e : a.indexes)
@@ -193,6 +195,8 @@ USHORT openIndex(BrcArchive &archive, USHORT number, const Segments &segments,
                 return rc;
         }
         if (BrcIndexEntry *open = entryNumbered(archive, number)) {
+            if (open->uses == kMaxUses)
+                return ORIN_ERR_GENERAL;
             open->uses++;
             *entry = open;
             return 0;

@@ -675,6 +675,18 @@ TEST_F(IndexLife, ArchiveWithALostTreeBuildsItAgainOnOpen)
     EXPECT_EQ(walk(nullptr), (std::vector<USHORT>{1, 0}));
 }
 
+TEST_F(IndexLife, ReadOnlyArchiveWalksItsIndexes)
+{
+    BrcIndexEntry *e = open("F,2,L");
+    addDoc({{"F", "b"}});
+    addDoc({{"F", "a"}});
+    ASSERT_EQ(walk(e), (std::vector<USHORT>{1, 0}));
+    closeArchive();
+    ASSERT_EQ(BrcOpenReadonly(nullptr, &a, file.c_str(), 0), 0);
+    EXPECT_EQ(walk(nullptr), (std::vector<USHORT>{1, 0}));
+    EXPECT_EQ(BrcIxQueryNrKeys(a, nullptr), 2UL);
+}
+
 TEST_F(IndexLife, SharedArchive)
 {
     BrcIndexEntry *e = open("F,2,L");
