@@ -187,6 +187,19 @@ void keysBefore(BrdDocument &document, const char *field) noexcept;
 /* After it: move the document's pairs of those indexes (all indexes when
  * field is null) to their new keys. */
 void keysAfter(BrdDocument &document, const char *field) noexcept;
+/* Keys captured before a change that lasts longer than one call (a field
+ * file open for writing): the index number and, when it could be built,
+ * the document's key in that index then.  Held by the caller, so that
+ * other changes meanwhile do not overwrite them. */
+struct CapturedKey {
+    USHORT index;
+    std::optional<std::vector<BYTE>> key;
+};
+using CapturedKeys = std::vector<CapturedKey>;
+/* keysBefore into the caller's record (throws std::bad_alloc). */
+CapturedKeys captureKeys(BrdDocument &document, const char *field);
+/* keysAfter from the caller's record; indexes closed meanwhile are skipped. */
+void moveKeys(BrdDocument &document, const char *field, const CapturedKeys &captured) noexcept;
 /* Removes the document's pairs from every open index. */
 void removeDocumentKeys(BrdDocument &document) noexcept;
 /* Opens the indexes the header lists (at archive open). */

@@ -7,7 +7,10 @@
  * whose key uses the field builds the document's current key into its
  * old-key buffer) and keysAfter (each such index builds the new key and,
  * when it differs, moves the document's pair from the old key to the new
- * one).  A key that cannot be built (a required field is missing) means
+ * one).  A change that outlasts one call - a field file open for writing -
+ * keeps its captured keys in a record of its own instead (captureKeys /
+ * moveKeys), so that changes made meanwhile do not overwrite them.  A key
+ * that cannot be built (a required field is missing) means
  * no pair.  Index file errors are not the document calls' concern and are
  * dropped here.  The template is no document and has no keys.
  */
@@ -24,9 +27,18 @@ bool concerned(const BrcIndexEntry &entry, const char *field) noexcept
     return field == nullptr || ix::usesField(entry.segments, field);
 }
 
-bool sameKeys(const BrcIndexEntry &entry) noexcept
+/* Moves the document's pair in one index from oldKey (null: it had none)
+ * to the key it has now. */
+void movePair(BrdDocument &document, BrcIndexEntry &e, const BYTE *oldKey) noexcept
 {
-    return std::memcmp(entry.oldKey.data(), entry.newKey.data(), entry.keyLength) == 0;
+    bool has = ix::entryKey(document, e, e.newKey.data()) == 0;
+    if (oldKey != nullptr && has && std::memcmp(oldKey, e.newKey.data(), e.keyLength) == 0)
+        return;
+    ULONG error = 0;
+    if (oldKey != nullptr)
+        IxdRemove(e.ix, oldKey, document.number, &error);
+    if (has)
+        IxdEnter(e.ix, e.newKey.data(), document.number, &error);
 }
 
 }  // namespace
@@ -48,16 +60,35 @@ void keysAfter(BrdDocument &document, const char *field) noexcept
         if (!concerned(*e, field))
             continue;
         bool had = e->oldKeyCaptured;
-        bool has = ix::entryKey(document, *e, e->newKey.data()) == 0;
         e->oldKeyCaptured = false;
-        if (had && has && sameKeys(*e))
-            continue;
-        ULONG error = 0;
-        if (had)
-            IxdRemove(e->ix, e->oldKey.data(), document.number, &error);
-        if (has)
-            IxdEnter(e->ix, e->newKey.data(), document.number, &error);
+        movePair(document, *e, had ? e->oldKey.data() : nullptr);
     }
+}
+
+CapturedKeys captureKeys(BrdDocument &document, const char *field)
+{
+    CapturedKeys captured;
+    if (document.isTemplate())
+        return captured;
+    for (const auto &e : document.archive->indexes) {
+        if (!concerned(*e, field))
+            continue;
+        std::vector<BYTE> key(e->keyLength);
+        CapturedKey &c = captured.emplace_back(CapturedKey{e->number, std::nullopt});
+        if (ix::entryKey(document, *e, key.data()) == 0)
+            c.key = std::move(key);
+    }
+    return captured;
+}
+
+void moveKeys(BrdDocument &document, const char *field, const CapturedKeys &captured) noexcept
+{
+    if (document.isTemplate())
+        return;
+    for (const CapturedKey &c : captured)
+        for (const auto &e : document.archive->indexes)
+            if (e->number == c.index && concerned(*e, field))
+                movePair(document, *e, c.key ? c.key->data() : nullptr);
 }
 
 void removeDocumentKeys(BrdDocument &document) noexcept

@@ -74,6 +74,7 @@ struct FieldChain {
     BrdDocument *document = nullptr;
     std::string name;
     FieldOpen purpose = FieldOpen::CopyOut;
+    CapturedKeys keysBefore;               // the document's keys at open
 };
 
 /* The per-file record behind the wrapper's back-end handle. */
@@ -161,7 +162,7 @@ USHORT closeFile(FieldFile *f) noexcept
         if (chain.purpose == FieldOpen::Create || (chain.purpose == FieldOpen::Update && f->wrote))
             stamped = markFieldUpdated(*d, name, chain.purpose == FieldOpen::Create);
         if (keepsKeys(*d, chain.purpose))
-            keysAfter(*d, name);
+            moveKeys(*d, name, chain.keysBefore);
     }
     files.destroy(f);                      // frees the chain of tables
     return rc != 0 ? rc : stamped;
@@ -421,18 +422,14 @@ USHORT openFieldFile(BrdDocument &d, const char *name, FieldOpen purpose, bool p
     return guardCode([&]() -> USHORT {
         auto chain = makeChain(d, name, purpose, plain);
         std::string fileName = profileFileName(d.archive->profile, d.section, valueKey(name));
-        bool keys = keepsKeys(d, purpose);
-        if (keys)
-            keysBefore(d, name);
+        if (keepsKeys(d, purpose))
+            chain->keysBefore = captureKeys(d, name);
         OpenWords words = openWords(purpose);
         ULONG action = 0;
         USHORT rc = VbfOpen(d.archive->anchor, fileName.c_str(), file, &action, 0,
                             VBF_ATTR_NORMAL, words.flags, words.mode, &chain->wrapper);
-        if (rc != 0) {
-            if (keys)
-                keysAfter(d, name);        // nothing changed: drops the captured keys
-            return rc;
-        }
+        if (rc != 0)
+            return rc;                     // nothing changed
         chain.release();                   // now owned by the open file
         return 0;
     });

@@ -309,3 +309,50 @@ INSTANTIATE_TEST_SUITE_P(Modes, DocumentModel, ::testing::Values(USHORT(0), USHO
                          [](const auto &info) { return info.param ? "Shared" : "Exclusive"; });
 
 }  // namespace
+
+namespace {
+
+/* The documents of an index in its order (stepping stops after 100: a
+ * document whose key is not the one indexed sends the step elsewhere). */
+std::vector<USHORT> order(BrcArchive *a, BrcIndexEntry *e)
+{
+    std::vector<USHORT> out;
+    USHORT n = 0;
+    if (BrcIxFirst(a, e, &n) == 0) {
+        out.push_back(n);
+        while (out.size() < 100 && BrcIxNextPrev(a, e, n, 1, &n) == 0)
+            out.push_back(n);
+    }
+    return out;
+}
+
+TEST(FieldFileKeys, AFieldFileKeepsItsOwnKeysWhileOtherDocumentsChange)
+{
+    ScratchDir dir("arc_model_keys");
+    std::string file = dir.path("keys.arc");
+    Archive arc;
+    ASSERT_EQ(BrcCreate(nullptr, arc.out(), file.c_str(), 0), 0);
+    BrcIndexEntry *e = nullptr;
+    ASSERT_EQ(BrcIxOpenStr(arc, "NAME,4,L", &e), 0);
+    Doc d0, d1;
+    ASSERT_EQ(BrdAddDocument(arc, d0.out(), "s", "0", TRUE, FALSE), 0);
+    ASSERT_EQ(BrdAddDocument(arc, d1.out(), "s", "1", TRUE, FALSE), 0);
+    ASSERT_EQ(setText(d0, "NAME", "bbbb"), 0);
+    ASSERT_EQ(setText(d1, "NAME", "cccc"), 0);
+    // Field lists reach the file on close: the walk below opens documents afresh.
+    ASSERT_EQ(d0.close(), 0);
+    ASSERT_EQ(d1.close(), 0);
+    ASSERT_EQ(BrdOpenDocument(arc, d0.out(), 0, FALSE), 0);
+    ASSERT_EQ(BrdOpenDocument(arc, d1.out(), 1, FALSE), 0);
+    HVBF f = nullptr;
+    ASSERT_EQ(BrdFldGetVbf(d0, "NAME", FALSE, FALSE, &f), 0);
+    // Another document's change between the open and the close of the file.
+    ASSERT_EQ(BrdFldSetString(d1, "NAME", "aaaa"), 0);
+    ULONG done = 0;
+    ASSERT_EQ(VbfWrite(f, "dddd", 4, &done), 0);
+    ASSERT_EQ(VbfClose(f), 0);
+    EXPECT_EQ(BrcIxQueryNrKeys(arc, e), 2u);
+    EXPECT_EQ(order(arc, e), (std::vector<USHORT>{1, 0}));
+}
+
+}  // namespace
