@@ -186,8 +186,8 @@ using VirtualFile = std::unique_ptr<std::remove_pointer_t<HVBF>, VbfCloser>;
 int cmdCreate(const char *file, bool archiveFlavour)
 {
     BrcArchive *raw = nullptr;
-    USHORT rc = archiveFlavour ? BrcCreateArchive(nullptr, &raw, file, 0)
-                               : BrcCreate(nullptr, &raw, file, 0);
+    USHORT rc = archiveFlavour ? BrcCreateArchive(nullptr, &raw, file, arc::kExclusiveMode)
+                               : BrcCreate(nullptr, &raw, file, arc::kExclusiveMode);
     if (rc)
         return fail(file, rc);
     OpenArchive created;
