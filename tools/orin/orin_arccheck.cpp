@@ -16,9 +16,10 @@
  *    without a key or without a section.
  * The pairs of an index are read as they are stored: through a tree
  * handle of the tool's own on the index's in-profile file (prf.h names it
- * "@PRFHANDLE@<handle>;Index_<n>~Tree"), opened shared so that closing it
- * writes nothing.  The archive itself is opened read-only.  The exit
- * status is 1 when a problem was found.
+ * "@PRFHANDLE@<handle>;Index_<n>~Tree").  The archive is opened read-only,
+ * so that handle cannot be shared (sharing takes section locks) and the
+ * header it writes when it closes is refused like every other write.  The
+ * exit status is 1 when a problem was found.
  */
 #include <algorithm>
 #include <cstdio>
@@ -42,7 +43,7 @@ constexpr char kHeader[] = "BrcHeader";
 constexpr char kVersionKey[] = "Version";
 constexpr USHORT kVersion = BRC_VERSION;
 constexpr char kTreeNameFormat[] = "@PRFHANDLE@%016llx;Index_%u~Tree";
-constexpr ULONG kTreeShared = 1;
+constexpr ULONG kTreeShared = 0;
 constexpr char kSubSection = '.';
 
 /* Problems are printed as they are found and counted. */
