@@ -8,5 +8,3 @@ void removeDocumentKeys(BrdDocument &) noexcept {}
 USHORT openListedIndexes(BrcArchive &) noexcept { return 0; }
 USHORT closeAllIndexes(BrcArchive &) noexcept { return 0; }
 }
-USHORT ORINAPI BrdFldCopyFromDisk(BrdDocument *, const char *, const char *, BOOL) noexcept { return 50; }
-USHORT ORINAPI BrdFldCompareWithDisk(BrdDocument *, const char *, const char *, USHORT, USHORT *) noexcept { return 50; }
