@@ -467,7 +467,7 @@ int cmdIndex(const char *file, const char *definition)
     }
     if (rc && rc != IXD_ERR_NOT_FOUND)
         return fail(definition, rc);
-    return 0;
+    return arc::closeArchive(a, file);   // its close writes a new definition out
 }
 
 /* The busy function of the rebuild; the user value is the index number. */
