@@ -144,6 +144,10 @@ std::vector<std::string> splitFieldList(std::string_view list);
 /* Position of name in the list (case-insensitive), or -1. */
 int findInFieldList(std::string_view list, std::string_view name) noexcept;
 bool hasField(BrdDocument &document, std::string_view name) noexcept;
+/* A field name is 1 to 31 characters without ','. */
+bool validFieldName(const char *name) noexcept;
+/* Appends a name to the list and stores it. */
+USHORT appendFieldName(BrdDocument &document, const char *name);
 /* The name as the list spells it (keys are named after that spelling),
  * or name itself when it is not listed. */
 std::string listedName(BrdDocument &document, std::string_view name);

@@ -102,26 +102,6 @@ void releaseSlot(BrcArchive &a, USHORT number) noexcept
     lockHeader(a, false);
 }
 
-void deleteAllFields(BrdDocument &d) noexcept
-{
-    for (;;) {
-        const std::string *list = fieldList(d, nullptr);
-        if (list == nullptr || list->empty())
-            break;
-        std::string first;
-        try {
-            first = splitFieldList(*list).front();
-        } catch (...) {
-            break;
-        }
-        if (first.empty() || BrdFldDelete(&d, first.c_str()) != 0)
-            break;
-    }
-    d.fields.reset();
-    d.fieldsCached = false;
-    d.fieldsDirty = false;
-}
-
 std::string subSection(const BrdDocument &d, const char *name)
 {
     return std::string(d.section) + "." + name;
@@ -205,7 +185,11 @@ USHORT ORINAPI BrdDeleteDocument(BrdDocument *document) noexcept
         return ORIN_ERR_INVALID_HANDLE;
     BrcArchive &a = *d->archive;
     removeDocumentKeys(*d);
-    deleteAllFields(*d);
+    // The fields' keys go with the section: no need to delete them one by
+    // one first, which would leave a half-emptied document after a crash.
+    d->fields.reset();
+    d->fieldsCached = false;
+    d->fieldsDirty = false;
     USHORT rc = guardCode([&]() -> USHORT {
         PrfDestroySection(a.profile, subSection(*d, "MEMOS").c_str());
         PrfDestroySection(a.profile, subSection(*d, "REDLINES").c_str());

@@ -24,14 +24,6 @@
 namespace orin::arc {
 namespace {
 
-bool validFieldName(const char *name) noexcept
-{
-    if (name == nullptr)
-        return false;
-    size_t n = strlen(name);
-    return n > 0 && n <= BRC_FIELD_NAME_MAX && strchr(name, ',') == nullptr;
-}
-
 /* The value's text without a final zero byte that lies inside the length. */
 std::string_view textOf(const void *value, ULONG length) noexcept
 {
@@ -54,16 +46,6 @@ std::string canonicalPath(void *ns, const std::string &path)
         *c = char(toupper(static_cast<unsigned char>(*c)));
     KnlNamNormalizePathEx(ns, full, 0);
     return full;
-}
-
-USHORT appendToList(BrdDocument &d, const char *name)
-{
-    USHORT rc = 0;
-    const std::string *list = fieldList(d, &rc);
-    if (rc)
-        return rc;
-    std::string next = list ? *list + "," + name : std::string(name);
-    return storeFieldList(d, std::move(next));
 }
 
 USHORT writeValue(BrdDocument &d, const char *name, const void *data, ULONG length, bool maintain)
@@ -132,7 +114,7 @@ USHORT setField(BrdDocument &d, const SetRequest &rq) noexcept
                 return rc;
             DosGetDateTime(&info.lastUpdate);
         } else if (rc == BRC_ERR_NO_FIELD) {
-            if ((rc = appendToList(d, rq.name)) != 0)
+            if ((rc = appendFieldName(d, rq.name)) != 0)
                 return rc;
             created = true;
             PrfFldInfoInit(&info, rq.type);

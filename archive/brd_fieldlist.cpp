@@ -148,6 +148,23 @@ std::string listedName(BrdDocument &d, std::string_view name)
     return splitFieldList(*list)[size_t(at)];
 }
 
+bool validFieldName(const char *name) noexcept
+{
+    if (name == nullptr)
+        return false;
+    size_t n = strlen(name);
+    return n > 0 && n <= BRC_FIELD_NAME_MAX && strchr(name, ',') == nullptr;
+}
+
+USHORT appendFieldName(BrdDocument &d, const char *name)
+{
+    USHORT rc = 0;
+    const std::string *list = fieldList(d, &rc);
+    if (rc)
+        return rc;
+    return storeFieldList(d, list ? *list + "," + name : std::string(name));
+}
+
 bool hasField(BrdDocument &d, std::string_view name) noexcept
 {
     const std::string *list = fieldList(d, nullptr);

@@ -412,12 +412,6 @@ std::unique_ptr<FieldChain> makeChain(BrdDocument &d, const char *name, FieldOpe
     return chain;
 }
 
-bool validFieldName(const char *name) noexcept
-{
-    size_t n = std::strlen(name);
-    return n > 0 && n <= BRC_FIELD_NAME_MAX && std::strchr(name, ',') == nullptr;
-}
-
 }  // namespace
 
 USHORT openFieldFile(BrdDocument &d, const char *name, FieldOpen purpose, bool plain,
@@ -449,11 +443,7 @@ USHORT registerField(BrdDocument &d, const char *name, bool compressed) noexcept
     if (!validFieldName(name))
         return ORIN_ERR_INVALID_PARAM;
     return guardCode([&]() -> USHORT {
-        USHORT rc = 0;
-        const std::string *list = fieldList(d, &rc);
-        if (rc != 0)
-            return rc;
-        rc = storeFieldList(d, list != nullptr ? *list + "," + name : std::string(name));
+        USHORT rc = appendFieldName(d, name);
         if (rc != 0)
             return rc;
         PRFFLDINFO info;
