@@ -19,36 +19,6 @@ namespace orintool {
 
 namespace {
 
-/* The progress line; the library's callbacks carry no context, so the one
- * line being shown is kept here. */
-class ProgressLine {
-public:
-    static void begin(const char *file)
-    {
-        file_ = file;
-        shown_.clear();
-    }
-    static void show(const char *doing, unsigned percent)
-    {
-        std::string text = std::string(doing) + " " + std::to_string(percent) + "%";
-        if (text == shown_)
-            return;
-        fprintf(stderr, "\rorin: %s: %-24s", file_, text.c_str());
-        fflush(stderr);
-        shown_ = text;
-    }
-    static void end()
-    {
-        if (!shown_.empty())
-            fputc('\n', stderr);
-        shown_.clear();
-    }
-
-private:
-    static inline const char *file_ = "";
-    static inline std::string shown_;
-};
-
 ULONG ORINAPI packProgress(USHORT *percent)
 {
     ProgressLine::show("packing", percent ? *percent : 0);

@@ -1,7 +1,8 @@
 /*
  * orin_tool.cpp - the `orin` command: looks into and changes profile files
- * from the command line, compresses files (orin_gzip.cpp), and chops
- * files into volumes and merges them (orin_chop.cpp).
+ * from the command line, compresses files (orin_gzip.cpp), chops files
+ * into volumes and merges them (orin_chop.cpp), and looks into and
+ * changes document archives (orin_arc.cpp, `orin arc --help`).
  *
  *   orin prf sections FILE            list the sections
  *   orin prf keys FILE SECTION        list the keys of a section
@@ -29,6 +30,8 @@
  *
  *   orin chop FILE VOLUMESIZE         cut FILE into volumes FILE.000, FILE.001, ...
  *   orin merge FIRSTVOLUME TARGET     join the volumes into TARGET (orin_chop.cpp)
+ *
+ *   orin arc COMMAND ARCHIVE [ARGS]   documents, fields and indexes of an archive
  *
  * Import and export carry INI text as the system's INI calls read it:
  * "[section]" and "key=value" lines, names and values taken literally
@@ -61,12 +64,15 @@
 #include <vector>
 #include "knl.h"
 #include "knlnam.h"
+#include "brc.h"
 #include "prf.h"
 #include "orin_commands.h"
 
 using orintool::fail;
+using orintool::fetch;
 using orintool::kExitLibrary;
 using orintool::kExitUsage;
+using orintool::splitNames;
 
 namespace {
 
@@ -132,6 +138,14 @@ constexpr Meaning kMeanings[] = {
     {PRF_ERR_VERSION, "unknown profile version"},
     {0xE0DC, "not a chopped volume, or its sizes disagree"},
     {0xE0DD, "wrong volume"},
+    {BRC_ERR_VERSION, "archive version is not 100"},
+    {BRC_ERR_NO_DOC, "no such document"},
+    {BRC_ERR_IS_ARCHIVE, "an \"archive\" archive"},
+    {BRC_ERR_NOT_ARCHIVE, "not an \"archive\" archive"},
+    {BRC_ERR_NO_FIELD, "no such field"},
+    {BRC_ERR_FIELD_TYPE, "the field has another type"},
+    {BRC_ERR_DEFINITION, "bad index definition"},
+    {BRC_ERR_NO_INDEX, "no such index"},
 };
 
 struct ProfileCloser {
@@ -141,30 +155,23 @@ using Profile = std::unique_ptr<std::remove_pointer_t<HPRF>, ProfileCloser>;
 
 }  // namespace
 
-int orintool::fail(const char *what, USHORT rc, const char *meaning)
+const char *orintool::meaningOf(USHORT rc)
 {
-    const char *text = "error";
     for (const Meaning &m : kMeanings)
         if (m.code == rc)
-            text = m.text;
-    if (meaning)
-        text = meaning;
-    fprintf(stderr, "orin: %s: error %u (%s)\n", what, rc, text);
-    return kExitLibrary;
+            return m.text;
+    return "error";
 }
 
-namespace {
-
-int usage()
+int orintool::fail(const char *what, USHORT rc, const char *meaning)
 {
-    fputs(kUsageText, stderr);
-    return kExitUsage;
+    fprintf(stderr, "orin: %s: error %u (%s)\n", what, rc, meaning ? meaning : meaningOf(rc));
+    return kExitLibrary;
 }
 
 /* ---- Reading lists and values ------------------------------------------------ */
 
-/* Fetches a value, or the list of sections or keys, into out. */
-USHORT fetch(HPRF h, const char *section, const char *key, std::string &out)
+USHORT orintool::fetch(HPRF h, const char *section, const char *key, std::string &out)
 {
     ULONG size = 0;
     USHORT rc = PrfQueryProfileSize(h, section, key, &size);
@@ -179,9 +186,7 @@ USHORT fetch(HPRF h, const char *section, const char *key, std::string &out)
     return 0;
 }
 
-/* The names of a '~' list; each name ends at its separator (or at a zero
- * byte before it), and a last part without a separator is not a name. */
-std::vector<std::string> splitNames(const std::string &list)
+std::vector<std::string> orintool::splitNames(const std::string &list)
 {
     std::vector<std::string> names;
     size_t p = 0, sep;
@@ -191,6 +196,21 @@ std::vector<std::string> splitNames(const std::string &list)
         p = sep + 1;
     }
     return names;
+}
+
+namespace {
+
+void printUsage(FILE *to)
+{
+    fputs(kUsageText, to);
+    fputs("   or: orin arc COMMAND ARCHIVE [ARGS]   document archives\n", to);
+    fputs(orintool::arcUsage, to);
+}
+
+int usage()
+{
+    printUsage(stderr);
+    return kExitUsage;
 }
 
 bool isText(std::string_view v)
@@ -615,13 +635,15 @@ USHORT openStore(std::string_view arg, bool readOnly, HPRF *h)
 int main(int argc, char **argv)
 {
     if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-        fputs(kUsageText, stdout);
+        printUsage(stdout);
         return 0;
     }
     if (argc >= 2 && (strcmp(argv[1], "gzip") == 0 || strcmp(argv[1], "gunzip") == 0))
         return orintool::runZipCommand(argc, argv);
     if (argc >= 2 && (strcmp(argv[1], "chop") == 0 || strcmp(argv[1], "merge") == 0))
         return orintool::runChopCommand(argc, argv);
+    if (argc >= 2 && strcmp(argv[1], "arc") == 0)
+        return orintool::runArcCommand(argc, argv);
     if (argc < 4 || strcmp(argv[1], "prf") != 0)
         return usage();
     KnlInitCP();
