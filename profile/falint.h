@@ -23,7 +23,13 @@
 #include "vbf.h"
 
 #ifdef __cplusplus
-namespace orin::fal { class Journal; }
+namespace orin::fal {
+class Journal;
+class FreeIndex;
+struct FreeIndexDeleter {
+    void operator()(FreeIndex *ix) const noexcept;
+};
+}
 
 extern "C" {
 #endif
@@ -116,6 +122,7 @@ typedef struct _FALFILE {
     USHORT granularity;                    /* allocation rounding of this handle */
     std::shared_ptr<std::shared_mutex> inProcess;  /* the file's lock among this process's handles */
     BOOL heldExclusive;                    /* how inProcess is held while lockDepth > 0 */
+    std::unique_ptr<orin::fal::FreeIndex, orin::fal::FreeIndexDeleter> freeIndex;  /* mirror of the free lists, or null */
 } FALFILE;
 
 #define FAL_NO_ID 0xFFFFFFFFUL
