@@ -8,8 +8,9 @@
  *
  * The one-process run is made twice, with the in-memory mirror of the free
  * lists and with plain list walks (as files were handled before it), so
- * "free half, allocate again" shows both in the same run; the memory the
- * mirror holds and the process's peak working set follow each run.
+ * "free half, allocate again" shows both in the same run, with a digest of
+ * the ids handed out (equal when both picked the same blocks); the memory
+ * the mirror holds and the process's peak working set follow each run.
  */
 #include <windows.h>
 #include <psapi.h>
@@ -55,6 +56,16 @@ void reportMemory(HFAL h)
     orin::fal::FreeIndexStats st = orin::fal::freeIndexStats(h);
     printf("  free-list mirror: %lu lists, %.2f MiB, %lu blocks found through it, %lu disagreements\n",
            st.mirroredLists, mib((double)st.bytes), st.picks, st.disagreements);
+}
+
+/* FNV-1a over the ids: runs that picked the same blocks print the same. */
+unsigned long digest(const std::vector<ULONG> &ids)
+{
+    unsigned long x = 2166136261UL;
+    for (ULONG id : ids)
+        for (int k = 0; k < 4; k++)
+            x = (x ^ ((id >> (8 * k)) & 0xFF)) * 16777619UL;
+    return x & 0xFFFFFFFFUL;
 }
 
 void reportPeak()
@@ -147,6 +158,7 @@ int runOnce(USHORT openFlags, bool mirror, const char *label)
         FalAllocBlock(h, &ids[i], sizes[i], data.data(), sizes[i]);
     report("free half, allocate again", kBlocks, now() - t0);
     reportMemory(h);
+    printf("  digest of the block ids after reuse: %08lx\n", digest(ids));
     VbfQueryLength(h->vbf, &fileLength);
     printf("  file after reuse: %lu bytes (%.1f%% overhead)\n", fileLength,
            100.0 * ((double)fileLength - (double)live) / (double)live);
