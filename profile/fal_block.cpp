@@ -9,6 +9,7 @@
  * free list.  When no free block fits, the block is appended at the end of
  * the file.  In fixed mode every block has the same size and list 0 is a
  * simple stack.  Freeing the last block of the file shortens the file.
+ * The free lists themselves are kept in fal_freelist.cpp.
  *
  * Reallocation rewrites a block in place when the new length fits (and
  * always in fixed mode).  A block that must grow gets its new place first
@@ -27,20 +28,16 @@
 #include "profile/fal_journal.h"
 #include "profile/fal_seam.h"
 
-constexpr ULONG SPLIT_SLACK = 247;              /* split when round_down(g + 247, g) remains */
-
-static BOOL isFixed(HFAL h) { return (h->hdr.falFlags & FAL_FIXED) != 0; }
-
 static ULONG minOf(ULONG a, ULONG b) { return a < b ? a : b; }
 
-/* Writes a block's header and remembers the new state in the cache. */
-static USHORT writeBlockHeader(HFAL h, ULONG id, FALDESC *d)
+/* Writes a block's header and forgets what the cache held for it. */
+USHORT falWriteBlockHeader(HFAL h, ULONG id, FALDESC *d)
 {
     falForget(h, id);
     return falWriteAt(h, d->headerOffset, &d->hdr, d->headerLength);
 }
 
-static void fillHeader(FALDESC *d, BYTE type, ULONG used, ULONG total)
+void falFillHeader(FALDESC *d, BYTE type, ULONG used, ULONG total)
 {
     d->hdr.type = type;
     d->hdr.sig[0] = FAL_SIG1;
@@ -53,7 +50,7 @@ static void fillHeader(FALDESC *d, BYTE type, ULONG used, ULONG total)
 static ULONG idOf(HFAL h, ULONG dataOffset)
 {
     ULONG hl = falHeaderLength(h);
-    if (!isFixed(h))
+    if (!falIsFixed(h))
         return dataOffset;
     return (dataOffset - hl - h->hdr.firstBlockOffset) / (h->hdr.blockSize + hl) + 1;
 }
@@ -130,198 +127,13 @@ USHORT ORINAPI FalQueryTotalBlockSize(HFAL h, ULONG id, ULONG *capacity) noexcep
     return querySize(h, id, capacity, TRUE);
 }
 
-/* ---- Free lists ------------------------------------------------------------ */
-
-/* Reads the link word of a free block. */
-static USHORT readLink(HFAL h, const FALDESC *d, ULONG *next)
-{
-    return falReadAt(h, d->dataOffset, next, sizeof *next);
-}
-
-static USHORT writeLink(HFAL h, ULONG dataOffset, ULONG next)
-{
-    return falWriteAt(h, dataOffset, &next, sizeof next);
-}
-
-/* Turns block d (id) into a free block at the head of its list. */
-static USHORT pushFree(HFAL h, ULONG id, FALDESC *d)
-{
-    int list = isFixed(h) ? 0 : falListFor(d->totalSize);
-    USHORT rc;
-    fillHeader(d, FAL_TYPE_FREE, d->hdr.usedLength < FAL_MIN_USED_FREE
-               ? FAL_MIN_USED_FREE : d->hdr.usedLength, d->hdr.totalSize);
-    rc = writeBlockHeader(h, id, d);
-    if (!rc)
-        rc = writeLink(h, d->dataOffset, h->hdr.freeHead[list]);
-    if (!rc) {
-        h->hdr.freeHead[list] = id;
-        h->hdr.freeCount[list]++;
-    }
-    return rc;
-}
-
-typedef struct {
-    ULONG id, prev, next;            /* block found, its predecessor, its link */
-    FALDESC d;
-} FALPICK;
-
-/* True when a block of this total size ends the search at once. */
-static BOOL closeEnough(HFAL h, ULONG total, ULONG needed)
-{
-    ULONG g = h->granularity, hl = falHeaderLength(h);
-    return total <= falRoundUp(needed + hl, g) - hl;
-}
-
-/* Walks list i for a block of at least `needed` bytes with the file's fit
- * strategy.  Returns 0 with pick->id 0 when nothing qualifies. */
-static USHORT searchList(HFAL h, int i, ULONG needed, BOOL worstPass, FALPICK *pick)
-{
-    USHORT flags = h->hdr.falFlags;
-    ULONG prev = 0, cur = h->hdr.freeHead[i], seen = 0;
-    FALPICK cand;
-
-    memset(&cand, 0, sizeof cand);
-    pick->id = 0;
-    while (cur) {
-        FALDESC d;
-        ULONG next;
-        USHORT rc;
-        if (++seen > h->hdr.freeCount[i])
-            return FAL_ERR_FREELIST;
-        rc = falDescribe(h, cur, &d);
-        if (!rc && d.hdr.type != FAL_TYPE_FREE)
-            rc = FAL_ERR_FREELIST;
-        if (!rc)
-            rc = readLink(h, &d, &next);
-        if (rc)
-            return rc == FAL_ERR_BEYONDEND || rc == FAL_ERR_SIGNATURE ? FAL_ERR_FREELIST : rc;
-        if (d.totalSize >= needed) {
-            BOOL better = !cand.id
-                || ((flags & FAL_BEST_FIT) && d.totalSize < cand.d.totalSize)
-                || (worstPass && (flags & FAL_WORST_FIT) && d.totalSize > cand.d.totalSize);
-            if (!worstPass && (flags & FAL_FIRST_FIT)) {
-                better = TRUE;
-            } else if (!worstPass && (flags & (FAL_BEST_FIT | FAL_EXACT_FIT))
-                       && closeEnough(h, d.totalSize, needed)) {
-                cand.id = cur; cand.prev = prev; cand.next = next; cand.d = d;
-                break;
-            }
-            if (better) {
-                cand.id = cur; cand.prev = prev; cand.next = next; cand.d = d;
-                if (!worstPass && (flags & FAL_FIRST_FIT))
-                    break;
-            }
-        }
-        prev = cur;
-        cur = next;
-    }
-    *pick = cand;
-    return 0;
-}
-
-static USHORT unlink(HFAL h, int i, const FALPICK *p)
-{
-    if (p->prev) {
-        FALDESC pd;
-        USHORT rc = falDescribe(h, p->prev, &pd);
-        if (!rc)
-            rc = writeLink(h, pd.dataOffset, p->next);
-        if (rc)
-            return rc;
-    } else {
-        h->hdr.freeHead[i] = p->next;
-    }
-    h->hdr.freeCount[i]--;
-    return 0;
-}
-
-/* Searches free list i (when its blocks can be large enough) and takes
- * the block it picks; *ended says whether the search is over, with a
- * block taken or an error. */
-static USHORT takeFromList(HFAL h, int i, ULONG needed, BOOL worst, FALPICK *pick, bool *ended)
-{
-    *ended = false;
-    if (falListClass[i] < needed || !h->hdr.freeHead[i])
-        return 0;
-    USHORT rc = searchList(h, i, needed, worst, pick);
-    if (rc == 0 && pick->id == 0)
-        return 0;
-    *ended = true;
-    return rc != 0 ? rc : unlink(h, i, pick);
-}
-
-static USHORT findFree(HFAL h, ULONG needed, FALPICK *pick)
-{
-    USHORT flags = h->hdr.falFlags;
-    bool ended;
-    USHORT rc;
-
-    pick->id = 0;
-    if (flags & (FAL_BEST_FIT | FAL_FIRST_FIT | FAL_EXACT_FIT))
-        for (int i = 0; i < FAL_LIST_COUNT; i++) {
-            rc = takeFromList(h, i, needed, FALSE, pick, &ended);
-            if (ended)
-                return rc;
-        }
-    if (flags & FAL_WORST_FIT)
-        for (int i = FAL_LIST_COUNT - 1; i >= 0; i--) {
-            rc = takeFromList(h, i, needed, TRUE, pick, &ended);
-            if (ended)
-                return rc;
-        }
-    return 0;
-}
-
-/* Fixed mode: list 0 is a stack, its head is taken. */
-static USHORT popFixed(HFAL h, FALPICK *pick)
-{
-    USHORT rc;
-    pick->id = h->hdr.freeHead[0];
-    if (!pick->id)
-        return 0;
-    if (h->hdr.freeCount[0] == 0)
-        return FAL_ERR_FREELIST;
-    rc = falDescribe(h, pick->id, &pick->d);
-    if (!rc && pick->d.hdr.type != FAL_TYPE_FREE)
-        rc = FAL_ERR_FREELIST;
-    if (!rc)
-        rc = readLink(h, &pick->d, &pick->next);
-    if (rc) {
-        pick->id = 0;
-        return rc == FAL_ERR_BEYONDEND || rc == FAL_ERR_SIGNATURE ? FAL_ERR_FREELIST : rc;
-    }
-    pick->prev = 0;
-    return unlink(h, 0, pick);
-}
-
-/* Splits the tail off a taken free block when enough would remain. */
-static USHORT splitTail(HFAL h, FALPICK *p, ULONG needed)
-{
-    ULONG g = h->granularity;
-    ULONG excess = p->d.totalSize - needed;
-    FALDESC tail;
-
-    if (excess < (g + SPLIT_SLACK) / g * g)
-        return 0;
-    memset(&tail, 0, sizeof tail);
-    tail.headerLength = FAL_HDR_VARIABLE;
-    tail.headerOffset = p->d.headerOffset + needed;
-    tail.dataOffset = tail.headerOffset + FAL_HDR_VARIABLE;
-    tail.totalSize = excess;
-    tail.capacity = excess - FAL_HDR_VARIABLE;
-    fillHeader(&tail, FAL_TYPE_FREE, FAL_MIN_USED_FREE, excess);
-    p->d.totalSize = needed;
-    p->d.capacity = needed - FAL_HDR_VARIABLE;
-    return pushFree(h, tail.dataOffset, &tail);
-}
-
 /* ---- Allocation -------------------------------------------------------------- */
 
 /* Capacity and total size of a new block for `length` bytes. */
 static USHORT sizeFor(HFAL h, ULONG length, ULONG *capacity, ULONG *total)
 {
     ULONG g = h->granularity, hl = falHeaderLength(h);
-    if (isFixed(h)) {
+    if (falIsFixed(h)) {
         *capacity = h->hdr.blockSize;
     } else {
         ULONG r = length;
@@ -345,12 +157,12 @@ static USHORT placeBlock(HFAL h, ULONG length, FALDESC *d, ULONG *id, BOOL *appe
     if (rc)
         return rc;
     memset(&pick, 0, sizeof pick);
-    if (isFixed(h)) {
-        rc = popFixed(h, &pick);
+    if (falIsFixed(h)) {
+        rc = falPopFixed(h, &pick);
     } else {
-        rc = findFree(h, total, &pick);
+        rc = falFindFree(h, total, &pick);
         if (!rc && pick.id)
-            rc = splitTail(h, &pick, total);
+            rc = falSplitTail(h, &pick, total);
     }
     if (rc)
         return rc;
@@ -388,7 +200,7 @@ static USHORT fillBlock(HFAL h, ULONG id, FALDESC *d, ULONG length, const void *
     ULONG n = data ? minOf(used, dataLength) : 0;
     ULONG total = d->headerLength + (toCapacity ? d->capacity : n);
 
-    fillHeader(d, FAL_TYPE_USED, used, isFixed(h) ? 0 : d->totalSize);
+    falFillHeader(d, FAL_TYPE_USED, used, falIsFixed(h) ? 0 : d->totalSize);
     if (total > sizeof stackBuf) {
         if (!orin::fal::stepSeam.fails())
             heapBuf.reset((BYTE *)malloc(total));
@@ -445,7 +257,7 @@ static USHORT freeLocked(HFAL h, ULONG id)
         falForget(h, id);
         return falSetLength(h, d.headerOffset);
     }
-    return pushFree(h, id, &d);
+    return falPushFree(h, id, &d);
 }
 
 USHORT FalFreeBlock(HFAL h, ULONG id)
@@ -522,7 +334,7 @@ USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG 
     }
     rc = describeUsed(h, *id, &d);
     if (!rc) {
-        if (length <= d.capacity || isFixed(h))
+        if (length <= d.capacity || falIsFixed(h))
             rc = fillBlock(h, *id, &d, length, data, dataLength, FALSE);
         else
             rc = growLocked(h, id, &d, length, data, dataLength, &changed);
@@ -545,7 +357,7 @@ USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG len
         ULONG n = minOf(length, d.hdr.usedLength - offset);
         rc = falWriteAt(h, d.dataOffset + offset, data, n);
         if (!rc && id != 0)
-            rc = writeBlockHeader(h, id, &d);
+            rc = falWriteBlockHeader(h, id, &d);
     }
     return bracket.end(rc, TRUE);
 }

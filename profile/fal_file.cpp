@@ -8,9 +8,9 @@
  * shared).  The 16-bit update counter at offset 8 changes whenever a
  * shared writer publishes its header; before each operation a shared
  * read/write handle reads the counter directly from the file and, when it
- * differs from its copy, drops every cached byte and reads the header
- * again.  Handles that are not shared keep the header in memory and write
- * it once, at close.
+ * differs from its copy, drops every cached byte and the mirror of the
+ * free lists and reads the header again.  Handles that are not shared
+ * keep the header in memory and write it once, at close.
  */
 #include <stdlib.h>
 #include <string.h>
@@ -21,6 +21,7 @@
 #include "frame/boundary.h"
 #include "frame/handle_pool.h"
 #include "profile/falint.h"
+#include "profile/fal_freeindex.h"
 #include "profile/fal_journal.h"
 #include "profile/fal_seam.h"
 #include "knl.h"
@@ -363,6 +364,7 @@ static USHORT refresh(HFAL h)
         return 0;
     VbfFlush(h->vbf);
     falClearCache(h);
+    orin::fal::dropFreeIndex(h);
     return readHeader(h);
 }
 

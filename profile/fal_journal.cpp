@@ -7,6 +7,7 @@
  */
 #include <new>
 #include "frame/boundary.h"
+#include "profile/fal_freeindex.h"
 #include "profile/fal_journal.h"
 
 namespace orin::fal {
@@ -93,6 +94,7 @@ USHORT Journal::rollBack() noexcept
     saved_.clear();
     h_->hdr = header_;
     falClearCache(h_);
+    dropFreeIndex(h_);
     return rc;
 }
 

@@ -7,9 +7,10 @@
  * journal also keeps the handle's header (the free lists) and the file's
  * length from its start.  An operation that fails part-way rolls back:
  * the saved bytes go back in reverse order, the length and the header are
- * restored and the descriptor cache is dropped, so the file is byte for
- * byte what it was.  commit() keeps the changes; a journal that is neither
- * committed nor rolled back explicitly rolls back when it ends.
+ * restored and the descriptor cache and the free-list mirror are dropped,
+ * so the file is byte for byte what it was.  commit() keeps the changes; a
+ * journal that is neither committed nor rolled back explicitly rolls back
+ * when it ends.
  */
 #ifndef ORIN_PROFILE_FAL_JOURNAL_H
 #define ORIN_PROFILE_FAL_JOURNAL_H

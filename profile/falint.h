@@ -23,7 +23,13 @@
 #include "vbf.h"
 
 #ifdef __cplusplus
-namespace orin::fal { class Journal; }
+namespace orin::fal {
+class Journal;
+class FreeIndex;
+struct FreeIndexDeleter {
+    void operator()(FreeIndex *ix) const noexcept;
+};
+}
 
 extern "C" {
 #endif
@@ -116,9 +122,19 @@ typedef struct _FALFILE {
     USHORT granularity;                    /* allocation rounding of this handle */
     std::shared_ptr<std::shared_mutex> inProcess;  /* the file's lock among this process's handles */
     BOOL heldExclusive;                    /* how inProcess is held while lockDepth > 0 */
+    std::unique_ptr<orin::fal::FreeIndex, orin::fal::FreeIndexDeleter> freeIndex;  /* mirror of the free lists, or null */
 } FALFILE;
 
 #define FAL_NO_ID 0xFFFFFFFFUL
+
+static inline BOOL falIsFixed(const FALFILE *h) { return (h->hdr.falFlags & FAL_FIXED) != 0; }
+
+/* A free block taken for a new one: its id, its predecessor on its list
+ * (0 for the head) and its link, with its description. */
+typedef struct _FALPICK {
+    ULONG id, prev, next;
+    FALDESC d;
+} FALPICK;
 
 /* File level (fal_file.cpp). */
 USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT openFlags,
@@ -143,6 +159,14 @@ USHORT FalAllocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG da
 USHORT FalReallocBlock(HFAL h, ULONG *id, ULONG length, const void *data, ULONG dataLength);
 USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG length);
 USHORT FalFreeBlock(HFAL h, ULONG id);
+void   falFillHeader(FALDESC *d, BYTE type, ULONG used, ULONG total);
+USHORT falWriteBlockHeader(HFAL h, ULONG id, FALDESC *d);
+
+/* Free lists (fal_freelist.cpp). */
+USHORT falPushFree(HFAL h, ULONG id, FALDESC *d);          /* d becomes free, at its list's head */
+USHORT falFindFree(HFAL h, ULONG needed, FALPICK *pick);   /* variable mode; pick->id 0: none */
+USHORT falPopFixed(HFAL h, FALPICK *pick);                 /* fixed mode: list 0's head */
+USHORT falSplitTail(HFAL h, FALPICK *pick, ULONG needed);  /* frees a tail worth keeping */
 
 /* Consistency check (fal_check.cpp). */
 USHORT FalCheck(HFAL h);
