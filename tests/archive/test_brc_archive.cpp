@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstring>
 #include "arctest.h"
+#include "memvbf.h"
 
 using namespace arctest;
 
@@ -296,6 +297,41 @@ TEST_F(ArchiveTest, BusyFunctionIsSwapped)
     PFNBRCBUSY f = [](BrcArchive *, USHORT, USHORT, USHORT, ULONGLONG) -> USHORT { return 0; };
     EXPECT_EQ(BrcSetBusyFunc(h, f, 7, 10), nullptr);
     EXPECT_EQ(BrcSetBusyFunc(h, nullptr, 0, 0), f);
+}
+
+TEST_F(ArchiveTest, ArchiveOnTheCallersVirtualFiles)
+{
+    const char *name = "memory.arc";
+    memvbf::files().erase(name);
+    for (USHORT mode : {USHORT(0), USHORT(1)}) {
+        memvbf::files().erase(name);
+        Archive h;
+        ASSERT_EQ(BrcCreateOnVbf(nullptr, h.out(), name, mode, memvbf::table()), 0);
+        BrcIndexEntry *e = nullptr;
+        ASSERT_EQ(BrcIxOpenStr(h, "NAME,4,L", &e), 0);
+        for (const char *v : {"bbb", "aaa"}) {
+            Doc d;
+            ASSERT_EQ(BrdAddDocument(h, d.out(), "site", v, TRUE, FALSE), 0);
+            ASSERT_EQ(setText(d, "NAME", v), 0);
+        }
+        ASSERT_EQ(h.close(), 0);
+        EXPECT_FALSE(fileExists(name));
+        EXPECT_GT(memvbf::files()[name].data.size(), 0u);
+
+        EXPECT_EQ(BrcOpenArchiveOnVbf(nullptr, h.out(), name, 0, memvbf::table()), BRC_ERR_NOT_ARCHIVE);
+        ASSERT_EQ(BrcOpenReadonlyOnVbf(nullptr, h.out(), name, 0, memvbf::table()), 0);
+        USHORT first = 9;
+        ASSERT_EQ(BrcIxFirst(h, nullptr, &first), 0);
+        EXPECT_EQ(first, 1);
+        Doc d;
+        ASSERT_EQ(BrdOpenDocument(h, d.out(), 0, FALSE), 0);
+        char v[8];
+        ASSERT_EQ(BrdFldGetString(d, "NAME", v, sizeof v), 0);
+        EXPECT_STREQ(v, "bbb");
+    }
+    Archive h;
+    EXPECT_NE(BrcOpenOnVbf(nullptr, h.out(), "absent.arc", 0, memvbf::table()), 0);
+    memvbf::files().erase(name);
 }
 
 TEST_F(ArchiveTest, ClosedAndMadeUpHandlesAreRefused)
