@@ -667,10 +667,22 @@ ULONG ORINAPI PrfFalHandler(HPRF h, PRFCMD msg, void *param) noexcept
     }
     if ((ULONG)msg > PRF_CMD_LOCKSECTION)
         return PRF_ERR_NOTSERVED;
+    if (st->broken && !isReadMessage(msg))
+        return PRF_ERR_INUPDATE;
     orin::prf::Bracket bracket(st, !isReadMessage(msg));
     if ((rc = bracket.status()) != 0)
         return rc;
+    USHORT depth = st->hdr.inUpdate;
     rc = serve(st, msg, param);
+    if (rc && st->hdr.inUpdate != depth) {
+        /* A change failed half-way.  The file says it was left in an update
+         * and holds part of the change; whatever this handle wrote next
+         * would build on tables that no longer match the file.  It writes
+         * nothing more (57494, as the next open says) until the file has
+         * been repaired. */
+        st->broken = TRUE;
+        st->hdr.inUpdate = depth;
+    }
     return bracket.end(rc, !isReadMessage(msg));
 }
 

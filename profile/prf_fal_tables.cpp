@@ -80,7 +80,13 @@ USHORT prffReadHeader(PRFFAL *st)
 USHORT prffWriteHeader(PRFFAL *st, BOOL full)
 {
     prffSealHeader(&st->hdr);
-    if (full)
+    /* The short form writes the in-update count and the checksum alone; it
+     * is sound only while the rest of the header in memory is what the file
+     * holds.  A new section moves nextSectionId (and may move a bucket)
+     * before the update begins: then the whole header goes, or a process
+     * killed right after would leave a header whose checksum is wrong
+     * instead of one marked as left in an update. */
+    if (full || st->bucketChanged || st->fullWritePending)
         return FalWriteBlock(st->fal, 0, 0, &st->hdr, sizeof st->hdr);
     return FalWriteBlock(st->fal, 0, PRFF_INUPDATE_OFFSET, &st->hdr.inUpdate,
                          PRFF_INUPDATE_BYTES);
@@ -140,8 +146,12 @@ USHORT prffEnd(PRFFAL *st, USHORT rc, BOOL changed)
 
 USHORT prffUpdateBegin(PRFFAL *st)
 {
-    if (st->hdr.inUpdate++ == 0 || isShared(st))
-        return prffWriteHeader(st, FALSE);
+    if (st->hdr.inUpdate++ == 0 || isShared(st)) {
+        USHORT rc = prffWriteHeader(st, FALSE);
+        if (rc)
+            st->hdr.inUpdate--;            /* the file never heard of this update */
+        return rc;
+    }
     return 0;
 }
 
@@ -158,6 +168,8 @@ USHORT prffUpdateEnd(PRFFAL *st)
             rc = prffWriteHeader(st, full);
         if (!rc && full)
             st->fullWritePending = FALSE;
+        if (rc)
+            st->fullWritePending = TRUE;   /* what changed in memory is not on disk */
     } else if (st->bucketChanged) {
         st->fullWritePending = TRUE;
     }

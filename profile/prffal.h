@@ -130,6 +130,7 @@ typedef struct _PRFFAL {
     BOOL       bucketChanged;             /* in the current update */
     BOOL       verifyNames;
     BOOL       verifyChecksums;           /* checksums checked, old versions relabelled */
+    BOOL       broken;                    /* a change failed half-way: no more writes */
     BYTE      *scratch;                   /* piece buffer */
     ULONG      scratchSize;
 } PRFFAL;

@@ -1,0 +1,286 @@
+/*
+ * test_prf_sweep.cpp - a profile written through a back-end that dies or
+ * fails at a chosen point, for every point of a workload.
+ *
+ * The workload writes small and multi-piece values, deletes keys and
+ * destroys sections.  Kill sweep: the process "dies" at write N (nothing
+ * from that write on reaches the file; with tearing, half of write N
+ * does), for evenly spread N over every write the workload makes.  Error
+ * sweep: call N (read, write, size, lock or flush) fails with "disk full"
+ * and the workload goes on.  Each time the file is then opened with the
+ * real back-end and must hold exactly what the finished operations wrote,
+ * with the operation under way either wholly there or wholly absent, and
+ * pass the profile's check; or be refused as left in an update, in which
+ * case repair must bring back such a state.  ORIN_LONG_SWEEPS=1 sweeps
+ * every point instead of a spread of them.
+ */
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+#include "faultvbf.h"
+#include "prfdisk.h"
+
+namespace {
+
+using prfdisk::Contents;
+
+constexpr int kOperations = 160;
+constexpr int kSpread = 240;
+constexpr const char *kFile = "sweep.prf";
+
+std::string valueOf(int j)
+{
+    unsigned x = 2654435761u * unsigned(j + 7);
+    size_t length = j % 9 == 4 ? 9000 + x % 20000 : 1 + x % 300;
+    std::string v(length, ' ');
+    for (char &c : v) {
+        x = x * 1103515245u + 12345u;
+        c = char('a' + (x >> 16) % 26);
+    }
+    return v;
+}
+
+/* One step of the workload, applied to the profile and to a model. */
+struct Step {
+    std::function<USHORT(HPRF)> run;
+    std::function<void(Contents &)> apply;
+    std::string section;
+    std::string key;   // empty: the whole section
+};
+
+Step stepOf(int j)
+{
+    std::string section = "s" + std::to_string(j % 4);
+    std::string key = "k" + std::to_string((j * 7) % 15);
+    if (j % 23 == 22)
+        return {[=](HPRF h) { return PrfDestroySection(h, section.c_str()); },
+                [=](Contents &c) { c.erase(section); }, section, ""};
+    if (j % 6 == 5)
+        return {[=](HPRF h) { return PrfWriteProfileData(h, section.c_str(), key.c_str(), nullptr, 0); },
+                [=](Contents &c) {
+                    if (c.count(section))
+                        c[section].erase(key);
+                },
+                section, key};
+    std::string v = valueOf(j);
+    return {[=](HPRF h) {
+                return PrfWriteProfileData(h, section.c_str(), key.c_str(), v.data(), ULONG(v.size()));
+            },
+            [=](Contents &c) { c[section][key] = v; }, section, key};
+}
+
+/* A section left without keys still exists in the profile; the model
+ * drops them from both sides before comparing. */
+Contents withoutEmpty(Contents c)
+{
+    for (auto it = c.begin(); it != c.end();)
+        it = it->second.empty() ? c.erase(it) : std::next(it);
+    return c;
+}
+
+struct Result {
+    std::vector<Contents> allowed;   // the states the file may be in
+    bool inCreate = false;           // the fault hit while the file was made
+    std::optional<Step> inFlight;    // the step the fault hit
+};
+
+/* Repair salvages what it finds of a value whose writing was cut short
+ * (lost pieces come back as zeros): after a repair, the keys of the step
+ * under way are left out of the comparison; every other one must match. */
+Contents withoutStep(Contents c, const Step &step)
+{
+    if (step.key.empty())
+        c.erase(step.section);
+    else if (c.count(step.section))
+        c[step.section].erase(step.key);
+    return withoutEmpty(c);
+}
+
+/* Runs the workload on the fault back-end under the armed plan. */
+Result runWorkload()
+{
+    DeleteFileA(kFile);
+    Result r;
+    Contents model;
+    std::vector<Contents> candidates{model};
+    HPRF h = nullptr;
+    USHORT rc = PrfOpenProfileOnVbf(nullptr, &h, kFile, 0, faultvbf::table());
+    if (rc || faultvbf::dead()) {
+        if (h)
+            PrfCloseProfile(h);
+        r.allowed = {Contents{}};
+        r.inCreate = true;
+        return r;
+    }
+    for (int j = 0; j < kOperations; j++) {
+        Step s = stepOf(j);
+        bool failedBefore = faultvbf::failed();
+        rc = s.run(h);
+        if (faultvbf::dead()) {
+            r.inFlight = s;
+            // The step under way may have reached the file or not.
+            std::vector<Contents> next = candidates;
+            for (Contents &c : next)
+                s.apply(c);
+            candidates.insert(candidates.end(), next.begin(), next.end());
+            break;
+        }
+        if (rc == 0) {
+            for (Contents &c : candidates)
+                s.apply(c);
+        } else if (!failedBefore && faultvbf::failed()) {
+            r.inFlight = s;
+            // The failing step is either wholly done or wholly undone.
+            std::vector<Contents> next = candidates;
+            for (Contents &c : next)
+                s.apply(c);
+            candidates.insert(candidates.end(), next.begin(), next.end());
+        }
+    }
+    PrfCloseProfile(h);
+    for (Contents &c : candidates)
+        c = withoutEmpty(c);
+    r.allowed = candidates;
+    return r;
+}
+
+std::string describe(const faultvbf::Plan &p)
+{
+    if (p.killAtWrite)
+        return std::string(p.powerCut ? "power cut" : p.tear ? "torn kill" : "kill") +
+               " at write " + std::to_string(p.killAtWrite);
+    return "failure of call " + std::to_string(p.failAtCall);
+}
+
+/* Opens the file for real and checks it against the allowed states. */
+void checkFile(const Result &r, const faultvbf::Plan &plan)
+{
+    SCOPED_TRACE(describe(plan));
+    HPRF h = nullptr;
+    USHORT rc = PrfOpenProfile(nullptr, &h, kFile, 0);
+    USHORT refused = rc;
+    if (rc == PRF_ERR_INUPDATE || rc == PRF_ERR_CHECKSUM) {
+        // Refused as left in an update or half made: repair brings it back.
+        USHORT repaired = PrfFalRepair(nullptr, kFile);
+        bool nothingStored = std::find(r.allowed.begin(), r.allowed.end(), Contents{}) !=
+                             r.allowed.end();
+        if (repaired == PRF_ERR_NOBLOCKS && nothingStored)
+            return;   // no value had reached the file
+        ASSERT_EQ(repaired, 0) << "open gave " << rc;
+        rc = PrfOpenProfile(nullptr, &h, kFile, 0);
+    }
+    ASSERT_EQ(rc, 0);
+    Contents got = withoutEmpty(prfdisk::contents(h));
+    EXPECT_EQ(PrfCheckConsistent(h), 0);
+    PrfCloseProfile(h);
+    auto comparable = [&](const Contents &c) {
+        return refused && r.inFlight ? withoutStep(c, *r.inFlight) : c;
+    };
+    got = comparable(got);
+    for (const Contents &c : r.allowed)
+        if (got == comparable(c))
+            return;
+    std::string report;
+    for (const Contents &c : r.allowed)
+        report += "\n  " + prfdisk::differences(comparable(c), got);
+    ADD_FAILURE() << "the profile (opened " << (refused ? "after repair" : "at once")
+                  << ") holds none of the " << r.allowed.size()
+                  << " allowed states; against each:" << report;
+}
+
+bool longSweeps()
+{
+    const char *v = getenv("ORIN_LONG_SWEEPS");
+    return v != nullptr && *v == '1';
+}
+
+/* The points to sweep among 1..total. */
+std::vector<long> points(long total)
+{
+    std::vector<long> out;
+    if (longSweeps() || total <= kSpread) {
+        for (long n = 1; n <= total; n++)
+            out.push_back(n);
+        return out;
+    }
+    for (long i = 0; i < kSpread; i++)
+        out.push_back(1 + i * (total - 1) / (kSpread - 1));
+    return out;
+}
+
+long measure(unsigned kinds)
+{
+    faultvbf::Plan count;
+    count.failAtCall = LONG_MAX;
+    count.failKinds = kinds;
+    faultvbf::arm(count);
+    runWorkload();
+    long n = kinds ? faultvbf::calls() : faultvbf::writes();
+    faultvbf::disarm();
+    return n;
+}
+
+class ProfileSweep : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        faultvbf::disarm();
+        DeleteFileA(kFile);
+    }
+    void sweep(const std::vector<faultvbf::Plan> &plans)
+    {
+        int failures = 0;
+        for (const faultvbf::Plan &plan : plans) {
+            faultvbf::arm(plan);
+            Result r = runWorkload();
+            faultvbf::disarm();
+            // Whatever happened, closing the profile closes its file.
+            EXPECT_TRUE(faultvbf::state().open.empty()) << describe(plan) << " left a file open";
+            faultvbf::state().open.clear();
+            checkFile(r, plan);
+            if (HasFailure() && ++failures >= 3)
+                return;
+        }
+    }
+};
+
+TEST_F(ProfileSweep, AKillAtAnyWriteLosesNothingFinished)
+{
+    long total = measure(0);
+    ASSERT_GT(total, 200);
+    std::vector<faultvbf::Plan> plans;
+    for (long n : points(total)) {
+        faultvbf::Plan p;
+        p.killAtWrite = n;
+        p.tear = n % 3 == 0;
+        plans.push_back(p);
+    }
+    EXPECT_GE(plans.size(), 200u);
+    sweep(plans);
+    RecordProperty("kill_points", int(plans.size()));
+}
+
+TEST_F(ProfileSweep, AFailedCallLeavesAWholeProfile)
+{
+    unsigned kinds = faultvbf::kRead | faultvbf::kWrite | faultvbf::kSize | faultvbf::kLock |
+                     faultvbf::kFlush;
+    long total = measure(kinds);
+    ASSERT_GT(total, 200);
+    std::vector<faultvbf::Plan> plans;
+    for (long n : points(total)) {
+        faultvbf::Plan p;
+        p.failAtCall = n;
+        p.failKinds = kinds;
+        p.failCode = ORIN_ERR_DISK_FULL;
+        plans.push_back(p);
+    }
+    EXPECT_GE(plans.size(), 200u);
+    sweep(plans);
+}
+
+}  // namespace
