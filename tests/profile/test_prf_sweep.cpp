@@ -3,7 +3,8 @@
  * fails at a chosen point, for every point of a workload.
  *
  * The workload writes small and multi-piece values, deletes keys and
- * destroys sections.  Kill sweep: the process "dies" at write N (nothing
+ * destroys sections, on a profile opened exclusively and on one opened
+ * shared.  Kill sweep: the process "dies" at write N (nothing
  * from that write on reaches the file; with tearing, half of write N
  * does), for evenly spread N over every write the workload makes.  Error
  * sweep: call N (read, write, size, lock or flush) fails with "disk full"
@@ -101,6 +102,8 @@ Contents withoutStep(Contents c, const Step &step)
     return withoutEmpty(c);
 }
 
+USHORT gOpenFlags = 0;   // the sweep's open mode: 0, or shared
+
 /* Runs the workload on the fault back-end under the armed plan. */
 Result runWorkload()
 {
@@ -109,7 +112,7 @@ Result runWorkload()
     Contents model;
     std::vector<Contents> candidates{model};
     HPRF h = nullptr;
-    USHORT rc = PrfOpenProfileOnVbf(nullptr, &h, kFile, 0, faultvbf::table());
+    USHORT rc = PrfOpenProfileOnVbf(nullptr, &h, kFile, gOpenFlags, faultvbf::table());
     if (rc || faultvbf::dead()) {
         if (h)
             PrfCloseProfile(h);
@@ -225,8 +228,9 @@ long measure(unsigned kinds)
     return n;
 }
 
-class ProfileSweep : public ::testing::Test {
+class ProfileSweep : public ::testing::TestWithParam<USHORT> {
 protected:
+    void SetUp() override { gOpenFlags = GetParam(); }
     void TearDown() override
     {
         faultvbf::disarm();
@@ -249,7 +253,7 @@ protected:
     }
 };
 
-TEST_F(ProfileSweep, AKillAtAnyWriteLosesNothingFinished)
+TEST_P(ProfileSweep, AKillAtAnyWriteLosesNothingFinished)
 {
     long total = measure(0);
     ASSERT_GT(total, 200);
@@ -265,7 +269,7 @@ TEST_F(ProfileSweep, AKillAtAnyWriteLosesNothingFinished)
     RecordProperty("kill_points", int(plans.size()));
 }
 
-TEST_F(ProfileSweep, AFailedCallLeavesAWholeProfile)
+TEST_P(ProfileSweep, AFailedCallLeavesAWholeProfile)
 {
     unsigned kinds = faultvbf::kRead | faultvbf::kWrite | faultvbf::kSize | faultvbf::kLock |
                      faultvbf::kFlush;
@@ -282,5 +286,9 @@ TEST_F(ProfileSweep, AFailedCallLeavesAWholeProfile)
     EXPECT_GE(plans.size(), 200u);
     sweep(plans);
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, ProfileSweep,
+                         ::testing::Values(USHORT(0), USHORT(PRF_OPEN_SHARED)),
+                         [](const auto &info) { return info.param ? "Shared" : "Exclusive"; });
 
 }  // namespace
