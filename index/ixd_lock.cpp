@@ -162,8 +162,17 @@ USHORT sync(IX *ix)
     return 0;
 }
 
+PendingChange::~PendingChange()
+{
+    if (begun_ && !committed_)
+        ix_->brokenChange = 1;
+}
+
 USHORT PendingChange::begin() noexcept
 {
+    if (ix_->brokenChange)
+        return IXD_ERR_BAD_FILE;
+    begun_ = true;
     ix_->hdr.consistent = 0;
     if (ix_->shared || !ix_->headerWritten) {
         ix_->hdr.version++;
@@ -176,6 +185,7 @@ USHORT PendingChange::begin() noexcept
 
 USHORT PendingChange::commit() noexcept
 {
+    committed_ = true;
     ix_->curIndex = -1;
     ix_->hdr.consistent = 1;
     return ix_->shared ? writeHeader(ix_) : 0;

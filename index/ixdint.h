@@ -146,6 +146,7 @@ struct _IX {
     std::vector<BYTE> slotBuf;         /* slots.size() * nodeSize bytes */
     USHORT    changedVersion = 0;      /* version seen by IxdQueryTreeChanged */
     ULONG     headerWritten = 0;
+    ULONG     brokenChange = 0;        /* a change failed part way: no more changes */
     ULONG     shared = 0;
     USHORT    cacheVersion = 0;        /* version the cache is valid for */
     ULONG     foreignChange = 0;       /* synchronisation saw another writer */
@@ -293,10 +294,13 @@ private:
  * change since open); commit() sets it again once the change is complete.
  * Invariant: nothing else sets the flag, and the destructor leaves it as
  * it is - a change that fails part way keeps the file marked inconsistent,
- * exactly as a crash in its middle would. */
+ * exactly as a crash in its middle would.  It also marks the handle: its
+ * tree may be half changed, so later changes are refused (57548) rather
+ * than built on it and committed, which would mark the file sound again. */
 class PendingChange {
 public:
     explicit PendingChange(IX *ix) noexcept : ix_(ix) {}
+    ~PendingChange();
     PendingChange(const PendingChange &) = delete;
     PendingChange &operator=(const PendingChange &) = delete;
     [[nodiscard]] USHORT begin() noexcept;
@@ -304,6 +308,8 @@ public:
 
 private:
     IX *ix_;
+    bool begun_ = false;
+    bool committed_ = false;
 };
 
 /* ixd_node.cpp: node cache. */
