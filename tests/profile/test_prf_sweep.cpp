@@ -167,8 +167,10 @@ void checkFile(const Result &r, const faultvbf::Plan &plan)
     HPRF h = nullptr;
     USHORT rc = PrfOpenProfile(nullptr, &h, kFile, 0);
     USHORT refused = rc;
-    if (rc == PRF_ERR_INUPDATE || rc == PRF_ERR_CHECKSUM) {
-        // Refused as left in an update or half made: repair brings it back.
+    // Refused as left in an update - or with a header that is not whole,
+    // when the fault tore a write or hit while the file was being made:
+    // repair brings it back.
+    if (rc == PRF_ERR_INUPDATE || (rc == PRF_ERR_CHECKSUM && (r.inCreate || plan.tear))) {
         USHORT repaired = PrfFalRepair(nullptr, kFile);
         bool nothingStored = std::find(r.allowed.begin(), r.allowed.end(), Contents{}) !=
                              r.allowed.end();
