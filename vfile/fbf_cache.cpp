@@ -36,6 +36,8 @@
  * tableLock once for all its work; the functions below them expect it
  * held.  The exported calls are checked wrappers over the operations.
  */
+#include <emmintrin.h>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -178,12 +180,22 @@ ULONG copyOut(const FBFPAGE &p, ULONG offset, BYTE *dst, ULONG n)
  * `offset` valid bytes, or pageCount when there is none. */
 ULONG64 findPage(const FBFENTRY &e, ULONG page, ULONG offset)
 {
-    ULONG64 i = 0;
-    for (; i < e.pageCount; i++) {
-        if (e.pageNumbers[i] == page && fbfPages[e.pages[i]].validLength >= offset)
-            break;
+    /* Four page numbers per comparison; entries past pageCount are left
+     * over from earlier use and are never taken. */
+    const __m128i key = _mm_set1_epi32(static_cast<int>(page));
+    for (ULONG64 base = 0; base < e.pageCount; base += 4) {
+        __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(&e.pageNumbers[base]));
+        auto hits = static_cast<unsigned>(
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, key))));
+        for (; hits != 0; hits &= hits - 1) {
+            ULONG64 i = base + static_cast<ULONG64>(__builtin_ctz(hits));
+            if (i >= e.pageCount)
+                return e.pageCount;
+            if (fbfPages[e.pages[i]].validLength >= offset)
+                return i;
+        }
     }
-    return i;
+    return e.pageCount;
 }
 
 /* A slot for a new page of the file, detached from any list and holding a
@@ -274,12 +286,13 @@ ULONG uncachedRun(const FBFENTRY &e, ULONG position, ULONG n)
 {
     ULONG first = position >> kPageShift;
     ULONG64 end = ULONG64{position} + n;
+    ULONG64 nearest = (end + kPageMask) >> kPageShift;
     for (ULONG64 i = 0; i < e.pageCount; i++) {
-        ULONG64 start = ULONG64{e.pageNumbers[i]} << kPageShift;
-        if (e.pageNumbers[i] > first && start < end)
-            end = start;
+        ULONG page = e.pageNumbers[i];
+        if (page > first && page < nearest)
+            nearest = page;
     }
-    return static_cast<ULONG>(end - position);
+    return static_cast<ULONG>(std::min(end, nearest << kPageShift) - position);
 }
 
 /* A miss on `page` is taken for sequential reading when the file's most

@@ -37,6 +37,9 @@ constexpr ULONG kPageMask = FBF_PAGE_SIZE - 1;
 constexpr SHORT kNoEntry = -1;               /* empty free list */
 constexpr LONG kLengthUnknown = -1;
 constexpr LONGLONG kOsPosUnknown = -1;
+/* A file's page numbers are kept in a whole number of four-entry groups,
+ * which the lookup compares at once. */
+constexpr ULONG kPageNumberSlots = (FBF_CACHE_PAGES + 3) / 4 * 4;
 /* Size of a file's table of pages recently read past the cache. */
 constexpr ULONG kMissedPageSlots = 256;
 
@@ -52,7 +55,7 @@ struct FBFENTRY {
     ULONG   osHandle;
     ULONG64 pages[FBF_CACHE_PAGES];    /* slot indices, most recently used first */
     ULONG64 pageCount;
-    ULONG   pageNumbers[FBF_CACHE_PAGES]; /* Invariant: pageNumbers[i] is the
+    ULONG   pageNumbers[kPageNumberSlots]; /* Invariant: pageNumbers[i] is the
                                           pageNumber of slot pages[i], so a
                                           lookup scans one small array */
     LONG    knownLength;               /* kLengthUnknown when not asked yet */
@@ -164,9 +167,9 @@ USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *d
 
 /* The fast paths: long missed runs read straight into the caller's
  * buffer, and the pages of shorter ones (or the next pages of a sequential
- * reading) read with one system call.  On by default; white-box and differential
- * tests switch them off to reach the plain page-by-page behaviour, which
- * gives the same results and file bytes. */
+ * reading) read with one system call.  On by default; white-box and
+ * differential tests switch them off to reach the plain page-by-page
+ * behaviour, which gives the same results and file bytes. */
 void setFastPaths(bool on) noexcept;
 bool fastPaths() noexcept;
 

@@ -361,3 +361,30 @@ TEST(FbfFastPaths, LongMissGoesPastTheCache)
     EXPECT_EQ(orin::fbf::fbfFiles[h->fileIndex].pageCount, 0u);
     FbfClose(h);
 }
+
+// A scattered small read that misses goes past the cache the first time;
+// the same page missed again is cached, and then read from the cache.
+TEST(FbfFastPaths, ScatteredPagesAreCachedWhenMissedAgain)
+{
+    ScratchFile f("fbffp_scatter.dat");
+    std::string data = pattern(200 * FBF_PAGE_SIZE, 6);
+    ASSERT_TRUE(testutil::writeFile(f.name, data));
+    HFBF h = openFbf(f.name);
+    char buf[64];
+    ULONG n = 0;
+    const ULONG at = 150 * FBF_PAGE_SIZE + 99;
+    FbfResetCacheStats();
+    for (int round = 0; round < 3; round++) {
+        ASSERT_EQ(FbfChgFilePtr(h, (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
+        ASSERT_EQ(FbfRead(h, buf, sizeof buf, &n), 0);
+        ASSERT_EQ(std::string(buf, n), data.substr(at, sizeof buf));
+        ASSERT_EQ(FbfChgFilePtr(h, (LONG)(at / 2), VBF_FILE_BEGIN, nullptr), 0);
+        ASSERT_EQ(FbfRead(h, buf, 1, &n), 0);   // elsewhere, so no reading is sequential
+    }
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    EXPECT_EQ(st.directReads, 2u);    // both pages, the first time
+    EXPECT_EQ(st.misses, 2u);         // both pages, the second time
+    EXPECT_EQ(st.slowHits + st.fastHits, 2u);
+    FbfClose(h);
+}
