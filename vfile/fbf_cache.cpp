@@ -86,13 +86,25 @@ void removeFromList(FBFENTRY &e, ULONG64 at)
     e.pageCount--;
 }
 
-/* Moves list items [0, n) up by one.  The lists are short (at most 53
- * items), so one loop over both beats two calls of the library's memmove,
- * which the compiler would otherwise make of it. */
+/* Moves list items [0, n) up by one, four at a time from the top (each
+ * group is loaded before it is stored, and lies below what was stored
+ * before it), then the rest one by one.  The lists are short (at most 53
+ * items): this beats two calls of the library's memmove, which the
+ * compiler would otherwise make of a plain loop. */
 __attribute__((optimize("no-tree-loop-distribute-patterns")))
 void shiftUp(FBFENTRY &e, ULONG64 n)
 {
-    for (ULONG64 i = n; i > 0; i--) {
+    ULONG64 i = n;
+    for (; i >= 4; i -= 4) {
+        auto *slots = reinterpret_cast<__m128i *>(&e.pages[i - 4]);
+        __m128i lowSlots = _mm_loadu_si128(slots);
+        __m128i highSlots = _mm_loadu_si128(slots + 1);
+        __m128i numbers = _mm_loadu_si128(reinterpret_cast<const __m128i *>(&e.pageNumbers[i - 4]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(&e.pages[i - 3]), lowSlots);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(&e.pages[i - 1]), highSlots);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(&e.pageNumbers[i - 3]), numbers);
+    }
+    for (; i > 0; i--) {
         e.pages[i] = e.pages[i - 1];
         e.pageNumbers[i] = e.pageNumbers[i - 1];
     }
