@@ -1,15 +1,22 @@
 /*
  * bench_vbf.cpp - reads through VbfRead on a buffered file next to plain
- * ReadFile with SetFilePointer on the same 64 MiB file, in the same run.
+ * ReadFile with SetFilePointer on the same 64 MiB file, and writes through
+ * VbfWrite next to plain WriteFile with SetFilePointer, in the same run.
  *
  * Each pattern reads the same offsets both ways (a fixed pseudo-random
  * sequence for the random ones) and checks that both give the same bytes.
  * Patterns: sequential 4 KiB and 64-byte reads, random 4 KiB and 64-byte
- * reads over the whole file (mostly cache misses), and random reads inside
- * a 128 KiB hot region that the 53-page cache holds.  For each, the share
- * of reads served by the fast path, by a cached page and by the operating
- * system is printed from the cache's counters.
+ * reads over the whole file (mostly cache misses), random 64 KiB reads,
+ * and random reads inside a 128 KiB hot region that the 53-page cache
+ * holds.  For each, the share of reads served by the fast path, by a
+ * cached page, by a one-page fill, by a fill of several pages and straight
+ * from the operating system is printed from the cache's counters.  Write
+ * patterns write the same bytes at the same offsets both ways, the Vbf
+ * side with the hot region cached so that writes patch pages.  Each figure
+ * is the best of a few rounds, the rounds of both sides interleaved, since
+ * the machine is shared.  The process's peak working set ends the run.
  */
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -17,6 +24,7 @@
 #include "vbf.h"
 #include "knlnam.h"
 #include "vfile/fbfint.h"
+#include <psapi.h>
 
 namespace {
 
@@ -25,7 +33,9 @@ constexpr ULONG kFileSize = 64u << 20;
 constexpr ULONG kHotRegion = 128u << 10;
 constexpr ULONG kBigRead = 4096u;
 constexpr ULONG kSmallRead = 64u;
+constexpr ULONG kHugeRead = 64u << 10;
 constexpr ULONG kChunk = 1u << 20;
+constexpr int kRounds = 3;
 
 struct ReadPattern {
     const char *name;
@@ -40,8 +50,16 @@ constexpr ReadPattern kPatterns[] = {
     {"sequential 64 B", kSmallRead, (16u << 20) / kSmallRead, kFileSize, true},
     {"random 4 KiB, whole file", kBigRead, 20000, kFileSize, false},
     {"random 64 B, whole file", kSmallRead, 20000, kFileSize, false},
+    {"random 64 KiB, whole file", kHugeRead, 2000, kFileSize, false},
     {"random 4 KiB, 128 KiB hot", kBigRead, 200000, kHotRegion, false},
     {"random 64 B, 128 KiB hot", kSmallRead, 1000000, kHotRegion, false},
+};
+
+constexpr ReadPattern kWritePatterns[] = {
+    {"write sequential 4 KiB", kBigRead, (16u << 20) / kBigRead, kFileSize, true},
+    {"write random 4 KiB", kBigRead, 20000, kFileSize, false},
+    {"write random 64 B", kSmallRead, 20000, kFileSize, false},
+    {"write random 64 B, hot", kSmallRead, 100000, kHotRegion, false},
 };
 
 struct HandleCloser {
@@ -90,12 +108,94 @@ bool createFile()
     return true;
 }
 
+/* Times the plain reads of a pattern. */
+double timePlainReads(HANDLE plain, const ReadPattern &p, const std::vector<ULONG> &off, BYTE *b)
+{
+    volatile BYTE sink = 0;
+    DWORD got;
+    double t0 = now();
+    for (ULONG k = 0; k < p.count; k++) {
+        SetFilePointer(plain, (LONG)off[k], NULL, FILE_BEGIN);
+        ReadFile(plain, b, p.readSize, &got, NULL);
+        sink = sink ^ b[0];
+    }
+    return now() - t0;
+}
+
+/* Times the Vbf reads of a pattern, from an empty cache. */
+double timeVbfReads(HVBF vbf, const ReadPattern &p, const std::vector<ULONG> &off, BYTE *a)
+{
+    volatile BYTE sink = 0;
+    ULONG got;
+    VbfFlush(vbf);
+    VbfChgFilePtr(vbf, p.sequential ? 0 : (LONG)off[0], VBF_FILE_BEGIN, NULL);
+    FbfResetCacheStats();
+    double t0 = now();
+    for (ULONG k = 0; k < p.count; k++) {
+        if (!p.sequential)
+            VbfChgFilePtr(vbf, (LONG)off[k], VBF_FILE_BEGIN, NULL);
+        VbfRead(vbf, a, p.readSize, &got);
+        sink = sink ^ a[0];
+    }
+    return now() - t0;
+}
+
+double timePlainWrites(HANDLE plain, const ReadPattern &p, const std::vector<ULONG> &off,
+                       const BYTE *b)
+{
+    DWORD done;
+    double t0 = now();
+    for (ULONG k = 0; k < p.count; k++) {
+        SetFilePointer(plain, (LONG)off[k], NULL, FILE_BEGIN);
+        WriteFile(plain, b, p.readSize, &done, NULL);
+    }
+    return now() - t0;
+}
+
+/* Times the Vbf writes of a pattern with the region read into the cache
+ * first, so that random writes in the hot region patch cached pages. */
+double timeVbfWrites(HVBF vbf, const ReadPattern &p, const std::vector<ULONG> &off,
+                     const BYTE *a, BYTE *scratch)
+{
+    ULONG done;
+    VbfFlush(vbf);
+    for (ULONG at = 0; at < kHotRegion; at += kBigRead) {
+        VbfChgFilePtr(vbf, (LONG)at, VBF_FILE_BEGIN, NULL);
+        VbfRead(vbf, scratch, kBigRead, &done);
+    }
+    VbfChgFilePtr(vbf, p.sequential ? 0 : (LONG)off[0], VBF_FILE_BEGIN, NULL);
+    double t0 = now();
+    for (ULONG k = 0; k < p.count; k++) {
+        if (!p.sequential)
+            VbfChgFilePtr(vbf, (LONG)off[k], VBF_FILE_BEGIN, NULL);
+        VbfWrite(vbf, a, p.readSize, &done);
+    }
+    return now() - t0;
+}
+
+/* Prints one line: Vbf and plain times with the speed-up, the
+ * page-by-page time when given (tPaged > 0), and the cache counters. */
+void printFigure(const ReadPattern &p, double tVbf, double tPlain, double tPaged,
+                 const FBFCACHESTATS *st)
+{
+    printf("%-28s %10.1f %10.1f %8.2fx", p.name, tVbf * 1e9 / p.count, tPlain * 1e9 / p.count,
+           tPlain / tVbf);
+    if (tPaged > 0)
+        printf(" %10.1f %8.2fx", tPaged * 1e9 / p.count, tPlain / tPaged);
+    if (st != nullptr)
+        printf("   %.1f%% / %.1f%% / %.1f%% / %.1f%% / %.1f%%",
+               100.0 * (double)st->fastHits / p.count, 100.0 * (double)st->slowHits / p.count,
+               100.0 * (double)st->misses / p.count, 100.0 * (double)st->spanFills / p.count,
+               100.0 * (double)st->directReads / p.count);
+    printf("\n");
+}
+
 }  // namespace
 
 int main()
 {
     HVBF vbf = NULL;
-    std::vector<BYTE> bufA(kBigRead), bufB(kBigRead);
+    std::vector<BYTE> bufA(kHugeRead), bufB(kHugeRead);
     BYTE *a = bufA.data(), *b = bufB.data();
     bool mismatch = false;
 
@@ -104,57 +204,63 @@ int main()
         return 1;
     }
     if (VbfOpen(KnlNamGetDefaultNS(), kFileName, &vbf, NULL, 0, VBF_ATTR_NORMAL,
-                VBF_OPEN_EXISTING, VBF_MODE_READ | VBF_SHARE_DENY_NONE, NULL) != 0) {
+                VBF_OPEN_EXISTING, VBF_MODE_READWRITE | VBF_SHARE_DENY_NONE, NULL) != 0) {
         printf("VbfOpen failed\n");
         return 1;
     }
-    FileHandle plainFile = openFile(kFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    OPEN_EXISTING);
+    FileHandle plainFile = openFile(kFileName, GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     HANDLE plain = plainFile.get();
 
-    printf("%-28s %12s %12s %8s   %s\n", "reads", "VbfRead ns", "ReadFile ns", "speedup",
-           "fast / page hit / miss");
+    printf("%-28s %10s %10s %9s %10s %9s   %s\n", "reads", "VbfRead ns", "ReadFile", "speedup",
+           "paged ns", "speedup", "fast / page hit / page fill / span fill / past cache");
     for (const ReadPattern &p : kPatterns) {
         std::vector<ULONG> off = makeOffsets(p);
-        ULONG k, got;
+        ULONG got;
         FBFCACHESTATS st;
-        volatile BYTE sink = 0;
 
         /* Correctness first: both ways give the same bytes. */
-        for (k = 0; k < p.count; k += p.count / 50 + 1) {
+        for (ULONG k = 0; k < p.count; k += p.count / 50 + 1) {
             VbfChgFilePtr(vbf, (LONG)off[k], VBF_FILE_BEGIN, NULL);
             VbfRead(vbf, a, p.readSize, &got);
             SetFilePointer(plain, (LONG)off[k], NULL, FILE_BEGIN);
             ReadFile(plain, b, p.readSize, &got, NULL);
             mismatch |= memcmp(a, b, p.readSize) != 0;
         }
-
-        double t0 = now();
-        for (k = 0; k < p.count; k++) {
-            SetFilePointer(plain, (LONG)off[k], NULL, FILE_BEGIN);
-            ReadFile(plain, b, p.readSize, &got, NULL);
-            sink = sink ^ b[0];
+        double tPlain = 1e9, tVbf = 1e9, tPaged = 1e9;
+        for (int r = 0; r < kRounds; r++) {
+            orin::fbf::setFastPaths(false);
+            tPaged = std::min(tPaged, timeVbfReads(vbf, p, off, a));
+            orin::fbf::setFastPaths(true);
+            tPlain = std::min(tPlain, timePlainReads(plain, p, off, b));
+            tVbf = std::min(tVbf, timeVbfReads(vbf, p, off, a));
         }
-        double tPlain = now() - t0;
-
-        VbfFlush(vbf);
-        VbfChgFilePtr(vbf, p.sequential ? 0 : (LONG)off[0], VBF_FILE_BEGIN, NULL);
-        FbfResetCacheStats();
-        t0 = now();
-        for (k = 0; k < p.count; k++) {
-            if (!p.sequential)
-                VbfChgFilePtr(vbf, (LONG)off[k], VBF_FILE_BEGIN, NULL);
-            VbfRead(vbf, a, p.readSize, &got);
-            sink = sink ^ a[0];
-        }
-        double tVbf = now() - t0;
         FbfQueryCacheStats(&st);
-
-        printf("%-28s %12.1f %12.1f %7.2fx   %.1f%% / %.1f%% / %.1f%%\n", p.name,
-               tVbf * 1e9 / p.count, tPlain * 1e9 / p.count, tPlain / tVbf,
-               100.0 * (double)st.fastHits / p.count, 100.0 * (double)st.slowHits / p.count,
-               100.0 * (double)st.misses / p.count);
+        printFigure(p, tVbf, tPlain, tPaged, &st);
     }
+
+    printf("%-28s %10s %10s %9s\n", "writes", "VbfWrite ns", "WriteFile", "speedup");
+    std::vector<BYTE> scratch(kBigRead);
+    for (const ReadPattern &p : kWritePatterns) {
+        std::vector<ULONG> off = makeOffsets(p);
+        /* Both sides write the same bytes at the same offsets; the reads
+         * are done by then. */
+        memset(a, 0x5A, p.readSize);
+        memset(b, 0x5A, p.readSize);
+        double tPlain = 1e9, tVbf = 1e9;
+        for (int r = 0; r < kRounds; r++) {
+            tPlain = std::min(tPlain, timePlainWrites(plain, p, off, b));
+            tVbf = std::min(tVbf, timeVbfWrites(vbf, p, off, a, scratch.data()));
+        }
+        printFigure(p, tVbf, tPlain, -1, nullptr);
+    }
+
+    PROCESS_MEMORY_COUNTERS mem = {};
+    mem.cb = sizeof mem;
+    if (K32GetProcessMemoryInfo(GetCurrentProcess(), &mem, sizeof mem))
+        printf("peak working set %.1f MiB (page cache %u pages of %u bytes)\n",
+               (double)mem.PeakWorkingSetSize / (1 << 20), (unsigned)FBF_CACHE_PAGES,
+               (unsigned)FBF_PAGE_SIZE);
     if (mismatch)
         printf("MISMATCH between VbfRead and ReadFile\n");
     VbfClose(vbf);

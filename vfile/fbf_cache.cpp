@@ -16,6 +16,18 @@
  * does not count as a hit, so a page cached before the file grew is read
  * again.
  *
+ * Misses take fast paths (fillFast) that keep the system calls per read
+ * at or below those of a plain seek and read: a long run of missing bytes
+ * goes straight into the caller's buffer; sequential reading reads
+ * several pages ahead with one call; a scattered miss is read straight
+ * into the caller's buffer too, unless its pages were missed lately (a
+ * small table per file remembers them), in which case its pages are read
+ * into the cache with one call, so that data read twice gets cached and
+ * data read once does not push out what is.  Since writes go through and
+ * patch the cache, bytes read past the cache equal those a fill would
+ * have cached.  The fast paths can be switched off (setFastPaths) to get
+ * the page-by-page fill alone; the results are the same.
+ *
  * Writes never allocate: they go through to the operating system and copy
  * their bytes into whatever cached pages they cover (patchPages), so the
  * cache never holds data that differs from what this process wrote.
@@ -24,6 +36,8 @@
  * tableLock once for all its work; the functions below them expect it
  * held.  The exported calls are checked wrappers over the operations.
  */
+#include <emmintrin.h>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -41,7 +55,16 @@ constexpr int kClockShift = 6;          // ... every stamp is divided by 64
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 
+/* A missed run of this many pages or more is read straight into the
+ * caller's buffer; a shorter one, or a sequential read's next pages, is
+ * read into the cache with one system call. */
+constexpr ULONG kSpanPages = 16;
+constexpr ULONG kSpanBytes = kSpanPages * FBF_PAGE_SIZE;
+
+std::atomic<bool> fastPathsOn{true};
+
 USHORT lruClock;                        /* tableLock */
+BYTE spanBuffer[kSpanBytes];            /* tableLock */
 FBFCACHESTATS stats;                    /* tableLock */
 
 void stampPage(FBFPAGE &p)
@@ -63,13 +86,25 @@ void removeFromList(FBFENTRY &e, ULONG64 at)
     e.pageCount--;
 }
 
-/* Moves list items [0, n) up by one.  The lists are short (at most 53
- * items), so one loop over both beats two calls of the library's memmove,
- * which the compiler would otherwise make of it. */
+/* Moves list items [0, n) up by one, four at a time from the top (each
+ * group is loaded before it is stored, and lies below what was stored
+ * before it), then the rest one by one.  The lists are short (at most 53
+ * items): this beats two calls of the library's memmove, which the
+ * compiler would otherwise make of a plain loop. */
 __attribute__((optimize("no-tree-loop-distribute-patterns")))
 void shiftUp(FBFENTRY &e, ULONG64 n)
 {
-    for (ULONG64 i = n; i > 0; i--) {
+    ULONG64 i = n;
+    for (; i >= 4; i -= 4) {
+        auto *slots = reinterpret_cast<__m128i *>(&e.pages[i - 4]);
+        __m128i lowSlots = _mm_loadu_si128(slots);
+        __m128i highSlots = _mm_loadu_si128(slots + 1);
+        __m128i numbers = _mm_loadu_si128(reinterpret_cast<const __m128i *>(&e.pageNumbers[i - 4]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(&e.pages[i - 3]), lowSlots);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(&e.pages[i - 1]), highSlots);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(&e.pageNumbers[i - 3]), numbers);
+    }
+    for (; i > 0; i--) {
         e.pages[i] = e.pages[i - 1];
         e.pageNumbers[i] = e.pageNumbers[i - 1];
     }
@@ -157,12 +192,44 @@ ULONG copyOut(const FBFPAGE &p, ULONG offset, BYTE *dst, ULONG n)
  * `offset` valid bytes, or pageCount when there is none. */
 ULONG64 findPage(const FBFENTRY &e, ULONG page, ULONG offset)
 {
-    ULONG64 i = 0;
-    for (; i < e.pageCount; i++) {
-        if (e.pageNumbers[i] == page && fbfPages[e.pages[i]].validLength >= offset)
-            break;
+    /* Four page numbers per comparison; entries past pageCount are left
+     * over from earlier use and are never taken. */
+    const __m128i key = _mm_set1_epi32(static_cast<int>(page));
+    for (ULONG64 base = 0; base < e.pageCount; base += 4) {
+        __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(&e.pageNumbers[base]));
+        auto hits = static_cast<unsigned>(
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, key))));
+        for (; hits != 0; hits &= hits - 1) {
+            ULONG64 i = base + static_cast<ULONG64>(__builtin_ctz(hits));
+            if (i >= e.pageCount)
+                return e.pageCount;
+            if (fbfPages[e.pages[i]].validLength >= offset)
+                return i;
+        }
     }
-    return i;
+    return e.pageCount;
+}
+
+/* A slot for a new page of the file, detached from any list and holding a
+ * buffer; null when no buffer can be had (the slot is then left free). */
+FBFPAGE *freshSlot(FBFENTRY &e, ULONG *slot)
+{
+    *slot = chooseSlot(e);
+    FBFPAGE &p = fbfPages[*slot];
+    if (p.buffer == nullptr)
+        p.buffer = static_cast<BYTE *>(std::malloc(FBF_PAGE_SIZE));
+    return p.buffer != nullptr ? &p : nullptr;
+}
+
+/* Makes a freshly filled slot the file's most recent page. */
+void publishPage(const _FBF *h, ULONG slot, ULONG page, ULONG validLength)
+{
+    FBFPAGE &p = fbfPages[slot];
+    p.pageNumber = page;
+    p.validLength = validLength;
+    p.owner = h->fileIndex;
+    stampPage(p);
+    insertAtFront(entryOf(h), slot, page);
 }
 
 /* Reads the page at `page` into a slot and puts the slot at the front of
@@ -172,40 +239,34 @@ ULONG64 findPage(const FBFENTRY &e, ULONG page, ULONG offset)
 const FBFPAGE *loadPage(const _FBF *h, ULONG page, BYTE *dst, ULONG n, ULONG *dstDone,
                         int *errFlag)
 {
-    FBFENTRY &e = entryOf(h);
     stats.misses++;
-    ULONG slot = chooseSlot(e);
-    FBFPAGE &p = fbfPages[slot];
-    if (p.buffer == nullptr)
-        p.buffer = static_cast<BYTE *>(std::malloc(FBF_PAGE_SIZE));
-    if (p.buffer == nullptr) {
+    ULONG slot;
+    FBFPAGE *p = freshSlot(entryOf(h), &slot);
+    if (p == nullptr) {
         /* No memory for a page: read straight into the caller's buffer. */
         osReadAt(h, h->position, dst, n, dstDone, errFlag);
         return nullptr;
     }
     ULONG got = 0;
-    if (osReadAt(h, page << kPageShift, p.buffer, FBF_PAGE_SIZE, &got, errFlag) != 0 || got == 0) {
+    if (osReadAt(h, page << kPageShift, p->buffer, FBF_PAGE_SIZE, &got, errFlag) != 0 ||
+        got == 0) {
         releaseSlot(slot);
         return nullptr;
     }
-    p.pageNumber = page;
-    p.validLength = got;
-    p.owner = h->fileIndex;
-    stampPage(p);
-    insertAtFront(e, slot, page);
-    return &p;
+    publishPage(h, slot, page, got);
+    return p;
 }
 
 /* Delivers up to n bytes at the handle's position into dst through the
- * cache (the position is not moved).  Returns the count; 0 means end of
- * file unless *errFlag was set. */
-ULONG fillPage(const _FBF *h, BYTE *dst, ULONG n, int *errFlag)
+ * cache (the position is not moved), the position's page being at index
+ * i of the file's list (pageCount when the file does not hold it).
+ * Returns the count; 0 means end of file unless *errFlag was set. */
+ULONG fillFrom(const _FBF *h, ULONG64 i, BYTE *dst, ULONG n, int *errFlag)
 {
     FBFENTRY &e = entryOf(h);
     ULONG page = h->position >> kPageShift;
     ULONG offset = h->position & kPageMask;
 
-    ULONG64 i = findPage(e, page, offset);
     if (i < e.pageCount) {
         FBFPAGE &p = fbfPages[e.pages[i]];
         if (p.buffer != nullptr) {
@@ -222,6 +283,122 @@ ULONG fillPage(const _FBF *h, BYTE *dst, ULONG n, int *errFlag)
     if (p == nullptr)
         return direct;
     return p->validLength > offset ? copyOut(*p, offset, dst, n) : 0;
+}
+
+/* The page fill: fillFrom on the position's page looked up. */
+ULONG fillPage(const _FBF *h, BYTE *dst, ULONG n, int *errFlag)
+{
+    return fillFrom(h, findPage(entryOf(h), h->position >> kPageShift, h->position & kPageMask),
+                    dst, n, errFlag);
+}
+
+/* The bytes from `position` (at most n) that lie before the first later
+ * page the file has cached. */
+ULONG uncachedRun(const FBFENTRY &e, ULONG position, ULONG n)
+{
+    ULONG first = position >> kPageShift;
+    ULONG64 end = ULONG64{position} + n;
+    ULONG64 nearest = (end + kPageMask) >> kPageShift;
+    for (ULONG64 i = 0; i < e.pageCount; i++) {
+        ULONG page = e.pageNumbers[i];
+        if (page > first && page < nearest)
+            nearest = page;
+    }
+    return static_cast<ULONG>(std::min(end, nearest << kPageShift) - position);
+}
+
+/* A miss on `page` is taken for sequential reading when the file's most
+ * recent page is the one before it. */
+bool followsRecentPage(const FBFENTRY &e, ULONG page)
+{
+    return e.pageCount != 0 && page != 0 && e.pageNumbers[0] == page - 1;
+}
+
+/* Reads the pages [page, page + count) that the file does not hold with
+ * one system call and caches them, the first one last so that it becomes
+ * the most recent.  False when nothing was cached: end of file, a failure
+ * (*errFlag set) or no memory for the first page. */
+bool fillSpan(const _FBF *h, ULONG page, ULONG count, int *errFlag)
+{
+    FBFENTRY &e = entryOf(h);
+    ULONG start = page << kPageShift;
+    ULONG got = 0;
+    if (osReadAt(h, start, spanBuffer, count << kPageShift, &got, errFlag) != 0 || got == 0)
+        return false;
+    stats.spanFills++;
+    for (ULONG j = (got + kPageMask) >> kPageShift; j-- > 0;) {
+        ULONG slot;
+        FBFPAGE *p = freshSlot(e, &slot);
+        if (p == nullptr)
+            return j != 0;
+        ULONG len = got - (j << kPageShift);
+        if (len > FBF_PAGE_SIZE)
+            len = FBF_PAGE_SIZE;
+        std::memcpy(p->buffer, spanBuffer + (j << kPageShift), len);
+        publishPage(h, slot, page + j, len);
+    }
+    return true;
+}
+
+/* Whether a page of [first, last] was lately read past the cache; notes
+ * them all as such. */
+bool missedBefore(FBFENTRY &e, ULONG first, ULONG last)
+{
+    bool seen = false;
+    for (ULONG page = first; page <= last; page++) {
+        ULONG &slot = e.missedPages[page % kMissedPageSlots];
+        seen |= slot == page + 1;
+        slot = page + 1;
+    }
+    return seen;
+}
+
+/* Reads n bytes at the handle's position straight into dst. */
+ULONG readPastCache(const _FBF *h, BYTE *dst, ULONG n, int *errFlag, bool *atEnd)
+{
+    stats.directReads++;
+    ULONG got = 0;
+    osReadAt(h, h->position, dst, n, &got, errFlag);
+    entryOf(h).streamEnd = h->position + got;
+    *atEnd = got < n;
+    return got;
+}
+
+/* fillPage with the fast paths.  A miss looks at the run of bytes asked
+ * for that the file does not hold:
+ *  - a run of kSpanBytes or more goes straight into dst (one system call);
+ *  - sequential reading (the miss follows the file's most recent page or
+ *    the end of the last read past the cache) reads kSpanPages pages
+ *    ahead into the cache with one call;
+ *  - a run touching a page missed lately has all its pages read into the
+ *    cache with one call, so data read again soon gets cached;
+ *  - any other run goes straight into dst, so scattered reads over a large
+ *    file cost what a plain read costs and leave the cache alone.
+ * *atEnd is set when the file ended before the request. */
+ULONG fillFast(const _FBF *h, BYTE *dst, ULONG n, int *errFlag, bool *atEnd)
+{
+    FBFENTRY &e = entryOf(h);
+    ULONG page = h->position >> kPageShift;
+    ULONG64 i = findPage(e, page, h->position & kPageMask);
+    if (i != e.pageCount)
+        return fillFrom(h, i, dst, n, errFlag);
+    ULONG run = uncachedRun(e, h->position, n);
+    if (run >= kSpanBytes)
+        return readPastCache(h, dst, run, errFlag, atEnd);
+    ULONG pages;
+    if (followsRecentPage(e, page) || h->position == e.streamEnd) {
+        pages = uncachedRun(e, page << kPageShift, kSpanBytes) >> kPageShift;
+    } else {
+        ULONG last = (h->position + run - 1) >> kPageShift;
+        if (!missedBefore(e, page, last))
+            return readPastCache(h, dst, run, errFlag, atEnd);
+        pages = last - page + 1;
+    }
+    if (pages > 1 && !fillSpan(h, page, pages > kSpanPages ? kSpanPages : pages, errFlag)) {
+        *atEnd = *errFlag == 0;
+        return 0;
+    }
+    return fillPage(h, dst, n, errFlag);
 }
 
 /* The file's most recent page when it holds `count` bytes at the handle's
@@ -252,8 +429,11 @@ USHORT readCached(_FBF *h, BYTE *dst, ULONG count, ULONG *done) noexcept
     }
     ULONG total = 0;
     int errFlag = 0;
-    while (total < count) {
-        ULONG got = fillPage(h, dst + total, count - total, &errFlag);
+    bool atEnd = false;
+    bool fast = fastPaths();
+    while (total < count && !atEnd) {
+        ULONG got = fast ? fillFast(h, dst + total, count - total, &errFlag, &atEnd)
+                         : fillPage(h, dst + total, count - total, &errFlag);
         if (errFlag != 0 || got == 0)
             break;
         total += got;
@@ -333,6 +513,16 @@ void releaseShortPagesBefore(FBFENTRY &e, ULONG position)
 }
 
 }  // namespace
+
+void setFastPaths(bool on) noexcept
+{
+    fastPathsOn.store(on, std::memory_order_relaxed);
+}
+
+bool fastPaths() noexcept
+{
+    return fastPathsOn.load(std::memory_order_relaxed);
+}
 
 void FbfQueryCacheStats(FBFCACHESTATS *out)
 {

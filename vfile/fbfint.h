@@ -37,6 +37,11 @@ constexpr ULONG kPageMask = FBF_PAGE_SIZE - 1;
 constexpr SHORT kNoEntry = -1;               /* empty free list */
 constexpr LONG kLengthUnknown = -1;
 constexpr LONGLONG kOsPosUnknown = -1;
+/* A file's page numbers are kept in a whole number of four-entry groups,
+ * which the lookup compares at once. */
+constexpr ULONG kPageNumberSlots = (FBF_CACHE_PAGES + 3) / 4 * 4;
+/* Size of a file's table of pages recently read past the cache. */
+constexpr ULONG kMissedPageSlots = 256;
 
 /* Error flags of a page fill. */
 constexpr int kFillSeekFailed = 1;
@@ -50,7 +55,7 @@ struct FBFENTRY {
     ULONG   osHandle;
     ULONG64 pages[FBF_CACHE_PAGES];    /* slot indices, most recently used first */
     ULONG64 pageCount;
-    ULONG   pageNumbers[FBF_CACHE_PAGES]; /* Invariant: pageNumbers[i] is the
+    ULONG   pageNumbers[kPageNumberSlots]; /* Invariant: pageNumbers[i] is the
                                           pageNumber of slot pages[i], so a
                                           lookup scans one small array */
     LONG    knownLength;               /* kLengthUnknown when not asked yet */
@@ -59,6 +64,11 @@ struct FBFENTRY {
     LONGLONG osPosition;               /* the shared handle's file pointer, or
                                           kOsPosUnknown: a seek to where it
                                           already stands is skipped */
+    ULONG   missedPages[kMissedPageSlots]; /* page + 1 at page % kMissedPageSlots
+                                          for pages lately read past the cache:
+                                          a page missed twice gets cached */
+    ULONG   streamEnd;                 /* where the last read past the cache
+                                          ended: a miss there is sequential */
 };
 
 /* One cache slot; validLength 0 marks a free slot. */
@@ -106,6 +116,8 @@ struct FBFCACHESTATS {
     ULONG64 fastHits;      /* served by the most recent page without a fill */
     ULONG64 slowHits;      /* found in the file's page list by a fill */
     ULONG64 misses;        /* read from the operating system into a slot */
+    ULONG64 directReads;   /* missed runs read straight into the caller's buffer */
+    ULONG64 spanFills;     /* misses that filled several pages with one read */
 };
 void FbfQueryCacheStats(FBFCACHESTATS *stats);
 void FbfResetCacheStats();
@@ -152,6 +164,14 @@ void releaseFilePages(USHORT fileIndex);
 void patchPages(USHORT fileIndex, ULONG position, const BYTE *data, ULONG count);
 /* Operating-system reads for the cache (fbf.cpp); tableLock held. */
 USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *done, int *flag);
+
+/* The fast paths: long missed runs read straight into the caller's
+ * buffer, and the pages of shorter ones (or the next pages of a sequential
+ * reading) read with one system call.  On by default; white-box and
+ * differential tests switch them off to reach the plain page-by-page
+ * behaviour, which gives the same results and file bytes. */
+void setFastPaths(bool on) noexcept;
+bool fastPaths() noexcept;
 
 inline FBFENTRY &entryOf(const _FBF *h)
 {

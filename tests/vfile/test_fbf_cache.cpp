@@ -1,7 +1,9 @@
 // White-box checks of the page cache: which slot a miss takes, the order
 // of a file's page list, the fast path, the clock's rescaling and pages
 // patched by writes that leave a gap.  Reads are compared with the file's
-// bytes as the C library sees them.
+// bytes as the C library sees them.  These pin the page-by-page fill, so
+// they run with the miss fast paths (reads past the cache, several pages
+// per call) switched off; test_fbf_fastpath checks those.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
@@ -47,9 +49,19 @@ ULONG pageAt(HFBF h, int listIndex)
     return orin::fbf::fbfPages[entryOf(h).pages[listIndex]].pageNumber;
 }
 
+// Runs a test on the page-by-page fill.
+class PageByPage : public ::testing::Test {
+protected:
+    void SetUp() override { orin::fbf::setFastPaths(false); }
+    void TearDown() override { orin::fbf::setFastPaths(true); }
+};
+
+class FbfCacheSlots : public PageByPage {};
+class FbfCachePatch : public PageByPage {};
+
 } // namespace
 
-TEST(FbfCacheSlots, AFileHoldsAtMost53PagesMostRecentFirst)
+TEST_F(FbfCacheSlots, AFileHoldsAtMost53PagesMostRecentFirst)
 {
     ScratchFile fa("fbfc_a.dat"), fb("fbfc_b.dat");
     std::string a = pages(60, 'A'), b = pages(2, 'a');
@@ -101,7 +113,7 @@ TEST(FbfCacheSlots, AFileHoldsAtMost53PagesMostRecentFirst)
     }
 }
 
-TEST(FbfCacheSlots, FastPathServesTheMostRecentPage)
+TEST_F(FbfCacheSlots, FastPathServesTheMostRecentPage)
 {
     ScratchFile f("fbfc_fast.dat");
     std::string a = pages(3, 'K');
@@ -126,7 +138,7 @@ TEST(FbfCacheSlots, FastPathServesTheMostRecentPage)
     FbfClose(h);
 }
 
-TEST(FbfCacheSlots, ClockRescalesStampsAndKeepsTheirOrder)
+TEST_F(FbfCacheSlots, ClockRescalesStampsAndKeepsTheirOrder)
 {
     ScratchFile f("fbfc_clock.dat");
     std::string a = pages(3, 'c');
@@ -145,7 +157,7 @@ TEST(FbfCacheSlots, ClockRescalesStampsAndKeepsTheirOrder)
     FbfClose(h);
 }
 
-TEST(FbfCachePatch, WriteBeyondTheCachedEndReadsBackAsTheFileHoldsIt)
+TEST_F(FbfCachePatch, WriteBeyondTheCachedEndReadsBackAsTheFileHoldsIt)
 {
     ScratchFile f("fbfc_gap.dat");
     ASSERT_TRUE(testutil::writeFile(f.name, std::string(100, 'v')));

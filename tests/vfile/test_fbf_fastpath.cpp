@@ -1,0 +1,390 @@
+// The buffered files' fast paths (long misses read past the cache,
+// several pages read with one call, read-ahead) against the plain
+// page-by-page reads and against an in-memory model of the file.  Seeded
+// workloads of seeks, reads of every size, byte and line reads, direct
+// reads, writes, size changes, flushes and length queries run through two
+// handles on one file while a third handle on another file takes page
+// slots away; every result is compared with the model step by step, the
+// traces of the runs with the fast paths on and off must be equal, and so
+// must the final file bytes.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <random>
+#include <string>
+#include "vfile/fbfint.h"
+#include "knlnam.h"
+#include "testutil.h"
+
+using testutil::ScratchFile;
+
+namespace {
+
+const ULONG kStartSize = 300 * 1024;     // more pages than the whole cache holds
+const ULONG kOtherSize = 200 * 1024;
+const ULONG kHotSpan = 24 * 1024;        // a region read again and again
+const int kSteps = 2500;
+
+std::string pattern(size_t n, unsigned seed)
+{
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; i++) {
+        unsigned v = (unsigned)(i * 2654435761u + seed) >> 13;
+        s[i] = (v % 53 == 0) ? '\n' : (v % 71 == 0) ? '\r' : (char)('a' + v % 26);
+    }
+    return s;
+}
+
+HFBF openFbf(const std::string &name)
+{
+    HFBF h = nullptr;
+    EXPECT_EQ(FbfOpen((ULONG_PTR)KnlNamGetDefaultNS(), name.c_str(), &h, nullptr, 0, 128, 1,
+                      VBF_MODE_READWRITE | VBF_SHARE_DENY_NONE, 0),
+              0);
+    return h;
+}
+
+// The file as the operations should leave it, with each handle's position.
+struct Model {
+    std::string bytes;
+    ULONG pos[2] = {0, 0};
+
+    ULONG readAt(int k, char *dst, ULONG n)
+    {
+        ULONG p = pos[k];
+        ULONG avail = p < bytes.size() ? (ULONG)bytes.size() - p : 0;
+        ULONG take = std::min(n, avail);
+        if (take != 0)
+            bytes.copy(dst, take, p);
+        pos[k] += take;
+        return take;
+    }
+
+    void write(int k, const std::string &data)
+    {
+        ULONG end = pos[k] + (ULONG)data.size();
+        if (bytes.size() < end)
+            bytes.resize(end, '\0');
+        bytes.replace(pos[k], data.size(), data);
+        pos[k] = end;
+    }
+
+    void seek(int k, LONG distance, ULONG method)
+    {
+        long long base = method == 0 ? 0 : method == 1 ? pos[k] : (long long)bytes.size();
+        long long target = base + distance;
+        pos[k] = target < 0 ? 0 : (ULONG)target;
+    }
+
+    // A line as the buffered files read it: to the end of the page first,
+    // then the rest of the buffer when that found no CR LF.
+    std::string line(int k, ULONG size, ULONG *consumed)
+    {
+        ULONG start = pos[k], quota = size - 1;
+        ULONG first = std::min(FBF_PAGE_SIZE - (start & (FBF_PAGE_SIZE - 1)), quota);
+        std::string got(quota, '\0');
+        ULONG n = readAt(k, got.data(), first);
+        if (n == first && got.substr(0, n).find("\r\n") == std::string::npos)
+            n += readAt(k, got.data() + n, quota - n);
+        got.resize(n);
+        size_t crlf = got.find("\r\n"), lf = got.find('\n');
+        size_t len = crlf != std::string::npos ? crlf : lf != std::string::npos ? lf : n;
+        ULONG term = crlf != std::string::npos ? 2 : lf != std::string::npos ? 1 : 0;
+        pos[k] = start + (ULONG)len + term;
+        *consumed = (ULONG)len + term;
+        return got.substr(0, len);
+    }
+};
+
+// One seeded run; returns the trace of every result.
+class Run {
+public:
+    Run(const std::string &name, const std::string &other, unsigned seed)
+        : rng_(seed), name_(name)
+    {
+        model_.bytes = pattern(kStartSize, seed);
+        EXPECT_TRUE(testutil::writeFile(name, model_.bytes));
+        EXPECT_TRUE(testutil::writeFile(other, pattern(kOtherSize, seed + 1)));
+        h_[0] = openFbf(name);
+        h_[1] = openFbf(name);
+        other_ = openFbf(other);
+    }
+
+    ~Run()
+    {
+        FbfClose(h_[0]);
+        FbfClose(h_[1]);
+        FbfClose(other_);
+    }
+
+    std::string go()
+    {
+        for (step_ = 0; step_ < kSteps && !::testing::Test::HasFailure(); step_++)
+            oneStep();
+        EXPECT_EQ(testutil::readFile(name_), model_.bytes) << "final file bytes";
+        return trace_;
+    }
+
+private:
+    ULONG pick(ULONG n) { return (ULONG)(rng_() % n); }
+
+    // Read sizes from one byte to well past the read-ahead span.
+    ULONG readSize()
+    {
+        switch (pick(6)) {
+        case 0: return 1 + pick(64);
+        case 1: return 1 + pick(3000);
+        case 2: return FBF_PAGE_SIZE;
+        case 3: return 2 * FBF_PAGE_SIZE + pick(3);
+        case 4: return 60 * 1024 + pick(10 * 1024);
+        default: return 1 + pick(150 * 1024);
+        }
+    }
+
+    // Offsets mostly inside a hot region, else anywhere up to a bit past
+    // the end.
+    ULONG offset()
+    {
+        ULONG len = (ULONG)model_.bytes.size();
+        if (pick(2) == 0)
+            return pick(kHotSpan);
+        return pick(len + 2 * FBF_PAGE_SIZE);
+    }
+
+    void note(const std::string &what, ULONG a, ULONG b = 0)
+    {
+        trace_ += what + ' ' + std::to_string(a) + ' ' + std::to_string(b) + '\n';
+    }
+
+    void checkPos(int k)
+    {
+        ASSERT_EQ(FbfTell(h_[k]), model_.pos[k]) << "step " << step_;
+    }
+
+    void read(int k)
+    {
+        ULONG n = readSize(), got = 0;
+        std::string buf(n, '\0'), want(n, '\0');
+        bool direct = pick(8) == 0;
+        USHORT rc = direct ? FbfReadDirect(h_[k], buf.data(), n, &got)
+                           : FbfRead(h_[k], buf.data(), n, &got);
+        ULONG wantGot = model_.readAt(k, want.data(), n);
+        ASSERT_EQ(rc, 0) << "step " << step_;
+        ASSERT_EQ(got, wantGot) << "step " << step_ << " read " << n;
+        ASSERT_EQ(buf.substr(0, got), want.substr(0, got)) << "step " << step_ << " read " << n;
+        note(direct ? "direct" : "read", got, got ? (BYTE)buf[got - 1] : 0);
+    }
+
+    void step(int k)
+    {
+        switch (pick(20)) {
+        case 0: case 1: case 2: case 3: {          // seek then read
+            ULONG at = offset();
+            ASSERT_EQ(FbfChgFilePtr(h_[k], (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
+            model_.seek(k, (LONG)at, 0);
+            read(k);
+            break;
+        }
+        case 4: case 5: case 6:                    // read on from where it stands
+            read(k);
+            break;
+        case 7: {                                  // seek by any method
+            ULONG method = pick(3);
+            LONG distance = (LONG)pick(2 * kHotSpan) - (LONG)kHotSpan;
+            ULONG newPos = 0;
+            ASSERT_EQ(FbfChgFilePtr(h_[k], distance, method, &newPos), 0);
+            model_.seek(k, distance, method);
+            ASSERT_EQ(newPos, model_.pos[k]) << "step " << step_;
+            note("seek", newPos);
+            break;
+        }
+        case 8: case 9: {                          // byte reads
+            for (int i = 0; i < 1 + (int)pick(40); i++) {
+                BYTE ch = 0;
+                char want = 0;
+                ASSERT_EQ(FbfGetch(h_[k], &ch), 0);
+                BYTE expect = model_.readAt(k, &want, 1) ? (BYTE)want : 0xFF;
+                ASSERT_EQ(ch, expect) << "step " << step_;
+            }
+            note("getch", model_.pos[k]);
+            break;
+        }
+        case 10: {                                 // a line
+            ULONG size = 2 + pick(pick(2) ? 200 : 9000), consumed = 0, want = 0;
+            std::string buf(size, '\x7f');
+            ASSERT_EQ(FbfGets(h_[k], buf.data(), size, &consumed), 0);
+            std::string line = model_.line(k, size, &want);
+            ASSERT_EQ(consumed, want) << "step " << step_;
+            ASSERT_EQ(buf.substr(0, line.size()), line) << "step " << step_;
+            ASSERT_EQ(buf[line.size()], '\0') << "step " << step_;
+            note("gets", consumed);
+            break;
+        }
+        case 11: case 12: case 13: {               // a write somewhere
+            ULONG at = pick(3) ? offset() : (ULONG)model_.bytes.size() + pick(3 * FBF_PAGE_SIZE);
+            ULONG n = pick(2) ? 1 + pick(100) : 1 + pick(20000);
+            std::string data = pattern(n, step_ * 31 + k);
+            ULONG done = 0;
+            ASSERT_EQ(FbfChgFilePtr(h_[k], (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
+            model_.seek(k, (LONG)at, 0);
+            ASSERT_EQ(FbfWrite(h_[k], data.data(), n, &done), 0);
+            ASSERT_EQ(done, n);
+            model_.write(k, data);
+            note("write", at, n);
+            break;
+        }
+        case 14: {                                 // grow or shrink
+            ULONG len = (ULONG)model_.bytes.size();
+            ULONG size = pick(2) ? len / 2 + pick(len / 2 + 1) : len + pick(5 * FBF_PAGE_SIZE);
+            if (size < 16 * 1024)
+                size = 16 * 1024 + pick(kStartSize);
+            ASSERT_EQ(FbfNewSize(h_[k], size), 0);
+            model_.bytes.resize(size, '\0');
+            note("size", size);
+            break;
+        }
+        case 15:
+            ASSERT_EQ(FbfFlush(h_[k]), 0);
+            note("flush", 0);
+            break;
+        case 16: {
+            ULONG len = 0;
+            ASSERT_EQ(FbfQueryLength(h_[k], &len), 0);
+            ASSERT_EQ(len, model_.bytes.size()) << "step " << step_;
+            note("length", len);
+            break;
+        }
+        default: {                                 // the other file takes slots
+            ULONG n = 1 + pick(6000), got = 0;
+            std::string buf(n, '\0');
+            FbfChgFilePtr(other_, (LONG)pick(kOtherSize), VBF_FILE_BEGIN, nullptr);
+            ASSERT_EQ(FbfRead(other_, buf.data(), n, &got), 0);
+            break;
+        }
+        }
+        checkPos(k);
+    }
+
+    void oneStep() { step((int)pick(2)); }
+
+    std::mt19937 rng_;
+    std::string name_, trace_;
+    Model model_;
+    HFBF h_[2] = {};
+    HFBF other_ = nullptr;
+    int step_ = 0;
+};
+
+// Switches the fast paths for one scope.
+class FastPaths {
+public:
+    explicit FastPaths(bool on) { orin::fbf::setFastPaths(on); }
+    ~FastPaths() { orin::fbf::setFastPaths(true); }
+};
+
+std::string runWith(bool fast, unsigned seed)
+{
+    FastPaths paths(fast);
+    ScratchFile f(fast ? "fbffp_on.dat" : "fbffp_off.dat");
+    ScratchFile o(fast ? "fbffp_on2.dat" : "fbffp_off2.dat");
+    return Run(f.name, o.name, seed).go();
+}
+
+} // namespace
+
+TEST(FbfFastPaths, SeededWorkloadsMatchThePlainPathAndTheModel)
+{
+    for (unsigned seed : {1u, 7u, 2024u, 90210u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::string fast = runWith(true, seed);
+        ASSERT_FALSE(HasFailure());
+        std::string plain = runWith(false, seed);
+        ASSERT_FALSE(HasFailure());
+        EXPECT_EQ(fast, plain);
+    }
+}
+
+// The workloads above must reach every fast path, or they prove nothing.
+TEST(FbfFastPaths, WorkloadReachesEveryPath)
+{
+    FbfResetCacheStats();
+    runWith(true, 5);
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    EXPECT_GT(st.directReads, 0u);
+    EXPECT_GT(st.spanFills, 0u);
+    EXPECT_GT(st.slowHits, 0u);
+    EXPECT_GT(st.fastHits, 0u);
+    EXPECT_GT(st.misses, 0u);
+}
+
+// Reading a file from start to end in small pieces reads ahead: far fewer
+// system reads than pages.
+TEST(FbfFastPaths, SequentialReadingReadsAhead)
+{
+    ScratchFile f("fbffp_seq.dat");
+    std::string data = pattern(40 * FBF_PAGE_SIZE, 3);
+    ASSERT_TRUE(testutil::writeFile(f.name, data));
+    HFBF h = openFbf(f.name);
+    FbfResetCacheStats();
+    std::string got(data.size(), '\0');
+    ULONG n = 0;
+    for (size_t at = 0; at < data.size(); at += 100) {
+        ULONG want = (ULONG)std::min<size_t>(100, data.size() - at);
+        ASSERT_EQ(FbfRead(h, got.data() + at, want, &n), 0);
+        ASSERT_EQ(n, want);
+    }
+    EXPECT_EQ(got, data);
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    EXPECT_LE(st.misses + st.spanFills + st.directReads, 6u);
+    FbfClose(h);
+}
+
+// A read of many pages that the cache does not hold goes to the caller's
+// buffer in one piece and leaves the cache as it was.
+TEST(FbfFastPaths, LongMissGoesPastTheCache)
+{
+    ScratchFile f("fbffp_long.dat");
+    std::string data = pattern(64 * FBF_PAGE_SIZE, 4);
+    ASSERT_TRUE(testutil::writeFile(f.name, data));
+    HFBF h = openFbf(f.name);
+    FbfResetCacheStats();
+    std::string got(40 * FBF_PAGE_SIZE, '\0');
+    ULONG n = 0;
+    ASSERT_EQ(FbfChgFilePtr(h, 100, VBF_FILE_BEGIN, nullptr), 0);
+    ASSERT_EQ(FbfRead(h, got.data(), (ULONG)got.size(), &n), 0);
+    EXPECT_EQ(n, got.size());
+    EXPECT_EQ(got, data.substr(100, got.size()));
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    EXPECT_EQ(st.directReads, 1u);
+    EXPECT_EQ(orin::fbf::fbfFiles[h->fileIndex].pageCount, 0u);
+    FbfClose(h);
+}
+
+// A scattered small read that misses goes past the cache the first time;
+// the same page missed again is cached, and then read from the cache.
+TEST(FbfFastPaths, ScatteredPagesAreCachedWhenMissedAgain)
+{
+    ScratchFile f("fbffp_scatter.dat");
+    std::string data = pattern(200 * FBF_PAGE_SIZE, 6);
+    ASSERT_TRUE(testutil::writeFile(f.name, data));
+    HFBF h = openFbf(f.name);
+    char buf[64];
+    ULONG n = 0;
+    const ULONG at = 150 * FBF_PAGE_SIZE + 99;
+    FbfResetCacheStats();
+    for (int round = 0; round < 3; round++) {
+        ASSERT_EQ(FbfChgFilePtr(h, (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
+        ASSERT_EQ(FbfRead(h, buf, sizeof buf, &n), 0);
+        ASSERT_EQ(std::string(buf, n), data.substr(at, sizeof buf));
+        ASSERT_EQ(FbfChgFilePtr(h, (LONG)(at / 2), VBF_FILE_BEGIN, nullptr), 0);
+        ASSERT_EQ(FbfRead(h, buf, 1, &n), 0);   // elsewhere, so no reading is sequential
+    }
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    EXPECT_EQ(st.directReads, 2u);    // both pages, the first time
+    EXPECT_EQ(st.misses, 2u);         // both pages, the second time
+    EXPECT_EQ(st.slowHits + st.fastHits, 2u);
+    FbfClose(h);
+}
