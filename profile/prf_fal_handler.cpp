@@ -260,6 +260,7 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
     st->openFlags = rec->openFlags;
     st->nameSpace = rec->nameSpace;
     st->verifyChecksums = prfFalVerifyChecksums && !openingUnchecked();
+    st->cache.setup(orin::prf::caching(), orin::prf::cacheLimit());
     rc = FalOpenEx(rec->nameSpace, rec->fileName, &st->fal, rec->openFlags, rec->funcStruct);
     if (rc == ORIN_ERR_FILE_NOT_FOUND && !(rec->openFlags & PRF_OPEN_READONLY)) {
         rc = createProfile(st, rec);

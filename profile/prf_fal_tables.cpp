@@ -17,6 +17,7 @@
  * between two changes leaves both headers consistent, and one that dies
  * within a change leaves the count raised for the next open to see.
  */
+#include <array>
 #include <stdlib.h>
 #include <string.h>
 #include "profile/prffal.h"
@@ -77,9 +78,48 @@ USHORT prffReadHeader(PRFFAL *st)
     return FalReadBlock(st->fal, 0, 0, &st->hdr, sizeof st->hdr);
 }
 
+/* The checksum is an affine function of the header's bits, so flipping
+ * bits of inUpdate alone flips, for each of them, a fixed set of checksum
+ * bits: those of a header that is zero but for that bit, against those of
+ * the zero header. */
+static USHORT inUpdateFlips(USHORT delta)
+{
+    static const std::array<USHORT, 16> flips = [] {
+        std::array<USHORT, 16> f{};
+        PRFFHEADER h;
+        memset(&h, 0, sizeof h);
+        USHORT zero = prffChecksum(&h, sizeof h);
+        for (int b = 0; b < 16; b++) {
+            h.inUpdate = (USHORT)(1u << b);
+            f[b] = (USHORT)(prffChecksum(&h, sizeof h) ^ zero);
+        }
+        return f;
+    }();
+    USHORT x = 0;
+    for (int b = 0; b < 16; b++)
+        if (delta & (1u << b))
+            x ^= flips[b];
+    return x;
+}
+
+/* Seals the header for a write.  When it differs from the one sealed last
+ * only in inUpdate, as between the two ends of every update, the checksum
+ * follows from the last one without going over the 3980 bytes again. */
+static void sealForWrite(PRFFAL *st)
+{
+    if (st->cache.on() && st->sealedKnown
+        && memcmp(&st->hdr, &st->sealed, PRFF_INUPDATE_OFFSET) == 0)
+        st->hdr.checksum = (USHORT)(st->sealed.checksum
+                                    ^ inUpdateFlips((USHORT)(st->hdr.inUpdate ^ st->sealed.inUpdate)));
+    else
+        prffSealHeader(&st->hdr);
+    st->sealed = st->hdr;
+    st->sealedKnown = TRUE;
+}
+
 USHORT prffWriteHeader(PRFFAL *st, BOOL full)
 {
-    prffSealHeader(&st->hdr);
+    sealForWrite(st);
     /* The short form writes the in-update count and the checksum alone; it
      * is sound only while the rest of the header in memory is what the file
      * holds.  A new section moves nextSectionId (and may move a bucket)
@@ -100,6 +140,7 @@ void prffDropTables(PRFFAL *st)
 {
     st->sec.loaded = FALSE;
     st->key.loaded = FALSE;
+    st->cache.clear();
 }
 
 static USHORT refresh(PRFFAL *st)
@@ -136,7 +177,8 @@ USHORT prffBegin(PRFFAL *st, BOOL exclusive)
 USHORT prffEnd(PRFFAL *st, USHORT rc, BOOL changed)
 {
     USHORT rc2;
-    if (rc)
+    /* A failed read changed nothing in memory, so the cache stays. */
+    if (rc && (changed || !st->cache.on()))
         prffDropTables(st);
     if (changed)
         FalQueryUpdateCount(st->fal, &st->seenCount);
@@ -335,6 +377,9 @@ USHORT prffLoadSections(PRFFAL *st, int bucket)
 
     if (t->loaded && t->owner == (ULONG)bucket && t->id == id)
         return 0;
+    st->cache.park(orin::prf::FalCache::SECTIONS, t);
+    if (id != 0 && st->cache.take(orin::prf::FalCache::SECTIONS, (ULONG)bucket, id, t))
+        return 0;
     t->loaded = FALSE;
     if (id == 0) {
         rc = reserve(t, sizeof(PRFFSECHEAD));
@@ -364,7 +409,11 @@ USHORT prffLoadKeys(PRFFAL *st, const PRFFSECREC *sec, const char *sectionName)
 
     if (t->loaded && id != 0 && t->id == id && t->owner == sec->sectionId)
         return 0;
+    st->cache.park(orin::prf::FalCache::KEYS, t);
+    if (id != 0 && st->cache.take(orin::prf::FalCache::KEYS, sec->sectionId, id, t))
+        return 0;
     t->loaded = FALSE;
+    t->index.clear();
     if (id == 0) {
         ULONG nameLen = (ULONG)strlen(sectionName);
         PRFFKEYHEAD *head;
@@ -410,8 +459,17 @@ PRFFSECREC *prffFindSection(PRFFAL *st, const char *name)
 
 PRFFKEYREC *prffFindKey(PRFFAL *st, const char *name)
 {
-    ULONG pos = prffKeysStart(&st->key);
+    PRFFTABLE *t = &st->key;
+    ULONG pos = prffKeysStart(t);
     PRFFKEYREC *r;
+    if (st->cache.on()) {
+        if (!t->index.ready())
+            t->index.build(t->bytes, pos, t->length);
+        if (t->index.ready()) {
+            ULONG at = t->index.find(t->bytes, name);
+            return at ? (PRFFKEYREC *)(t->bytes + at) : NULL;
+        }
+    }
     while (prffNextKey(&st->key, &pos, &r) == 0 && r)
         if (strcmp(prffKeyName(r), name) == 0)
             return r;
@@ -469,6 +527,7 @@ USHORT prffAddKey(PRFFAL *st, const char *name, PRFFKEYREC **rec)
     r->blockCount = 0;
     r->valueLength = 0;
     memcpy(r + 1, name, nameLen + 1);
+    t->index.added(t->bytes, t->length);
     t->length += size;
     *rec = r;
     return 0;
@@ -494,6 +553,7 @@ USHORT prffResizeKey(PRFFAL *st, PRFFKEYREC **rec, USHORT blockCount)
     if (delta > 0)
         memset(t->bytes + oldEnd, 0, (size_t)delta);
     t->length += delta;
+    t->index.shifted(offset, delta);
     r = (PRFFKEYREC *)(t->bytes + offset);
     r->recordLength = (USHORT)(r->recordLength + delta);
     r->blockCount = blockCount;
@@ -503,6 +563,7 @@ USHORT prffResizeKey(PRFFAL *st, PRFFKEYREC **rec, USHORT blockCount)
 
 void prffRemoveKey(PRFFAL *st, PRFFKEYREC *rec)
 {
+    st->key.index.clear();
     cutBytes(&st->key, (BYTE *)rec, rec->recordLength);
 }
 

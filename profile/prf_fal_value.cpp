@@ -76,42 +76,103 @@ static USHORT reserveScratch(PRFFAL *st, ULONG size)
 
 /* ---- Reading -------------------------------------------------------------------- */
 
-/* Checks piece `index` of a key and returns the offset of its data. */
-static USHORT checkPiece(PRFFAL *st, ULONG id, ULONG index, ULONG sectionId, const char *name,
-                         ULONG expectedLength, ULONG *dataOffset)
+/* Judges the header of piece `index` of a key, as read from a block of
+ * `used` bytes. */
+static USHORT judgePiece(const PRFFAL *st, const PRFFPIECE *p, ULONG used, ULONG index,
+                         ULONG sectionId, const char *name, ULONG nameLen, ULONG expectedLength)
 {
-    ULONG nameLen = (ULONG)strlen(name), headLen = PRFF_PIECEHEAD_SIZE(nameLen), used = 0;
-    PRFFPIECE p;
-    USHORT rc;
-
-    if (id == 0)
-        return PRF_ERR_CHECKSUM;
-    rc = FalQueryBlockSize(st->fal, id, &used);
-    if (!rc)
-        rc = FalReadBlock(st->fal, id, 0, &p, sizeof p);
-    if (rc)
-        return rc;
-    if (memcmp(p.magic, PRFF_VAL_MAGIC, PRFF_MAGIC_SIZE) != 0 || p.headerLength != headLen
-        || p.pieceIndex != (USHORT)index || p.sectionId != sectionId
+    ULONG headLen = PRFF_PIECEHEAD_SIZE(nameLen);
+    if (memcmp(p->magic, PRFF_VAL_MAGIC, PRFF_MAGIC_SIZE) != 0 || p->headerLength != headLen
+        || p->pieceIndex != (USHORT)index || p->sectionId != sectionId
         || used != headLen + expectedLength)
         return PRF_ERR_CHECKSUM;
-    if (st->verifyChecksums && prffPieceChecksum(&p) != p.checksum)
+    if (st->verifyChecksums && prffPieceChecksum(p) != p->checksum)
         return PRF_ERR_CHECKSUM;
     if (st->verifyNames || st->verifyChecksums) {
-        if (p.nameChecksum != prffChecksum(name, nameLen + 1))
+        if (p->nameChecksum != prffChecksum(name, nameLen + 1))
             return PRF_ERR_CHECKSUM;
     }
+    return 0;
+}
+
+/* Checks piece `index` of a key on disk: its header (returned in *p) and,
+ * during a consistency check, the name it carries. */
+static USHORT checkPiece(PRFFAL *st, ULONG id, ULONG index, ULONG sectionId, const char *name,
+                         ULONG expectedLength, PRFFPIECE *p, ULONG *used)
+{
+    ULONG nameLen = (ULONG)strlen(name);
+    USHORT rc;
+
+    *used = 0;
+    if (id == 0)
+        return PRF_ERR_CHECKSUM;
+    rc = FalQueryBlockSize(st->fal, id, used);
+    if (!rc)
+        rc = FalReadBlock(st->fal, id, 0, p, sizeof *p);
+    if (!rc)
+        rc = judgePiece(st, p, *used, index, sectionId, name, nameLen, expectedLength);
+    if (rc)
+        return rc;
     if (st->verifyNames) {
         rc = reserveScratch(st, nameLen + 1);
         if (!rc)
-            rc = FalReadBlock(st->fal, id, sizeof p, st->scratch, nameLen + 1);
+            rc = FalReadBlock(st->fal, id, sizeof *p, st->scratch, nameLen + 1);
         if (!rc && memcmp(st->scratch, name, nameLen + 1) != 0)
             rc = PRF_ERR_CHECKSUM;
         if (rc)
             return rc;
     }
-    *dataOffset = headLen;
     return 0;
+}
+
+/* Piece `index` of a key from the cache, or read whole from disk and
+ * kept; *out is null when it could not be kept (then the caller reads
+ * from disk). */
+static USHORT cachedPiece(PRFFAL *st, ULONG id, ULONG index, ULONG sectionId, const char *name,
+                          ULONG expectedLength, const orin::prf::CachedPiece **out)
+{
+    const orin::prf::CachedPiece *c = st->cache.piece(id);
+    PRFFPIECE p;
+    ULONG used;
+    USHORT rc;
+
+    *out = NULL;
+    if (c) {
+        rc = judgePiece(st, (const PRFFPIECE *)c->head, c->used, index, sectionId, name,
+                        (ULONG)strlen(name), expectedLength);
+        if (!rc)
+            *out = c;
+        return rc;
+    }
+    rc = checkPiece(st, id, index, sectionId, name, expectedLength, &p, &used);
+    if (rc || reserveScratch(st, expectedLength) != 0)
+        return rc;
+    rc = FalReadBlock(st->fal, id, p.headerLength, st->scratch, expectedLength);
+    if (!rc)
+        *out = st->cache.putPiece(id, &p, used, st->scratch, expectedLength);
+    return rc;
+}
+
+/* Copies `chunk` bytes from `in` of piece i of a key into buf. */
+static USHORT copyFromPiece(PRFFAL *st, ULONG id, ULONG i, ULONG sectionId, const char *name,
+                            ULONG pieceLen, ULONG in, BYTE *buf, ULONG chunk)
+{
+    PRFFPIECE p;
+    ULONG used;
+    USHORT rc;
+    if (st->cache.on() && !st->verifyNames) {
+        const orin::prf::CachedPiece *c;
+        rc = cachedPiece(st, id, i, sectionId, name, pieceLen, &c);
+        if (rc || c) {
+            if (c)
+                memcpy(buf, c->data.data() + in, chunk);
+            return rc;
+        }
+    }
+    rc = checkPiece(st, id, i, sectionId, name, pieceLen, &p, &used);
+    if (!rc)
+        rc = FalReadBlock(st->fal, id, p.headerLength + in, buf, chunk);
+    return rc;
 }
 
 USHORT prffReadValue(PRFFAL *st, const PRFFSECREC *sec, PRFFKEYREC *key, PRFREQUEST *rq)
@@ -137,12 +198,10 @@ USHORT prffReadValue(PRFFAL *st, const PRFFSECREC *sec, PRFFKEYREC *key, PRFREQU
     if (piecesFor(length) != count)
         return PRF_ERR_CHECKSUM;
     while (done < want) {
-        ULONG i = pos >> PRFF_PIECE_SHIFT, in = pos & PRFF_PIECE_MASK, dataOffset = 0;
+        ULONG i = pos >> PRFF_PIECE_SHIFT, in = pos & PRFF_PIECE_MASK;
         ULONG chunk = minOf(want - done, PRFF_PIECE_SIZE - in);
-        rc = checkPiece(st, ids[i], i, sec->sectionId, prffKeyName(key),
-                        pieceLength(length, count, i), &dataOffset);
-        if (!rc)
-            rc = FalReadBlock(st->fal, ids[i], dataOffset + in, (BYTE *)rq->data + done, chunk);
+        rc = copyFromPiece(st, ids[i], i, sec->sectionId, prffKeyName(key),
+                           pieceLength(length, count, i), in, (BYTE *)rq->data + done, chunk);
         if (rc)
             return rc;
         done += chunk;
@@ -155,7 +214,8 @@ USHORT prffReadValue(PRFFAL *st, const PRFFSECREC *sec, PRFFKEYREC *key, PRFREQU
 /* Verifies every piece of a key (the consistency check). */
 USHORT prffCheckPieces(PRFFAL *st, ULONG sectionId, PRFFKEYREC *key)
 {
-    ULONG i, dataOffset;
+    ULONG i, used;
+    PRFFPIECE p;
     const ULONG *ids = prffKeyPieces(key);
     USHORT rc;
 
@@ -165,7 +225,7 @@ USHORT prffCheckPieces(PRFFAL *st, ULONG sectionId, PRFFKEYREC *key)
         return PRF_ERR_CHECKSUM;
     for (i = 0; i < key->blockCount; i++) {
         rc = checkPiece(st, ids[i], i, sectionId, prffKeyName(key),
-                        pieceLength(key->valueLength, key->blockCount, i), &dataOffset);
+                        pieceLength(key->valueLength, key->blockCount, i), &p, &used);
         if (rc)
             return rc;
     }
@@ -209,8 +269,12 @@ static USHORT writePiece(PRFFAL *st, const WRITEPLAN *w, const char *name, ULONG
     fillPieceHeader(head, name, w->nameLen, i, w->sectionId);
     if (*id == 0) {
         pieceContent(w, i, 0, newLen, content);
-        return FalAllocBlock(st->fal, id, w->headLen + newLen, st->scratch, w->headLen + newLen);
+        rc = FalAllocBlock(st->fal, id, w->headLen + newLen, st->scratch, w->headLen + newLen);
+        if (!rc)
+            st->cache.putPiece(*id, head, w->headLen + newLen, content, newLen);
+        return rc;
     }
+    st->cache.forgetPiece(*id);
     /* The bytes that change: the new data and any zeros past the old end. */
     from = hasData ? ds - base : newLen;
     to = hasData ? de - base : 0;
@@ -237,6 +301,8 @@ static USHORT writePiece(PRFFAL *st, const WRITEPLAN *w, const char *name, ULONG
         pieceContent(w, i, from, to, content + from);
     if (!rc)
         rc = FalReallocBlock(st->fal, id, w->headLen + newLen, st->scratch, w->headLen + newLen);
+    if (!rc)
+        st->cache.putPiece(*id, head, w->headLen + newLen, content, newLen);
     return rc;
 }
 
@@ -291,6 +357,7 @@ USHORT prffWriteValue(PRFFAL *st, ULONG sectionId, PRFFKEYREC **key, const PRFFP
         rc = writePiece(st, &w, name, i, &ids[i]);
     /* Pieces past a shorter value go. */
     for (i = w.newCount; !rc && i < w.oldCount; i++) {
+        st->cache.forgetPiece(ids[i]);
         rc = ids[i] ? FalFreeBlock(st->fal, ids[i]) : 0;
         if (!rc)
             ids[i] = 0;
@@ -311,6 +378,7 @@ USHORT prffFreePieces(PRFFAL *st, PRFFKEYREC *key)
     for (i = 0; i < key->blockCount; i++) {
         if (!ids[i])
             continue;
+        st->cache.forgetPiece(ids[i]);
         rc = FalFreeBlock(st->fal, ids[i]);
         if (rc)
             return rc;

@@ -22,6 +22,7 @@
 #include <atomic>
 #include "profile/prfint.h"
 #include "profile/falint.h"
+#include "profile/prf_fal_cache.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -113,6 +114,7 @@ typedef struct _PRFFTABLE {
     BYTE  *bytes;
     ULONG  length;
     ULONG  capacity;
+    orin::prf::KeyIndex index;            /* key tables: names to records */
 } PRFFTABLE;
 
 /* The handler's state of one open profile; the handle's word names it and
@@ -133,6 +135,9 @@ typedef struct _PRFFAL {
     BOOL       broken;                    /* a change failed half-way: no more writes */
     BYTE      *scratch;                   /* piece buffer */
     ULONG      scratchSize;
+    orin::prf::FalCache cache;            /* other tables, key indexes, pieces */
+    PRFFHEADER sealed;                    /* the header as last sealed for a write */
+    BOOL       sealedKnown;
 } PRFFAL;
 
 /* The shape of a value before and after a write. */
