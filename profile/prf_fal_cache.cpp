@@ -25,6 +25,9 @@ namespace {
 constexpr ULONG kFnvBasis = 2166136261u;
 constexpr ULONG kFnvPrime = 16777619u;
 constexpr size_t kMinSlots = 16;
+/* What a kept table or piece costs beyond its bytes: the map's node and
+ * bucket and the entry itself, counted against the limit. */
+constexpr size_t kEntryOverhead = 64;
 
 std::atomic<size_t> limitForNew{kDefaultCacheLimit};
 std::atomic<bool> cachingForNew{true};
@@ -150,7 +153,7 @@ void FalCache::park(Kind kind, PRFFTABLE *t)
     }
     Parked &slot = *found;
     if (slot.bytes) {
-        bytes_ -= slot.capacity;
+        bytes_ -= slot.cost;
         free(slot.bytes);
     }
     slot.id = t->id;
@@ -158,7 +161,8 @@ void FalCache::park(Kind kind, PRFFTABLE *t)
     slot.length = t->length;
     slot.capacity = t->capacity;
     std::swap(slot.index, t->index);
-    bytes_ += slot.capacity;
+    slot.cost = sizeof slot + kEntryOverhead + slot.capacity + slot.index.bytes();
+    bytes_ += slot.cost;
     t->loaded = FALSE;
     t->bytes = NULL;
     t->length = t->capacity = 0;
@@ -172,10 +176,11 @@ bool FalCache::take(Kind kind, ULONG owner, ULONG id, PRFFTABLE *t)
     if (!on_ || it == tables_[kind].end() || !it->second.bytes)
         return false;
     Parked &slot = it->second;
-    bytes_ -= slot.capacity;
+    bytes_ -= slot.cost;
     if (slot.id != id) {
         free(slot.bytes);
         slot.bytes = nullptr;
+        slot.index = KeyIndex();
         return false;
     }
     free(t->bytes);
@@ -187,7 +192,7 @@ bool FalCache::take(Kind kind, ULONG owner, ULONG id, PRFFTABLE *t)
     t->owner = owner;
     t->loaded = TRUE;
     slot.bytes = nullptr;
-    slot.index.clear();
+    slot.index = KeyIndex();              /* an empty slot holds no memory */
     return true;
 }
 
@@ -202,6 +207,11 @@ void FalCache::clearTables()
 
 /* ---- Pieces -------------------------------------------------------------------- */
 
+size_t FalCache::pieceCost(size_t dataLength)
+{
+    return sizeof(CachedPiece) + kEntryOverhead + dataLength;
+}
+
 const CachedPiece *FalCache::piece(ULONG id) const
 {
     auto it = pieces_.find(id);
@@ -215,9 +225,10 @@ const CachedPiece *FalCache::putPiece(ULONG id, const PRFFPIECE *head, ULONG use
     if (!on_)
         return nullptr;
     forgetPiece(id);
-    if (bytes_ + dataLength > limit_) {
+    size_t cost = pieceCost(dataLength);
+    if (bytes_ + cost > limit_) {
         clearPieces();
-        if (bytes_ + dataLength > limit_)
+        if (bytes_ + cost > limit_)
             return nullptr;
     }
     try {
@@ -225,7 +236,7 @@ const CachedPiece *FalCache::putPiece(ULONG id, const PRFFPIECE *head, ULONG use
         memcpy(p.head, head, sizeof p.head);
         p.used = used;
         p.data.assign(data, data + dataLength);
-        bytes_ += dataLength;
+        bytes_ += cost;
         return &p;
     } catch (...) {
         forgetPiece(id);
@@ -238,14 +249,14 @@ void FalCache::forgetPiece(ULONG id)
     auto it = pieces_.find(id);
     if (it == pieces_.end())
         return;
-    bytes_ -= it->second.data.size();
+    bytes_ -= pieceCost(it->second.data.size());
     pieces_.erase(it);
 }
 
 void FalCache::clearPieces()
 {
     for (auto &entry : pieces_)
-        bytes_ -= entry.second.data.size();
+        bytes_ -= pieceCost(entry.second.data.size());
     pieces_.clear();
 }
 

@@ -9,8 +9,9 @@
  * clears it all whenever it can no longer vouch for it: when the FAL
  * update count moved (another process changed the file), after a failed
  * change, and before a consistency check.  The tables and pieces held
- * count against a limit (64 MiB unless a caller sets another); going over
- * drops the pieces, then the tables.
+ * count against a limit (64 MiB unless a caller sets another), with what
+ * their entries cost besides; going over drops the pieces, then the
+ * tables.
  */
 #ifndef PRF_FAL_CACHE_H
 #define PRF_FAL_CACHE_H
@@ -41,6 +42,7 @@ public:
     void added(const BYTE *bytes, ULONG offset);
     /* The records after `offset` moved by `delta` bytes. */
     void shifted(ULONG offset, long delta);
+    size_t bytes() const { return slots_.capacity() * sizeof(ULONG); }
 
 private:
     bool insert(const BYTE *bytes, ULONG offset);   /* false when the name is there */
@@ -86,12 +88,14 @@ private:
     void clearTables();
     void clearPieces();
     void keepWithinLimit();
+    static size_t pieceCost(size_t dataLength);
 
     /* A kept table; bytes null when the slot is empty. */
     struct Parked {
         ULONG id = 0;
         BYTE *bytes = nullptr;
         ULONG length = 0, capacity = 0;
+        size_t cost = 0;                  /* counted against the limit */
         KeyIndex index;
     };
     bool on_ = false;
