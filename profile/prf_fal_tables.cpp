@@ -2,13 +2,18 @@
  * prf_fal_tables.cpp - the profile header, the update bracket and the
  * section and key tables of a profile file.
  *
- * The handler keeps one section table and one key table in memory.  They
- * stay valid while the FAL update count is the one seen when the header
- * was last read or written; any change by another process bumps that
- * count, and the next message drops both tables and reads the header
- * again.  Tables are edited in memory (records appended, resized or
- * removed with memmove) and written back whole with FalReallocBlock at
- * granularity 128, so that small growth keeps the same block.
+ * The handler works on one section table and one key table at a time;
+ * the others it has loaded wait in its cache (prf_fal_cache.cpp), parked
+ * when it moves on and taken back while the header or the section record
+ * still names the same block.  All of them stay valid while the FAL
+ * update count is the one seen when the header was last read or written;
+ * any change by another process bumps that count, and the next message
+ * drops every table and reads the header again.  Key names are found
+ * through the key table's index when the cache is on, by walking the
+ * records otherwise.  Tables are edited in memory (records appended,
+ * resized or removed with memmove) and written back whole with
+ * FalReallocBlock at granularity 128, so that small growth keeps the
+ * same block.
  *
  * The update bracket raises the header's in-update count on disk before
  * the first block of a change is written and lowers it after the last.
