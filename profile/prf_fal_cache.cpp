@@ -225,6 +225,8 @@ const CachedPiece *FalCache::putPiece(ULONG id, const PRFFPIECE *head, ULONG use
     if (!on_)
         return nullptr;
     forgetPiece(id);
+    if (dataLength > kPieceKeepMax)
+        return nullptr;
     size_t cost = pieceCost(dataLength);
     if (bytes_ + cost > limit_) {
         clearPieces();

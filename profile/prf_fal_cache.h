@@ -109,6 +109,10 @@ private:
  * now on; and whether profiles opened from now on cache at all (on by
  * default; the differential tests turn it off). */
 constexpr size_t kDefaultCacheLimit = 64u << 20;
+/* Pieces with more data than this are not kept: copying and holding them
+ * costs more than reading them again, and the room is better spent on
+ * many small values. */
+constexpr ULONG kPieceKeepMax = 4096;
 void setCacheLimit(size_t bytes);
 size_t cacheLimit();
 void setCaching(bool on);

@@ -15,10 +15,10 @@
  *     reallocated whole.
  * Reads check each piece header (magic, checksum, index, section, data
  * length) before copying, so a damaged piece gives 57497, never wrong data.
- * With the cache on, a piece read or written is kept whole with its header
- * and block length; a later read judges that header by the same rules and
- * copies from memory.  Every write or free of a piece forgets or replaces
- * what was kept of it first.
+ * With the cache on, a small piece read or written is kept whole with its
+ * header and block length; a later read judges that header by the same
+ * rules and copies from memory.  Every write or free of a piece forgets or
+ * replaces what was kept of it first.
  */
 #include <stdlib.h>
 #include <string.h>
@@ -164,7 +164,7 @@ static USHORT copyFromPiece(PRFFAL *st, ULONG id, ULONG i, ULONG sectionId, cons
     PRFFPIECE p;
     ULONG used;
     USHORT rc;
-    if (st->cache.on() && !st->verifyNames) {
+    if (st->cache.on() && !st->verifyNames && pieceLen <= orin::prf::kPieceKeepMax) {
         const orin::prf::CachedPiece *c;
         rc = cachedPiece(st, id, i, sectionId, name, pieceLen, &c);
         if (rc || c) {
