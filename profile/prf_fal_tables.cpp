@@ -173,6 +173,7 @@ USHORT prffBegin(PRFFAL *st, BOOL exclusive)
     rc = FalLock(st->fal, exclusive);
     if (rc)
         return rc;
+    st->updateBegun = FALSE;
     rc = refresh(st);
     if (rc)
         FalUnlock(st->fal);
@@ -182,9 +183,18 @@ USHORT prffBegin(PRFFAL *st, BOOL exclusive)
 USHORT prffEnd(PRFFAL *st, USHORT rc, BOOL changed)
 {
     USHORT rc2;
-    /* A failed read changed nothing in memory, so the cache stays. */
-    if (rc && (changed || !st->cache.on()))
+    /* A failed change may have left the tables it worked on half edited,
+     * and once it began writing, blocks may differ from any copy kept, so
+     * then everything goes.  A change that failed before writing (a
+     * missing key, a full table) touched only the two tables in hand; the
+     * copies kept are still what the file holds.  A failed read changed
+     * nothing. */
+    if (rc && (!st->cache.on() || (changed && st->updateBegun))) {
         prffDropTables(st);
+    } else if (rc && changed) {
+        st->sec.loaded = FALSE;
+        st->key.loaded = FALSE;
+    }
     if (changed)
         FalQueryUpdateCount(st->fal, &st->seenCount);
     rc2 = FalUnlock(st->fal);
@@ -193,6 +203,7 @@ USHORT prffEnd(PRFFAL *st, USHORT rc, BOOL changed)
 
 USHORT prffUpdateBegin(PRFFAL *st)
 {
+    st->updateBegun = TRUE;
     if (st->hdr.inUpdate++ == 0 || isShared(st)) {
         USHORT rc = prffWriteHeader(st, FALSE);
         if (rc)

@@ -136,6 +136,7 @@ typedef struct _PRFFAL {
     BYTE      *scratch;                   /* piece buffer */
     ULONG      scratchSize;
     orin::prf::FalCache cache;            /* other tables, key indexes, pieces */
+    BOOL       updateBegun;               /* the current message began writing */
     PRFFHEADER sealed;                    /* the header as last sealed for a write */
     BOOL       sealedKnown;
 } PRFFAL;

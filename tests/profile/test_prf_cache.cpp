@@ -228,6 +228,52 @@ TEST(PrfCache, SharedReaderDropsWhatItKept)
     EXPECT_EQ(b.get("s", "k"), "<missing>");
 }
 
+// A write that runs out of room in a full key table fails before it writes
+// anything, but may leave the table in hand half edited (a new key record
+// in memory without its piece): that table must not be trusted afterwards,
+// while the rest of what is kept still may be.
+std::vector<std::string> fillKeyTable(bool cached, const std::string &file)
+{
+    CacheSetting setting(cached);
+    std::vector<std::string> log;
+    MemProfile p(file);
+    const int keys = 1000;
+    for (int i = 0; i < keys; i++) {
+        char name[8];
+        snprintf(name, sizeof name, "k%04d", i);
+        EXPECT_EQ(PrfWriteProfileString(p.h, "s", name, "v"), 0);
+    }
+    EXPECT_EQ(PrfWriteProfileString(p.h, "other", "k", "kept"), 0);
+    /* Key table: 12-byte head, "s" and its NUL, then records of 8 bytes, the
+     * name and its NUL and 4 bytes per piece.  The longest names that still
+     * fit without a piece but not with one fail only when the piece is added. */
+    const size_t tableMax = 0x10000 - 128 - 8, used = 14 + (size_t)keys * (8 + 6 + 4);
+    int refused = 0;
+    for (size_t d = 0; d < 8; d++) {
+        std::string name(tableMax - used - 9 - d, (char)('a' + d));
+        USHORT rc = PrfWriteProfileString(p.h, "s", name.c_str(), "long");
+        refused += rc == ORIN_ERR_NO_MEMORY;
+        ULONG size = 0;
+        USHORT rc2 = PrfQueryProfileSize(p.h, "s", name.c_str(), &size);
+        log.push_back(std::to_string(d) + " " + std::to_string(rc) + " " + std::to_string(rc2)
+                      + " " + std::to_string(size));
+        log.push_back(p.get("other", "k"));
+        EXPECT_EQ(PrfQueryProfileSize(p.h, "s", NULL, &size), 0);
+        log.push_back("keys " + std::to_string(size));
+    }
+    EXPECT_GE(refused, 4);
+    EXPECT_EQ(PrfCheckConsistent(p.h), 0);
+    return log;
+}
+
+TEST(PrfCache, WriteThatFindsTheTableFullLeavesNoTrace)
+{
+    std::vector<std::string> with = fillKeyTable(true, "cached.prf");
+    std::vector<std::string> without = fillKeyTable(false, "plain.prf");
+    EXPECT_EQ(with, without);
+    EXPECT_TRUE(bytesOf("cached.prf") == bytesOf("plain.prf"));
+}
+
 // Many keys in one section: the key index grows and follows records that
 // move when values before them change size or go.
 TEST(PrfCache, KeyIndexFollowsEdits)
