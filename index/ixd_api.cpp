@@ -29,6 +29,10 @@ namespace {
 constexpr BYTE kLowestRecord = 0x00;    // record bytes of "first with this key"
 constexpr BYTE kHighestRecord = 0xFF;   // record bytes of "last with this key"
 
+/* No object lives in the lowest 64 KiB of a process: a value there is
+ * made up, never a foreign implementation's handle. */
+constexpr std::uintptr_t kLowestObject = 0x10000;
+
 /* Whether the table's length word covers slot `Slot`. */
 template <auto Slot>
 bool slotPresent(const IXDFUNCS *t)
@@ -37,11 +41,12 @@ bool slotPresent(const IXDFUNCS *t)
     return t->cb >= at + sizeof(t->*Slot);
 }
 
-/* The table of a foreign handle, or null for a null handle or a record of
- * this family, live or closed. */
+/* The table of a foreign handle, or null for a null or made-up handle or a
+ * record of this family, live or closed. */
 const IXDFUNCS *foreignTable(PIX ix)
 {
-    if (ix == nullptr || handles.owns(ix))
+    auto at = reinterpret_cast<std::uintptr_t>(ix);
+    if (at < kLowestObject || at % alignof(ForeignHead) != 0 || handles.owns(ix))
         return nullptr;
     return reinterpret_cast<const ForeignHead *>(ix)->funcs;
 }

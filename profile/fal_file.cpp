@@ -176,7 +176,8 @@ USHORT falDescribe(HFAL h, ULONG id, FALDESC *d)
     ULONG hl = falHeaderLength(h), fileLength;
     USHORT rc;
 
-    if (h->cacheId[s] == id) {
+    // FAL_NO_ID marks an empty slot: that id is never a cached block.
+    if (id != FAL_NO_ID && h->cacheId[s] == id) {
         *d = h->cache[s];
         return 0;
     }
