@@ -40,17 +40,6 @@ HFBF openFbf()
     return h;
 }
 
-/* A live profile handle, the foreign handle of these families. */
-void *liveProfile()
-{
-    static HPRF h = [] {
-        HPRF p = nullptr;
-        PrfOpenProfile(nullptr, &p, "bc_vforeign.prf", 0);
-        return p;
-    }();
-    return h;
-}
-
 badcall::HandleSource vbfSource()
 {
     return {[] {
