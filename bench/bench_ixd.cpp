@@ -12,20 +12,41 @@
 // may use fewer keys (the count is printed).  A std::multimap<key, record>
 // doing the same operations in memory in the same run is the ceiling; the
 // last column is how many times faster it is.
+//
+// A node the handle's small cache does not hold is read from the file, so
+// the unshared lookup rate is bounded by those reads: each run also times
+// random node-sized reads of its own file through a Vbf handle, and prints
+// what the lookups' node reads alone cost at that rate.  Shared handles
+// take and release the index lock around every call, so their ceiling is
+// a lock/unlock pair of the index lock range: it is timed in the same run
+// (shared pairs for the read calls, exclusive ones for changes) and each
+// shared figure is printed as a fraction of it.  The process's peak working
+// set ends the output.
+//
+// An argument "unshared" or "shared" runs only those cases.
 #include <windows.h>
+#include <psapi.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 #include "ixd.h"
+#include "knlnam.h"
+#include "vbf.h"
 
 namespace {
 
 constexpr unsigned FULL_KEYS = 1000000;
 constexpr unsigned SHARED_KEYS = 100000;
 constexpr const char *FILE_NAME = "bench_ixd.ixd";
+constexpr const char *LOCK_FILE_NAME = "bench_ixd.lck";
+constexpr unsigned NODE_READS = 200000;
+constexpr unsigned LOCK_PAIRS = 20000;
+constexpr ULONG INDEX_LOCK_OFFSET = 0x8000000;   /* the index lock range */
+constexpr ULONG INDEX_LOCK_LENGTH = 12;
 
 double now()
 {
@@ -47,6 +68,56 @@ std::string keyOf(unsigned v, USHORT keyLen)
 struct Timings {
     double enter, lookup, walk, remove;   /* operations per second */
 };
+
+HVBF openVbf(const char *name, ULONG flags)
+{
+    HVBF h = nullptr;
+    ULONG action = 0;
+    if (VbfOpen(KnlNamGetDefaultNS(), name, &h, &action, 0, VBF_ATTR_NORMAL, flags,
+                VBF_MODE_READWRITE | VBF_SHARE_DENY_NONE, nullptr) != 0)
+        return nullptr;
+    return h;
+}
+
+/* Microseconds per random node-sized read of the closed index file. */
+double nodeReadMicros(const char *name)
+{
+    HVBF h = openVbf(name, VBF_OPEN_EXISTING);
+    ULONG length = 0, got = 0;
+    if (h == nullptr || VbfQueryLength(h, &length) != 0 || length < 2 * IXD_DEFAULT_NODE_SIZE)
+        return 0;
+    std::vector<BYTE> buf(IXD_DEFAULT_NODE_SIZE);
+    std::mt19937 rng(4);
+    ULONG nodes = length / IXD_DEFAULT_NODE_SIZE;
+    double s = now();
+    for (unsigned i = 0; i < NODE_READS; i++) {
+        VbfChgFilePtr(h, (LONG)(rng() % nodes * IXD_DEFAULT_NODE_SIZE), VBF_FILE_BEGIN, nullptr);
+        VbfRead(h, buf.data(), IXD_DEFAULT_NODE_SIZE, &got);
+    }
+    double micros = (now() - s) * 1e6 / NODE_READS;
+    VbfClose(h);
+    return micros;
+}
+
+/* Lock/unlock pairs per second of the index lock range, shared or
+ * exclusive, through a Vbf handle as the index takes them. */
+double lockPairsPerSecond(ULONG exclusive)
+{
+    HVBF h = openVbf(LOCK_FILE_NAME, VBF_CREATE_OR_REPLACE);
+    if (h == nullptr)
+        return 0;
+    unsigned done = 0;
+    double s = now();
+    for (unsigned i = 0; i < LOCK_PAIRS; i++) {
+        FILELOCK lock = {INDEX_LOCK_OFFSET, INDEX_LOCK_LENGTH, exclusive};
+        FILELOCK unlock = {INDEX_LOCK_OFFSET, INDEX_LOCK_LENGTH, 0};
+        done += VbfFileLocksEx(h, nullptr, &lock) == 0 && VbfFileLocks(h, &unlock, nullptr) == 0;
+    }
+    double rate = done / (now() - s);
+    VbfClose(h);
+    DeleteFileA(LOCK_FILE_NAME);
+    return rate;
+}
 
 struct Workload {
     USHORT keyLen;
@@ -111,6 +182,7 @@ bool runIndex(const Workload &w, ULONG shared, Timings *t)
 
     IxdClose(ix);   /* the write-back cache reaches the file */
     unsigned long size = fileSize(FILE_NAME);
+    double readMicros = shared ? 0 : nodeReadMicros(FILE_NAME);
     double data = (double)n * (w.keyLen + 4);
     ix = IxdOpen(FILE_NAME, w.keyLen, shared, nullptr, &err);
     if (!ix) {
@@ -129,6 +201,10 @@ bool runIndex(const Workload &w, ULONG shared, Timings *t)
     printf("  node reads per lookup %.2f (cache hits %.2f); file %lu bytes for %.0f bytes of"
            " keys and records: %.2fx (fill %.0f%%)\n",
            reads, hits, size, data, size / data, 100.0 * data / size);
+    if (!shared)
+        printf("  random node read of the file %.2f us: at that rate the lookups' node reads"
+               " take %.2f us of the %.2f us per lookup\n",
+               readMicros, reads * readMicros, 1e6 / t->lookup);
     if (bad || left)
         printf("  ! %lu calls failed, %lu keys left\n", (unsigned long)bad, (unsigned long)left);
     return true;
@@ -173,12 +249,38 @@ void printRow(const char *op, double ix, double mm)
     printf("  %-8s %12.0f /s   multimap %12.0f /s   ratio %6.1fx\n", op, ix, mm, mm / ix);
 }
 
+/* The lock-pair ceiling of a shared run, timed just before it (the cost
+ * of a lock call drifts with the machine's load): shared pairs for the read
+ * calls, exclusive ones for the changes. */
+struct LockCeiling {
+    double shared, exclusive;   /* pairs per second */
+};
+
+LockCeiling measureLockCeiling()
+{
+    LockCeiling c = {lockPairsPerSecond(0), lockPairsPerSecond(1)};
+    printf("  lock/unlock pair ceiling of the index lock: shared %.0f /s, exclusive %.0f /s\n",
+           c.shared, c.exclusive);
+    return c;
+}
+
+void printCeilingRatios(const Timings &ix, const LockCeiling &c)
+{
+    printf("  of the lock/unlock pair ceiling: enter %.2fx, lookup %.2fx, walk %.2fx,"
+           " remove %.2fx\n",
+           ix.enter / c.exclusive, ix.lookup / c.shared, ix.walk / c.shared,
+           ix.remove / c.exclusive);
+}
+
 void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
 {
     Workload w = makeWorkload(n, keyLen, ascending);
     printf("%s, %u keys of %u bytes, %s order\n", shared ? "shared" : "unshared", n,
            (unsigned)keyLen, ascending ? "ascending" : "random");
     Timings ix, mm;
+    LockCeiling ceiling = {};
+    if (shared)
+        ceiling = measureLockCeiling();
     if (!runIndex(w, shared, &ix))
         return;
     runMultimap(w, &mm);
@@ -186,18 +288,33 @@ void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
     printRow("lookup", ix.lookup, mm.lookup);
     printRow("walk", ix.walk, mm.walk);
     printRow("remove", ix.remove, mm.remove);
+    if (shared)
+        printCeilingRatios(ix, ceiling);
     fflush(stdout);
+}
+
+void printPeakWorkingSet()
+{
+    PROCESS_MEMORY_COUNTERS m = {};
+    m.cb = sizeof m;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m))
+        printf("peak working set %.1f MiB\n", m.PeakWorkingSetSize / 1048576.0);
 }
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    const char *only = argc > 1 ? argv[1] : "";
     printf("Ixd index on a real file, node size %u, default cache; the multimap is the same"
            " work in memory\n", (unsigned)IXD_DEFAULT_NODE_SIZE);
-    for (ULONG shared : {0u, 1u})
+    for (ULONG shared : {0u, 1u}) {
+        if (*only && strcmp(only, shared ? "shared" : "unshared") != 0)
+            continue;
         for (USHORT keyLen : {(USHORT)8, (USHORT)32})
             for (bool ascending : {true, false})
                 run(shared ? SHARED_KEYS : FULL_KEYS, keyLen, ascending, shared);
+    }
+    printPeakWorkingSet();
     return 0;
 }
