@@ -18,10 +18,12 @@
 // random node-sized reads of its own file through a Vbf handle, and prints
 // what the lookups' node reads alone cost at that rate.  Shared handles
 // take and release the index lock around every call, so their ceiling is
-// a lock/unlock pair of the index lock range: it is timed in the same run
-// (shared pairs for the read calls, exclusive ones for changes) and each
-// shared figure is printed as a fraction of it.  The process's peak working
-// set ends the output.
+// a lock/unlock pair of the index lock range (shared pairs for the read
+// calls, exclusive ones for changes).  Those pairs are timed alongside each
+// shared phase - after every LOCK_CHUNK calls as many pairs, timed apart -
+// so that both figures see the same load on the machine, and each shared
+// figure is printed as a fraction of its ceiling.  The process's peak
+// working set ends the output.
 //
 // An argument "unshared" or "shared" runs only those cases.
 #include <windows.h>
@@ -44,7 +46,7 @@ constexpr unsigned SHARED_KEYS = 100000;
 constexpr const char *FILE_NAME = "bench_ixd.ixd";
 constexpr const char *LOCK_FILE_NAME = "bench_ixd.lck";
 constexpr unsigned NODE_READS = 200000;
-constexpr unsigned LOCK_PAIRS = 20000;
+constexpr unsigned LOCK_CHUNK = 500;
 constexpr ULONG INDEX_LOCK_OFFSET = 0x8000000;   /* the index lock range */
 constexpr ULONG INDEX_LOCK_LENGTH = 12;
 
@@ -67,6 +69,10 @@ std::string keyOf(unsigned v, USHORT keyLen)
 
 struct Timings {
     double enter, lookup, walk, remove;   /* operations per second */
+};
+
+struct LockCeiling {
+    double enter, lookup, walk, remove;   /* lock/unlock pairs per second */
 };
 
 HVBF openVbf(const char *name, ULONG flags)
@@ -99,25 +105,50 @@ double nodeReadMicros(const char *name)
     return micros;
 }
 
-/* Lock/unlock pairs per second of the index lock range, shared or
- * exclusive, through a Vbf handle as the index takes them. */
-double lockPairsPerSecond(ULONG exclusive)
-{
-    HVBF h = openVbf(LOCK_FILE_NAME, VBF_CREATE_OR_REPLACE);
-    if (h == nullptr)
-        return 0;
-    unsigned done = 0;
-    double s = now();
-    for (unsigned i = 0; i < LOCK_PAIRS; i++) {
-        FILELOCK lock = {INDEX_LOCK_OFFSET, INDEX_LOCK_LENGTH, exclusive};
-        FILELOCK unlock = {INDEX_LOCK_OFFSET, INDEX_LOCK_LENGTH, 0};
-        done += VbfFileLocksEx(h, nullptr, &lock) == 0 && VbfFileLocks(h, &unlock, nullptr) == 0;
+/* Times one phase of calls.  With a lock file, every LOCK_CHUNK calls
+ * are followed by as many lock/unlock pairs of the index lock range on it
+ * (shared or exclusive, through a Vbf handle as the index takes them),
+ * timed apart from the calls. */
+class Phase {
+public:
+    Phase(HVBF lockFile, ULONG exclusive) : lockFile_(lockFile), exclusive_(exclusive)
+    {
+        start_ = now();
     }
-    double rate = done / (now() - s);
-    VbfClose(h);
-    DeleteFileA(LOCK_FILE_NAME);
-    return rate;
-}
+    void called()
+    {
+        if (++calls_ % LOCK_CHUNK == 0 && lockFile_ != nullptr) {
+            callTime_ += now() - start_;
+            lockPairs();
+            start_ = now();
+        }
+    }
+    double callRate()
+    {
+        callTime_ += now() - start_;
+        start_ = now();
+        return calls_ / callTime_;
+    }
+    double pairRate() const { return pairs_ / pairTime_; }
+
+private:
+    void lockPairs()
+    {
+        double s = now();
+        for (unsigned i = 0; i < LOCK_CHUNK; i++) {
+            FILELOCK lock = {INDEX_LOCK_OFFSET, INDEX_LOCK_LENGTH, exclusive_};
+            FILELOCK unlock = {INDEX_LOCK_OFFSET, INDEX_LOCK_LENGTH, 0};
+            pairs_ += VbfFileLocksEx(lockFile_, nullptr, &lock) == 0 &&
+                      VbfFileLocks(lockFile_, &unlock, nullptr) == 0;
+        }
+        pairTime_ += now() - s;
+    }
+
+    HVBF lockFile_;
+    ULONG exclusive_;
+    double start_, callTime_ = 0, pairTime_ = 0;
+    unsigned calls_ = 0, pairs_ = 0;
+};
 
 struct Workload {
     USHORT keyLen;
@@ -148,7 +179,9 @@ unsigned long fileSize(const char *name)
     return GetFileAttributesExA(name, GetFileExInfoStandard, &a) ? a.nFileSizeLow : 0;
 }
 
-bool runIndex(const Workload &w, ULONG shared, Timings *t)
+/* Runs the phases; lockFile is null for unshared runs, else the file the
+ * ceiling's lock pairs are taken on. */
+bool runIndex(const Workload &w, ULONG shared, HVBF lockFile, Timings *t, LockCeiling *c)
 {
     const unsigned n = (unsigned)w.keys.size();
     ULONG err = 0, rec = 0, bad = 0;
@@ -158,26 +191,35 @@ bool runIndex(const Workload &w, ULONG shared, Timings *t)
         printf("  create failed: %lu\n", (unsigned long)err);
         return false;
     }
-    double s = now();
-    for (unsigned v : w.enterOrder)
+    Phase enter(lockFile, 1);
+    for (unsigned v : w.enterOrder) {
         bad += IxdEnter(ix, w.keys[v].data(), v, &err) != 0;
-    t->enter = n / (now() - s);
+        enter.called();
+    }
+    t->enter = enter.callRate();
+    c->enter = enter.pairRate();
 
     IxdQueryPerformanceCounter(ix, ~0UL, 1);
     std::string out(w.keyLen, '\0');
-    s = now();
-    for (unsigned v : w.lookupOrder)
+    Phase lookup(lockFile, 0);
+    for (unsigned v : w.lookupOrder) {
         bad += IxdSearch(ix, w.keys[v].data(), &out[0], &rec, &err) != 0 || rec != v;
-    t->lookup = n / (now() - s);
+        lookup.called();
+    }
+    t->lookup = lookup.callRate();
+    c->lookup = lookup.pairRate();
     double reads = IxdQueryPerformanceCounter(ix, IXD_COUNT_NODE_READS, 0) / (double)n;
     double hits = IxdQueryPerformanceCounter(ix, IXD_COUNT_CACHE_HITS, 0) / (double)n;
 
     unsigned seen = 0;
-    s = now();
+    Phase walk(lockFile, 0);
     for (USHORT rc = IxdFirst(ix, &out[0], &rec, &err); rc == 0;
-         rc = IxdNext(ix, &out[0], &rec, &err))
+         rc = IxdNext(ix, &out[0], &rec, &err)) {
         seen++;
-    t->walk = seen / (now() - s);
+        walk.called();
+    }
+    t->walk = walk.callRate();
+    c->walk = walk.pairRate();
     bad += seen != n;
 
     IxdClose(ix);   /* the write-back cache reaches the file */
@@ -189,10 +231,13 @@ bool runIndex(const Workload &w, ULONG shared, Timings *t)
         printf("  reopen failed: %lu\n", (unsigned long)err);
         return false;
     }
-    s = now();
-    for (unsigned v : w.removeOrder)
+    Phase remove(lockFile, 1);
+    for (unsigned v : w.removeOrder) {
         bad += IxdRemove(ix, w.keys[v].data(), v, &err) != 0;
-    t->remove = n / (now() - s);
+        remove.called();
+    }
+    t->remove = remove.callRate();
+    c->remove = remove.pairRate();
     ULONG left = 1;
     IxdQueryNrKeys(ix, &left, &err);
     IxdClose(ix);
@@ -249,27 +294,10 @@ void printRow(const char *op, double ix, double mm)
     printf("  %-8s %12.0f /s   multimap %12.0f /s   ratio %6.1fx\n", op, ix, mm, mm / ix);
 }
 
-/* The lock-pair ceiling of a shared run, timed just before it (the cost
- * of a lock call drifts with the machine's load): shared pairs for the read
- * calls, exclusive ones for the changes. */
-struct LockCeiling {
-    double shared, exclusive;   /* pairs per second */
-};
-
-LockCeiling measureLockCeiling()
+void printCeilingRow(const char *op, double ix, double pairs)
 {
-    LockCeiling c = {lockPairsPerSecond(0), lockPairsPerSecond(1)};
-    printf("  lock/unlock pair ceiling of the index lock: shared %.0f /s, exclusive %.0f /s\n",
-           c.shared, c.exclusive);
-    return c;
-}
-
-void printCeilingRatios(const Timings &ix, const LockCeiling &c)
-{
-    printf("  of the lock/unlock pair ceiling: enter %.2fx, lookup %.2fx, walk %.2fx,"
-           " remove %.2fx\n",
-           ix.enter / c.exclusive, ix.lookup / c.shared, ix.walk / c.shared,
-           ix.remove / c.exclusive);
+    printf("  %-8s %12.0f /s   lock/unlock pairs alongside %8.0f /s   %.2fx of the ceiling\n",
+           op, ix, pairs, ix / pairs);
 }
 
 void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
@@ -279,17 +307,25 @@ void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
            (unsigned)keyLen, ascending ? "ascending" : "random");
     Timings ix, mm;
     LockCeiling ceiling = {};
-    if (shared)
-        ceiling = measureLockCeiling();
-    if (!runIndex(w, shared, &ix))
+    HVBF lockFile = shared ? openVbf(LOCK_FILE_NAME, VBF_CREATE_OR_REPLACE) : nullptr;
+    bool ran = runIndex(w, shared, lockFile, &ix, &ceiling);
+    if (lockFile != nullptr) {
+        VbfClose(lockFile);
+        DeleteFileA(LOCK_FILE_NAME);
+    }
+    if (!ran)
         return;
     runMultimap(w, &mm);
     printRow("enter", ix.enter, mm.enter);
     printRow("lookup", ix.lookup, mm.lookup);
     printRow("walk", ix.walk, mm.walk);
     printRow("remove", ix.remove, mm.remove);
-    if (shared)
-        printCeilingRatios(ix, ceiling);
+    if (shared) {
+        printCeilingRow("enter", ix.enter, ceiling.enter);
+        printCeilingRow("lookup", ix.lookup, ceiling.lookup);
+        printCeilingRow("walk", ix.walk, ceiling.walk);
+        printCeilingRow("remove", ix.remove, ceiling.remove);
+    }
     fflush(stdout);
 }
 
