@@ -12,20 +12,43 @@
 // may use fewer keys (the count is printed).  A std::multimap<key, record>
 // doing the same operations in memory in the same run is the ceiling; the
 // last column is how many times faster it is.
+//
+// A node the handle's small cache does not hold is read from the file, so
+// the unshared lookup rate is bounded by those reads: each run also times
+// random node-sized reads of its own file through a Vbf handle, and prints
+// what the lookups' node reads alone cost at that rate.  Shared handles
+// take and release the index lock around every call, so their ceiling is
+// a lock/unlock pair of the index lock range (shared pairs for the read
+// calls, exclusive ones for changes).  Those pairs are timed alongside each
+// shared phase - after every LOCK_CHUNK calls as many pairs, timed apart -
+// so that both figures see the same load on the machine, and each shared
+// figure is printed as a fraction of its ceiling.  The process's peak
+// working set ends the output.
+//
+// An argument "unshared" or "shared" runs only those cases.
 #include <windows.h>
+#include <psapi.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 #include "ixd.h"
+#include "knlnam.h"
+#include "vbf.h"
 
 namespace {
 
 constexpr unsigned FULL_KEYS = 1000000;
 constexpr unsigned SHARED_KEYS = 100000;
 constexpr const char *FILE_NAME = "bench_ixd.ixd";
+constexpr const char *LOCK_FILE_NAME = "bench_ixd.lck";
+constexpr unsigned NODE_READS = 200000;
+constexpr unsigned LOCK_CHUNK = 500;
+constexpr ULONG INDEX_LOCK_OFFSET = 0x8000000;   /* the index lock range */
+constexpr ULONG INDEX_LOCK_LENGTH = 12;
 
 double now()
 {
@@ -46,6 +69,85 @@ std::string keyOf(unsigned v, USHORT keyLen)
 
 struct Timings {
     double enter, lookup, walk, remove;   /* operations per second */
+};
+
+struct LockCeiling {
+    double enter, lookup, walk, remove;   /* lock/unlock pairs per second */
+};
+
+HVBF openVbf(const char *name, ULONG flags)
+{
+    HVBF h = nullptr;
+    ULONG action = 0;
+    if (VbfOpen(KnlNamGetDefaultNS(), name, &h, &action, 0, VBF_ATTR_NORMAL, flags,
+                VBF_MODE_READWRITE | VBF_SHARE_DENY_NONE, nullptr) != 0)
+        return nullptr;
+    return h;
+}
+
+/* Microseconds per random node-sized read of the closed index file. */
+double nodeReadMicros(const char *name)
+{
+    HVBF h = openVbf(name, VBF_OPEN_EXISTING);
+    ULONG length = 0, got = 0;
+    if (h == nullptr || VbfQueryLength(h, &length) != 0 || length < 2 * IXD_DEFAULT_NODE_SIZE)
+        return 0;
+    std::vector<BYTE> buf(IXD_DEFAULT_NODE_SIZE);
+    std::mt19937 rng(4);
+    ULONG nodes = length / IXD_DEFAULT_NODE_SIZE;
+    double s = now();
+    for (unsigned i = 0; i < NODE_READS; i++) {
+        VbfChgFilePtr(h, (LONG)(rng() % nodes * IXD_DEFAULT_NODE_SIZE), VBF_FILE_BEGIN, nullptr);
+        VbfRead(h, buf.data(), IXD_DEFAULT_NODE_SIZE, &got);
+    }
+    double micros = (now() - s) * 1e6 / NODE_READS;
+    VbfClose(h);
+    return micros;
+}
+
+/* Times one phase of calls.  With a lock file, every LOCK_CHUNK calls
+ * are followed by as many lock/unlock pairs of the index lock range on it
+ * (shared or exclusive, through a Vbf handle as the index takes them),
+ * timed apart from the calls. */
+class Phase {
+public:
+    Phase(HVBF lockFile, ULONG exclusive) : lockFile_(lockFile), exclusive_(exclusive)
+    {
+        start_ = now();
+    }
+    void called()
+    {
+        if (++calls_ % LOCK_CHUNK == 0 && lockFile_ != nullptr) {
+            callTime_ += now() - start_;
+            lockPairs();
+            start_ = now();
+        }
+    }
+    double callRate()
+    {
+        callTime_ += now() - start_;
+        start_ = now();
+        return calls_ / callTime_;
+    }
+    double pairRate() const { return pairs_ / pairTime_; }
+
+private:
+    void lockPairs()
+    {
+        double s = now();
+        for (unsigned i = 0; i < LOCK_CHUNK; i++) {
+            FILELOCK lock = {INDEX_LOCK_OFFSET, INDEX_LOCK_LENGTH, exclusive_};
+            FILELOCK unlock = {INDEX_LOCK_OFFSET, INDEX_LOCK_LENGTH, 0};
+            pairs_ += VbfFileLocksEx(lockFile_, nullptr, &lock) == 0 &&
+                      VbfFileLocks(lockFile_, &unlock, nullptr) == 0;
+        }
+        pairTime_ += now() - s;
+    }
+
+    HVBF lockFile_;
+    ULONG exclusive_;
+    double start_, callTime_ = 0, pairTime_ = 0;
+    unsigned calls_ = 0, pairs_ = 0;
 };
 
 struct Workload {
@@ -77,7 +179,9 @@ unsigned long fileSize(const char *name)
     return GetFileAttributesExA(name, GetFileExInfoStandard, &a) ? a.nFileSizeLow : 0;
 }
 
-bool runIndex(const Workload &w, ULONG shared, Timings *t)
+/* Runs the phases; lockFile is null for unshared runs, else the file the
+ * ceiling's lock pairs are taken on. */
+bool runIndex(const Workload &w, ULONG shared, HVBF lockFile, Timings *t, LockCeiling *c)
 {
     const unsigned n = (unsigned)w.keys.size();
     ULONG err = 0, rec = 0, bad = 0;
@@ -87,40 +191,53 @@ bool runIndex(const Workload &w, ULONG shared, Timings *t)
         printf("  create failed: %lu\n", (unsigned long)err);
         return false;
     }
-    double s = now();
-    for (unsigned v : w.enterOrder)
+    Phase enter(lockFile, 1);
+    for (unsigned v : w.enterOrder) {
         bad += IxdEnter(ix, w.keys[v].data(), v, &err) != 0;
-    t->enter = n / (now() - s);
+        enter.called();
+    }
+    t->enter = enter.callRate();
+    c->enter = enter.pairRate();
 
     IxdQueryPerformanceCounter(ix, ~0UL, 1);
     std::string out(w.keyLen, '\0');
-    s = now();
-    for (unsigned v : w.lookupOrder)
+    Phase lookup(lockFile, 0);
+    for (unsigned v : w.lookupOrder) {
         bad += IxdSearch(ix, w.keys[v].data(), &out[0], &rec, &err) != 0 || rec != v;
-    t->lookup = n / (now() - s);
+        lookup.called();
+    }
+    t->lookup = lookup.callRate();
+    c->lookup = lookup.pairRate();
     double reads = IxdQueryPerformanceCounter(ix, IXD_COUNT_NODE_READS, 0) / (double)n;
     double hits = IxdQueryPerformanceCounter(ix, IXD_COUNT_CACHE_HITS, 0) / (double)n;
 
     unsigned seen = 0;
-    s = now();
+    Phase walk(lockFile, 0);
     for (USHORT rc = IxdFirst(ix, &out[0], &rec, &err); rc == 0;
-         rc = IxdNext(ix, &out[0], &rec, &err))
+         rc = IxdNext(ix, &out[0], &rec, &err)) {
         seen++;
-    t->walk = seen / (now() - s);
+        walk.called();
+    }
+    t->walk = walk.callRate();
+    c->walk = walk.pairRate();
     bad += seen != n;
 
     IxdClose(ix);   /* the write-back cache reaches the file */
     unsigned long size = fileSize(FILE_NAME);
+    double readMicros = shared ? 0 : nodeReadMicros(FILE_NAME);
     double data = (double)n * (w.keyLen + 4);
     ix = IxdOpen(FILE_NAME, w.keyLen, shared, nullptr, &err);
     if (!ix) {
         printf("  reopen failed: %lu\n", (unsigned long)err);
         return false;
     }
-    s = now();
-    for (unsigned v : w.removeOrder)
+    Phase remove(lockFile, 1);
+    for (unsigned v : w.removeOrder) {
         bad += IxdRemove(ix, w.keys[v].data(), v, &err) != 0;
-    t->remove = n / (now() - s);
+        remove.called();
+    }
+    t->remove = remove.callRate();
+    c->remove = remove.pairRate();
     ULONG left = 1;
     IxdQueryNrKeys(ix, &left, &err);
     IxdClose(ix);
@@ -129,6 +246,10 @@ bool runIndex(const Workload &w, ULONG shared, Timings *t)
     printf("  node reads per lookup %.2f (cache hits %.2f); file %lu bytes for %.0f bytes of"
            " keys and records: %.2fx (fill %.0f%%)\n",
            reads, hits, size, data, size / data, 100.0 * data / size);
+    if (!shared)
+        printf("  random node read of the file %.2f us: at that rate the lookups' node reads"
+               " take %.2f us of the %.2f us per lookup\n",
+               readMicros, reads * readMicros, 1e6 / t->lookup);
     if (bad || left)
         printf("  ! %lu calls failed, %lu keys left\n", (unsigned long)bad, (unsigned long)left);
     return true;
@@ -173,31 +294,63 @@ void printRow(const char *op, double ix, double mm)
     printf("  %-8s %12.0f /s   multimap %12.0f /s   ratio %6.1fx\n", op, ix, mm, mm / ix);
 }
 
+void printCeilingRow(const char *op, double ix, double pairs)
+{
+    printf("  %-8s %12.0f /s   lock/unlock pairs alongside %8.0f /s   %.2fx of the ceiling\n",
+           op, ix, pairs, ix / pairs);
+}
+
 void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
 {
     Workload w = makeWorkload(n, keyLen, ascending);
     printf("%s, %u keys of %u bytes, %s order\n", shared ? "shared" : "unshared", n,
            (unsigned)keyLen, ascending ? "ascending" : "random");
     Timings ix, mm;
-    if (!runIndex(w, shared, &ix))
+    LockCeiling ceiling = {};
+    HVBF lockFile = shared ? openVbf(LOCK_FILE_NAME, VBF_CREATE_OR_REPLACE) : nullptr;
+    bool ran = runIndex(w, shared, lockFile, &ix, &ceiling);
+    if (lockFile != nullptr) {
+        VbfClose(lockFile);
+        DeleteFileA(LOCK_FILE_NAME);
+    }
+    if (!ran)
         return;
     runMultimap(w, &mm);
     printRow("enter", ix.enter, mm.enter);
     printRow("lookup", ix.lookup, mm.lookup);
     printRow("walk", ix.walk, mm.walk);
     printRow("remove", ix.remove, mm.remove);
+    if (shared) {
+        printCeilingRow("enter", ix.enter, ceiling.enter);
+        printCeilingRow("lookup", ix.lookup, ceiling.lookup);
+        printCeilingRow("walk", ix.walk, ceiling.walk);
+        printCeilingRow("remove", ix.remove, ceiling.remove);
+    }
     fflush(stdout);
+}
+
+void printPeakWorkingSet()
+{
+    PROCESS_MEMORY_COUNTERS m = {};
+    m.cb = sizeof m;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m))
+        printf("peak working set %.1f MiB\n", m.PeakWorkingSetSize / 1048576.0);
 }
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    const char *only = argc > 1 ? argv[1] : "";
     printf("Ixd index on a real file, node size %u, default cache; the multimap is the same"
            " work in memory\n", (unsigned)IXD_DEFAULT_NODE_SIZE);
-    for (ULONG shared : {0u, 1u})
+    for (ULONG shared : {0u, 1u}) {
+        if (*only && strcmp(only, shared ? "shared" : "unshared") != 0)
+            continue;
         for (USHORT keyLen : {(USHORT)8, (USHORT)32})
             for (bool ascending : {true, false})
                 run(shared ? SHARED_KEYS : FULL_KEYS, keyLen, ascending, shared);
+    }
+    printPeakWorkingSet();
     return 0;
 }

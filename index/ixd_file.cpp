@@ -200,6 +200,7 @@ USHORT allocBuffers(IX *ix)
         ix->nodeA.resize(n);
         ix->nodeB.resize(n);
         ix->nodeC.resize(n);
+        ix->nodeView.resize(n);
     } catch (const std::bad_alloc &) {
         return IXD_ERR_NO_MEMORY;
     }

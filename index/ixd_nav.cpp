@@ -19,6 +19,9 @@
  * counts as the first step and the call reports IXD_ERR_KEY_VANISHED along
  * with the pair it reached.
  *
+ * A node is looked at where the cache keeps it (nodeFetch), so whatever is
+ * needed from it is taken before the next node is read.
+ *
  * The caller holds the read lock and has synchronised the handle.
  */
 #include "index/ixdint.h"
@@ -27,7 +30,7 @@ namespace orin::ixd {
 namespace {
 
 /* Makes (node, idx) of the leaf in buf the position and hands out its pair. */
-void settle(IX *ix, ULONG node, BYTE *buf, ULONG idx, void *outKey, ULONG *record)
+void settle(IX *ix, ULONG node, const BYTE *buf, ULONG idx, void *outKey, ULONG *record)
 {
     const BYTE *e = entryAt(ix, buf, idx);
 
@@ -41,16 +44,18 @@ void settle(IX *ix, ULONG node, BYTE *buf, ULONG idx, void *outKey, ULONG *recor
         *record = entryPtr(ix, buf, idx);
 }
 
-/* The leftmost or rightmost leaf; its number in *node, content in buf. */
-USHORT edgeLeaf(IX *ix, bool last, ULONG *node, BYTE *buf)
+/* The leftmost or rightmost leaf; its number in *node, its bytes in *buf. */
+USHORT edgeLeaf(IX *ix, bool last, ULONG *node, const BYTE **found)
 {
     ULONG n = ix->hdr.root;
 
     for (int level = ix->hdr.height - 1;; level--) {
-        USHORT rc = nodeRead(ix, n, buf);
+        BYTE *buf;
+        USHORT rc = nodeFetch(ix, n, &buf);
         ULONG count;
         if (rc)
             return rc;
+        *found = buf;
         count = countOf(buf);
         if (count == 0)
             return level == 0 ? IXD_ERR_NOT_FOUND : IXD_ERR_BAD_FILE;
@@ -64,7 +69,7 @@ USHORT edgeLeaf(IX *ix, bool last, ULONG *node, BYTE *buf)
 
 /* Remembers the stored key at idx, which a step is about to leave, in
  * work1; a search that ended behind a leaf's last entry leaves none. */
-void noteLeft(IX *ix, BYTE *buf, ULONG idx, bool *have)
+void noteLeft(IX *ix, const BYTE *buf, ULONG idx, bool *have)
 {
     *have = idx < countOf(buf);
     if (*have)
@@ -83,78 +88,90 @@ USHORT checkOrder(const IX *ix, bool have, const BYTE *reached, bool backwards)
     return (backwards ? c < 0 : c > 0) ? 0 : IXD_ERR_BAD_FILE;
 }
 
+/* Moves *buf to the bytes of the neighbouring leaf `to`; 0 when it has
+ * entries. */
+USHORT enterLeaf(IX *ix, ULONG to, const BYTE **buf)
+{
+    BYTE *bytes;
+    USHORT rc = nodeFetch(ix, to, &bytes);
+
+    if (rc)
+        return rc;
+    *buf = bytes;
+    return countOf(bytes) == 0 ? IXD_ERR_BAD_FILE : 0;
+}
+
 /* The leaf entry before (node, idx): idx - 1, or the previous leaf's last. */
-USHORT entryBefore(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
+USHORT entryBefore(IX *ix, ULONG *node, const BYTE **buf, ULONG *idx)
 {
     ULONG prev;
     USHORT rc;
     bool have;
 
-    noteLeft(ix, buf, *idx, &have);
+    noteLeft(ix, *buf, *idx, &have);
     if (*idx > 0) {
         (*idx)--;
-        return checkOrder(ix, have, entryAt(ix, buf, *idx), true);
+        return checkOrder(ix, have, entryAt(ix, *buf, *idx), true);
     }
-    prev = get32(buf + kNodePrev);
+    prev = get32(*buf + kNodePrev);
     if (prev == kNone)
         return IXD_ERR_NOT_FOUND;
-    if ((rc = nodeRead(ix, prev, buf)) != 0)
+    if ((rc = enterLeaf(ix, prev, buf)) != 0)
         return rc;
-    if (countOf(buf) == 0)
-        return IXD_ERR_BAD_FILE;
     *node = prev;
-    *idx = countOf(buf) - 1u;
-    return checkOrder(ix, have, entryAt(ix, buf, *idx), true);
+    *idx = countOf(*buf) - 1u;
+    return checkOrder(ix, have, entryAt(ix, *buf, *idx), true);
 }
 
 /* The leaf entry after (node, idx). */
-USHORT entryAfter(IX *ix, ULONG *node, BYTE *buf, ULONG *idx)
+USHORT entryAfter(IX *ix, ULONG *node, const BYTE **buf, ULONG *idx)
 {
     ULONG next;
     USHORT rc;
     bool have;
 
-    noteLeft(ix, buf, *idx, &have);
-    if (*idx + 1 < countOf(buf)) {
+    noteLeft(ix, *buf, *idx, &have);
+    if (*idx + 1 < countOf(*buf)) {
         (*idx)++;
-        return checkOrder(ix, have, entryAt(ix, buf, *idx), false);
+        return checkOrder(ix, have, entryAt(ix, *buf, *idx), false);
     }
-    next = get32(buf + kNodeNext);
+    next = get32(*buf + kNodeNext);
     if (next == kNone)
         return IXD_ERR_NOT_FOUND;
-    if ((rc = nodeRead(ix, next, buf)) != 0)
+    if ((rc = enterLeaf(ix, next, buf)) != 0)
         return rc;
-    if (countOf(buf) == 0)
-        return IXD_ERR_BAD_FILE;
     *node = next;
     *idx = 0;
-    return checkOrder(ix, have, entryAt(ix, buf, *idx), false);
+    return checkOrder(ix, have, entryAt(ix, *buf, *idx), false);
 }
 
-/* Finds the leaf entry for stored by mode; node, buffer and index out. */
-USHORT locate(IX *ix, const BYTE *stored, FindMode mode, ULONG *node, BYTE *buf, ULONG *idx)
+/* Finds the leaf entry for stored by mode; node, its bytes and index out. */
+USHORT locate(IX *ix, const BYTE *stored, FindMode mode, ULONG *node, const BYTE **buf,
+              ULONG *idx)
 {
     ULONG pos;
     USHORT rc;
 
     if (mode == kFindFirst || mode == kFindLast) {
         rc = edgeLeaf(ix, mode == kFindLast, node, buf);
-        *idx = rc ? 0 : (mode == kFindLast ? countOf(buf) - 1u : 0);
+        *idx = rc ? 0 : (mode == kFindLast ? countOf(*buf) - 1u : 0);
         return rc;
     }
-    rc = descend(ix, stored, 0, buf, &pos);
+    BYTE *leaf;
+    rc = descend(ix, stored, 0, &leaf, &pos);
     if (rc)
         return rc;
+    *buf = leaf;
     *node = ix->path[0];
     *idx = pos;
     if (mode == kFindLe) {
-        if (pos < countOf(buf) && compareKeys(ix, entryAt(ix, buf, pos), stored) == 0)
+        if (pos < countOf(leaf) && compareKeys(ix, entryAt(ix, leaf, pos), stored) == 0)
             return 0;
         return entryBefore(ix, node, buf, idx);
     }
-    if (pos >= countOf(buf))
+    if (pos >= countOf(leaf))
         return IXD_ERR_NOT_FOUND;
-    if (mode == kFindExact && compareKeys(ix, entryAt(ix, buf, pos), stored) != 0)
+    if (mode == kFindExact && compareKeys(ix, entryAt(ix, leaf, pos), stored) != 0)
         return IXD_ERR_NOT_FOUND;
     return 0;
 }
@@ -164,10 +181,11 @@ USHORT locate(IX *ix, const BYTE *stored, FindMode mode, ULONG *node, BYTE *buf,
 USHORT navSearch(IX *ix, const BYTE *stored, FindMode mode, void *outKey, ULONG *record)
 {
     ULONG node, idx;
-    USHORT rc = locate(ix, stored, mode, &node, ix->nodeA.data(), &idx);
+    const BYTE *buf;
+    USHORT rc = locate(ix, stored, mode, &node, &buf, &idx);
 
     if (rc == 0)
-        settle(ix, node, ix->nodeA.data(), idx, outKey, record);
+        settle(ix, node, buf, idx, outKey, record);
     return rc;
 }
 
@@ -176,30 +194,32 @@ USHORT navSearch(IX *ix, const BYTE *stored, FindMode mode, void *outKey, ULONG 
  * in the direction of travel becomes the position (*stepped true). */
 namespace {
 
-USHORT refind(IX *ix, bool backwards, ULONG *node, ULONG *idx, bool *stepped)
+USHORT refind(IX *ix, bool backwards, ULONG *node, const BYTE **buf, ULONG *idx,
+              bool *stepped)
 {
-    BYTE *buf = ix->nodeA.data();
+    BYTE *leaf;
     ULONG pos;
-    USHORT rc = descend(ix, ix->curKey.data(), 0, buf, &pos);
+    USHORT rc = descend(ix, ix->curKey.data(), 0, &leaf, &pos);
 
     if (rc)
         return rc;
+    *buf = leaf;
     *node = ix->path[0];
     *idx = pos;
     *stepped = false;
-    if (pos < countOf(buf) && compareKeys(ix, entryAt(ix, buf, pos), ix->curKey.data()) == 0)
+    if (pos < countOf(leaf) && compareKeys(ix, entryAt(ix, leaf, pos), ix->curKey.data()) == 0)
         return 0;
     *stepped = true;
     if (backwards)
         return entryBefore(ix, node, buf, idx);
-    return pos < countOf(buf) ? 0 : IXD_ERR_NOT_FOUND;
+    return pos < countOf(leaf) ? 0 : IXD_ERR_NOT_FOUND;
 }
 
 }  // namespace
 
 USHORT navStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning)
 {
-    BYTE *buf = ix->nodeA.data();
+    const BYTE *buf;
     ULONG node, idx;
     bool backwards = count < 0, stepped = false;
     LONG left = backwards ? -count : count;
@@ -209,14 +229,16 @@ USHORT navStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning)
     if (!ix->curKeyValid)
         return IXD_ERR_NOT_FOUND;
     if (ix->curIndex < 0) {
-        rc = refind(ix, backwards, &node, &idx, &stepped);
+        rc = refind(ix, backwards, &node, &buf, &idx, &stepped);
         if (rc)
             return rc;
     } else {
+        BYTE *bytes;
         node = ix->curNode;
         idx = static_cast<ULONG>(ix->curIndex);
-        if ((rc = nodeRead(ix, node, buf)) != 0)
+        if ((rc = nodeFetch(ix, node, &bytes)) != 0)
             return rc;
+        buf = bytes;
         if (idx >= countOf(buf))
             return IXD_ERR_BAD_FILE;
     }
@@ -226,7 +248,7 @@ USHORT navStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning)
             left--;
     }
     while (left > 0 && rc == 0) {
-        rc = backwards ? entryBefore(ix, &node, buf, &idx) : entryAfter(ix, &node, buf, &idx);
+        rc = backwards ? entryBefore(ix, &node, &buf, &idx) : entryAfter(ix, &node, &buf, &idx);
         if (rc == 0)
             left--;
     }
@@ -242,7 +264,8 @@ USHORT navStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning)
 
 USHORT navCountPrefix(IX *ix, std::span<const BYTE> prefix, ULONG *count)
 {
-    BYTE *buf = ix->nodeA.data(), *probe = ix->work2.data();
+    BYTE *probe = ix->work2.data();
+    const BYTE *buf;
     ULONG node, idx;
     USHORT rc;
 
@@ -251,10 +274,10 @@ USHORT navCountPrefix(IX *ix, std::span<const BYTE> prefix, ULONG *count)
         return 0;
     std::memset(probe, 0, ix->hdr.storedKeyLen);
     std::memcpy(probe, prefix.data(), prefix.size());
-    rc = locate(ix, probe, kFindGe, &node, buf, &idx);
+    rc = locate(ix, probe, kFindGe, &node, &buf, &idx);
     while (rc == 0 && std::memcmp(entryAt(ix, buf, idx), prefix.data(), prefix.size()) == 0) {
         (*count)++;
-        rc = entryAfter(ix, &node, buf, &idx);
+        rc = entryAfter(ix, &node, &buf, &idx);
     }
     return rc == IXD_ERR_NOT_FOUND ? 0 : rc;
 }

@@ -39,7 +39,7 @@ USHORT insertAt(IX *ix, int level, const BYTE *entry, bool appending);
 
 }  // namespace
 
-ULONG lowerBound(const IX *ix, BYTE *node, const BYTE *stored)
+ULONG lowerBound(const IX *ix, const BYTE *node, const BYTE *stored)
 {
     ULONG lo = 0, hi = countOf(node);
 
@@ -54,14 +54,15 @@ ULONG lowerBound(const IX *ix, BYTE *node, const BYTE *stored)
 }
 
 /* Descends from the root to stopLevel, filling path[] on the way; the node
- * at stopLevel is left in buf and the first entry >= stored in *pos (the
- * count when there is none). */
-USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE *buf, ULONG *pos)
+ * at stopLevel is left in *found (as nodeFetch gives it) and the first
+ * entry >= stored in *pos (the count when there is none). */
+USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE **found, ULONG *pos)
 {
     ULONG node = ix->hdr.root;
 
     for (int level = ix->hdr.height - 1; level >= stopLevel; level--) {
-        USHORT rc = nodeRead(ix, node, buf);
+        BYTE *buf;
+        USHORT rc = nodeFetch(ix, node, &buf);
         ULONG count, at;
         if (rc)
             return rc;
@@ -70,6 +71,7 @@ USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE *buf, ULONG *pos)
         ix->path[level] = node;
         if (level == stopLevel) {
             ix->pathIdx[level] = static_cast<USHORT>(at);
+            *found = buf;
             *pos = at;
             return 0;
         }
@@ -91,22 +93,36 @@ void setLinks(BYTE *node, ULONG prev, ULONG next)
     put32(node + kNodeNext, next);
 }
 
+/* Points one link (kNodePrev or kNodeNext) of a neighbour on the same
+ * level at `to`. */
+USHORT setNeighbourLink(IX *ix, ULONG node, ULONG field, ULONG to)
+{
+    BYTE *buf;
+    USHORT rc = nodeFetch(ix, node, &buf);
+
+    if (rc)
+        return rc;
+    put32(buf + field, to);
+    return nodeWrite(ix, node, buf);
+}
+
 /* Walks the whole free list once before the first node is taken from it:
  * every link must name a node of the file and the list cannot hold more
  * nodes than the file has, so a damaged link or a cycle is reported
- * instead of handing out a node that is still in use.  Uses nodeC. */
+ * instead of handing out a node that is still in use. */
 USHORT checkFreeList(IX *ix)
 {
     ULONG node = ix->hdr.freeHead, seen = 0;
 
     while (node != kNone) {
+        BYTE *buf;
         USHORT rc;
         if (node >= ix->hdr.nNodes || ++seen > ix->hdr.nNodes)
             return IXD_ERR_BAD_FILE;
-        rc = nodeRead(ix, node, ix->nodeC.data());
+        rc = nodeFetch(ix, node, &buf);
         if (rc)
             return rc;
-        node = get32(ix->nodeC.data());
+        node = get32(buf);
     }
     ix->freeListChecked = 1;
     return 0;
@@ -124,10 +140,11 @@ USHORT allocNode(IX *ix, ULONG *out)
         return rc;
     if (ix->hdr.freeHead != kNone) {
         ULONG node = ix->hdr.freeHead, next;
-        rc = nodeRead(ix, node, buf);
+        BYTE *freed;
+        rc = nodeFetch(ix, node, &freed);
         if (rc)
             return rc;
-        next = get32(buf);
+        next = get32(freed);
         if (next != kNone && next >= ix->hdr.nNodes)
             return IXD_ERR_BAD_FILE;
         ix->hdr.freeHead = next;
@@ -153,28 +170,31 @@ USHORT freeNode(IX *ix, ULONG node)
 
 /* The entry of path[level] changed its key to key: copy it into the
  * ancestors as long as the changed entry is the last of its node (only
- * then did the node's greatest key change).  Uses nodeC. */
+ * then did the node's greatest key change).  key must not lie in the
+ * cache: it has to outlive the ancestors' reads. */
 USHORT setAncestorKeys(IX *ix, int level, const BYTE *key)
 {
     for (int l = level + 1; l < ix->hdr.height; l++) {
-        BYTE *buf = ix->nodeC.data();
-        USHORT rc = nodeRead(ix, ix->path[l], buf);
+        BYTE *buf;
+        USHORT rc = nodeFetch(ix, ix->path[l], &buf);
         ULONG at = ix->pathIdx[l];
         if (rc)
             return rc;
         if (at >= countOf(buf))
             return IXD_ERR_BAD_FILE;
+        bool last = at + 1 == countOf(buf);
         std::memcpy(entryAt(ix, buf, at), key, ix->hdr.storedKeyLen);
         rc = nodeWrite(ix, ix->path[l], buf);
         if (rc)
             return rc;
-        if (at + 1 != countOf(buf))
+        if (!last)
             break;
     }
     return 0;
 }
 
-/* Inserts entry at pos of a node with room (node is in buf) and writes it. */
+/* Inserts entry at pos of a node with room (node is in buf, which may be
+ * its fetched bytes) and writes it. */
 USHORT placeEntry(IX *ix, int level, BYTE *buf, ULONG pos, const BYTE *entry)
 {
     ULONG count = countOf(buf), es = entrySize(ix);
@@ -264,13 +284,8 @@ USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry, bool appe
     put16(left + kNodeCount, static_cast<USHORT>(leftCount));
     put16(old + kNodeCount, static_cast<USHORT>(keep));
     put32(old + kNodePrev, leftNo);
-    if (prev != kNone) {
-        rc = nodeRead(ix, prev, ix->nodeC.data());
-        if (rc)
-            return rc;
-        put32(ix->nodeC.data() + kNodeNext, leftNo);
-        rc = nodeWrite(ix, prev, ix->nodeC.data());
-    }
+    if (prev != kNone)
+        rc = setNeighbourLink(ix, prev, kNodeNext, leftNo);
     if (rc || (rc = nodeWrite(ix, leftNo, left)) || (rc = nodeWrite(ix, oldNo, old)))
         return rc;
     if (newIsOldGreatest && !isRoot && (rc = setAncestorKeys(ix, level, entry)) != 0)
@@ -288,21 +303,27 @@ USHORT splitAndInsert(IX *ix, int level, ULONG pos, const BYTE *entry, bool appe
     if (rc || appending)
         return rc;
 
-    rc = descend(ix, entry, level, ix->nodeA.data(), &pos);
-    return rc ? rc : placeEntry(ix, level, ix->nodeA.data(), pos, entry);
+    BYTE *node;
+    rc = descend(ix, entry, level, &node, &pos);
+    return rc ? rc : placeEntry(ix, level, node, pos, entry);
 }
 
+/* A node with room takes the entry in place; a full one is split from a
+ * copy in nodeA, as the split reads and writes other nodes meanwhile. */
 USHORT insertAt(IX *ix, int level, const BYTE *entry, bool appending)
 {
-    ULONG pos;
-    USHORT rc = nodeRead(ix, ix->path[level], ix->nodeA.data());
+    BYTE *node;
+    ULONG pos, count;
+    USHORT rc = nodeFetch(ix, ix->path[level], &node);
 
     if (rc)
         return rc;
-    pos = lowerBound(ix, ix->nodeA.data(), entry);
-    if (countOf(ix->nodeA.data()) < ix->hdr.maxEntries)
-        return placeEntry(ix, level, ix->nodeA.data(), pos, entry);
-    return splitAndInsert(ix, level, pos, entry, appending || pos == countOf(ix->nodeA.data()));
+    pos = lowerBound(ix, node, entry);
+    count = countOf(node);
+    if (count < ix->hdr.maxEntries)
+        return placeEntry(ix, level, node, pos, entry);
+    std::memcpy(ix->nodeA.data(), node, ix->hdr.nodeSize);
+    return splitAndInsert(ix, level, pos, entry, appending || pos == count);
 }
 
 /* True when an insert along the current path would split every node up
@@ -312,8 +333,8 @@ bool wouldOverflow(IX *ix)
     if (ix->hdr.height < IXD_MAX_HEIGHT)
         return 0;
     for (int l = 0; l < ix->hdr.height; l++) {
-        if (nodeRead(ix, ix->path[l], ix->nodeC.data()) != 0 ||
-            countOf(ix->nodeC.data()) < ix->hdr.maxEntries)
+        BYTE *node;
+        if (nodeFetch(ix, ix->path[l], &node) != 0 || countOf(node) < ix->hdr.maxEntries)
             return 0;
     }
     return 1;
@@ -324,12 +345,12 @@ bool wouldOverflow(IX *ix)
 USHORT treeEnter(IX *ix, const BYTE *stored)
 {
     ULONG pos, k = ix->hdr.storedKeyLen;
-    BYTE *entry = ix->work1.data();
-    USHORT rc = descend(ix, stored, 0, ix->nodeA.data(), &pos);
+    BYTE *entry = ix->work1.data(), *leaf;
+    USHORT rc = descend(ix, stored, 0, &leaf, &pos);
 
     if (rc)
         return rc;
-    if (pos < countOf(ix->nodeA.data()) && compareKeys(ix, entryAt(ix, ix->nodeA.data(), pos), stored) == 0)
+    if (pos < countOf(leaf) && compareKeys(ix, entryAt(ix, leaf, pos), stored) == 0)
         return IXD_ERR_DUPLICATE;
     if (wouldOverflow(ix))
         return IXD_ERR_TOO_DEEP;
@@ -355,30 +376,21 @@ USHORT unlinkNode(IX *ix, const BYTE *node)
     ULONG prev = get32(node + kNodePrev), next = get32(node + kNodeNext);
     USHORT rc;
 
-    if (prev != kNone) {
-        if ((rc = nodeRead(ix, prev, ix->nodeC.data())) != 0)
-            return rc;
-        put32(ix->nodeC.data() + kNodeNext, next);
-        if ((rc = nodeWrite(ix, prev, ix->nodeC.data())) != 0)
-            return rc;
-    }
-    if (next != kNone) {
-        if ((rc = nodeRead(ix, next, ix->nodeC.data())) != 0)
-            return rc;
-        put32(ix->nodeC.data() + kNodePrev, prev);
-        if ((rc = nodeWrite(ix, next, ix->nodeC.data())) != 0)
-            return rc;
-    }
+    if (prev != kNone && (rc = setNeighbourLink(ix, prev, kNodeNext, next)) != 0)
+        return rc;
+    if (next != kNone && (rc = setNeighbourLink(ix, next, kNodePrev, prev)) != 0)
+        return rc;
     return 0;
 }
 
-/* Removes entry pathIdx[level] from node path[level]. */
+/* Removes entry pathIdx[level] from node path[level], editing the node in
+ * place unless the ancestors must be read first. */
 USHORT deleteAt(IX *ix, int level)
 {
-    BYTE *buf = ix->nodeA.data();
+    BYTE *buf;
     ULONG node = ix->path[level], at = ix->pathIdx[level], count, es = entrySize(ix);
     int isRoot = level == ix->hdr.height - 1;
-    USHORT rc = nodeRead(ix, node, buf);
+    USHORT rc = nodeFetch(ix, node, &buf);
 
     if (rc)
         return rc;
@@ -397,6 +409,9 @@ USHORT deleteAt(IX *ix, int level)
         return deleteAt(ix, level + 1);
     }
     if (at == count - 1 && !isRoot) {
+        /* the ancestors' reads may give the node's slot away */
+        std::memcpy(ix->nodeA.data(), buf, ix->hdr.nodeSize);
+        buf = ix->nodeA.data();
         rc = setAncestorKeys(ix, level, entryAt(ix, buf, count - 2));
         if (rc)
             return rc;
@@ -404,9 +419,9 @@ USHORT deleteAt(IX *ix, int level)
     std::memmove(entryAt(ix, buf, at), entryAt(ix, buf, at + 1), (count - at - 1) * es);
     std::memset(entryAt(ix, buf, count - 1), 0, es);
     put16(buf + kNodeCount, static_cast<USHORT>(count - 1));
+    ULONG child = entryPtr(ix, buf, 0);
     rc = nodeWrite(ix, node, buf);
     if (rc == 0 && isRoot && count - 1 == 1 && ix->hdr.height >= 2) {
-        ULONG child = entryPtr(ix, buf, 0);
         rc = freeNode(ix, node);
         if (rc == 0) {
             ix->hdr.root = child;
@@ -421,11 +436,12 @@ USHORT deleteAt(IX *ix, int level)
 USHORT treeRemove(IX *ix, const BYTE *stored)
 {
     ULONG pos;
-    USHORT rc = descend(ix, stored, 0, ix->nodeA.data(), &pos);
+    BYTE *leaf;
+    USHORT rc = descend(ix, stored, 0, &leaf, &pos);
 
     if (rc)
         return rc;
-    if (pos >= countOf(ix->nodeA.data()) || compareKeys(ix, entryAt(ix, ix->nodeA.data(), pos), stored) != 0)
+    if (pos >= countOf(leaf) || compareKeys(ix, entryAt(ix, leaf, pos), stored) != 0)
         return IXD_ERR_NOT_FOUND;
     PendingChange change(ix);
     rc = change.begin();

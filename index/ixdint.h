@@ -16,6 +16,17 @@
  * height - 1 holds the root.  path[level] is the node visited at that level
  * by the last descent and pathIdx[level] the entry taken there.
  *
+ * Node access.  nodeFetch hands out the node's bytes where they lie - the
+ * cache slot itself - instead of copying them, and such a pointer may be
+ * edited and handed back to nodeWrite for the same node.  It stays valid
+ * only until the next call into the node cache, which may give the slot to
+ * another node; code that keeps a node across cache calls copies it into
+ * one of the handle's node buffers.  The cache finds a node's slot through
+ * a hash table, and keys are compared a machine word at a time.
+ * setFastPaths(false) turns these back into a scan of the slots, a copy per
+ * access and memcmp, which the tests use to show that both ways give the
+ * same answers, counters and file bytes.
+ *
  * Threads.  A handle belongs to one thread at a time; different handles
  * may be used on different threads at once.  The process-wide settings
  * and the count of held index locks are atomic.
@@ -25,6 +36,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <span>
@@ -80,6 +92,7 @@ constexpr ULONG kNone = 0xFFFFFFFFUL;          /* no node: list ends, free list 
 constexpr ULONG kRecnoLen = 4;                 /* record number bytes in a stored key */
 constexpr ULONG kPtrLen = 4;                   /* pointer after each stored key */
 constexpr ULONG kLinkLen = 4;                  /* bytes of a free-list link */
+constexpr int kNoSlot = -1;                    /* a node without a cache slot */
 
 /* ---- locking ---- */
 constexpr ULONG kLockOffset = 0x8000000UL;
@@ -144,6 +157,8 @@ struct _IX {
     USHORT    clock = 0;
     std::vector<orin::ixd::CacheSlot> slots;
     std::vector<BYTE> slotBuf;         /* slots.size() * nodeSize bytes */
+    std::vector<int> slotIndex;        /* hash table node -> slot, kNoSlot empty */
+    int       slotIndexShift = 0;      /* 32 - log2(slotIndex.size()) */
     USHORT    changedVersion = 0;      /* version seen by IxdQueryTreeChanged */
     ULONG     headerWritten = 0;
     ULONG     brokenChange = 0;        /* a change failed part way: no more changes */
@@ -155,6 +170,7 @@ struct _IX {
     ULONG     cacheHits = 0, cacheFails = 0, nodeReads = 0, nodeWrites = 0;
     std::vector<BYTE> work1, work2;    /* one entry (stored key + pointer) each */
     std::vector<BYTE> nodeA, nodeB, nodeC;   /* node work buffers */
+    std::vector<BYTE> nodeView;        /* a fetched node without a slot (or any, fast paths off) */
 };
 
 namespace orin::ixd {
@@ -190,13 +206,54 @@ inline BYTE *entryAt(const IX *ix, BYTE *node, ULONG i)
 {
     return node + kNodeEntries + i * entrySize(ix);
 }
-inline ULONG entryPtr(const IX *ix, BYTE *node, ULONG i)
+inline const BYTE *entryAt(const IX *ix, const BYTE *node, ULONG i)
+{
+    return node + kNodeEntries + i * entrySize(ix);
+}
+inline ULONG entryPtr(const IX *ix, const BYTE *node, ULONG i)
 {
     return get32(entryAt(ix, node, i) + ix->hdr.storedKeyLen);
 }
+
+/* The switch of the fast paths (see the head of this file); on unless a
+ * test turned it off. */
+inline std::atomic<bool> fastPathsOn{true};
+inline bool fastPaths() { return fastPathsOn.load(std::memory_order_relaxed); }
+inline void setFastPaths(bool on) { fastPathsOn.store(on, std::memory_order_relaxed); }
+
+/* memcmp's order of n bytes (its sign: negative, 0, positive), read eight
+ * bytes at a time as big-endian words. */
+inline int compareBytes(const BYTE *a, const BYTE *b, size_t n)
+{
+    for (; n >= sizeof(std::uint64_t); n -= sizeof(std::uint64_t)) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a, sizeof x);
+        std::memcpy(&y, b, sizeof y);
+        if (x != y)
+            return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+        a += sizeof x;
+        b += sizeof y;
+    }
+    if (n >= sizeof(std::uint32_t)) {
+        std::uint32_t x, y;
+        std::memcpy(&x, a, sizeof x);
+        std::memcpy(&y, b, sizeof y);
+        if (x != y)
+            return __builtin_bswap32(x) < __builtin_bswap32(y) ? -1 : 1;
+        a += sizeof x;
+        b += sizeof y;
+        n -= sizeof x;
+    }
+    for (; n > 0; n--, a++, b++)
+        if (*a != *b)
+            return *a < *b ? -1 : 1;
+    return 0;
+}
+
 inline int compareKeys(const IX *ix, const BYTE *a, const BYTE *b)
 {
-    return std::memcmp(a, b, ix->hdr.storedKeyLen);
+    return fastPaths() ? compareBytes(a, b, ix->hdr.storedKeyLen)
+                       : std::memcmp(a, b, ix->hdr.storedKeyLen);
 }
 
 inline void setError(ULONG *error, ULONG code)
@@ -317,15 +374,15 @@ USHORT cacheInit(IX *ix, USHORT requested);
 void   cacheFree(IX *ix);
 USHORT cacheWriteBack(IX *ix);
 void   cacheDrop(IX *ix);
-USHORT nodeRead(IX *ix, ULONG node, BYTE *buf);
+USHORT nodeFetch(IX *ix, ULONG node, BYTE **bytes);   /* valid until the next cache call */
 USHORT nodeWrite(IX *ix, ULONG node, const BYTE *buf);
 USHORT nodeWriteLink(IX *ix, ULONG node, ULONG link);
 
 /* ixd_tree.cpp: changes. */
-USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE *leafBuf, ULONG *pos);
+USHORT descend(IX *ix, const BYTE *stored, int stopLevel, BYTE **node, ULONG *pos);
 USHORT treeEnter(IX *ix, const BYTE *stored);
 USHORT treeRemove(IX *ix, const BYTE *stored);
-ULONG  lowerBound(const IX *ix, BYTE *node, const BYTE *stored);
+ULONG  lowerBound(const IX *ix, const BYTE *node, const BYTE *stored);
 
 /* ixd_nav.cpp: navigation (the caller holds the lock and has synchronised). */
 enum FindMode { kFindGe, kFindExact, kFindLe, kFindFirst, kFindLast };

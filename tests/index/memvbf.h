@@ -4,8 +4,9 @@
  * Files live in a process-wide map by name; every handle has its own
  * position, as with the buffered file back-end.  Writes can be made to
  * fail after a set number of calls, which lets the tests see how the index
- * reports a failing disk.  Locks always succeed (one process only);
- * releasing one can be made to fail.
+ * reports a failing disk; reads and writes can also fail now and then
+ * (every n-th call), so that work goes on after a failure.  Locks always
+ * succeed (one process only); releasing one can be made to fail.
  */
 #ifndef MEMVBF_H
 #define MEMVBF_H
@@ -31,6 +32,24 @@ inline long &writesLeft()   /* -1: writes never fail */
 {
     static long left = -1;
     return left;
+}
+
+/* Every readEvery-th read and every writeEvery-th write fails (0: none),
+ * counted over all files. */
+struct Faults {
+    long readEvery = 0, writeEvery = 0;
+    long reads = 0, writes = 0;
+};
+
+inline Faults &faults()
+{
+    static Faults f;
+    return f;
+}
+
+inline bool faultDue(long every, long *calls)
+{
+    return every > 0 && ++*calls % every == 0;
 }
 
 inline USHORT open(ULONG_PTR, const char *name, void **backend, ULONG *action, ULONG,
@@ -72,6 +91,8 @@ inline USHORT seek(void *hv, LONG distance, ULONG method, ULONG *newPos)
 inline USHORT read(void *hv, void *buf, ULONG count, ULONG *done)
 {
     auto *h = static_cast<Handle *>(hv);
+    if (faultDue(faults().readEvery, &faults().reads))
+        return ORIN_ERR_ACCESS_DENIED;
     const std::string &d = h->file->data;
     ULONG n = h->pos >= d.size() ? 0 : (ULONG)std::min<size_t>(count, d.size() - h->pos);
     memcpy(buf, d.data() + h->pos, n);
@@ -84,7 +105,7 @@ inline USHORT read(void *hv, void *buf, ULONG count, ULONG *done)
 inline USHORT write(void *hv, const void *buf, ULONG count, ULONG *done)
 {
     auto *h = static_cast<Handle *>(hv);
-    if (writesLeft() == 0)
+    if (writesLeft() == 0 || faultDue(faults().writeEvery, &faults().writes))
         return ORIN_ERR_DISK_FULL;
     if (writesLeft() > 0)
         writesLeft()--;
