@@ -97,6 +97,19 @@ BrcArchive *newArchive();                  // throws std::bad_alloc
 void freeArchive(BrcArchive *archive) noexcept;
 BrdDocument *newDocument(BrcArchive *archive, USHORT number);  // throws
 void freeDocument(BrdDocument *document) noexcept;
+/* f(record) for a live handle, else 6 (invalid handle). */
+template <class F>
+USHORT withArchive(BrcArchive *archive, F &&f) noexcept
+{
+    BrcArchive *a = liveArchive(archive);
+    return a ? f(*a) : USHORT(ORIN_ERR_INVALID_HANDLE);
+}
+template <class F>
+USHORT withDocument(BrdDocument *document, F &&f) noexcept
+{
+    BrdDocument *d = liveDocument(document);
+    return d ? f(*d) : USHORT(ORIN_ERR_INVALID_HANDLE);
+}
 /* The entry when it is open on the archive, else null. */
 BrcIndexEntry *liveEntry(BrcArchive *archive, BrcIndexEntry *entry) noexcept;
 

@@ -36,15 +36,14 @@ struct OpenRequest {
     bool readOnly;
 };
 
-/* Closes whatever part of the archive is open and frees the handle. */
-USHORT discard(BrcArchive *a) noexcept
+
+/* Closes whatever part of the archive is open and frees the handle; the
+ * result is the profile's close. */
+USHORT discardArchive(BrcArchive *a) noexcept
 {
-    USHORT rc = closeAllIndexes(*a);
-    if (a->profile) {
-        USHORT closeRc = PrfCloseProfile(a->profile);
-        if (rc == 0)
-            rc = closeRc;
-    }
+    closeAllIndexes(*a);
+    USHORT rc = a->profile ? PrfCloseProfile(a->profile) : 0;
+    a->profile = nullptr;
     free(a->prfFileFuncs);
     freeArchive(a);
     return rc;
@@ -148,7 +147,7 @@ USHORT openArchive(const OpenRequest &rq, BrcArchive **out) noexcept
     rc = PrfOpenProfileOnVbf(rq.anchor, &a->profile, rq.fileName, profileMode, rq.funcs);
     if (rc) {
         a->profile = nullptr;
-        discard(a);
+        discardArchive(a);
         return rc;
     }
     a->anchor = rq.anchor;
@@ -163,7 +162,7 @@ USHORT openArchive(const OpenRequest &rq, BrcArchive **out) noexcept
     if (rc == 0)
         rc = openListedIndexes(*a);
     if (rc) {
-        discard(a);
+        discardArchive(a);
         return rc;
     }
     *out = a;
@@ -226,14 +225,7 @@ ORIN_ARC_OPEN(BrcOpenArchiveReadonly, false, Flavour::kArchive, true)
 USHORT ORINAPI BrcClose(BrcArchive *archive) noexcept
 {
     BrcArchive *a = liveArchive(archive);
-    if (a == nullptr)
-        return ORIN_ERR_INVALID_HANDLE;
-    closeAllIndexes(*a);
-    USHORT rc = PrfCloseProfile(a->profile);
-    a->profile = nullptr;
-    free(a->prfFileFuncs);
-    freeArchive(a);
-    return rc;
+    return a ? discardArchive(a) : USHORT(ORIN_ERR_INVALID_HANDLE);
 }
 
 USHORT ORINAPI BrcDelete(void *anchor, const char *fileName) noexcept

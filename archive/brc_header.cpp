@@ -44,13 +44,6 @@ USHORT slotExists(BrcArchive *archive, SectionName name, USHORT number) noexcept
     }
 }
 
-template <class F>
-USHORT withArchive(BrcArchive *archive, F &&f) noexcept
-{
-    BrcArchive *a = liveArchive(archive);
-    return a ? f(*a) : USHORT(ORIN_ERR_INVALID_HANDLE);
-}
-
 }  // namespace
 
 /* A string key read like a comment: with a buffer at most size bytes and

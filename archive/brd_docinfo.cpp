@@ -17,13 +17,6 @@ namespace {
 
 constexpr ULONG kHistoryLineSize = 512;
 
-template <class F>
-USHORT withDocument(BrdDocument *document, F &&f) noexcept
-{
-    BrdDocument *d = liveDocument(document);
-    return d ? f(*d) : USHORT(ORIN_ERR_INVALID_HANDLE);
-}
-
 USHORT readFlag(BrdDocument &d, const char *key, ULONG *value) noexcept
 {
     USHORT v = 0;

@@ -65,7 +65,7 @@ USHORT addDocument(BrcArchive &a, BrdDocument **out, const char *appSite, const 
         return rc ? rc : ORIN_ERR_GENERAL;   // every slot number is taken
     }
     d->number = number;
-    snprintf(d->section, sizeof d->section, "Doc_%u", number);
+    snprintf(d->section, sizeof d->section, "%s", docSection(number).c_str());
     if (a.shared())
         rc = PrfLockSection(a.profile, d->section, TRUE, TRUE);
     d->locked = true;
@@ -240,8 +240,8 @@ USHORT ORINAPI BrcFindDoc(BrcArchive *archive, const char *appSite, const char *
     if (readHeaderCount(*a, kKeyNrDocs, &slots) != 0)
         return BRC_ERR_NO_DOC;
     for (USHORT n = 0; n < slots; n++) {
-        char section[16];
-        snprintf(section, sizeof section, "Doc_%u", n);
+        std::string name = docSection(n);
+        const char *section = name.c_str();
         char id[BRD_DOCID_SIZE];
         if (PrfQueryProfileString(a->profile, section, kKeyDocId, "", id, sizeof id) != 0 ||
             strcmp(id, docId) != 0)

@@ -12,13 +12,6 @@
 namespace orin::arc {
 namespace {
 
-template <class F>
-USHORT withDocument(BrdDocument *document, F &&f) noexcept
-{
-    BrdDocument *d = liveDocument(document);
-    return d ? f(*d) : USHORT(ORIN_ERR_INVALID_HANDLE);
-}
-
 /* Reads the information of a field and hands it to pick. */
 template <class F>
 USHORT withInfo(BrdDocument *document, const char *name, F &&pick) noexcept

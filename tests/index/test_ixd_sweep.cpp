@@ -12,12 +12,12 @@
  * tree whose structure the independent reader finds sound.
  */
 #include <gtest/gtest.h>
-#include <climits>
 #include <cstring>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
+#include "faultsweep.h"
 #include "faultvbf.h"
 #include "ixd.h"
 #include "ixdcheck.h"
@@ -28,7 +28,6 @@ namespace {
 constexpr USHORT kKeyLength = 8;
 constexpr USHORT kNodeSize = 128;
 constexpr int kOperations = 300;
-constexpr long kSpread = 240;
 constexpr const char *kFile = "sweep.ixd";
 
 using Pair = std::string;   // key bytes, then the record as little-endian bytes
@@ -116,17 +115,9 @@ Result run(const std::vector<Op> &ops)
     return r;
 }
 
-std::string describe(const faultvbf::Plan &p)
-{
-    if (p.killAtWrite)
-        return std::string(p.tear ? "torn kill" : "kill") + " at write " +
-               std::to_string(p.killAtWrite);
-    return "failure of call " + std::to_string(p.failAtCall);
-}
-
 void check(const Result &r, const faultvbf::Plan &plan)
 {
-    SCOPED_TRACE(describe(plan));
+    SCOPED_TRACE(faultsweep::describe(plan));
     ULONG error = 0;
     PIX ix = IxdOpen(kFile, kKeyLength, 0, nullptr, &error);
     if (ix == nullptr) {
@@ -156,20 +147,6 @@ void check(const Result &r, const faultvbf::Plan &plan)
                   << r.allowed.front().size() << ")";
 }
 
-std::vector<long> points(long total)
-{
-    const char *longSweeps = getenv("ORIN_LONG_SWEEPS");
-    std::vector<long> out;
-    if ((longSweeps && *longSweeps == '1') || total <= kSpread) {
-        for (long n = 1; n <= total; n++)
-            out.push_back(n);
-        return out;
-    }
-    for (long i = 0; i < kSpread; i++)
-        out.push_back(1 + i * (total - 1) / (kSpread - 1));
-    return out;
-}
-
 constexpr USHORT kCacheSlots = 3;   // few slots: nodes go to the file often
 
 class IndexSweep : public ::testing::TestWithParam<ULONG> {
@@ -187,28 +164,11 @@ protected:
     }
     long measure(unsigned kinds)
     {
-        faultvbf::Plan count;
-        count.failAtCall = LONG_MAX;
-        count.failKinds = kinds;
-        faultvbf::arm(count);
-        run(ops);
-        long n = kinds ? faultvbf::calls() : faultvbf::writes();
-        faultvbf::disarm();
-        return n;
+        return faultsweep::measure(kinds, [&] { run(ops); });
     }
     void sweep(const std::vector<faultvbf::Plan> &plans)
     {
-        int failures = 0;
-        for (const faultvbf::Plan &plan : plans) {
-            faultvbf::arm(plan);
-            Result r = run(ops);
-            faultvbf::disarm();
-            EXPECT_TRUE(faultvbf::state().open.empty()) << describe(plan) << " left a file open";
-            faultvbf::state().open.clear();
-            check(r, plan);
-            if (HasFailure() && ++failures >= 3)
-                return;
-        }
+        faultsweep::sweep(plans, [&] { return run(ops); }, check);
     }
     std::vector<Op> ops = workload();
 };
@@ -217,33 +177,14 @@ TEST_P(IndexSweep, AKillAtAnyWriteLeavesTheFinishedPairsOrARefusal)
 {
     long total = measure(0);
     ASSERT_GT(total, 200);
-    std::vector<faultvbf::Plan> plans;
-    for (long n : points(total)) {
-        faultvbf::Plan p;
-        p.killAtWrite = n;
-        p.tear = n % 3 == 0;
-        plans.push_back(p);
-    }
-    EXPECT_GE(plans.size(), 200u);
-    sweep(plans);
+    sweep(faultsweep::killPlans(total, true));
 }
 
 TEST_P(IndexSweep, AFailedCallLeavesTheFinishedPairsOrARefusal)
 {
-    unsigned kinds = faultvbf::kRead | faultvbf::kWrite | faultvbf::kSize | faultvbf::kLock |
-                     faultvbf::kFlush;
-    long total = measure(kinds);
+    long total = measure(faultsweep::kAllCalls);
     ASSERT_GT(total, 200);
-    std::vector<faultvbf::Plan> plans;
-    for (long n : points(total)) {
-        faultvbf::Plan p;
-        p.failAtCall = n;
-        p.failKinds = kinds;
-        p.failCode = ORIN_ERR_DISK_FULL;
-        plans.push_back(p);
-    }
-    EXPECT_GE(plans.size(), 200u);
-    sweep(plans);
+    sweep(faultsweep::failurePlans(total));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, IndexSweep, ::testing::Values(ULONG(0), ULONG(1)),

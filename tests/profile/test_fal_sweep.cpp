@@ -7,17 +7,16 @@
  * the file's own check may find at most a lost free block.
  */
 #include <gtest/gtest.h>
-#include <climits>
 #include <map>
 #include <string>
 #include <vector>
+#include "faultsweep.h"
 #include "faultvbf.h"
 #include "profile/falint.h"
 
 namespace {
 
 constexpr const char *kFile = "fsweep.fal";
-constexpr long kSpread = 240;
 
 struct Op {
     enum Kind { kAlloc, kWrite, kRealloc, kFree } kind;
@@ -116,16 +115,9 @@ Result run(const std::vector<Op> &ops)
     return r;
 }
 
-std::string describe(const faultvbf::Plan &p)
-{
-    if (p.killAtWrite)
-        return std::string(p.tear ? "torn kill" : "kill") + " at write " + std::to_string(p.killAtWrite);
-    return "failure of call " + std::to_string(p.failAtCall);
-}
-
 void check(const Result &r, const faultvbf::Plan &plan)
 {
-    SCOPED_TRACE(describe(plan));
+    SCOPED_TRACE(faultsweep::describe(plan));
     HFAL h = nullptr;
     USHORT rc = FalOpenEx(nullptr, kFile, &h, 0, nullptr);
     if (rc != 0 && r.inCreate)
@@ -156,42 +148,13 @@ protected:
         faultvbf::disarm();
         DeleteFileA(kFile);
     }
-    std::vector<long> points(long total)
-    {
-        std::vector<long> out;
-        if (total <= kSpread) {
-            for (long n = 1; n <= total; n++)
-                out.push_back(n);
-            return out;
-        }
-        for (long i = 0; i < kSpread; i++)
-            out.push_back(1 + i * (total - 1) / (kSpread - 1));
-        return out;
-    }
     long measure(unsigned kinds)
     {
-        faultvbf::Plan count;
-        count.failAtCall = LONG_MAX;
-        count.failKinds = kinds;
-        faultvbf::arm(count);
-        run(ops);
-        long n = kinds ? faultvbf::calls() : faultvbf::writes();
-        faultvbf::disarm();
-        return n;
+        return faultsweep::measure(kinds, [&] { run(ops); });
     }
     void sweep(const std::vector<faultvbf::Plan> &plans)
     {
-        int failures = 0;
-        for (const faultvbf::Plan &plan : plans) {
-            faultvbf::arm(plan);
-            Result r = run(ops);
-            faultvbf::disarm();
-            EXPECT_TRUE(faultvbf::state().open.empty()) << describe(plan) << " left a file open";
-            faultvbf::state().open.clear();
-            check(r, plan);
-            if (HasFailure() && ++failures >= 3)
-                return;
-        }
+        faultsweep::sweep(plans, [&] { return run(ops); }, check);
     }
     std::vector<Op> ops = workload();
 };
@@ -200,32 +163,14 @@ TEST_F(FalSweep, AKillAtAnyWriteKeepsEveryFinishedBlock)
 {
     long total = measure(0);
     ASSERT_GT(total, 200);
-    std::vector<faultvbf::Plan> plans;
-    for (long n : points(total)) {
-        faultvbf::Plan p;
-        p.killAtWrite = n;
-        plans.push_back(p);
-    }
-    EXPECT_GE(plans.size(), 200u);
-    sweep(plans);
+    sweep(faultsweep::killPlans(total, false));
 }
 
 TEST_F(FalSweep, AFailedCallKeepsEveryFinishedBlock)
 {
-    unsigned kinds = faultvbf::kRead | faultvbf::kWrite | faultvbf::kSize | faultvbf::kLock |
-                     faultvbf::kFlush;
-    long total = measure(kinds);
+    long total = measure(faultsweep::kAllCalls);
     ASSERT_GT(total, 200);
-    std::vector<faultvbf::Plan> plans;
-    for (long n : points(total)) {
-        faultvbf::Plan p;
-        p.failAtCall = n;
-        p.failKinds = kinds;
-        p.failCode = ORIN_ERR_DISK_FULL;
-        plans.push_back(p);
-    }
-    EXPECT_GE(plans.size(), 200u);
-    sweep(plans);
+    sweep(faultsweep::failurePlans(total));
 }
 
 }  // namespace

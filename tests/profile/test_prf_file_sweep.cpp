@@ -15,10 +15,10 @@
  */
 #include <gtest/gtest.h>
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "faultsweep.h"
 #include "faultvbf.h"
 #include "prf.h"
 #include "prfdisk.h"
@@ -28,7 +28,6 @@ namespace {
 constexpr const char *kFile = "fsweep.prf";
 constexpr const char *kSection = "files";
 constexpr const char *kKey = "doc";
-constexpr long kSpread = 240;
 
 struct Call {
     enum Kind { kWrite, kSeek, kCut } kind;
@@ -138,16 +137,9 @@ Result run(const std::vector<Call> &calls)
     return r;
 }
 
-std::string describe(const faultvbf::Plan &p)
-{
-    if (p.killAtWrite)
-        return std::string(p.tear ? "torn kill" : "kill") + " at write " + std::to_string(p.killAtWrite);
-    return "failure of call " + std::to_string(p.failAtCall);
-}
-
 void check(const Result &r, const std::vector<std::string> &want, const faultvbf::Plan &plan)
 {
-    SCOPED_TRACE(describe(plan));
+    SCOPED_TRACE(faultsweep::describe(plan));
     HPRF h = nullptr;
     USHORT rc = PrfOpenProfile(nullptr, &h, kFile, 0);
     bool repaired = false;
@@ -186,43 +178,14 @@ protected:
         faultvbf::disarm();
         DeleteFileA(kFile);
     }
-    std::vector<long> points(long total)
-    {
-        const char *all = getenv("ORIN_LONG_SWEEPS");
-        std::vector<long> out;
-        if ((all && *all == '1') || total <= kSpread) {
-            for (long n = 1; n <= total; n++)
-                out.push_back(n);
-            return out;
-        }
-        for (long i = 0; i < kSpread; i++)
-            out.push_back(1 + i * (total - 1) / (kSpread - 1));
-        return out;
-    }
     long measure(unsigned kinds)
     {
-        faultvbf::Plan count;
-        count.failAtCall = LONG_MAX;
-        count.failKinds = kinds;
-        faultvbf::arm(count);
-        run(calls);
-        long n = kinds ? faultvbf::calls() : faultvbf::writes();
-        faultvbf::disarm();
-        return n;
+        return faultsweep::measure(kinds, [&] { run(calls); });
     }
     void sweep(const std::vector<faultvbf::Plan> &plans)
     {
-        int failures = 0;
-        for (const faultvbf::Plan &plan : plans) {
-            faultvbf::arm(plan);
-            Result r = run(calls);
-            faultvbf::disarm();
-            EXPECT_TRUE(faultvbf::state().open.empty()) << describe(plan) << " left a file open";
-            faultvbf::state().open.clear();
-            check(r, want, plan);
-            if (HasFailure() && ++failures >= 3)
-                return;
-        }
+        faultsweep::sweep(plans, [&] { return run(calls); },
+                          [&](const Result &r, const faultvbf::Plan &plan) { check(r, want, plan); });
     }
     std::vector<Call> calls = workload();
     std::vector<std::string> want = states(calls);
@@ -232,33 +195,14 @@ TEST_F(FileSweep, AKillAtAnyWriteLeavesTheFileOfAFinishedCall)
 {
     long total = measure(0);
     ASSERT_GT(total, 200);
-    std::vector<faultvbf::Plan> plans;
-    for (long n : points(total)) {
-        faultvbf::Plan p;
-        p.killAtWrite = n;
-        p.tear = n % 3 == 0;
-        plans.push_back(p);
-    }
-    EXPECT_GE(plans.size(), 200u);
-    sweep(plans);
+    sweep(faultsweep::killPlans(total, true));
 }
 
 TEST_F(FileSweep, AFailedCallLeavesTheFileOfAFinishedCall)
 {
-    unsigned kinds = faultvbf::kRead | faultvbf::kWrite | faultvbf::kSize | faultvbf::kLock |
-                     faultvbf::kFlush;
-    long total = measure(kinds);
+    long total = measure(faultsweep::kAllCalls);
     ASSERT_GT(total, 200);
-    std::vector<faultvbf::Plan> plans;
-    for (long n : points(total)) {
-        faultvbf::Plan p;
-        p.failAtCall = n;
-        p.failKinds = kinds;
-        p.failCode = ORIN_ERR_DISK_FULL;
-        plans.push_back(p);
-    }
-    EXPECT_GE(plans.size(), 200u);
-    sweep(plans);
+    sweep(faultsweep::failurePlans(total));
 }
 
 }  // namespace

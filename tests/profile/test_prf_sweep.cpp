@@ -17,12 +17,12 @@
  */
 #include <gtest/gtest.h>
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+#include "faultsweep.h"
 #include "faultvbf.h"
 #include "prfdisk.h"
 
@@ -31,7 +31,6 @@ namespace {
 using prfdisk::Contents;
 
 constexpr int kOperations = 160;
-constexpr int kSpread = 240;
 constexpr const char *kFile = "sweep.prf";
 
 std::string valueOf(int j)
@@ -152,18 +151,10 @@ Result runWorkload()
     return r;
 }
 
-std::string describe(const faultvbf::Plan &p)
-{
-    if (p.killAtWrite)
-        return std::string(p.powerCut ? "power cut" : p.tear ? "torn kill" : "kill") +
-               " at write " + std::to_string(p.killAtWrite);
-    return "failure of call " + std::to_string(p.failAtCall);
-}
-
 /* Opens the file for real and checks it against the allowed states. */
 void checkFile(const Result &r, const faultvbf::Plan &plan)
 {
-    SCOPED_TRACE(describe(plan));
+    SCOPED_TRACE(faultsweep::describe(plan));
     HPRF h = nullptr;
     USHORT rc = PrfOpenProfile(nullptr, &h, kFile, 0);
     USHORT refused = rc;
@@ -198,38 +189,6 @@ void checkFile(const Result &r, const faultvbf::Plan &plan)
                   << " allowed states; against each:" << report;
 }
 
-bool longSweeps()
-{
-    const char *v = getenv("ORIN_LONG_SWEEPS");
-    return v != nullptr && *v == '1';
-}
-
-/* The points to sweep among 1..total. */
-std::vector<long> points(long total)
-{
-    std::vector<long> out;
-    if (longSweeps() || total <= kSpread) {
-        for (long n = 1; n <= total; n++)
-            out.push_back(n);
-        return out;
-    }
-    for (long i = 0; i < kSpread; i++)
-        out.push_back(1 + i * (total - 1) / (kSpread - 1));
-    return out;
-}
-
-long measure(unsigned kinds)
-{
-    faultvbf::Plan count;
-    count.failAtCall = LONG_MAX;
-    count.failKinds = kinds;
-    faultvbf::arm(count);
-    runWorkload();
-    long n = kinds ? faultvbf::calls() : faultvbf::writes();
-    faultvbf::disarm();
-    return n;
-}
-
 class ProfileSweep : public ::testing::TestWithParam<USHORT> {
 protected:
     void SetUp() override { gOpenFlags = GetParam(); }
@@ -240,53 +199,22 @@ protected:
     }
     void sweep(const std::vector<faultvbf::Plan> &plans)
     {
-        int failures = 0;
-        for (const faultvbf::Plan &plan : plans) {
-            faultvbf::arm(plan);
-            Result r = runWorkload();
-            faultvbf::disarm();
-            // Whatever happened, closing the profile closes its file.
-            EXPECT_TRUE(faultvbf::state().open.empty()) << describe(plan) << " left a file open";
-            faultvbf::state().open.clear();
-            checkFile(r, plan);
-            if (HasFailure() && ++failures >= 3)
-                return;
-        }
+        faultsweep::sweep(plans, runWorkload, checkFile);
     }
 };
 
 TEST_P(ProfileSweep, AKillAtAnyWriteLosesNothingFinished)
 {
-    long total = measure(0);
+    long total = faultsweep::measure(0, runWorkload);
     ASSERT_GT(total, 200);
-    std::vector<faultvbf::Plan> plans;
-    for (long n : points(total)) {
-        faultvbf::Plan p;
-        p.killAtWrite = n;
-        p.tear = n % 3 == 0;
-        plans.push_back(p);
-    }
-    EXPECT_GE(plans.size(), 200u);
-    sweep(plans);
-    RecordProperty("kill_points", int(plans.size()));
+    sweep(faultsweep::killPlans(total, true));
 }
 
 TEST_P(ProfileSweep, AFailedCallLeavesAWholeProfile)
 {
-    unsigned kinds = faultvbf::kRead | faultvbf::kWrite | faultvbf::kSize | faultvbf::kLock |
-                     faultvbf::kFlush;
-    long total = measure(kinds);
+    long total = faultsweep::measure(faultsweep::kAllCalls, runWorkload);
     ASSERT_GT(total, 200);
-    std::vector<faultvbf::Plan> plans;
-    for (long n : points(total)) {
-        faultvbf::Plan p;
-        p.failAtCall = n;
-        p.failKinds = kinds;
-        p.failCode = ORIN_ERR_DISK_FULL;
-        plans.push_back(p);
-    }
-    EXPECT_GE(plans.size(), 200u);
-    sweep(plans);
+    sweep(faultsweep::failurePlans(total));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ProfileSweep,
