@@ -85,6 +85,11 @@ int runChopCommand(int argc, char **argv);
 int runArcCommand(int argc, char **argv);
 extern const char *const arcUsage;
 
+/* `orin dbf COMMAND FILE [ARGS]` (orin_dbf.cpp); the exit status.  dbfUsage
+ * lists its commands for the usage text. */
+int runDbfCommand(int argc, char **argv);
+extern const char *const dbfUsage;
+
 }  // namespace orintool
 
 #endif

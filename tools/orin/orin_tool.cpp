@@ -32,6 +32,7 @@
  *   orin merge FIRSTVOLUME TARGET     join the volumes into TARGET (orin_chop.cpp)
  *
  *   orin arc COMMAND ARCHIVE [ARGS]   documents, fields and indexes of an archive
+ *   orin dbf COMMAND FILE [ARGS]      fields, records and indexes of a table (orin_dbf.cpp)
  *
  * Import and export carry INI text as the system's INI calls read it:
  * "[section]" and "key=value" lines, names and values taken literally
@@ -205,6 +206,8 @@ void printUsage(FILE *to)
     fputs(kUsageText, to);
     fputs("   or: orin arc COMMAND ARCHIVE [ARGS]   document archives\n", to);
     fputs(orintool::arcUsage, to);
+    fputs("   or: orin dbf COMMAND FILE [ARGS]       dBase tables\n", to);
+    fputs(orintool::dbfUsage, to);
 }
 
 int usage()
@@ -644,6 +647,8 @@ int main(int argc, char **argv)
         return orintool::runChopCommand(argc, argv);
     if (argc >= 2 && strcmp(argv[1], "arc") == 0)
         return orintool::runArcCommand(argc, argv);
+    if (argc >= 2 && strcmp(argv[1], "dbf") == 0)
+        return orintool::runDbfCommand(argc, argv);
     if (argc < 4 || strcmp(argv[1], "prf") != 0)
         return usage();
     KnlInitCP();
