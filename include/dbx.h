@@ -32,6 +32,11 @@
  * deleted, '-' frozen, '+' kept, bit 7 locked for update by a process.
  * A table without the status field knows only normal and deleted records;
  * its locking reads take the record's byte range but leave no mark.
+ *
+ * The built-in engine changes records and index entries together inside
+ * the table's transaction flag when the table is open for shared access;
+ * an unshared table has no other user and its writes skip the flag.  An
+ * append enters the new record's keys in every maintained index at once.
  */
 #ifndef DBX_H
 #define DBX_H

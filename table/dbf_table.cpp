@@ -169,6 +169,7 @@ USHORT _dbftable::open(const char *name, OpenMode mode, _dbftable **out)
         delete t;
         return rc;
     }
+    t->buffer.reserve(t->recordLength + 1u);   /* room for the end-of-file byte of an append */
     t->buffer.assign(t->recordLength, SPACE);
     *out = t;
     return 0;
@@ -422,9 +423,10 @@ uint32_t _dbftable::append(bool lock)
     uint32_t at = headerLength + count * uint32_t(recordLength);
     uint8_t end = END_OF_DATA;
     uint32_t newCount = count + 1;
-    bool ok = writeAt(file.get(), at, buffer.data(), recordLength) &&
-              writeAt(file.get(), at + recordLength, &end, 1) &&
-              writeAt(file.get(), COUNT_OFFSET, &newCount, COUNT_SIZE);
+    buffer.push_back(END_OF_DATA);   /* the record and the end-of-file byte in one write */
+    bool ok = writeAt(file.get(), at, buffer.data(), recordLength + 1u);
+    buffer.pop_back();
+    ok = ok && writeAt(file.get(), COUNT_OFFSET, &newCount, COUNT_SIZE);
     if (!ok) {
         writeAt(file.get(), at, &end, 1);
         unlockHeader();

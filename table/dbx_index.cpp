@@ -148,8 +148,12 @@ bool blankKey(const BYTE *key, USHORT length)
     return true;
 }
 
+/* Only a shared table has other users to keep in step; an unshared one is
+ * this process's alone and needs no transaction flag. */
 bool startTransaction(PDBXGROUP t)
 {
+    if (!(t->flags & GROUP_SHARED))
+        return true;
     ULONGLONG deadline = GetTickCount64() + transactionTimeout();
     while (!t->table->startTransaction()) {
         if (GetTickCount64() >= deadline)
@@ -161,7 +165,8 @@ bool startTransaction(PDBXGROUP t)
 
 void endTransaction(PDBXGROUP t)
 {
-    t->table->endTransaction();
+    if (t->flags & GROUP_SHARED)
+        t->table->endTransaction();
 }
 
 std::string indexFileName(const char *table, ULONG number)
