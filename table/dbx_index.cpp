@@ -28,16 +28,33 @@ USHORT removeKey(PDBFIX ix, const BYTE *key, ULONG record)
 }
 
 /* Moves one maintained index from the old record image to the new one. */
-void moveEntry(PDBXGROUP t, PDBFIX ix, ULONG record, const BYTE *oldRec, const BYTE *newRec)
+/* A maintained index whose key for the record differs between the images. */
+struct KeyMove {
+    PDBFIX ix;
+    std::vector<BYTE> oldKey, newKey;
+};
+
+std::vector<KeyMove> keyMoves(PDBXGROUP t, const BYTE *oldRec, const BYTE *newRec)
 {
-    std::vector<BYTE> oldKey(ix->keyLength), newKey(ix->keyLength);
-    buildKey(t, ix, oldRec, oldKey.data());
-    buildKey(t, ix, newRec, newKey.data());
-    if (oldKey == newKey)
-        return;
-    USHORT rc = removeKey(ix, oldKey.data(), record);
+    std::vector<KeyMove> moves;
+    for (auto ix : t->index) {
+        if (ix == nullptr || !(ix->flags & DBX_IXF_MAINTAIN))
+            continue;
+        KeyMove m{ix, std::vector<BYTE>(ix->keyLength), std::vector<BYTE>(ix->keyLength)};
+        buildKey(t, ix, oldRec, m.oldKey.data());
+        buildKey(t, ix, newRec, m.newKey.data());
+        if (m.oldKey != m.newKey)
+            moves.push_back(std::move(m));
+    }
+    return moves;
+}
+
+void moveEntry(const KeyMove &m, ULONG record)
+{
+    PDBFIX ix = m.ix;
+    USHORT rc = removeKey(ix, m.oldKey.data(), record);
     if (rc == 0 || (rc == IXD_ERR_NOT_FOUND && (ix->flags & DBX_IXF_ENTERNEW)))
-        enterKey(ix, newKey.data(), record);
+        enterKey(ix, m.newKey.data(), record);
 }
 
 bool fileExists(const std::string &name)
@@ -338,13 +355,15 @@ USHORT writeCmd(PDBXGROUP t, ULONG record, ULONG command)
     }
     if (table->statusPos != 0 && !table->lockedIn(t->copy))
         return fail(t, DBX_FAILED);
-    if (!startTransaction(t))
+    /* A write that moves no index entry needs no transaction. */
+    auto moves = keyMoves(t, t->copy, table->buffer.data());
+    if (!moves.empty() && !startTransaction(t))
         return fail(t, ORIN_ERR_LOCK_VIOLATION);
-    for (auto ix : t->index)
-        if (ix && (ix->flags & DBX_IXF_MAINTAIN))
-            moveEntry(t, ix, record, t->copy, table->buffer.data());
+    for (const auto &m : moves)
+        moveEntry(m, record);
     USHORT rc = table->write(record, command == DBX_WRITE_REREAD ? ULONG(DBX_WRITE_UNLOCK) : command);
-    endTransaction(t);
+    if (!moves.empty())
+        endTransaction(t);
     if (rc == 0)
         ++t->counters[COUNTER_WRITES];
     if (rc == 0 && command == DBX_WRITE_KEEPLOCK) {

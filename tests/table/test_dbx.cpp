@@ -375,7 +375,10 @@ TEST(DbxEngine, AttachingEnginesAndTheTimeOut)
     ASSERT_TRUE(holder.Open("TXN.DBF", 1));
     ASSERT_TRUE(holder.StartTransaction());
     ASSERT_TRUE(t.Read(1, 1));
-    t.SetField("NAME", "m");
+    t.SetField("QTY", "5");                      // no key moves: no transaction needed
+    EXPECT_TRUE(t.WriteCmd(1, DBX_WRITE_UNLOCK));
+    ASSERT_TRUE(t.Read(1, 1));
+    t.SetField("NAME", "m");                     // a key moves: waits for the flag, then gives up
     DWORD start = GetTickCount();
     EXPECT_FALSE(t.WriteCmd(1, DBX_WRITE_UNLOCK));
     EXPECT_GE(GetTickCount() - start, 250u);
