@@ -51,6 +51,7 @@ public:
 
     int   Ok() const { return m_lastError == 0; }
     ULONG LastError() const { return m_lastError; }
+    ULONG GetLastError() const { return m_lastError; }
     PIX   Handle() const { return m_ix; }
 
 protected:

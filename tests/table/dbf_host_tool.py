@@ -54,6 +54,17 @@ expected = sorted((w["NAME"] for w in want), key=lambda n: n.upper())
 if listed != expected:
     failures.append("index order %r, want %r" % (listed, expected))
 
+info = orin("info", "dbftool\\people.dbf").splitlines()
+if info[0] != "records: %d" % len(rows):
+    failures.append("info says %r" % info[0])
+fields = [(f.name, f.type, f.length) for f in peer.fields]
+listed_fields = [tuple(l.split()[:3]) for l in info[2:]]
+if [(n, t, int(l)) for n, t, l in listed_fields] != fields:
+    failures.append("info fields %r, dbfread %r" % (listed_fields, fields))
+check = dict(l.split(": ") for l in orin("check", "dbftool\\people.dbf").splitlines())
+if (check["normal"], check["deleted"], check["locked"]) != (str(len(want)), str(len(deleted)), "0"):
+    failures.append("check says %r" % check)
+
 if failures:
     print("\n".join(failures))
     sys.exit(1)

@@ -205,6 +205,36 @@ TEST(DbfRepair, CountIsRecomputedFromTheFileSize)
     EXPECT_EQ(slurp(name)[4], 3);
 }
 
+void patchByte(const char *name, size_t at, unsigned char value)
+{
+    std::fstream f(name, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(at);
+    f.put(char(value));
+}
+
+TEST(DbfRepair, MemoBitFollowsTheFieldsWhenWritable)
+{
+    const char *name = "dbf_memo.dbf";
+    std::remove(name);
+    DBXFIELDDES f[] = {field("NOTE", 'M', 10), field("NAME", 'C', 5)};
+    OcDbf t;
+    ASSERT_TRUE(t.Create(name, f, 2, 0, 0));
+    t.Close();
+    EXPECT_EQ(slurp(name)[0], 0x83);
+    patchByte(name, 0, 0x03);
+    ASSERT_TRUE(t.Open(name, 0, 0, 1));   // read-only: left as it is
+    t.Close();
+    EXPECT_EQ(slurp(name)[0], 0x03);
+    ASSERT_TRUE(t.Open(name));
+    t.Close();
+    EXPECT_EQ(slurp(name)[0], 0x83);
+    makeSample("dbf_nomemo.dbf", false);   // no memo field: a set bit is cleared
+    patchByte("dbf_nomemo.dbf", 0, 0x83);
+    ASSERT_TRUE(t.Open("dbf_nomemo.dbf"));
+    t.Close();
+    EXPECT_EQ(slurp("dbf_nomemo.dbf")[0], 0x03);
+}
+
 TEST(DbfTransactions, SecondStartFailsUntilEnded)
 {
     const char *name = "dbf_trans.dbf";

@@ -454,3 +454,41 @@ TEST(DbxBadCalls, DeadTablesAndBadArgumentsAnswerFailures)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DbxEngine, EngineFromAModuleRunsItsInitialiserAndTerminator)
+{
+    HMODULE keep = LoadLibraryA("fake_dbx_engine.dll");   // keeps the counters alive between attachments
+    ASSERT_NE(keep, nullptr);
+    auto counts = reinterpret_cast<void (*)(int *, int *)>(GetProcAddress(keep, "FakeEngineCounts"));
+    int inits = 0, terms = 0;
+    PDBXVTBL builtin = DbxGetEngineVtbl(0);
+
+    ASSERT_EQ(DbxAttachEngine("fake_dbx_engine.dll", 0), 1u);
+    counts(&inits, &terms);
+    EXPECT_EQ(inits, 1);
+    EXPECT_EQ(terms, 0);
+    EXPECT_NE(DbxGetVtbl(), builtin);
+    EXPECT_EQ(DbxGetVtbl()->Term != nullptr, true);
+    {
+        removeTable("FAKE");
+        OcDbx t;   // every call goes through the module's table
+        ASSERT_TRUE(t.Create("FAKE", kOrder, 3));
+        EXPECT_EQ(add(t, "x", "20200101"), 1u);
+    }
+    ASSERT_EQ(DbxAttachEngine(nullptr, 0), 1u);
+    counts(&inits, &terms);
+    EXPECT_EQ(terms, 1);
+    EXPECT_EQ(DbxGetVtbl(), builtin);
+
+    EXPECT_EQ(DbxAttachEngine("fake_dbx_engine.dll", 7), 0u);   // initialiser says no
+    counts(&inits, &terms);
+    EXPECT_EQ(inits, 2);
+    EXPECT_EQ(DbxGetVtbl(), builtin);
+    EXPECT_EQ(DbxAttachEngine("fake_dbx_engine.dll", 9), 0u);   // no table
+    EXPECT_EQ(DbxGetVtbl(), builtin);
+    FreeLibrary(keep);
+}
+
+}  // namespace
