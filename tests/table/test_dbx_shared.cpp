@@ -1,7 +1,9 @@
 // Two processes on one shared table: each appends and updates its own
 // records (locking reads, index maintenance in table transactions) while
-// walking the shared NAME index.  Afterwards every record holds what its
-// writer put there and the index lists every record once, in order.
+// walking the shared NAME index, and the second deletes some of its records
+// behind the engine at the end.  Afterwards every record holds what its
+// writer put there and the index lists every live record once, in order,
+// having dropped the stale entries while it was walked.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <set>
@@ -55,14 +57,18 @@ TEST(DbxShared, TwoProcessesAppendUpdateAndNavigate)
     std::set<std::string> want;
     for (char tag : {'A', 'B'})
         for (int i = 0; i < dbxshare::RECORDS; ++i)
-            want.insert(dbxshare::nameOf(tag, i) + "=" + dbxshare::qtyOf(i));
+            if (!dbxshare::deletedLater(tag, i))
+                want.insert(dbxshare::nameOf(tag, i) + "=" + dbxshare::qtyOf(i));
     std::vector<std::string> walked;
     for (ULONG r = t.FirstRec(); r != 0 && r != DBX_NO_RECORD; r = t.NextRec()) {
         walked.push_back(trimmed(t, "NAME") + "=" + trimmed(t, "QTY"));
         EXPECT_FALSE(t.QueryLocked(r)) << r;
     }
+    // The records the other process deleted were skipped and their stale
+    // entries removed on the way.
     EXPECT_EQ(walked, std::vector<std::string>(want.begin(), want.end()));
-    EXPECT_EQ(t.QueryNrKeys(), 2u * dbxshare::RECORDS);
+    EXPECT_EQ(t.QueryNrKeys(), want.size());
+    EXPECT_LT(want.size(), 2u * dbxshare::RECORDS);
 }
 
 }  // namespace
