@@ -50,7 +50,7 @@ int OcDbf::Create(const char *name, const DBXFIELDDES *fields, USHORT count, ULO
 {
     Close();
     USHORT rc = DbfTable::create(name, fields, count, withStatus != 0);
-    return rc ? Fail(rc) : Open(name, shared);
+    return rc && rc != DBX_ERR_EXISTS ? Fail(rc) : Open(name, shared);
 }
 
 int OcDbf::Close()

@@ -11,8 +11,9 @@
  * Open(name, shared, denyOthers, readOnly): shared tables allow other
  * processes (or deny them reading and writing when asked); other tables
  * allow only readers.  Create(name, fields, count, shared, withStatus)
- * makes the file only when it does not exist (else 102), then opens it;
- * withStatus puts the status field "ORINSTATUS" first.
+ * makes the file only when it does not exist, then opens it (an existing
+ * table is opened as it is); withStatus puts the status field
+ * "ORINSTATUS" first.
  * GetFieldNameList returns a string list (strlst.h) released with free().
  */
 #ifndef OCDBF_H

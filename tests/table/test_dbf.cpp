@@ -296,8 +296,13 @@ TEST(DbfBadCalls, AnswerCodesNotCrashes)
     EXPECT_FALSE(t.Open("dbf_junk.dbf"));
     EXPECT_EQ(t.GetLastError(), (ULONG)DBX_ERR_BAD_HEADER);
     makeSample("dbf_bad.dbf", true);
-    EXPECT_FALSE(t.Create("dbf_bad.dbf", kFields, 4));
-    EXPECT_EQ(t.GetLastError(), (ULONG)DBX_ERR_EXISTS);
+    DBXFIELDDES other[] = {field("X", 'C', 3)};
+    ASSERT_TRUE(t.Create("dbf_bad.dbf", other, 1));   // an existing table is opened as it is
+    EXPECT_EQ(t.QueryNrRecords(), 3u);
+    EXPECT_EQ(t.QueryFieldIndex("X"), 0xFFFF);
+    EXPECT_FALSE(t.Create("no_such_dir\\x.dbf", other, 1));
+    EXPECT_FALSE(t.Create("dbf_zero.dbf", other, 0));
+    EXPECT_EQ(t.GetLastError(), (ULONG)ORIN_ERR_INVALID_PARAM);
     ASSERT_TRUE(t.Open("dbf_bad.dbf"));
     EXPECT_FALSE(t.Read(0));
     EXPECT_FALSE(t.Read(4));
