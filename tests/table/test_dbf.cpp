@@ -10,6 +10,7 @@
 #include <vector>
 #include "knl.h"
 #include "ocdbf.h"
+#include "strlst.h"
 
 namespace {
 
@@ -117,7 +118,14 @@ TEST(DbfFile, ReadsBackFieldsAndLooksNamesUp)
     EXPECT_STREQ(small, "198");
     char *list = t.GetFieldNameList();
     ASSERT_NE(list, nullptr);
+    EXPECT_STREQ(StrLstGetStringNrPtr(list, 1), "NAME");
+    EXPECT_STREQ(StrLstGetStringNrPtr(list, 4), "OK");
     free(list);
+    // A raw read fills the caller's buffer and leaves the object's alone.
+    std::vector<unsigned char> raw(t.QueryBufferSize());
+    ASSERT_TRUE(t.ReadBuf(1, 0, raw.data(), 1));
+    EXPECT_EQ(std::string(raw.begin() + 1, raw.begin() + 4), "Ann");
+    EXPECT_EQ(get(t, "NAME"), "Bob");
     // CopyFieldDes: offsets come from the table; a wrong length is refused.
     DBXFIELDDES mine[] = {field("OK", 'L', 1), field("NAME", 'C', 10)};
     ASSERT_TRUE(t.CopyFieldDes(mine, 2));
@@ -179,6 +187,24 @@ TEST(DbfLocks, LockedRecordIsBusyToASecondLockingReadUntilWritten)
     EXPECT_EQ(get(b, "NAME"), "Bobby");
     ASSERT_TRUE(b.Write(2, DBX_WRITE_RELEASE));
     EXPECT_FALSE(a.IsLocked(2));
+    // Lock holds the bytes of record 1 (header 5 x 32 + 33, records of 26
+    // bytes): a plain system lock on them fails until Unlock.
+    HANDLE peer = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(peer, INVALID_HANDLE_VALUE);
+    auto peerLocks = [&] {
+        OVERLAPPED ov{};
+        ov.Offset = 5 * 32 + 33 + 25;   // the last byte of record 1
+        bool ok = LockFileEx(peer, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov);
+        if (ok)
+            UnlockFileEx(peer, 0, 1, 0, &ov);
+        return ok;
+    };
+    ASSERT_TRUE(a.Lock(1));
+    EXPECT_FALSE(peerLocks());
+    ASSERT_TRUE(a.Unlock(1));
+    EXPECT_TRUE(peerLocks());
+    CloseHandle(peer);
     // An append by one object is seen by the other's count.
     a.SetField(a.QueryFieldHandle("NAME"), "Dan");
     EXPECT_EQ(a.Append(0), 4u);

@@ -201,6 +201,38 @@ TEST(DbxWrites, UnchangedKeyLeavesTheIndexAloneChangedKeyMovesIt)
     t.Close();
 }
 
+TEST(DbxWrites, KeysReplacedAddedAndRemovedByHand)
+{
+    removeTable("HAND");
+    OcDbx t;
+    ASSERT_TRUE(t.Create("HAND", kOrder, 3));
+    PDBFIX ix = t.AttachIndex(0, nullptr, kName, 1, kMaintained | DBX_ATTACH_CREATE, 0);
+    ASSERT_NE(ix, nullptr);
+    add(t, "old", "20200101");
+    add(t, "other", "20200101");
+    std::string oldKey = "OLD" + std::string(27, ' '), newKey = "NEW" + std::string(27, ' ');
+    EXPECT_FALSE(t.ReplaceKey(ix, 1, oldKey.c_str(), newKey.c_str()));   // record not locked
+    ASSERT_TRUE(t.Read(1, 1));
+    ASSERT_TRUE(t.ReplaceKey(ix, 1, oldKey.c_str(), newKey.c_str()));
+    ASSERT_TRUE(t.WriteCmd(1, DBX_WRITE_RELEASE));
+    EXPECT_EQ(t.SearchKeyExact("NEW"), 1u);
+    EXPECT_EQ(t.SearchKeyExact("OLD"), DBX_NO_RECORD);
+    char key[31] = "";
+    ASSERT_EQ(t.SearchKeyExact("OTHER"), 2u);
+    ASSERT_TRUE(t.GetCurrentKey(ix, key, 30));
+    EXPECT_EQ(std::string(key, 5), "OTHER");
+    ASSERT_TRUE(t.RemoveFromIndex(ix, 2));           // the buffer holds record 2
+    EXPECT_EQ(t.SearchKeyExact("OTHER"), DBX_NO_RECORD);
+    EXPECT_EQ(t.QueryNrKeys(ix), 1u);
+    ASSERT_TRUE(t.ReadFast(2));
+    ASSERT_TRUE(t.AddToIndex(ix, 2));
+    EXPECT_FALSE(t.AddToIndex(ix, 2));               // the pair is there already
+    EXPECT_EQ(t.SearchKeyExact("OTHER"), 2u);
+    ASSERT_TRUE(t.SyncIndex(ix));
+    EXPECT_EQ(t.NextRec(), 0u);
+    t.Close();
+}
+
 TEST(DbxNavigation, StaleEntryOfARecordDeletedElsewhereIsRemoved)
 {
     removeTable("STALE");
