@@ -3,6 +3,7 @@
  * the header checks and repairs, record addressing, locking reads, write
  * commands, state changes, appends, fields and the transaction flag.
  */
+#include <cassert>
 #include <cctype>
 #include <cstring>
 #include "knlnam.h"
@@ -297,6 +298,8 @@ USHORT _dbftable::readInto(uint32_t record, bool lock, uint8_t *target, bool raw
         return DBX_FAILED;
     if (!lock)
         return readAt(file.get(), recordOffset(record), target, recordLength) ? 0 : DBX_FAILED;
+    // Invariant: a positioned record lies inside the data area the count covers.
+    assert(record >= 1 && record <= count);
     if (!lockRecord(record, true))
         return DBX_BUSY;
     USHORT rc = 0;

@@ -7,6 +7,7 @@
  * locked it: a write compares the keys of that copy with the keys of the
  * record buffer and moves only the entries whose key changed.
  */
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include "str.h"
@@ -221,6 +222,9 @@ PDBFIX attachIndex(PDBXGROUP t, USHORT nr, const char *name, const char *const *
     }
     ix->nFields = count;
     ix->keyLength = USHORT(keyLength);
+    // Invariant: every key field lies inside the key, so key building never
+    // writes past keyLength bytes.
+    assert(ix->fieldPos[count - 1] + t->table->fields[ix->fieldNr[count - 1]].length == keyLength);
     ix->flags = USHORT((attachFlags >> 4) & 0x0F);
     std::string file = nr < INDEX_NUMBER_LIMIT ? indexFileName(t->name, nr) : std::string(name);
     std::snprintf(ix->fileName, sizeof ix->fileName, "%s", file.c_str());
