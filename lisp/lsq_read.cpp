@@ -26,6 +26,7 @@
  * a file that has one before its end (a binary file) is refused with
  * ORIN_ERR_INVALID_DATA rather than read in pieces.
  */
+#include <cassert>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -153,6 +154,8 @@ private:
 
     bool place(PLSPLIST n)
     {
+        // Invariant: a first element is awaited only while a list is open.
+        assert(!firstElementNext_ || !open_.empty());
         PLSPLIST parent = firstElementNext_ ? open_.back().list : last_;
         firstElementNext_ = false;
         if (!parent)

@@ -17,6 +17,7 @@
 #include <vector>
 #include "knl.h"
 #include "lsp.h"
+#include "lsq_testfiles.h"
 #include "lsp_fixture.h"
 
 namespace {
@@ -117,28 +118,6 @@ struct LsqImage {
         return true;
     }
 };
-
-void writeFile(const std::string &name, const std::string &bytes)
-{
-    FILE *f = fopen(name.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << name;
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
-std::string readFile(const std::string &name)
-{
-    std::string b;
-    FILE *f = fopen(name.c_str(), "rb");
-    if (!f)
-        return b;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        b.append(buf, n);
-    fclose(f);
-    return b;
-}
 
 bool exists(const std::string &name)
 {
