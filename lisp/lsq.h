@@ -31,15 +31,19 @@ bool lspPlatformName(const char *name, char *out, std::size_t size);
 bool lspResolveProgram(const char *name, char *out, std::size_t size);
 
 /* A stored query file as a node chain.  LSPERR_NOTFOUND for a missing
- * file, LSPERR_OPEN when it cannot be opened, LSPERR_NOTLSQ when it is
- * not a stored query (short header, wrong magic) or its records are
- * damaged, LSPERR_STRTABLE when its string table is shorter than the
- * header says; LSPERR_NOMEM when memory runs out or lists nest too deep.
+ * file, LSPERR_OPEN when it cannot be opened or read, LSPERR_NOTLSQ when
+ * it is not a stored query (short header, wrong magic), LSPERR_STRTABLE
+ * when its string table is shorter than the header says or a record
+ * names a text it lacks, ORIN_ERR_INVALID_DATA for a damaged record,
+ * LSPERR_UNCLOSED when the records stop while a top-level sibling is
+ * promised, LSPERR_NOMEM when memory runs out or lists nest too deep.
  * Lists still open when the records end are returned open. */
 PLSPLIST lspReadStored(const char *file, unsigned int *err);
 
 /* A source file read by the reader, up to its end or a Ctrl+Z.
- * LSPERR_OPEN when it cannot be opened; the reader's codes. */
+ * LSPERR_OPEN when it cannot be opened or read, ORIN_ERR_INVALID_DATA
+ * when it holds a NUL byte before its end (no source text does), and the
+ * reader's codes. */
 PLSPLIST lspReadSource(LSPSESSION *s, const char *file, unsigned int *err);
 
 /* Writes chain as a stored query file, creating or replacing it;

@@ -321,6 +321,12 @@ TEST_F(LsqLoad, MissingFilesAndFallbackValues)
     EXPECT_EQ(eval("(boundp 'u)"), "NIL");
     file("lsq_empty.lsp", "; nothing but a comment\n");
     EXPECT_EQ(load("lsq_empty.lsp"), "NIL");
+    // a file another handle holds without sharing exists but cannot be opened
+    HANDLE held = CreateFileA("lsq_empty.lsp", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    load("lsq_empty.lsp", &code);
+    CloseHandle(held);
+    EXPECT_EQ(code, 0xE029u);
 }
 
 TEST_F(LsqLoad, NamesResolveAlongTheSearchPath)
