@@ -369,6 +369,14 @@ TEST_F(LsqLoad, ConversionFailuresLeaveNoTarget)
     convert("lsq_ok.lsp", "lsq_x.lsq");
     EXPECT_EQ(readFile("lsq_x.lsq").size(), 32u + 6u + 4u * 6u);
     EXPECT_EQ(load("lsq_x.lsq"), "3");
+    // more distinct texts than a u16 index reaches: refused, the target kept
+    std::string many = "'(";
+    for (int i = 0; i < 0x10000; i++)
+        many += " s" + std::to_string(i);
+    file("lsq_many.lsp", many + ")");
+    eval("(lsp2lsq \"lsq_many.lsp\" \"lsq_x.lsq\")", &code);
+    EXPECT_EQ(code, 0xE02Bu);
+    EXPECT_EQ(load("lsq_x.lsq"), "3");
 }
 
 // ---- damaged stored queries ----
