@@ -7,11 +7,9 @@
  * script wrote it (with `/` for the directory delimiter) and, when no such
  * file exists, by its file part along the search path (KnlNamSearchPath).
  */
-#include <cstdio>
 #include <cstring>
 #include "lisp/lsq.h"
 #include "lisp/lsq_file.h"
-#include "str.h"
 
 namespace orin::lsp {
 
