@@ -72,6 +72,11 @@ typedef struct _LSPMODFUNCDESC {
 #define LSPERR_TOOFEW        0xE021
 #define LSPERR_TOOMANY       0xE022
 #define LSPERR_LINEBREAK     0xE023
+#define LSPERR_NOTFOUND      0xE028   /* program file not found, also not along the search path */
+#define LSPERR_OPEN          0xE029   /* program file could not be opened or created */
+#define LSPERR_NOTLSQ        0xE02A   /* not a stored query file (short header or wrong magic) */
+#define LSPERR_WRITE         0xE02B   /* writing a stored query file failed */
+#define LSPERR_STRTABLE      0xE02C   /* stored query string table shorter than its header or records say */
 #define LSPERR_BADFILE       0xE02D
 #define LSPERR_SYSVAR        0xE032
 #define LSPERR_SYSVARRO      0xE033

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <iterator>
 #include "lisp/lspint.h"
+#include "lisp/lsq.h"
 #include "frame/knlint.h"
 
 namespace orin::lsp {
@@ -88,6 +89,7 @@ constexpr LSPMODFUNCDESC coreTable[] = {
     { "typenum", BI_TYPENUM, 0, 1, 1 }, { "type-of", BI_TYPEOF, 0, 1, 1 },
     { "coerce", BI_COERCE, 0, 2, 2 }, { "typep", BI_TYPEP, 0, 2, 2 },
     { "eql", BI_EQL, 0, 2, 2 }, { "debugprint", BI_DEBUGPRINT, 0, 1, N },
+    { "load", kBiLoad, 0, 1, 2 }, { "lsp2lsq", kBiLsp2Lsq, 0, 2, 2 },
 };
 
 constexpr LSPMODFUNCDESC strTable[] = {
@@ -608,6 +610,8 @@ PLSPLIST lspBiCore(void *session, void *userData, unsigned short id, PLSPLIST a,
     case BI_TYPEP:     return checked(lspNewTruth(nullptr, typeMatches(a, lspNodeText(a->next))), err);
     case BI_EQL:       return biEql(a, err);
     case BI_DEBUGPRINT: return biDebugPrint(a, err);
+    case kBiLoad:
+    case kBiLsp2Lsq:   return lspBiLoad(s, id, a, err);
     default:
         lspFailf(err, LSPERR_UNKNOWNFN, "#%u", id);
         return nullptr;

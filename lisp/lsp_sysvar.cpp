@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "lisp/lspint.h"
+#include "lisp/lsq.h"
 #include "frame/knlint.h"
 #include "dat.h"
 #include "dos.h"
@@ -20,7 +21,7 @@ namespace orin::lsp {
 namespace {
 
 constexpr LONG kStackFree = 65535;
-constexpr size_t kPathMax = 260;
+constexpr size_t kPathMax = 260 + 1;     // the search path holds up to 260 characters
 constexpr USHORT kPlatformDos = 5;
 constexpr USHORT kGetSysVar = 180;     // the core id of getsysvar
 
@@ -61,9 +62,10 @@ PLSPLIST readOs(LSPSESSION *)
     return lspNewText(nullptr, name, LSP_T_STRING);
 }
 
+/* DBCS-aware: a trail byte equal to `from` is left alone. */
 void replaceAll(char *t, char from, char to)
 {
-    for (; *t; t++)
+    for (; *t; t += lspCharLen(t))
         if (*t == from)
             *t = to;
 }
@@ -156,6 +158,11 @@ const SysVar *findSysVar(const char *name)
 }
 
 }  // namespace
+
+const char *lspSearchPath()
+{
+    return searchPath;
+}
 
 PLSPLIST lspBiSysVar(LSPSESSION *s, USHORT id, PLSPLIST a, unsigned int *err)
 {

@@ -75,6 +75,11 @@ const Step kWorkload[] = {
     { "", "(hostsum 1 2 (+ 3 4))", "(10 \"sum of them\")" },
     { "(defun *error* (n tb msg) n)", "(list 1 (car 5) 3)", "39", LSPERR_TYPE, LSPERR_INHANDLER },
     { "(setq i 0)", "(while (< i 5) (setq i (+ i 1))) (getsysvar \"NODESUSED\") i", "5" },
+    { "(setq h (fopen \"lsq_fault.lsp\" 1)) "
+      "(fputs h \"(setq q '(a \\\"a text longer than sixteen\\\" 3 (4.5 nil))) (list q 7)\") (fclose h)",
+      "(lsp2lsq \"lsq_fault.lsp\" \"lsq_fault.lsq\") "
+      "(list (load \"lsq_fault.lsp\") (load \"lsq_fault.lsq\"))",
+      "(((a \"a text longer than sixteen\" 3 (4.5 NIL)) 7) ((a \"a text longer than sixteen\" 3 (4.5 NIL)) 7))" },
 };
 
 // Runs one step in a fresh session with the nth allocation of its work
