@@ -79,7 +79,7 @@ void appendFilePart(NameList &list, const char *path, size_t length) noexcept
     if (length <= kNameMax && KnlNamSplitPathInDF(KnlNamGetDefaultNS(), whole, dir, file) == 0)
         list.append(file, strlen(file));
     else
-        list.append(path, length);
+        list.append(whole, kept);
 }
 
 }  // namespace
