@@ -10,6 +10,7 @@
  * starts with room for one name and a delimiter, and after each path
  * grows to the current length plus room for one more.
  */
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include "knlnam.h"
@@ -39,6 +40,7 @@ public:
     {
         // Invariant: the block always has room for one more name and a delimiter.
         size_t room = capacity_ - length_ - 1;
+        assert(length <= room);
         if (length > room)
             length = room;
         memcpy(text_.get() + length_, text, length);
