@@ -6,9 +6,9 @@
  * operations in lsp_fhandle.cpp, paths, dates and programs in lsp_file.cpp,
  * calls into dynamic libraries in lsp_dll.cpp.
  *
- * The builtins are ordinary module registrations: the core table and the
- * string table, registered at session start in that order and removed
- * at session end in reverse order.  A dispatcher receives the argument
+ * The builtins are ordinary module registrations: the core table, the
+ * string table and the mail table (lsp_mail.cpp), registered at session
+ * start in that order and removed at session end in reverse order.  A dispatcher receives the argument
  * chain (evaluated unless the descriptor is a special form), never frees
  * it, and returns a new node.
  */
@@ -104,21 +104,27 @@ constexpr LSPMODFUNCDESC strTable[] = {
 
 }  // namespace
 
-/* The mail and telephony table registers here, between the string
- * table and the host's modules, once it exists.  False when memory ran
- * out; nothing is left registered then. */
+/* The core table, the string table, then the mail and telephony table
+ * (lsp_mail.cpp); host modules register after them.  False when memory
+ * ran out; nothing is left registered then. */
 bool lspBuiltinsRegister()
 {
     if (lspModRegister(std::size(coreTable), coreTable, lspBiCore, true) != 0)
         return false;
-    if (lspModRegister(std::size(strTable), strTable, lspBiStrTable, true) == 0)
+    if (lspModRegister(std::size(strTable), strTable, lspBiStrTable, true) != 0) {
+        lspModDropNewest();            // the core table just added
+        return false;
+    }
+    if (lspMailRegister())
         return true;
-    lspModDropNewest();                // the core table just added
+    lspModDropNewest();                // the string table
+    lspModDropNewest();                // the core table
     return false;
 }
 
 void lspBuiltinsUnregister()
 {
+    lspMailUnregister();
     lspModUnregister(lspBiStrTable);
     lspModUnregister(lspBiCore);
     lspBreakTimerStop();

@@ -238,6 +238,11 @@ const char *lspDateTimeArgText(PLSPLIST n, char *buf, size_t size);
 PLSPLIST lspBiSysVar(LSPSESSION *s, USHORT id, PLSPLIST args, unsigned int *err);
 const char *lspArgText(LSPSESSION *s, PLSPLIST n, char *buf, size_t size);
 PLSPLIST lspBiDllFunc(LSPSESSION *s, PLSPLIST args, unsigned int *err);
+/* The mail and telephony table (lsp_mail.cpp). */
+bool     lspMailRegister();
+void     lspMailUnregister();
+PLSPLIST lspBiMail(void *session, void *userData, unsigned short id, PLSPLIST args,
+                   unsigned int *err);
 
 /* A new node, or the out-of-memory error and null. */
 inline PLSPLIST lspMade(PLSPLIST n, unsigned int *err)
