@@ -16,17 +16,41 @@
 
 namespace orin::rt {
 
+namespace {
+
+constexpr std::size_t kRoomForCarets = 64;   // growth the stored form usually needs
+
+/* Bytes from p on that both forms copy unchanged: up to the next '^' or
+ * escape byte that is a character of its own, or the terminator. */
+std::size_t plainBytes(const char *p) noexcept
+{
+    const char *q = p;
+    if (!knlDbcsEnabled) {
+        while (*q && *q != kCaret && *q != kEscape)
+            q++;
+        return static_cast<std::size_t>(q - p);
+    }
+    while (*q && !((*q == kCaret || *q == kEscape) && str::charBytes(q) == 1))
+        q += str::charBytes(q);
+    return static_cast<std::size_t>(q - p);
+}
+
+}  // namespace
+
 void appendStoreForm(std::string &out, const char *s)
 {
-    while (*s) {
-        std::size_t len = str::charBytes(s);
-        if (len == 1 && *s == kEscape)
+    out.reserve(out.size() + std::strlen(s) + kRoomForCarets);
+    for (;;) {
+        std::size_t plain = plainBytes(s);
+        out.append(s, plain);
+        s += plain;
+        if (*s == kEscape)
             out += kCaret;
-        else if (len == 1 && *s == kCaret)
+        else if (*s == kCaret)
             out.append(2, kCaret);
         else
-            out.append(s, len);
-        s += len;
+            return;
+        s++;
     }
 }
 
@@ -63,20 +87,17 @@ char *heapString(const std::string &s) noexcept
 
 void appendFromStoreForm(std::string &out, const char *stored)
 {
-    while (*stored) {
-        if (isEscapeUnit(stored)) {
-            if (isEscapeUnit(stored + 1)) {
-                out += kCaret;
-                stored += 2;
-            } else {
-                out += kEscape;
-                stored++;
-            }
-            continue;
-        }
-        std::size_t len = str::charBytes(stored);
-        out.append(stored, len);
-        stored += len;
+    out.reserve(out.size() + std::strlen(stored));
+    for (;;) {
+        std::size_t plain = plainBytes(stored);
+        out.append(stored, plain);
+        stored += plain;
+        if (!*stored)
+            return;
+        // Invariant: plainBytes stopped at a '^' or escape byte of its own.
+        bool pair = isEscapeUnit(stored + 1);
+        out += pair ? kCaret : kEscape;
+        stored += pair ? 2 : 1;
     }
 }
 
