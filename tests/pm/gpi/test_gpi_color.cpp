@@ -98,6 +98,10 @@ TEST(GpiNearestColor, ExamplesAndTheNamedColoursComeBack)
             << "colour " << i;
     EXPECT_EQ(nearest(30, 40, 50), 8);       // nothing reaches 85: the dark grey base
     EXPECT_EQ(nearest(90, 200, 90), 15);     // three on, one bright: stays dark
+    // two on, one of them bright: half the channels that are on are bright -> bright variant
+    EXPECT_EQ(nearest(200, 100, 0), 6);
+    EXPECT_EQ(nearest(0, 100, 200), 5);
+    EXPECT_EQ(nearest(100, 100, 0), 14);     // two on, none bright: dark
     EXPECT_EQ(har_Rgb2NearestColor(NULL), -1);
 }
 
