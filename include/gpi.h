@@ -25,6 +25,22 @@
  *   PMERR_GPI_NOT_TEXTMODE 0xE206  the context is not in the text mapping mode
  * Colour queries answer PM_CLR_ERROR (-255), mix and pattern queries -1.
  *
+ * Choices made here:
+ *   - WinBeginPaint always makes a new PS; a PS passed in is not reused.
+ *   - A PS leaves the background of text alone (transparent text).
+ *   - Colour bundles (PM_PRIM_*) may be combined as a bit set.
+ *   - Lines between GpiBeginArea and GpiEndArea are only recorded, and
+ *     drawn as well when the area was begun with PM_BA_BOUNDARY.
+ *   - GpiQueryPel answers the pixel as 0x00RRGGBB.
+ *   - GpiFrameBox draws the outline (and the fill the control asks for)
+ *     and answers the box as an inclusive PM rectangle.
+ *   - GpiSetMarkerBox sets the size (in pixels) of the ellipse GpiPoint
+ *     draws; 0 x 0, the default, draws a single pixel.
+ *   - DevQueryCaps of a memory context holding a bitmap answers the
+ *     bitmap's width and height, so that GpiCreatePS with a zero size
+ *     flips against the bitmap.
+ *   - A PS has one path, with the id 1.
+ *
  * Records exchanged with callers use 2-byte packing.
  */
 #ifndef GPI_H
@@ -99,7 +115,7 @@ typedef HPALETTE PM_HPAL;
 /* pattern symbols */
 #define PM_PATSYM_DEFAULT  0
 #define PM_PATSYM_DENSE1   1
-#define PM_PATSYM_HALFTONE_LINE 3   /* lines of a PS with this pattern are dotted */
+#define PM_PATSYM_DENSE3   3        /* lines of a PS with this pattern are dotted */
 #define PM_PATSYM_DIAG1    11
 #define PM_PATSYM_NOSHADE  15
 #define PM_PATSYM_SOLID    16

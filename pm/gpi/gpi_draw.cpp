@@ -3,7 +3,7 @@
  *
  * PM lines include their end point; native lines stop one pixel short, so
  * GpiLine draws natively and then sets the end pixel itself in the line
- * colour.  A PS whose pattern is 3 draws its lines dotted: the native line
+ * colour (under the same raster operation as the rest of the line).  A PS whose pattern is 3 draws its lines dotted: the native line
  * walk calls DotDotLineProc for every pixel, which paints alternately in
  * the line foreground and background colour with a toggle that carries on
  * from one line to the next.

@@ -269,10 +269,8 @@ BOOL ORINAPI GpiDestroyPS(HPS hps) noexcept
 void ORINAPI OwmHpsPMPoint2W3Point(HPS hps, const PM_POINTL *pptl, POINT *ppt) noexcept
 {
     GpiPS *ps = gpiFind(hps);
-    if (!ps || !pptl || !ppt)
-        return;
-    ppt->x = pptl->x;
-    ppt->y = ps->height - pptl->y - 1;
+    if (ps && pptl && ppt)
+        *ppt = toNative(*ps, *pptl);
 }
 
 HDC ORINAPI DevOpenDC(HAB, LONG lType, const char *, LONG, PVOID, HDC hdcComp) noexcept
