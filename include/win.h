@@ -371,6 +371,90 @@ BOOL    ORINAPI WinQueryEnableWindowInput(HWND hwnd) ORIN_NOEXCEPT;
 ULONG   ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout) ORIN_NOEXCEPT;
 BOOL    ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer) ORIN_NOEXCEPT;
 
+/* ---- control messages (WinSendMsg to native buttons, entry fields, list
+ * and combo boxes, scroll bars and multi-line edits; pm/control) ---- */
+#define PM_BM_CLICK              0x0120
+#define PM_BM_QUERYCHECKINDEX    0x0121
+#define PM_BM_QUERYHILITE        0x0122
+#define PM_BM_SETHILITE          0x0123
+#define PM_BM_QUERYCHECK         0x0124
+#define PM_BM_SETCHECK           0x0125
+#define PM_BM_SETDEFAULT         0x0126
+#define PM_EM_QUERYCHANGED       0x0140
+#define PM_EM_QUERYSEL           0x0141
+#define PM_EM_SETSEL             0x0142
+#define PM_EM_SETTEXTLIMIT       0x0143
+#define PM_EM_CLEAR              0x0146
+#define PM_EM_QUERYFIRSTCHAR     0x0148
+#define PM_EM_QUERYREADONLY      0x014A
+#define PM_EM_SETREADONLY        0x014B
+#define PM_LM_SETHORZEXTENT      0x015F
+#define PM_LM_QUERYITEMCOUNT     0x0160
+#define PM_LM_INSERTITEM         0x0161
+#define PM_LM_SETTOPINDEX        0x0162
+#define PM_LM_DELETEITEM         0x0163
+#define PM_LM_SELECTITEM         0x0164
+#define PM_LM_QUERYSELECTION     0x0165
+#define PM_LM_SETITEMTEXT        0x0166
+#define PM_LM_QUERYITEMTEXTLENGTH 0x0167
+#define PM_LM_QUERYITEMTEXT      0x0168
+#define PM_LM_SETITEMHANDLE      0x0169
+#define PM_LM_QUERYITEMHANDLE    0x016A
+#define PM_LM_SEARCHSTRING       0x016B
+#define PM_LM_QUERYTOPINDEX      0x016D
+#define PM_LM_DELETEALL          0x016E
+#define PM_LM_QUERYITEMHEIGHT    0x0170
+#define PM_CBM_SETDROPPEDWIDTH   0x0174
+#define PM_CBM_QUERYDROPPEDWIDTH 0x0175
+#define PM_SBM_SETSCROLLBAR      0x01A0
+#define PM_SBM_SETPOS            0x01A1
+#define PM_SBM_QUERYPOS          0x01A2
+#define PM_SBM_QUERYRANGE        0x01A3
+#define PM_SBM_SETTHUMBSIZE      0x01A6
+#define PM_MLM_SETTEXTLIMIT      0x01B0
+#define PM_MLM_QUERYTEXTLIMIT    0x01B1
+#define PM_MLM_SETTABSTOP        0x01B6
+#define PM_MLM_QUERYCHANGED      0x01BA
+#define PM_MLM_SETCHANGED        0x01BB
+#define PM_MLM_QUERYLINECOUNT    0x01BC
+#define PM_MLM_CHARFROMLINE      0x01BD
+#define PM_MLM_LINEFROMCHAR      0x01BE
+#define PM_MLM_QUERYLINELENGTH   0x01BF
+#define PM_MLM_QUERYTEXTLENGTH   0x01C0
+#define PM_MLM_FORMAT            0x01C1
+#define PM_MLM_SETIMPORTEXPORT   0x01C2
+#define PM_MLM_IMPORT            0x01C3
+#define PM_MLM_EXPORT            0x01C4
+#define PM_MLM_QUERYFORMATLINELENGTH 0x01C7
+#define PM_MLM_QUERYFORMATTEXTLENGTH 0x01C8
+#define PM_MLM_SETSEL            0x01CA
+#define PM_MLM_QUERYSEL          0x01CB
+#define PM_MLM_QUERYUNDO         0x01CD
+#define PM_MLM_UNDO              0x01CE
+#define PM_MLM_RESETUNDO         0x01CF
+#define PM_MLM_QUERYFIRSTCHAR    0x01D6
+
+/* entry-field style: read-only (native ES_READONLY) */
+#define PM_ES_READONLY           0x0020
+
+/* PM_LM_INSERTITEM positions that append, and PM_LM_SEARCHSTRING's start */
+#define PM_LIT_END               0xFFFF
+#define PM_LIT_SORTASCENDING     0xFFFE
+#define PM_LIT_SORTDESCENDING    0xFFFD
+#define PM_LIT_FIRST             0xFFFF
+
+/* PM_MLM_QUERYSEL selectors */
+#define PM_MLFQS_MINMAXSEL       0
+#define PM_MLFQS_MINSEL          1
+#define PM_MLFQS_MAXSEL          2
+#define PM_MLFQS_ANCHORSEL       3
+#define PM_MLFQS_CURSORSEL       4
+
+/* WM_CONTROL codes that PM_LM_SELECTITEM sends to the owner */
+#define PM_LN_SELECT             1
+#define PM_CBN_LBSELECT          104
+/* ---- end of control messages ---- */
+
 ORIN_END_DECLS
 
 #endif /* WIN_H */

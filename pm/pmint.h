@@ -170,6 +170,16 @@ void    OwmHookDriveChange();
 HWND    OwmHookModalDialog();
 void    OwmHookDestroyStdWindows();
 
+/* The control-message layer installs its translator once, from a
+ * namespace-scope initialiser of the file that defines it (so the DLL, and
+ * any program linked from the static archive that contains it, has it).
+ * OwmHookCtlMessage asks it for every native window whose control kind
+ * could be read (OWM_CTL_NONE included: plain scroll bars have no kind);
+ * it answers false for messages it does not translate. */
+using CtlMessageFn = bool (*)(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
+                              MRESULT *result) noexcept;
+bool    OwmInstallCtlTranslator(CtlMessageFn fn) noexcept;
+
 }  // namespace orin::pm
 
 #endif  // ORIN_PM_PMINT_H

@@ -122,7 +122,7 @@ MRESULT sendToNative(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
 {
     USHORT kind = OwmQueryControlKind(hwnd);
     MRESULT result;
-    if (kind != OWM_CTL_NONE && kind != OWM_CTL_UNKNOWN &&
+    if (kind != OWM_CTL_UNKNOWN &&
         OwmHookCtlMessage(hwnd, kind, msg, mp1, mp2, &result))
         return result;
     auto w1 = reinterpret_cast<WPARAM>(mp1), w2 = reinterpret_cast<WPARAM>(mp2);

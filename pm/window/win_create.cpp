@@ -50,6 +50,7 @@ constexpr ULONG kPmEsCenter = 0x01;
 constexpr ULONG kPmEsRight = 0x02;
 constexpr ULONG kPmEsAutoScroll = 0x04;
 constexpr ULONG kPmEsMargin = 0x08;
+constexpr ULONG kPmEsReadOnly = 0x20;
 constexpr ULONG kPmEsUnreadable = 0x40;
 
 constexpr ULONG kPmMlsBorder = 0x02;
@@ -106,6 +107,7 @@ ULONG entryFieldStyle(ULONG fl) noexcept
     if (fl & kPmEsAutoScroll) ns |= ES_AUTOHSCROLL;
     if (fl & kPmEsMargin)     ns |= WS_BORDER;
     if (fl & kPmEsUnreadable) ns |= ES_PASSWORD;
+    if (fl & kPmEsReadOnly)   ns |= ES_READONLY;
     return ns;
 }
 

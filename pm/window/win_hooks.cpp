@@ -9,6 +9,7 @@
  * translated, owner drawing is left to the native default, and context
  * menus show nothing.
  */
+#include <atomic>
 #include "pm/pmint.h"
 
 BOOL ORINAPI OwmIsDlgWindowPM(HWND hwnd) noexcept
@@ -48,10 +49,21 @@ HWND OwmHookModalDialog()
     return nullptr;
 }
 
+namespace {
+std::atomic<CtlMessageFn> ctlTranslator{nullptr};
+}
+
+bool OwmInstallCtlTranslator(CtlMessageFn fn) noexcept
+{
+    ctlTranslator.store(fn, std::memory_order_release);
+    return true;
+}
+
 bool OwmHookCtlMessage(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
                        MRESULT *result)
 {
-    return false;
+    CtlMessageFn fn = ctlTranslator.load(std::memory_order_acquire);
+    return fn && fn(hwnd, kind, msg, mp1, mp2, result);
 }
 
 bool OwmHookMdiAccel(HWND *hwnd, MSG *msg)
