@@ -6,16 +6,10 @@
  * time-out.  A poke carries an item; data sent without an item goes as an
  * execute command.  Names given as text become string handles for the one
  * call and are freed before it returns.
- *
- * Some hosts' DDE servers answer a request with the data and then with an
- * acknowledgement as well.  Left in the queue, that acknowledgement would
- * be taken as the answer to the conversation's next transaction, so every
- * transaction first removes acknowledgements already waiting for the
- * conversation's window: the family's transactions are synchronous, so
- * none can be an answer still wanted.
+ * Around each transaction, dde_acks.cpp clears the acknowledgements some
+ * hosts' servers send after a request's data.
  */
 #include <cstring>
-#include <dde.h>
 #include "pm/dde/ddeint.h"
 #include "win.h"
 
@@ -46,18 +40,6 @@ InputDisabled::~InputDisabled()
         WinEnableWindowInput(m_hwnd, TRUE);
 }
 
-/* Removes acknowledgements already queued for the conversation's window. */
-void dropStaleAcks(HCONV conv) noexcept
-{
-    CONVINFO info{};
-    info.cb = sizeof info;
-    if (conv == nullptr || !DdeQueryConvInfo(conv, QID_SYNC, &info) || info.hwnd == nullptr)
-        return;
-    MSG msg;
-    while (PeekMessageA(&msg, info.hwnd, WM_DDE_ACK, WM_DDE_ACK, PM_REMOVE))
-        FreeDDElParam(WM_DDE_ACK, msg.lParam);
-}
-
 USHORT requestItem(HCONV conv, HSZ item, void *buffer, ULONG size) noexcept
 {
     dropStaleAcks(conv);
@@ -65,6 +47,7 @@ USHORT requestItem(HCONV conv, HSZ item, void *buffer, ULONG size) noexcept
                                            OPMDDE_XTYP_REQUEST, OPMDDE_TIMEOUT, nullptr);
     if (answer == nullptr)
         return kFail;
+    awaitTrailingAck(conv);
     if (buffer != nullptr)
         DdeGetData(answer, static_cast<LPBYTE>(buffer), size, 0);
     DdeFreeDataHandle(answer);

@@ -70,6 +70,10 @@ private:
  * stale answers of some hosts' servers to an earlier request. */
 void dropStaleAcks(HCONV conv) noexcept;
 
+/* After a request's data: on a host whose servers were seen to follow the
+ * data with an acknowledgement, waits for that one and removes it. */
+void awaitTrailingAck(HCONV conv) noexcept;
+
 /* Requests the item and copies at most size bytes of the answer into the
  * buffer when one is given: 0, or kFail when no data arrived. */
 USHORT requestItem(HCONV conv, HSZ item, void *buffer, ULONG size) noexcept;
