@@ -41,20 +41,34 @@ inline BYTE byteAt(const SortEntry &e, ULONG i)
     return e.element ? e.element[i] : 0;
 }
 
-template <bool Fold, bool Descending>
-int __cdecl compareEntries(const void *pa, const void *pb)
+/* Whole elements byte by byte (unsigned), optionally after ChrToLower. */
+template <bool Fold>
+int compareBytes(const SortEntry &a, const SortEntry &b)
 {
-    const auto &a = *static_cast<const SortEntry *>(pa);
-    const auto &b = *static_cast<const SortEntry *>(pb);
-    int r = 0;
-    for (ULONG i = 0; i < a.size && r == 0; i++) {
+    if constexpr (!Fold) {
+        if (a.element != nullptr && b.element != nullptr) {
+            int r = memcmp(a.element, b.element, a.size);
+            return (r > 0) - (r < 0);
+        }
+    }
+    for (ULONG i = 0; i < a.size; i++) {
         unsigned x = byteAt(a, i), y = byteAt(b, i);
         if constexpr (Fold) {
             x = ChrToLower(static_cast<USHORT>(x));
             y = ChrToLower(static_cast<USHORT>(y));
         }
-        r = (x > y) - (x < y);
+        if (x != y)
+            return x > y ? 1 : -1;
     }
+    return 0;
+}
+
+template <bool Fold, bool Descending>
+int __cdecl compareEntries(const void *pa, const void *pb)
+{
+    const auto &a = *static_cast<const SortEntry *>(pa);
+    const auto &b = *static_cast<const SortEntry *>(pb);
+    int r = compareBytes<Fold>(a, b);
     if (Descending)
         r = -r;
     if (r == 0)  // equal elements keep their order

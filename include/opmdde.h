@@ -56,6 +56,7 @@ USHORT ORINAPI OpmDdeGetLastError(void) ORIN_NOEXCEPT;
 LONG_PTR ORINAPI OpmDdeNameService(HSZ service, ULONG flags) ORIN_NOEXCEPT;  /* -1: no instance */
 BOOL   ORINAPI OpmDdeEnableBlockedCallback(HCONV conv) ORIN_NOEXCEPT;
 ULONG  ORINAPI OpmDdeBlockCallback(void) ORIN_NOEXCEPT;
+/* A null service asks whether any server answers on the presence topic. */
 USHORT ORINAPI OpmDdeCheckOpmServer(const char *service, BOOL *running) ORIN_NOEXCEPT;
 const char *ORINAPI OpmDdeQueryPresenceTopic(void) ORIN_NOEXCEPT;
 
