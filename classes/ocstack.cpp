@@ -1,13 +1,14 @@
 /*
  * ocstack.cpp - OcStack: fixed-size elements in a slot buffer, bottom first.
  *
- * Slot p (1 = bottom) starts at (p - 1) * slot size.  A direct stack keeps
+ * Slot p (1 = bottom) is buffer slot (first + p - 1) modulo the capacity;
+ * only a full ring moves `first` (one step per push, dropping its bottom
+ * element in place), every other stack keeps it 0.  A direct stack keeps
  * the element bytes in the slot; an indirect one keeps a pointer to a heap
  * block of the element size there, or null for an element pushed without
  * data (read back as zeros).  The logical capacity grows one slot per push
  * of a full stack, but the buffer itself is reallocated in steps of half
- * its size, so a long run of pushes costs amortised constant time.  A full
- * ring moves its slots one place down and reuses the top slot.
+ * its size, so a long run of pushes costs amortised constant time.
  */
 #include <algorithm>
 #include <cstdlib>
@@ -96,7 +97,7 @@ using namespace orin::classes;
 OcStack::OcStack(ULONG elementSize, ULONG capacity, BOOL ring)
     : m_slots(nullptr), m_capacity(0), m_slotSize(0), m_elementSize(elementSize), m_top(0),
       m_indirect(needsIndirect(elementSize, capacity)), m_ring(ring ? TRUE : FALSE),
-      m_allocated(0)
+      m_allocated(0), m_first(0)
 {
     m_slotSize = m_indirect ? kPointerSlot : elementSize;
     if (capacity != 0)
@@ -105,7 +106,7 @@ OcStack::OcStack(ULONG elementSize, ULONG capacity, BOOL ring)
 
 OcStack::OcStack(const OcStack &other)
     : m_slots(nullptr), m_capacity(0), m_slotSize(0), m_elementSize(0), m_top(0),
-      m_indirect(FALSE), m_ring(FALSE), m_allocated(0)
+      m_indirect(FALSE), m_ring(FALSE), m_allocated(0), m_first(0)
 {
     CopyFrom(other);
 }
@@ -127,8 +128,11 @@ OcStack::~OcStack()
 BYTE *OcStack::Slot(ULONG position) const
 {
     // Invariant: slots 1..capacity lie inside the buffer.
-    assert(position >= 1 && position <= m_capacity);
-    return m_slots + static_cast<size_t>(position - 1) * m_slotSize;
+    assert(position >= 1 && position <= m_capacity && m_first < std::max<ULONG>(1, m_capacity));
+    ULONG index = m_first + position - 1;
+    if (index >= m_capacity)
+        index -= m_capacity;
+    return m_slots + static_cast<size_t>(index) * m_slotSize;
 }
 
 BYTE *OcStack::Element(ULONG position) const
@@ -174,9 +178,10 @@ bool OcStack::MakeRoom()
     if (m_ring) {
         if (m_top == 0)
             return true;
+        // The bottom slot becomes the new top slot.
         if (m_indirect)
             free(Element(1));
-        memmove(m_slots, m_slots + m_slotSize, static_cast<size_t>(m_top - 1) * m_slotSize);
+        m_first = m_first + 1 == m_capacity ? 0 : m_first + 1;
         m_top--;
         return true;
     }
@@ -261,6 +266,7 @@ void OcStack::Free()
     m_slots = nullptr;
     m_capacity = 0;
     m_allocated = 0;
+    m_first = 0;
 }
 
 int OcStack::Invert()
@@ -289,6 +295,7 @@ int OcStack::Sort(BOOL caseSensitive, BOOL descending)
     free(entries);
     free(m_slots);
     m_slots = sorted;
+    m_first = 0;
     return 1;
 }
 

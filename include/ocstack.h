@@ -66,6 +66,7 @@ private:
     BOOL  m_indirect;     // slots hold pointers to separate elements
     BOOL  m_ring;         // a full stack drops its bottom element on push
     ULONG m_allocated;    // slots the buffer has room for (>= capacity)
+    ULONG m_first;        // buffer slot of element 1 (moved by a full ring)
 };
 
 #endif /* __cplusplus */
