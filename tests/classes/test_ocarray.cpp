@@ -1,0 +1,77 @@
+// OcArray through the DLL: null elements refused, insertion at and past
+// the end, deletion with and without a callback, swaps and range checks.
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <vector>
+#include "ocarray.h"
+
+namespace {
+
+std::vector<void *> deleted;
+void recordDeleted(void *p)
+{
+    deleted.push_back(p);
+}
+
+std::vector<int> values(const OcArray &a)
+{
+    std::vector<int> v;
+    for (ULONG i = 0; i < a.Count(); i++)
+        v.push_back(*static_cast<int *>(a.GetAt(i)));
+    return v;
+}
+
+}  // namespace
+
+TEST(OcArray, InsertDeleteSwap)
+{
+    int n[6] = {0, 1, 2, 3, 4, 5};
+    OcArray a;
+    EXPECT_EQ(a.Extent(), 2u);
+    EXPECT_EQ(a.Append(nullptr), 0);
+    EXPECT_EQ(a.Count(), 0u);
+    EXPECT_EQ(a.Append(&n[1]), 1);
+    EXPECT_EQ(a.Append(&n[3]), 1);
+    EXPECT_EQ(a.Insert(1, &n[2]), 1);
+    EXPECT_EQ(a.Insert(0, &n[0]), 1);
+    EXPECT_EQ(a.Insert(99, &n[5]), 1);   // past the end appends
+    EXPECT_EQ(a.Insert(4, &n[4]), 1);
+    EXPECT_EQ(a.Insert(2, nullptr), 0);
+    EXPECT_EQ(values(a), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(a.GetAt(6), nullptr);
+
+    EXPECT_EQ(a.Swap(0, 5), 1);
+    EXPECT_EQ(a.Swap(0, 6), 0);
+    EXPECT_EQ(values(a), (std::vector<int>{5, 1, 2, 3, 4, 0}));
+    EXPECT_EQ(a.Remove(2), 1);
+    EXPECT_EQ(a.Remove(5), 0);
+    EXPECT_EQ(values(a), (std::vector<int>{5, 1, 3, 4, 0}));
+    EXPECT_EQ(a.GetAt(2), &n[3]);  // the caller's pointer, not a copy
+}
+
+TEST(OcArray, DeleteHandsTheElementToTheCallbackThenFreesIt)
+{
+    OcArray a(5);
+    std::vector<int *> owned;
+    for (int i = 0; i < 4; i++) {
+        int *p = static_cast<int *>(malloc(sizeof(int)));
+        *p = i * 100;
+        owned.push_back(p);
+        a.Append(p);
+    }
+    deleted.clear();
+    EXPECT_EQ(a.Delete(1, recordDeleted), 1);
+    ASSERT_EQ(deleted.size(), 1u);
+    EXPECT_EQ(deleted[0], owned[1]);
+    EXPECT_EQ(values(a), (std::vector<int>{0, 200, 300}));
+    EXPECT_EQ(a.Delete(3, recordDeleted), 0);
+    EXPECT_EQ(deleted.size(), 1u);
+    EXPECT_EQ(a.Delete(0), 1);  // no callback: the caller keeps it
+    EXPECT_EQ(*owned[0], 0);
+    free(owned[0]);
+    a.SetExtent(0);
+    EXPECT_EQ(a.Extent(), 2u);
+    while (a.Count() != 0)
+        a.Delete(0, recordDeleted);
+    EXPECT_EQ(deleted.size(), 3u);
+}
