@@ -285,6 +285,24 @@ TEST_F(Mdi, TheMdiAcceleratorHookNamesTheDesktopFrame)
     EXPECT_EQ(other, mdiClient);
 }
 
+TEST_F(Mdi, CtrlF4InTheMessageLoopClosesTheActiveDocument)
+{
+    HWND a = document(false, "a"), b = document(false, "b");
+    HWND fb = OpmMdiQueryDocumentFrame(b);
+    BYTE state[256] = {};
+    state[VK_CONTROL] = 0x80;
+    SetKeyboardState(state);
+    WinSetFocus(PM_HWND_DESKTOP, b);
+    PostMessageA(b, WM_KEYDOWN, VK_F4, 1);
+    pump();
+    BYTE none[256] = {};
+    SetKeyboardState(none);
+    EXPECT_FALSE(IsWindow(fb));                 // closed through its PM WM_CLOSE
+    EXPECT_EQ(received(PM_WM_CLOSE, b).size(), 1u);
+    EXPECT_TRUE(IsWindow(a));
+    EXPECT_TRUE(received(PM_WM_CHAR, b).empty());   // the MDI keys took it first
+}
+
 TEST_F(Mdi, BadCallsAnswerTheErrorCode)
 {
     static ULONG fcf = PM_FCF_TITLEBAR;
