@@ -13,8 +13,9 @@
  * "pressed" with a native click, and F5 is pressed through the frame's
  * accelerator table, so both commands travel the whole way from native
  * input to the PM procedure.  Before it ends, the program writes a picture
- * of its main window (PrintWindow into a DIB) to pmsample.bmp next to the
- * program.
+ * of its main window (PrintWindow into a DIB, then each child that draws
+ * itself on a print request, which the system's request may leave out) to
+ * pmsample.bmp next to the program.
  *
  * Usage: pmsample [TICKS]   (timer ticks of 50 ms before it closes, default 5)
  */
@@ -173,6 +174,25 @@ HWND makeMdiDesktop(HMODULE exe)
     return desk;
 }
 
+struct PrintContext {
+    HDC hdc;
+    LONG left, top;         /* the window's screen origin */
+};
+
+BOOL CALLBACK printChild(HWND child, LPARAM lParam)
+{
+    auto pc = (const PrintContext *)lParam;
+    if (!IsWindowVisible(child))
+        return TRUE;
+    RECT rc;
+    GetWindowRect(child, &rc);
+    POINT old;
+    SetViewportOrgEx(pc->hdc, rc.left - pc->left, rc.top - pc->top, &old);
+    SendMessageA(child, WM_PRINTCLIENT, (WPARAM)pc->hdc, PRF_CLIENT | PRF_ERASEBKGND);
+    SetViewportOrgEx(pc->hdc, old.x, old.y, NULL);
+    return TRUE;
+}
+
 /* Writes a picture of a window as a 24-bit BMP file. */
 bool writeWindowPicture(HWND hwnd, const char *path)
 {
@@ -197,7 +217,13 @@ bool writeWindowPicture(HWND hwnd, const char *path)
         return false;
     }
     HGDIOBJ old = SelectObject(mem, dib);
+    RECT all = {0, 0, cx, cy};
+    FillRect(mem, &all, GetSysColorBrush(COLOR_BTNFACE));
     PrintWindow(hwnd, mem, 0);
+    /* the system's print request may leave child windows out: each child
+     * that draws itself on request does so at its place */
+    PrintContext pc = {mem, rc.left, rc.top};
+    EnumChildWindows(hwnd, printChild, (LPARAM)&pc);
     GdiFlush();
     DWORD stride = ((DWORD)cx * 3 + 3) & ~3u;
     DWORD imageSize = stride * (DWORD)cy;
