@@ -454,6 +454,60 @@ BOOL    ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer) ORIN_NOEXCEPT;
 #define PM_LN_SELECT             1
 #define PM_CBN_LBSELECT          104
 /* ---- end of control messages ---- */
+/* ==== standard frame windows ====================================
+ * A standard window is a frame (class "OwmStdWin") made by
+ * WinCreateStdWindow from frame-creation flags, with a client window of
+ * the application's PM class inside it (child id PM_FID_CLIENT) and
+ * optional scroll bars, menu, icon and accelerator table.  The frame
+ * routes its native messages to the client's PM procedure.  The first
+ * top-level frame is the main window; when it goes, the next remaining
+ * top-level frame takes over.  WinTerminate destroys every frame left
+ * (StdWinDestroyAllStdWindows).
+ *
+ * A frame also answers four private native messages (SendMessage):
+ * OWM_NM_SETFRAMEACCEL stores the accelerator table in lParam (the old one
+ * is not destroyed), OWM_NM_QUERYFRAMEACCEL returns it,
+ * OWM_NM_TRANSLATEFRAMEACCEL translates the queue message (PM_QMSG *) in
+ * lParam with the frame's table, then the MDI desktop frame's (1 when
+ * translated), and OWM_NM_FRAMEPOSTED delivers a posted-message record to
+ * the client's PM procedure.  The accelerator pre-translation that the
+ * message loop sends (PM WM_TRANSLATEACCEL passed up from the client) is
+ * answered like OWM_NM_TRANSLATEFRAMEACCEL. */
+#define PM_FCF_TITLEBAR      0x0001UL
+#define PM_FCF_SYSMENU       0x0002UL
+#define PM_FCF_MENU          0x0004UL   /* menu resource idResources */
+#define PM_FCF_SIZEBORDER    0x0008UL
+#define PM_FCF_MINBUTTON     0x0010UL
+#define PM_FCF_MAXBUTTON     0x0020UL
+#define PM_FCF_VERTSCROLL    0x0040UL
+#define PM_FCF_HORZSCROLL    0x0080UL
+#define PM_FCF_ICON          0x4000UL   /* icon resource idResources */
+#define PM_FCF_ACCELTABLE    0x8000UL   /* accelerator resource idResources */
+
+#define PM_FID_VERTSCROLL    0x8006
+#define PM_FID_HORZSCROLL    0x8007
+#define PM_FID_CLIENT        0x8008
+
+#define OWM_NM_SETFRAMEACCEL       0x7FFA
+#define OWM_NM_QUERYFRAMEACCEL     0x7FFB
+#define OWM_NM_TRANSLATEFRAMEACCEL 0x7FFC
+#define OWM_NM_FRAMEPOSTED         0x7FFD
+
+/* PM messages a frame sends its client besides the window messages. */
+#define PM_WM_QUERYOPEN        0x0046   /* mp1: PM_SWP with PM_SWP_MAXIMIZE */
+#define PM_WM_DLGACTIVATE      0x01FF   /* mp1: new state */
+#define PM_WM_ACTIVATEAPP      0x02F1   /* mp1: new state */
+#define PM_WM_QUERYENDSESSION  0x02F2   /* reply 0 refuses */
+#define PM_WM_FOCUSCHILD       0x02F3   /* mp1: 1 click in the frame, 0 deactivation */
+#define PM_WM_ENDSESSION       0x02F4
+
+HWND    ORINAPI WinCreateStdWindow(HWND hwndParent, ULONG flStyle, ULONG *pflCreateFlags,
+                                   const char *pszClientClass, const char *pszTitle,
+                                   ULONG flClientStyle, HMODULE hmod, ULONG idResources,
+                                   HWND *phwndClient) ORIN_NOEXCEPT;
+void    ORINAPI StdWinDestroyAllStdWindows(void) ORIN_NOEXCEPT;
+MRESULT ORINAPI OWMFrontEndStdWinProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) ORIN_NOEXCEPT;
+/* ==== end of standard frame windows ============================= */
 
 ORIN_END_DECLS
 

@@ -179,6 +179,20 @@ void    OwmHookDestroyStdWindows();
 using CtlMessageFn = bool (*)(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
                               MRESULT *result) noexcept;
 bool    OwmInstallCtlTranslator(CtlMessageFn fn) noexcept;
+/* ---- hooks the layers above install (lower folders never call up) ----
+ * The standard-frame layer answers which windows are standard windows and
+ * destroys them at WinTerminate; the MDI layer offers key messages to the
+ * native MDI accelerators before WinDispatchMsg does anything else.  Null
+ * functions put the answer of an application without that layer back. */
+using StdWindowTest = BOOL (*)(HWND hwnd) noexcept;
+using StdWindowsDestroyer = void (*)() noexcept;
+using MdiAccelTranslator = bool (*)(HWND *hwnd, MSG *msg) noexcept;
+void    OwmInstallStdWindowHooks(StdWindowTest test, StdWindowsDestroyer destroyAll) noexcept;
+void    OwmInstallMdiAccelHook(MdiAccelTranslator translate) noexcept;
+
+/* Takes a posted-message record out of the store (false when lParam names
+ * none), for windows that deliver posted PM messages themselves. */
+bool    OwmPostedTake(LPARAM lParam, HWND *hwnd, USHORT *msg, MPARAM *mp1, MPARAM *mp2) noexcept;
 
 }  // namespace orin::pm
 

@@ -219,6 +219,18 @@ void OwmPostedDeliver(LPARAM lParam)
         WinSendMsg(m->hwnd, m->msg, m->mp1, m->mp2);
 }
 
+bool OwmPostedTake(LPARAM lParam, HWND *hwnd, USHORT *msg, MPARAM *mp1, MPARAM *mp2) noexcept
+{
+    std::optional<PostedMessage> m = posted().take(reinterpret_cast<const void *>(lParam));
+    if (!m)
+        return false;
+    *hwnd = m->hwnd;
+    *msg = m->msg;
+    *mp1 = m->mp1;
+    *mp2 = m->mp2;
+    return true;
+}
+
 void OwmPostedForget(HWND hwnd) noexcept
 {
     posted().forget(hwnd);

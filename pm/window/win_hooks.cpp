@@ -3,7 +3,9 @@
  * messages join in: dialogs, standard frames, the MDI accelerators, pop-up
  * menus, control-message translation and owner drawing.
  *
- * Each hook is one small function so that its layer can take it over.
+ * Each hook is one small function so that its layer can take it over;
+ * the standard frames and the MDI layer install theirs (function pointers
+ * kept here) from their own folders.
  * Until then they answer as an application without that layer sees it: no
  * window is a dialog or a standard frame, no control message is
  * translated, owner drawing is left to the native default, and context
@@ -12,6 +14,29 @@
 #include <atomic>
 #include "pm/pmint.h"
 
+namespace orin::pm {
+namespace {
+
+/* Installed once by the layers' static initialisers; read on any thread. */
+constinit std::atomic<StdWindowTest> stdWindowTest{nullptr};
+constinit std::atomic<StdWindowsDestroyer> stdWindowsDestroyer{nullptr};
+constinit std::atomic<MdiAccelTranslator> mdiAccelTranslator{nullptr};
+
+}  // namespace
+
+void OwmInstallStdWindowHooks(StdWindowTest test, StdWindowsDestroyer destroyAll) noexcept
+{
+    stdWindowTest.store(test);
+    stdWindowsDestroyer.store(destroyAll);
+}
+
+void OwmInstallMdiAccelHook(MdiAccelTranslator translate) noexcept
+{
+    mdiAccelTranslator.store(translate);
+}
+
+}  // namespace orin::pm
+
 BOOL ORINAPI OwmIsDlgWindowPM(HWND hwnd) noexcept
 {
     return FALSE;
@@ -19,7 +44,8 @@ BOOL ORINAPI OwmIsDlgWindowPM(HWND hwnd) noexcept
 
 BOOL ORINAPI OwmIsStdWindow(HWND hwnd) noexcept
 {
-    return FALSE;
+    auto test = orin::pm::stdWindowTest.load();
+    return test ? test(orin::pm::OwmMapDesktop(hwnd)) : FALSE;
 }
 
 namespace orin::pm {
@@ -68,7 +94,8 @@ bool OwmHookCtlMessage(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2
 
 bool OwmHookMdiAccel(HWND *hwnd, MSG *msg)
 {
-    return false;
+    auto translate = mdiAccelTranslator.load();
+    return translate && translate(hwnd, msg);
 }
 
 LRESULT OwmHookDrawItem(HWND hwnd, DRAWITEMSTRUCT *dis)
@@ -99,6 +126,8 @@ void OwmHookDriveChange()
 
 void OwmHookDestroyStdWindows()
 {
+    if (auto destroyAll = stdWindowsDestroyer.load())
+        destroyAll();
 }
 
 }  // namespace orin::pm

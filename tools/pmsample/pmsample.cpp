@@ -1,21 +1,30 @@
 /*
- * pmsample.cpp - a small PM program on orin.dll: it registers a window
- * class, creates a window with a push button, an entry field and a list
- * box, runs the PM message loop, and closes itself from a timer.
+ * pmsample.cpp - a small PM program on orin.dll.  Its main window is a
+ * standard frame (title bar, system menu, sizing border, menu bar, icon,
+ * accelerator table and both scroll bars) whose client holds a push
+ * button, an entry field and a list box; next to it runs an MDI desktop
+ * with two documents, each with a menu bar of its own that replaces the
+ * desktop's while the document is active.  The program runs the PM
+ * message loop and closes itself from a timer.
  *
- * Everything it does goes through the PM calls: the window procedure sees
- * PM messages (WM_CREATE, WM_COMMAND, WM_CONTROL, WM_TIMER, WM_CLOSE) in
- * PM coordinates, and the program prints what arrives.  The button is
- * "pressed" with a native click so the command travels the whole way from
- * the native control through the front end to the PM procedure.
+ * Everything goes through the PM calls: the client's procedure sees PM
+ * messages (WM_CREATE, WM_COMMAND, WM_CONTROL, WM_TIMER, WM_CLOSE) in PM
+ * coordinates, and the program prints what arrives.  The button is
+ * "pressed" with a native click, and F5 is pressed through the frame's
+ * accelerator table, so both commands travel the whole way from native
+ * input to the PM procedure.  Before it ends, the program writes a picture
+ * of its main window (PrintWindow into a DIB, then each child that draws
+ * itself on a print request, which the system's request may leave out) to
+ * pmsample.bmp next to the program.
  *
  * Usage: pmsample [TICKS]   (timer ticks of 50 ms before it closes, default 5)
  */
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <type_traits>
+#include <string>
+#include <vector>
 #include "knl.h"
+#include "opmmdi.h"
 #include "win.h"
 
 namespace {
@@ -30,13 +39,17 @@ constexpr LONG kWindowCx = 320;
 constexpr LONG kWindowCy = 200;
 constexpr USHORT kDataBytes = 8;        /* window word 0: ticks seen */
 constexpr ULONG kPmEsMargin = 0x8;      /* entry field with a border */
+constexpr const char *kDesktopClass = "PmSampleDesktop";
+constexpr const char *kDocumentClass = "PmSampleDocument";
+constexpr ULONG kIdMainResources = 1;
+constexpr ULONG kIdDesktopMenu = 10;
+constexpr ULONG kIdLetterMenu = 20;
+constexpr ULONG kIdTableMenu = 30;
+constexpr USHORT kWindowMenuPos = 1;
+constexpr WORD kBitsPerPixel = 24;
 
 int ticksToRun = 5;
 
-struct WindowDestroyer {
-    void operator()(HWND hwnd) const noexcept { WinDestroyWindow(hwnd); }
-};
-using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
 
 /* Makes the controls; returns the button, or null when one is missing. */
 HWND makeControls(HWND hwnd)
@@ -76,6 +89,9 @@ MRESULT sampleProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
     case PM_WM_COMMAND:
         printf("WM_COMMAND: id %u, source %u\n", SHORT1FROMMP(mp1), SHORT1FROMMP(mp2));
         return 0;
+    case PM_WM_SIZE:
+        printf("WM_SIZE: client %u x %u\n", SHORT1FROMMP(mp1), SHORT2FROMMP(mp1));
+        return 0;
     case PM_WM_CONTROL:
         printf("WM_CONTROL: id %u, code %u\n", SHORT1FROMMP(mp1), SHORT2FROMMP(mp1));
         return 0;
@@ -100,6 +116,144 @@ MRESULT sampleProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
     return WinDefWindowProc(hwnd, msg, mp1, mp2);
 }
 
+MRESULT desktopProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
+{
+    return OpmMdiDefDesktopProc(hwnd, msg, mp1, mp2);
+}
+
+MRESULT documentProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
+{
+    if (msg == PM_WM_COMMAND)
+        printf("document command %u\n", SHORT1FROMMP(mp1));
+    return OpmMdiDefDocumentProc(hwnd, msg, mp1, mp2);
+}
+
+std::string menuBarText(HWND frame)
+{
+    std::string text;
+    HMENU bar = GetMenu(frame);
+    int n = bar ? GetMenuItemCount(bar) : 0;
+    for (int i = 0; i < n; i++) {
+        char item[64] = "";
+        GetMenuStringA(bar, i, item, sizeof item, MF_BYPOSITION);
+        text += (i ? " | " : "") + std::string(item);
+    }
+    return text;
+}
+
+/* The MDI desktop with two documents; prints the menu bar as the active
+ * document changes. */
+HWND makeMdiDesktop(HMODULE exe)
+{
+    static ULONG deskFlags = PM_FCF_TITLEBAR | PM_FCF_SYSMENU | PM_FCF_SIZEBORDER | PM_FCF_MENU;
+    static ULONG docFlags = PM_FCF_TITLEBAR | PM_FCF_SIZEBORDER | PM_FCF_MENU;
+    HWND mdiClient = NULL;
+    HWND desk = OpmMdiCreateDesktopWindow(PM_HWND_DESKTOP, PM_WS_VISIBLE, &deskFlags,
+                                          kDesktopClass, "PM sample desktop", 0, exe,
+                                          kIdDesktopMenu, &mdiClient, kWindowMenuPos);
+    if (!desk)
+        return NULL;
+    printf("MDI desktop menu: %s\n", menuBarText(desk).c_str());
+    HWND client;
+    HWND letter = OpmMdiCreateDocumentWindow(mdiClient, PM_WS_VISIBLE, &docFlags, kDocumentClass,
+                                             "Letter", 0, exe, kIdLetterMenu, kWindowMenuPos,
+                                             NULL, NULL, &client);
+    printf("document \"Letter\" active, menu: %s\n", menuBarText(desk).c_str());
+    HWND table = OpmMdiCreateDocumentWindow(mdiClient, PM_WS_VISIBLE, &docFlags, kDocumentClass,
+                                            "Table", 0, exe, kIdTableMenu, kWindowMenuPos,
+                                            NULL, NULL, &client);
+    printf("document \"Table\" active, menu: %s\n", menuBarText(desk).c_str());
+    OpmMdiSetActiveDocumentWindow(mdiClient, letter);
+    printf("\"Letter\" activated again, menu: %s\n", menuBarText(desk).c_str());
+    OpmMdiTile(mdiClient, MDITILE_VERTICAL);
+    OpmMdiCloseDocumentWindow(mdiClient, table);
+    OpmMdiCloseDocumentWindow(mdiClient, letter);
+    printf("both documents closed, menu: %s\n", menuBarText(desk).c_str());
+    OpmMdiCreateDocumentWindow(mdiClient, PM_WS_VISIBLE, &docFlags, kDocumentClass, "Letter",
+                               0, exe, kIdLetterMenu, kWindowMenuPos, NULL, NULL, &client);
+    return desk;
+}
+
+struct PrintContext {
+    HDC hdc;
+    LONG left, top;         /* the window's screen origin */
+};
+
+BOOL CALLBACK printChild(HWND child, LPARAM lParam)
+{
+    auto pc = (const PrintContext *)lParam;
+    if (!IsWindowVisible(child))
+        return TRUE;
+    RECT rc;
+    GetWindowRect(child, &rc);
+    POINT old;
+    SetViewportOrgEx(pc->hdc, rc.left - pc->left, rc.top - pc->top, &old);
+    SendMessageA(child, WM_PRINTCLIENT, (WPARAM)pc->hdc, PRF_CLIENT | PRF_ERASEBKGND);
+    SetViewportOrgEx(pc->hdc, old.x, old.y, NULL);
+    return TRUE;
+}
+
+/* Writes a picture of a window as a 24-bit BMP file. */
+bool writeWindowPicture(HWND hwnd, const char *path)
+{
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    LONG cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = sizeof bih;
+    bih.biWidth = cx;
+    bih.biHeight = cy;
+    bih.biPlanes = 1;
+    bih.biBitCount = kBitsPerPixel;
+    bih.biCompression = BI_RGB;
+    void *bits = NULL;
+    HDC screen = GetDC(NULL);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, (BITMAPINFO *)&bih, DIB_RGB_COLORS, &bits, NULL, 0);
+    ReleaseDC(NULL, screen);
+    if (!mem || !dib) {
+        if (mem) DeleteDC(mem);
+        if (dib) DeleteObject(dib);
+        return false;
+    }
+    HGDIOBJ old = SelectObject(mem, dib);
+    RECT all = {0, 0, cx, cy};
+    FillRect(mem, &all, GetSysColorBrush(COLOR_BTNFACE));
+    PrintWindow(hwnd, mem, 0);
+    /* the system's print request may leave child windows out: each child
+     * that draws itself on request does so at its place */
+    PrintContext pc = {mem, rc.left, rc.top};
+    EnumChildWindows(hwnd, printChild, (LPARAM)&pc);
+    GdiFlush();
+    DWORD stride = ((DWORD)cx * 3 + 3) & ~3u;
+    DWORD imageSize = stride * (DWORD)cy;
+    BITMAPFILEHEADER bfh = {};
+    bfh.bfType = 0x4D42;        /* "BM" */
+    bfh.bfOffBits = sizeof bfh + sizeof bih;
+    bfh.bfSize = bfh.bfOffBits + imageSize;
+    bool ok = false;
+    if (FILE *f = fopen(path, "wb")) {
+        ok = fwrite(&bfh, sizeof bfh, 1, f) == 1 && fwrite(&bih, sizeof bih, 1, f) == 1 &&
+             fwrite(bits, imageSize, 1, f) == 1;
+        ok = fclose(f) == 0 && ok;
+    }
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    return ok;
+}
+
+/* pmsample.bmp in the program's folder. */
+std::string picturePath()
+{
+    char module[MAX_PATH];
+    DWORD n = GetModuleFileNameA(NULL, module, sizeof module);
+    std::string path(module, n);
+    size_t slash = path.find_last_of("\\/");
+    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+           "pmsample.bmp";
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -114,23 +268,41 @@ int main(int argc, char **argv)
     KnlInitDBCSEv();
 
     HAB hab = WinInitialize(0);
-    if (!WinRegisterClass(hab, kClassName, sampleProc, 0, kDataBytes)) {
-        fprintf(stderr, "cannot register the class\n");
+    HMODULE exe = GetModuleHandleA(NULL);
+    if (!WinRegisterClass(hab, kClassName, sampleProc, 0, kDataBytes) ||
+        !WinRegisterClass(hab, kDesktopClass, desktopProc, 0, 0) ||
+        !WinRegisterClass(hab, kDocumentClass, documentProc, 0, 0)) {
+        fprintf(stderr, "cannot register the classes\n");
         return 1;
     }
-    Window window(WinCreateWindow(PM_HWND_DESKTOP, kClassName, "PM sample", PM_WS_VISIBLE,
-                                  50, 50, kWindowCx, kWindowCy, NULL, NULL, 0, NULL, NULL));
-    HWND hwnd = window.get();
-    HWND button = hwnd ? makeControls(hwnd) : NULL;
+    static ULONG frameFlags = PM_FCF_TITLEBAR | PM_FCF_SYSMENU | PM_FCF_SIZEBORDER |
+                              PM_FCF_MINBUTTON | PM_FCF_MAXBUTTON | PM_FCF_MENU | PM_FCF_ICON |
+                              PM_FCF_ACCELTABLE | PM_FCF_VERTSCROLL | PM_FCF_HORZSCROLL;
+    HWND hwnd = NULL;
+    HWND frame = WinCreateStdWindow(PM_HWND_DESKTOP, 0, &frameFlags, kClassName, "PM sample",
+                                    0, exe, kIdMainResources, &hwnd);
+    if (!frame) {
+        fprintf(stderr, "cannot create the main window\n");
+        return 1;
+    }
+    SetWindowPos(frame, NULL, 50, 50, kWindowCx + 40, kWindowCy + 80, SWP_NOZORDER);
+    WinShowWindow(frame, TRUE);
+    HWND button = makeControls(hwnd);
     if (!button) {
-        fprintf(stderr, "cannot create the window\n");
+        fprintf(stderr, "cannot create the controls\n");
         return 1;
     }
+    printf("main window menu: %s\n", menuBarText(frame).c_str());
     PM_SWP swp;
     WinQueryWindowPos(hwnd, &swp);
-    printf("client area %ld x %ld\n", (long)swp.cx, (long)swp.cy);
+    printf("client area %ld x %ld (the frame less its scroll bars)\n", (long)swp.cx,
+           (long)swp.cy);
+    if (!makeMdiDesktop(exe))
+        fprintf(stderr, "cannot create the MDI desktop\n");
 
     PostMessageA(button, BM_CLICK, 0, 0);
+    WinSetFocus(PM_HWND_DESKTOP, hwnd);
+    PostMessageA(hwnd, WM_KEYDOWN, VK_F5, 1);     /* the accelerator of command 201 */
     WinStartTimer(hab, hwnd, kIdTimer, kTickMs);
     PM_QMSG qmsg;
     int messages = 0;
@@ -139,7 +311,11 @@ int main(int argc, char **argv)
         messages++;
     }
     printf("message loop ended after %d messages\n", messages);
-    window.reset();
-    WinTerminate(hab);
+    std::string picture = picturePath();
+    if (writeWindowPicture(frame, picture.c_str()))
+        printf("main window written to pmsample.bmp\n");
+    else
+        fprintf(stderr, "cannot write %s\n", picture.c_str());
+    WinTerminate(hab);      /* destroys the standard windows left */
     return KnlTerminate(0);
 }
