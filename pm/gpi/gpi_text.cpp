@@ -41,7 +41,8 @@ LOGFONTA logFontFrom(const PM_FATTRS &fat) noexcept
     lf.lfStrikeOut = (fat.fsSelection & PM_FATTR_SEL_STRIKEOUT) != 0;
     lf.lfCharSet = fat.usCodePage == kCodePageShiftJis ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
-    strncpy(lf.lfFaceName, fat.szFacename, sizeof lf.lfFaceName - 1);
+    // The face name may fill its field without a terminator; lf keeps one.
+    memcpy(lf.lfFaceName, fat.szFacename, strnlen(fat.szFacename, sizeof lf.lfFaceName - 1));
     return lf;
 }
 

@@ -294,8 +294,9 @@ TEST(DbfFields, CharacterCutNeverSplitsADoubleByteCharacter)
     char text[16], num[16];
     t.QueryField(t.QueryFieldHandle("TEXT"), text, sizeof text);
     t.QueryField(t.QueryFieldHandle("NUM"), num, sizeof num);
-    if (GetACP() == 932)
+    if (GetACP() == 932) {
         ASSERT_TRUE(IsDBCSLeadByte(0x82));    // the DBCS run really cuts
+    }
     // Under a DBCS code page 0x82 leads a character: the text keeps nine bytes.
     std::string want = IsDBCSLeadByte(0x82) ? "ABCDEFGHI " : "ABCDEFGHI\x82";
     EXPECT_EQ(std::string(text), want);
