@@ -18,7 +18,10 @@
  * command line; WinInitialize and the common controls.  The destructor
  * reverses it: frame, accelerator table, DDE name and instance, resource
  * module (unless it is the application's own), the framework's temporary
- * maps, WinTerminate.  No national-language font layer exists here, so
+ * maps, WinTerminate.  A frame still open then is destroyed after the
+ * derived object has gone, so its WM_DESTROY reaches OcApp's own
+ * OnWM_DESTROY; destroy the frame earlier to see it in an override.
+ * No national-language font layer exists here, so
  * that start-up step has nothing to do.
  *
  * CreateFrame(0, 0, 0, title) makes a standard frame with title bar,
