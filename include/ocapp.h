@@ -53,6 +53,12 @@
 
 #ifdef __cplusplus
 
+/* The members LoadString and LoadBitmap keep their own names whatever the
+ * character set: the system's macros of those names are dropped here (call
+ * LoadStringA / LoadBitmapA for the system's functions). */
+#undef LoadString
+#undef LoadBitmap
+
 #define OCAPP_DEFAULT_FRAME_FLAGS 0x403FUL
 #define OCAPP_DEFAULT_CLASS       "OcAppDefClass"
 #define OCAPP_DEFAULT_RESOURCES   1000UL
