@@ -70,6 +70,26 @@ USHORT ORINAPI DosCopySoundOn(USHORT on) ORIN_NOEXCEPT;
 USHORT ORINAPI GetFileSizeDateTime(void *ns, const char *name, ULONG *size, DATETIME *dt) ORIN_NOEXCEPT;
 void  *ORINAPI MemReplaceByte(void *buf, BYTE oldByte, BYTE newByte, ULONG count) ORIN_NOEXCEPT;
 
+/* Resource modules: libraries named language code + module name + ".dll"
+ * (engocl.dll is the library's own).  The language is "eng" until set; a
+ * code that is not exactly 3 characters sets "eng" again.  The resource
+ * path (expanded, at most 260 bytes) is searched after the host's search
+ * order.  A module that cannot be found asks the user once with the box
+ * "Can't find file" (OK retries, Cancel stops all later boxes).
+ * _DosLoadInternalModule gives 0 or 0xFFFF.  DosGetResource2 finds, loads
+ * and locks a raw resource (type and id are numbers; a null module is the
+ * application's); resources go with their module, so the two free calls
+ * only check that they were given a resource (87 for null). */
+void   ORINAPI DosSetResourceLanguage(const char *code) ORIN_NOEXCEPT;
+const char *ORINAPI DosGetResourceLanguage(void) ORIN_NOEXCEPT;
+USHORT ORINAPI DosSetResourcePath(const char *path) ORIN_NOEXCEPT;
+const char *ORINAPI DosGetResourcePath(void) ORIN_NOEXCEPT;
+USHORT ORINAPI _DosLoadInternalModule(const char *name, HMODULE *module) ORIN_NOEXCEPT;
+USHORT ORINAPI DosFreeModule(HMODULE module) ORIN_NOEXCEPT;
+USHORT ORINAPI DosGetResource2(HMODULE module, ULONG type, ULONG id, void **resource) ORIN_NOEXCEPT;
+USHORT ORINAPI DosFreeResource(void *resource) ORIN_NOEXCEPT;
+USHORT ORINAPI DosFreeResource2(HMODULE module, void *resource) ORIN_NOEXCEPT;
+
 ORIN_END_DECLS
 
 #endif /* DOS_H */

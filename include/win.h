@@ -509,6 +509,24 @@ void    ORINAPI StdWinDestroyAllStdWindows(void) ORIN_NOEXCEPT;
 MRESULT ORINAPI OWMFrontEndStdWinProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) ORIN_NOEXCEPT;
 /* ==== end of standard frame windows ============================= */
 
+/* ==== the system resource module and strings ====================
+ * The library's own resource module is language code + "ocl" (engocl.dll,
+ * deuocl.dll; see DosSetResourceLanguage in dos.h).  It is loaded on the
+ * first WinGetSystemResourceModule, and every later call counts one more
+ * use; WinFreeSystemResourceModule(0) gives one use back and frees the
+ * module with the last, a non-zero flag frees it at once (WinTerminate).
+ * WinLoadString copies string `id` of `module` (null: the application's)
+ * and gives the characters copied, 0 when there is no such string.
+ * OpmLoadString reads the system resource module (0 when it is missing). */
+#include "oclres.h"
+
+HMODULE ORINAPI WinGetSystemResourceModule(void) ORIN_NOEXCEPT;
+BOOL    ORINAPI WinFreeSystemResourceModule(ULONG flag) ORIN_NOEXCEPT;
+ULONG   ORINAPI WinQuerySystemResourceModuleUses(void) ORIN_NOEXCEPT;
+LONG    ORINAPI WinLoadString(HMODULE module, ULONG id, LONG size, char *buffer) ORIN_NOEXCEPT;
+LONG    ORINAPI OpmLoadString(ULONG id, char *buffer, LONG size) ORIN_NOEXCEPT;
+/* ==== end of the system resource module ========================= */
+
 ORIN_END_DECLS
 
 #endif /* WIN_H */

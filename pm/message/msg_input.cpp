@@ -277,5 +277,6 @@ BOOL ORINAPI WinTerminate(HAB hab) noexcept
     OwmFreeClassTable();
     OwmPopupListFree();
     OwmMessageTerm();
+    WinFreeSystemResourceModule(1);
     return TRUE;
 }
