@@ -38,6 +38,8 @@ struct Document {
     PrinterHandle printer;              // held while a job is reserved
     DWORD jobId = 0;
     std::string spoolFile;              // empty: no reserved job
+    std::string device;                 // the printer the document went to
+    int nativeJob = 0;                  // what the native start answered
 };
 Document doc;
 
@@ -90,9 +92,23 @@ void dropReservedJob() noexcept
     }
 }
 
+/* Cancels the job the native start made, so that ending a document the
+ * driver could not abort sends nothing to the printer. */
+void cancelNativeJob() noexcept
+{
+    HANDLE raw = nullptr;
+    if (doc.nativeJob <= 0 || doc.device.empty() ||
+        !OpenPrinterA(const_cast<char *>(doc.device.c_str()), &raw, nullptr))
+        return;
+    PrinterHandle printer(raw);
+    SetJobA(printer.get(), static_cast<DWORD>(doc.nativeJob), 0, nullptr, JOB_CONTROL_CANCEL);
+}
+
 void forgetDocument() noexcept
 {
     doc.printer.reset();
+    doc.device.clear();
+    doc.nativeJob = 0;
     doc.hps = nullptr;
     doc.jobId = 0;
     doc.spoolFile.clear();
@@ -120,7 +136,9 @@ USHORT startDocument(HPS hps, gpi::GpiPS &ps, const char *docName)
     if (!output.empty())
         info.lpszOutput = output.c_str();
     doc.hps = hps;
-    if (StartDocA(ps.hdc, &info) > 0)
+    doc.device = sel.device;
+    doc.nativeJob = StartDocA(ps.hdc, &info);
+    if (doc.nativeJob > 0)
         return kPrnOk;
     dropReservedJob();
     forgetDocument();
@@ -199,8 +217,15 @@ USHORT ORINAPI WinPrnAbortDoc(HPS hps) noexcept
     orin::pm::gpi::GpiPS *ps = documentPS(hps);
     if (!ps)
         return kPrnError;
-    bool aborted = AbortDoc(ps->hdc) > 0;
+    // A driver without an abort of its own leaves the document open: the
+    // context goes (deleting a context in a document prints nothing) and
+    // the PS gets a fresh one.  Only when none can be made is the native
+    // job cancelled and the document ended.
+    if (AbortDoc(ps->hdc) <= 0 && !renewPrinterContext(*ps)) {
+        cancelNativeJob();
+        EndDoc(ps->hdc);
+    }
     dropReservedJob();
     forgetDocument();
-    return aborted ? kPrnOk : kPrnError;
+    return kPrnOk;
 }

@@ -26,17 +26,31 @@ constexpr USHORT kPrintPattern = 0;
 
 HPS handleOf(GpiPS *ps) noexcept { return reinterpret_cast<HPS>(ps); }
 
+/* A context made from the selection's names and device mode. */
+OwnedDC contextFromSelection()
+{
+    Selection &sel = selection();
+    if (!sel.filled && takeDefaultPrinter() != 0)
+        return nullptr;
+    return OwnedDC(CreateDCA(sel.driver.c_str(), sel.device.c_str(),
+                             sel.port.empty() ? nullptr : sel.port.c_str(), sel.mode()));
+}
+
 /* The printer context for the request: the dialog's own, or one made from
- * the selection's names and device mode. */
+ * the selection. */
 OwnedDC printerContext()
 {
     Selection &sel = selection();
     if (sel.dialogDC)
         return std::move(sel.dialogDC);
-    if (!sel.filled && takeDefaultPrinter() != 0)
-        return nullptr;
-    return OwnedDC(CreateDCA(sel.driver.c_str(), sel.device.c_str(),
-                             sel.port.empty() ? nullptr : sel.port.c_str(), sel.mode()));
+    return contextFromSelection();
+}
+
+void prepareContext(GpiPS &ps) noexcept
+{
+    ps.defaultFont = GetCurrentObject(ps.hdc, OBJ_FONT);
+    SetBkMode(ps.hdc, TRANSPARENT);
+    ps.mode = gpi::kModeNone;
 }
 
 void applyPrintDefaults(GpiPS &ps) noexcept
@@ -47,8 +61,7 @@ void applyPrintDefaults(GpiPS &ps) noexcept
     ps.pattern = kPrintPattern;
     ps.width = GetDeviceCaps(ps.hdc, HORZRES);
     ps.height = GetDeviceCaps(ps.hdc, VERTRES);
-    ps.defaultFont = GetCurrentObject(ps.hdc, OBJ_FONT);
-    SetBkMode(ps.hdc, TRANSPARENT);
+    prepareContext(ps);
 }
 
 void applyLinesBlack(GpiPS &ps)
@@ -82,6 +95,25 @@ HPS makePrinterPS(HWND owner, const PM_PRINTERPSREQ *request)
 }
 
 }  // namespace
+
+bool renewPrinterContext(GpiPS &ps) noexcept
+{
+    try {
+        OwnedDC fresh = contextFromSelection();
+        if (!fresh)
+            return false;
+        HDC old = ps.hdc;
+        gpi::gpiDropCachedObjects(ps);
+        if (ps.defaultFont)
+            SelectObject(old, ps.defaultFont);
+        DeleteDC(old);
+        ps.hdc = fresh.release();
+        prepareContext(ps);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
 
 GpiPS *findPrinterPS(HPS hps) noexcept
 {

@@ -12,6 +12,9 @@ namespace orin::pm::print {
 
 /* The record of a printer PS, or null with PMERR_GPI_INV_HPS set. */
 gpi::GpiPS *findPrinterPS(HPS hps) noexcept;
+/* Gives the PS a fresh context on the selected printer, dropping the old
+ * one with whatever document it held unprinted; false leaves it as it was. */
+bool renewPrinterContext(gpi::GpiPS &ps) noexcept;
 /* Aborts the document open on hps, if any. */
 void abandonDocumentOf(HPS hps) noexcept;
 
