@@ -98,6 +98,7 @@ class FreshFixtures : public ::testing::Environment {
     {
         DeleteFileA("printfix\\expect.txt");
         DeleteFileA("printfix\\absent.txt");
+        SetDefaultPrinterA(kPrinter);     // when CUPS has other printers too
     }
 };
 const auto *const freshFixtures = ::testing::AddGlobalTestEnvironment(new FreshFixtures);
@@ -293,6 +294,7 @@ TEST_F(Print, BadCallsAnswerErrors)
 
 DWORD seenFlags = 0;
 bool confirm = false;
+bool toFile = false;
 
 /* A DEVNAMES block naming the test printer, as the system dialog makes it. */
 HGLOBAL devNamesFor(const char *driver, const char *device, const char *port)
@@ -319,6 +321,8 @@ BOOL WINAPI standInDialog(PRINTDLGA *pd)
     pd->hDevNames = devNamesFor("wineps.drv", kPrinter, "CUPS:OrinPDF");
     if (pd->Flags & PD_RETURNDC)
         pd->hDC = CreateDCA("wineps.drv", kPrinter, nullptr, nullptr);
+    if (toFile)
+        pd->Flags |= PD_PRINTTOFILE;
     return TRUE;
 }
 
@@ -345,6 +349,35 @@ TEST_F(Print, DialogPathUsesWhatTheDialogAnswers)
     EXPECT_GT(record(hps)->height, 0);
     WinDestroyPrinterPS(hps);
     setPrintDialog(old);
+}
+
+TEST_F(Print, PrintToFileWritesTheNamedFile)
+{
+    REQUIRE_PRINTER();
+    PrintDialogFn old = setPrintDialog(&standInDialog);
+    confirm = toFile = true;
+    ASSERT_EQ(WinPrinterSetup(nullptr), 0);
+    CreateDirectoryA("printfix", nullptr);
+    const char *out = "printfix\\tofile.prn";
+    DeleteFileA(out);
+    ASSERT_EQ(WinPrinterSetFileName(out), 0);
+    HPS hps = WinGetPrinterPS(nullptr, 0);
+    ASSERT_NE(hps, nullptr);
+    ASSERT_EQ(WinPrnStartDoc(hps, titled("OrinToFile").c_str()), 0);
+    EXPECT_FALSE(currentJob().reserved);
+    ASSERT_EQ(WinPrnStartPage(hps), 0);
+    EXPECT_EQ(WinPrnTextOut(hps, 300, 300, "to a file", -1), 0);
+    ASSERT_EQ(WinPrnEndPage(hps), 0);
+    ASSERT_EQ(WinPrnEndDoc(hps), 0);
+    WinDestroyPrinterPS(hps);
+    toFile = false;
+    setPrintDialog(old);
+    WinPrinterInitDefault(nullptr);
+    std::ifstream in(out, std::ios::binary);
+    std::string head(4, '\0');
+    in.read(head.data(), 4);
+    EXPECT_EQ(head, "%!PS") << "the driver's PostScript went to the file";
+    expectAbsent(titled("OrinToFile"));   // and not to the printer
 }
 
 /* ---- end to end: two pages of text and boxes through a printer PS ---- */
