@@ -22,7 +22,9 @@
  * application INI file is the executable's path with the extension
  * ".ini" unless the application named another one.
  *
- * Results: WinGetPrinterPS / VM_WinGetPrinterPS give null when there is no
+ * Results: WinPrinterSetup and WinPrinterInitDefault answer 0, 1223 when
+ * the dialog was cancelled, or 2 when there is no default printer.
+ * WinGetPrinterPS / VM_WinGetPrinterPS give null when there is no
  * printer, the dialog was cancelled or the context cannot be made (last
  * error: 2 no printer, 1223 cancelled, else the system's code).  The
  * document and page calls answer 0 or 0xFFFF (a bad PS handle, a failing
@@ -35,6 +37,11 @@
  *     WinPrinterSetFileName names it (without one, "PRINT.PRN" in the
  *     current folder).
  *   - WinPrnTextOut with a negative count draws the whole text.
+ *   - VM_WinGetPrinterPS with a null request shows no dialog.
+ *   - With "NoPrintingHack" = 0 no job is reserved at all (rather than
+ *     reserved and left unused).
+ *   - A driver that cannot abort a document itself: the PS gets a fresh
+ *     context and the old one is deleted unprinted.
  *   - One document is printed at a time: WinPrnStartDoc while another
  *     document is open answers 0xFFFF.
  *
