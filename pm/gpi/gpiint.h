@@ -53,7 +53,7 @@ inline constexpr LONG kLastLcid = 4094;
 inline constexpr LONG kDefaultLcid = 4095;
 
 /* How a PS came to be, which decides how its context is given back. */
-enum class Origin { Paint, Window, Created };
+enum class Origin { Paint, Window, Created, Printer };
 
 /* The device record of a PS made on a device context. */
 struct DevRecord {
