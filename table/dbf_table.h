@@ -9,6 +9,15 @@
  * the record locked for update by setting bit 7 of its status byte on
  * disk; a write clears it again (see DBX_WRITECMD).  Header byte 14 is the
  * table's transaction flag.
+ *
+ * The header lock nests: a caller that takes it around several steps (the
+ * engine holds it from the start of a transaction to its end) makes the
+ * steps' own header locks free, so the whole piece of work costs one lock
+ * round trip.  Positioned reads and writes move the handle's file pointer
+ * and use plain ReadFile/WriteFile: an OVERLAPPED offset on a synchronous
+ * handle costs the host a completion notice per call.  setFastPaths(false)
+ * turns both back into one lock per step and OVERLAPPED I/O, which the
+ * tests use to show that both ways leave the same bytes and answers.
  */
 #ifndef TABLE_DBF_TABLE_H
 #define TABLE_DBF_TABLE_H
@@ -40,6 +49,20 @@ private:
 bool readAt(HANDLE h, uint32_t offset, void *buffer, uint32_t size);
 bool writeAt(HANDLE h, uint32_t offset, const void *buffer, uint32_t size);
 
+/* The switch of the fast paths described above; on unless a test turns it off. */
+bool fastPaths();
+void setFastPaths(bool on);
+
+/* Process-wide counts of the system work of table files: lock round trips
+ * (one lock plus its unlock), record and header reads, writes. */
+struct IoCounts {
+    uint32_t lockPairs = 0;
+    uint32_t reads = 0;
+    uint32_t writes = 0;
+};
+IoCounts ioCounts();
+void resetIoCounts();
+
 /* Flags of an open table. */
 constexpr uint16_t TF_SHARED = 0x01;
 constexpr uint16_t TF_MODIFIED = 0x02;
@@ -67,6 +90,7 @@ struct _dbftable {
     uint16_t flags = 0;
     std::vector<uint8_t> buffer;
     uint16_t statusPos = 0;
+    uint16_t headerHolds = 0;   /* nesting depth of the header lock */
 
     /* Opening, creating, closing: 0 or the table error code. */
     static USHORT open(const char *name, orin::table::OpenMode mode, _dbftable **out);
@@ -79,7 +103,7 @@ struct _dbftable {
         return headerLength + (record - 1) * uint32_t(recordLength);
     }
 
-    /* Locks (shared mode only). */
+    /* Locks (shared mode only).  The header lock nests (see above). */
     bool lockHeader();
     void unlockHeader();
     bool lockRecord(uint32_t record, bool writer);

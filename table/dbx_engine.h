@@ -34,8 +34,31 @@ USHORT fail(PDBXGROUP t, ULONG code, USHORT result = DBX_FAILED);
 void buildKey(PDBXGROUP t, PDBFIX ix, const BYTE *record, BYTE *key);
 bool blankKey(const BYTE *key, USHORT length);
 
-bool startTransaction(PDBXGROUP t);
-void endTransaction(PDBXGROUP t);
+/* The table transaction of one engine write, from construction to
+ * destruction.  Only a shared table has other users to keep in step; an
+ * unshared one is this process's alone and needs no transaction flag.  In
+ * a shared table the start is retried every 200 ms until the time-out.
+ * With the fast paths the header lock is taken once and held from the
+ * start of the transaction to its end, so the flag's set and clear and
+ * every header step of the work between cost that one lock round trip;
+ * while the flag is set by another process the lock is given back before
+ * waiting, so that process can end its transaction. */
+class Transaction {
+public:
+    /* needed false: no transaction at all (ok() is true). */
+    Transaction(PDBXGROUP t, bool needed);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    bool tryStart();
+    PDBXGROUP m_t;
+    bool m_active = false;   /* the flag is ours to clear */
+    bool m_held = false;     /* the header lock is held across the work */
+    bool m_ok = true;
+};
 
 /* Table file management (slot 2): DBX_FILE_* modes. */
 USHORT tableFileOp(ULONG mode, const char *name, const char *target, ULONG index);

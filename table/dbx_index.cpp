@@ -166,25 +166,43 @@ bool blankKey(const BYTE *key, USHORT length)
     return true;
 }
 
-/* Only a shared table has other users to keep in step; an unshared one is
- * this process's alone and needs no transaction flag. */
-bool startTransaction(PDBXGROUP t)
+bool Transaction::tryStart()
 {
-    if (!(t->flags & GROUP_SHARED))
-        return true;
-    ULONGLONG deadline = GetTickCount64() + transactionTimeout();
-    while (!t->table->startTransaction()) {
-        if (GetTickCount64() >= deadline)
+    auto *table = m_t->table;
+    if (orin::table::fastPaths()) {
+        if (!table->lockHeader())
             return false;
-        Sleep(TRANSACTION_RETRY_MS);
+        m_held = true;
     }
-    return true;
+    if (table->startTransaction())
+        return true;
+    if (m_held)
+        table->unlockHeader();
+    m_held = false;
+    return false;
 }
 
-void endTransaction(PDBXGROUP t)
+Transaction::Transaction(PDBXGROUP t, bool needed) : m_t(t)
 {
-    if (t->flags & GROUP_SHARED)
-        t->table->endTransaction();
+    if (!needed || !(t->flags & GROUP_SHARED))
+        return;
+    ULONGLONG deadline = GetTickCount64() + transactionTimeout();
+    while (!tryStart()) {
+        if (GetTickCount64() >= deadline) {
+            m_ok = false;
+            return;
+        }
+        Sleep(TRANSACTION_RETRY_MS);
+    }
+    m_active = true;
+}
+
+Transaction::~Transaction()
+{
+    if (m_active)
+        m_t->table->endTransaction();
+    if (m_held)
+        m_t->table->unlockHeader();
 }
 
 std::string indexFileName(const char *table, ULONG number)
@@ -361,13 +379,15 @@ USHORT writeCmd(PDBXGROUP t, ULONG record, ULONG command)
         return fail(t, DBX_FAILED);
     /* A write that moves no index entry needs no transaction. */
     auto moves = keyMoves(t, t->copy, table->buffer.data());
-    if (!moves.empty() && !startTransaction(t))
-        return fail(t, ORIN_ERR_LOCK_VIOLATION);
-    for (const auto &m : moves)
-        moveEntry(m, record);
-    USHORT rc = table->write(record, command == DBX_WRITE_REREAD ? ULONG(DBX_WRITE_UNLOCK) : command);
-    if (!moves.empty())
-        endTransaction(t);
+    USHORT rc;
+    {
+        Transaction tx(t, !moves.empty());
+        if (!tx.ok())
+            return fail(t, ORIN_ERR_LOCK_VIOLATION);
+        for (const auto &m : moves)
+            moveEntry(m, record);
+        rc = table->write(record, command == DBX_WRITE_REREAD ? ULONG(DBX_WRITE_UNLOCK) : command);
+    }
     if (rc == 0)
         ++t->counters[COUNTER_WRITES];
     if (rc == 0 && command == DBX_WRITE_KEEPLOCK) {
@@ -386,7 +406,8 @@ ULONG append(PDBXGROUP t, ULONG lock)
     bool indexed = false;
     for (auto ix : t->index)
         indexed = indexed || (ix && (ix->flags & DBX_IXF_MAINTAIN));
-    if (indexed && !startTransaction(t)) {
+    Transaction tx(t, indexed);
+    if (!tx.ok()) {
         fail(t, ORIN_ERR_LOCK_VIOLATION);
         return DBX_NO_RECORD;
     }
@@ -404,8 +425,6 @@ ULONG append(PDBXGROUP t, ULONG lock)
             t->copyRecord = record;
         }
     }
-    if (indexed)
-        endTransaction(t);
     fail(t, record == DBX_NO_RECORD ? ULONG(DBX_FAILED) : 0UL);
     return record;
 }
@@ -425,12 +444,12 @@ USHORT replaceKey(PDBXGROUP t, PDBFIX ix, ULONG record, const void *oldKey, cons
     }
     if (t->table->statusPos != 0 && !t->table->lockedIn(t->copy))
         return fail(t, DBX_FAILED);
-    if (!startTransaction(t))
+    Transaction tx(t, true);
+    if (!tx.ok())
         return fail(t, ORIN_ERR_LOCK_VIOLATION);
     USHORT rc = removeKey(ix, static_cast<const BYTE *>(oldKey), record);
     if (rc == 0 && !enterKey(ix, static_cast<const BYTE *>(newKey), record))
         rc = DBX_FAILED;
-    endTransaction(t);
     return rc ? fail(t, rc) : fail(t, 0, 0);
 }
 
