@@ -28,7 +28,7 @@
  *   - RTSTRBOX: yTop = extent above the baseline, yBottom = minus the
  *     extent below, cx = width; a line is yTop - yBottom + 1 high.
  *   - Flags of the rectangle calls: RT_PAINT_CLIP clips to the rectangle,
- *     RT_PAINT_ERASE fills it with the background colour first.  The
+ *     RT_PAINT_ERASE fills it with white first.  The
  *     character-string level calls always clip and never erase.
  *   - The wrap calls answer the number of lines drawn.
  *

@@ -49,7 +49,7 @@ void clipTo(HPS hps, const PM_RECTL &r) noexcept
 void erase(HPS hps, const PM_RECTL &r) noexcept
 {
     PM_POINTL a{r.xLeft, r.yBottom}, b{r.xRight, r.yTop};
-    GpiSetColor(hps, PM_CLR_BACKGROUND);
+    GpiSetColor(hps, PM_CLR_WHITE);
     GpiMove(hps, &a);
     GpiBox(hps, PM_DRO_FILL, &b, 0, 0);
 }

@@ -4,101 +4,10 @@
 // taken from the library's own measuring.
 #include <gtest/gtest.h>
 #include <string>
-#include "pm/gpi/gpitest.h"
-#include "rttest.h"
-#include "rtpaint.h"
 
-using gpitest::Canvas;
-using gpitest::WHITE;
-using rttest::Context;
+#include "rtpainttest.h"
 
-namespace {
-
-constexpr COLORREF RED = RGB(255, 0, 0);      // colour index 2
-constexpr COLORREF GREEN = RGB(0, 255, 0);    // colour index 4
-constexpr COLORREF PALE = RGB(192, 192, 192); // colour index 15
-constexpr LONG W = 400, H = 300;
-
-// Ink bounding box in native pixels (top-down), counting pixels != WHITE
-// (or == colour when one is given) inside [x0, x1) x [y0, y1).
-struct Ink {
-    LONG left = LONG_MAX, top = LONG_MAX, right = -1, bottom = -1;
-    int count = 0;
-    bool empty() const { return count == 0; }
-    LONG width() const { return right - left + 1; }
-    LONG height() const { return bottom - top + 1; }
-};
-
-Ink inkOf(const Canvas &c, LONG x0 = 0, LONG y0 = 0, LONG x1 = W, LONG y1 = H,
-          COLORREF only = CLR_INVALID)
-{
-    Ink k;
-    for (LONG y = y0; y < y1; y++)
-        for (LONG x = x0; x < x1; x++) {
-            COLORREF p = c.at(x, y);
-            if (only == CLR_INVALID ? p == WHITE : p != only)
-                continue;
-            k.count++;
-            k.left = std::min(k.left, x), k.right = std::max(k.right, x);
-            k.top = std::min(k.top, y), k.bottom = std::max(k.bottom, y);
-        }
-    return k;
-}
-
-// Bands of rows holding ink: one per painted line.
-std::vector<Ink> lineBands(const Canvas &c)
-{
-    std::vector<Ink> bands;
-    LONG y = 0;
-    while (y < H) {
-        if (inkOf(c, 0, y, W, y + 1).empty()) {
-            y++;
-            continue;
-        }
-        LONG start = y;
-        while (y < H && !inkOf(c, 0, y, W, y + 1).empty())
-            y++;
-        bands.push_back(inkOf(c, 0, start, W, y));
-    }
-    return bands;
-}
-
-// A canvas with a two-entry context put into it: entry 0 small, entry 1 big.
-struct Page {
-    Canvas canvas{W, H};
-    Context ctx;
-    PRTFONTSET fs = nullptr;
-    Page()
-    {
-        RtStrAddContextEntry(ctx.h, "Tahoma", -10);
-        RtStrAddContextEntry(ctx.h, "Tahoma", -20);
-        fs = RtStrPutContextIntoPS(canvas.ps(), ctx.h);
-    }
-    ~Page() { RtStrReleaseContextFromPS(canvas.ps(), fs, ctx.h); }
-    HPS ps() const { return canvas.ps(); }
-    // Width of text in font id, measured natively on the canvas's context.
-    LONG extent(LONG id, const std::string &text) const
-    {
-        EXPECT_TRUE(GpiSetCharSet(ps(), id));
-        SIZE sz{};
-        GetTextExtentPoint32A(canvas.dc(), text.data(), (int)text.size(), &sz);
-        return sz.cx;
-    }
-    TEXTMETRICA metrics(LONG id) const
-    {
-        GpiSetCharSet(ps(), id);
-        TEXTMETRICA tm{};
-        GetTextMetricsA(canvas.dc(), &tm);
-        return tm;
-    }
-};
-
-// The native row of the PM row y.
-LONG nativeRow(LONG y) { return H - y - 1; }
-
-PM_RECTL rect(LONG x0, LONG y0, LONG x1, LONG y1) { return PM_RECTL{x0, y0, x1, y1}; }
-
-} // namespace
+using namespace rtpainttest;
 
 TEST(RtPaintFonts, FourIdsPerEntryAndReleaseDeletesThem)
 {
@@ -422,4 +331,42 @@ TEST(RtPaintBadCalls, RefusedWithCodes)
     // an unknown font id falls back to the default font and still draws
     ASSERT_TRUE(RtStrOutAt(p.ps(), p.fs, &at, 999, 0, 0, 0xFFFF, "Mm", 2));
     EXPECT_GT(at.x, 1);
+}
+
+TEST(RtPaintRect, DrawnOnceClippedAndErased)
+{
+    Page p;
+    // at the current position
+    PM_POINTL start{37, 200};
+    ASSERT_TRUE(GpiMove(p.ps(), &start));
+    ASSERT_TRUE(RtStrCharString(p.ps(), p.fs, "Ix"));
+    Ink k = inkOf(p.canvas);
+    EXPECT_GE(k.left, 37);
+    EXPECT_LE(k.left, 39);
+    EXPECT_LE(k.bottom, nativeRow(200));
+    // the string rectangle holds every inked pixel
+    PM_RECTL sr{};
+    ASSERT_TRUE(RtStrQueryStringRect(p.ps(), p.fs, "Ix", &start, &sr));
+    EXPECT_EQ(sr.xRight - sr.xLeft + 1, p.extent(1, "Ix"));
+    EXPECT_LE(nativeRow(sr.yTop), k.top);
+    EXPECT_GE(nativeRow(sr.yBottom), k.bottom);
+
+    // clipped to the rectangle; the first line's top at the rectangle's top
+    p.canvas.clear(GREEN);
+    PM_RECTL r = rect(50, 100, 50 + p.extent(1, "WWW") - 1, 150);
+    ASSERT_TRUE(RtPaintStrRect(p.ps(), p.fs, "WWWWWWWWWW", &r, RT_PAINT_CLIP | RT_PAINT_ERASE));
+    Ink notGreen = inkOf(p.canvas, 0, 0, W, H, CLR_INVALID);
+    int greenLeft = inkOf(p.canvas, 0, 0, W, H, GREEN).count;
+    LONG area = (r.xRight - r.xLeft + 1) * (r.yTop - r.yBottom + 1);
+    EXPECT_EQ(greenLeft, W * H - area);                  // only the rectangle changed
+    Ink text = inkOf(p.canvas, r.xLeft, nativeRow(r.yTop), r.xRight + 1, nativeRow(r.yBottom) + 1);
+    EXPECT_GT(text.count, 20);
+    EXPECT_LE(text.top - nativeRow(r.yTop), p.metrics(1).tmInternalLeading + 1);
+    (void)notGreen;
+    // the character-string level clips too
+    p.canvas.clear(WHITE);
+    ASSERT_TRUE(RtStrCharStringRect(p.ps(), p.fs, "WWWWWWWWWW", &r));
+    Ink c = inkOf(p.canvas);
+    EXPECT_GE(c.left, r.xLeft);
+    EXPECT_LE(c.right, r.xRight);
 }
