@@ -4,8 +4,8 @@
  * run boxes and the rotation of a native context.
  *
  * Layering: the string layer of this folder (rt_scan ... rt_format) needs
- * nothing of pm/; the painting files (rt_fontset, rt_draw, rt_measure,
- * rt_wrap) draw through presentation spaces and so stand above pm/gpi.
+ * nothing of pm/; the painting files (rt_fontset, rt_runfont, rt_draw,
+ * rt_measure, rt_wrap) draw through presentation spaces and so stand above pm/gpi.
  * They include pm/gpi/gpiint.h only for gpiNativeDC() and gpiHeight()
  * (glyph widths and world transforms have no Gpi call); nothing in pm/
  * includes this folder.

@@ -2,9 +2,6 @@
 // the pixels drawn or measured with the native text calls on the test's
 // own context (GetTextExtentPoint32 with the font id selected), never
 // taken from the library's own measuring.
-#include <gtest/gtest.h>
-#include <string>
-
 #include "rtpainttest.h"
 
 using namespace rtpainttest;
@@ -214,7 +211,6 @@ TEST(RtPaintWrap, ContinuationLinesKeepFormattingButNotBackground)
     Ink red2 = inkOf(p.canvas, 0, split, W, H, RED);
     EXPECT_GT(red2.count, line2.count / 2);
     Canvas ref(W, H);
-    HGDIOBJ font = nullptr;
     {
         // the same word drawn natively in entry 1 bold on a fresh canvas
         Context c2;
@@ -222,7 +218,6 @@ TEST(RtPaintWrap, ContinuationLinesKeepFormattingButNotBackground)
         RtStrAddContextEntry(c2.h, "Tahoma", -20);
         PRTFONTSET fs2 = RtStrPutContextIntoPS(ref.ps(), c2.h);
         GpiSetCharSet(ref.ps(), 7);
-        (void)font;
         SetBkMode(ref.dc(), TRANSPARENT);
         TextOutA(ref.dc(), 0, 100, "Wide", 4);
         RtStrReleaseContextFromPS(ref.ps(), fs2, c2.h);
@@ -355,14 +350,12 @@ TEST(RtPaintRect, DrawnOnceClippedAndErased)
     p.canvas.clear(GREEN);
     PM_RECTL r = rect(50, 100, 50 + p.extent(1, "WWW") - 1, 150);
     ASSERT_TRUE(RtPaintStrRect(p.ps(), p.fs, "WWWWWWWWWW", &r, RT_PAINT_CLIP | RT_PAINT_ERASE));
-    Ink notGreen = inkOf(p.canvas, 0, 0, W, H, CLR_INVALID);
     int greenLeft = inkOf(p.canvas, 0, 0, W, H, GREEN).count;
     LONG area = (r.xRight - r.xLeft + 1) * (r.yTop - r.yBottom + 1);
     EXPECT_EQ(greenLeft, W * H - area);                  // only the rectangle changed
     Ink text = inkOf(p.canvas, r.xLeft, nativeRow(r.yTop), r.xRight + 1, nativeRow(r.yBottom) + 1);
     EXPECT_GT(text.count, 20);
     EXPECT_LE(text.top - nativeRow(r.yTop), p.metrics(1).tmInternalLeading + 1);
-    (void)notGreen;
     // the character-string level clips too
     p.canvas.clear(WHITE);
     ASSERT_TRUE(RtStrCharStringRect(p.ps(), p.fs, "WWWWWWWWWW", &r));
