@@ -6,6 +6,12 @@
  * every escape byte, RtStripFromFormatting and RtStrMakeStore /
  * RtStrRetrieveStore against strlen + memcpy of the same bytes.
  *
+ * Painting (a 32-bit DIB section in a memory context, a PS on it, a
+ * two-entry context): RtStrFindWrapPos walking the whole text line by line
+ * against a plain pass that adds up native character widths of the same
+ * bytes, and drawing the first lines with RtStrCharStringAt against
+ * TextOutA of the same lines with their codes stripped.
+ *
  * Under ANSI code page 932 (LC_ALL=ja_JP.UTF-8 scripts/run-bench
  * bench_rtstr) the text also holds double-byte characters and the layer
  * steps over them; the C library's passes count bytes either way.
@@ -14,8 +20,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include "knl.h"
 #include "rt.h"
+#include "rtpaint.h"
 
 namespace {
 
@@ -134,6 +142,106 @@ void measure(const std::string &text)
     std::free(out);
 }
 
+/* A memory PS on a DIB section with a two-entry context put into it. */
+struct PaintPage {
+    static constexpr LONG kW = 800, kH = 600;
+    HDC hdc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = nullptr;
+    HGDIOBJ old = nullptr;
+    HPS hps = nullptr;
+    PRTCONTEXT ctx = RtStrCreateContext();
+    PRTFONTSET fs = nullptr;
+    PaintPage()
+    {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = kW;
+        bi.bmiHeader.biHeight = -kH;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void *bits = nullptr;
+        dib = CreateDIBSection(hdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        old = SelectObject(hdc, dib);
+        PM_SIZEL size{kW, kH};
+        hps = GpiCreatePS(0, hdc, &size, PM_GPIA_ASSOC);
+        RtStrAddContextEntry(ctx, "Tahoma", -10);
+        RtStrAddContextEntry(ctx, "Tahoma", -12);
+        RtStrAddContextEntry(ctx, "Tahoma", -14);
+        RtStrAddContextEntry(ctx, "Tahoma", -16);
+        fs = RtStrPutContextIntoPS(hps, ctx);
+    }
+    ~PaintPage()
+    {
+        RtStrReleaseContextFromPS(hps, fs, ctx);
+        RtStrDestroyContext(ctx);
+        GpiDestroyPS(hps);
+        SelectObject(hdc, old);
+        DeleteObject(dib);
+        DeleteDC(hdc);
+    }
+};
+
+void measurePainting(const std::string &text)
+{
+    PaintPage page;
+    const char *s = text.c_str();
+    size_t n = text.size();
+    const LONG lineWidth = 600;
+    size_t lines = 0;
+    double wrapRate = rate(n, [&] {
+        lines = 0;
+        for (const char *p = s; *p;) {
+            const char *next = RtStrFindWrapPos(page.hps, page.fs, p, lineWidth, 0);
+            if (!next || next == p)
+                break;
+            p = next;
+            lines++;
+        }
+        sink = lines;
+    });
+    INT widths[256];
+    GpiSetCharSet(page.hps, 1);
+    GetCharWidth32A(page.hdc, 0, 255, widths);
+    double sumRate = rate(n, [&] {
+        long sum = 0;
+        for (size_t i = 0; i < n; i++)
+            sum += widths[(unsigned char)s[i]];
+        sink = (size_t)sum;
+    });
+    row("RtStrFindWrapPos", wrapRate, "table width sum", sumRate);
+    std::printf("    (%zu lines of at most %ld pixels)\n", lines, (long)lineWidth);
+
+    // the first lines, drawn rich and plain
+    std::vector<std::string> rich, plain;
+    for (const char *p = s; *p && rich.size() < 2000;) {
+        const char *next = RtStrFindWrapPos(page.hps, page.fs, p, lineWidth, 0);
+        if (!next || next == p)
+            break;
+        rich.emplace_back(p, next);
+        char *stripped = RtStripFromFormatting(rich.back().c_str());
+        plain.emplace_back(stripped ? stripped : "");
+        std::free(stripped);
+        p = next;
+    }
+    size_t bytes = 0;
+    for (const std::string &l : plain)
+        bytes += l.size();
+    double richRate = rate(bytes, [&] {
+        for (size_t i = 0; i < rich.size(); i++) {
+            PM_POINTL at{0, (LONG)(20 + i % 30 * 19)};
+            RtStrCharStringAt(page.hps, page.fs, &at, rich[i].c_str());
+        }
+        GdiFlush();
+    });
+    double plainRate = rate(bytes, [&] {
+        for (size_t i = 0; i < plain.size(); i++)
+            TextOutA(page.hdc, 0, (int)(20 + i % 30 * 19), plain[i].data(), (int)plain[i].size());
+        GdiFlush();
+    });
+    row("RtStrCharStringAt", richRate, "TextOutA (plain)", plainRate);
+    std::printf("    (%zu lines, %zu visible bytes per pass)\n", rich.size(), bytes);
+}
+
 }  // namespace
 
 int main()
@@ -144,6 +252,8 @@ int main()
                 kRepeats);
     std::printf("single-byte text (code page %u):\n", GetACP());
     measure(makeText(false));
+    std::printf("painting into a memory PS:\n");
+    measurePainting(makeText(false));
     if (GetACP() == 932) {
         std::printf("text with double-byte characters:\n");
         measure(makeText(true));
