@@ -117,7 +117,8 @@ HWND ORINAPI WinEnumDlgItem(HWND hwndDlg, HWND hwnd, ULONG code) noexcept
         return nullptr;
     switch (code) {
     case PM_EDI_FIRSTTABITEM:  return GetNextDlgTabItem(hwndDlg, nullptr, FALSE);
-    case PM_EDI_LASTTABITEM:   return GetNextDlgTabItem(hwndDlg, nullptr, TRUE);
+    case PM_EDI_LASTTABITEM:   // the one before the first, wrapping round
+        return GetNextDlgTabItem(hwndDlg, GetNextDlgTabItem(hwndDlg, nullptr, FALSE), TRUE);
     case PM_EDI_NEXTTABITEM:   return GetNextDlgTabItem(hwndDlg, hwnd, FALSE);
     case PM_EDI_PREVTABITEM:   return GetNextDlgTabItem(hwndDlg, hwnd, TRUE);
     case PM_EDI_FIRSTGROUPITEM: return hwnd ? firstOfGroup(hwnd) : nullptr;
