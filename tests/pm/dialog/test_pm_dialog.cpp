@@ -131,6 +131,42 @@ TEST_F(DialogTest, EnterPressesDefaultButtonAndLoopDisablesOwner)
     EXPECT_EQ(WinProcessDlg(top), (ULONG)PM_DID_ERROR);
 }
 
+// The owner's native procedure, watched for the enter-idle message.
+WNDPROC ownerNative = NULL;
+std::vector<LPARAM> idleFrom;
+LRESULT CALLBACK idleWatcher(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_ENTERIDLE && wParam == MSGF_DIALOGBOX)
+        idleFrom.push_back(lParam);
+    return CallWindowProcA(ownerNative, hwnd, msg, wParam, lParam);
+}
+
+UINT_PTR escapeTimer = 0;
+HWND escapeTarget = NULL;
+void CALLBACK pressEscape(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(NULL, id);
+    postKey(escapeTarget, VK_ESCAPE);
+}
+
+TEST_F(DialogTest, OwnerHearsOfIdleLoopOncePerIdlePeriod)
+{
+    HWND dlg = WinLoadDlg(PM_HWND_DESKTOP, top, keysDialog, exe(), kPlain, NULL);
+    ASSERT_NE(dlg, (HWND)NULL);
+    ownerNative = (WNDPROC)SetWindowLongPtrA(top, GWLP_WNDPROC, (LONG_PTR)idleWatcher);
+    idleFrom.clear();
+    escapeTarget = WinWindowFromID(dlg, kEdit);
+    // The loop goes idle, the timer wakes it once, Escape ends it.
+    escapeTimer = SetTimer(NULL, 0, 100, pressEscape);
+    EXPECT_EQ(WinProcessDlg(dlg), (ULONG)PM_DID_CANCEL);
+    SetWindowLongPtrA(top, GWLP_WNDPROC, (LONG_PTR)ownerNative);
+    ASSERT_FALSE(idleFrom.empty());
+    EXPECT_LE(idleFrom.size(), 4u);     // not once per wait
+    for (LPARAM l : idleFrom)
+        EXPECT_EQ((HWND)l, dlg);
+    WinDestroyWindow(dlg);
+}
+
 TEST_F(DialogTest, F1FocusesHelpButtonThenEscapeCancels)
 {
     HWND dlg = WinLoadDlg(PM_HWND_DESKTOP, top, keysDialog, exe(), kPlain, NULL);
