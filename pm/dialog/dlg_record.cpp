@@ -47,8 +47,9 @@ bool dialogMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, MRESULT *result
 HWND relation(HWND hwnd, LONG cmd) noexcept
 {
     const DlgRecord *rec = FindRecord(hwnd);
+    // The application's top window was resolved into the native owner.
     if (cmd == PM_QW_OWNER && rec)
-        return rec->owner == PM_HWND_APPTOP ? AppTopWindow() : rec->owner;
+        return rec->owner == PM_HWND_APPTOP ? GetWindow(hwnd, GW_OWNER) : rec->owner;
     return GetAncestor(hwnd, GA_PARENT);
 }
 

@@ -70,11 +70,15 @@ MRESULT keysDialog(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
 int listenerStarts = 0, listenerEnds = 0;
 bool ownerEnabledInLoop = true;
 HWND listenerOwner = NULL;
+HWND otherPopup = NULL;
+bool otherEnabledInLoop = true;
 void listener(PVOID ctx, HWND dlg, BOOL start)
 {
     (start ? listenerStarts : listenerEnds) += *(int *)ctx;
     if (start && listenerOwner)
         ownerEnabledInLoop = IsWindowEnabled(listenerOwner) != 0;
+    if (start && otherPopup)
+        otherEnabledInLoop = IsWindowEnabled(otherPopup) != 0;
 }
 int listenerWeight = 1;
 
@@ -88,8 +92,18 @@ protected:
         ASSERT_TRUE(added);
         listenerStarts = listenerEnds = 0;
         listenerOwner = top;
+        otherPopup = NULL;
     }
 };
+
+std::vector<BYTE> templateBytes(ULONG id)
+{
+    HRSRC r = FindResourceA(exe(), MAKEINTRESOURCEA(id), (LPCSTR)RT_DIALOG);
+    if (!r)
+        return {};
+    auto p = (const BYTE *)LockResource(LoadResource(exe(), r));
+    return std::vector<BYTE>(p, p + SizeofResource(exe(), r));
+}
 
 TEST_F(DialogTest, DismissFromInitReturnsAtOnceWithoutShowing)
 {
@@ -249,6 +263,50 @@ TEST_F(DialogTest, QuitEndsTheLoopAndReachesTheApplication)
     }
     EXPECT_TRUE(quit);
     WinDestroyWindow(dlg);
+}
+
+TEST_F(DialogTest, TemplateInMemoryAndApplicationTopOwner)
+{
+    // An owned top-level PM window is a pop-up of the library's popup list.
+    HWND other = WinCreateWindow(PM_HWND_DESKTOP, RECORDER, "other", PM_WS_VISIBLE, 0, 0, 100, 100,
+                                 top, NULL, 0, NULL, NULL);
+    ASSERT_NE(other, (HWND)NULL);
+    WinSetActiveWindow(PM_HWND_DESKTOP, top);
+    std::vector<BYTE> bytes = templateBytes(kExtended);
+    ASSERT_FALSE(bytes.empty());
+    HWND dlg = WinCreateDlg(PM_HWND_DESKTOP, PM_HWND_APPTOP, keysDialog, bytes.data(), NULL);
+    ASSERT_NE(dlg, (HWND)NULL);
+    bytes.assign(bytes.size(), 0);      // the dialog no longer needs its template
+    EXPECT_TRUE(OwmIsDlgWindowPM(dlg));
+    EXPECT_NE(WinWindowFromID(dlg, kEdit), (HWND)NULL);
+    EXPECT_EQ(WinQueryWindow(dlg, PM_QW_OWNER), top);    // the active window then
+    // Owned by the application's top window: every other PM pop-up is
+    // disabled while the loop runs, and enabled again afterwards.
+    otherPopup = other;
+    otherEnabledInLoop = true;
+    postKey(WinWindowFromID(dlg, kEdit), VK_ESCAPE);
+    EXPECT_EQ(WinProcessDlg(dlg), (ULONG)PM_DID_CANCEL);
+    EXPECT_FALSE(otherEnabledInLoop);
+    EXPECT_TRUE(IsWindowEnabled(other));
+    EXPECT_TRUE(IsWindowEnabled(top));
+    WinDestroyWindow(dlg);
+    WinDestroyWindow(other);
+}
+
+TEST_F(DialogTest, DismissingAForeignNativeDialogEndsIt)
+{
+    std::vector<BYTE> bytes = templateBytes(kPlain);
+    HWND native = CreateDialogIndirectParamA(exe(), (LPCDLGTEMPLATEA)bytes.data(), NULL,
+                                             [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR {
+                                                 return FALSE;
+                                             }, 0);
+    ASSERT_NE(native, (HWND)NULL);
+    ShowWindow(native, SW_SHOW);
+    EXPECT_FALSE(OwmIsDlgWindowPM(native));
+    EXPECT_TRUE(WinDismissDlg(native, 5));
+    EXPECT_FALSE(IsWindowVisible(native));
+    EXPECT_EQ(WinProcessDlg(native), (ULONG)PM_DID_ERROR);
+    DestroyWindow(native);
 }
 
 TEST_F(DialogTest, MissingTemplateAndBadHandles)
