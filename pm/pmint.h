@@ -190,6 +190,25 @@ using MdiAccelTranslator = bool (*)(HWND *hwnd, MSG *msg) noexcept;
 void    OwmInstallStdWindowHooks(StdWindowTest test, StdWindowsDestroyer destroyAll) noexcept;
 void    OwmInstallMdiAccelHook(MdiAccelTranslator translate) noexcept;
 
+/* The dialog layer answers which windows are its dialogs and what their
+ * records hold; the pop-up layer owns the context-menu item list.  Each
+ * installs one table of functions (kept for the life of the process). */
+struct DialogHooks {
+    BOOL (*isDialog)(HWND hwnd) noexcept;
+    bool (*message)(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, MRESULT *result) noexcept;
+    HWND (*relation)(HWND hwnd, LONG cmd) noexcept;
+    bool (*windowWord)(HWND hwnd, LONG index, ULONG_PTR *value) noexcept;
+    bool (*input)(HWND hwnd, USHORT **cEnable, USHORT **cDisable) noexcept;
+    HWND (*modalDialog)() noexcept;
+};
+struct PopupHooks {
+    void (*clear)() noexcept;
+    void (*show)(HWND hwnd) noexcept;
+    void (*command)(HWND hwnd, USHORT item) noexcept;
+};
+bool    OwmInstallDialogHooks(const DialogHooks *hooks) noexcept;
+bool    OwmInstallPopupHooks(const PopupHooks *hooks) noexcept;
+
 /* Takes a posted-message record out of the store (false when lParam names
  * none), for windows that deliver posted PM messages themselves. */
 bool    OwmPostedTake(LPARAM lParam, HWND *hwnd, USHORT *msg, MPARAM *mp1, MPARAM *mp2) noexcept;

@@ -4,7 +4,7 @@
  * menus, control-message translation and owner drawing.
  *
  * Each hook is one small function so that its layer can take it over;
- * the standard frames and the MDI layer install theirs (function pointers
+ * the standard frames, the MDI, dialog and pop-up layers install theirs (function pointers
  * kept here) from their own folders.
  * Until then they answer as an application without that layer sees it: no
  * window is a dialog or a standard frame, no control message is
@@ -21,6 +21,8 @@ namespace {
 constinit std::atomic<StdWindowTest> stdWindowTest{nullptr};
 constinit std::atomic<StdWindowsDestroyer> stdWindowsDestroyer{nullptr};
 constinit std::atomic<MdiAccelTranslator> mdiAccelTranslator{nullptr};
+constinit std::atomic<const DialogHooks *> dialogHooks{nullptr};
+constinit std::atomic<const PopupHooks *> popupHooks{nullptr};
 
 }  // namespace
 
@@ -35,11 +37,24 @@ void OwmInstallMdiAccelHook(MdiAccelTranslator translate) noexcept
     mdiAccelTranslator.store(translate);
 }
 
+bool OwmInstallDialogHooks(const DialogHooks *hooks) noexcept
+{
+    dialogHooks.store(hooks);
+    return true;
+}
+
+bool OwmInstallPopupHooks(const PopupHooks *hooks) noexcept
+{
+    popupHooks.store(hooks);
+    return true;
+}
+
 }  // namespace orin::pm
 
 BOOL ORINAPI OwmIsDlgWindowPM(HWND hwnd) noexcept
 {
-    return FALSE;
+    auto hooks = orin::pm::dialogHooks.load();
+    return hooks && hwnd ? hooks->isDialog(orin::pm::OwmMapDesktop(hwnd)) : FALSE;
 }
 
 BOOL ORINAPI OwmIsStdWindow(HWND hwnd) noexcept
@@ -52,27 +67,32 @@ namespace orin::pm {
 
 bool OwmHookDlgMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, MRESULT *result)
 {
-    return false;
+    auto hooks = dialogHooks.load();
+    return hooks && hooks->message(hwnd, msg, mp1, mp2, result);
 }
 
 HWND OwmHookDlgRelation(HWND hwnd, LONG cmd)
 {
-    return GetParent(hwnd);
+    auto hooks = dialogHooks.load();
+    return hooks ? hooks->relation(hwnd, cmd) : GetParent(hwnd);
 }
 
 bool OwmHookDlgWindowWord(HWND hwnd, LONG index, ULONG_PTR *value)
 {
-    return false;
+    auto hooks = dialogHooks.load();
+    return hooks && hooks->windowWord(hwnd, index, value);
 }
 
 bool OwmHookDlgInput(HWND hwnd, USHORT **cEnable, USHORT **cDisable)
 {
-    return false;
+    auto hooks = dialogHooks.load();
+    return hooks && hooks->input(hwnd, cEnable, cDisable);
 }
 
 HWND OwmHookModalDialog()
 {
-    return nullptr;
+    auto hooks = dialogHooks.load();
+    return hooks ? hooks->modalDialog() : nullptr;
 }
 
 namespace {
@@ -105,14 +125,20 @@ LRESULT OwmHookDrawItem(HWND hwnd, DRAWITEMSTRUCT *dis)
 
 void OwmHookPopupClear()
 {
+    if (auto hooks = popupHooks.load())
+        hooks->clear();
 }
 
 void OwmHookPopupShow(HWND hwnd)
 {
+    if (auto hooks = popupHooks.load())
+        hooks->show(hwnd);
 }
 
 void OwmHookPopupCommand(HWND hwnd, USHORT item)
 {
+    if (auto hooks = popupHooks.load())
+        hooks->command(hwnd, item);
 }
 
 USHORT OwmHookMenuPopupId(HWND hwnd, HMENU menu, USHORT item)

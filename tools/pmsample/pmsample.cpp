@@ -17,15 +17,25 @@
  * itself on a print request, which the system's request may leave out) to
  * pmsample.bmp next to the program.
  *
+ * Help/About (posted as the menu would send it) opens a modal dialog whose
+ * entry field gets a typed Enter, which presses its default button; a
+ * context-menu request on the client collects the client's items and shows
+ * them as a pop-up menu, where a helper thread plays the user and picks
+ * the second item with the arrow and Enter keys.
+ *
  * Usage: pmsample [TICKS]   (timer ticks of 50 ms before it closes, default 5)
  */
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 #include "knl.h"
 #include "opmmdi.h"
+#include "owmpopup.h"
 #include "win.h"
+#include "windlg.h"
 
 namespace {
 
@@ -47,6 +57,12 @@ constexpr ULONG kIdLetterMenu = 20;
 constexpr ULONG kIdTableMenu = 30;
 constexpr USHORT kWindowMenuPos = 1;
 constexpr WORD kBitsPerPixel = 24;
+constexpr USHORT kIdAbout = 203;
+constexpr ULONG kIdAboutDialog = 40;
+constexpr ULONG kIdAboutEntry = 402;
+constexpr USHORT kIdCopy = 501;
+constexpr USHORT kIdPaste = 502;
+constexpr int kMenuWaitMs = 3000;
 
 int ticksToRun = 5;
 
@@ -77,9 +93,50 @@ HWND makeControls(HWND hwnd)
     return button;
 }
 
+MRESULT aboutProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
+{
+    if (msg == PM_WM_INITDLG) {
+        WinSetDlgItemText(hwnd, kIdAboutEntry, "typed Enter");
+        HWND entry = WinWindowFromID(hwnd, kIdAboutEntry);
+        PostMessageA(entry, WM_KEYDOWN, VK_RETURN, 1);
+    }
+    if (msg == PM_WM_COMMAND)
+        printf("dialog WM_COMMAND: id %u\n", SHORT1FROMMP(mp1));
+    return WinDefDlgProc(hwnd, msg, mp1, mp2);
+}
+
+/* Plays the user in an open pop-up menu: down twice, then Enter. */
+void pickSecondMenuItem()
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMenuWaitMs);
+    while (std::chrono::steady_clock::now() < until) {
+        HWND menu = FindWindowA("#32768", NULL);
+        if (menu && IsWindowVisible(menu)) {
+            for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN})
+                PostMessageA(menu, WM_KEYDOWN, key, 1);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::thread menuUser;
+
+void addContextItems(HWND hwnd)
+{
+    OWMPOPUPITEM items[] = {{hwnd, kIdCopy, 0, "&Copy"}, {hwnd, 0, 0, NULL},
+                            {hwnd, kIdPaste, 0, "&Paste"}};
+    for (const OWMPOPUPITEM &it : items)
+        OwmPopUpAppend(&it);
+    printf("WM_CONTEXTMENU: %u items offered\n", OwmPopUpQueryItemsNumber());
+}
+
 MRESULT sampleProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
 {
     switch (msg) {
+    case PM_WM_CONTEXTMENU:
+        addContextItems(hwnd);
+        return 0;
     case PM_WM_CREATE: {
         auto cs = static_cast<const PM_CREATESTRUCT *>(mp2);
         printf("WM_CREATE: %ld x %ld at (%ld, %ld), class %s\n", (long)cs->cx, (long)cs->cy,
@@ -88,6 +145,14 @@ MRESULT sampleProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
     }
     case PM_WM_COMMAND:
         printf("WM_COMMAND: id %u, source %u\n", SHORT1FROMMP(mp1), SHORT1FROMMP(mp2));
+        if (SHORT1FROMMP(mp1) == kIdAbout) {
+            ULONG r = WinDlgBox(PM_HWND_DESKTOP, hwnd, aboutProc, GetModuleHandleA(NULL),
+                                kIdAboutDialog, NULL);
+            printf("About dialog ended with %lu\n", (unsigned long)r);
+            /* Then a context-menu request, with the helper playing the user. */
+            menuUser = std::thread(pickSecondMenuItem);
+            PostMessageA(hwnd, WM_CONTEXTMENU, (WPARAM)hwnd, MAKELPARAM(100, 100));
+        }
         return 0;
     case PM_WM_SIZE:
         printf("WM_SIZE: client %u x %u\n", SHORT1FROMMP(mp1), SHORT2FROMMP(mp1));
@@ -303,6 +368,7 @@ int main(int argc, char **argv)
     PostMessageA(button, BM_CLICK, 0, 0);
     WinSetFocus(PM_HWND_DESKTOP, hwnd);
     PostMessageA(hwnd, WM_KEYDOWN, VK_F5, 1);     /* the accelerator of command 201 */
+    PostMessageA(frame, WM_COMMAND, kIdAbout, 0);  /* Help/About, as the menu sends it */
     WinStartTimer(hab, hwnd, kIdTimer, kTickMs);
     PM_QMSG qmsg;
     int messages = 0;
@@ -311,6 +377,8 @@ int main(int argc, char **argv)
         messages++;
     }
     printf("message loop ended after %d messages\n", messages);
+    if (menuUser.joinable())
+        menuUser.join();
     std::string picture = picturePath();
     if (writeWindowPicture(frame, picture.c_str()))
         printf("main window written to pmsample.bmp\n");
