@@ -1,12 +1,14 @@
-// Second process of the kill tests: makes a store, signals that it is
-// ready, then runs the store's workload (killwork.h) until it is killed.
+// Second process of the kill tests: waits for the test's "go" event (it is
+// started ahead of its turn), makes a store, signals that it is ready,
+// then runs the store's workload (killwork.h) until it is killed.
 // After each operation returns successfully, "j id" (operation number,
 // and the block id it left for the block file, else 0) goes to the log
 // with one WriteFile, before the next operation starts.
-//   kill_helper STORE FILE SEED LOG EVENT
+//   kill_helper STORE FILE SEED LOG READY GO
 //   STORE: fal | prf | prf-shared | ixd | ixd-shared | prffile
 // Exit codes: 0 the workload ran out without a kill, 2 bad arguments,
-// 3 the store did not open, 4 the log did not open, 5 an operation failed.
+// 3 the store did not open, 4 the log did not open, 5 an operation failed,
+// 6 no "go" came.
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +24,19 @@ using namespace killwork;
 namespace {
 
 constexpr int kMaxOperations = 1000000;
-constexpr int kOpenFailed = 3, kLogFailed = 4, kOperationFailed = 5;
+constexpr int kOpenFailed = 3, kLogFailed = 4, kOperationFailed = 5, kNoGo = 6;
+constexpr DWORD kGoTimeout = 300000;
+
+/* Waits for the test to let this helper go. */
+bool waitForGo(const char *event)
+{
+    HANDLE e = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, event);
+    if (!e)
+        return false;
+    bool go = WaitForSingleObject(e, kGoTimeout) == WAIT_OBJECT_0;
+    CloseHandle(e);
+    return go;
+}
 
 /* The log of finished operations: written through, never buffered here. */
 class Log {
@@ -180,8 +194,10 @@ int runPrfFile(const Args &a)
 
 int main(int argc, char **argv)
 {
-    if (argc != 6)
+    if (argc != 7)
         return 2;
+    if (!waitForGo(argv[6]))
+        return kNoGo;
     Log log(argv[4]);
     if (!log.ok())
         return kLogFailed;
