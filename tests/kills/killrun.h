@@ -38,6 +38,8 @@ constexpr int kFailuresShown = 3;   // a run stops after this many failing round
 constexpr unsigned kEarlyKillOneIn = 8;
 constexpr DWORD kEarlyKillMaxDelay = 150;
 constexpr DWORD kReleaseTimeout = 10000, kReleasePoll = 5;
+constexpr int kStartAttempts = 3;
+constexpr DWORD kStartRetryPause = 200;
 
 inline unsigned envNumber(const char *name, unsigned fallback)
 {
@@ -75,7 +77,14 @@ public:
     {
         STARTUPINFOA si = {sizeof si};
         std::string cmd = "kill_helper.exe " + args;
-        started_ = CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi_);
+        // Under load Wine now and then fails a process start: try again.
+        for (int attempt = 0; attempt < kStartAttempts && !started_; attempt++) {
+            started_ = CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi_);
+            if (!started_) {
+                fprintf(stderr, "[ kills ] starting kill_helper.exe failed: %lu\n", GetLastError());
+                Sleep(kStartRetryPause);
+            }
+        }
     }
     ~Helper()
     {
