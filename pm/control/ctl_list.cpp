@@ -18,6 +18,7 @@
 #include <cstring>
 #include <vector>
 #include "pm/control/ctlint.h"
+#include "pm/pmint.h"
 
 namespace orin::pm::ctl {
 namespace {
@@ -48,9 +49,11 @@ bool appends(USHORT index) noexcept
            index == PM_LIT_SORTDESCENDING;
 }
 
+/* The control is native (PM windows never reach this layer), so its owner
+ * is found without the PM record look-up. */
 void notifyOwner(HWND hwnd, bool listBox)
 {
-    HWND owner = WinQueryWindow(hwnd, PM_QW_OWNER);
+    HWND owner = OwmNonPMRelation(hwnd, PM_QW_OWNER);
     if (!owner)
         return;
     USHORT id = static_cast<USHORT>(GetDlgCtrlID(hwnd));
