@@ -119,6 +119,19 @@ inline HWND OwmMapDesktop(HWND hwnd) noexcept
 HINSTANCE OwmLibInstance() noexcept;
 bool      OwmIsWindow(HWND hwnd) noexcept;              // sets the last error when not
 OWMWND   *OwmQueryWndRec(HWND hwnd) noexcept;           // null unless a PM window
+OWMWND   *OwmRememberedWndRec(HWND hwnd) noexcept;      // this thread's last look-up, or null
+HWND      OwmNonPMRelation(HWND hwnd, LONG cmd) noexcept;   // owner/parent of a non-PM window
+
+/* What a window's class makes it (win_kind.cpp): its control kind
+ * (OWM_CTL_NONE for other classes), whether it is a plain native scroll
+ * bar, and whether its class could hold PM windows at all. */
+struct NativeClass {
+    USHORT kind;
+    bool scrollBar;
+    bool maybePM;
+};
+bool      OwmNativeClass(HWND hwnd, NativeClass *out) noexcept;  // false: not a window
+void      OwmClassesChanged() noexcept;                 // a PM class came or went
 ClassRef  OwmFindClass(const char *name) noexcept;
 void      OwmFreeClassTable() noexcept;
 LONG      OwmClientHeight(HWND hwnd) noexcept;          // the desktop for null
@@ -158,8 +171,8 @@ bool    OwmHookDlgMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2, MRESULT 
 HWND    OwmHookDlgRelation(HWND hwnd, LONG cmd);        // owner / parent of a dialog
 bool    OwmHookDlgWindowWord(HWND hwnd, LONG index, ULONG_PTR *value);
 bool    OwmHookDlgInput(HWND hwnd, USHORT **cEnable, USHORT **cDisable);
-bool    OwmHookCtlMessage(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
-                          MRESULT *result);
+bool    OwmHookCtlMessage(HWND hwnd, const NativeClass &nc, ULONG msg, MPARAM mp1,
+                          MPARAM mp2, MRESULT *result);
 bool    OwmHookMdiAccel(HWND *hwnd, MSG *msg);
 LRESULT OwmHookDrawItem(HWND hwnd, DRAWITEMSTRUCT *dis);
 void    OwmHookPopupClear();
@@ -173,11 +186,11 @@ void    OwmHookDestroyStdWindows();
 /* The control-message layer installs its translator once, from a
  * namespace-scope initialiser of the file that defines it (so the DLL, and
  * any program linked from the static archive that contains it, has it).
- * OwmHookCtlMessage asks it for every native window whose control kind
- * could be read (OWM_CTL_NONE included: plain scroll bars have no kind);
- * it answers false for messages it does not translate. */
-using CtlMessageFn = bool (*)(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
-                              MRESULT *result) noexcept;
+ * OwmHookCtlMessage asks it for every native window whose class could be
+ * read (OWM_CTL_NONE included: plain scroll bars have no kind); it answers
+ * false for messages it does not translate. */
+using CtlMessageFn = bool (*)(HWND hwnd, const NativeClass &nc, ULONG msg, MPARAM mp1,
+                              MPARAM mp2, MRESULT *result) noexcept;
 bool    OwmInstallCtlTranslator(CtlMessageFn fn) noexcept;
 /* ---- hooks the layers above install (lower folders never call up) ----
  * The standard-frame layer answers which windows are standard windows and

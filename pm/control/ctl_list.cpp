@@ -15,9 +15,11 @@
  * null buffer for the item text answers 0 with ORIN_ERR_INVALID_PARAM.
  */
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 #include "pm/control/ctlint.h"
+#include "pm/pmint.h"
 
 namespace orin::pm::ctl {
 namespace {
@@ -25,6 +27,7 @@ namespace {
 constexpr USHORT kNotifyListBox = PM_LN_SELECT;
 constexpr USHORT kNotifyCombo = PM_CBN_LBSELECT;
 constexpr LRESULT kNoSelection = -1;
+constexpr size_t kStackText = 256;     // item texts up to this size need no heap
 
 /* The native message of the list-box or combo-box set. */
 struct ListMsgs {
@@ -48,9 +51,11 @@ bool appends(USHORT index) noexcept
            index == PM_LIT_SORTDESCENDING;
 }
 
+/* The control is native (PM windows never reach this layer), so its owner
+ * is found without the PM record look-up. */
 void notifyOwner(HWND hwnd, bool listBox)
 {
-    HWND owner = WinQueryWindow(hwnd, PM_QW_OWNER);
+    HWND owner = OwmNonPMRelation(hwnd, PM_QW_OWNER);
     if (!owner)
         return;
     USHORT id = static_cast<USHORT>(GetDlgCtrlID(hwnd));
@@ -131,11 +136,14 @@ MRESULT actListQueryText(const Call &call, const Row &)
     if (len < 0)
         return nullptr;
     size_t need = safeTextBuffer(len);
-    std::vector<char> temp;
+    std::array<char, kStackText> small;
+    std::vector<char> large;
     char *into = out;
-    if (size < need) {
-        temp.assign(need, '\0');
-        into = temp.data();
+    if (size < need && need <= small.size()) {
+        into = small.data();
+    } else if (size < need) {
+        large.assign(need, '\0');
+        into = large.data();
     }
     if (sendNative(call.hwnd, m.getText, index, reinterpret_cast<LPARAM>(into)) < 0)
         return nullptr;

@@ -178,21 +178,15 @@ NativeParams nativeParams(const Call &call, Args a) noexcept
     return {0, 0};
 }
 
-bool isPlainScrollBar(HWND hwnd) noexcept
-{
-    char name[16];
-    return GetClassNameA(hwnd, name, sizeof name) && _stricmp(name, "SCROLLBAR") == 0;
-}
-
-bool translate(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
+bool translate(HWND hwnd, const NativeClass &nc, ULONG msg, MPARAM mp1, MPARAM mp2,
                MRESULT *result) noexcept
 {
     if (msg < kFirstCtlMsg || msg > kLastCtlMsg)
         return false;
-    if (kind == OWM_CTL_NONE && !isPlainScrollBar(hwnd))
+    if (nc.kind == OWM_CTL_NONE && !nc.scrollBar)
         return false;
     const Row &row = kRows[kIndex[msg - kFirstCtlMsg]];
-    *result = row.act(Call{hwnd, kind == OWM_CTL_LISTBOX, mp1, mp2}, row);
+    *result = row.act(Call{hwnd, nc.kind == OWM_CTL_LISTBOX, mp1, mp2}, row);
     return true;
 }
 

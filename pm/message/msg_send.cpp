@@ -10,6 +10,11 @@
  * ignored, and a window's records are dropped when the window is
  * destroyed.  Messages for native windows are translated to the native
  * message of the same meaning, or not sent at all when there is none.
+ *
+ * A send looks first at the window this thread reached last (no native
+ * call), then reads the window's class once: that one call tells a dead
+ * handle, a class that cannot hold PM windows, and the control kind that
+ * the control-message translation needs.
  */
 #include <memory>
 #include <mutex>
@@ -118,12 +123,10 @@ MRESULT sendNative(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
     return reinterpret_cast<MRESULT>(SendMessageA(hwnd, msg, wParam, lParam));
 }
 
-MRESULT sendToNative(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
+MRESULT sendToNative(HWND hwnd, const NativeClass &nc, ULONG msg, MPARAM mp1, MPARAM mp2)
 {
-    USHORT kind = OwmQueryControlKind(hwnd);
     MRESULT result;
-    if (kind != OWM_CTL_UNKNOWN &&
-        OwmHookCtlMessage(hwnd, kind, msg, mp1, mp2, &result))
+    if (OwmHookCtlMessage(hwnd, nc, msg, mp1, mp2, &result))
         return result;
     auto w1 = reinterpret_cast<WPARAM>(mp1), w2 = reinterpret_cast<WPARAM>(mp2);
     auto l1 = reinterpret_cast<LPARAM>(mp1), l2 = reinterpret_cast<LPARAM>(mp2);
@@ -167,11 +170,14 @@ MRESULT sendMessage(HWND hwnd, ULONG msg, MPARAM mp1, MPARAM mp2)
     MRESULT result;
     if (OwmHookDlgMessage(hwnd, msg, mp1, mp2, &result))
         return result;
-    if (const OWMWND *rec = OwmQueryWndRec(hwnd))
+    if (const OWMWND *rec = OwmRememberedWndRec(hwnd))
         return OwmCallPM(hwnd, *rec, static_cast<USHORT>(msg & 0xFFFF), mp1, mp2);
-    if (!IsWindow(hwnd))
-        return nullptr;
-    return sendToNative(hwnd, msg, mp1, mp2);
+    NativeClass nc;
+    if (!OwmNativeClass(hwnd, &nc))
+        return nullptr;             // not a window
+    if (const OWMWND *rec = nc.maybePM ? OwmQueryWndRec(hwnd) : nullptr)
+        return OwmCallPM(hwnd, *rec, static_cast<USHORT>(msg & 0xFFFF), mp1, mp2);
+    return sendToNative(hwnd, nc, msg, mp1, mp2);
 }
 
 /* The direct children of a window, collected before any of them receives

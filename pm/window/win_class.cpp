@@ -123,6 +123,7 @@ void OwmFreeClassTable() noexcept
     while (!table().empty())
         table().pop_back();             // the newest class first
     std::vector<TableEntry>().swap(table());
+    OwmClassesChanged();
 }
 
 }  // namespace orin::pm
@@ -154,6 +155,7 @@ BOOL ORINAPI WinRegisterClass(HAB hab, const char *pszClassName, PFNWP pfnWndPro
         cls->flStyle = flStyle;
         cls->hinst = hinst;
         table().emplace_back(std::move(cls));
+        OwmClassesChanged();
         return TRUE;
     });
 }
@@ -166,5 +168,6 @@ BOOL ORINAPI WinUnRegisterClass(HAB hab, const char *pszClassName) noexcept
     if (it == table().end())
         return FALSE;
     table().erase(it);
+    OwmClassesChanged();
     return TRUE;
 }

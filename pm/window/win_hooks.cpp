@@ -105,11 +105,11 @@ bool OwmInstallCtlTranslator(CtlMessageFn fn) noexcept
     return true;
 }
 
-bool OwmHookCtlMessage(HWND hwnd, USHORT kind, ULONG msg, MPARAM mp1, MPARAM mp2,
+bool OwmHookCtlMessage(HWND hwnd, const NativeClass &nc, ULONG msg, MPARAM mp1, MPARAM mp2,
                        MRESULT *result)
 {
     CtlMessageFn fn = ctlTranslator.load(std::memory_order_acquire);
-    return fn && fn(hwnd, kind, msg, mp1, mp2, result);
+    return fn && fn(hwnd, nc, msg, mp1, mp2, result);
 }
 
 bool OwmHookMdiAccel(HWND *hwnd, MSG *msg)

@@ -156,6 +156,14 @@ bool writeData(OWMWND &rec, LONG index, T value) noexcept
 }
 
 }  // namespace
+
+HWND OwmNonPMRelation(HWND hwnd, LONG cmd) noexcept
+{
+    if (OwmIsDlgWindowPM(hwnd))
+        return OwmHookDlgRelation(hwnd, cmd);
+    return GetParent(hwnd);
+}
+
 }  // namespace orin::pm
 
 using namespace orin::pm;
@@ -174,9 +182,7 @@ HWND ORINAPI WinQueryWindow(HWND hwnd, LONG cmd) noexcept
     case PM_QW_PARENT:
         if (const OWMWND *rec = OwmQueryWndRec(hwnd))
             return cmd == PM_QW_OWNER ? rec->hwndOwner : rec->hwndParent;
-        if (OwmIsDlgWindowPM(hwnd))
-            return OwmHookDlgRelation(hwnd, cmd);
-        return GetParent(hwnd);
+        return OwmNonPMRelation(hwnd, cmd);
     case PM_QW_FRAMEOWNER:
         return frameAncestor(hwnd);
     default:

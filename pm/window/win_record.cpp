@@ -169,14 +169,20 @@ OWMWND *OwmQueryWndRec(HWND hwnd) noexcept
 {
     if (!hwnd || hwnd == PM_HWND_DESKTOP)
         return nullptr;
-    RecordCache &cache = lastLookup;
+    if (OWMWND *remembered = OwmRememberedWndRec(hwnd))
+        return remembered;
     LONG generation = recordGeneration.load(std::memory_order_acquire);
-    if (hwnd == cache.hwnd && cache.generation == generation)
-        return cache.rec;
     OWMWND *rec = readRecord(hwnd);
     if (rec)
-        cache = {hwnd, rec, generation};
+        lastLookup = {hwnd, rec, generation};
     return rec;
+}
+
+OWMWND *OwmRememberedWndRec(HWND hwnd) noexcept
+{
+    const RecordCache &cache = lastLookup;
+    LONG generation = recordGeneration.load(std::memory_order_acquire);
+    return hwnd && hwnd == cache.hwnd && cache.generation == generation ? cache.rec : nullptr;
 }
 
 LRESULT OwmWndCreate(HWND hwnd, const CREATESTRUCTA &cs)
@@ -238,27 +244,4 @@ BOOL ORINAPI OwmIsPMWindow(HWND hwnd) noexcept
     if (OwmIsDlgWindowPM(hwnd))
         return FALSE;
     return OwmQueryWndRec(hwnd) != nullptr;
-}
-
-USHORT ORINAPI OwmQueryControlKind(HWND hwnd) noexcept
-{
-    struct Kind {
-        const char *className;
-        USHORT kind;
-    };
-    static constexpr Kind kKinds[] = {
-        {"BUTTON", OWM_CTL_BUTTON}, {"COMBOBOX", OWM_CTL_COMBOBOX}, {"EDIT", OWM_CTL_ENTRY},
-        {"LISTBOX", OWM_CTL_LISTBOX}, {"STATIC", OWM_CTL_STATIC}, {"VLIST", OWM_CTL_VLIST},
-    };
-    char name[64];
-    if (!GetClassNameA(hwnd, name, sizeof name))
-        return OWM_CTL_UNKNOWN;
-    for (const Kind &k : kKinds) {
-        if (_stricmp(name, k.className) != 0)
-            continue;
-        if (k.kind == OWM_CTL_ENTRY && (GetWindowLongA(hwnd, GWL_STYLE) & ES_MULTILINE))
-            return OWM_CTL_MLE;
-        return k.kind;
-    }
-    return OWM_CTL_NONE;
 }

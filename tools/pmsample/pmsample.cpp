@@ -9,7 +9,8 @@
  *
  * Everything goes through the PM calls: the client's procedure sees PM
  * messages (WM_CREATE, WM_COMMAND, WM_CONTROL, WM_TIMER, WM_CLOSE) in PM
- * coordinates, and the program prints what arrives.  The button is
+ * coordinates, and the program prints what arrives.  The entry field and
+ * list box are driven with PM control messages.  The button is
  * "pressed" with a native click, and F5 is pressed through the frame's
  * accelerator table, so both commands travel the whole way from native
  * input to the PM procedure.  Before it ends, the program writes a picture
@@ -67,6 +68,34 @@ constexpr int kMenuWaitMs = 3000;
 int ticksToRun = 5;
 
 
+/* Drives the native entry field and list box with PM control messages,
+ * which the library turns into native control messages, and prints the
+ * answers.  Selecting an item makes the list box report WM_CONTROL. */
+void driveControls(HWND entry, HWND list)
+{
+    constexpr USHORT kTextLimit = 40;
+    WinSendMsg(entry, PM_EM_SETTEXTLIMIT, MPFROM2SHORT(kTextLimit, 0), 0);
+    WinSendMsg(entry, PM_EM_SETSEL, MPFROM2SHORT(0, 5), 0);
+    MRESULT sel = WinSendMsg(entry, PM_EM_QUERYSEL, 0, 0);
+    printf("entry field: limit %u, selection %u..%u\n", kTextLimit, SHORT1FROMMP(sel),
+           SHORT2FROMMP(sel));
+
+    const char *items[] = {"pears", "apples", "plums"};
+    for (const char *item : items) {
+        MRESULT at = WinSendMsg(list, PM_LM_INSERTITEM, MPFROM2SHORT(PM_LIT_END, 0), (MPARAM)item);
+        printf("list box: \"%s\" inserted at %ld\n", item, (long)(LONG_PTR)at);
+    }
+    WinSendMsg(list, PM_LM_INSERTITEM, MPFROM2SHORT(0, 0), (MPARAM) "figs");
+    char text[16] = "";
+    MRESULT len = WinSendMsg(list, PM_LM_QUERYITEMTEXT, MPFROM2SHORT(2, sizeof text), text);
+    printf("list box: %ld items, item 2 is \"%s\" (%ld characters)\n",
+           (long)(LONG_PTR)WinSendMsg(list, PM_LM_QUERYITEMCOUNT, 0, 0), text,
+           (long)(LONG_PTR)len);
+    WinSendMsg(list, PM_LM_SELECTITEM, MPFROM2SHORT(1, 0), (MPARAM)TRUE);
+    printf("list box: selection %ld\n",
+           (long)(LONG_PTR)WinSendMsg(list, PM_LM_QUERYSELECTION, MPFROM2SHORT(PM_LIT_FIRST, 0), 0));
+}
+
 /* Makes the controls; returns the button, or null when one is missing. */
 HWND makeControls(HWND hwnd)
 {
@@ -90,6 +119,7 @@ HWND makeControls(HWND hwnd)
     wp.cchText = sizeof text;
     WinSendMsg(entry, PM_WM_QUERYWINDOWPARAMS, &wp, 0);
     printf("entry field holds \"%s\" (%lu characters)\n", text, (unsigned long)wp.cchText);
+    driveControls(entry, list);
     return button;
 }
 

@@ -149,6 +149,27 @@ TEST_P(ListMessages, QueryItemTextCopiesAtMostTheBufferSize)
     EXPECT_EQ(GetLastError(), (DWORD)ORIN_ERR_INVALID_PARAM);
 }
 
+TEST_P(ListMessages, QueryItemTextTruncatesShortAndLongItemsAlike)
+{
+    // item lengths on both sides of any fixed-size scratch buffer
+    for (size_t len : {200u, 255u, 256u, 1000u, 5000u}) {
+        std::string item;
+        for (size_t i = 0; i < len; i++)
+            item += (char)('a' + (i * 7 + len) % 26);
+        send(PM_LM_DELETEALL);
+        nativeFill(ctl, {item});
+        char buf[40];
+        std::memset(buf, '#', sizeof buf);
+        EXPECT_EQ(asLong(send(PM_LM_QUERYITEMTEXT, MPFROM2SHORT(0, 30), buf)), (LONG_PTR)len);
+        EXPECT_EQ(std::string(buf), item.substr(0, 29)) << len;
+        EXPECT_EQ(buf[30], '#') << len;
+        std::vector<char> whole(len + 1, '#');
+        EXPECT_EQ(asLong(send(PM_LM_QUERYITEMTEXT, MPFROM2SHORT(0, len + 1), whole.data())),
+                  (LONG_PTR)len);
+        EXPECT_EQ(std::string(whole.data()), item) << len;
+    }
+}
+
 TEST_P(ListMessages, SearchStartsAfterTheGivenItem)
 {
     nativeFill(ctl, {"apple", "banana", "cherry", "apricot"});
