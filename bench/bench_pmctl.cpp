@@ -5,7 +5,11 @@
 // the PM message (control-kind look-up, table row, native call, result
 // shaping) against SendMessageA (or the scroll-bar function) with the
 // native one.  Selecting a list item also notifies the owner, so its
-// native peer is the selection plus the notification the owner receives.
+// native peer is the selection plus the notification its owner (the
+// control's parent) receives.
+// Copying an item's text into a buffer of a given size takes two native
+// messages (LB_GETTEXT has no size limit, so the length comes first), and
+// that pair is the peer of the PM text query.
 // Each figure is the best of several rounds, in messages per second; the
 // rounds of the two sides alternate.
 #include <algorithm>
@@ -87,13 +91,22 @@ Rates bestRates(const Pair &p)
     return best;
 }
 
-HWND ownerOf = NULL;
-
 LONG_PTR nativeSelectAndNotify(HWND lb)
 {
     LRESULT r = SendMessageA(lb, LB_SETCURSEL, 1, 0);
-    WinSendMsg(ownerOf, PM_WM_CONTROL, MPFROM2SHORT(GetDlgCtrlID(lb), PM_LN_SELECT), lb);
+    HWND owner = GetParent(lb);     // a native control's owner is its parent
+    WinSendMsg(owner, PM_WM_CONTROL, MPFROM2SHORT(GetDlgCtrlID(lb), PM_LN_SELECT), lb);
     return r;
+}
+
+static char text[64];
+
+LONG_PTR nativeBoundedItemText(HWND lb)
+{
+    LRESULT length = SendMessageA(lb, LB_GETTEXTLEN, 2, 0);
+    if (length < 0 || length >= (LRESULT)sizeof text)
+        return 0;
+    return SendMessageA(lb, LB_GETTEXT, 2, (LPARAM)text);
 }
 
 LONG_PTR nativeScrollPos(HWND sb)
@@ -116,7 +129,6 @@ int main()
         printf("cannot create the owner\n");
         return 1;
     }
-    ownerOf = owner.get();
     auto control = [&](const char *cls, ULONG style, ULONG id) {
         return WinCreateWindow(owner.get(), cls, "", style, 0, 0, 150, 100, owner.get(), NULL,
                                id, NULL, NULL);
@@ -137,13 +149,11 @@ int main()
     SetWindowTextA(mle, "first line\r\nsecond line\r\nthird");
     SetScrollRange(sb, SB_CTL, 0, 100, FALSE);
     SetScrollPos(sb, SB_CTL, 40, FALSE);
-    static char text[64];
-
     const Pair pairs[] = {
         {"list item count", lb, PM_LM_QUERYITEMCOUNT, 0, 0, LB_GETCOUNT, 0, 0, nullptr},
         {"combo item count", cb, PM_LM_QUERYITEMCOUNT, 0, 0, CB_GETCOUNT, 0, 0, nullptr},
-        {"list item text", lb, PM_LM_QUERYITEMTEXT, MPFROM2SHORT(2, sizeof text), text,
-         LB_GETTEXT, 2, (LPARAM)text, nullptr},
+        {"list item text", lb, PM_LM_QUERYITEMTEXT, MPFROM2SHORT(2, sizeof text), text, 0, 0, 0,
+         nativeBoundedItemText},
         {"list item text length", lb, PM_LM_QUERYITEMTEXTLENGTH, MPFROM2SHORT(1, 0), 0,
          LB_GETTEXTLEN, 1, 0, nullptr},
         {"list select + notify", lb, PM_LM_SELECTITEM, MPFROM2SHORT(1, 0), (MPARAM)TRUE, 0, 0, 0,
