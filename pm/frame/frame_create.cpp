@@ -290,16 +290,7 @@ HWND ORINAPI WinCreateStdWindow(HWND hwndParent, ULONG flStyle, ULONG *pflCreate
 {
     if (phwndClient)
         *phwndClient = nullptr;
-    FrameRequest r;
-    r.kind = Kind::Standard;
-    r.hwndParent = hwndParent;
-    r.flStyle = flStyle;
-    r.pflCreate = pflCreateFlags;
-    r.clientClass = pszClientClass;
-    r.title = pszTitle;
-    r.flClientStyle = flClientStyle;
-    r.hmod = hmod;
-    r.idResources = static_cast<USHORT>(idResources);
-    r.phwndClient = phwndClient;
-    return FrameCreate(r);
+    return FrameCreate(FrameRequest(Kind::Standard, hwndParent, flStyle, pflCreateFlags,
+                                    pszClientClass, pszTitle, flClientStyle, hmod, idResources,
+                                    phwndClient));
 }

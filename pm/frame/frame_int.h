@@ -64,6 +64,14 @@ struct FRAMEREC {
 /* One frame to make: the arguments of WinCreateStdWindow and its MDI
  * variants. */
 struct FrameRequest {
+    /* The arguments every frame-making call takes, in WinCreateStdWindow's order. */
+    FrameRequest(Kind k, HWND parent, ULONG style, ULONG *pfl, const char *cls,
+                 const char *text, ULONG clientStyle, HMODULE module, ULONG id,
+                 HWND *client) noexcept
+        : kind(k), hwndParent(parent), flStyle(style), pflCreate(pfl), clientClass(cls),
+          title(text), flClientStyle(clientStyle), hmod(module),
+          idResources(static_cast<USHORT>(id)), phwndClient(client) {}
+
     Kind kind = Kind::Standard;
     HWND hwndParent = nullptr;          // kind 3: the MDI client
     ULONG flStyle = 0;

@@ -236,12 +236,10 @@ LONG ORINAPI GpiPoint(HPS hps, const PM_POINTL *pptl) noexcept
     if (ps->markerBox.cx >= 1 && ps->markerBox.cy >= 1) {
         GdiObject pen(CreatePen(PS_SOLID, 0, color));
         GdiObject brush(CreateSolidBrush(color));
-        HGDIOBJ oldPen = SelectObject(ps->hdc, pen.get());
-        HGDIOBJ oldBrush = SelectObject(ps->hdc, brush.get());
+        ScopedSelect usePen(ps->hdc, pen.get());
+        ScopedSelect useBrush(ps->hdc, brush.get());
         LONG left = pt.x - ps->markerBox.cx / 2, top = pt.y - ps->markerBox.cy / 2;
         Ellipse(ps->hdc, left, top, left + ps->markerBox.cx, top + ps->markerBox.cy);
-        SelectObject(ps->hdc, oldPen);
-        SelectObject(ps->hdc, oldBrush);
     } else {
         SetPixel(ps->hdc, pt.x, pt.y, color);
     }
@@ -304,9 +302,8 @@ LONG ORINAPI GpiEndArea(HPS hps) noexcept
         return fail(PMERR_GPI_INV_PARAM, PM_GPI_ERROR);
     if (!areaPoints.empty()) {
         gpiRealize(*ps, kModeArea);
-        HGDIOBJ pen = SelectObject(ps->hdc, GetStockObject(NULL_PEN));
+        ScopedSelect noOutline(ps->hdc, GetStockObject(NULL_PEN));
         Polygon(ps->hdc, areaPoints.data(), static_cast<int>(areaPoints.size()));
-        SelectObject(ps->hdc, pen);
     }
     ps->recordingArea = false;
     areaPoints.clear();

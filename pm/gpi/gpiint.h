@@ -36,6 +36,24 @@ struct GdiDeleter {
 };
 using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDeleter>;
 
+/* Selects an object into a context for one scope and puts back the one it
+ * replaced when the scope ends. */
+class ScopedSelect {
+public:
+    ScopedSelect(HDC hdc, HGDIOBJ obj) noexcept : hdc_(hdc), old_(SelectObject(hdc, obj)) {}
+    ~ScopedSelect()
+    {
+        if (old_)
+            SelectObject(hdc_, old_);
+    }
+    ScopedSelect(const ScopedSelect &) = delete;
+    ScopedSelect &operator=(const ScopedSelect &) = delete;
+
+private:
+    HDC hdc_;
+    HGDIOBJ old_;
+};
+
 /* Attribute sets a primitive can need realised in the native context. */
 inline constexpr USHORT kModeNone = 0;
 inline constexpr USHORT kModeLine = 1;

@@ -113,17 +113,8 @@ HWND ORINAPI OpmMdiCreateDesktopWindow(HWND hwndParent, ULONG flStyle, ULONG *pf
         SetLastError(ORIN_ERR_INVALID_PARAM);
         return nullptr;
     }
-    fr::FrameRequest r;
-    r.kind = fr::Kind::MdiDesktop;
-    r.hwndParent = hwndParent;
-    r.flStyle = flStyle;
-    r.pflCreate = pflCreateFlags;
-    r.clientClass = pszClientClass;
-    r.title = pszTitle;
-    r.flClientStyle = flClientStyle;
-    r.hmod = hmod;
-    r.idResources = static_cast<USHORT>(idResources);
-    r.phwndClient = phwndClient;
+    fr::FrameRequest r(fr::Kind::MdiDesktop, hwndParent, flStyle, pflCreateFlags, pszClientClass,
+                       pszTitle, flClientStyle, hmod, idResources, phwndClient);
     r.idFirstChild = OPMMDI_FIRSTCHILDID;
     HWND frame = fr::FrameCreate(r);
     if (!frame)

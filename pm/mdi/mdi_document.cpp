@@ -132,17 +132,8 @@ HWND ORINAPI OpmMdiCreateDocumentWindow(HWND hwndDesktopClient, ULONG flStyle,
         return nullptr;
     }
     HWND client = nullptr;
-    fr::FrameRequest r;
-    r.kind = fr::Kind::MdiDocument;
-    r.hwndParent = desk;
-    r.flStyle = flStyle;
-    r.pflCreate = pflCreateFlags;
-    r.clientClass = pszClientClass;
-    r.title = pszTitle;
-    r.flClientStyle = flClientStyle;
-    r.hmod = hmod;
-    r.idResources = static_cast<USHORT>(idResources);
-    r.phwndClient = &client;
+    fr::FrameRequest r(fr::Kind::MdiDocument, desk, flStyle, pflCreateFlags, pszClientClass,
+                       pszTitle, flClientStyle, hmod, idResources, &client);
     HWND frame = fr::FrameCreate(r);
     if (!frame || !client) {
         DocRemove(doc);

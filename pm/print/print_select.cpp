@@ -21,7 +21,6 @@ constexpr const char *kHackValue = "NoPrintingHack";
 
 Selection theSelection;
 PrintDialogFn dialogFn = &PrintDlgA;
-std::string appIni;
 
 /* Owner of a global memory block the dialog hands back. */
 struct GlobalBlock {
@@ -150,12 +149,8 @@ DWORD takeDefaultPrinter() noexcept
     }
 }
 
-void setAppIniFile(const char *name) { appIni = name ? name : ""; }
-
 std::string appIniFile()
 {
-    if (!appIni.empty())
-        return appIni;
     char path[MAX_PATH] = "";
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string s(path, n);

@@ -68,9 +68,7 @@ struct DeviceEntry {
 };
 bool parseDeviceEntry(const char *text, DeviceEntry *out);
 
-/* The application INI file: set by the application layer, else the
- * executable's path with the extension ".ini". */
-void setAppIniFile(const char *name);
+/* The application INI file: the executable's path with the extension ".ini". */
 std::string appIniFile();
 
 /* The all-lines-are-black decision for a device with numColors colours and

@@ -11,18 +11,11 @@
 #include "knl.h"
 #include "ocdbf.h"
 #include "strlst.h"
+#include "dbxtest.h"
 
 namespace {
 
-DBXFIELDDES field(const char *name, char type, USHORT length, USHORT decimals = 0)
-{
-    DBXFIELDDES f{};
-    std::strncpy(f.name, name, sizeof f.name - 1);
-    f.type = type;
-    f.length = length;
-    f.decimals = decimals;
-    return f;
-}
+using dbxtest::field;
 
 std::vector<unsigned char> slurp(const std::string &name)
 {

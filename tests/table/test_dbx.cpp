@@ -13,17 +13,11 @@
 #include <vector>
 #include "ocdbf.h"
 #include "ocdbx.h"
+#include "dbxtest.h"
 
 namespace {
 
-DBXFIELDDES field(const char *name, char type, USHORT length)
-{
-    DBXFIELDDES f{};
-    std::strncpy(f.name, name, sizeof f.name - 1);
-    f.type = type;
-    f.length = length;
-    return f;
-}
+using dbxtest::field;
 
 const DBXFIELDDES kOrder[] = {field("NAME", 'C', 30), field("DATE", 'D', 8), field("QTY", 'N', 6)};
 

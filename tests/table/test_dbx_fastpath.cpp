@@ -20,19 +20,13 @@
 #include "ocdbf.h"
 #include "ocdbx.h"
 #include "table/dbf_table.h"
+#include "dbxtest.h"
 
 namespace {
 
 namespace table = orin::table;
 
-DBXFIELDDES field(const char *name, char type, USHORT length)
-{
-    DBXFIELDDES f{};
-    std::strncpy(f.name, name, sizeof f.name - 1);
-    f.type = type;
-    f.length = length;
-    return f;
-}
+using dbxtest::field;
 
 const DBXFIELDDES kFields[] = {field("NAME", 'C', 8), field("CODE", 'C', 4), field("QTY", 'N', 5)};
 const char *kByName[] = {"NAME"};

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 #include "ocdbx.h"
+#include "dbxtest.h"
 
 namespace {
 
@@ -21,14 +22,7 @@ struct Row {
     bool alive = true;
 };
 
-DBXFIELDDES field(const char *name, char type, USHORT length)
-{
-    DBXFIELDDES f{};
-    std::strncpy(f.name, name, sizeof f.name - 1);
-    f.type = type;
-    f.length = length;
-    return f;
-}
+using dbxtest::field;
 
 std::string pad(std::string s, size_t n) { s.resize(n, ' '); return s; }
 std::string upper(std::string s)

@@ -8,17 +8,11 @@
 #include <algorithm>
 #include <set>
 #include "dbx_share_worker.h"
+#include "dbxtest.h"
 
 namespace {
 
-DBXFIELDDES field(const char *name, char type, USHORT length)
-{
-    DBXFIELDDES f{};
-    std::strncpy(f.name, name, sizeof f.name - 1);
-    f.type = type;
-    f.length = length;
-    return f;
-}
+using dbxtest::field;
 
 std::string trimmed(OcDbx &t, const char *name)
 {
