@@ -6,6 +6,7 @@
  * word 0 (set by CreateFrame once the window exists); until then, and
  * after WM_DESTROY, its messages go to the PM default procedure.
  */
+#include <algorithm>
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -32,7 +33,7 @@ void buildFilter(char *filter, size_t size)
     char allFiles[kTextMax] = "";
     OpmLoadString(OCL_IDS_ALLFILES, allFiles, sizeof allFiles);
     memset(filter, 0, size);
-    size_t nameLength = strnlen(allFiles, size - 6);
+    size_t nameLength = strnlen(allFiles, std::min(sizeof allFiles, size - 6));
     memcpy(filter, allFiles, nameLength);
     memcpy(filter + nameLength + 1, "*.*", 3);
 }

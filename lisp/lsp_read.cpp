@@ -12,8 +12,9 @@
  * which "quote completion" renames to quote and closes as soon as the
  * quoted form is complete.
  *
- * The insertion point is cached between conversions, so reading a long
- * list costs linear time.  The nesting of open lists is bounded by
+ * The insertion point and the open lists on the path to it are kept
+ * between conversions, so reading a long list costs linear time: finding
+ * the list a node belongs to never walks back along its siblings.  The nesting of open lists is bounded by
  * kMaxDepth; deeper input fails with LSPERR_NOMEM rather than building
  * a tree that later walks could not handle.
  *
@@ -23,6 +24,7 @@
  * Also here: LspFindExprEnd and the expression splitter that the
  * evaluation driver uses to take one top-level expression at a time.
  */
+#include <cassert>
 #include <cstring>
 #include "lisp/lspint.h"
 
@@ -41,9 +43,24 @@ struct Reader {
     bool inComment;
     PLSPLIST ins;        // insertion point, null before the first node
     ULONG openDepth;     // open lists on the path to the insertion point
+    // Invariant: open[0..openDepth) are those lists, outermost first; a
+    // node placed at the insertion point belongs to open[openDepth - 1].
+    PLSPLIST open[kMaxDepth];
 };
 
 constinit Reader rd{};
+
+/* The innermost open list, or null at the top level. */
+PLSPLIST innermostOpen()
+{
+    return rd.openDepth ? rd.open[rd.openDepth - 1] : nullptr;
+}
+
+void pushOpen(PLSPLIST list)
+{
+    assert(rd.openDepth < static_cast<ULONG>(kMaxDepth));
+    rd.open[rd.openDepth++] = list;
+}
 
 bool isSpace(char c)
 {
@@ -77,45 +94,40 @@ bool appendTok(LSPSESSION *s, const char *text, size_t n, unsigned int *err)
 }
 
 /* Walks from the chain's first node along next and down into open lists
- * with elements to the last node. */
-PLSPLIST findInsertionPoint(PLSPLIST chain, ULONG *depth)
+ * with elements to the last node, which becomes the insertion point; the
+ * open lists passed on the way are recorded.  False when they nest deeper
+ * than the reader allows. */
+bool seekInsertionPoint(PLSPLIST chain)
 {
     PLSPLIST n = chain;
-    *depth = 0;
+    rd.openDepth = 0;
+    rd.ins = nullptr;
     if (!n)
-        return nullptr;
+        return true;
     for (;;) {
         while (n->next)
             n = n->next;
-        if (n->type == LSP_T_OPENLIST && n->down) {
-            n = n->down;
-            (*depth)++;
-        } else {
-            if (n->type == LSP_T_OPENLIST)
-                (*depth)++;
-            return n;
+        if (n->type == LSP_T_OPENLIST) {
+            if (rd.openDepth >= static_cast<ULONG>(kMaxDepth))
+                return false;
+            pushOpen(n);
+            if (n->down) {
+                n = n->down;
+                continue;
+            }
         }
+        rd.ins = n;
+        return true;
     }
-}
-
-PLSPLIST firstSibling(PLSPLIST n)
-{
-    while (n->prev)
-        n = n->prev;
-    return n;
 }
 
 /* Creates node at the insertion point; the first node starts the chain. */
 bool placeNode(PLSPLIST *chain, PLSPLIST n)
 {
     if (!rd.ins) {
-        if (*chain) {              /* chain given without a cached point */
-            ULONG d;
-            rd.ins = findInsertionPoint(*chain, &d);
-            lspAttach(rd.ins, n);
-        } else {
-            *chain = n;
-        }
+        if (*chain)                /* a chain is resumed through lspReadFeed */
+            return false;
+        *chain = n;
     } else if (!lspAttach(rd.ins, n)) {
         return false;
     }
@@ -123,30 +135,25 @@ bool placeNode(PLSPLIST *chain, PLSPLIST n)
     return true;
 }
 
-void quoteCompletion(PLSPLIST n)
+/* Renames and closes every quote list that the form just completed (n,
+ * the last node placed or closed) finishes, innermost first. */
+void quoteCompletion()
 {
-    for (;;) {
-        PLSPLIST first = firstSibling(n);
-        PLSPLIST owner = first->up;
-        if (!owner || first->type != LSP_T_SYMBOL || strcmp(first->value.psz, kQuoteMark) != 0)
+    for (PLSPLIST owner = innermostOpen(); owner; owner = innermostOpen()) {
+        PLSPLIST first = owner->down;
+        if (!first || first->type != LSP_T_SYMBOL || strcmp(first->value.psz, kQuoteMark) != 0
+            || first == rd.ins)
             return;
         lspSetText(first, "quote", LSP_T_SYMBOL);
         lspListClose(owner);
         rd.openDepth--;
         rd.ins = owner;
-        n = owner;
     }
 }
 
 bool closeList(unsigned int *err)
 {
-    PLSPLIST list = nullptr;
-    if (rd.ins) {
-        if (rd.ins->type == LSP_T_OPENLIST && !rd.ins->down)
-            list = rd.ins;
-        else
-            list = firstSibling(rd.ins)->up;
-    }
+    PLSPLIST list = innermostOpen();
     if (!list || list->type != LSP_T_OPENLIST) {
         lspFail(err, LSPERR_NOOPEN, "");
         return false;
@@ -154,7 +161,7 @@ bool closeList(unsigned int *err)
     lspListClose(list);
     rd.openDepth--;
     rd.ins = list;
-    quoteCompletion(list);
+    quoteCompletion();
     return true;
 }
 
@@ -171,7 +178,7 @@ bool openList(PLSPLIST *chain, bool quoted, unsigned int *err)
         lspFailNoMem(err);
         return false;
     }
-    rd.openDepth++;
+    pushOpen(list);
     if (quoted) {
         PLSPLIST mark = lspNewText(list, kQuoteMark, LSP_T_SYMBOL);
         if (!mark) {
@@ -254,7 +261,7 @@ bool convertAtom(PLSPLIST *chain, size_t *i, unsigned int *err)
     if (isSpace(t[end]))
         end++;
     *i = end;
-    quoteCompletion(n);
+    quoteCompletion();
     return true;
 }
 
@@ -329,7 +336,11 @@ bool feedString(LSPSESSION *s, const char *text, size_t *pos, bool *complete,
 
 void lspReaderReset()
 {
-    rd = Reader{};
+    rd.tok.reset();
+    rd.len = rd.cap = 0;
+    rd.inString = rd.inComment = false;
+    rd.ins = nullptr;
+    rd.openDepth = 0;              /* the open-list slots above it are dead */
 }
 
 namespace {
@@ -348,8 +359,11 @@ PLSPLIST lspReadFeed(LSPSESSION *s, PLSPLIST chain, const char *text, size_t *po
 {
     if (*err)
         return chain;
-    if (chain && !rd.ins)
-        rd.ins = findInsertionPoint(chain, &rd.openDepth);
+    if (chain && !rd.ins && !seekInsertionPoint(chain)) {
+        lspFail(err, LSPERR_NOMEM, "nesting too deep");
+        failReset(&chain);
+        return nullptr;
+    }
 
     while (text[*pos]) {
         bool complete = false;
