@@ -366,4 +366,51 @@ TEST_F(LispNodes, ReaderKeepsStateBetweenFeeds)
     lspReaderReset();
 }
 
+TEST_F(LispNodes, ResumedChainFindsItsOpenListsAgain)
+{
+    LSPSESSION s = {};
+    s.bufferSize = 256;
+    unsigned int err = 0;
+    size_t pos = 0;
+    lspReaderReset();
+    PLSPLIST chain = lspReadFeed(&s, nullptr, "(a '(b (c ", &pos, FALSE, &err);
+    lspReaderReset();                      // the insertion point is forgotten
+    pos = 0;
+    chain = lspReadFeed(&s, chain, "d) e) f '", &pos, FALSE, &err);
+    pos = 0;
+    chain = lspReadFeed(&s, chain, "g)", &pos, TRUE, &err);
+    ASSERT_EQ(err, 0u);
+    char buf[100];
+    lspPrint(chain, buf, sizeof buf);
+    EXPECT_STREQ(buf, "(a (quote (b (c d) e)) f (quote g))");
+    lspFreeTree(chain);
+    lspReaderReset();
+}
+
+TEST_F(LispNodes, LongListsOfQuotedFormsReadWhole)
+{
+    LSPSESSION s = {};
+    s.bufferSize = 256;
+    unsigned int err = 0;
+    constexpr int kForms = 5000;
+    std::string text = "(";
+    for (int i = 0; i < kForms; i++)
+        text += i % 2 ? "'x " : "'(y) ";
+    text += ")";
+    PLSPLIST chain = lspParseText(&s, text.c_str(), &err);
+    ASSERT_EQ(err, 0u);
+    ASSERT_NE(chain, nullptr);
+    int count = 0;
+    for (PLSPLIST n = chain->down; n; n = n->next, count++) {
+        ASSERT_EQ(n->type, LSP_T_LIST);
+        char buf[32];
+        lspPrint(n, buf, sizeof buf);
+        ASSERT_STREQ(buf, count % 2 ? "(quote x)" : "(quote (y))") << "form " << count;
+    }
+    EXPECT_EQ(count, kForms);
+    EXPECT_EQ(chain->next, nullptr);
+    lspFreeTree(chain);
+    lspReaderReset();
+}
+
 } // namespace
