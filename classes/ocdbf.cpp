@@ -30,13 +30,13 @@ int OcDbf::Fail(ULONG code)
     return 0;
 }
 
-#define NEED_TABLE(failure)                                  \
-    do {                                                     \
-        if (m_table == nullptr) {                            \
-            m_lastError = ORIN_ERR_INVALID_HANDLE;           \
-            return failure;                                  \
-        }                                                    \
-    } while (0)
+bool OcDbf::HasTable()
+{
+    if (m_table != nullptr)
+        return true;
+    m_lastError = ORIN_ERR_INVALID_HANDLE;
+    return false;
+}
 
 int OcDbf::Open(const char *name, ULONG shared, ULONG denyOthers, ULONG readOnly)
 {
@@ -55,7 +55,8 @@ int OcDbf::Create(const char *name, const DBXFIELDDES *fields, USHORT count, ULO
 
 int OcDbf::Close()
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     m_table->close();
     delete m_table;
     m_table = nullptr;
@@ -64,20 +65,23 @@ int OcDbf::Close()
 
 int OcDbf::Seek(ULONG record)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     return Done(m_table->seek(record) ? 0 : DBX_FAILED);
 }
 
 ULONG OcDbf::QueryNrRecords()
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     m_lastError = 0;
     return m_table->queryCount();
 }
 
 int OcDbf::Lock(ULONG record)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     if (!m_table->seek(record))
         return Fail(DBX_FAILED);
     return Done(m_table->lockRecord(record, true) ? 0 : DBX_BUSY);
@@ -85,7 +89,8 @@ int OcDbf::Lock(ULONG record)
 
 int OcDbf::Unlock(ULONG record)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     if (!m_table->seek(record))
         return Fail(DBX_FAILED);
     m_table->unlockRecord(record);
@@ -94,7 +99,8 @@ int OcDbf::Unlock(ULONG record)
 
 int OcDbf::Read(ULONG record, ULONG lock)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     return Done(m_table->read(record, lock != 0));
 }
 
@@ -105,7 +111,8 @@ int OcDbf::ReadFast(ULONG record)
 
 int OcDbf::ReadBuf(ULONG record, ULONG lock, void *buffer, ULONG raw)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     if (buffer == nullptr)
         return Fail(ORIN_ERR_INVALID_PARAM);
     return Done(m_table->readInto(record, lock != 0, static_cast<uint8_t *>(buffer), raw != 0));
@@ -113,25 +120,29 @@ int OcDbf::ReadBuf(ULONG record, ULONG lock, void *buffer, ULONG raw)
 
 int OcDbf::Write(ULONG record, DBX_WRITECMD command)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     return Done(m_table->write(record, command));
 }
 
 int OcDbf::Delete(ULONG record, ULONG set, ULONG freeze)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     return Done(m_table->changeState(record, set != 0, freeze != 0));
 }
 
 int OcDbf::SpecialKeepRecord(ULONG record)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     return Done(m_table->keep(record));
 }
 
 int OcDbf::Status(ULONG record, char state)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     bool locked = false;
     int s = m_table->diskState(record, &locked);
     if (s < 0)
@@ -147,7 +158,8 @@ int OcDbf::IsLocked(ULONG record) { return Status(record, 0); }
 
 ULONG OcDbf::Append(ULONG lock)
 {
-    NEED_TABLE(DBX_NO_RECORD);
+    if (!HasTable())
+        return DBX_NO_RECORD;
     ULONG record = m_table->append(lock != 0);
     m_lastError = record == DBX_NO_RECORD ? DBX_FAILED : 0;
     return record;
@@ -155,13 +167,15 @@ ULONG OcDbf::Append(ULONG lock)
 
 int OcDbf::QueryField(const DBXFIELDDES *field, char *buffer, USHORT size)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     return Done(m_table->queryField(field, buffer, size));
 }
 
 int OcDbf::SetField(const DBXFIELDDES *field, const char *value, int length)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     if (value == nullptr)
         return Fail(ORIN_ERR_INVALID_PARAM);
     size_t n = length < 0 ? std::strlen(value) : size_t(length);
@@ -170,7 +184,8 @@ int OcDbf::SetField(const DBXFIELDDES *field, const char *value, int length)
 
 const DBXFIELDDES *OcDbf::QueryFieldHandle(const char *name)
 {
-    NEED_TABLE(nullptr);
+    if (!HasTable())
+        return nullptr;
     const DBXFIELDDES *f = m_table->fieldByName(name);
     m_lastError = f ? 0 : DBX_ERR_UNKNOWN_FIELD;
     return f;
@@ -178,7 +193,8 @@ const DBXFIELDDES *OcDbf::QueryFieldHandle(const char *name)
 
 int OcDbf::CopyFieldDes(DBXFIELDDES *fields, USHORT count)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     if (fields == nullptr)
         return Fail(ORIN_ERR_INVALID_PARAM);
     return Done(m_table->copyFieldDes(fields, count) ? 0 : DBX_ERR_MISMATCH);
@@ -186,7 +202,8 @@ int OcDbf::CopyFieldDes(DBXFIELDDES *fields, USHORT count)
 
 const DBXFIELDDES *OcDbf::QueryFieldNr(USHORT index)
 {
-    NEED_TABLE(nullptr);
+    if (!HasTable())
+        return nullptr;
     if (index >= m_table->nFields) {
         Fail(ORIN_ERR_INVALID_PARAM);
         return nullptr;
@@ -197,14 +214,16 @@ const DBXFIELDDES *OcDbf::QueryFieldNr(USHORT index)
 
 USHORT OcDbf::QueryNrFields()
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     m_lastError = 0;
     return m_table->nFields;
 }
 
 USHORT OcDbf::QueryFieldIndex(const char *name)
 {
-    NEED_TABLE(0xFFFF);
+    if (!HasTable())
+        return 0xFFFF;
     USHORT i = m_table->fieldIndex(name);
     m_lastError = i == 0xFFFF ? DBX_ERR_UNKNOWN_FIELD : 0;
     return i;
@@ -212,7 +231,8 @@ USHORT OcDbf::QueryFieldIndex(const char *name)
 
 USHORT OcDbf::FieldSize(const DBXFIELDDES *field)
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     if (field == nullptr)
         return USHORT(Fail(ORIN_ERR_INVALID_PARAM));
     m_lastError = 0;
@@ -221,40 +241,46 @@ USHORT OcDbf::FieldSize(const DBXFIELDDES *field)
 
 BYTE *OcDbf::QueryBuffer()
 {
-    NEED_TABLE(nullptr);
+    if (!HasTable())
+        return nullptr;
     m_lastError = 0;
     return m_table->buffer.data();
 }
 
 USHORT OcDbf::QueryBufferSize()
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     m_lastError = 0;
     return m_table->recordLength;
 }
 
 ULONG OcDbf::QueryCurrentRecord()
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     m_lastError = 0;
     return m_table->current;
 }
 
 int OcDbf::StartTransaction()
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     return Done(m_table->startTransaction() ? 0 : DBX_FAILED);
 }
 
 int OcDbf::EndTransaction()
 {
-    NEED_TABLE(0);
+    if (!HasTable())
+        return 0;
     return Done(m_table->endTransaction() ? 0 : DBX_FAILED);
 }
 
 char *OcDbf::GetFieldNameList()
 {
-    NEED_TABLE(nullptr);
+    if (!HasTable())
+        return nullptr;
     std::string text;
     for (const auto &f : m_table->fields)
         text += std::string(f.name) + ";";

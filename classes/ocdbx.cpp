@@ -15,13 +15,13 @@ constexpr ULONG ATTACH_PLAIN = DBX_ATTACH_BUILD | DBX_ATTACH_MAINTAIN | DBX_ATTA
 constexpr ULONG ATTACH_UNIQUE = ATTACH_PLAIN | DBX_ATTACH_UNIQUE;                            /* 114 */
 }
 
-#define NEED(failure)                               \
-    do {                                            \
-        if (m_table == nullptr) {                   \
-            m_lastError = ORIN_ERR_INVALID_HANDLE;  \
-            return failure;                         \
-        }                                           \
-    } while (0)
+bool OcDbx::HasTable()
+{
+    if (m_table != nullptr)
+        return true;
+    m_lastError = ORIN_ERR_INVALID_HANDLE;
+    return false;
+}
 
 /* The engine's last code after a call. */
 #define CODE() (m_lastError = m_vtbl->QueryInfo(m_table, DBXINFO_LASTERROR))
@@ -106,7 +106,8 @@ int OcDbx::FileOp(ULONG mode, const char *name, const char *target, ULONG index)
 
 int OcDbx::Close()
 {
-    NEED(0);
+    if (!HasTable())
+        return 0;
     m_lastError = m_vtbl->Close(m_table);
     m_table = nullptr;
     return m_lastError == 0;
@@ -114,97 +115,304 @@ int OcDbx::Close()
 
 PFNDBXBUSY OcDbx::SetBusyFunc(PFNDBXBUSY fn, void *user, USHORT interval)
 {
-    NEED(nullptr);
+    if (!HasTable())
+        return nullptr;
     return m_vtbl->SetBusyFunc(m_table, fn, user, interval);
 }
 
-PDBFIX OcDbx::QueryIndex(USHORT nr) { NEED(nullptr); return m_vtbl->QueryIndex(m_table, nr); }
-PDBFIX OcDbx::QueryIndex() { NEED(nullptr); return m_vtbl->QueryCurrentIndex(m_table); }
+PDBFIX OcDbx::QueryIndex(USHORT nr)
+{
+    if (!HasTable())
+        return nullptr;
+    return m_vtbl->QueryIndex(m_table, nr);
+}
+
+PDBFIX OcDbx::QueryIndex()
+{
+    if (!HasTable())
+        return nullptr;
+    return m_vtbl->QueryCurrentIndex(m_table);
+}
 
 PDBFIX OcDbx::AttachIndex(USHORT nr, const char *name, const char *const *fields, USHORT count,
                           ULONG attachFlags, ULONG shared)
 {
-    NEED(nullptr);
+    if (!HasTable())
+        return nullptr;
     return m_vtbl->AttachIndex(m_table, nr, name, fields, count, attachFlags, shared, &m_lastError);
 }
 
-int OcDbx::SetCurrentIndex(PDBFIX ix) { NEED(0); return Result(m_vtbl->SetCurrentIndex(m_table, ix)); }
-USHORT OcDbx::QueryNrFieldsInIndex(PDBFIX ix) { NEED(0); return m_vtbl->QueryNrFieldsInIndex(m_table, ix); }
-USHORT OcDbx::QueryFieldInIndex(PDBFIX ix, USHORT i) { NEED(0xFFFF); return m_vtbl->QueryFieldInIndex(m_table, ix, i); }
-int OcDbx::DetachIndex(PDBFIX ix, ULONG del) { NEED(0); return Result(m_vtbl->DetachIndex(m_table, ix, del)); }
-int OcDbx::BuildIndex(PDBFIX ix) { NEED(0); return Result(m_vtbl->BuildIndex(m_table, ix)); }
-PDBFIX OcDbx::DupIndexOnFieldDes(const DBXFIELDDES *f) { NEED(nullptr); return m_vtbl->DupIndexOnFieldDes(m_table, f); }
-int OcDbx::Read(ULONG record, ULONG lock) { NEED(0); return Result(m_vtbl->Read(m_table, record, lock)); }
-int OcDbx::ReadFast(ULONG record) { NEED(0); return Result(m_vtbl->ReadFast(m_table, record)); }
+int OcDbx::SetCurrentIndex(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->SetCurrentIndex(m_table, ix));
+}
+
+USHORT OcDbx::QueryNrFieldsInIndex(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryNrFieldsInIndex(m_table, ix);
+}
+
+USHORT OcDbx::QueryFieldInIndex(PDBFIX ix, USHORT i)
+{
+    if (!HasTable())
+        return 0xFFFF;
+    return m_vtbl->QueryFieldInIndex(m_table, ix, i);
+}
+
+int OcDbx::DetachIndex(PDBFIX ix, ULONG del)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->DetachIndex(m_table, ix, del));
+}
+
+int OcDbx::BuildIndex(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->BuildIndex(m_table, ix));
+}
+
+PDBFIX OcDbx::DupIndexOnFieldDes(const DBXFIELDDES *f)
+{
+    if (!HasTable())
+        return nullptr;
+    return m_vtbl->DupIndexOnFieldDes(m_table, f);
+}
+
+int OcDbx::Read(ULONG record, ULONG lock)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->Read(m_table, record, lock));
+}
+
+int OcDbx::ReadFast(ULONG record)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->ReadFast(m_table, record));
+}
 
 int OcDbx::CheckUnique(ULONG record, ULONG blankFields, USHORT *index, char *key, USHORT keySize)
 {
-    NEED(0);
+    if (!HasTable())
+        return 0;
     USHORT rc = m_vtbl->CheckUnique(m_table, record, blankFields, index, key, keySize, &m_lastError);
     return rc == 0;
 }
 
-int OcDbx::WriteCmd(ULONG record, DBX_WRITECMD cmd) { NEED(0); return Result(m_vtbl->WriteCmd(m_table, record, cmd)); }
-ULONG OcDbx::Append(ULONG lock) { NEED(DBX_NO_RECORD); return Record(m_vtbl->Append(m_table, lock)); }
-ULONG OcDbx::NextRec(PDBFIX ix) { NEED(0); return Record(m_vtbl->NextRec(m_table, ix)); }
-ULONG OcDbx::CurrRec(PDBFIX ix) { NEED(DBX_NO_RECORD); return Record(m_vtbl->CurrRec(m_table, ix)); }
+int OcDbx::WriteCmd(ULONG record, DBX_WRITECMD cmd)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->WriteCmd(m_table, record, cmd));
+}
+
+ULONG OcDbx::Append(ULONG lock)
+{
+    if (!HasTable())
+        return DBX_NO_RECORD;
+    return Record(m_vtbl->Append(m_table, lock));
+}
+
+ULONG OcDbx::NextRec(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return Record(m_vtbl->NextRec(m_table, ix));
+}
+
+ULONG OcDbx::CurrRec(PDBFIX ix)
+{
+    if (!HasTable())
+        return DBX_NO_RECORD;
+    return Record(m_vtbl->CurrRec(m_table, ix));
+}
 
 ULONG OcDbx::CheckRec(PDBFIX ix, ULONG record, ULONG *other)
 {
-    NEED(DBX_NO_RECORD);
+    if (!HasTable())
+        return DBX_NO_RECORD;
     return Record(m_vtbl->CheckRec(m_table, ix, record, other));
 }
 
-ULONG OcDbx::NextPrevNRec(LONG n, PDBFIX ix) { NEED(0); return Record(m_vtbl->NextPrevNRec(m_table, ix, n)); }
-ULONG OcDbx::FirstRec(PDBFIX ix) { NEED(DBX_NO_RECORD); return Record(m_vtbl->FirstRec(m_table, ix)); }
-ULONG OcDbx::PrevRec(PDBFIX ix) { NEED(0); return Record(m_vtbl->PrevRec(m_table, ix)); }
-ULONG OcDbx::LastRec(PDBFIX ix) { NEED(DBX_NO_RECORD); return Record(m_vtbl->LastRec(m_table, ix)); }
+ULONG OcDbx::NextPrevNRec(LONG n, PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return Record(m_vtbl->NextPrevNRec(m_table, ix, n));
+}
+
+ULONG OcDbx::FirstRec(PDBFIX ix)
+{
+    if (!HasTable())
+        return DBX_NO_RECORD;
+    return Record(m_vtbl->FirstRec(m_table, ix));
+}
+
+ULONG OcDbx::PrevRec(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return Record(m_vtbl->PrevRec(m_table, ix));
+}
+
+ULONG OcDbx::LastRec(PDBFIX ix)
+{
+    if (!HasTable())
+        return DBX_NO_RECORD;
+    return Record(m_vtbl->LastRec(m_table, ix));
+}
 
 ULONG OcDbx::SearchKey(const char *key, PDBFIX ix)
 {
-    NEED(DBX_NO_RECORD);
+    if (!HasTable())
+        return DBX_NO_RECORD;
     return Record(m_vtbl->SearchKey(m_table, ix, key, key ? USHORT(std::strlen(key)) : 0));
 }
 
 ULONG OcDbx::SearchKeyExact(const char *key, PDBFIX ix)
 {
-    NEED(DBX_NO_RECORD);
+    if (!HasTable())
+        return DBX_NO_RECORD;
     return Record(m_vtbl->SearchKeyExact(m_table, ix, key, key ? USHORT(std::strlen(key)) : 0));
 }
 
 ULONG OcDbx::SearchKeyBack(const char *key, PDBFIX ix)
 {
-    NEED(DBX_NO_RECORD);
+    if (!HasTable())
+        return DBX_NO_RECORD;
     return Record(m_vtbl->SearchKeyBack(m_table, ix, key, key ? USHORT(std::strlen(key)) : 0));
 }
 
-int OcDbx::ExistsRec(ULONG record) { NEED(0); return m_vtbl->ExistsRec(m_table, record); }
-int OcDbx::SyncIndex(PDBFIX ix) { NEED(0); return Result(m_vtbl->SyncIndex(m_table, ix)); }
-int OcDbx::SyncIndices() { NEED(0); return Result(m_vtbl->SyncIndices(m_table)); }
-int OcDbx::SyncRecord() { NEED(0); return Result(m_vtbl->SyncRecord(m_table)); }
-int OcDbx::GetCurrentKey(PDBFIX ix, void *b, USHORT n) { NEED(0); return Result(m_vtbl->GetCurrentKey(m_table, ix, b, n)); }
+int OcDbx::ExistsRec(ULONG record)
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->ExistsRec(m_table, record);
+}
+
+int OcDbx::SyncIndex(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->SyncIndex(m_table, ix));
+}
+
+int OcDbx::SyncIndices()
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->SyncIndices(m_table));
+}
+
+int OcDbx::SyncRecord()
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->SyncRecord(m_table));
+}
+
+int OcDbx::GetCurrentKey(PDBFIX ix, void *b, USHORT n)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->GetCurrentKey(m_table, ix, b, n));
+}
 
 int OcDbx::ReplaceKey(PDBFIX ix, ULONG record, const void *oldKey, const void *newKey)
 {
-    NEED(0);
+    if (!HasTable())
+        return 0;
     return Result(m_vtbl->ReplaceKey(m_table, ix, record, oldKey, newKey));
 }
 
-int OcDbx::AddToIndex(PDBFIX ix, ULONG r) { NEED(0); return Result(m_vtbl->AddToIndex(m_table, ix, r)); }
-int OcDbx::RemoveFromIndex(PDBFIX ix, ULONG r) { NEED(0); return Result(m_vtbl->RemoveFromIndex(m_table, ix, r)); }
-ULONG OcDbx::QueryNrRecords() { NEED(0); return m_vtbl->QueryNrRecords(m_table); }
-ULONG OcDbx::QueryNrKeys(PDBFIX ix) { NEED(0); return m_vtbl->QueryNrKeys(m_table, ix); }
-int OcDbx::QueryChanged(PDBFIX ix) { NEED(0); return m_vtbl->QueryChanged(m_table, ix); }
-ULONG OcDbx::QueryCurrentRecord() { NEED(0); return m_vtbl->QueryCurrentRecord(m_table); }
-int OcDbx::UpdateRec() { NEED(0); return Result(m_vtbl->UpdateRec(m_table)); }
-int OcDbx::IsBufValid() { NEED(0); return m_vtbl->IsBufValid(m_table); }
-int OcDbx::DeleteRecord(ULONG r, ULONG s, ULONG f) { NEED(0); return Result(m_vtbl->DeleteRecord(m_table, r, s, f)); }
-int OcDbx::DeleteRecordIx(ULONG r, ULONG s, ULONG f) { NEED(0); return Result(m_vtbl->DeleteRecordIx(m_table, r, s, f)); }
-int OcDbx::SpecialKeepRecord(ULONG r) { NEED(0); return Result(m_vtbl->SpecialKeepRecord(m_table, r)); }
+int OcDbx::AddToIndex(PDBFIX ix, ULONG r)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->AddToIndex(m_table, ix, r));
+}
+
+int OcDbx::RemoveFromIndex(PDBFIX ix, ULONG r)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->RemoveFromIndex(m_table, ix, r));
+}
+
+ULONG OcDbx::QueryNrRecords()
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryNrRecords(m_table);
+}
+
+ULONG OcDbx::QueryNrKeys(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryNrKeys(m_table, ix);
+}
+
+int OcDbx::QueryChanged(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryChanged(m_table, ix);
+}
+
+ULONG OcDbx::QueryCurrentRecord()
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryCurrentRecord(m_table);
+}
+
+int OcDbx::UpdateRec()
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->UpdateRec(m_table));
+}
+
+int OcDbx::IsBufValid()
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->IsBufValid(m_table);
+}
+
+int OcDbx::DeleteRecord(ULONG r, ULONG s, ULONG f)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->DeleteRecord(m_table, r, s, f));
+}
+
+int OcDbx::DeleteRecordIx(ULONG r, ULONG s, ULONG f)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->DeleteRecordIx(m_table, r, s, f));
+}
+
+int OcDbx::SpecialKeepRecord(ULONG r)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->SpecialKeepRecord(m_table, r));
+}
 
 int OcDbx::QueryField(const DBXFIELDDES *f, char *buffer, USHORT size)
 {
-    NEED(0);
+    if (!HasTable())
+        return 0;
     return Result(m_vtbl->QueryField(m_table, f, buffer, size));
 }
 
@@ -215,7 +423,8 @@ int OcDbx::QueryField(const char *name, char *buffer, USHORT size)
 
 int OcDbx::SetField(const DBXFIELDDES *f, const char *value, int length)
 {
-    NEED(0);
+    if (!HasTable())
+        return 0;
     if (value == nullptr)
         return Result(DBX_FAILED);
     USHORT n = USHORT(length < 0 ? std::strlen(value) : size_t(length));
@@ -227,24 +436,114 @@ int OcDbx::SetField(const char *name, const char *value, int length)
     return SetField(QueryFieldDes(name), value, length);
 }
 
-const DBXFIELDDES *OcDbx::QueryFieldDes(const char *name) { NEED(nullptr); return m_vtbl->QueryFieldDesByName(m_table, name); }
-const DBXFIELDDES *OcDbx::QueryFieldDes(USHORT nr) { NEED(nullptr); return m_vtbl->QueryFieldDes(m_table, nr); }
-USHORT OcDbx::QueryFieldSize(const DBXFIELDDES *f) { NEED(0); return m_vtbl->QueryFieldSize(m_table, f); }
-BYTE *OcDbx::QueryBuffer() { NEED(nullptr); return m_vtbl->QueryBuffer(m_table); }
-int OcDbx::VerifyBuffer() { NEED(0); return m_vtbl->VerifyBuffer(m_table); }
-int OcDbx::SetBuffer(const void *b, USHORT n) { NEED(0); return Result(m_vtbl->SetBuffer(m_table, b, n)); }
-int OcDbx::ClearBuffer() { NEED(0); return Result(m_vtbl->ClearBuffer(m_table)); }
-USHORT OcDbx::QueryBufferSize() { NEED(0); return m_vtbl->QueryBufferSize(m_table); }
-USHORT OcDbx::QueryFieldIndex(const char *name) { NEED(0xFFFF); return m_vtbl->QueryFieldIndex(m_table, name); }
-USHORT OcDbx::QueryKeyLength(PDBFIX ix) { NEED(0); return m_vtbl->QueryKeyLength(m_table, ix); }
-PIX OcDbx::QueryIndexHix(PDBFIX ix) { NEED(nullptr); return m_vtbl->QueryIndexHix(m_table, ix); }
-ULONG OcDbx::QueryInfo(DBXINFO item) { NEED(0); return m_vtbl->QueryInfo(m_table, item); }
-int OcDbx::SetInfo(DBXINFO item, ULONG v) { NEED(0); return Result(m_vtbl->SetInfo(m_table, item, v)); }
-ULONG OcDbx::QueryFlags(ULONG r, DBX_FLAG f) { NEED(0); return m_vtbl->QueryFlags(m_table, r, f); }
-int OcDbx::SetFlags(ULONG r, DBX_FLAG f, ULONG v) { NEED(0); return Result(m_vtbl->SetFlags(m_table, r, f, v)); }
+const DBXFIELDDES *OcDbx::QueryFieldDes(const char *name)
+{
+    if (!HasTable())
+        return nullptr;
+    return m_vtbl->QueryFieldDesByName(m_table, name);
+}
+
+const DBXFIELDDES *OcDbx::QueryFieldDes(USHORT nr)
+{
+    if (!HasTable())
+        return nullptr;
+    return m_vtbl->QueryFieldDes(m_table, nr);
+}
+
+USHORT OcDbx::QueryFieldSize(const DBXFIELDDES *f)
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryFieldSize(m_table, f);
+}
+
+BYTE *OcDbx::QueryBuffer()
+{
+    if (!HasTable())
+        return nullptr;
+    return m_vtbl->QueryBuffer(m_table);
+}
+
+int OcDbx::VerifyBuffer()
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->VerifyBuffer(m_table);
+}
+
+int OcDbx::SetBuffer(const void *b, USHORT n)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->SetBuffer(m_table, b, n));
+}
+
+int OcDbx::ClearBuffer()
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->ClearBuffer(m_table));
+}
+
+USHORT OcDbx::QueryBufferSize()
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryBufferSize(m_table);
+}
+
+USHORT OcDbx::QueryFieldIndex(const char *name)
+{
+    if (!HasTable())
+        return 0xFFFF;
+    return m_vtbl->QueryFieldIndex(m_table, name);
+}
+
+USHORT OcDbx::QueryKeyLength(PDBFIX ix)
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryKeyLength(m_table, ix);
+}
+
+PIX OcDbx::QueryIndexHix(PDBFIX ix)
+{
+    if (!HasTable())
+        return nullptr;
+    return m_vtbl->QueryIndexHix(m_table, ix);
+}
+
+ULONG OcDbx::QueryInfo(DBXINFO item)
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryInfo(m_table, item);
+}
+
+int OcDbx::SetInfo(DBXINFO item, ULONG v)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->SetInfo(m_table, item, v));
+}
+
+ULONG OcDbx::QueryFlags(ULONG r, DBX_FLAG f)
+{
+    if (!HasTable())
+        return 0;
+    return m_vtbl->QueryFlags(m_table, r, f);
+}
+
+int OcDbx::SetFlags(ULONG r, DBX_FLAG f, ULONG v)
+{
+    if (!HasTable())
+        return 0;
+    return Result(m_vtbl->SetFlags(m_table, r, f, v));
+}
 
 int OcDbx::CopyFlags(ULONG record, OcDbx &from, ULONG fromRecord)
 {
-    NEED(0);
+    if (!HasTable())
+        return 0;
     return Result(m_vtbl->CopyFlags(m_table, record, from.m_table, fromRecord));
 }

@@ -70,6 +70,7 @@ public:
     int   Ok() const { return m_lastError == 0; }
 
 protected:
+    bool HasTable();   /* false (with the invalid-handle code) when none is open */
     int Done(USHORT rc);
     int Fail(ULONG code);
     int Status(ULONG record, char state);

@@ -121,6 +121,7 @@ public:
     operator PDBXGROUP() const { return m_table; }
 
 protected:
+    bool HasTable();   /* false (with the invalid-handle code) when none is open */
     int Result(USHORT rc);
     ULONG Record(ULONG record);
 
