@@ -26,6 +26,7 @@
 #include "pm/gpi/gpiint.h"
 #include "pm/print/printint.h"
 #include "pm/print/printfix.h"
+#include "ocapp.h"
 #include <winspool.h>
 
 namespace {
@@ -183,6 +184,63 @@ TEST_F(Mono, QueryCanBePutBack)
     DeviceColorsFn first = setDeviceColorsQuery(&coloursAsWindowsReports);
     EXPECT_EQ(setDeviceColorsQuery(nullptr), &coloursAsWindowsReports);
     EXPECT_NE(setDeviceColorsQuery(first), &coloursAsWindowsReports);   // the system's again
+}
+
+/* ---- the application object's INI file ---- */
+
+std::string besideProgram(const char *name)
+{
+    std::string exe = appIniFile();                 // the executable's, by default
+    return exe.substr(0, exe.find_last_of("\\/") + 1) + name;
+}
+
+void writeFile(const std::string &name, const char *body)
+{
+    std::ofstream(name, std::ios::trunc) << body;
+}
+
+TEST_F(Mono, SettingComesFromTheApplicationObjectsIni)
+{
+    REQUIRE_PRINTERS();
+    ColourQuery windowsAnswer(&coloursAsWindowsReports);
+    selectPrinter(kGrey);
+    const std::string programIni = appIniFile();
+    const std::string black = besideProgram("mono_app_black.ini");
+    const std::string plain = besideProgram("mono_app_plain.ini");
+    writeIni("[System]\nPrintColorsAsBlack=0\n");
+    writeFile(black, "[System]\nPrintColorsAsBlack=1\n");
+    writeFile(plain, "[System]\nResourceLanguage=eng\n");
+    EXPECT_FALSE(flagOnSelected()) << "the program's own INI says 0";
+    {
+        OcApp app("mono_app_black.ini");
+        ASSERT_STRCASEEQ(app.GetIniName(), black.c_str());
+        EXPECT_STRCASEEQ(appIniFile().c_str(), black.c_str());
+        EXPECT_TRUE(flagOnSelected()) << "the application's INI says 1";
+        EXPECT_TRUE(app.IniSet("mono_app_plain"));          // ".ini" added
+        EXPECT_FALSE(flagOnSelected()) << "no value in the application's INI";
+        EXPECT_FALSE(app.IniSet("mono_app_missing.ini"));   // refused: the name stays
+        EXPECT_STRCASEEQ(appIniFile().c_str(), plain.c_str());
+        writeFile(plain, "[System]\nPrintColorsAsBlack=yes\n");
+        EXPECT_TRUE(flagOnSelected());
+    }
+    // The application has gone: the program's own INI again.
+    EXPECT_EQ(appIniFile(), programIni);
+    EXPECT_FALSE(flagOnSelected());
+    writeIni("[System]\nPrintColorsAsBlack=7\n");
+    EXPECT_TRUE(flagOnSelected());
+    // An application without an INI file leaves the program's in place.
+    {
+        OcApp app("mono_app_missing.ini");
+        EXPECT_STREQ(app.GetIniName(), "");
+        EXPECT_EQ(appIniFile(), programIni);
+        EXPECT_TRUE(flagOnSelected());
+    }
+    setAppIniFile(black.c_str());
+    EXPECT_EQ(appIniFile(), black);
+    setAppIniFile("");
+    EXPECT_EQ(appIniFile(), programIni);
+    DeleteFileA(black.c_str());
+    DeleteFileA(plain.c_str());
 }
 
 /* ---- on paper ---- */
