@@ -5,7 +5,8 @@
  * The constructor runs the library's start-up in a fixed order (see
  * ocapp.h); the destructor undoes it in reverse.  The INI file lies next
  * to the executable and is remembered only when it exists; its [System]
- * section may name the resource path and language.
+ * section may name the resource path and language, and printing reads its
+ * settings from it too (the object hands the name down to the print layer).
  */
 #include <windows.h>
 #include <commctrl.h>
@@ -17,6 +18,7 @@
 #include "knl.h"
 #include "knlnam.h"
 #include "prf.h"
+#include "pm/print/printint.h"
 
 namespace {
 
@@ -99,6 +101,8 @@ OcApp::~OcApp()
         DosFreeModule(resource_);
     resource_ = nullptr;
     ClearTempMaps();
+    if (iniName_[0] != '\0')
+        orin::pm::print::setAppIniFile(nullptr);
     WinTerminate(hab_);
 }
 
@@ -147,6 +151,7 @@ BOOL OcApp::IniSet(const char *name)
     if (!iniFileNextToExecutable(name, candidate, sizeof candidate) || !fileExists(candidate))
         return FALSE;
     strcpy(iniName_, candidate);
+    orin::pm::print::setAppIniFile(iniName_);    // the print settings come from it too
     return TRUE;
 }
 

@@ -19,8 +19,8 @@
  * On a monochrome printer (2 colours) the value "PrintColorsAsBlack" of
  * section "System" of the application INI file decides whether all lines
  * are drawn black: "0" no, any other value yes, no value no.  The
- * application INI file is the executable's path with the extension
- * ".ini" unless the application named another one.
+ * application INI file is the one the application object (OcApp) found,
+ * else the executable's path with the extension ".ini".
  *
  * Results: WinPrinterSetup and WinPrinterInitDefault answer 0, 1223 when
  * the dialog was cancelled, or 2 when there is no default printer.
@@ -44,6 +44,9 @@
  *     context and the old one is deleted unprinted.
  *   - One document is printed at a time: WinPrnStartDoc while another
  *     document is open answers 0xFFFF.
+ *   - A monochrome printer is one whose context reports 2 colours.  Wine's
+ *     PostScript driver reports -1 colours for every printer (also for one
+ *     with a grey-only PPD), so under Wine no printer PS gets all lines black.
  *
  * Records exchanged with callers use 2-byte packing.
  */

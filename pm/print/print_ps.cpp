@@ -3,7 +3,8 @@
  * context is a printer context made from the selection, as large as the
  * printable page in device pixels, with the printing defaults (foreground
  * -1, background -2, overpaint, solid pattern).  On a monochrome device
- * the INI setting decides whether all lines are black.
+ * (one that reports 2 colours) the INI setting decides whether all lines
+ * are black; the colour count is asked through a replaceable query.
  *
  * The PS owns its printer context: WinDestroyPrinterPS gives the context
  * its stock objects back, deletes the cached objects and the record, then
@@ -23,6 +24,9 @@ constexpr LONG kPrintFore = -1;
 constexpr LONG kPrintBack = -2;
 constexpr USHORT kPrintMix = 2;
 constexpr USHORT kPrintPattern = 0;
+
+int systemDeviceColors(HDC hdc) { return GetDeviceCaps(hdc, NUMCOLORS); }
+DeviceColorsFn deviceColors = &systemDeviceColors;
 
 HPS handleOf(GpiPS *ps) noexcept { return reinterpret_cast<HPS>(ps); }
 
@@ -68,7 +72,7 @@ void applyLinesBlack(GpiPS &ps)
 {
     std::string value;
     bool present = printColorsAsBlack(&value);
-    ps.allLinesBlack = linesBlackFor(GetDeviceCaps(ps.hdc, NUMCOLORS),
+    ps.allLinesBlack = linesBlackFor(deviceColors(ps.hdc),
                                      present ? value.c_str() : nullptr);
 }
 
@@ -95,6 +99,13 @@ HPS makePrinterPS(HWND owner, const PM_PRINTERPSREQ *request)
 }
 
 }  // namespace
+
+DeviceColorsFn setDeviceColorsQuery(DeviceColorsFn fn) noexcept
+{
+    DeviceColorsFn old = deviceColors;
+    deviceColors = fn ? fn : &systemDeviceColors;
+    return old;
+}
 
 bool renewPrinterContext(GpiPS &ps) noexcept
 {

@@ -6,6 +6,8 @@
  *
  * The dialog is reached through a replaceable function (the system's
  * PrintDlgA by default) so that a program without a user can answer it.
+ * The application INI file the settings come from is the executable's
+ * unless the application object named its own.
  */
 #include <cstring>
 #include "pm/print/printint.h"
@@ -21,6 +23,19 @@ constexpr const char *kHackValue = "NoPrintingHack";
 
 Selection theSelection;
 PrintDialogFn dialogFn = &PrintDlgA;
+std::string namedIniFile;                   // empty: the executable's
+
+std::string iniBesideExecutable()
+{
+    char path[MAX_PATH] = "";
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string s(path, n);
+    size_t slash = s.find_last_of("\\/");
+    size_t dot = s.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        s.erase(dot);
+    return s + ".ini";
+}
 
 /* Owner of a global memory block the dialog hands back. */
 struct GlobalBlock {
@@ -151,14 +166,16 @@ DWORD takeDefaultPrinter() noexcept
 
 std::string appIniFile()
 {
-    char path[MAX_PATH] = "";
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string s(path, n);
-    size_t slash = s.find_last_of("\\/");
-    size_t dot = s.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-        s.erase(dot);
-    return s + ".ini";
+    return namedIniFile.empty() ? iniBesideExecutable() : namedIniFile;
+}
+
+void setAppIniFile(const char *name) noexcept
+{
+    try {
+        namedIniFile = name ? name : "";
+    } catch (...) {
+        namedIniFile.clear();               // the executable's, rather than a wrong one
+    }
 }
 
 bool linesBlackFor(int numColors, const char *iniValue) noexcept

@@ -68,8 +68,21 @@ struct DeviceEntry {
 };
 bool parseDeviceEntry(const char *text, DeviceEntry *out);
 
-/* The application INI file: the executable's path with the extension ".ini". */
+/* The application INI file: the one the application named (setAppIniFile),
+ * else the executable's path with the extension ".ini". */
 std::string appIniFile();
+/* Names the application INI file; null or "" goes back to the
+ * executable's.  The application object (OcApp) sets the INI file it found,
+ * so the print settings come from the same file as its own. */
+void setAppIniFile(const char *name) noexcept;
+
+/* How many colours a printer context's device has: GetDeviceCaps NUMCOLORS
+ * by default (2 on a monochrome printer).  Wine's PostScript driver answers
+ * -1 for every printer, also for one whose PPD says it has no colour, so a
+ * test that needs a monochrome device puts its own answer in.  Answers the
+ * previous query; null restores the default. */
+using DeviceColorsFn = int (*)(HDC hdc);
+DeviceColorsFn setDeviceColorsQuery(DeviceColorsFn fn) noexcept;
 
 /* The all-lines-are-black decision for a device with numColors colours and
  * the INI value (null when the value is missing). */

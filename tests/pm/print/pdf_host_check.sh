@@ -5,11 +5,15 @@
 # pages, page one showing the first text and not the second, page two the
 # second text (and not the tail " and more" that the count cut off).
 # Documents listed in FIXDIR/absent.txt were aborted: no PDF may exist
-# for them.  Skips (77) when the test printed nothing because no printer was there.
+# for them.  The sheets test_print_mono printed (FIXDIR/colours.txt) are
+# checked for their grey levels by pdf_colour_check.py.  Skips (77) when the
+# tests printed nothing because no printer was there.
 fix=$1
 list=$fix/expect.txt
-[ -s "$list" ] || { echo "no documents were printed (no printer): skipped"; exit 77; }
+colours=$fix/colours.txt
+[ -s "$list" ] || [ -s "$colours" ] || { echo "no documents were printed (no printer): skipped"; exit 77; }
 command -v pdftotext >/dev/null || { echo "pdftotext missing"; exit 1; }
+[ -s "$list" ] || : > "$list"
 out=$(sed -n 's/^Out[[:space:]]\+//p' /etc/cups/cups-pdf.conf 2>/dev/null | head -1)
 out=${out//\$\{HOME\}/$HOME}
 dirs="$out $HOME/PDF /root/PDF /var/spool/cups-pdf/ANONYMOUS"
@@ -47,5 +51,8 @@ if [ -f "$fix/absent.txt" ]; then
     if [ -n "$found" ]; then echo "FAIL aborted $title was printed: $found"; status=1;
     else echo "ok $title never printed"; fi
   done < "$fix/absent.txt"
+fi
+if [ -s "$colours" ]; then
+  /usr/bin/python3 "$(dirname "$0")/pdf_colour_check.py" "$fix" || status=1
 fi
 exit $status

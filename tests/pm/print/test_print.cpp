@@ -17,11 +17,14 @@
 #include <string>
 #include "pm/gpi/gpiint.h"
 #include "pm/print/printint.h"
+#include "pm/print/printfix.h"
 #include <winspool.h>
 
 namespace {
 
 using namespace orin::pm::print;
+using printfix::devNamesFor;
+using printfix::titled;
 constexpr const char *kPrinter = "OrinPDF";
 constexpr const char *kHackKey = "SOFTWARE\\Orin\\Glimmer\\Settings";
 
@@ -74,15 +77,6 @@ bool fileExists(const std::string &name)
 void writeIni(const char *body)
 {
     std::ofstream(appIniFile(), std::ios::trunc) << body;
-}
-
-/* Document titles carry the run's stamp, so the host check tells this
- * run's PDFs from earlier ones. */
-std::string titled(const char *name)
-{
-    static const std::string stamp =
-        std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount());
-    return std::string(name) + "_" + stamp;
 }
 
 /* Titles that must never reach the printer, for the host check. */
@@ -295,23 +289,6 @@ TEST_F(Print, BadCallsAnswerErrors)
 DWORD seenFlags = 0;
 bool confirm = false;
 bool toFile = false;
-
-/* A DEVNAMES block naming the test printer, as the system dialog makes it. */
-HGLOBAL devNamesFor(const char *driver, const char *device, const char *port)
-{
-    size_t d = std::strlen(driver) + 1, v = std::strlen(device) + 1, p = std::strlen(port) + 1;
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DEVNAMES) + d + v + p);
-    auto *names = static_cast<DEVNAMES *>(GlobalLock(h));
-    char *base = reinterpret_cast<char *>(names);
-    names->wDriverOffset = sizeof(DEVNAMES);
-    names->wDeviceOffset = static_cast<WORD>(names->wDriverOffset + d);
-    names->wOutputOffset = static_cast<WORD>(names->wDeviceOffset + v);
-    std::memcpy(base + names->wDriverOffset, driver, d);
-    std::memcpy(base + names->wDeviceOffset, device, v);
-    std::memcpy(base + names->wOutputOffset, port, p);
-    GlobalUnlock(h);
-    return h;
-}
 
 BOOL WINAPI standInDialog(PRINTDLGA *pd)
 {
