@@ -424,6 +424,12 @@ void printFloorRow(const char *op, const PhaseFigures &f)
            1 / floorTime, f.rate * floorTime);
 }
 
+void printSysRow(const char *op, const PhaseFigures &f)
+{
+    printf("  %-8s per call %.2f seeks, %.2f reads, %.2f writes\n", op, f.perCall.seeks,
+           f.perCall.reads, f.perCall.writes);
+}
+
 /* The plain file the system calls are timed on, RAW_FILE_PAGES nodes long. */
 HANDLE makeRawFile()
 {
@@ -472,6 +478,11 @@ void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
         printFloorRow("lookup", ceiling.lookup);
         printFloorRow("walk", ceiling.walk);
         printFloorRow("remove", ceiling.remove);
+    } else {
+        printSysRow("enter", ceiling.enter);
+        printSysRow("lookup", ceiling.lookup);
+        printSysRow("walk", ceiling.walk);
+        printSysRow("remove", ceiling.remove);
     }
     fflush(stdout);
 }
