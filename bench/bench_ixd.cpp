@@ -22,14 +22,25 @@
 // calls, exclusive ones for changes).  Those pairs are timed alongside each
 // shared phase - after every LOCK_CHUNK calls as many pairs, timed apart -
 // so that both figures see the same load on the machine, and each shared
-// figure is printed as a fraction of its ceiling.  The process's peak
-// working set ends the output.
+// figure is printed as a fraction of its ceiling.
 //
-// An argument "unshared" or "shared" runs only those cases.
+// Between lock and unlock a shared call also reads the version bytes and
+// writes what a change must write (the header twice, each changed node),
+// and each transfer costs the system a seek and a read or write.  The
+// buffered files count those system calls, so each shared phase prints
+// them per call, and the same kinds of calls are timed on a plain file
+// alongside the lock pairs (seek, seek + 2-byte read, seek + node-sized
+// write).  The floor of a call is then one lock pair plus its system calls
+// at those rates; each shared figure is printed as a fraction of it too.
+// The process's peak working set ends the output.
+//
+// An argument "unshared" or "shared" runs only those cases; a second one,
+// a key length (8 or 32), only the runs with that length.
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
@@ -38,6 +49,7 @@
 #include "ixd.h"
 #include "knlnam.h"
 #include "vbf.h"
+#include "vfile/fbfint.h"
 
 namespace {
 
@@ -49,6 +61,9 @@ constexpr unsigned NODE_READS = 200000;
 constexpr unsigned LOCK_CHUNK = 500;
 constexpr ULONG INDEX_LOCK_OFFSET = 0x8000000;   /* the index lock range */
 constexpr ULONG INDEX_LOCK_LENGTH = 12;
+constexpr const char *RAW_FILE_NAME = "bench_ixd.raw";
+constexpr ULONG RAW_FILE_PAGES = 256;
+constexpr DWORD VERSION_BYTES = 2;
 
 double now()
 {
@@ -71,9 +86,6 @@ struct Timings {
     double enter, lookup, walk, remove;   /* operations per second */
 };
 
-struct LockCeiling {
-    double enter, lookup, walk, remove;   /* lock/unlock pairs per second */
-};
 
 HVBF openVbf(const char *name, ULONG flags)
 {
@@ -105,14 +117,37 @@ double nodeReadMicros(const char *name)
     return micros;
 }
 
+/* Per-call costs of the system calls a shared call makes, in seconds. */
+struct SysCosts {
+    double seek = 0, read = 0, write = 0;
+};
+
+/* System calls the buffered files made, per call of a phase. */
+struct SysCalls {
+    double seeks = 0, reads = 0, writes = 0;
+};
+
+FBFCACHESTATS fbfStats()
+{
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    return st;
+}
+
 /* Times one phase of calls.  With a lock file, every LOCK_CHUNK calls
  * are followed by as many lock/unlock pairs of the index lock range on it
  * (shared or exclusive, through a Vbf handle as the index takes them),
- * timed apart from the calls. */
+ * and as many seeks, seeks with a version-sized read and seeks with a
+ * node-sized write on a plain file, each timed apart from the calls. */
 class Phase {
 public:
-    Phase(HVBF lockFile, ULONG exclusive) : lockFile_(lockFile), exclusive_(exclusive)
+    Phase(HVBF lockFile, HANDLE rawFile, ULONG exclusive)
+        : lockFile_(lockFile), rawFile_(rawFile), exclusive_(exclusive)
     {
+        FBFCACHESTATS st = fbfStats();
+        seeks_ = st.osSeeks;
+        reads_ = st.osReads;
+        writes_ = st.osWrites;
         start_ = now();
     }
     void called()
@@ -120,16 +155,32 @@ public:
         if (++calls_ % LOCK_CHUNK == 0 && lockFile_ != nullptr) {
             callTime_ += now() - start_;
             lockPairs();
+            sysCalls();
             start_ = now();
         }
     }
     double callRate()
     {
         callTime_ += now() - start_;
+        FBFCACHESTATS st = fbfStats();
+        perCall_.seeks = (double)(st.osSeeks - seeks_) / calls_;
+        perCall_.reads = (double)(st.osReads - reads_) / calls_;
+        perCall_.writes = (double)(st.osWrites - writes_) / calls_;
         start_ = now();
         return calls_ / callTime_;
     }
     double pairRate() const { return pairs_ / pairTime_; }
+    SysCalls perCall() const { return perCall_; }
+    SysCosts costs() const
+    {
+        SysCosts c;
+        if (sysRounds_ == 0)
+            return c;
+        c.seek = seekTime_ / sysRounds_;
+        c.read = readTime_ / sysRounds_ - c.seek;
+        c.write = writeTime_ / sysRounds_ - c.seek;
+        return c;
+    }
 
 private:
     void lockPairs()
@@ -143,12 +194,70 @@ private:
         }
         pairTime_ += now() - s;
     }
+    /* Seeks to scattered pages of the plain file, alone, then each with a
+     * read of the version's size, then each with a node-sized write. */
+    void sysCalls()
+    {
+        if (rawFile_ == INVALID_HANDLE_VALUE)
+            return;
+        static BYTE node[IXD_DEFAULT_NODE_SIZE];
+        DWORD n = 0;
+        auto seekTo = [&](unsigned i) {
+            LARGE_INTEGER at;
+            at.QuadPart = (LONGLONG)(i * 7919u % RAW_FILE_PAGES) * IXD_DEFAULT_NODE_SIZE;
+            SetFilePointerEx(rawFile_, at, nullptr, FILE_BEGIN);
+        };
+        double s = now();
+        for (unsigned i = 0; i < LOCK_CHUNK; i++)
+            seekTo(i);
+        double t = now();
+        seekTime_ += t - s;
+        for (unsigned i = 0; i < LOCK_CHUNK; i++) {
+            seekTo(i);
+            ReadFile(rawFile_, node, VERSION_BYTES, &n, nullptr);
+        }
+        s = now();
+        readTime_ += s - t;
+        for (unsigned i = 0; i < LOCK_CHUNK; i++) {
+            seekTo(i);
+            WriteFile(rawFile_, node, sizeof node, &n, nullptr);
+        }
+        writeTime_ += now() - s;
+        sysRounds_ += LOCK_CHUNK;
+    }
 
     HVBF lockFile_;
+    HANDLE rawFile_;
     ULONG exclusive_;
     double start_, callTime_ = 0, pairTime_ = 0;
-    unsigned calls_ = 0, pairs_ = 0;
+    double seekTime_ = 0, readTime_ = 0, writeTime_ = 0;
+    unsigned calls_ = 0, pairs_ = 0, sysRounds_ = 0;
+    ULONG64 seeks_, reads_, writes_;
+    SysCalls perCall_;
 };
+
+/* What one shared phase measured. */
+struct PhaseFigures {
+    double rate = 0;          /* calls per second */
+    double pairRate = 0;      /* lock/unlock pairs per second alongside */
+    SysCalls perCall;
+    SysCosts costs;
+};
+
+/* The shared phases' figures. */
+struct LockCeiling {
+    PhaseFigures enter, lookup, walk, remove;
+};
+
+PhaseFigures finish(Phase &p)
+{
+    PhaseFigures f;
+    f.rate = p.callRate();
+    f.pairRate = p.pairRate();
+    f.perCall = p.perCall();
+    f.costs = p.costs();
+    return f;
+}
 
 struct Workload {
     USHORT keyLen;
@@ -180,8 +289,10 @@ unsigned long fileSize(const char *name)
 }
 
 /* Runs the phases; lockFile is null for unshared runs, else the file the
- * ceiling's lock pairs are taken on. */
-bool runIndex(const Workload &w, ULONG shared, HVBF lockFile, Timings *t, LockCeiling *c)
+ * ceiling's lock pairs are taken on (and rawFile the plain file the
+ * system calls are timed on). */
+bool runIndex(const Workload &w, ULONG shared, HVBF lockFile, HANDLE rawFile, Timings *t,
+              LockCeiling *c)
 {
     const unsigned n = (unsigned)w.keys.size();
     ULONG err = 0, rec = 0, bad = 0;
@@ -191,35 +302,35 @@ bool runIndex(const Workload &w, ULONG shared, HVBF lockFile, Timings *t, LockCe
         printf("  create failed: %lu\n", (unsigned long)err);
         return false;
     }
-    Phase enter(lockFile, 1);
+    Phase enter(lockFile, rawFile, 1);
     for (unsigned v : w.enterOrder) {
         bad += IxdEnter(ix, w.keys[v].data(), v, &err) != 0;
         enter.called();
     }
-    t->enter = enter.callRate();
-    c->enter = enter.pairRate();
+    c->enter = finish(enter);
+    t->enter = c->enter.rate;
 
     IxdQueryPerformanceCounter(ix, ~0UL, 1);
     std::string out(w.keyLen, '\0');
-    Phase lookup(lockFile, 0);
+    Phase lookup(lockFile, rawFile, 0);
     for (unsigned v : w.lookupOrder) {
         bad += IxdSearch(ix, w.keys[v].data(), &out[0], &rec, &err) != 0 || rec != v;
         lookup.called();
     }
-    t->lookup = lookup.callRate();
-    c->lookup = lookup.pairRate();
+    c->lookup = finish(lookup);
+    t->lookup = c->lookup.rate;
     double reads = IxdQueryPerformanceCounter(ix, IXD_COUNT_NODE_READS, 0) / (double)n;
     double hits = IxdQueryPerformanceCounter(ix, IXD_COUNT_CACHE_HITS, 0) / (double)n;
 
     unsigned seen = 0;
-    Phase walk(lockFile, 0);
+    Phase walk(lockFile, rawFile, 0);
     for (USHORT rc = IxdFirst(ix, &out[0], &rec, &err); rc == 0;
          rc = IxdNext(ix, &out[0], &rec, &err)) {
         seen++;
         walk.called();
     }
-    t->walk = walk.callRate();
-    c->walk = walk.pairRate();
+    c->walk = finish(walk);
+    t->walk = c->walk.rate;
     bad += seen != n;
 
     IxdClose(ix);   /* the write-back cache reaches the file */
@@ -231,13 +342,13 @@ bool runIndex(const Workload &w, ULONG shared, HVBF lockFile, Timings *t, LockCe
         printf("  reopen failed: %lu\n", (unsigned long)err);
         return false;
     }
-    Phase remove(lockFile, 1);
+    Phase remove(lockFile, rawFile, 1);
     for (unsigned v : w.removeOrder) {
         bad += IxdRemove(ix, w.keys[v].data(), v, &err) != 0;
         remove.called();
     }
-    t->remove = remove.callRate();
-    c->remove = remove.pairRate();
+    c->remove = finish(remove);
+    t->remove = c->remove.rate;
     ULONG left = 1;
     IxdQueryNrKeys(ix, &left, &err);
     IxdClose(ix);
@@ -294,10 +405,43 @@ void printRow(const char *op, double ix, double mm)
     printf("  %-8s %12.0f /s   multimap %12.0f /s   ratio %6.1fx\n", op, ix, mm, mm / ix);
 }
 
-void printCeilingRow(const char *op, double ix, double pairs)
+void printCeilingRow(const char *op, const PhaseFigures &f)
 {
     printf("  %-8s %12.0f /s   lock/unlock pairs alongside %8.0f /s   %.2fx of the ceiling\n",
-           op, ix, pairs, ix / pairs);
+           op, f.rate, f.pairRate, f.rate / f.pairRate);
+}
+
+/* The floor: one lock pair plus the call's system calls at the rates
+ * timed alongside. */
+void printFloorRow(const char *op, const PhaseFigures &f)
+{
+    const SysCalls &n = f.perCall;
+    const SysCosts &c = f.costs;
+    double floorTime = 1 / f.pairRate + n.seeks * c.seek + n.reads * c.read + n.writes * c.write;
+    printf("  %-8s per call %.2f seeks, %.2f reads, %.2f writes (%.2f + %.2f + %.2f us each);"
+           " floor %8.0f /s   %.2fx of the floor\n",
+           op, n.seeks, n.reads, n.writes, c.seek * 1e6, c.read * 1e6, c.write * 1e6,
+           1 / floorTime, f.rate * floorTime);
+}
+
+void printSysRow(const char *op, const PhaseFigures &f)
+{
+    printf("  %-8s per call %.2f seeks, %.2f reads, %.2f writes\n", op, f.perCall.seeks,
+           f.perCall.reads, f.perCall.writes);
+}
+
+/* The plain file the system calls are timed on, RAW_FILE_PAGES nodes long. */
+HANDLE makeRawFile()
+{
+    HANDLE h = CreateFileA(RAW_FILE_NAME, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return h;
+    std::vector<BYTE> zeros(IXD_DEFAULT_NODE_SIZE);
+    DWORD n = 0;
+    for (ULONG i = 0; i < RAW_FILE_PAGES; i++)
+        WriteFile(h, zeros.data(), (DWORD)zeros.size(), &n, nullptr);
+    return h;
 }
 
 void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
@@ -305,13 +449,18 @@ void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
     Workload w = makeWorkload(n, keyLen, ascending);
     printf("%s, %u keys of %u bytes, %s order\n", shared ? "shared" : "unshared", n,
            (unsigned)keyLen, ascending ? "ascending" : "random");
-    Timings ix, mm;
+    Timings ix = {}, mm = {};
     LockCeiling ceiling = {};
     HVBF lockFile = shared ? openVbf(LOCK_FILE_NAME, VBF_CREATE_OR_REPLACE) : nullptr;
-    bool ran = runIndex(w, shared, lockFile, &ix, &ceiling);
+    HANDLE rawFile = shared ? makeRawFile() : INVALID_HANDLE_VALUE;
+    bool ran = runIndex(w, shared, lockFile, rawFile, &ix, &ceiling);
     if (lockFile != nullptr) {
         VbfClose(lockFile);
         DeleteFileA(LOCK_FILE_NAME);
+    }
+    if (rawFile != INVALID_HANDLE_VALUE) {
+        CloseHandle(rawFile);
+        DeleteFileA(RAW_FILE_NAME);
     }
     if (!ran)
         return;
@@ -321,10 +470,19 @@ void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
     printRow("walk", ix.walk, mm.walk);
     printRow("remove", ix.remove, mm.remove);
     if (shared) {
-        printCeilingRow("enter", ix.enter, ceiling.enter);
-        printCeilingRow("lookup", ix.lookup, ceiling.lookup);
-        printCeilingRow("walk", ix.walk, ceiling.walk);
-        printCeilingRow("remove", ix.remove, ceiling.remove);
+        printCeilingRow("enter", ceiling.enter);
+        printCeilingRow("lookup", ceiling.lookup);
+        printCeilingRow("walk", ceiling.walk);
+        printCeilingRow("remove", ceiling.remove);
+        printFloorRow("enter", ceiling.enter);
+        printFloorRow("lookup", ceiling.lookup);
+        printFloorRow("walk", ceiling.walk);
+        printFloorRow("remove", ceiling.remove);
+    } else {
+        printSysRow("enter", ceiling.enter);
+        printSysRow("lookup", ceiling.lookup);
+        printSysRow("walk", ceiling.walk);
+        printSysRow("remove", ceiling.remove);
     }
     fflush(stdout);
 }
@@ -342,14 +500,18 @@ void printPeakWorkingSet()
 int main(int argc, char **argv)
 {
     const char *only = argc > 1 ? argv[1] : "";
+    int onlyKeyLen = argc > 2 ? atoi(argv[2]) : 0;
     printf("Ixd index on a real file, node size %u, default cache; the multimap is the same"
            " work in memory\n", (unsigned)IXD_DEFAULT_NODE_SIZE);
     for (ULONG shared : {0u, 1u}) {
         if (*only && strcmp(only, shared ? "shared" : "unshared") != 0)
             continue;
-        for (USHORT keyLen : {(USHORT)8, (USHORT)32})
+        for (USHORT keyLen : {(USHORT)8, (USHORT)32}) {
+            if (onlyKeyLen != 0 && keyLen != onlyKeyLen)
+                continue;
             for (bool ascending : {true, false})
                 run(shared ? SHARED_KEYS : FULL_KEYS, keyLen, ascending, shared);
+        }
     }
     printPeakWorkingSet();
     return 0;

@@ -161,6 +161,7 @@ USHORT knownLength(const _FBF *h, ULONG *length)
 
     if (e.knownLength == kLengthUnknown) {
         ULONG len;
+        stats.osSeeks++;
         USHORT rc = KnlNamChgFilePtr(nameSpaceOf(h), e.osHandle, 0, KNLNAM_SEEK_END, &len);
         e.osPosition = rc == 0 ? LONGLONG{len} : kOsPosUnknown;
         if (rc != 0)
@@ -178,6 +179,7 @@ USHORT seekOs(const _FBF *h, ULONG offset)
     if (e.osPosition == LONGLONG{offset})
         return 0;
     ULONG pos;
+    stats.osSeeks++;
     USHORT rc = KnlNamChgFilePtr(nameSpaceOf(h), e.osHandle, static_cast<LONG>(offset),
                                  KNLNAM_SEEK_BEGIN, &pos);
     e.osPosition = rc == 0 ? LONGLONG{offset} : kOsPosUnknown;
@@ -200,6 +202,7 @@ USHORT writeLocked(_FBF *h, const void *buffer, ULONG count, ULONG *written)
     if (rc != 0)
         return rc;
     ULONG done = 0;
+    stats.osWrites++;
     rc = KnlNamWrite(nameSpaceOf(h), e.osHandle, buffer, count, &done);
     advanceOs(e, rc, done);
     if (rc != 0)
@@ -284,6 +287,7 @@ USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *d
             *flag = kFillSeekFailed;
         return rc;
     }
+    stats.osReads++;
     rc = KnlNamRead(nameSpaceOf(h), e.osHandle, buffer, count, done);
     advanceOs(e, rc, *done);
     if (rc != 0 && flag != nullptr)

@@ -46,6 +46,7 @@
 namespace orin::fbf {
 
 FBFPAGE fbfPages[FBF_CACHE_PAGES];
+FBFCACHESTATS stats;
 
 namespace {
 
@@ -65,7 +66,6 @@ std::atomic<bool> fastPathsOn{true};
 
 USHORT lruClock;                        /* tableLock */
 BYTE spanBuffer[kSpanBytes];            /* tableLock */
-FBFCACHESTATS stats;                    /* tableLock */
 
 void stampPage(FBFPAGE &p)
 {

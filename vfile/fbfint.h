@@ -111,14 +111,21 @@ extern SpinLock tableLock;
 /* Every live Fbf handle. */
 extern HandlePool<_FBF> handles;
 
-/* Counters of how reads were served, for benchmarks and white-box tests. */
+/* Counters of how reads were served and of the operating-system calls
+ * behind all transfers (a seek left out because the pointer already stands
+ * right is not counted), for benchmarks and white-box tests. */
 struct FBFCACHESTATS {
     ULONG64 fastHits;      /* served by the most recent page without a fill */
     ULONG64 slowHits;      /* found in the file's page list by a fill */
     ULONG64 misses;        /* read from the operating system into a slot */
     ULONG64 directReads;   /* missed runs read straight into the caller's buffer */
     ULONG64 spanFills;     /* misses that filled several pages with one read */
+    ULONG64 osSeeks;       /* pointer moves asked of the operating system */
+    ULONG64 osReads;       /* reads asked of the operating system */
+    ULONG64 osWrites;      /* writes asked of the operating system */
 };
+/* The counters themselves; tableLock. */
+extern FBFCACHESTATS stats;
 void FbfQueryCacheStats(FBFCACHESTATS *stats);
 void FbfResetCacheStats();
 

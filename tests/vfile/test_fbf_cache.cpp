@@ -175,3 +175,60 @@ TEST_F(FbfCachePatch, WriteBeyondTheCachedEndReadsBackAsTheFileHoldsIt)
     FbfClose(r);
     FbfClose(w);
 }
+
+// The system calls behind transfers: the file pointer shared by every
+// handle on a name is only moved when it does not already stand where a
+// transfer starts, and cached reads make no call at all.  Every byte is
+// checked against the file's content, kept up to date in `a`.
+TEST_F(FbfCacheSlots, SeeksAreLeftOutWhereThePointerAlreadyStands)
+{
+    ScratchFile f("fbfc_seek.dat");
+    std::string a = pages(8, 'S');
+    ASSERT_TRUE(testutil::writeFile(f.name, a));
+    HFBF h = open(f.name), other = open(f.name);
+    FbfResetCacheStats();
+    char buf[300];
+    ULONG n = 0;
+
+    // Ten direct reads in a row: one seek to the start, then none.
+    ASSERT_EQ(FbfChgFilePtr(h, 1000, VBF_FILE_BEGIN, nullptr), 0);
+    for (int i = 0; i < 10; i++) {
+        ASSERT_EQ(FbfReadDirect(h, buf, 300, &n), 0);
+        ASSERT_EQ(std::string(buf, 300), a.substr(1000 + i * 300, 300)) << i;
+    }
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    EXPECT_EQ(st.osSeeks, 1u);
+    EXPECT_EQ(st.osReads, 10u);
+
+    // A write where the pointer stands needs no seek; the other handle's
+    // read somewhere else does, and the next write then needs one again.
+    std::string patch(100, 'w');
+    ASSERT_EQ(FbfWrite(h, patch.data(), 100, &n), 0);
+    a.replace(4000, 100, patch);
+    ASSERT_EQ(FbfChgFilePtr(other, 20000, VBF_FILE_BEGIN, nullptr), 0);
+    ASSERT_EQ(FbfReadDirect(other, buf, 10, &n), 0);
+    EXPECT_EQ(std::string(buf, 10), a.substr(20000, 10));
+    ASSERT_EQ(FbfWrite(h, patch.data(), 100, &n), 0);
+    a.replace(4100, 100, patch);
+    FbfQueryCacheStats(&st);
+    EXPECT_EQ(st.osSeeks, 3u);
+    EXPECT_EQ(st.osReads, 11u);
+    EXPECT_EQ(st.osWrites, 2u);
+
+    // A page read into the cache costs one seek and one read; reading it
+    // again costs nothing.
+    ASSERT_EQ(FbfChgFilePtr(h, 3 * FBF_PAGE_SIZE + 5, VBF_FILE_BEGIN, nullptr), 0);
+    ASSERT_EQ(FbfRead(h, buf, 200, &n), 0);
+    ASSERT_EQ(FbfChgFilePtr(h, 3 * FBF_PAGE_SIZE + 5, VBF_FILE_BEGIN, nullptr), 0);
+    ASSERT_EQ(FbfRead(h, buf, 200, &n), 0);
+    EXPECT_EQ(std::string(buf, 200), a.substr(3 * FBF_PAGE_SIZE + 5, 200));
+    FbfQueryCacheStats(&st);
+    EXPECT_EQ(st.osSeeks, 4u);
+    EXPECT_EQ(st.osReads, 12u);
+    ASSERT_EQ(FbfChgFilePtr(h, 4000, VBF_FILE_BEGIN, nullptr), 0);
+    ASSERT_EQ(FbfReadDirect(h, buf, 200, &n), 0);
+    EXPECT_EQ(std::string(buf, 200), a.substr(4000, 200)) << "the writes reached the file";
+    FbfClose(other);
+    FbfClose(h);
+}
