@@ -20,7 +20,10 @@
  * For a profile that is not shared the FAL file header (free lists) is
  * written just before the count goes back to 0, so a process that dies
  * between two changes leaves both headers consistent, and one that dies
- * within a change leaves the count raised for the next open to see.
+ * within a change leaves the count raised for the next open to see.  A
+ * shared profile's FAL handle writes its header whenever the free lists
+ * change and at the first change of each message, and leaves the rest of
+ * the counting to the end of the message (falDeferPublish).
  */
 #include <array>
 #include <stdlib.h>
