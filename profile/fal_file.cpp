@@ -31,6 +31,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <vector>
 #include "frame/boundary.h"
 #include "frame/handle_pool.h"
 #include "profile/falint.h"
@@ -475,17 +476,58 @@ USHORT falEnd(HFAL h, USHORT rc, BOOL changed)
  * free lists on disk match the blocks before the caller declares its own
  * structures consistent.  Shared writers publish the free lists at every
  * change anyway. */
+static BOOL syncPending(HFAL h)
+{
+    if (!h->headerDirty || isShared(h) || isReadOnly(h))
+        return FALSE;
+    return memcmp(h->hdr.freeHead, h->diskHdr.freeHead, sizeof h->hdr.freeHead) != 0
+        || memcmp(h->hdr.freeCount, h->diskHdr.freeCount, sizeof h->hdr.freeCount) != 0;
+}
+
 USHORT FalSyncHeader(HFAL h)
 {
     if (!falIsValid(h))
         return ORIN_ERR_INVALID_HANDLE;
-    if (!h->headerDirty || isShared(h) || isReadOnly(h))
-        return 0;
-    if (memcmp(h->hdr.freeHead, h->diskHdr.freeHead, sizeof h->hdr.freeHead) == 0
-        && memcmp(h->hdr.freeCount, h->diskHdr.freeCount, sizeof h->hdr.freeCount) == 0)
+    if (!syncPending(h))
         return 0;                          /* the lists on disk are current */
     h->hdr.updateCount++;
     return writeHeader(h);
+}
+
+USHORT FalSyncHeaderWithUser(HFAL h, const void *user, ULONG offset, ULONG length)
+{
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    if (!h->lean || !syncPending(h) || !user || offset + length > h->hdr.userHeaderSize) {
+        USHORT rc = FalSyncHeader(h);
+        return rc ? rc : FalWriteBlock(h, 0, offset, user ? (const BYTE *)user + offset : NULL,
+                                       length);
+    }
+    USHORT rc;
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
+        return rc;
+    /* The user header area follows the file header directly: one write
+     * carries both, the file header first in the file as in time. */
+    ULONG total = FAL_HEADER_SIZE + offset + length;
+    std::vector<BYTE> buf;
+    rc = orin::guardCode([&] {
+        buf.resize(total);
+        return USHORT{0};
+    });
+    if (!rc) {
+        h->hdr.updateCount++;
+        memcpy(buf.data(), &h->hdr, FAL_HEADER_SIZE);
+        memcpy(buf.data() + FAL_HEADER_SIZE, user, offset + length);
+        rc = falWriteAt(h, 0, buf.data(), total);
+        if (!rc) {
+            h->diskHdr = h->hdr;
+            h->headerDirty = FALSE;
+        } else {
+            h->hdr.updateCount--;
+        }
+    }
+    return bracket.end(rc, TRUE);
 }
 
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count)

@@ -134,6 +134,27 @@ TEST(PrfCalls, UnchangedKeyRecordIsNotWrittenAgain)
     EXPECT_GT(countvbf::counts().writes.size(), 3u);
 }
 
+// A change that moves the free lists ends with the block file's header
+// and the profile header's in-update count in one write from offset 0,
+// the file header first; the mark still goes before any block.
+TEST(PrfCalls, FreeListsAndClosingCountGoInOneWrite)
+{
+    fill("calls.prf", 0);
+    Profile p("calls.prf", 0);
+    std::string big(40000, 'b');
+    ASSERT_EQ(PrfWriteProfileData(p.h, "s", "big", big.data(), (ULONG)big.size()), 0);
+    ASSERT_EQ(PrfWriteProfileString(p.h, "s", "k1", "x"), 0);   /* big is no longer last */
+    countvbf::reset();
+    ASSERT_EQ(PrfSetProfileDataSize(p.h, "s", "big", 10), 0);   /* frees two pieces */
+    const auto &w = countvbf::counts().writes;
+    ASSERT_GE(w.size(), 3u);
+    EXPECT_EQ(w[0].offset, kInUpdateOffset);
+    EXPECT_EQ(w.back().offset, 0u);
+    EXPECT_EQ(w.back().length, kInUpdateOffset + 4);
+    for (size_t i = 1; i + 1 < w.size(); i++)
+        EXPECT_GE(w[i].offset, kProfileHeader + kProfileHeaderSize) << i;
+}
+
 // What the lean writes left is what was written: read back through a new
 // handle after the writer closed.
 TEST(PrfCalls, LeanWritesReadBackAfterReopening)
