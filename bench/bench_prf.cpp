@@ -11,6 +11,13 @@
  * operations (or MiB) per second and the profile's speed as a multiple
  * of each peer's.  The process's peak working set follows: a profile keeps
  * the tables and values it has seen in memory, up to 64 MiB.
+ *
+ * A shared profile takes and releases the file's header lock around every
+ * call, so its ceiling is a lock/unlock pair of that range (shared pairs
+ * for reads, exclusive ones for writes).  The pairs are timed alongside
+ * the shared calls - after every kLockChunk calls as many pairs on a lock
+ * file of their own, timed apart - so both figures see the same load on
+ * the machine, and the shared rates are printed as a fraction of them.
  */
 #include <windows.h>
 #include <psapi.h>
@@ -20,7 +27,9 @@
 #include <type_traits>
 #include <vector>
 #include "knl.h"
+#include "knlnam.h"
 #include "prf.h"
+#include "vbf.h"
 
 namespace {
 
@@ -35,6 +44,10 @@ constexpr const char *kPrfFile = "bench_prf.prf";
 constexpr const char *kPrfShared = "bench_prf_shared.prf";
 constexpr const char *kIniFile = ".\\bench_prf.ini";
 constexpr int kIniKeys = kKeys / 10;            /* the INI calls rewrite the file: fewer */
+constexpr const char *kLockFile = "bench_prf.lck";
+constexpr ULONG kHeaderLockOffset = 0;          /* the block file's header lock range */
+constexpr ULONG kHeaderLockLength = 12;
+constexpr int kLockChunk = 500;
 
 char sections[kSections][16];
 char keys[kKeys][16];
@@ -75,6 +88,69 @@ struct Rates {
     double write, read;
 };
 
+/* Times calls with, for a shared run, lock/unlock pairs of the header
+ * lock range alongside: after every kLockChunk calls as many pairs,
+ * timed apart from the calls. */
+class Alongside {
+public:
+    Alongside(HVBF lockFile, ULONG exclusive) : lockFile_(lockFile), exclusive_(exclusive)
+    {
+        start_ = now();
+    }
+    void called()
+    {
+        if (++calls_ % kLockChunk == 0 && lockFile_ != nullptr) {
+            callTime_ += now() - start_;
+            lockPairs();
+            start_ = now();
+        }
+    }
+    double callRate()
+    {
+        callTime_ += now() - start_;
+        start_ = now();
+        return calls_ / callTime_;
+    }
+    double pairRate() const { return pairTime_ > 0 ? pairs_ / pairTime_ : 0; }
+
+private:
+    void lockPairs()
+    {
+        double s = now();
+        for (int i = 0; i < kLockChunk; i++) {
+            FILELOCK lock = {kHeaderLockOffset, kHeaderLockLength, exclusive_};
+            FILELOCK unlock = {kHeaderLockOffset, kHeaderLockLength, 0};
+            pairs_ += VbfFileLocksEx(lockFile_, nullptr, &lock) == 0
+                      && VbfFileLocks(lockFile_, &unlock, nullptr) == 0;
+        }
+        pairTime_ += now() - s;
+    }
+
+    HVBF lockFile_;
+    ULONG exclusive_;
+    double start_, callTime_ = 0, pairTime_ = 0;
+    unsigned calls_ = 0, pairs_ = 0;
+};
+
+struct VbfCloser {
+    void operator()(HVBF h) const noexcept
+    {
+        VbfClose(h);
+        DeleteFileA(kLockFile);
+    }
+};
+using LockFile = std::unique_ptr<std::remove_pointer_t<HVBF>, VbfCloser>;
+
+LockFile openLockFile()
+{
+    HVBF h = nullptr;
+    ULONG action = 0;
+    if (VbfOpen(KnlNamGetDefaultNS(), kLockFile, &h, &action, 0, VBF_ATTR_NORMAL,
+                VBF_CREATE_OR_REPLACE, VBF_MODE_READWRITE | VBF_SHARE_DENY_NONE, nullptr) != 0)
+        return nullptr;
+    return LockFile(h);
+}
+
 int failed(const char *what, unsigned code)
 {
     fprintf(stderr, "bench_prf: %s failed: %u\n", what, code);
@@ -101,26 +177,35 @@ RegKey createKey(HKEY parent, const char *name)
     return RegKey(k);
 }
 
-int benchProfile(const char *file, USHORT flags, Rates *r)
+/* With a ceiling to fill, the lock pairs are timed alongside the calls. */
+int benchProfile(const char *file, USHORT flags, Rates *r, Rates *ceiling = nullptr)
 {
     char buf[256];
     USHORT rc;
     Profile profile = openFresh(file, flags);
     if (!profile)
         return 1;
+    LockFile lockFile = ceiling ? openLockFile() : nullptr;
+    if (ceiling && !lockFile)
+        return failed("VbfOpen", 1);
     HPRF h = profile.get();
-    double t = now();
-    for (int i = 0; i < kKeys; i++)
+    Alongside writes(lockFile.get(), 1);
+    for (int i = 0; i < kKeys; i++) {
         if ((rc = PrfWriteProfileString(h, sections[i % kSections], keys[i], values[i])) != 0)
             return failed("PrfWriteProfileString", rc);
-    r->write = kKeys / (now() - t);
-    t = now();
+        writes.called();
+    }
+    r->write = writes.callRate();
+    Alongside reads(lockFile.get(), 0);
     for (int i = 0; i < kKeys; i++) {
         rc = PrfQueryProfileString(h, sections[i % kSections], keys[i], NULL, buf, sizeof buf);
         if (rc || strcmp(buf, values[i]) != 0)
             return failed("PrfQueryProfileString", rc ? rc : 1);
+        reads.called();
     }
-    r->read = kKeys / (now() - t);
+    r->read = reads.callRate();
+    if (ceiling)
+        *ceiling = {writes.pairRate(), reads.pairRate()};
     profile.reset();
     DeleteFileA(file);
     return 0;
@@ -254,7 +339,7 @@ void ratio(const char *what, const Rates *ours, const Rates *peer)
 
 int main()
 {
-    Rates unshared = {0, 0}, shared = {0, 0}, reg = {0, 0}, ini = {0, 0};
+    Rates unshared = {0, 0}, shared = {0, 0}, ceiling = {0, 0}, reg = {0, 0}, ini = {0, 0};
     Rates bigPrf = {0, 0}, bigReg = {0, 0};
     std::vector<BYTE> data(kBigValue), back(kBigValue);
 
@@ -263,7 +348,7 @@ int main()
     makeData();
     for (int i = 0; i < kBigValue; i++)
         data[i] = (BYTE)(i * 131 + (i >> 9));
-    if (benchProfile(kPrfFile, 0, &unshared) || benchProfile(kPrfShared, PRF_OPEN_SHARED, &shared)
+    if (benchProfile(kPrfFile, 0, &unshared) || benchProfile(kPrfShared, PRF_OPEN_SHARED, &shared, &ceiling)
         || benchRegistry(&reg) || benchIni(&ini)
         || benchBigProfile(&bigPrf, data.data(), back.data())
         || benchBigRegistry(&bigReg, data.data(), back.data()))
@@ -272,12 +357,16 @@ int main()
            kMinValue, kMinValue + kValueSpan - 1, kSections);
     row("profile, not shared", &unshared, "op");
     row("profile, shared", &shared, "op");
+    row("lock/unlock pair ceiling", &ceiling, "op");
     row("registry (HKCU)", &reg, "op");
     row("INI file (1/10 of the keys)", &ini, "op");
     ratio("registry", &unshared, &reg);
     ratio("INI file", &unshared, &ini);
     printf("  shared profile / registry  write x%.2f   read x%.2f\n", shared.write / reg.write,
            shared.read / reg.read);
+    printf("  shared profile / ceiling   write x%.2f   read x%.2f"
+           "   (exclusive pairs for writes, shared for reads)\n",
+           shared.write / ceiling.write, shared.read / ceiling.read);
     printf("%d values of 1 MiB (profile: 16 KiB pieces), MiB per second:\n", kBigCount);
     row("profile, not shared", &bigPrf, "MiB");
     row("registry (HKCU)", &bigReg, "MiB");

@@ -356,7 +356,9 @@ USHORT FalWriteBlock(HFAL h, ULONG id, ULONG offset, const void *data, ULONG len
     if (!rc && offset < d.hdr.usedLength && length) {
         ULONG n = minOf(length, d.hdr.usedLength - offset);
         rc = falWriteAt(h, d.dataOffset + offset, data, n);
-        if (!rc && id != 0)
+        /* The header just described is what the file holds: a lean handle
+         * does not write the same bytes again. */
+        if (!rc && id != 0 && !h->lean)
             rc = falWriteBlockHeader(h, id, &d);
     }
     return bracket.end(rc, TRUE);

@@ -6,11 +6,24 @@
  * Bytes 0..11 are the header lock: readers lock them shared, writers
  * exclusive (only at the outermost lock level, only for handles opened
  * shared).  The 16-bit update counter at offset 8 changes whenever a
- * shared writer publishes its header; before each operation a shared
- * read/write handle reads the counter directly from the file and, when it
- * differs from its copy, drops every cached byte and the mirror of the
- * free lists and reads the header again.  Handles that are not shared
- * keep the header in memory and write it once, at close.
+ * shared writer publishes its header; the first operation under a lock
+ * taken anew has a shared read/write handle read the counter directly
+ * from the file and, when it differs from its copy, drop every cached
+ * byte and the mirror of the free lists and read the header again.  While
+ * the lock stays held no other process can change the file, so the
+ * operations nested in that hold trust the check made at its start.
+ * Handles that are not shared keep the header in memory and write it
+ * once, at close.
+ *
+ * A shared writer counts every change in the header's counter and writes
+ * the header after it, unless its caller asked for deferred publishing
+ * (falDeferPublish) and holds the lock around the operation: then a
+ * header that moved only in its count since it was last written waits
+ * for the outermost unlock.  The first change of a hold and every change
+ * of the free lists are still written at once, so other processes see the
+ * count move before any block changes, and the free lists on disk always
+ * match the blocks; the bytes on disk end the same, with fewer writes on
+ * the way.
  */
 #include <stdlib.h>
 #include <string.h>
@@ -18,6 +31,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <vector>
 #include "frame/boundary.h"
 #include "frame/handle_pool.h"
 #include "profile/falint.h"
@@ -34,7 +48,13 @@ static std::atomic<USHORT> falGranularity{FAL_DEFAULT_GRANULARITY};
 
 namespace orin::fal {
 FailureSeam stepSeam;   // fal_seam.h
+
+namespace {
+std::atomic<bool> leanForNew{true};
 }
+void setLeanIo(bool on) { leanForNew = on; }
+bool leanIo() { return leanForNew; }
+}  // namespace orin::fal
 
 const ULONG falListClass[FAL_LIST_COUNT] = {
     32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 65535
@@ -314,19 +334,40 @@ USHORT FalLock(HFAL h, BOOL exclusive)
     return 0;
 }
 
+static USHORT writeHeader(HFAL h);
+
+/* Writes the header when it differs from what the file holds. */
+static USHORT writeChangedHeader(HFAL h)
+{
+    if (memcmp(&h->hdr, &h->diskHdr, sizeof h->hdr) == 0)
+        return 0;
+    return writeHeader(h);
+}
+
 USHORT FalUnlock(HFAL h)
 {
     if (!falIsValid(h))
         return ORIN_ERR_INVALID_HANDLE;
     if (h->lockDepth < 1)
         return ORIN_ERR_LOCK_VIOLATION;
-    if (--h->lockDepth == 0 && isShared(h)) {
+    if (h->lockDepth == 1 && isShared(h)) {
+        USHORT wrc = h->deferPublish && !isReadOnly(h) ? writeChangedHeader(h) : 0;
         FILELOCK range = { FAL_LOCK_OFFSET, FAL_LOCK_LENGTH, 1 };
+        h->lockDepth = 0;
+        h->checkedInHold = FALSE;
+        h->publishedInHold = FALSE;
         USHORT rc = VbfFileLocks(h->vbf, &range, NULL);
         giveInProcess(h);
-        return rc;
+        return wrc ? wrc : rc;
     }
+    h->lockDepth--;
     return 0;
+}
+
+void falDeferPublish(HFAL h, BOOL on)
+{
+    if (falIsValid(h))
+        h->deferPublish = on;
 }
 
 static USHORT readHeader(HFAL h)
@@ -347,26 +388,29 @@ static USHORT readHeader(HFAL h)
     return 0;
 }
 
-/* Brings a shared read/write handle up to date with the file. */
+/* Brings a shared read/write handle up to date with the file, once per
+ * hold of the lock. */
 static USHORT refresh(HFAL h)
 {
     USHORT count = 0;
     ULONG done = 0;
     USHORT rc;
 
-    if (!isShared(h) || isReadOnly(h))
+    if (!isShared(h) || isReadOnly(h) || (h->lean && h->checkedInHold))
         return 0;
     rc = seekTo(h, FAL_COUNT_OFFSET);
     if (!rc)
         rc = VbfReadDirect(h->vbf, &count, sizeof count, &done);
     if (rc)
         return rc;
-    if (done == sizeof count && count == h->hdr.updateCount)
-        return 0;
-    VbfFlush(h->vbf);
-    falClearCache(h);
-    orin::fal::dropFreeIndex(h);
-    return readHeader(h);
+    if (done != sizeof count || count != h->hdr.updateCount) {
+        VbfFlush(h->vbf);
+        falClearCache(h);
+        orin::fal::dropFreeIndex(h);
+        rc = readHeader(h);
+    }
+    h->checkedInHold = rc == 0;
+    return rc;
 }
 
 static USHORT writeHeader(HFAL h)
@@ -375,15 +419,28 @@ static USHORT writeHeader(HFAL h)
     if (!rc) {
         h->headerDirty = FALSE;
         h->diskHdr = h->hdr;
+        h->publishedInHold = h->lockDepth > 0;
     }
     return rc;
 }
 
-/* Publishes a change: at once for shared writers, else at close. */
+/* True when the header differs from the one on disk in its count alone. */
+static BOOL onlyCountMoved(HFAL h)
+{
+    FALFILEHEADER disk = h->diskHdr;
+    disk.updateCount = h->hdr.updateCount;
+    return memcmp(&disk, &h->hdr, sizeof disk) == 0;
+}
+
+/* Publishes a change: at once for shared writers (or, deferred, when the
+ * caller syncs or unlocks), else at close. */
 static USHORT publish(HFAL h)
 {
     if (isShared(h) && !isReadOnly(h)) {
         h->hdr.updateCount++;
+        if (h->lean && h->deferPublish && h->lockDepth > 1 && h->publishedInHold
+            && onlyCountMoved(h))
+            return 0;
         return writeHeader(h);
     }
     h->headerDirty = TRUE;
@@ -417,18 +474,60 @@ USHORT falEnd(HFAL h, USHORT rc, BOOL changed)
 
 /* Writes a pending header of a handle that is not shared, so that the
  * free lists on disk match the blocks before the caller declares its own
- * structures consistent.  Shared writers publish at every change anyway. */
+ * structures consistent.  Shared writers publish the free lists at every
+ * change anyway. */
+static BOOL syncPending(HFAL h)
+{
+    if (!h->headerDirty || isShared(h) || isReadOnly(h))
+        return FALSE;
+    return memcmp(h->hdr.freeHead, h->diskHdr.freeHead, sizeof h->hdr.freeHead) != 0
+        || memcmp(h->hdr.freeCount, h->diskHdr.freeCount, sizeof h->hdr.freeCount) != 0;
+}
+
 USHORT FalSyncHeader(HFAL h)
 {
     if (!falIsValid(h))
         return ORIN_ERR_INVALID_HANDLE;
-    if (!h->headerDirty || isShared(h) || isReadOnly(h))
-        return 0;
-    if (memcmp(h->hdr.freeHead, h->diskHdr.freeHead, sizeof h->hdr.freeHead) == 0
-        && memcmp(h->hdr.freeCount, h->diskHdr.freeCount, sizeof h->hdr.freeCount) == 0)
+    if (!syncPending(h))
         return 0;                          /* the lists on disk are current */
     h->hdr.updateCount++;
     return writeHeader(h);
+}
+
+USHORT FalSyncHeaderWithUser(HFAL h, const void *user, ULONG offset, ULONG length)
+{
+    if (!falIsValid(h))
+        return ORIN_ERR_INVALID_HANDLE;
+    if (!h->lean || !syncPending(h) || !user || offset + length > h->hdr.userHeaderSize) {
+        USHORT rc = FalSyncHeader(h);
+        return rc ? rc : FalWriteBlock(h, 0, offset, user ? (const BYTE *)user + offset : NULL,
+                                       length);
+    }
+    USHORT rc;
+    orin::fal::Bracket bracket(h, TRUE);
+    if ((rc = bracket.status()) != 0)
+        return rc;
+    /* The user header area follows the file header directly: one write
+     * carries both, the file header first in the file as in time. */
+    ULONG total = FAL_HEADER_SIZE + offset + length;
+    std::vector<BYTE> buf;
+    rc = orin::guardCode([&] {
+        buf.resize(total);
+        return USHORT{0};
+    });
+    if (!rc) {
+        h->hdr.updateCount++;
+        memcpy(buf.data(), &h->hdr, FAL_HEADER_SIZE);
+        memcpy(buf.data() + FAL_HEADER_SIZE, user, offset + length);
+        rc = falWriteAt(h, 0, buf.data(), total);
+        if (!rc) {
+            h->diskHdr = h->hdr;
+            h->headerDirty = FALSE;
+        } else {
+            h->hdr.updateCount--;
+        }
+    }
+    return bracket.end(rc, TRUE);
 }
 
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count)
@@ -478,6 +577,7 @@ USHORT FalOpenEx(void *nameSpace, const char *fileName, HFAL *handle, USHORT ope
     h->nameSpace = nameSpace;
     h->openFlags = openFlags;
     h->granularity = falGranularity;
+    h->lean = orin::fal::leanIo();
     falClearCache(h);
     rc = orin::guardCode([&] {
         h->fileName = fileName;

@@ -123,6 +123,10 @@ typedef struct _FALFILE {
     std::shared_ptr<std::shared_mutex> inProcess;  /* the file's lock among this process's handles */
     BOOL heldExclusive;                    /* how inProcess is held while lockDepth > 0 */
     std::unique_ptr<orin::fal::FreeIndex, orin::fal::FreeIndexDeleter> freeIndex;  /* mirror of the free lists, or null */
+    BOOL lean;                             /* leaves out the I/O that changes nothing (see leanIo) */
+    BOOL checkedInHold;                    /* the update count was checked under the lock held now */
+    BOOL publishedInHold;                  /* the header was written under the lock held now */
+    BOOL deferPublish;                     /* see falDeferPublish */
 } FALFILE;
 
 #define FAL_NO_ID 0xFFFFFFFFUL
@@ -147,6 +151,20 @@ USHORT FalUnlock(HFAL h);
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count);
 USHORT FalFlush(HFAL h);
 USHORT FalSyncHeader(HFAL h);
+/* FalSyncHeader followed by FalWriteBlock(h, 0, offset, user + offset,
+ * length), where `user` holds the whole user header area as the file is
+ * to hold it from its start to offset + length.  When the file header is
+ * due, a lean handle writes it and that part of the user header area with
+ * one write (they lie back to back from offset 0). */
+USHORT FalSyncHeaderWithUser(HFAL h, const void *user, ULONG offset, ULONG length);
+/* For a shared handle whose caller holds the lock around several calls:
+ * the header goes to the file at the first change of the hold and at
+ * every change of the free lists, as always; the changes that only move
+ * the update count are counted in memory and written once, at the
+ * outermost unlock.  Other processes still see the count move before any
+ * block of the hold is changed, and the free lists on disk always match
+ * the blocks. */
+void   falDeferPublish(HFAL h, BOOL on);
 void   FalSetGranularity(USHORT g);           /* for files opened from now on */
 USHORT FalQueryGranularity(void);
 USHORT falSetHandleGranularity(HFAL h, USHORT g);   /* answers the previous one */
@@ -202,6 +220,16 @@ namespace orin::fal {
  * or unlocking.  A bracket left without end() still unlocks, publishing
  * the header when it was exclusive, so no path keeps the lock. */
 using Bracket = BasicBracket<HFAL, falBegin, falEnd, 0>;
+
+/* Whether files opened from now on leave out the I/O that changes no byte
+ * and no answer (on by default; the differential tests turn it off): a
+ * shared handle checks the update count once per hold of the lock and,
+ * when publishing is deferred, writes a header that moved only in its
+ * count once per hold; a block
+ * write does not rewrite the unchanged block header; the profile store
+ * does not rewrite a key table its change left as it was. */
+void setLeanIo(bool on);
+bool leanIo();
 
 /* Sets one file's granularity for a scope and puts the previous one back
  * at its end. */

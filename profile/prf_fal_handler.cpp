@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <vector>
 #include <stdio.h>
 #include <stdlib.h>
@@ -274,6 +275,9 @@ static USHORT openProfile(HPRF h, const PRFFALOPEN *rec)
             FalClose(st->fal);
         return rc;
     }
+    /* Every message holds the lock around its block calls, and every
+     * change is bracketed by the in-update count. */
+    falDeferPublish(st->fal, TRUE);
     PrfUtlSetHandlerULongPtr(h, (ULONG_PTR)owned.release());
     return 0;
 }
@@ -512,6 +516,36 @@ static BOOL pieceFits(const char *keyName)
     return PRFF_PIECEHEAD_SIZE(strlen(keyName)) + PRFF_PIECE_SIZE <= PRFF_MAX_PIECE_BLOCK;
 }
 
+namespace {
+
+/* A key record as its table held it before a write: a write that leaves
+ * the record and the table's length as they were (same length, same
+ * pieces) has nothing to store in the key table. */
+class RecordImage {
+public:
+    RecordImage(const PRFFTABLE *t, const PRFFKEYREC *rec)
+        : offset_((ULONG)((const BYTE *)rec - t->bytes)), tableLength_(t->length),
+          length_(rec->recordLength), kept_(rec->recordLength <= sizeof bytes_)
+    {
+        if (kept_)
+            memcpy(bytes_, rec, length_);
+    }
+    bool sameIn(const PRFFTABLE *t, const PRFFKEYREC *rec) const
+    {
+        return kept_ && t->length == tableLength_ && (const BYTE *)rec == t->bytes + offset_
+            && rec->recordLength == length_ && memcmp(bytes_, rec, length_) == 0;
+    }
+
+private:
+    static constexpr size_t kMaxKept = 256;   /* longer records count as changed */
+    ULONG offset_, tableLength_;
+    USHORT length_;
+    bool kept_;
+    BYTE bytes_[kMaxKept];
+};
+
+}  // namespace
+
 static USHORT writeValue(PRFFAL *st, PRFCMD msg, PRFREQUEST *rq)
 {
     ULONG start = msg == PRF_CMD_WRITE ? 0 : rq->offset;
@@ -520,6 +554,7 @@ static USHORT writeValue(PRFFAL *st, PRFCMD msg, PRFREQUEST *rq)
     PRFFKEYREC *key = NULL;
     PRFFPLAN plan;
     USHORT rc;
+    std::optional<RecordImage> before;
 
     if (!rq->section || !rq->key)
         return ORIN_ERR_INVALID_NAME;
@@ -532,6 +567,8 @@ static USHORT writeValue(PRFFAL *st, PRFCMD msg, PRFREQUEST *rq)
         rc = prffLoadKeys(st, sec, rq->section);
     if (!rc && !(key = prffFindKey(st, rq->key)))
         rc = prffAddKey(st, rq->key, &key);
+    else if (!rc && st->fal->lean)
+        before.emplace(&st->key, key);
     if (!rc)
         rc = prffPlanValue(st, &key, start, start + size, msg != PRF_CMD_WRITEOFFSET, &plan);
     if (!rc)
@@ -540,7 +577,7 @@ static USHORT writeValue(PRFFAL *st, PRFCMD msg, PRFREQUEST *rq)
         return rc;
     rc = prffWriteValue(st, sec->sectionId, &key, &plan,
                         msg == PRF_CMD_SETSIZE ? NULL : rq->data);
-    if (!rc)
+    if (!rc && !(before && before->sameIn(&st->key, key)))
         rc = prffSaveKeys(st, &sec, rq->section);
     if (!rc)
         rc = prffUpdateEnd(st);

@@ -20,7 +20,10 @@
  * For a profile that is not shared the FAL file header (free lists) is
  * written just before the count goes back to 0, so a process that dies
  * between two changes leaves both headers consistent, and one that dies
- * within a change leaves the count raised for the next open to see.
+ * within a change leaves the count raised for the next open to see.  A
+ * shared profile's FAL handle writes its header whenever the free lists
+ * change and at the first change of each message, and leaves the rest of
+ * the counting to the end of the message (falDeferPublish).
  */
 #include <array>
 #include <stdlib.h>
@@ -122,19 +125,41 @@ static void sealForWrite(PRFFAL *st)
     st->sealedKnown = TRUE;
 }
 
+/* The part of the header a write sends: all of it, or the in-update count
+ * and the checksum alone.  The short form is sound only while the rest of
+ * the header in memory is what the file holds.  A new section moves
+ * nextSectionId (and may move a bucket) before the update begins: then
+ * the whole header goes, or a process killed right after would leave a
+ * header whose checksum is wrong instead of one marked as left in an
+ * update. */
+static void headerRange(const PRFFAL *st, BOOL full, ULONG *offset, ULONG *length)
+{
+    if (full || st->bucketChanged || st->fullWritePending) {
+        *offset = 0;
+        *length = sizeof st->hdr;
+    } else {
+        *offset = PRFF_INUPDATE_OFFSET;
+        *length = PRFF_INUPDATE_BYTES;
+    }
+}
+
 USHORT prffWriteHeader(PRFFAL *st, BOOL full)
 {
+    ULONG offset, length;
     sealForWrite(st);
-    /* The short form writes the in-update count and the checksum alone; it
-     * is sound only while the rest of the header in memory is what the file
-     * holds.  A new section moves nextSectionId (and may move a bucket)
-     * before the update begins: then the whole header goes, or a process
-     * killed right after would leave a header whose checksum is wrong
-     * instead of one marked as left in an update. */
-    if (full || st->bucketChanged || st->fullWritePending)
-        return FalWriteBlock(st->fal, 0, 0, &st->hdr, sizeof st->hdr);
-    return FalWriteBlock(st->fal, 0, PRFF_INUPDATE_OFFSET, &st->hdr.inUpdate,
-                         PRFF_INUPDATE_BYTES);
+    headerRange(st, full, &offset, &length);
+    return FalWriteBlock(st->fal, 0, offset, (const BYTE *)&st->hdr + offset, length);
+}
+
+/* The header write that ends the outermost update of a profile that is not
+ * shared: the FAL file header (free lists) goes first, with it in one
+ * write when it is due. */
+static USHORT writeClosingHeader(PRFFAL *st, BOOL full)
+{
+    ULONG offset, length;
+    sealForWrite(st);
+    headerRange(st, full, &offset, &length);
+    return FalSyncHeaderWithUser(st->fal, &st->hdr, offset, length);
 }
 
 /* ---- Lock, refresh and the update bracket ---------------------------------- */
@@ -221,8 +246,8 @@ USHORT prffUpdateEnd(PRFFAL *st)
     st->hdr.inUpdate--;
     if (st->hdr.inUpdate == 0 || isShared(st)) {
         if (st->hdr.inUpdate == 0 && !isShared(st))
-            rc = FalSyncHeader(st->fal);
-        if (!rc)
+            rc = writeClosingHeader(st, full);
+        else
             rc = prffWriteHeader(st, full);
         if (!rc && full)
             st->fullWritePending = FALSE;
