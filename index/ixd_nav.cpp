@@ -29,8 +29,10 @@
 namespace orin::ixd {
 namespace {
 
-/* Makes (node, idx) of the leaf in buf the position and hands out its pair. */
-void settle(IX *ix, ULONG node, const BYTE *buf, ULONG idx, void *outKey, ULONG *record)
+/* Makes (node, idx) of the leaf in buf the position and hands out its pair.
+ * A leaf's pointer repeats the record number that ends its stored key; when
+ * the two differ the leaf is damaged and no pair is handed out. */
+USHORT settle(IX *ix, ULONG node, const BYTE *buf, ULONG idx, void *outKey, ULONG *record)
 {
     const BYTE *e = entryAt(ix, buf, idx);
 
@@ -38,10 +40,14 @@ void settle(IX *ix, ULONG node, const BYTE *buf, ULONG idx, void *outKey, ULONG 
     ix->curIndex = static_cast<LONG>(idx);
     ix->curKeyValid = 1;
     std::memcpy(ix->curKey.data(), e, ix->hdr.storedKeyLen);
+    ULONG rec = entryPtr(ix, buf, idx);
+    if (rec != get32(e + keyLength(ix)))
+        return IXD_ERR_BAD_FILE;
     if (outKey)
         std::memcpy(outKey, e, keyLength(ix));
     if (record)
-        *record = entryPtr(ix, buf, idx);
+        *record = rec;
+    return 0;
 }
 
 /* The leftmost or rightmost leaf; its number in *node, its bytes in *buf. */
@@ -185,7 +191,7 @@ USHORT navSearch(IX *ix, const BYTE *stored, FindMode mode, void *outKey, ULONG 
     USHORT rc = locate(ix, stored, mode, &node, &buf, &idx);
 
     if (rc == 0)
-        settle(ix, node, buf, idx, outKey, record);
+        rc = settle(ix, node, buf, idx, outKey, record);
     return rc;
 }
 
@@ -258,7 +264,7 @@ USHORT navStep(IX *ix, LONG count, void *outKey, ULONG *record, ULONG *warning)
         return rc;
     }
     if (rc == 0)
-        settle(ix, node, buf, idx, outKey, record);
+        rc = settle(ix, node, buf, idx, outKey, record);
     return rc;
 }
 

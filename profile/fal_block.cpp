@@ -68,11 +68,13 @@ static USHORT usedBlockAnswer(ULONG id, const FALDESC *d, USHORT rc)
     return rc;
 }
 
-/* Describes block id, which must be in use. */
+/* Describes block id, which must be in use, before a change to it: its
+ * extent must end where a block begins. */
 static USHORT describeUsed(HFAL h, ULONG id, FALDESC *d)
 {
     d->hdr.type = 0;
-    return usedBlockAnswer(id, d, falDescribe(h, id, d));
+    USHORT rc = usedBlockAnswer(id, d, falDescribe(h, id, d));
+    return rc ? rc : falCheckExtentEnd(h, d);
 }
 
 /* ---- Reading -------------------------------------------------------------- */

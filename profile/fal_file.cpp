@@ -113,6 +113,10 @@ int falListFor(ULONG totalSize)
 
 /* ---- Byte access -------------------------------------------------------- */
 
+/* Virtual-file positions are signed 32-bit: a file offset above this comes
+ * from a damaged size or link, never from a sound file. */
+constexpr ULONG kMaxOffset = 0x7FFFFFFFUL;
+
 static USHORT seekTo(HFAL h, ULONG offset)
 {
     return VbfChgFilePtr(h->vbf, (LONG)offset, VBF_FILE_BEGIN, NULL);
@@ -122,6 +126,8 @@ static USHORT seekTo(HFAL h, ULONG offset)
 USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len)
 {
     ULONG done = 0;
+    if (offset > kMaxOffset || len > kMaxOffset - offset)
+        return FAL_ERR_BEYONDEND;
     USHORT rc = seekTo(h, offset);
     if (!rc)
         rc = VbfRead(h->vbf, buf, len, &done);
@@ -133,6 +139,8 @@ USHORT falReadAt(HFAL h, ULONG offset, void *buf, ULONG len)
 USHORT falWriteRaw(HFAL h, ULONG offset, const void *buf, ULONG len)
 {
     ULONG done = 0;
+    if (offset > kMaxOffset || len > kMaxOffset - offset)
+        return ORIN_ERR_DISK_FULL;
     USHORT rc = seekTo(h, offset);
     if (!rc && len)
         rc = VbfWrite(h->vbf, buf, len, &done);
@@ -249,6 +257,32 @@ USHORT falDescribe(HFAL h, ULONG id, FALDESC *d)
         return FAL_ERR_BEYONDEND;
     h->cache[s] = *d;
     h->cacheId[s] = id;
+    return 0;
+}
+
+/* In variable mode a block's totalSize is all that says where it ends, and
+ * nothing guards it: a changed size makes the block reach over the blocks
+ * after it.  Before a block is written to, freed or reused, the place where
+ * it claims to end must be the end of the file or another block's header;
+ * otherwise the block is damaged (57489). */
+USHORT falCheckExtentEnd(HFAL h, const FALDESC *d)
+{
+    ULONG end = d->headerOffset + d->totalSize, fileLength;
+    FALBLOCKHEADER next;
+    USHORT rc;
+
+    if (falIsFixed(h) || d->headerLength == 0)
+        return 0;
+    rc = falFileLength(h, &fileLength);
+    if (rc || end == fileLength)
+        return rc;
+    if (end + FAL_HDR_VARIABLE > fileLength)
+        return FAL_ERR_SIGNATURE;
+    rc = falReadAt(h, end, &next, FAL_HDR_VARIABLE);
+    if (rc)
+        return rc;
+    if (!falHeaderSigned(&next) || next.totalSize < FAL_HDR_VARIABLE + FAL_MIN_USED_FREE)
+        return FAL_ERR_SIGNATURE;
     return 0;
 }
 

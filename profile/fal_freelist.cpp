@@ -69,6 +69,8 @@ static USHORT readFree(HFAL h, ULONG id, FALDESC *d, ULONG *next)
     if (!rc && d->hdr.type != FAL_TYPE_FREE)
         rc = FAL_ERR_FREELIST;
     if (!rc)
+        rc = falCheckExtentEnd(h, d);
+    if (!rc)
         rc = readLink(h, d, next);
     return rc == FAL_ERR_BEYONDEND || rc == FAL_ERR_SIGNATURE ? FAL_ERR_FREELIST : rc;
 }

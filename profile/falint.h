@@ -201,6 +201,7 @@ USHORT falSetLength(HFAL h, ULONG length);
 USHORT falBegin(HFAL h, BOOL exclusive);       /* lock + refresh */
 USHORT falEnd(HFAL h, USHORT rc, BOOL changed); /* publish + unlock */
 USHORT falDescribe(HFAL h, ULONG id, FALDESC *d);
+USHORT falCheckExtentEnd(HFAL h, const FALDESC *d);   /* the block ends at a block or the end */
 void   falForget(HFAL h, ULONG id);
 void   falClearCache(HFAL h);
 int    falListFor(ULONG totalSize);
