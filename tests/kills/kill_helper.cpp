@@ -5,7 +5,8 @@
 // and the block id it left for the block file, else 0) goes to the log
 // with one WriteFile, before the next operation starts.
 //   kill_helper STORE FILE SEED LOG READY GO
-//   STORE: fal | prf | prf-shared | ixd | ixd-shared | prffile
+//   STORE: fal | prf | prf-shared | ixd | ixd-shared | prffile | arc | arc-shared
+// (for the archive, the id logged is the document the operation worked on)
 // Exit codes: 0 the workload ran out without a kill, 2 bad arguments,
 // 3 the store did not open, 4 the log did not open, 5 an operation failed,
 // 6 no "go" came.
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include "arcops.h"
 #include "ixd.h"
 #include "killwork.h"
 #include "prf.h"
@@ -190,6 +192,23 @@ int runPrfFile(const Args &a)
     return 0;
 }
 
+int runArc(const Args &a, USHORT mode)
+{
+    BrcArchive *archive = nullptr;
+    if (arcops::create(a.file) || BrcOpen(nullptr, &archive, a.file, mode))
+        return kOpenFailed;
+    ready(a.event);
+    ArcWork work(a.seed);
+    for (int j = 0; j < kMaxOperations; j++) {
+        unsigned number = 0;
+        if (USHORT rc = arcops::apply(archive, work.next(), &number))
+            return failed(j, rc);
+        a.log->finished(j, number);
+    }
+    BrcClose(archive);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -211,5 +230,7 @@ int main(int argc, char **argv)
         return runIxd(a, store == "ixd" ? 0 : 1);
     if (store == "prffile")
         return runPrfFile(a);
+    if (store == "arc" || store == "arc-shared")
+        return runArc(a, store == "arc" ? 0 : 1);
     return 2;
 }
