@@ -23,6 +23,8 @@ constexpr DWORD kMaxDelay = 400;
 // `orin arc check` is one more process start: it looks after every
 // kToolEvery-th round (every round with ORIN_LONG_SWEEPS=1).
 constexpr int kToolEvery = 3;
+// A round checks the archive three ways: 30 rounds a mode unless long.
+constexpr int kRounds = 30;
 
 void checkFile(const killrun::Finished &f, const killrun::Round &r)
 {
@@ -45,7 +47,7 @@ class BrcKills : public ::testing::TestWithParam<const char *> {};
 
 TEST_P(BrcKills, AKilledWriterLosesNothingFinished)
 {
-    killrun::sweep(GetParam(), kFile, kMaxDelay, checkFile);
+    killrun::sweep(GetParam(), kFile, kMaxDelay, checkFile, kRounds);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, BrcKills, ::testing::Values("arc", "arc-shared"),
