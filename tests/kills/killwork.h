@@ -329,6 +329,64 @@ private:
     ArcModel model_;
 };
 
+/* ---- record table: append, overwrite and delete records ---- */
+
+constexpr size_t kDbfNameWidth = 10, kDbfNumWidth = 6;
+
+/* A record as its fields hold it (padded to the field widths). */
+struct DbfRecord {
+    std::string name, num;
+    bool deleted = false;
+    bool operator==(const DbfRecord &o) const
+    {
+        return name == o.name && num == o.num && deleted == o.deleted;
+    }
+};
+
+struct DbfOp {
+    enum Kind { kAppend, kUpdate, kDelete } kind;
+    unsigned record;   // 1-based; for an append, the number it gets
+    DbfRecord values;  // for an append or update
+};
+
+class DbfWork {
+public:
+    explicit DbfWork(unsigned seed) : rng_(seed) {}
+    DbfOp next()
+    {
+        unsigned what = rng_() % 8;
+        DbfOp op{DbfOp::kAppend, unsigned(records_.size() + 1), {}};
+        if (!records_.empty() && what >= 5) {
+            op.record = 1 + rng_() % unsigned(records_.size());
+            // A deleted record cannot be deleted again: it is overwritten.
+            bool deleted = records_[op.record - 1].deleted;
+            op.kind = what == 7 && !deleted ? DbfOp::kDelete : DbfOp::kUpdate;
+        }
+        if (op.kind != DbfOp::kDelete) {
+            std::string name = rng_.letters(1 + rng_() % kDbfNameWidth);
+            std::string num = std::to_string(rng_() % 1000000);
+            op.values.name = name + std::string(kDbfNameWidth - name.size(), ' ');
+            op.values.num = std::string(kDbfNumWidth - num.size(), ' ') + num;
+        }
+        apply(op, records_);
+        return op;
+    }
+    static void apply(const DbfOp &op, std::vector<DbfRecord> &records)
+    {
+        if (op.kind == DbfOp::kAppend)
+            records.push_back(op.values);
+        else if (op.kind == DbfOp::kUpdate)
+            records[op.record - 1] = DbfRecord{op.values.name, op.values.num,
+                                               records[op.record - 1].deleted};
+        else
+            records[op.record - 1].deleted = true;
+    }
+
+private:
+    Rng rng_;
+    std::vector<DbfRecord> records_;
+};
+
 }  // namespace killwork
 
 #endif
