@@ -5,7 +5,8 @@
  * A new field gets a fresh information record and its value, and joins
  * the document's list last; when anything fails the field is deleted
  * again, so a failed set of a new field leaves nothing behind, and a
- * process killed meanwhile leaves no listed field without a value.  Every
+ * process killed meanwhile leaves no listed field without a value.  A
+ * deleted field leaves the list on disk first, for the same reason.  Every
  * value write of a document is wrapped by the index seam (keysBefore /
  * keysAfter) so open indexes follow the value.  The template is no
  * document: its values are stored as given and no index is touched.
@@ -257,6 +258,11 @@ USHORT ORINAPI BrdFldDelete(BrdDocument *document, const char *name) noexcept
             rest += names[i];
         }
         if ((rc = storeFieldList(*d, rest.empty() ? std::nullopt : std::optional(rest))) != 0)
+            return rc;
+        // The name leaves the list on disk before the keys go (in every
+        // mode), so that a process killed in between leaves no listed
+        // field without its value.
+        if ((rc = flushFieldList(*d)) != 0)
             return rc;
         HPRF p = d->archive->profile;
         PrfWriteProfileData(p, d->section, infoKey(listed).c_str(), nullptr, 0);

@@ -183,3 +183,71 @@ TEST(ArchiveRecovery, ATreeLeftInAnUpdateIsBuiltAnewOnlyWhenOpenedExclusively)
 }
 
 }  // namespace
+
+namespace {
+
+constexpr const char *kFieldFile = "fielddel.arc";
+
+/* Deletes field NOTE of document 0 (and closes it) through the fault
+ * back-end; the archive is open exclusively, so the document's field list
+ * is otherwise only written when the document closes. */
+void deleteNoteFaulted()
+{
+    BrcArchive *a = nullptr;
+    if (BrcOpenOnVbf(nullptr, &a, kFieldFile, 0, faultvbf::table()) != 0)
+        return;
+    BrdDocument *d = nullptr;
+    if (BrdOpenDocument(a, &d, 0, TRUE) == 0) {
+        BrdFldDelete(d, "NOTE");
+        BrdCloseDocument(d);
+    }
+    BrcClose(a);
+}
+
+TEST(ArchiveRecovery, AKillWhileAFieldIsDeletedLeavesItListedWithItsValueOrGone)
+{
+    DeleteFileA(kFieldFile);
+    ASSERT_EQ(arcops::create(kFieldFile), 0);
+    BrcArchive *a = nullptr;
+    ASSERT_EQ(BrcOpen(nullptr, &a, kFieldFile, 0), 0);
+    BrdDocument *d = nullptr;
+    ASSERT_EQ(BrdAddDocument(a, &d, "site", "doc", TRUE, FALSE), 0);
+    EXPECT_EQ(BrdFldSet(d, "NOTE", 'T', "note", 4, FALSE), 0);
+    EXPECT_EQ(BrdFldSet(d, "TITLE", 'T', "title", 5, FALSE), 0);
+    EXPECT_EQ(BrdCloseDocument(d), 0);
+    ASSERT_EQ(BrcClose(a), 0);
+    const std::string pristine = testutil::readFile(kFieldFile);
+    std::string base = std::string(kFieldFile) + ".base";
+    testutil::writeFile(base, pristine);
+
+    long total = faultsweep::measure(0, [] {
+        deleteNoteFaulted();
+    });
+    ASSERT_GT(total, 0);
+    for (long n = 1; n <= total; n++) {
+        SCOPED_TRACE("kill at write " + std::to_string(n));
+        CopyFileA(base.c_str(), kFieldFile, FALSE);
+        faultvbf::Plan plan;
+        plan.killAtWrite = n;
+        faultvbf::arm(plan);
+        deleteNoteFaulted();
+        faultvbf::disarm();
+        faultvbf::state().open.clear();
+        arccrash::Expect e;
+        bool repaired = false;
+        ASSERT_TRUE(arccrash::openProfile(kFieldFile, e, &repaired));
+        if (repaired)
+            continue;   // the profile's own repair decides what a cut value becomes
+        ASSERT_EQ(BrcOpen(nullptr, &a, kFieldFile, 0), 0);
+        arccrash::ArcDocs docs = arccrash::readDocs(a);
+        EXPECT_EQ(BrcClose(a), 0);
+        ASSERT_EQ(docs.size(), 1u);
+        const arccrash::ArcFields &f = docs[0];
+        EXPECT_EQ(f.at("TITLE"), "title");
+        EXPECT_TRUE(!f.count("NOTE") || f.at("NOTE") == "note") << "NOTE is " << f.at("NOTE");
+    }
+    DeleteFileA(base.c_str());
+    DeleteFileA(kFieldFile);
+}
+
+}  // namespace
