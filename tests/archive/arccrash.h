@@ -186,8 +186,16 @@ inline ArcDocs without(ArcDocs docs, const std::optional<ArcOp> &op)
 /* The index against the documents it was read with. */
 inline void checkPairs(const Pairs &pairs, const ArcDocs &docs, const Expect &e, bool repaired)
 {
+    // A tree orders its pairs by the bytes of key and little-endian record.
+    auto stored = [](const std::pair<std::string, ULONG> &p) {
+        std::string s = p.first;
+        for (int b = 0; b < 4; b++)
+            s += char((p.second >> (8 * b)) & 0xFF);
+        return s;
+    };
     for (size_t i = 1; i < pairs.size(); i++)
-        EXPECT_TRUE(pairs[i - 1] < pairs[i]) << "pairs " << i - 1 << " and " << i << " out of order";
+        EXPECT_LT(stored(pairs[i - 1]), stored(pairs[i]))
+            << "pairs " << i - 1 << " and " << i << " out of order";
     std::optional<unsigned> loose;
     if (e.inFlight)
         loose = e.inFlight->doc;
