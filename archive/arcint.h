@@ -150,7 +150,8 @@ const std::string *fieldList(BrdDocument &document, USHORT *rc) noexcept;
 /* Stores a new list (nullopt: no fields): at once in shared mode, on
  * close otherwise. */
 USHORT storeFieldList(BrdDocument &document, std::optional<std::string> list) noexcept;
-/* Writes a dirty list (non-shared mode); used by close. */
+/* Writes a list changed in the cache only: on close in non-shared mode,
+ * and after a new field's value in shared mode. */
 USHORT flushFieldList(BrdDocument &document) noexcept;
 /* Names of a list, each cut to 31 characters. */
 std::vector<std::string> splitFieldList(std::string_view list);
@@ -161,6 +162,9 @@ bool hasField(BrdDocument &document, std::string_view name) noexcept;
 bool validFieldName(const char *name) noexcept;
 /* Appends a name to the list and stores it. */
 USHORT appendFieldName(BrdDocument &document, const char *name);
+/* Appends a name to the cached list only (in every mode); flushFieldList
+ * stores it. */
+USHORT appendFieldNameLater(BrdDocument &document, const char *name);
 /* The name as the list spells it (keys are named after that spelling),
  * or name itself when it is not listed. */
 std::string listedName(BrdDocument &document, std::string_view name);

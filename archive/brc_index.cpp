@@ -9,7 +9,14 @@
  * "Tree" of the section "Index_<n>", reached through the archive's
  * profile-file back-end and shared (Ixd's own lock) exactly when the
  * archive is.  A tree that does not exist yet is created and built from
- * all documents.  The first index opened while the archive has no default
+ * all documents.  So is, when the archive is open exclusively, a tree
+ * refused as inconsistent: its last update never ended (the process was
+ * killed, or a write failed), and an unshared tree is marked so from its
+ * first change until it closes.  The tree holds nothing the documents do
+ * not, and in exclusive mode no other process can be using it, so it is
+ * dropped and built anew; shared (another process may be inside an
+ * update) or read-only (nothing may be written) the refusal stands.  The
+ * first index opened while the archive has no default
  * index becomes the default.
  *
  * Slot numbers are handed out under the header lock: the lowest free
@@ -114,12 +121,24 @@ void takeOut(BrcArchive &a, BrcIndexEntry *entry) noexcept
         }
 }
 
+/* Drops a tree left inconsistent when the archive is open exclusively;
+ * whether it is gone. */
+bool dropInconsistentTree(BrcArchive &a, USHORT number)
+{
+    if (a.shared())
+        return false;
+    // A read-only profile refuses the write.
+    return PrfWriteProfileData(a.profile, indexSection(number).c_str(), kKeyTree, nullptr, 0) == 0;
+}
+
 USHORT openTree(BrcArchive &a, BrcIndexEntry &e, bool *created)
 {
     std::string name = treeName(a, e.number);
     ULONG error = 0;
     *created = false;
     e.ix = IxdOpen(name.c_str(), e.keyLength, a.openMode, a.prfFileFuncs, &error);
+    if (e.ix == nullptr && error == IXD_ERR_BAD_FILE && dropInconsistentTree(a, e.number))
+        error = IXD_ERR_OPEN;
     if (e.ix == nullptr && error == IXD_ERR_OPEN) {
         e.ix = IxdCreate(name.c_str(), e.keyLength, a.openMode, 0, 0, a.prfFileFuncs, &error);
         *created = e.ix != nullptr;

@@ -2,9 +2,11 @@
  * brd_field.cpp - changing fields: set (with file references, quotes and
  * OEM conversion), set string/data, delete.
  *
- * A new field is appended to the document's list and gets a fresh
- * information record; when anything after that fails the field is deleted
- * again, so a failed set of a new field leaves nothing behind.  Every
+ * A new field gets a fresh information record and its value, and joins
+ * the document's list last; when anything fails the field is deleted
+ * again, so a failed set of a new field leaves nothing behind, and a
+ * process killed meanwhile leaves no listed field without a value.  A
+ * deleted field leaves the list on disk first, for the same reason.  Every
  * value write of a document is wrapped by the index seam (keysBefore /
  * keysAfter) so open indexes follow the value.  The template is no
  * document: its values are stored as given and no index is touched.
@@ -114,7 +116,11 @@ USHORT setField(BrdDocument &d, const SetRequest &rq) noexcept
                 return rc;
             DosGetDateTime(&info.lastUpdate);
         } else if (rc == BRC_ERR_NO_FIELD) {
-            if ((rc = appendFieldName(d, rq.name)) != 0)
+            // The name is listed only once the value and its information
+            // are stored, so that a process killed in between leaves no
+            // listed field without them: the list waits in the cache and
+            // is written below (shared mode) or on close.
+            if ((rc = appendFieldNameLater(d, rq.name)) != 0)
                 return rc;
             created = true;
             PrfFldInfoInit(&info, rq.type);
@@ -126,6 +132,8 @@ USHORT setField(BrdDocument &d, const SetRequest &rq) noexcept
         rc = storeValue(d, rq, info, &infoWritten);
         if (rc == 0 && !infoWritten)
             rc = writeFieldInfo(d, rq.name, &info);
+        if (rc == 0 && created && d.archive->shared())
+            rc = flushFieldList(d);
         if (rc && created)
             BrdFldDelete(&d, rq.name);
         return rc;
@@ -250,6 +258,11 @@ USHORT ORINAPI BrdFldDelete(BrdDocument *document, const char *name) noexcept
             rest += names[i];
         }
         if ((rc = storeFieldList(*d, rest.empty() ? std::nullopt : std::optional(rest))) != 0)
+            return rc;
+        // The name leaves the list on disk before the keys go (in every
+        // mode), so that a process killed in between leaves no listed
+        // field without its value.
+        if ((rc = flushFieldList(*d)) != 0)
             return rc;
         HPRF p = d->archive->profile;
         PrfWriteProfileData(p, d->section, infoKey(listed).c_str(), nullptr, 0);

@@ -65,6 +65,8 @@ USHORT findField(BrdDocument &d, const char *name, USHORT expectedType, USHORT *
 {
     USHORT rc = 0;
     const std::string *list = fieldList(d, &rc);
+    if (rc)
+        return rc;   // unknown, not absent: a set must not add it again
     if (list == nullptr || findInFieldList(*list, name) < 0)
         return BRC_ERR_NO_FIELD;
     if (expectedType == 0 && type == nullptr)

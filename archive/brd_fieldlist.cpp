@@ -63,10 +63,8 @@ int findInFieldList(std::string_view list, std::string_view name) noexcept
     }
 }
 
-static USHORT rereadFieldList(BrdDocument &d) noexcept
+static USHORT readFieldList(BrdDocument &d) noexcept
 {
-    d.fields.reset();
-    d.fieldsCached = true;
     HPRF profile = d.archive->profile;
     ULONG size = 0;
     USHORT rc = PrfQueryProfileSize(profile, d.section, kKeyFields, &size);
@@ -88,6 +86,18 @@ static USHORT rereadFieldList(BrdDocument &d) noexcept
         return ORIN_ERR_NO_MEMORY;
     }
     return 0;
+}
+
+/* A list that could not be read is not cached: the next call reads
+ * again, and nobody takes "no fields" for the document's list. */
+static USHORT rereadFieldList(BrdDocument &d) noexcept
+{
+    d.fields.reset();
+    USHORT rc = readFieldList(d);
+    d.fieldsCached = rc == 0;
+    if (rc)
+        d.fields.reset();
+    return rc;
 }
 
 const std::string *fieldList(BrdDocument &d, USHORT *rc) noexcept
@@ -117,6 +127,7 @@ USHORT storeFieldList(BrdDocument &d, std::optional<std::string> list) noexcept
             d.fieldsCached = false;
             return rc;
         }
+        d.fieldsDirty = false;
     } else {
         d.fieldsDirty = true;
     }
@@ -163,6 +174,18 @@ USHORT appendFieldName(BrdDocument &d, const char *name)
     if (rc)
         return rc;
     return storeFieldList(d, list ? *list + "," + name : std::string(name));
+}
+
+USHORT appendFieldNameLater(BrdDocument &d, const char *name)
+{
+    USHORT rc = 0;
+    const std::string *list = fieldList(d, &rc);
+    if (rc)
+        return rc;
+    d.fields = list ? *list + "," + name : std::string(name);
+    d.fieldsCached = true;
+    d.fieldsDirty = true;
+    return 0;
 }
 
 bool hasField(BrdDocument &d, std::string_view name) noexcept

@@ -5,7 +5,9 @@
 // and the block id it left for the block file, else 0) goes to the log
 // with one WriteFile, before the next operation starts.
 //   kill_helper STORE FILE SEED LOG READY GO
-//   STORE: fal | prf | prf-shared | ixd | ixd-shared | prffile
+//   STORE: fal | prf | prf-shared | ixd | ixd-shared | prffile | arc | arc-shared | dbf
+// (for the archive, the id logged is the document the operation worked
+// on; for the table, the record)
 // Exit codes: 0 the workload ran out without a kill, 2 bad arguments,
 // 3 the store did not open, 4 the log did not open, 5 an operation failed,
 // 6 no "go" came.
@@ -14,8 +16,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include "arcops.h"
 #include "ixd.h"
 #include "killwork.h"
+#include "dbfkill.h"
+#include "ocdbf.h"
 #include "prf.h"
 #include "profile/falint.h"
 
@@ -190,6 +195,53 @@ int runPrfFile(const Args &a)
     return 0;
 }
 
+int runArc(const Args &a, USHORT mode)
+{
+    BrcArchive *archive = nullptr;
+    if (arcops::create(a.file) || BrcOpen(nullptr, &archive, a.file, mode))
+        return kOpenFailed;
+    ready(a.event);
+    ArcWork work(a.seed);
+    for (int j = 0; j < kMaxOperations; j++) {
+        unsigned number = 0;
+        if (USHORT rc = arcops::apply(archive, work.next(), &number))
+            return failed(j, rc);
+        a.log->finished(j, number);
+    }
+    BrcClose(archive);
+    return 0;
+}
+
+int runDbf(const Args &a)
+{
+    OcDbf t;
+    if (!t.Create(a.file, kDbfFields, kDbfFieldCount, 0, 0))
+        return kOpenFailed;
+    ready(a.event);
+    DbfWork work(a.seed);
+    const DBXFIELDDES *name = t.QueryFieldHandle(kDbfName), *num = t.QueryFieldHandle(kDbfNum);
+    for (int j = 0; j < kMaxOperations; j++) {
+        DbfOp op = work.next();
+        unsigned record = op.record;
+        bool ok = true;
+        if (op.kind == DbfOp::kDelete) {
+            ok = t.Delete(record, 1, 0) != 0;
+        } else {
+            ok = op.kind == DbfOp::kAppend || t.ReadFast(record);
+            ok = ok && t.SetField(name, op.values.name.c_str()) && t.SetField(num, op.values.num.c_str());
+            if (ok && op.kind == DbfOp::kAppend)
+                ok = (record = t.Append(0)) != DBX_NO_RECORD;
+            else if (ok)
+                ok = t.Write(record, DBX_WRITE_UNLOCK) != 0;
+        }
+        if (!ok)
+            return failed(j, unsigned(t.GetLastError()));
+        a.log->finished(j, record);
+    }
+    t.Close();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -211,5 +263,9 @@ int main(int argc, char **argv)
         return runIxd(a, store == "ixd" ? 0 : 1);
     if (store == "prffile")
         return runPrfFile(a);
+    if (store == "dbf")
+        return runDbf(a);
+    if (store == "arc" || store == "arc-shared")
+        return runArc(a, store == "arc" ? 0 : 1);
     return 2;
 }

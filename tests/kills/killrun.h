@@ -262,13 +262,16 @@ private:
     std::unique_ptr<Helper> pending_[2];
 };
 
-/* Runs the rounds; `check(finished, round)` opens what each kill left. */
+/* Runs the rounds; `check(finished, round)` opens what each kill left.
+ * A store whose rounds are dear may run fewer than kDefaultRounds when
+ * not long. */
 template <class Check>
-void sweep(const char *store, const char *file, DWORD maxDelay, Check &&check)
+void sweep(const char *store, const char *file, DWORD maxDelay, Check &&check,
+           int defaultRounds = kDefaultRounds)
 {
     unsigned seed = envNumber("ORIN_KILL_SEED", kDefaultSeed);
     bool longSweeps = envNumber("ORIN_LONG_SWEEPS", 0) == 1;
-    int count = int(envNumber("ORIN_KILL_ROUNDS", longSweeps ? kLongRounds : kDefaultRounds));
+    int count = int(envNumber("ORIN_KILL_ROUNDS", longSweeps ? kLongRounds : defaultRounds));
     printf("[ kills ] %s: %d rounds, ORIN_KILL_SEED=%u\n", store, count, seed);
     std::vector<Round> rounds = plan(seed, count, maxDelay);
     Rounds runner(store, file);

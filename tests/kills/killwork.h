@@ -13,6 +13,8 @@
 #define KILLWORK_H
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -234,6 +236,155 @@ public:
 private:
     Rng rng_;
     FileModel model_;
+};
+
+/* ---- document archive: add and delete documents, set and delete fields ---- */
+
+/* The archive's index is kArcIndex: TITLE left-justified in 6 bytes, then
+ * NUM right-justified in 3 (both padded with zero bytes); NOTE is not in
+ * it, and only NOTE is ever deleted, since deleting a field leaves the
+ * index alone. */
+constexpr const char *kArcIndex = "TITLE,6,L;NUM,3,R";
+constexpr size_t kArcTitleWidth = 6, kArcNumWidth = 3;
+
+struct ArcOp {
+    enum Kind { kAdd, kSet, kDeleteField, kDeleteDoc } kind;
+    unsigned doc;        // the document; for an add, the number it gets
+    std::string field;   // TITLE, NUM or NOTE
+    std::string value;   // for an add: the document id
+};
+
+using ArcFields = std::map<std::string, std::string>;
+using ArcDocs = std::map<unsigned, ArcFields>;
+
+/* What the operations leave: the documents and the slot count. */
+struct ArcModel {
+    ArcDocs docs;
+    unsigned slots = 0;   // a new document takes this number
+
+    void apply(const ArcOp &op)
+    {
+        switch (op.kind) {
+        case ArcOp::kAdd:
+            docs[op.doc];
+            slots = op.doc + 1;
+            break;
+        case ArcOp::kSet: docs[op.doc][op.field] = op.value; break;
+        case ArcOp::kDeleteField: docs[op.doc].erase(op.field); break;
+        case ArcOp::kDeleteDoc:
+            docs.erase(op.doc);
+            if (op.doc + 1 == slots)   // only the highest slot is given back
+                slots = op.doc;
+            break;
+        }
+    }
+
+    /* The index key a document's fields give. */
+    static std::string keyOf(const ArcFields &f)
+    {
+        auto field = [&](const char *name) {
+            auto it = f.find(name);
+            return it == f.end() ? std::string() : it->second;
+        };
+        std::string title = field("TITLE").substr(0, kArcTitleWidth);
+        std::string num = field("NUM").substr(0, kArcNumWidth);
+        title.resize(kArcTitleWidth, '\0');
+        return title + std::string(kArcNumWidth - num.size(), '\0') + num;
+    }
+};
+
+class ArcWork {
+public:
+    explicit ArcWork(unsigned seed) : rng_(seed) {}
+    ArcOp next()
+    {
+        ArcOp op = choose();
+        model_.apply(op);
+        return op;
+    }
+
+private:
+    ArcOp choose()
+    {
+        unsigned what = rng_() % 24;
+        if (model_.docs.size() < 3 || what < 3)
+            return {ArcOp::kAdd, model_.slots, "", "id" + std::to_string(rng_() % 100000)};
+        auto doc = model_.docs.begin();
+        std::advance(doc, long(rng_() % model_.docs.size()));
+        if (what == 3)
+            return {ArcOp::kDeleteDoc, doc->first, "", ""};
+        if (what < 7 && doc->second.count("NOTE"))
+            return {ArcOp::kDeleteField, doc->first, "NOTE", ""};
+        unsigned which = rng_() % 3;
+        if (which == 0)
+            return {ArcOp::kSet, doc->first, "TITLE", rng_.letters(1 + rng_() % 8)};
+        if (which == 1)
+            return {ArcOp::kSet, doc->first, "NUM", std::to_string(rng_() % 1000)};
+        // Now and then a value of several profile pieces.
+        return {ArcOp::kSet, doc->first, "NOTE",
+                rng_.letters(rng_() % 10 == 0 ? 12000 + rng_() % 12000 : 1 + rng_() % 400)};
+    }
+
+    Rng rng_;
+    ArcModel model_;
+};
+
+/* ---- record table: append, overwrite and delete records ---- */
+
+constexpr size_t kDbfNameWidth = 10, kDbfNumWidth = 6;
+
+/* A record as its fields hold it (padded to the field widths). */
+struct DbfRecord {
+    std::string name, num;
+    bool deleted = false;
+    bool operator==(const DbfRecord &o) const
+    {
+        return name == o.name && num == o.num && deleted == o.deleted;
+    }
+};
+
+struct DbfOp {
+    enum Kind { kAppend, kUpdate, kDelete } kind;
+    unsigned record;   // 1-based; for an append, the number it gets
+    DbfRecord values;  // for an append or update
+};
+
+class DbfWork {
+public:
+    explicit DbfWork(unsigned seed) : rng_(seed) {}
+    DbfOp next()
+    {
+        unsigned what = rng_() % 8;
+        DbfOp op{DbfOp::kAppend, unsigned(records_.size() + 1), {}};
+        if (!records_.empty() && what >= 5) {
+            op.record = 1 + rng_() % unsigned(records_.size());
+            // A deleted record cannot be deleted again: it is overwritten.
+            bool deleted = records_[op.record - 1].deleted;
+            op.kind = what == 7 && !deleted ? DbfOp::kDelete : DbfOp::kUpdate;
+        }
+        if (op.kind != DbfOp::kDelete) {
+            std::string name = rng_.letters(1 + rng_() % kDbfNameWidth);
+            std::string num = std::to_string(rng_() % 1000000);
+            op.values.name = name + std::string(kDbfNameWidth - name.size(), ' ');
+            op.values.num = std::string(kDbfNumWidth - num.size(), ' ') + num;
+        }
+        apply(op, records_);
+        return op;
+    }
+    static void apply(const DbfOp &op, std::vector<DbfRecord> &records)
+    {
+        if (op.kind == DbfOp::kAppend)
+            records.push_back(op.values);
+        else if (op.kind == DbfOp::kUpdate)
+            records[op.record - 1] = DbfRecord{op.values.name, op.values.num,
+                                               records[op.record - 1].deleted};
+        else
+            records[op.record - 1].deleted = true;
+    }
+
+private:
+    Rng rng_;
+    std::vector<DbfRecord> records_;
 };
 
 }  // namespace killwork
