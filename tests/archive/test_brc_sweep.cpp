@@ -25,7 +25,7 @@ constexpr const char *kFile = "sweep.arc";
 // kSpread points spread over the workload (every point with
 // ORIN_LONG_SWEEPS=1).  `orin arc check` is a process start under Wine on
 // top: it looks at one point in kToolEvery (every one when long).
-constexpr long kSpread = 60;
+constexpr long kSpread = 30;
 constexpr unsigned kToolEvery = 8;
 
 USHORT gMode = 0;   // the archive's open mode in the workload
