@@ -225,6 +225,11 @@ using StdWindowsDestroyer = void (*)() noexcept;
 using MdiAccelTranslator = bool (*)(HWND *hwnd, MSG *msg) noexcept;
 void    OwmInstallStdWindowHooks(StdWindowTest test, StdWindowsDestroyer destroyAll) noexcept;
 void    OwmInstallMdiAccelHook(MdiAccelTranslator translate) noexcept;
+/* The presentation-space layer draws owner-drawn items through PM
+ * WM_DRAWITEM sent to hwnd (the owner of the item's control); the answer
+ * is non-zero when the item was drawn. */
+using DrawItemTranslator = LRESULT (*)(HWND hwnd, DRAWITEMSTRUCT *dis) noexcept;
+void    OwmInstallDrawItemHook(DrawItemTranslator translate) noexcept;
 
 /* The dialog layer answers which windows are its dialogs and what their
  * records hold; the pop-up layer owns the context-menu item list.  Each

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 #include "pm/pmtest.h"
+#include "gpi.h"
 #include "windlg.h"
 
 using namespace pmtest;
@@ -87,6 +88,27 @@ bool commanded = false;
 HWND focusWhenAsked = NULL;
 std::function<ULONG_PTR(ULONG id, ULONG item)> measure;
 
+// Items the dialog procedure drew: it fills each item red through the
+// presentation space it was given and reads a pixel back.
+struct DrawnItem {
+    ULONG_PTR control;
+    PM_OWNERITEM item;
+    LONG pelInside;
+};
+std::vector<DrawnItem> drawnItems;
+
+MRESULT drawn(MPARAM mp1, PM_OWNERITEM *oi)
+{
+    PM_POINTL lowerLeft = {oi->rclItem.xLeft, oi->rclItem.yBottom};
+    PM_POINTL upperRight = {oi->rclItem.xRight, oi->rclItem.yTop};
+    GpiSetColor(oi->hps, PM_CLR_RED);
+    GpiMove(oi->hps, &lowerLeft);
+    GpiBox(oi->hps, PM_DRO_FILL, &upperRight, 0, 0);
+    PM_POINTL inside = {oi->rclItem.xLeft + 2, oi->rclItem.yTop - 2};
+    drawnItems.push_back({(ULONG_PTR)mp1, *oi, GpiQueryPel(oi->hps, &inside)});
+    return (MRESULT)1;
+}
+
 MRESULT frontProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
 {
     if (msg == kPing) {
@@ -100,6 +122,8 @@ MRESULT frontProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
         commanded = true;
     if (msg == PM_WM_VSCROLL)
         return 0;
+    if (msg == PM_WM_DRAWITEM)
+        return drawn(mp1, (PM_OWNERITEM *)mp2);
     if (msg == PM_WM_MEASUREITEM && measure)
         return (MRESULT)measure(LONGFROMMP(mp1), LONGFROMMP(mp2));
     if (msg == kAskFocus) {
@@ -134,6 +158,7 @@ protected:
         commanded = false;
         focusWhenAsked = NULL;
         measure = nullptr;
+        drawnItems.clear();
         // F5 is in both tables, F6 only in the application's.
         own = table({{FVIRTKEY, VK_F5, kOwnCommand}});
         app = table({{FVIRTKEY, VK_F5, kAppCommand}, {FVIRTKEY, VK_F6, kAppOnlyCommand}});
@@ -437,5 +462,45 @@ TEST_F(DlgFrontTest, MeasureItemRepliesBecomeTheListBoxItemHeights)
     WinDestroyWindow(dlg);
 }
 
+
+TEST_F(DlgFrontTest, OwnerDrawnItemsAreDrawnByThePMProcedure)
+{
+    constexpr LONG kItemHeight = 21;
+    measure = [](ULONG, ULONG) -> ULONG_PTR { return kItemHeight; };
+    HWND dlg = load(kFrontEnd);
+    ASSERT_NE(dlg, (HWND)NULL);
+    ShowWindow(dlg, SW_SHOW);
+    HWND list = WinWindowFromID(dlg, kFixedList);
+    SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)"one");
+    SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)"two");
+    SendMessageA(list, LB_SETCURSEL, 1, 0);
+    drawnItems.clear();
+    InvalidateRect(list, NULL, TRUE);
+    UpdateWindow(list);
+    RECT client;
+    GetClientRect(list, &client);
+    const LONG h = client.bottom;
+    ASSERT_GE(drawnItems.size(), 2u);
+    for (LONG i = 0; i < 2; i++) {
+        SCOPED_TRACE(i);
+        auto it = std::find_if(drawnItems.begin(), drawnItems.end(),
+                               [i](const DrawnItem &d) { return d.item.idItem == i; });
+        ASSERT_NE(it, drawnItems.end());
+        EXPECT_EQ(it->control, (ULONG_PTR)kFixedList);
+        EXPECT_EQ(it->item.hwnd, list);
+        EXPECT_EQ(it->item.fsState, i == 1 ? 1 : 0);     // the selected one
+        EXPECT_EQ(it->item.fsStateOld, it->item.fsState);
+        RECT native;
+        SendMessageA(list, LB_GETITEMRECT, i, (LPARAM)&native);
+        EXPECT_EQ(native.bottom - native.top, kItemHeight);
+        // PM rectangles are inclusive and count from the bottom.
+        EXPECT_EQ(it->item.rclItem.xLeft, native.left);
+        EXPECT_EQ(it->item.rclItem.xRight, native.right - 1);
+        EXPECT_EQ(it->item.rclItem.yTop, h - 1 - i * kItemHeight);
+        EXPECT_EQ(it->item.rclItem.yBottom, h - (i + 1) * kItemHeight);
+        EXPECT_EQ(it->pelInside, 0xFF0000);      // red, as PM code drew it
+    }
+    WinDestroyWindow(dlg);
+}
 
 } // namespace
