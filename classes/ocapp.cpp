@@ -91,9 +91,7 @@ OcApp::~OcApp()
     if (frame_ != nullptr && WinIsWindow(hab_, frame_))
         WinDestroyWindow(frame_);
     frame_ = client_ = nullptr;
-    if (hac_ != nullptr)
-        DestroyAcceleratorTable(hac_);
-    hac_ = nullptr;
+    SetHAC(nullptr);
     EndDde();
     for (; systemModuleUses_ > 0; systemModuleUses_--)
         WinFreeSystemResourceModule(0);
@@ -204,8 +202,13 @@ void OcApp::SetResource(HMODULE module)
     resource_ = module;
 }
 
+/* The OcApp's table is the application's (WinSetAccelTable of no window),
+ * so dialogs translate with it too.  Dropping the table clears the
+ * application's only while it is still this one. */
 void OcApp::SetHAC(HACCEL hac)
 {
+    if (hac != nullptr || WinQueryAccelTable(hab_, nullptr) == hac_)
+        WinSetAccelTable(hab_, hac, nullptr);
     if (hac_ != nullptr && hac_ != hac)
         DestroyAcceleratorTable(hac_);
     hac_ = hac;

@@ -69,10 +69,11 @@ MRESULT OcApp::DefaultProc(HWND hwnd, USHORT msg, MPARAM mp1, MPARAM mp2)
     }
     case PM_WM_TRANSLATEACCEL: {
         auto *qmsg = static_cast<PM_QMSG *>(mp1);
-        if (app->hac_ == nullptr || qmsg == nullptr || app->frame_ == nullptr)
+        HACCEL table = WinQueryAccelTable(app->hab_, nullptr);
+        if (table == nullptr || qmsg == nullptr || app->frame_ == nullptr)
             return nullptr;
         MSG native = qmsg->native;
-        return TranslateAcceleratorA(app->frame_, app->hac_, &native) ? MPFROMLONG(1) : nullptr;
+        return TranslateAcceleratorA(app->frame_, table, &native) ? MPFROMLONG(1) : nullptr;
     }
     case PM_WM_NOTIFY:
         return app->OnWM_NOTIFY(mp1, mp2);

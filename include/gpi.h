@@ -249,10 +249,29 @@ typedef struct _PM_FONTMETRICS {    /* the leading part of PM's record */
     USHORT fsSelection;
     USHORT fsCapabilities;
 } PM_FONTMETRICS, *PPM_FONTMETRICS;
+
+/* mp2 of PM WM_DRAWITEM (mp1: the control id), made from the native
+ * draw-item record: the control, a presentation space over the native
+ * context (flipped against the control's client height), the selected
+ * state (1) now and before, the item rectangle in the control's PM
+ * coordinates (inclusive) and the item number.  hItem is not filled (0).
+ * A non-zero reply means the item was drawn; with the focus state the
+ * focus box is drawn around the rectangle then.  The PS lives for the
+ * message only. */
+typedef struct _PM_OWNERITEM {
+    HWND hwnd;
+    HPS hps;
+    USHORT fsState;
+    USHORT fsStateOld;
+    PM_RECTL rclItem;
+    LONG idItem;
+    ULONG_PTR hItem;
+} PM_OWNERITEM, *PPM_OWNERITEM;
 #pragma pack(pop)
 
 #ifdef __cplusplus
 static_assert(sizeof(PM_SIZEL) == 8, "PM_SIZEL layout");
+static_assert(sizeof(PM_OWNERITEM) == 3 * sizeof(void *) + 4 + 16 + 4, "PM_OWNERITEM is 2-byte packed");
 static_assert(sizeof(PM_RGB) == 3, "PM_RGB is three bytes");
 static_assert(sizeof(PM_FATTRS) == 56, "PM_FATTRS is 2-byte packed");
 static_assert(sizeof(PM_FONTMETRICS) == 64 + 4 + 12 * 4 + 18 * 2, "PM_FONTMETRICS layout");

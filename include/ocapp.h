@@ -30,7 +30,9 @@
  * class "OcAppDefClass" whose window word 0 holds the OcApp; its procedure
  * sends WM_PAINT, WM_SIZE, WM_COMMAND, WM_DESTROY and WM_NOTIFY to the
  * virtual handlers below and translates keys with the application's
- * accelerator table (SetHAC; the OcApp owns it from then on).
+ * accelerator table (SetHAC makes it WinSetAccelTable's table of no window
+ * for the calling thread, so PM dialogs use it too; the OcApp owns it from
+ * then on).
  *
  * The text results of IniQueryKey and LoadString(id) live in the object
  * and stay valid until the next call of the same member.  SetResource

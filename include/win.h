@@ -371,6 +371,16 @@ BOOL    ORINAPI WinQueryEnableWindowInput(HWND hwnd) ORIN_NOEXCEPT;
 ULONG   ORINAPI WinStartTimer(HAB hab, HWND hwnd, ULONG idTimer, ULONG dtTimeout) ORIN_NOEXCEPT;
 BOOL    ORINAPI WinStopTimer(HAB hab, HWND hwnd, ULONG idTimer) ORIN_NOEXCEPT;
 
+/* ---- accelerator tables ----
+ * WinSetAccelTable gives a standard frame or a PM dialog its table, or,
+ * with hwndFrame null, the application's: one per thread (the thread's
+ * message queue), translated by WinDefDlgProc after the dialog's own and
+ * by the OcApp client.  Setting never destroys the replaced table.
+ * FALSE / null with ERROR_INVALID_WINDOW_HANDLE for a dead window, and
+ * ORIN_ERR_INVALID_PARAM for a window that is neither frame nor dialog. */
+BOOL    ORINAPI WinSetAccelTable(HAB hab, HACCEL haccel, HWND hwndFrame) ORIN_NOEXCEPT;
+HACCEL  ORINAPI WinQueryAccelTable(HAB hab, HWND hwndFrame) ORIN_NOEXCEPT;
+
 /* ---- control messages (WinSendMsg to native buttons, entry fields, list
  * and combo boxes, scroll bars and multi-line edits; pm/control) ---- */
 #define PM_BM_CLICK              0x0120

@@ -104,10 +104,26 @@ union Lasting {
 };
 
 /* Calls a PM window procedure; a window without one answers 0. */
+inline MRESULT OwmCallPM(HWND hwnd, PFNWP proc, USHORT msg, MPARAM mp1, MPARAM mp2)
+{
+    return proc ? proc(hwnd, msg, mp1, mp2) : nullptr;
+}
 inline MRESULT OwmCallPM(HWND hwnd, const OWMWND &rec, USHORT msg, MPARAM mp1, MPARAM mp2)
 {
-    return rec.pfnWndProc ? rec.pfnWndProc(hwnd, msg, mp1, mp2) : nullptr;
+    return OwmCallPM(hwnd, rec.pfnWndProc, msg, mp1, mp2);
 }
+
+/* What a native-to-PM translator made of a native message: an answer, or
+ * nothing, which leaves the message to the native default - the default
+ * window procedure behind a PM window, the dialog manager behind a dialog.
+ * The translators are shared by the window and the dialog front ends,
+ * which differ only in how they give either back. */
+struct NativeReply {
+    bool handled = false;
+    LRESULT value = 0;
+};
+inline constexpr NativeReply kLeaveToNative{};
+inline constexpr NativeReply NativeAnswer(LRESULT value) noexcept { return {true, value}; }
 
 /* 1 (PM_HWND_DESKTOP) is the native desktop window. */
 inline HWND OwmMapDesktop(HWND hwnd) noexcept
@@ -156,10 +172,17 @@ void    OwmRedirectRemove(HWND hwnd) noexcept;          // as from or to
 HWND    OwmRedirectTarget(HWND hwnd) noexcept;          // hwnd itself when none
 HWND    OwmRedirectSource(HWND to) noexcept;            // null when none
 void    OwmWindowParams(HWND hwnd, ULONG msg, PM_WNDPARAMS *wp, bool pmWindow) noexcept;
-LRESULT OwmKeyMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT OwmCharMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam);
+/* Native-to-PM translators for the procedure proc of window hwnd (a PM
+ * window or a dialog): keys and characters (msg_keys.cpp), commands and
+ * control notifications (msg_command.cpp), scroll bars and owner-drawn
+ * items (msg_items.cpp). */
+NativeReply OwmKeyMessage(HWND hwnd, PFNWP proc, UINT msg, WPARAM wParam, LPARAM lParam);
+NativeReply OwmCharMessage(HWND hwnd, PFNWP proc, WPARAM wParam, LPARAM lParam);
+NativeReply OwmCommandMessage(HWND hwnd, PFNWP proc, WPARAM wParam, LPARAM lParam);
+NativeReply OwmScrollMessage(HWND hwnd, PFNWP proc, UINT msg, WPARAM wParam, LPARAM lParam);
+NativeReply OwmMeasureItemMessage(HWND hwnd, PFNWP proc, LPARAM lParam);
+NativeReply OwmDrawItemMessage(HWND hwnd, LPARAM lParam);
 MRESULT OwmSendPMCharToNative(HWND hwnd, MPARAM mp1, MPARAM mp2);
-LRESULT OwmCommandMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam);
 BOOL    OwmPostQuit(MPARAM mp1) noexcept;
 void    OwmMessageInit() noexcept;
 void    OwmMessageTerm() noexcept;
@@ -202,6 +225,11 @@ using StdWindowsDestroyer = void (*)() noexcept;
 using MdiAccelTranslator = bool (*)(HWND *hwnd, MSG *msg) noexcept;
 void    OwmInstallStdWindowHooks(StdWindowTest test, StdWindowsDestroyer destroyAll) noexcept;
 void    OwmInstallMdiAccelHook(MdiAccelTranslator translate) noexcept;
+/* The presentation-space layer draws owner-drawn items through PM
+ * WM_DRAWITEM sent to hwnd (the owner of the item's control); the answer
+ * is non-zero when the item was drawn. */
+using DrawItemTranslator = LRESULT (*)(HWND hwnd, DRAWITEMSTRUCT *dis) noexcept;
+void    OwmInstallDrawItemHook(DrawItemTranslator translate) noexcept;
 
 /* The dialog layer answers which windows are its dialogs and what their
  * records hold; the pop-up layer owns the context-menu item list.  Each

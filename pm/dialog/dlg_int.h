@@ -46,6 +46,12 @@ HWND       LastDialog() noexcept;
 /* The application's current top window for PM_HWND_APPTOP. */
 HWND       AppTopWindow() noexcept;
 
+/* ---- dlg_proc.cpp ---- */
+/* Translates a key message with the dialog's own table, then with the
+ * application's (WinQueryAccelTable of no window); the command goes to
+ * the dialog.  True when either translated it. */
+bool TranslateDialogKey(HWND dlg, HACCEL own, MSG &m);
+
 /* ---- dlg_template.cpp ---- */
 /* Where the parts of a dialog template lie. */
 struct TemplateLayout {

@@ -70,8 +70,8 @@ void handleMessage(HWND dlg, MSG &m)
     if (isInputMessage(m.message))
         m.hwnd = OwmRedirectTarget(m.hwnd);
     if (isKeyMessage(m.message)) {
-        auto accel = static_cast<HACCEL>(WinSendMsg(dlg, PM_WM_QUERYACCELTABLE, nullptr, nullptr));
-        if (accel && TranslateAcceleratorA(dlg, accel, &m))
+        auto own = static_cast<HACCEL>(WinSendMsg(dlg, PM_WM_QUERYACCELTABLE, nullptr, nullptr));
+        if (TranslateDialogKey(dlg, own, m))
             return;
     }
     if (helpKey(dlg, m) || IsDialogMessageA(dlg, &m))

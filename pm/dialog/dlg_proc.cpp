@@ -3,9 +3,14 @@
  * dialog, and WinDefDlgProc, the PM default for dialog procedures.
  *
  * The front end registers the dialog on its native init message and turns
- * native messages into PM messages for the dialog's PM procedure.  A
- * native message it does not translate answers FALSE, which leaves it to
- * the native dialog manager.  Nothing escapes it: an exception from a PM
+ * native messages into PM messages for the dialog's PM procedure.  Keys,
+ * characters, commands, scroll bars and owner-drawn items go through the
+ * window front end's own translators (pm/message), so a dialog's PM
+ * procedure sees what a PM window's would; their answers are returned
+ * the dialog way, in DWLP_MSGRESULT.  A native message it does not
+ * translate answers FALSE, which leaves it to the native dialog manager
+ * (navigation with tab, Enter and Escape happens there before any key
+ * reaches this procedure).  Nothing escapes it: an exception from a PM
  * procedure answers FALSE with its code in the last error.
  */
 #include "frame/boundary.h"
@@ -17,7 +22,6 @@ namespace {
 
 constexpr USHORT kPmActivate = 0x000D;
 constexpr ULONG kCloseSource = 1;             // mp2 of the cancel command on close
-constexpr ULONG kHelpFromButton = 0x10001;
 
 MRESULT callPM(HWND hwnd, const DlgRecord &rec, USHORT msg, MPARAM mp1, MPARAM mp2)
 {
@@ -38,31 +42,13 @@ INT_PTR initDialog(HWND hwnd, WPARAM focus)
     return !callPM(hwnd, *rec, PM_WM_INITDLG, mp(focus), rec->createParams);
 }
 
-bool isPushButton(HWND ctl)
+/* A shared translator's reply as a dialog procedure gives it back: TRUE
+ * with the result in DWLP_MSGRESULT, or FALSE for the dialog manager. */
+INT_PTR dialogReply(HWND hwnd, NativeReply r) noexcept
 {
-    char cls[16] = "";
-    GetClassNameA(ctl, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Button") != 0)
-        return false;
-    LONG kind = GetWindowLongA(ctl, GWL_STYLE) & BS_TYPEMASK;
-    return kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON;
-}
-
-INT_PTR command(HWND hwnd, const DlgRecord &rec, WPARAM wParam, LPARAM lParam)
-{
-    USHORT id = LOWORD(wParam), code = HIWORD(wParam);
-    auto ctl = reinterpret_cast<HWND>(lParam);
-    if (!ctl && id >= kPopupCmdBase) {
-        OwmHookPopupCommand(hwnd, static_cast<USHORT>(id - kPopupCmdBase));
-        return TRUE;
-    }
-    if (!ctl || (code == BN_CLICKED && isPushButton(ctl))) {
-        USHORT source = ctl ? PM_CMDSRC_PUSHBUTTON : (code == 1 ? PM_CMDSRC_ACCELERATOR
-                                                                : PM_CMDSRC_MENU);
-        callPM(hwnd, rec, PM_WM_COMMAND, MPFROMLONG(id), MPFROM2SHORT(source, 0));
-        return TRUE;
-    }
-    callPM(hwnd, rec, PM_WM_CONTROL, MPFROM2SHORT(id, code), ctl);
+    if (!r.handled)
+        return FALSE;
+    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, r.value);
     return TRUE;
 }
 
@@ -77,7 +63,23 @@ INT_PTR translate(HWND hwnd, const DlgRecord &rec, UINT msg, WPARAM wParam, LPAR
         Unregister(hwnd);
         return TRUE;
     case WM_COMMAND:
-        return command(hwnd, rec, wParam, lParam);
+        return dialogReply(hwnd, OwmCommandMessage(hwnd, rec.proc, wParam, lParam));
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        return dialogReply(hwnd, OwmKeyMessage(hwnd, rec.proc, msg, wParam, lParam));
+    case WM_CHAR:
+        return dialogReply(hwnd, OwmCharMessage(hwnd, rec.proc, wParam, lParam));
+    case WM_DEADCHAR:
+        return dialogReply(hwnd, NativeAnswer(0));
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        return dialogReply(hwnd, OwmScrollMessage(hwnd, rec.proc, msg, wParam, lParam));
+    case WM_MEASUREITEM:
+        return dialogReply(hwnd, OwmMeasureItemMessage(hwnd, rec.proc, lParam));
+    case WM_DRAWITEM:
+        return dialogReply(hwnd, OwmDrawItemMessage(hwnd, lParam));
     case WM_MOVE:
         callPM(hwnd, rec, PM_WM_MOVE, nullptr, nullptr);
         return FALSE;
@@ -130,18 +132,19 @@ INT_PTR frontEnd(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     const DlgRecord *rec = FindRecord(hwnd);
+    // controls measure their items while the dialog is still being made
+    if (!rec && msg == WM_MEASUREITEM)
+        rec = RecordOrPending(hwnd);
     return rec ? translate(hwnd, *rec, msg, wParam, lParam) : FALSE;
 }
 
-bool translateWith(HWND hwnd, HACCEL accel, const PM_QMSG *q)
-{
-    if (!accel || !q)
-        return false;
-    MSG copy = q->native;
-    return TranslateAcceleratorA(hwnd, accel, &copy) != 0;
-}
-
 }  // namespace
+
+bool TranslateDialogKey(HWND dlg, HACCEL own, MSG &m)
+{
+    auto with = [&](HACCEL accel) { return accel && TranslateAcceleratorA(dlg, accel, &m); };
+    return with(own) || with(WinQueryAccelTable(nullptr, nullptr));
+}
 
 }  // namespace orin::pm::dialog
 
@@ -170,8 +173,11 @@ MRESULT ORINAPI WinDefDlgProc(HWND hwndDlg, ULONG msg, MPARAM mp1, MPARAM mp2) n
         return rec ? reinterpret_cast<MRESULT>(rec->words[kAccelWord]) : nullptr;
     case PM_WM_TRANSLATEACCEL: {
         auto q = static_cast<const PM_QMSG *>(mp1);
+        if (!q)
+            return nullptr;
         HACCEL own = rec ? reinterpret_cast<HACCEL>(rec->words[kAccelWord]) : nullptr;
-        return MPFROMLONG(translateWith(hwndDlg, own, q));
+        MSG copy = q->native;
+        return MPFROMLONG(TranslateDialogKey(hwndDlg, own, copy));
     }
     default:
         return WinDefWindowProc(hwndDlg, msg, mp1, mp2);

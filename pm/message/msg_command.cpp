@@ -77,63 +77,58 @@ bool isOwnControl(HWND hwnd, HWND ctl, USHORT id) noexcept
     return parent && GetDlgItem(parent, id) == ctl;
 }
 
-LRESULT nativeCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) noexcept
+/* The PM reply 0 means handled; any other leaves the command to the
+ * native default. */
+NativeReply fromReply(MRESULT reply) noexcept
 {
-    return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+    return reply ? kLeaveToNative : NativeAnswer(0);
 }
 
 /* A button's notification: push buttons command, others are controls. */
-LRESULT buttonCommand(HWND hwnd, const OWMWND &rec, HWND ctl, WPARAM wParam, LPARAM lParam)
+NativeReply buttonCommand(HWND hwnd, PFNWP proc, HWND ctl, WPARAM wParam)
 {
     USHORT id = LOWORD(wParam), code = HIWORD(wParam);
-    MRESULT reply;
-    if (code == BN_CLICKED && isPushButton(ctl)) {
-        reply = OwmCallPM(hwnd, rec, id == kHelpButtonId ? kNmHelp : PM_WM_COMMAND,
-                          MPFROMLONG(id), MPFROMLONG(kCommandFromButton));
-    } else if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
+    if (code == BN_CLICKED && isPushButton(ctl))
+        return fromReply(OwmCallPM(hwnd, proc, id == kHelpButtonId ? kNmHelp : PM_WM_COMMAND,
+                                   MPFROMLONG(id), MPFROMLONG(kCommandFromButton)));
+    if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
         USHORT pm = code == BN_CLICKED ? kPmBnClicked : kPmBnDblClicked;
-        reply = OwmCallPM(hwnd, rec, PM_WM_CONTROL, MPFROM2SHORT(id, pm), ctl);
-    } else {
-        return nativeCommand(hwnd, wParam, lParam);
+        return fromReply(OwmCallPM(hwnd, proc, PM_WM_CONTROL, MPFROM2SHORT(id, pm), ctl));
     }
-    return reply ? nativeCommand(hwnd, wParam, lParam) : 0;
+    return kLeaveToNative;
 }
 
 /* A command from a menu or an accelerator (no control). */
-LRESULT menuCommand(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
+NativeReply menuCommand(HWND hwnd, PFNWP proc, WPARAM wParam)
 {
     USHORT id = LOWORD(wParam), code = HIWORD(wParam);
     if (id >= kPopupCmdBase) {
         OwmHookPopupCommand(hwnd, static_cast<USHORT>(id - kPopupCmdBase));
-        return 0;
+        return NativeAnswer(0);
     }
     USHORT source = code == kAccelNotification ? PM_CMDSRC_ACCELERATOR : PM_CMDSRC_MENU;
-    MRESULT reply = OwmCallPM(hwnd, rec, PM_WM_COMMAND, MPFROMLONG(id), MPFROM2SHORT(source, 1));
-    return reply ? nativeCommand(hwnd, wParam, lParam) : 0;
+    return fromReply(OwmCallPM(hwnd, proc, PM_WM_COMMAND, MPFROMLONG(id), MPFROM2SHORT(source, 1)));
 }
 
 }  // namespace
 
-LRESULT OwmCommandMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
+NativeReply OwmCommandMessage(HWND hwnd, PFNWP proc, WPARAM wParam, LPARAM lParam)
 {
     USHORT id = LOWORD(wParam), code = HIWORD(wParam);
     auto ctl = reinterpret_cast<HWND>(lParam);
     if (!ctl)
-        return menuCommand(hwnd, rec, wParam, lParam);
-    MRESULT reply;
+        return menuCommand(hwnd, proc, wParam);
     if (!isOwnControl(hwnd, ctl, id)) {
         auto foreignId = reinterpret_cast<MPARAM>(kForeignIdBits | id);
-        reply = OwmCallPM(hwnd, rec, PM_WM_COMMAND, foreignId, ctl);
-    } else {
-        USHORT kind = OwmQueryControlKind(ctl);
-        if (kind == OWM_CTL_BUTTON)
-            return buttonCommand(hwnd, rec, ctl, wParam, lParam);
-        USHORT pm = controlCode(kind, code);
-        if (pm == kNoCode)
-            return nativeCommand(hwnd, wParam, lParam);
-        reply = OwmCallPM(hwnd, rec, PM_WM_CONTROL, MPFROM2SHORT(id, pm), ctl);
+        return fromReply(OwmCallPM(hwnd, proc, PM_WM_COMMAND, foreignId, ctl));
     }
-    return reply ? nativeCommand(hwnd, wParam, lParam) : 0;
+    USHORT kind = OwmQueryControlKind(ctl);
+    if (kind == OWM_CTL_BUTTON)
+        return buttonCommand(hwnd, proc, ctl, wParam);
+    USHORT pm = controlCode(kind, code);
+    if (pm == kNoCode)
+        return kLeaveToNative;
+    return fromReply(OwmCallPM(hwnd, proc, PM_WM_CONTROL, MPFROM2SHORT(id, pm), ctl));
 }
 
 }  // namespace orin::pm

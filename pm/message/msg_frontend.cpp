@@ -6,15 +6,16 @@
  * message into the PM message of the same meaning, calls the PM
  * procedure, and either returns the PM reply or hands the message to the
  * native default procedure, message by message as the switch below does.
- * Keys, characters and commands have their own translators (msg_keys.cpp,
- * msg_command.cpp).  A window without a record (before its native create
+ * Keys, characters, commands, scroll bars and owner-drawn items have
+ * translators of their own (msg_keys.cpp, msg_command.cpp, msg_items.cpp),
+ * which the dialog front end shares; their NativeReply becomes this
+ * procedure's result or the native default.  A window without a record (before its native create
  * message, after its destroy message) gets native default processing.
  *
  * The system calls this procedure, so nothing may escape it: an exception
  * (from the library or from a PM procedure) fails a native create and
  * answers 0 to anything else, with its code in the last error.
  */
-#include <iterator>
 #include "frame/boundary.h"
 #include "frame/scope.h"
 #include "pm/pmint.h"
@@ -25,7 +26,6 @@ namespace {
 constexpr WPARAM kDeviceArrivalEvent = 0x8000;
 constexpr WPARAM kDeviceRemovedEvent = 0x8004;
 constexpr WPARAM kDeviceConfigEvent = 0x0018;
-constexpr ULONG_PTR kMaxItemHeight = 255;
 constexpr ULONG kHelpFromButton = 0x10001;
 
 /* PM WM_QUERYDLGCODE reply bits. */
@@ -50,6 +50,12 @@ UINT commonDialogHelp() noexcept
 LRESULT nativeDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+/* A shared translator's reply as a window procedure gives it back. */
+LRESULT windowReply(NativeReply r, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return r.handled ? r.value : nativeDefault(hwnd, msg, wParam, lParam);
 }
 
 MPARAM pointParam(HWND hwnd, LPARAM lParam) noexcept
@@ -77,36 +83,6 @@ LRESULT focusMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPAR
                               reinterpret_cast<MPARAM>(static_cast<ULONG_PTR>(gain)));
     OwmNoteFocus(hwnd, gain);
     return reply ? nativeDefault(hwnd, msg, wParam, lParam) : 0;
-}
-
-LRESULT scrollMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    // native scroll code -> PM command; top and bottom (6, 7) have none
-    static constexpr SHORT kPmCommand[9] = {1, 2, 3, 4, 6, 5, -1, -1, 7};
-    USHORT code = LOWORD(wParam);
-    if (code >= std::size(kPmCommand) || kPmCommand[code] < 0)
-        return nativeDefault(hwnd, msg, wParam, lParam);
-    auto bar = reinterpret_cast<HWND>(lParam);
-    USHORT id = bar ? static_cast<USHORT>(GetDlgCtrlID(bar)) : 0;
-    if (OwmCallPM(hwnd, rec, msg == WM_HSCROLL ? PM_WM_HSCROLL : PM_WM_VSCROLL,
-                  MPFROM2SHORT(id, 0), MPFROM2SHORT(HIWORD(wParam), kPmCommand[code])))
-        return nativeDefault(hwnd, msg, wParam, lParam);
-    return 0;
-}
-
-LRESULT measureItem(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    auto mis = reinterpret_cast<MEASUREITEMSTRUCT *>(lParam);
-    if (!mis || mis->CtlID == 0)
-        return nativeDefault(hwnd, msg, wParam, lParam);
-    auto reply = reinterpret_cast<ULONG_PTR>(OwmCallPM(hwnd, rec, PM_WM_MEASUREITEM,
-                                                       MPFROMLONG(mis->CtlID),
-                                                       MPFROMLONG(mis->itemID)));
-    if (reply >= 1 && reply <= kMaxItemHeight) {
-        mis->itemHeight = static_cast<UINT>(reply);
-        return 1;
-    }
-    return nativeDefault(hwnd, msg, wParam, lParam);
 }
 
 BOOL CALLBACK resendFont(HWND child, LPARAM lParam) noexcept
@@ -322,11 +298,10 @@ LRESULT translate(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM 
         OwmCallPM(hwnd, rec, PM_WM_SHOW, w, nullptr);
         break;
     case WM_DRAWITEM:
-        if (OwmHookDrawItem(hwnd, reinterpret_cast<DRAWITEMSTRUCT *>(lParam)))
-            return 1;
-        break;
+        return windowReply(OwmDrawItemMessage(hwnd, lParam), hwnd, msg, wParam, lParam);
     case WM_MEASUREITEM:
-        return measureItem(hwnd, rec, msg, wParam, lParam);
+        return windowReply(OwmMeasureItemMessage(hwnd, rec.pfnWndProc, lParam), hwnd, msg,
+                           wParam, lParam);
     case WM_SETFONT: {
         MSG m = {hwnd, msg, wParam, lParam, 0, {0, 0}};
         EnumChildWindows(hwnd, resendFont, reinterpret_cast<LPARAM>(&m));
@@ -347,18 +322,22 @@ LRESULT translate(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM 
     case WM_KEYUP:
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
-        return OwmKeyMessage(hwnd, rec, msg, wParam, lParam);
+        return windowReply(OwmKeyMessage(hwnd, rec.pfnWndProc, msg, wParam, lParam), hwnd, msg,
+                           wParam, lParam);
     case WM_CHAR:
-        return OwmCharMessage(hwnd, rec, wParam, lParam);
+        return windowReply(OwmCharMessage(hwnd, rec.pfnWndProc, wParam, lParam), hwnd, msg,
+                           wParam, lParam);
     case WM_DEADCHAR:
         return 0;
     case WM_COMMAND:
-        return OwmCommandMessage(hwnd, rec, wParam, lParam);
+        return windowReply(OwmCommandMessage(hwnd, rec.pfnWndProc, wParam, lParam), hwnd, msg,
+                           wParam, lParam);
     case WM_TIMER:
         return pass(PM_WM_TIMER, w, nullptr);
     case WM_HSCROLL:
     case WM_VSCROLL:
-        return scrollMessage(hwnd, rec, msg, wParam, lParam);
+        return windowReply(OwmScrollMessage(hwnd, rec.pfnWndProc, msg, wParam, lParam), hwnd,
+                           msg, wParam, lParam);
     case WM_MENUSELECT:
         return menuSelect(hwnd, rec, wParam, lParam);
     case WM_DEVICECHANGE:

@@ -147,16 +147,17 @@ bool takeTrailByte(HWND hwnd, BYTE &trail) noexcept
 
 }  // namespace
 
-LRESULT OwmKeyMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPARAM lParam)
+NativeReply OwmKeyMessage(HWND hwnd, PFNWP proc, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    constexpr NativeReply kSwallowed = NativeAnswer(0);
     if (!OwmInputEnabled(hwnd))
-        return 0;
+        return kSwallowed;
     bool down = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
     USHORT flags = 0, ch = 0;
     MSG next;
     if (down && peekKeyRange(hwnd, next)) {
         if (next.message == WM_DEADCHAR || next.message == WM_SYSDEADCHAR)
-            return 0;
+            return kSwallowed;
         // a DBCS lead byte is left to the character message, which
         // delivers it together with its trail byte
         if (next.message == WM_CHAR && !orin::knl::isLeadByte(static_cast<BYTE>(next.wParam))) {
@@ -173,7 +174,7 @@ LRESULT OwmKeyMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPA
         flags |= PM_KC_CHAR;
     }
     if (wParam >= kNativeLWin && wParam <= kNativeApps)
-        return 0;
+        return kSwallowed;
     USHORT vk = pmVirtualKey(wParam);
     if (vk) {
         flags |= PM_KC_VIRTUALKEY;
@@ -181,35 +182,34 @@ LRESULT OwmKeyMessage(HWND hwnd, const OWMWND &rec, UINT msg, WPARAM wParam, LPA
             vk = PM_VK_BACKTAB;
     }
     if (droppedKey(vk, flags))
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return kLeaveToNative;
 
-    MRESULT reply = OwmCallPM(hwnd, rec, PM_WM_CHAR, charMp1(flags, lParam, LOWORD(lParam)),
+    MRESULT reply = OwmCallPM(hwnd, proc, PM_WM_CHAR, charMp1(flags, lParam, LOWORD(lParam)),
                               MPFROM2SHORT(ch, vk));
-    if (reinterpret_cast<ULONG_PTR>(reply) == 1)
-        return 0;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return reinterpret_cast<ULONG_PTR>(reply) == 1 ? kSwallowed : kLeaveToNative;
 }
 
-LRESULT OwmCharMessage(HWND hwnd, const OWMWND &rec, WPARAM wParam, LPARAM lParam)
+NativeReply OwmCharMessage(HWND hwnd, PFNWP proc, WPARAM wParam, LPARAM lParam)
 {
+    constexpr NativeReply kSwallowed = NativeAnswer(0);
     bool enabled = OwmInputEnabled(hwnd);
     auto ch = static_cast<USHORT>(wParam & 0xFFFF);
     if (enabled && orin::knl::isLeadByte(static_cast<BYTE>(ch & 0xFF))) {
         auto lead = static_cast<BYTE>(ch), trail = static_cast<BYTE>(ch >> 8);
         if (!trail && !takeTrailByte(hwnd, trail))
-            return 0;
-        OwmCallPM(hwnd, rec, PM_WM_CHAR, charMp1(PM_KC_CHAR | PM_KC_SCANCODE, lParam, 1),
+            return kSwallowed;
+        OwmCallPM(hwnd, proc, PM_WM_CHAR, charMp1(PM_KC_CHAR | PM_KC_SCANCODE, lParam, 1),
                   MPFROM2SHORT((static_cast<USHORT>(trail) << 8) | lead, 0));
-        return 0;
+        return kSwallowed;
     }
     USHORT previous = keyDownReported;
     if (keyDownReported < kReportedPass)
         keyDownReported++;
     if (previous < kReportedPass || !enabled)
-        return 0;
+        return kSwallowed;
     USHORT flags = PM_KC_CHAR | shiftFlags(lParam, false, ch);
-    OwmCallPM(hwnd, rec, PM_WM_CHAR, charMp1(flags, lParam, LOWORD(lParam)), MPFROM2SHORT(ch, 0));
-    return 0;
+    OwmCallPM(hwnd, proc, PM_WM_CHAR, charMp1(flags, lParam, LOWORD(lParam)), MPFROM2SHORT(ch, 0));
+    return kSwallowed;
 }
 
 MRESULT OwmSendPMCharToNative(HWND hwnd, MPARAM mp1, MPARAM mp2)

@@ -4,8 +4,9 @@
  * menus, control-message translation and owner drawing.
  *
  * Each hook is one small function so that its layer can take it over;
- * the standard frames, the MDI, dialog and pop-up layers install theirs (function pointers
- * kept here) from their own folders.
+ * the standard frames, the MDI, dialog, pop-up and presentation-space
+ * layers install theirs (function pointers kept here) from their own
+ * folders.
  * Until then they answer as an application without that layer sees it: no
  * window is a dialog or a standard frame, no control message is
  * translated, owner drawing is left to the native default, and context
@@ -21,6 +22,7 @@ namespace {
 constinit std::atomic<StdWindowTest> stdWindowTest{nullptr};
 constinit std::atomic<StdWindowsDestroyer> stdWindowsDestroyer{nullptr};
 constinit std::atomic<MdiAccelTranslator> mdiAccelTranslator{nullptr};
+constinit std::atomic<DrawItemTranslator> drawItemTranslator{nullptr};
 constinit std::atomic<const DialogHooks *> dialogHooks{nullptr};
 constinit std::atomic<const PopupHooks *> popupHooks{nullptr};
 
@@ -35,6 +37,11 @@ void OwmInstallStdWindowHooks(StdWindowTest test, StdWindowsDestroyer destroyAll
 void OwmInstallMdiAccelHook(MdiAccelTranslator translate) noexcept
 {
     mdiAccelTranslator.store(translate);
+}
+
+void OwmInstallDrawItemHook(DrawItemTranslator translate) noexcept
+{
+    drawItemTranslator.store(translate);
 }
 
 bool OwmInstallDialogHooks(const DialogHooks *hooks) noexcept
@@ -120,7 +127,8 @@ bool OwmHookMdiAccel(HWND *hwnd, MSG *msg)
 
 LRESULT OwmHookDrawItem(HWND hwnd, DRAWITEMSTRUCT *dis)
 {
-    return 0;
+    auto translate = drawItemTranslator.load();
+    return translate && dis ? translate(hwnd, dis) : 0;
 }
 
 void OwmHookPopupClear()

@@ -228,6 +228,14 @@ TEST(OcAppFrame, DefaultFrameHasEveryElement)
         EXPECT_EQ(WinSendMsg(client, PM_WM_TRANSLATEACCEL, &q, nullptr), MPFROMLONG(1));
         q.native.wParam = VK_F6;
         EXPECT_EQ(WinSendMsg(client, PM_WM_TRANSLATEACCEL, &q, nullptr), nullptr);
+        // The table is the application's, so the client answers with
+        // whatever table the application has now.
+        EXPECT_EQ(WinQueryAccelTable(app.GetHAB(), nullptr), app.GetHAC());
+        ACCEL f6 = {FVIRTKEY, VK_F6, 556};
+        HACCEL other = CreateAcceleratorTableA(&f6, 1);
+        WinSetAccelTable(app.GetHAB(), other, nullptr);
+        EXPECT_EQ(WinSendMsg(client, PM_WM_TRANSLATEACCEL, &q, nullptr), MPFROMLONG(1));
+        app.SetHAC(other);
 
         // The loop dispatches until the quit message.
         WinPostMsg(client, PM_WM_COMMAND, MPFROMLONG(99), nullptr);
@@ -239,6 +247,7 @@ TEST(OcAppFrame, DefaultFrameHasEveryElement)
         EXPECT_EQ(destroyed, 1);
     }
     EXPECT_EQ(destroyed, 1) << "a destroyed frame is not destroyed again";
+    EXPECT_EQ(WinQueryAccelTable(nullptr, nullptr), (HACCEL)nullptr) << "gone with the OcApp";
 }
 
 TEST(OcAppFrame, FrameWithOwnFlagsAndBadCalls)
