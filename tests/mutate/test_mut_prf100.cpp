@@ -9,7 +9,7 @@
 //     as written reads back exactly as written;
 //   - before any write, a value read with success is the data of some block
 //     of the damaged file as it stands (its used length and bytes), never
-//     bytes from nowhere;
+//     bytes from nowhere, and nothing is written past it in the buffer;
 //   - a listed name is a name record of the damaged file (its length then
 //     its bytes), or a part of one that holds the list separator '~';
 //   - a value written with success to the damaged file reads back as
@@ -240,8 +240,14 @@ public:
             ASSERT_EQ(rc, 0) << what;
             ASSERT_EQ(buf.substr(0, n), st.value) << what;
         }
-        if (rc == 0 && n < buf.size())
-            EXPECT_TRUE(blockOfFile(buf.substr(0, n))) << "a value from nowhere: " << what;
+        if (rc != 0 || n > buf.size())
+            return;
+        EXPECT_TRUE(blockOfFile(buf.substr(0, n))) << "a value from nowhere: " << what;
+        // a key without value block reads as length 0 and a buffer whose
+        // first byte is 0
+        size_t past = n == 0 && buf[0] == '\0' ? 1 : n;
+        EXPECT_EQ(buf.find_first_not_of('\xEE', past), std::string::npos)
+            << "bytes written past the value: " << what;
     }
 
     void list(HPRF h, const char *sec)
