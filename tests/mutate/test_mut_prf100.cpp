@@ -13,7 +13,9 @@
 //   - a listed name is a name record of the damaged file (its length then
 //     its bytes), or a part of one that holds the list separator '~';
 //   - a value written with success to the damaged file reads back as
-//     written at once.
+//     written at once;
+//   - the changed file, opened again, still answers only codes and gives
+//     values that are data of its blocks.
 // Every call answers 0 or a code of the profile or block-file layers.
 #include <gtest/gtest.h>
 #include <cstring>
@@ -168,7 +170,10 @@ std::vector<Seed> plainSeeds()
 
 class Checker {
 public:
-    Checker(const Bytes &mutant, const Prf100Seed &p) : mutant_(mutant), p_(p) {}
+    // `rewritten`: the file is the mutant as changed and closed, so no key
+    // is held to its seed value, only to the file's blocks.
+    Checker(const Bytes &mutant, const Prf100Seed &p, bool rewritten = false)
+        : mutant_(mutant), p_(p), rewritten_(rewritten) {}
 
     void code(ULONG rc, const char *what)
     {
@@ -179,7 +184,7 @@ public:
     bool intact(const Stored &st) const
     {
         const Bytes &good = p_.seed.bytes;
-        if (!same(mutant_, good, 0, prf100file::kFirstBlock))
+        if (rewritten_ || !same(mutant_, good, 0, prf100file::kFirstBlock))
             return false;
         for (const Unit &u : st.blocks)
             if (!same(mutant_, good, u.offset, u.length))
@@ -293,7 +298,33 @@ public:
 private:
     const Bytes &mutant_;
     const Prf100Seed &p_;
+    const bool rewritten_;
 };
+
+HPRF open(Checker &run)
+{
+    HPRF h = nullptr;
+    ULONG rc = call("PrfOpenHandler", [&] {
+        PRFFALOPEN rec = {nullptr, kName, 0x0020, 0, memvbf::table()};
+        return PrfOpenHandler(PrfFal100Handler, &rec, &h);
+    });
+    run.code(rc, "PrfOpenHandler");
+    return rc ? nullptr : h;
+}
+
+/* Reads every key of the seed and lists the sections and their keys. */
+void readEverything(Checker &run, HPRF h, const Prf100Seed &p)
+{
+    for (const auto &[sec, keys] : p.model)
+        for (const auto &[key, st] : keys) {
+            run.readKey(h, sec, key, st);
+            if (::testing::Test::HasFatalFailure())
+                return;
+        }
+    run.list(h, nullptr);
+    for (const auto &[sec, keys] : p.model)
+        run.list(h, sec.c_str());
+}
 
 /* Every call on one mutant; true when it opened. */
 bool exercise(const Bytes &mutant, size_t which, std::mt19937_64 &rng)
@@ -302,23 +333,10 @@ bool exercise(const Bytes &mutant, size_t which, std::mt19937_64 &rng)
     Checker run(mutant, p);
     memvbf::files().erase(kName);
     prf100test::bytesOf(kName) = mutant;
-    HPRF h = nullptr;
-    ULONG rc = call("PrfOpenHandler", [&] {
-        PRFFALOPEN rec = {nullptr, kName, 0x0020, 0, memvbf::table()};
-        return PrfOpenHandler(PrfFal100Handler, &rec, &h);
-    });
-    run.code(rc, "PrfOpenHandler");
-    if (rc)
+    HPRF h = open(run);
+    if (!h)
         return false;
-    for (const auto &[sec, keys] : p.model)
-        for (const auto &[key, st] : keys) {
-            run.readKey(h, sec, key, st);
-            if (::testing::Test::HasFatalFailure())
-                break;
-        }
-    run.list(h, nullptr);
-    for (const auto &[sec, keys] : p.model)
-        run.list(h, sec.c_str());
+    readEverything(run, h, p);
 
     // Changes to the damaged file.
     run.writeAndRead(h, "Main", "a", std::string(1 + rng() % 600, 'n'));
@@ -336,6 +354,15 @@ bool exercise(const Bytes &mutant, size_t which, std::mt19937_64 &rng)
     run.writeAndRead(h, "Made", "m", std::string(1 + rng() % 80, 'm'));
     run.code(call("Prf100CloseProfile", [&] { return Prf100CloseProfile(h); }),
              "Prf100CloseProfile");
+
+    // The changed file opened again: codes, and values from its blocks.
+    const Bytes rewritten = prf100test::bytesOf(kName);
+    Checker again(rewritten, p, true);
+    if (HPRF h2 = open(again)) {
+        readEverything(again, h2, p);
+        again.code(call("Prf100CloseProfile", [&] { return Prf100CloseProfile(h2); }),
+                   "Prf100CloseProfile");
+    }
     return true;
 }
 
