@@ -223,6 +223,8 @@ void exercise(const Bytes &mutant, size_t which)
         EXPECT_EQ(LspQueryNodesUsed(), nodes) << "nodes left by a failed load, " << where();
         EXPECT_EQ(LspQueryHeapBlocks(), heap) << "heap left by a failed load, " << where();
     }
+    unsigned sane;
+    EXPECT_EQ(session().eval("(+ 1 2)", &sane), "3") << "the session after the load, " << where();
     if (code != 0)
         return;
     loaded++;
