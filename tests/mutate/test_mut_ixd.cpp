@@ -218,8 +218,9 @@ bool exercise(const Bytes &mutant, size_t which, std::mt19937_64 &rng)
             run.pair(k, rec, "IxdSearchID");
         if (run.asWritten()) {
             EXPECT_EQ(rc, 0) << "pair not found in a sound tree, " << where();
-            if (rc == 0)
+            if (rc == 0) {
                 EXPECT_EQ(stored(std::string(k, kKeyLen), rec), s) << where();
+            }
         }
         rc = call("IxdSearch", [&] { return IxdSearch(ix, s.data(), k, &rec, &err); });
         if (run.code(rc, err, "IxdSearch"))
@@ -231,16 +232,18 @@ bool exercise(const Bytes &mutant, size_t which, std::mt19937_64 &rng)
     ULONG n = 0;
     USHORT rc = call("IxdGetNrRecords", [&] { return IxdGetNrRecords(ix, "k0", &n); });
     EXPECT_TRUE(rc == 0 || rc == IXD_FAILED) << where();
-    if (rc == 0)
+    if (rc == 0) {
         EXPECT_LE(n, bound) << where();
+    }
 
     char user[kUserSize];
     ULONG done = 0, pos = 0;
     run.code(call("IxdUserSetPos", [&] { return IxdUserSetPos(ix, 0, IXD_USER_BEGIN, &pos, &err); }),
              err, "IxdUserSetPos");
     rc = call("IxdUserRead", [&] { return IxdUserRead(ix, user, kUserSize, &done, &err); });
-    if (run.code(rc, err, "IxdUserRead"))
+    if (run.code(rc, err, "IxdUserRead")) {
         EXPECT_LE(done, kUserSize) << where();
+    }
 
     // Changes to the damaged file, then one more walk.
     for (int i = 0; i < 30; i++) {

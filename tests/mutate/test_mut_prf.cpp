@@ -230,8 +230,9 @@ public:
             EXPECT_EQ(rcSize, 0) << what;
             EXPECT_EQ(rc, 0) << what;
         }
-        if (rcSize == 0)
+        if (rcSize == 0) {
             EXPECT_EQ(size, st.size) << what;
+        }
         if (rc != 0)
             return;
         ASSERT_EQ(n, st.value.size()) << what;
@@ -266,17 +267,19 @@ public:
             return PrfQueryProfileString(h, NULL, NULL, NULL, &buf[0], (ULONG)buf.size());
         });
         code(rc, "PrfQueryProfileString (sections)");
-        if (rc == 0)
+        if (rc == 0) {
             for (const std::string &s : split(buf.c_str()))
                 EXPECT_TRUE(p_.model.count(s)) << "section " << s << " listed, " << where();
+        }
         for (const auto &[sec, keys] : p_.model) {
             rc = call("PrfQueryProfileString", [&] {
                 return PrfQueryProfileString(h, sec.c_str(), NULL, NULL, &buf[0], (ULONG)buf.size());
             });
             code(rc, "PrfQueryProfileString (keys)");
-            if (rc == 0)
+            if (rc == 0) {
                 for (const std::string &k : split(buf.c_str()))
                     EXPECT_TRUE(keys.count(k)) << "key " << sec << "/" << k << " listed, " << where();
+            }
         }
     }
 

@@ -291,8 +291,9 @@ public:
         });
         code(rcRead, "PrfQueryProfileData (written)");
         EXPECT_EQ(rcRead, 0) << sec << "/" << key << " written, " << where();
-        if (rcRead == 0)
+        if (rcRead == 0) {
             EXPECT_EQ(buf.substr(0, n), v) << sec << "/" << key << " written, " << where();
+        }
     }
 
 private:

@@ -158,8 +158,9 @@ TEST(DialogTemplate, SystemAdaptsOnlyOnDbcsSystems)
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
     std::u16string gui((const char16_t *)lf.lfFaceName);
     bool dbcs = GetSystemMetrics(SM_DBCSENABLED) != 0;
-    if (GetACP() == 932)
+    if (GetACP() == 932) {
         EXPECT_TRUE(dbcs);   // the run under code page 932 must adapt
+    }
     for (int id : {100, 101, 102, 103}) {
         SCOPED_TRACE(id);
         std::vector<BYTE> orig = resource(id);

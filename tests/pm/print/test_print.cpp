@@ -145,8 +145,9 @@ TEST(PrintSelection, DeviceEntryAndIniRule)
         std::string value;
         bool present = printColorsAsBlack(&value);
         ASSERT_EQ(present, c.present) << c.body;
-        if (present)
+        if (present) {
             EXPECT_EQ(value, c.value) << c.body;
+        }
         const char *arg = present ? value.c_str() : nullptr;
         bool monoExpected = c.present && std::string(c.value) != "0";
         EXPECT_EQ(linesBlackFor(2, arg), monoExpected) << c.body;
