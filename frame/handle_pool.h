@@ -11,7 +11,9 @@
  * handle of another family or a made-up value is refused without touching
  * freed memory.  owns(p) tells whether p lies in the pool at all, live or
  * not, which lets a family that also accepts other implementations' handles
- * tell its own closed handles from those.
+ * tell its own closed handles from those.  Every chunk is also noted in the
+ * process-wide set of handle memory (handle_chunks.h), so such a family can
+ * tell another family's handle from another implementation's object.
  *
  * Lookups take no lock: they run on every call of a family.  Making and
  * destroying records take the pool's lock.  Freed slots are reused oldest
@@ -32,6 +34,7 @@
 #include <memory>
 #include <new>
 #include <utility>
+#include "frame/handle_chunks.h"
 
 namespace orin {
 
@@ -185,6 +188,7 @@ private:
         }
         freeHead_ = base;
         freeTail_ = &base[n - 1];
+        noteHandleChunk(base, n * sizeof(Slot));
         chunks_[k].store(base, std::memory_order_relaxed);
         // Invariant: a chunk is complete before readers can see it.
         chunkCount_.store(k + 1, std::memory_order_release);

@@ -14,8 +14,9 @@
  * handle may instead come from another implementation: when its first
  * field points to an IXDFUNCS table that covers a call's slot, the call is
  * forwarded there with the same arguments.  A handle this family made and
- * closed is never taken for another implementation's: calls on it fail
- * with error 6 (invalid handle).  Different handles may be used from
+ * closed, and a handle of any other family of the library (a profile, a
+ * virtual file, ...), is never taken for another implementation's: calls
+ * on it fail with error 6 (invalid handle).  Different handles may be used from
  * different threads at once.
  */
 #ifndef IXD_H

@@ -42,11 +42,13 @@ bool slotPresent(const IXDFUNCS *t)
 }
 
 /* The table of a foreign handle, or null for a null or made-up handle or a
- * record of this family, live or closed. */
+ * record of this family or of any other family of the library, live or
+ * closed. */
 const IXDFUNCS *foreignTable(PIX ix)
 {
     auto at = reinterpret_cast<std::uintptr_t>(ix);
-    if (at < kLowestObject || at % alignof(ForeignHead) != 0 || handles.owns(ix))
+    if (at < kLowestObject || at % alignof(ForeignHead) != 0 || handles.owns(ix) ||
+        inHandleChunk(ix))
         return nullptr;
     return reinterpret_cast<const ForeignHead *>(ix)->funcs;
 }

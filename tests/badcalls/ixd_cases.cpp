@@ -6,6 +6,7 @@
 
 #include "badcall.h"
 #include "ixd.h"
+#include "prf.h"
 
 namespace {
 
@@ -17,6 +18,17 @@ constexpr char kIndex[] = "bc_live.ix";
 constexpr USHORT kKeyLength = 8;
 constexpr ULONG kUserSize = 32;
 constexpr char kKey[kKeyLength + 1] = "KEY00001";
+
+/* Another family's live handle: a profile, kept open for the run. */
+void *liveProfileHandle()
+{
+    static HPRF h = [] {
+        HPRF p = nullptr;
+        PrfOpenProfile(nullptr, &p, "bc_ixforeign.prf", 0);
+        return p;
+    }();
+    return h;
+}
 
 PIX makeIndex(const char *name)
 {
@@ -39,11 +51,9 @@ void addHandleTable(Table &t)
                                      IxdClose(ix);
                                      return static_cast<void *>(ix);
                                  },
-                                 // A handle Ixd does not own is taken for a foreign
-                                 // implementation's and its first field read as a
-                                 // table, so another family's live handle is no
-                                 // bad argument it can refuse.
-                                 nullptr};
+                                 // A profile handle must not be taken for another
+                                 // implementation's index and read through.
+                                 liveProfileHandle};
     struct Call {
         const char *name;
         bool (*call)(void *);
