@@ -55,6 +55,17 @@ struct Seed {
     std::vector<Field> fields;
 };
 
+/* The plain seeds of a format's seed records (each with a `seed` member),
+ * as the sweep takes them. */
+template <class FormatSeed>
+std::vector<Seed> plainSeeds(const std::vector<FormatSeed> &all)
+{
+    std::vector<Seed> plain;
+    for (const FormatSeed &f : all)
+        plain.push_back(f.seed);
+    return plain;
+}
+
 constexpr DWORD kCallLimitMs = 2000;
 constexpr unsigned kMutantsPerFormat = 10000;
 constexpr unsigned kLongFactor = 10;

@@ -202,14 +202,6 @@ private:
     const FalSeed &f_;
 };
 
-std::vector<Seed> plainSeeds()
-{
-    std::vector<Seed> plain;
-    for (auto &f : seeds())
-        plain.push_back(f.seed);
-    return plain;
-}
-
 /* Every call on one mutant; true when it opened. */
 bool exercise(const Bytes &mutant, size_t which, std::mt19937_64 &rng)
 {
@@ -251,7 +243,7 @@ bool exercise(const Bytes &mutant, size_t which, std::mt19937_64 &rng)
 TEST(MutateFal, TenThousandMutantsAnswerWithCodesAndIntactBlocksReadBack)
 {
     unsigned opened = 0, runs = 0;
-    sweep(1, plainSeeds(), [&](const Bytes &mutant, size_t which, std::mt19937_64 &rng) {
+    sweep(1, plainSeeds(seeds()), [&](const Bytes &mutant, size_t which, std::mt19937_64 &rng) {
         runs++;
         opened += exercise(mutant, which, rng);
     });
@@ -265,7 +257,7 @@ TEST(MutateFal, TenThousandMutantsAnswerWithCodesAndIntactBlocksReadBack)
 // virtual file's negative-seek code (6683).
 TEST(MutateFal, KeptMutants)
 {
-    replay(1, {3767, 6683}, plainSeeds(), exercise);
+    replay(1, {3767, 6683}, plainSeeds(seeds()), exercise);
 }
 
 // A used block whose size is made to reach over the block after it: no

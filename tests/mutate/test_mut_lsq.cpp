@@ -182,14 +182,6 @@ std::vector<LsqSeed> &seeds()
     return all;
 }
 
-std::vector<Seed> plainSeeds()
-{
-    std::vector<Seed> plain;
-    for (auto &p : seeds())
-        plain.push_back(p.seed);
-    return plain;
-}
-
 /* True when no record from `from` on names the text index. */
 bool unnamedAfter(const Bytes &m, size_t tableEnd, size_t from, unsigned index)
 {
@@ -244,7 +236,7 @@ TEST(MutateLsq, TenThousandMutantsLoadToAValueOrAnErrorAndKeepIntactForms)
 {
     ASSERT_GT(seeds()[1].seed.bytes.size(), 100u);
     unsigned runs = 0;
-    sweep(6, plainSeeds(), [&](const Bytes &mutant, size_t which, std::mt19937_64 &) {
+    sweep(6, plainSeeds(seeds()), [&](const Bytes &mutant, size_t which, std::mt19937_64 &) {
         runs++;
         exercise(mutant, which);
     });

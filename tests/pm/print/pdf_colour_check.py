@@ -110,8 +110,8 @@ def check_sheet(fields):
         return ['%s: no PDF' % title]
     page, coloured = render(pdf), render(pdf, colour=True)
     failures = []
-    for spec in fields[6:]:
-        kind, rect, rgb = spec.split(':')
+    for part in fields[6:]:
+        kind, rect, rgb = part.split(':')
         values = pixels(page, [int(v) for v in rect.split(',')], dpi, offx, offy)
         if not values:
             failures.append('%s %s: outside the page' % (title, kind))

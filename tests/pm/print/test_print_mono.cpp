@@ -312,10 +312,10 @@ void printSheet(const std::string &title, bool linesBlack)
                        std::to_string(GetDeviceCaps(dc, PHYSICALOFFSETX)) + '|' +
                        std::to_string(GetDeviceCaps(dc, PHYSICALOFFSETY));
     for (const Feature &f : drawn) {
-        char spec[128];
-        snprintf(spec, sizeof spec, "|%s:%ld,%ld,%ld,%ld:%06lx", f.kind, f.area.left, f.area.top,
+        char entry[128];
+        snprintf(entry, sizeof entry, "|%s:%ld,%ld,%ld,%ld:%06lx", f.kind, f.area.left, f.area.top,
                  f.area.right, f.area.bottom, static_cast<unsigned long>(f.rgb));
-        line += spec;
+        line += entry;
     }
     ASSERT_EQ(WinPrnEndDoc(hps), 0);
     EXPECT_TRUE(WinDestroyPrinterPS(hps));
