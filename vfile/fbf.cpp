@@ -10,10 +10,12 @@
  * use already holds (compared ignoring case) only counts one more user and
  * hands out a new handle with its own position: the operating-system
  * handle, the cached pages, the known length and the mapped view stay
- * shared.  Every transfer therefore puts the shared handle's pointer at
- * the caller's position first; the entry remembers where that pointer
- * stands after each call, so the seek is left out when the pointer is
- * already there (sequential reads then cost one system call per page).
+ * shared.  Every transfer therefore names the caller's position: it goes
+ * to the system with the offset, one call per transfer (knlnam_at.h).
+ * With those positioned transfers switched off (setPositionedIo, for
+ * differential tests) a transfer seeks the shared handle first; the
+ * entry then remembers where that pointer stands after each call, so the
+ * seek is left out when the pointer is already there.
  * The file length is remembered once asked and kept up to date by writes
  * and size changes, so seeks from the end cost no system call.
  *
@@ -32,12 +34,27 @@
 #include "vfile/fbfint.h"
 #include "vfile/vbfint.h"
 #include "knlnam.h"
+#include "frame/knlnam_at.h"
 
 namespace orin::fbf {
 
 FBFENTRY fbfFiles[FBF_MAX_FILES];
 SpinLock tableLock;
 HandlePool<_FBF> handles;
+
+namespace {
+std::atomic<bool> positionedOn{true};
+}
+
+void setPositionedIo(bool on) noexcept
+{
+    positionedOn.store(on, std::memory_order_relaxed);
+}
+
+bool positionedIo() noexcept
+{
+    return positionedOn.load(std::memory_order_relaxed);
+}
 
 namespace {
 
@@ -198,13 +215,19 @@ void advanceOs(FBFENTRY &e, USHORT rc, ULONG done)
 USHORT writeLocked(_FBF *h, const void *buffer, ULONG count, ULONG *written)
 {
     FBFENTRY &e = entryOf(h);
-    USHORT rc = seekOs(h, h->position);
-    if (rc != 0)
-        return rc;
     ULONG done = 0;
-    stats.osWrites++;
-    rc = KnlNamWrite(nameSpaceOf(h), e.osHandle, buffer, count, &done);
-    advanceOs(e, rc, done);
+    USHORT rc;
+    if (positionedIo()) {
+        stats.osWrites++;
+        rc = knlnam::writeAt(e.osHandle, h->position, buffer, count, &done);
+        e.osPosition = kOsPosUnknown;
+    } else {
+        if ((rc = seekOs(h, h->position)) != 0)
+            return rc;
+        stats.osWrites++;
+        rc = KnlNamWrite(nameSpaceOf(h), e.osHandle, buffer, count, &done);
+        advanceOs(e, rc, done);
+    }
     if (rc != 0)
         return rc;
     if (e.knownLength != kLengthUnknown && h->position + done > static_cast<ULONG>(e.knownLength))
@@ -281,15 +304,21 @@ USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *d
     FBFENTRY &e = entryOf(h);
 
     *done = 0;
-    USHORT rc = seekOs(h, offset);
-    if (rc != 0) {
-        if (flag != nullptr)
-            *flag = kFillSeekFailed;
-        return rc;
+    USHORT rc;
+    if (positionedIo()) {
+        stats.osReads++;
+        rc = knlnam::readAt(e.osHandle, offset, buffer, count, done);
+        e.osPosition = kOsPosUnknown;
+    } else {
+        if ((rc = seekOs(h, offset)) != 0) {
+            if (flag != nullptr)
+                *flag = kFillSeekFailed;
+            return rc;
+        }
+        stats.osReads++;
+        rc = KnlNamRead(nameSpaceOf(h), e.osHandle, buffer, count, done);
+        advanceOs(e, rc, *done);
     }
-    stats.osReads++;
-    rc = KnlNamRead(nameSpaceOf(h), e.osHandle, buffer, count, done);
-    advanceOs(e, rc, *done);
     if (rc != 0 && flag != nullptr)
         *flag = kFillReadFailed;
     return rc;

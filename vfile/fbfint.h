@@ -41,7 +41,7 @@ constexpr LONGLONG kOsPosUnknown = -1;
  * which the lookup compares at once. */
 constexpr ULONG kPageNumberSlots = (FBF_CACHE_PAGES + 3) / 4 * 4;
 /* Size of a file's table of pages recently read past the cache. */
-constexpr ULONG kMissedPageSlots = 256;
+constexpr ULONG kMissedPageSlots = 64;
 
 /* Error flags of a page fill. */
 constexpr int kFillSeekFailed = 1;
@@ -63,7 +63,8 @@ struct FBFENTRY {
     HANDLE  mapping;
     LONGLONG osPosition;               /* the shared handle's file pointer, or
                                           kOsPosUnknown: a seek to where it
-                                          already stands is skipped */
+                                          already stands is skipped (used
+                                          without positioned transfers) */
     ULONG   missedPages[kMissedPageSlots]; /* page + 1 at page % kMissedPageSlots
                                           for pages lately read past the cache:
                                           a page missed twice gets cached */
@@ -179,6 +180,12 @@ USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *d
  * behaviour, which gives the same results and file bytes. */
 void setFastPaths(bool on) noexcept;
 bool fastPaths() noexcept;
+
+/* Transfers at an offset in one system call each (knlnam_at.h).  On by
+ * default; switched off, every transfer seeks the shared handle first and
+ * then reads or writes, with the same results and file bytes. */
+void setPositionedIo(bool on) noexcept;
+bool positionedIo() noexcept;
 
 inline FBFENTRY &entryOf(const _FBF *h)
 {

@@ -176,12 +176,16 @@ TEST_F(FbfCachePatch, WriteBeyondTheCachedEndReadsBackAsTheFileHoldsIt)
     FbfClose(w);
 }
 
-// The system calls behind transfers: the file pointer shared by every
-// handle on a name is only moved when it does not already stand where a
-// transfer starts, and cached reads make no call at all.  Every byte is
-// checked against the file's content, kept up to date in `a`.
-TEST_F(FbfCacheSlots, SeeksAreLeftOutWhereThePointerAlreadyStands)
+// The system calls behind transfers.  With positioned transfers each
+// read or write is one call that names its offset and no seek is ever
+// made.  Without them the file pointer shared by every handle on a name
+// is only moved when it does not already stand where a transfer starts.
+// Cached reads make no call either way.  Every byte is checked against
+// the file's content, kept up to date in `a`; `seeks` are the seek counts
+// expected at the three checkpoints.
+void countSystemCalls(bool positioned, const ULONG64 (&seeks)[3])
 {
+    orin::fbf::setPositionedIo(positioned);
     ScratchFile f("fbfc_seek.dat");
     std::string a = pages(8, 'S');
     ASSERT_TRUE(testutil::writeFile(f.name, a));
@@ -190,7 +194,7 @@ TEST_F(FbfCacheSlots, SeeksAreLeftOutWhereThePointerAlreadyStands)
     char buf[300];
     ULONG n = 0;
 
-    // Ten direct reads in a row: one seek to the start, then none.
+    // Ten direct reads in a row.
     ASSERT_EQ(FbfChgFilePtr(h, 1000, VBF_FILE_BEGIN, nullptr), 0);
     for (int i = 0; i < 10; i++) {
         ASSERT_EQ(FbfReadDirect(h, buf, 300, &n), 0);
@@ -198,11 +202,11 @@ TEST_F(FbfCacheSlots, SeeksAreLeftOutWhereThePointerAlreadyStands)
     }
     FBFCACHESTATS st;
     FbfQueryCacheStats(&st);
-    EXPECT_EQ(st.osSeeks, 1u);
+    EXPECT_EQ(st.osSeeks, seeks[0]);
     EXPECT_EQ(st.osReads, 10u);
 
-    // A write where the pointer stands needs no seek; the other handle's
-    // read somewhere else does, and the next write then needs one again.
+    // A write where the pointer stands, the other handle's read somewhere
+    // else, and a write after it.
     std::string patch(100, 'w');
     ASSERT_EQ(FbfWrite(h, patch.data(), 100, &n), 0);
     a.replace(4000, 100, patch);
@@ -212,23 +216,36 @@ TEST_F(FbfCacheSlots, SeeksAreLeftOutWhereThePointerAlreadyStands)
     ASSERT_EQ(FbfWrite(h, patch.data(), 100, &n), 0);
     a.replace(4100, 100, patch);
     FbfQueryCacheStats(&st);
-    EXPECT_EQ(st.osSeeks, 3u);
+    EXPECT_EQ(st.osSeeks, seeks[1]);
     EXPECT_EQ(st.osReads, 11u);
     EXPECT_EQ(st.osWrites, 2u);
 
-    // A page read into the cache costs one seek and one read; reading it
-    // again costs nothing.
+    // A page read into the cache costs one read; reading it again costs
+    // nothing.
     ASSERT_EQ(FbfChgFilePtr(h, 3 * FBF_PAGE_SIZE + 5, VBF_FILE_BEGIN, nullptr), 0);
     ASSERT_EQ(FbfRead(h, buf, 200, &n), 0);
     ASSERT_EQ(FbfChgFilePtr(h, 3 * FBF_PAGE_SIZE + 5, VBF_FILE_BEGIN, nullptr), 0);
     ASSERT_EQ(FbfRead(h, buf, 200, &n), 0);
     EXPECT_EQ(std::string(buf, 200), a.substr(3 * FBF_PAGE_SIZE + 5, 200));
     FbfQueryCacheStats(&st);
-    EXPECT_EQ(st.osSeeks, 4u);
+    EXPECT_EQ(st.osSeeks, seeks[2]);
     EXPECT_EQ(st.osReads, 12u);
     ASSERT_EQ(FbfChgFilePtr(h, 4000, VBF_FILE_BEGIN, nullptr), 0);
     ASSERT_EQ(FbfReadDirect(h, buf, 200, &n), 0);
     EXPECT_EQ(std::string(buf, 200), a.substr(4000, 200)) << "the writes reached the file";
     FbfClose(other);
     FbfClose(h);
+    orin::fbf::setPositionedIo(true);
+}
+
+TEST_F(FbfCacheSlots, PositionedTransfersMakeNoSeeks)
+{
+    countSystemCalls(true, {0, 0, 0});
+}
+
+TEST_F(FbfCacheSlots, SeeksAreLeftOutWhereThePointerAlreadyStands)
+{
+    // One seek to the start of the direct reads; one for the other
+    // handle's read and one back for the write; one for the page.
+    countSystemCalls(false, {1, 3, 4});
 }

@@ -1,6 +1,7 @@
 // The buffered files' fast paths (long misses read past the cache,
-// several pages read with one call, read-ahead) against the plain
-// page-by-page reads and against an in-memory model of the file.  Seeded
+// several pages read with one call, read-ahead, transfers that name their
+// offset) against the plain page-by-page reads that seek before each
+// transfer and against an in-memory model of the file.  Seeded
 // workloads of seeks, reads of every size, byte and line reads, direct
 // reads, writes, size changes, flushes and length queries run through two
 // handles on one file while a third handle on another file takes page
@@ -274,16 +275,24 @@ private:
     int step_ = 0;
 };
 
-// Switches the fast paths for one scope.
-class FastPaths {
+// Switches the fast paths and the positioned transfers for one scope.
+class Paths {
 public:
-    explicit FastPaths(bool on) { orin::fbf::setFastPaths(on); }
-    ~FastPaths() { orin::fbf::setFastPaths(true); }
+    Paths(bool fast, bool positioned)
+    {
+        orin::fbf::setFastPaths(fast);
+        orin::fbf::setPositionedIo(positioned);
+    }
+    ~Paths()
+    {
+        orin::fbf::setFastPaths(true);
+        orin::fbf::setPositionedIo(true);
+    }
 };
 
-std::string runWith(bool fast, unsigned seed)
+std::string runWith(bool fast, unsigned seed, bool positioned = true)
 {
-    FastPaths paths(fast);
+    Paths paths(fast, positioned);
     ScratchFile f(fast ? "fbffp_on.dat" : "fbffp_off.dat");
     ScratchFile o(fast ? "fbffp_on2.dat" : "fbffp_off2.dat");
     return Run(f.name, o.name, seed).go();
@@ -300,6 +309,10 @@ TEST(FbfFastPaths, SeededWorkloadsMatchThePlainPathAndTheModel)
         std::string plain = runWith(false, seed);
         ASSERT_FALSE(HasFailure());
         EXPECT_EQ(fast, plain);
+        // and with every transfer a seek, then the read or write
+        std::string seeking = runWith(true, seed, false);
+        ASSERT_FALSE(HasFailure());
+        EXPECT_EQ(seeking, plain);
     }
 }
 
