@@ -13,26 +13,26 @@
 // doing the same operations in memory in the same run is the ceiling; the
 // last column is how many times faster it is.
 //
-// A node the handle's small cache does not hold is read from the file, so
-// the unshared lookup rate is bounded by those reads: each run also times
-// random node-sized reads of its own file through a Vbf handle, and prints
-// what the lookups' node reads alone cost at that rate.  Shared handles
-// take and release the index lock around every call, so their ceiling is
-// a lock/unlock pair of the index lock range (shared pairs for the read
-// calls, exclusive ones for changes).  Those pairs are timed alongside each
-// shared phase - after every LOCK_CHUNK calls as many pairs, timed apart -
-// so that both figures see the same load on the machine, and each shared
-// figure is printed as a fraction of its ceiling.
+// Every call costs system calls: a node that neither the handle's small
+// cache nor the buffered files' page cache holds is read from the file (an
+// unshared lookup in a large index reads about one), a dirty node pushed
+// out of the cache is written back, and a shared call also reads the
+// version bytes and writes what a change must write (the header twice,
+// each changed node).  The buffered files count those calls, so each phase
+// prints them per call, and the same kinds of calls are timed on a plain
+// file alongside the phase - after every LOCK_CHUNK calls as many seeks,
+// seeks with a read (a node, or the version's 2 bytes when shared) and
+// seeks with a node-sized write, timed apart - so that both figures see
+// the same load on the machine.  The floor of a call is its system calls
+// at those rates, and each figure is printed as a fraction of it.
 //
-// Between lock and unlock a shared call also reads the version bytes and
-// writes what a change must write (the header twice, each changed node),
-// and each transfer costs the system a seek and a read or write.  The
-// buffered files count those system calls, so each shared phase prints
-// them per call, and the same kinds of calls are timed on a plain file
-// alongside the lock pairs (seek, seek + 2-byte read, seek + node-sized
-// write).  The floor of a call is then one lock pair plus its system calls
-// at those rates; each shared figure is printed as a fraction of it too.
-// The process's peak working set ends the output.
+// Shared handles also take and release the index lock around every call,
+// so their ceiling is a lock/unlock pair of the index lock range (shared
+// pairs for the read calls, exclusive ones for changes), timed alongside
+// in the same way; each shared figure is printed as a fraction of it, and
+// the shared floor adds one pair to the system calls.
+// The process's peak working set ends the output (most of it is the
+// multimap's; the index holds its node cache and the page cache only).
 //
 // An argument "unshared" or "shared" runs only those cases; a second one,
 // a key length (8 or 32), only the runs with that length.
@@ -62,7 +62,9 @@ constexpr unsigned LOCK_CHUNK = 500;
 constexpr ULONG INDEX_LOCK_OFFSET = 0x8000000;   /* the index lock range */
 constexpr ULONG INDEX_LOCK_LENGTH = 12;
 constexpr const char *RAW_FILE_NAME = "bench_ixd.raw";
-constexpr ULONG RAW_FILE_PAGES = 256;
+/* The plain file is about as large as the index, so that its reads come
+ * from memory as scattered as the index's. */
+constexpr ULONG RAW_FILE_PAGES = 8192;
 constexpr DWORD VERSION_BYTES = 2;
 
 double now()
@@ -97,26 +99,6 @@ HVBF openVbf(const char *name, ULONG flags)
     return h;
 }
 
-/* Microseconds per random node-sized read of the closed index file. */
-double nodeReadMicros(const char *name)
-{
-    HVBF h = openVbf(name, VBF_OPEN_EXISTING);
-    ULONG length = 0, got = 0;
-    if (h == nullptr || VbfQueryLength(h, &length) != 0 || length < 2 * IXD_DEFAULT_NODE_SIZE)
-        return 0;
-    std::vector<BYTE> buf(IXD_DEFAULT_NODE_SIZE);
-    std::mt19937 rng(4);
-    ULONG nodes = length / IXD_DEFAULT_NODE_SIZE;
-    double s = now();
-    for (unsigned i = 0; i < NODE_READS; i++) {
-        VbfChgFilePtr(h, (LONG)(rng() % nodes * IXD_DEFAULT_NODE_SIZE), VBF_FILE_BEGIN, nullptr);
-        VbfRead(h, buf.data(), IXD_DEFAULT_NODE_SIZE, &got);
-    }
-    double micros = (now() - s) * 1e6 / NODE_READS;
-    VbfClose(h);
-    return micros;
-}
-
 /* Per-call costs of the system calls a shared call makes, in seconds. */
 struct SysCosts {
     double seek = 0, read = 0, write = 0;
@@ -142,7 +124,8 @@ FBFCACHESTATS fbfStats()
 class Phase {
 public:
     Phase(HVBF lockFile, HANDLE rawFile, ULONG exclusive)
-        : lockFile_(lockFile), rawFile_(rawFile), exclusive_(exclusive)
+        : lockFile_(lockFile), rawFile_(rawFile), exclusive_(exclusive),
+          readBytes_(lockFile != nullptr ? VERSION_BYTES : IXD_DEFAULT_NODE_SIZE)
     {
         FBFCACHESTATS st = fbfStats();
         seeks_ = st.osSeeks;
@@ -152,9 +135,10 @@ public:
     }
     void called()
     {
-        if (++calls_ % LOCK_CHUNK == 0 && lockFile_ != nullptr) {
+        if (++calls_ % LOCK_CHUNK == 0 && rawFile_ != INVALID_HANDLE_VALUE) {
             callTime_ += now() - start_;
-            lockPairs();
+            if (lockFile_ != nullptr)
+                lockPairs();
             sysCalls();
             start_ = now();
         }
@@ -169,7 +153,7 @@ public:
         start_ = now();
         return calls_ / callTime_;
     }
-    double pairRate() const { return pairs_ / pairTime_; }
+    double pairRate() const { return pairTime_ > 0 ? pairs_ / pairTime_ : 0; }
     SysCalls perCall() const { return perCall_; }
     SysCosts costs() const
     {
@@ -195,16 +179,18 @@ private:
         pairTime_ += now() - s;
     }
     /* Seeks to scattered pages of the plain file, alone, then each with a
-     * read of the version's size, then each with a node-sized write. */
+     * read (of the version's size when shared, a node when not, as the
+     * calls read), then each with a node-sized write. */
     void sysCalls()
     {
         if (rawFile_ == INVALID_HANDLE_VALUE)
             return;
         static BYTE node[IXD_DEFAULT_NODE_SIZE];
         DWORD n = 0;
+        ULONG first = sysRounds_;
         auto seekTo = [&](unsigned i) {
             LARGE_INTEGER at;
-            at.QuadPart = (LONGLONG)(i * 7919u % RAW_FILE_PAGES) * IXD_DEFAULT_NODE_SIZE;
+            at.QuadPart = (LONGLONG)((first + i) * 7919u % RAW_FILE_PAGES) * IXD_DEFAULT_NODE_SIZE;
             SetFilePointerEx(rawFile_, at, nullptr, FILE_BEGIN);
         };
         double s = now();
@@ -214,7 +200,7 @@ private:
         seekTime_ += t - s;
         for (unsigned i = 0; i < LOCK_CHUNK; i++) {
             seekTo(i);
-            ReadFile(rawFile_, node, VERSION_BYTES, &n, nullptr);
+            ReadFile(rawFile_, node, readBytes_, &n, nullptr);
         }
         s = now();
         readTime_ += s - t;
@@ -229,6 +215,7 @@ private:
     HVBF lockFile_;
     HANDLE rawFile_;
     ULONG exclusive_;
+    DWORD readBytes_;
     double start_, callTime_ = 0, pairTime_ = 0;
     double seekTime_ = 0, readTime_ = 0, writeTime_ = 0;
     unsigned calls_ = 0, pairs_ = 0, sysRounds_ = 0;
@@ -335,7 +322,6 @@ bool runIndex(const Workload &w, ULONG shared, HVBF lockFile, HANDLE rawFile, Ti
 
     IxdClose(ix);   /* the write-back cache reaches the file */
     unsigned long size = fileSize(FILE_NAME);
-    double readMicros = shared ? 0 : nodeReadMicros(FILE_NAME);
     double data = (double)n * (w.keyLen + 4);
     ix = IxdOpen(FILE_NAME, w.keyLen, shared, nullptr, &err);
     if (!ix) {
@@ -357,10 +343,6 @@ bool runIndex(const Workload &w, ULONG shared, HVBF lockFile, HANDLE rawFile, Ti
     printf("  node reads per lookup %.2f (cache hits %.2f); file %lu bytes for %.0f bytes of"
            " keys and records: %.2fx (fill %.0f%%)\n",
            reads, hits, size, data, size / data, 100.0 * data / size);
-    if (!shared)
-        printf("  random node read of the file %.2f us: at that rate the lookups' node reads"
-               " take %.2f us of the %.2f us per lookup\n",
-               readMicros, reads * readMicros, 1e6 / t->lookup);
     if (bad || left)
         printf("  ! %lu calls failed, %lu keys left\n", (unsigned long)bad, (unsigned long)left);
     return true;
@@ -411,23 +393,18 @@ void printCeilingRow(const char *op, const PhaseFigures &f)
            op, f.rate, f.pairRate, f.rate / f.pairRate);
 }
 
-/* The floor: one lock pair plus the call's system calls at the rates
- * timed alongside. */
+/* The floor: the call's system calls at the rates timed alongside, plus
+ * one lock pair when shared. */
 void printFloorRow(const char *op, const PhaseFigures &f)
 {
     const SysCalls &n = f.perCall;
     const SysCosts &c = f.costs;
-    double floorTime = 1 / f.pairRate + n.seeks * c.seek + n.reads * c.read + n.writes * c.write;
+    double floorTime = (f.pairRate > 0 ? 1 / f.pairRate : 0) + n.seeks * c.seek +
+                       n.reads * c.read + n.writes * c.write;
     printf("  %-8s per call %.2f seeks, %.2f reads, %.2f writes (%.2f + %.2f + %.2f us each);"
            " floor %8.0f /s   %.2fx of the floor\n",
            op, n.seeks, n.reads, n.writes, c.seek * 1e6, c.read * 1e6, c.write * 1e6,
            1 / floorTime, f.rate * floorTime);
-}
-
-void printSysRow(const char *op, const PhaseFigures &f)
-{
-    printf("  %-8s per call %.2f seeks, %.2f reads, %.2f writes\n", op, f.perCall.seeks,
-           f.perCall.reads, f.perCall.writes);
 }
 
 /* The plain file the system calls are timed on, RAW_FILE_PAGES nodes long. */
@@ -452,7 +429,7 @@ void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
     Timings ix = {}, mm = {};
     LockCeiling ceiling = {};
     HVBF lockFile = shared ? openVbf(LOCK_FILE_NAME, VBF_CREATE_OR_REPLACE) : nullptr;
-    HANDLE rawFile = shared ? makeRawFile() : INVALID_HANDLE_VALUE;
+    HANDLE rawFile = makeRawFile();
     bool ran = runIndex(w, shared, lockFile, rawFile, &ix, &ceiling);
     if (lockFile != nullptr) {
         VbfClose(lockFile);
@@ -474,16 +451,11 @@ void run(unsigned n, USHORT keyLen, bool ascending, ULONG shared)
         printCeilingRow("lookup", ceiling.lookup);
         printCeilingRow("walk", ceiling.walk);
         printCeilingRow("remove", ceiling.remove);
-        printFloorRow("enter", ceiling.enter);
-        printFloorRow("lookup", ceiling.lookup);
-        printFloorRow("walk", ceiling.walk);
-        printFloorRow("remove", ceiling.remove);
-    } else {
-        printSysRow("enter", ceiling.enter);
-        printSysRow("lookup", ceiling.lookup);
-        printSysRow("walk", ceiling.walk);
-        printSysRow("remove", ceiling.remove);
     }
+    printFloorRow("enter", ceiling.enter);
+    printFloorRow("lookup", ceiling.lookup);
+    printFloorRow("walk", ceiling.walk);
+    printFloorRow("remove", ceiling.remove);
     fflush(stdout);
 }
 

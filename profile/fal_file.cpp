@@ -528,11 +528,23 @@ USHORT FalSyncHeader(HFAL h)
     return writeHeader(h);
 }
 
+/* Whether the user header range [offset, offset + length) can go out in
+ * one write with the file header: a lean handle, a range inside the user
+ * header area, and a file header that is due - the free lists of a handle
+ * that is not shared, or, for a shared writer, the count every change
+ * moves. */
+static BOOL headerRidesWithUser(HFAL h, const void *user, ULONG offset, ULONG length)
+{
+    if (!h->lean || !user || offset + length > h->hdr.userHeaderSize)
+        return FALSE;
+    return isShared(h) ? !isReadOnly(h) : syncPending(h);
+}
+
 USHORT FalSyncHeaderWithUser(HFAL h, const void *user, ULONG offset, ULONG length)
 {
     if (!falIsValid(h))
         return ORIN_ERR_INVALID_HANDLE;
-    if (!h->lean || !syncPending(h) || !user || offset + length > h->hdr.userHeaderSize) {
+    if (!headerRidesWithUser(h, user, offset, length)) {
         USHORT rc = FalSyncHeader(h);
         return rc ? rc : FalWriteBlock(h, 0, offset, user ? (const BYTE *)user + offset : NULL,
                                        length);
@@ -542,7 +554,9 @@ USHORT FalSyncHeaderWithUser(HFAL h, const void *user, ULONG offset, ULONG lengt
     if ((rc = bracket.status()) != 0)
         return rc;
     /* The user header area follows the file header directly: one write
-     * carries both, the file header first in the file as in time. */
+     * carries both, the file header first in the file as in time.  For a
+     * shared writer that write is the change's publication too (its count
+     * moved), so the bracket ends without another. */
     ULONG total = FAL_HEADER_SIZE + offset + length;
     std::vector<BYTE> buf;
     rc = orin::guardCode([&] {
@@ -557,11 +571,12 @@ USHORT FalSyncHeaderWithUser(HFAL h, const void *user, ULONG offset, ULONG lengt
         if (!rc) {
             h->diskHdr = h->hdr;
             h->headerDirty = FALSE;
+            h->publishedInHold = h->lockDepth > 0;
         } else {
             h->hdr.updateCount--;
         }
     }
-    return bracket.end(rc, TRUE);
+    return bracket.end(rc, !isShared(h) || rc != 0);
 }
 
 USHORT FalQueryUpdateCount(HFAL h, USHORT *count)

@@ -41,6 +41,21 @@ static USHORT writeLink(HFAL h, ULONG dataOffset, ULONG next)
     return falWriteAt(h, dataOffset, &next, sizeof next);
 }
 
+/* Writes block d (id) as free with `next` as its link.  The link word
+ * follows the header directly, so a lean handle writes both at once. */
+static USHORT writeFreeBlock(HFAL h, ULONG id, FALDESC *d, ULONG next)
+{
+    if (!h->lean || d->headerLength == 0 || d->dataOffset != d->headerOffset + d->headerLength) {
+        USHORT rc = falWriteBlockHeader(h, id, d);
+        return rc ? rc : writeLink(h, d->dataOffset, next);
+    }
+    BYTE bytes[sizeof d->hdr + sizeof next];
+    memcpy(bytes, &d->hdr, d->headerLength);
+    memcpy(bytes + d->headerLength, &next, sizeof next);
+    falForget(h, id);
+    return falWriteAt(h, d->headerOffset, bytes, d->headerLength + sizeof next);
+}
+
 /* Turns block d (id) into a free block at the head of its list. */
 USHORT falPushFree(HFAL h, ULONG id, FALDESC *d)
 {
@@ -48,9 +63,7 @@ USHORT falPushFree(HFAL h, ULONG id, FALDESC *d)
     USHORT rc;
     falFillHeader(d, FAL_TYPE_FREE, d->hdr.usedLength < FAL_MIN_USED_FREE
                ? FAL_MIN_USED_FREE : d->hdr.usedLength, d->hdr.totalSize);
-    rc = falWriteBlockHeader(h, id, d);
-    if (!rc)
-        rc = writeLink(h, d->dataOffset, h->hdr.freeHead[list]);
+    rc = writeFreeBlock(h, id, d, h->hdr.freeHead[list]);
     if (!rc) {
         h->hdr.freeHead[list] = id;
         h->hdr.freeCount[list]++;

@@ -154,8 +154,9 @@ USHORT FalSyncHeader(HFAL h);
 /* FalSyncHeader followed by FalWriteBlock(h, 0, offset, user + offset,
  * length), where `user` holds the whole user header area as the file is
  * to hold it from its start to offset + length.  When the file header is
- * due, a lean handle writes it and that part of the user header area with
- * one write (they lie back to back from offset 0). */
+ * due - always for a shared writer, whose every change moves the count -
+ * a lean handle writes it and that part of the user header area with one
+ * write (they lie back to back from offset 0). */
 USHORT FalSyncHeaderWithUser(HFAL h, const void *user, ULONG offset, ULONG length);
 /* For a shared handle whose caller holds the lock around several calls:
  * the header goes to the file at the first change of the hold and at

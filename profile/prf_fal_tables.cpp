@@ -143,11 +143,18 @@ static void headerRange(const PRFFAL *st, BOOL full, ULONG *offset, ULONG *lengt
     }
 }
 
+static BOOL isShared(const PRFFAL *st);
+
+/* A header write inside an update.  A shared profile's change must move
+ * the block file's count before any block changes and leave it moved at
+ * the end, so there the file header goes with it in one write. */
 USHORT prffWriteHeader(PRFFAL *st, BOOL full)
 {
     ULONG offset, length;
     sealForWrite(st);
     headerRange(st, full, &offset, &length);
+    if (isShared(st))
+        return FalSyncHeaderWithUser(st->fal, &st->hdr, offset, length);
     return FalWriteBlock(st->fal, 0, offset, (const BYTE *)&st->hdr + offset, length);
 }
 
