@@ -30,6 +30,7 @@
 #include "knlnam.h"
 #include "prf.h"
 #include "vbf.h"
+#include "vfile/fbfint.h"
 
 namespace {
 
@@ -88,32 +89,73 @@ struct Rates {
     double write, read;
 };
 
+/* What the shared calls were measured against. */
+struct Floors {
+    Rates ceiling = {0, 0};       /* lock/unlock pairs per second */
+    Rates transfers = {0, 0};     /* system reads and writes per call */
+    Rates transferMicros = {0, 0};/* one transfer inside a hold */
+    Rates floor = {0, 0};         /* a pair plus the call's transfers */
+};
+
+/* Operating-system transfers the buffered files made so far. */
+ULONG64 osTransfers()
+{
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    return st.osReads + st.osWrites;
+}
+
 /* Times calls with, for a shared run, lock/unlock pairs of the header
- * lock range alongside: after every kLockChunk calls as many pairs,
- * timed apart from the calls. */
+ * lock range alongside: after every kLockChunk calls as many pairs, and
+ * a fifth as many holds of the lock in which kHoldTransfers transfers are
+ * made (a 2-byte read, then writes of 100 bytes at scattered offsets, as
+ * a call makes them), all timed apart from the calls.  A transfer inside
+ * a hold costs more than one alone on this host, so the floor of a call
+ * is a pair plus its own transfers at the in-hold rate. */
 class Alongside {
 public:
     Alongside(HVBF lockFile, ULONG exclusive) : lockFile_(lockFile), exclusive_(exclusive)
     {
+        transfersBefore_ = osTransfers();
         start_ = now();
     }
     void called()
     {
         if (++calls_ % kLockChunk == 0 && lockFile_ != nullptr) {
             callTime_ += now() - start_;
+            ULONG64 before = osTransfers();
             lockPairs();
+            holds();
+            ownTransfers_ += osTransfers() - before;
             start_ = now();
         }
     }
     double callRate()
     {
         callTime_ += now() - start_;
+        callTransfers_ = (double)(osTransfers() - transfersBefore_ - ownTransfers_) / calls_;
         start_ = now();
         return calls_ / callTime_;
     }
     double pairRate() const { return pairTime_ > 0 ? pairs_ / pairTime_ : 0; }
+    /* System reads and writes per call. */
+    double transfersPerCall() const { return callTransfers_; }
+    /* Seconds per transfer made while the lock is held. */
+    double transferInHold() const
+    {
+        if (holds_ == 0 || pairs_ == 0)
+            return 0;
+        return (holdTime_ / holds_ - pairTime_ / pairs_) / kHoldTransfers;
+    }
+    /* Calls per second at the floor: a pair and the call's transfers. */
+    double floorRate() const
+    {
+        return 1 / (pairTime_ / pairs_ + callTransfers_ * transferInHold());
+    }
 
 private:
+    static constexpr int kHoldTransfers = 7;
+
     void lockPairs()
     {
         double s = now();
@@ -125,11 +167,34 @@ private:
         }
         pairTime_ += now() - s;
     }
+    void holds()
+    {
+        static char bytes[100];
+        ULONG done = 0;
+        double s = now();
+        for (int i = 0; i < kLockChunk / 5; i++) {
+            FILELOCK lock = {kHeaderLockOffset, kHeaderLockLength, exclusive_};
+            FILELOCK unlock = {kHeaderLockOffset, kHeaderLockLength, 0};
+            VbfFileLocksEx(lockFile_, nullptr, &lock);
+            VbfChgFilePtr(lockFile_, 8, VBF_FILE_BEGIN, nullptr);
+            VbfReadDirect(lockFile_, bytes, 2, &done);
+            for (int k = 1; k < kHoldTransfers; k++) {
+                VbfChgFilePtr(lockFile_, (LONG)((holds_ * 7 + k) * 4099 % 65536), VBF_FILE_BEGIN,
+                              nullptr);
+                VbfWrite(lockFile_, bytes, sizeof bytes, &done);
+            }
+            VbfFileLocks(lockFile_, &unlock, nullptr);
+            holds_++;
+        }
+        holdTime_ += now() - s;
+    }
 
     HVBF lockFile_;
     ULONG exclusive_;
-    double start_, callTime_ = 0, pairTime_ = 0;
-    unsigned calls_ = 0, pairs_ = 0;
+    double start_, callTime_ = 0, pairTime_ = 0, holdTime_ = 0;
+    unsigned calls_ = 0, pairs_ = 0, holds_ = 0;
+    ULONG64 transfersBefore_ = 0, ownTransfers_ = 0;
+    double callTransfers_ = 0;
 };
 
 struct VbfCloser {
@@ -178,7 +243,7 @@ RegKey createKey(HKEY parent, const char *name)
 }
 
 /* With a ceiling to fill, the lock pairs are timed alongside the calls. */
-int benchProfile(const char *file, USHORT flags, Rates *r, Rates *ceiling = nullptr)
+int benchProfile(const char *file, USHORT flags, Rates *r, Floors *ceiling = nullptr)
 {
     char buf[256];
     USHORT rc;
@@ -204,8 +269,12 @@ int benchProfile(const char *file, USHORT flags, Rates *r, Rates *ceiling = null
         reads.called();
     }
     r->read = reads.callRate();
-    if (ceiling)
-        *ceiling = {writes.pairRate(), reads.pairRate()};
+    if (ceiling) {
+        ceiling->ceiling = {writes.pairRate(), reads.pairRate()};
+        ceiling->transfers = {writes.transfersPerCall(), reads.transfersPerCall()};
+        ceiling->transferMicros = {writes.transferInHold() * 1e6, reads.transferInHold() * 1e6};
+        ceiling->floor = {writes.floorRate(), reads.floorRate()};
+    }
     profile.reset();
     DeleteFileA(file);
     return 0;
@@ -339,7 +408,8 @@ void ratio(const char *what, const Rates *ours, const Rates *peer)
 
 int main()
 {
-    Rates unshared = {0, 0}, shared = {0, 0}, ceiling = {0, 0}, reg = {0, 0}, ini = {0, 0};
+    Rates unshared = {0, 0}, shared = {0, 0}, reg = {0, 0}, ini = {0, 0};
+    Floors floors;
     Rates bigPrf = {0, 0}, bigReg = {0, 0};
     std::vector<BYTE> data(kBigValue), back(kBigValue);
 
@@ -348,7 +418,7 @@ int main()
     makeData();
     for (int i = 0; i < kBigValue; i++)
         data[i] = (BYTE)(i * 131 + (i >> 9));
-    if (benchProfile(kPrfFile, 0, &unshared) || benchProfile(kPrfShared, PRF_OPEN_SHARED, &shared, &ceiling)
+    if (benchProfile(kPrfFile, 0, &unshared) || benchProfile(kPrfShared, PRF_OPEN_SHARED, &shared, &floors)
         || benchRegistry(&reg) || benchIni(&ini)
         || benchBigProfile(&bigPrf, data.data(), back.data())
         || benchBigRegistry(&bigReg, data.data(), back.data()))
@@ -357,7 +427,8 @@ int main()
            kMinValue, kMinValue + kValueSpan - 1, kSections);
     row("profile, not shared", &unshared, "op");
     row("profile, shared", &shared, "op");
-    row("lock/unlock pair ceiling", &ceiling, "op");
+    row("lock/unlock pair ceiling", &floors.ceiling, "op");
+    row("floor: pair + transfers", &floors.floor, "op");
     row("registry (HKCU)", &reg, "op");
     row("INI file (1/10 of the keys)", &ini, "op");
     ratio("registry", &unshared, &reg);
@@ -366,7 +437,12 @@ int main()
            shared.read / reg.read);
     printf("  shared profile / ceiling   write x%.2f   read x%.2f"
            "   (exclusive pairs for writes, shared for reads)\n",
-           shared.write / ceiling.write, shared.read / ceiling.read);
+           shared.write / floors.ceiling.write, shared.read / floors.ceiling.read);
+    printf("  shared profile / floor     write x%.2f   read x%.2f"
+           "   (%.2f / %.2f system transfers per call at %.1f / %.1f us inside a hold)\n",
+           shared.write / floors.floor.write, shared.read / floors.floor.read,
+           floors.transfers.write, floors.transfers.read, floors.transferMicros.write,
+           floors.transferMicros.read);
     printf("%d values of 1 MiB (profile: 16 KiB pieces), MiB per second:\n", kBigCount);
     row("profile, not shared", &bigPrf, "MiB");
     row("registry (HKCU)", &bigReg, "MiB");
