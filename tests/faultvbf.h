@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 #include "vbf.h"
+#include "vbftable.h"
 
 namespace faultvbf {
 
@@ -338,20 +339,7 @@ inline USHORT newSize(void *h, ULONG len)
 inline VBFFUNCS *table()
 {
     static VBFFUNCS t;
-    std::memset(&t, 0, sizeof t);
-    t.cb = sizeof t;
-    t.Open = open;
-    t.Close = close;
-    t.ChgFilePtr = seek;
-    t.Read = read;
-    t.ReadDirect = read;
-    t.Write = write;
-    t.Flush = flush;
-    t.FileLocks = locks;
-    t.FileLocksEx = locks;
-    t.Tell = tell;
-    t.QueryLength = length;
-    t.NewSize = newSize;
+    t = testvbf::table({open, close, seek, read, write, flush, locks, tell, length, newSize});
     return &t;
 }
 

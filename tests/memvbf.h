@@ -12,6 +12,7 @@
 #include <vector>
 #include <cstring>
 #include "vbf.h"
+#include "vbftable.h"
 
 namespace memvbf {
 
@@ -94,24 +95,11 @@ inline ULONG tell(void *h) { return H(h)->pos; }
 inline USHORT length(void *h, ULONG *len) { *len = (ULONG)H(h)->file->data.size(); return 0; }
 inline USHORT newSize(void *h, ULONG len) { H(h)->file->data.resize(len); return 0; }
 
-/* A full table; each caller gets its own copy (the Vbf layer does not own it). */
+/* A full table; each call fills it afresh (the Vbf layer does not own it). */
 inline VBFFUNCS *table()
 {
     static VBFFUNCS t;
-    std::memset(&t, 0, sizeof t);
-    t.cb = sizeof t;
-    t.Open = open;
-    t.Close = close;
-    t.ChgFilePtr = seek;
-    t.Read = read;
-    t.ReadDirect = read;
-    t.Write = write;
-    t.Flush = flush;
-    t.FileLocks = locks;
-    t.FileLocksEx = locks;
-    t.Tell = tell;
-    t.QueryLength = length;
-    t.NewSize = newSize;
+    t = testvbf::table({open, close, seek, read, write, flush, locks, tell, length, newSize});
     return &t;
 }
 

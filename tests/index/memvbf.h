@@ -16,6 +16,7 @@
 #include <string>
 #include <cstring>
 #include "vbf.h"
+#include "vbftable.h"
 
 namespace memvbf {
 
@@ -146,23 +147,8 @@ inline USHORT newSize(void *hv, ULONG len)
 /* The table handed to IxdCreate / IxdOpen. */
 inline VBFFUNCS *table()
 {
-    static VBFFUNCS t = [] {
-        VBFFUNCS f;
-        memset(&f, 0, sizeof f);
-        f.cb = sizeof f;
-        f.Open = open;
-        f.Close = close;
-        f.ChgFilePtr = seek;
-        f.Read = read;
-        f.ReadDirect = read;
-        f.Write = write;
-        f.Flush = flush;
-        f.FileLocks = locks;
-        f.FileLocksEx = locks;
-        f.QueryLength = length;
-        f.NewSize = newSize;
-        return f;
-    }();
+    static VBFFUNCS t =
+        testvbf::table({open, close, seek, read, write, flush, locks, nullptr, length, newSize});
     return &t;
 }
 

@@ -30,7 +30,7 @@ std::vector<Op> workload()
     unsigned x = 7;
     auto next = [&] { return (x = x * 1103515245u + 12345u) >> 8; };
     std::vector<bool> live(12, false);
-    for (int j = 0; j < 170; j++) {
+    for (int j = 0; j < 200; j++) {
         int slot = int(next() % live.size());
         std::string d(1 + next() % 900, ' ');
         for (char &c : d)
