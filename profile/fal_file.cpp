@@ -23,7 +23,9 @@
  * of the free lists are still written at once, so other processes see the
  * count move before any block changes, and the free lists on disk always
  * match the blocks; the bytes on disk end the same, with fewer writes on
- * the way.
+ * the way.  Only a caller whose own mark on disk makes the file refuse to
+ * open until its change is ended (falMarkedChange) lets the free lists
+ * wait as well, for the one header write that ends its change.
  */
 #include <stdlib.h>
 #include <string.h>
@@ -390,6 +392,7 @@ USHORT FalUnlock(HFAL h)
         h->lockDepth = 0;
         h->checkedInHold = FALSE;
         h->publishedInHold = FALSE;
+        h->markedChange = FALSE;
         USHORT rc = VbfFileLocks(h->vbf, &range, NULL);
         giveInProcess(h);
         return wrc ? wrc : rc;
@@ -402,6 +405,12 @@ void falDeferPublish(HFAL h, BOOL on)
 {
     if (falIsValid(h))
         h->deferPublish = on;
+}
+
+void falMarkedChange(HFAL h, BOOL on)
+{
+    if (falIsValid(h))
+        h->markedChange = on && h->lockDepth > 0;
 }
 
 static USHORT readHeader(HFAL h)
@@ -473,7 +482,7 @@ static USHORT publish(HFAL h)
     if (isShared(h) && !isReadOnly(h)) {
         h->hdr.updateCount++;
         if (h->lean && h->deferPublish && h->lockDepth > 1 && h->publishedInHold
-            && onlyCountMoved(h))
+            && (h->markedChange || onlyCountMoved(h)))
             return 0;
         return writeHeader(h);
     }

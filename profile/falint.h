@@ -127,6 +127,7 @@ typedef struct _FALFILE {
     BOOL checkedInHold;                    /* the update count was checked under the lock held now */
     BOOL publishedInHold;                  /* the header was written under the lock held now */
     BOOL deferPublish;                     /* see falDeferPublish */
+    BOOL markedChange;                     /* see falMarkedChange; cleared at the outermost unlock */
 } FALFILE;
 
 #define FAL_NO_ID 0xFFFFFFFFUL
@@ -166,6 +167,15 @@ USHORT FalSyncHeaderWithUser(HFAL h, const void *user, ULONG offset, ULONG lengt
  * block of the hold is changed, and the free lists on disk always match
  * the blocks. */
 void   falDeferPublish(HFAL h, BOOL on);
+/* For a caller that deferred publishing and has written a mark of its own
+ * that makes the file refuse to open until the change it began is ended
+ * (a profile's in-update count): until it says otherwise, or the lock is
+ * given up, the free lists wait in memory too, for the caller's closing
+ * FalSyncHeaderWithUser (or the outermost unlock) to write them with the
+ * count in one go.  A process that dies in between leaves blocks and free
+ * lists that may disagree, but behind the caller's mark, so the file goes
+ * to repair, which reads blocks and not lists. */
+void   falMarkedChange(HFAL h, BOOL on);
 void   FalSetGranularity(USHORT g);           /* for files opened from now on */
 USHORT FalQueryGranularity(void);
 USHORT falSetHandleGranularity(HFAL h, USHORT g);   /* answers the previous one */

@@ -21,9 +21,10 @@
  * written just before the count goes back to 0, so a process that dies
  * between two changes leaves both headers consistent, and one that dies
  * within a change leaves the count raised for the next open to see.  A
- * shared profile's FAL handle writes its header whenever the free lists
- * change and at the first change of each message, and leaves the rest of
- * the counting to the end of the message (falDeferPublish).
+ * shared profile writes the FAL file header with its own header at both
+ * ends of every update (the first write moves the count other processes
+ * watch); in between, the free lists and the count wait in memory behind
+ * the raised in-update count (falDeferPublish, falMarkedChange).
  */
 #include <array>
 #include <stdlib.h>
@@ -240,6 +241,8 @@ USHORT prffUpdateBegin(PRFFAL *st)
         USHORT rc = prffWriteHeader(st, FALSE);
         if (rc)
             st->hdr.inUpdate--;            /* the file never heard of this update */
+        else if (isShared(st))
+            falMarkedChange(st->fal, TRUE);
         return rc;
     }
     return 0;
@@ -251,6 +254,8 @@ USHORT prffUpdateEnd(PRFFAL *st)
     BOOL full = st->bucketChanged || st->fullWritePending;
 
     st->hdr.inUpdate--;
+    if (st->hdr.inUpdate == 0)
+        falMarkedChange(st->fal, FALSE);   /* the closing write carries the free lists */
     if (st->hdr.inUpdate == 0 || isShared(st)) {
         if (st->hdr.inUpdate == 0 && !isShared(st))
             rc = writeClosingHeader(st, full);
