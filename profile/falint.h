@@ -174,7 +174,10 @@ void   falDeferPublish(HFAL h, BOOL on);
  * FalSyncHeaderWithUser (or the outermost unlock) to write them with the
  * count in one go.  A process that dies in between leaves blocks and free
  * lists that may disagree, but behind the caller's mark, so the file goes
- * to repair, which reads blocks and not lists. */
+ * to repair, which reads blocks and not lists; until then a handle of
+ * another process that walks a list naming a block since taken stops with
+ * FAL_ERR_FREELIST (the block is no longer 'F') instead of handing it out
+ * twice. */
 void   falMarkedChange(HFAL h, BOOL on);
 void   FalSetGranularity(USHORT g);           /* for files opened from now on */
 USHORT FalQueryGranularity(void);
