@@ -3,11 +3,14 @@
  *
  * The native read and write calls of the system library are looked up
  * once.  Each is called with the offset, no event and no completion
- * routine, on a handle opened without overlapped I/O, so it completes
- * before it returns; should the system still answer "pending", the call
- * waits on the handle as the plain transfer calls do.  A status is turned
- * into the system error code the plain calls would have left, and that
- * code becomes the last error too.
+ * routine.  On an ordinary handle it completes before it returns.  On an
+ * overlapped one (openForTransfersAt) the system may answer "pending"
+ * although a disk file's transfer is already done: the status block,
+ * marked pending before the call, then holds the outcome, and only while
+ * it still says pending does the call wait on the handle, which the system
+ * signals when the transfer ends.  A status is turned into the system
+ * error code the plain calls would have left, and that code becomes the
+ * last error too.
  */
 #include "frame/knlnam_at.h"
 #include "frame/knlnamint.h"
@@ -68,12 +71,15 @@ USHORT transfer(NtTransfer call, KNLHFILE h, ULONG offset, void *buffer, ULONG c
         return ERROR_NEGATIVE_SEEK;
     }
     HANDLE file = KNLNAM_TO_HANDLE(h);
-    IoStatus io{};
+    volatile IoStatus io{};
+    io.status = kStatusPending;
     LARGE_INTEGER at;
     at.QuadPart = offset;
-    NtStatus status = call(file, nullptr, nullptr, nullptr, &io, buffer, count, &at, nullptr);
+    NtStatus status = call(file, nullptr, nullptr, nullptr, const_cast<IoStatus *>(&io), buffer,
+                           count, &at, nullptr);
     if (status == kStatusPending) {
-        WaitForSingleObject(file, INFINITE);
+        if (io.status == kStatusPending)
+            WaitForSingleObject(file, INFINITE);
         status = io.status;
     }
     if (status >= 0) {
@@ -108,6 +114,14 @@ USHORT writeAt(KNLHFILE h, ULONG offset, const void *buffer, ULONG count, ULONG 
         return transfer(native().write, h, offset, const_cast<void *>(buffer), count, done);
     USHORT rc = KnlNamChgFilePtr(nullptr, h, static_cast<LONG>(offset), KNLNAM_SEEK_BEGIN, nullptr);
     return rc != 0 ? rc : KnlNamWrite(nullptr, h, buffer, count, done);
+}
+
+USHORT openForTransfersAt(const char *name, KNLHFILE *handle, ULONG *action, ULONG size,
+                          ULONG attribute, ULONG openFlags, ULONG openMode, bool *atOnly) noexcept
+{
+    *atOnly = native().read != nullptr;
+    return openFile(name, handle, action, size, attribute, openFlags, openMode,
+                    *atOnly ? FILE_FLAG_OVERLAPPED : 0);
 }
 
 }  // namespace orin::knlnam

@@ -137,6 +137,13 @@ USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *a
                           ULONG size, ULONG attribute, ULONG openFlags, ULONG openMode,
                           ULONG reserved) noexcept
 {
+    return orin::knlnam::openFile(name, handle, action, size, attribute, openFlags, openMode, 0);
+}
+
+USHORT orin::knlnam::openFile(const char *name, KNLHFILE *handle, ULONG *action, ULONG size,
+                              ULONG attribute, ULONG openFlags, ULONG openMode,
+                              DWORD systemFlags) noexcept
+{
     WCHAR wide[KNLNAM_MAXPATH];
     ULONG act = 0;
     DWORD access, disposition;
@@ -167,7 +174,8 @@ USHORT ORINAPI KnlNamOpen(void *ns, const char *name, KNLHFILE *handle, ULONG *a
     {
         QuietErrors quiet;
         h = CreateFileW(wide, access, sharingFromMode(openMode), NULL, disposition,
-                        attributesForCreate(attribute & OPEN_CREATE_ATTRS) | FILE_FLAG_RANDOM_ACCESS,
+                        attributesForCreate(attribute & OPEN_CREATE_ATTRS) | FILE_FLAG_RANDOM_ACCESS
+                            | systemFlags,
                         NULL);
         if (h == INVALID_HANDLE_VALUE)
             return knlNamLastError();

@@ -72,6 +72,12 @@ BOOL knlNamUnlockRaw(HANDLE h, ULONGLONG offset, ULONG length);
 
 #ifdef __cplusplus
 }
+
+namespace orin::knlnam {
+/* KnlNamOpen with more flags for the system's open call. */
+USHORT openFile(const char *name, KNLHFILE *handle, ULONG *action, ULONG size, ULONG attribute,
+                ULONG openFlags, ULONG openMode, DWORD systemFlags) noexcept;
+}  // namespace orin::knlnam
 #endif
 
 #endif /* KNLNAMINT_H */

@@ -11,11 +11,13 @@
  * hands out a new handle with its own position: the operating-system
  * handle, the cached pages, the known length and the mapped view stay
  * shared.  Every transfer therefore names the caller's position: it goes
- * to the system with the offset, one call per transfer (knlnam_at.h).
- * With those positioned transfers switched off (setPositionedIo, for
- * differential tests) a transfer seeks the shared handle first; the
- * entry then remembers where that pointer stands after each call, so the
- * seek is left out when the pointer is already there.
+ * to the system with the offset, one call per transfer, on a handle that
+ * keeps no pointer for transfers (knlnam_at.h), so the system has none to
+ * move after it.  With those positioned transfers switched off
+ * (setPositionedIo, for differential tests) files opened from then on get
+ * an ordinary handle and a transfer seeks it first; the entry then
+ * remembers where that pointer stands after each call, so the seek is
+ * left out when the pointer is already there.
  * The file length is remembered once asked and kept up to date by writes
  * and size changes, so seeks from the end cost no system call.
  *
@@ -113,8 +115,15 @@ void giveBackEntry(int i)
     freeHead = static_cast<SHORT>(i);
 }
 
+/* Whether the entry's transfers name their offset. */
+bool positioned(const FBFENTRY &e)
+{
+    return e.transfersAtOnly || positionedIo();
+}
+
 /* Opens `name` for a new handle: one more user of an entry holding the
- * name, else a new entry and an operating-system open. */
+ * name, else a new entry and an operating-system open (one for transfers
+ * at offsets only, while those are on). */
 USHORT attachEntry(ULONG_PTR context, const char *name, ULONG *action, ULONG initialSize,
                    ULONG attribute, ULONG openFlags, ULONG openMode, USHORT *index)
 {
@@ -128,8 +137,12 @@ USHORT attachEntry(ULONG_PTR context, const char *name, ULONG *action, ULONG ini
     if (i == kNoEntry)
         return ORIN_ERR_TOO_MANY_FILES;
     KNLHFILE os;
-    USHORT rc = KnlNamOpen(reinterpret_cast<void *>(context), name, &os, action, initialSize,
-                           attribute, openFlags, openMode, 0);
+    bool atOnly = false;
+    USHORT rc = positionedIo()
+                    ? knlnam::openForTransfersAt(name, &os, action, initialSize, attribute,
+                                                 openFlags, openMode, &atOnly)
+                    : KnlNamOpen(reinterpret_cast<void *>(context), name, &os, action,
+                                 initialSize, attribute, openFlags, openMode, 0);
     if (rc != 0) {
         giveBackEntry(i);
         return rc;
@@ -138,6 +151,7 @@ USHORT attachEntry(ULONG_PTR context, const char *name, ULONG *action, ULONG ini
     e = FBFENTRY{};
     std::strcpy(e.name, name);
     e.osHandle = os;
+    e.transfersAtOnly = atOnly;
     e.useCount = 1;
     e.knownLength = kLengthUnknown;
     e.osPosition = kOsPosUnknown;
@@ -217,7 +231,7 @@ USHORT writeLocked(_FBF *h, const void *buffer, ULONG count, ULONG *written)
     FBFENTRY &e = entryOf(h);
     ULONG done = 0;
     USHORT rc;
-    if (positionedIo()) {
+    if (positioned(e)) {
         stats.osWrites++;
         rc = knlnam::writeAt(e.osHandle, h->position, buffer, count, &done);
         e.osPosition = kOsPosUnknown;
@@ -305,7 +319,7 @@ USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *d
 
     *done = 0;
     USHORT rc;
-    if (positionedIo()) {
+    if (positioned(e)) {
         stats.osReads++;
         rc = knlnam::readAt(e.osHandle, offset, buffer, count, done);
         e.osPosition = kOsPosUnknown;

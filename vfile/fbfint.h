@@ -53,6 +53,7 @@ struct FBFENTRY {
     ULONG64 useCount;                  /* Fbf handles open on this name */
     char    name[FBF_MAX_NAME + 1];
     ULONG   osHandle;
+    bool    transfersAtOnly;           /* osHandle moves data only at offsets */
     ULONG64 pages[FBF_CACHE_PAGES];    /* slot indices, most recently used first */
     ULONG64 pageCount;
     ULONG   pageNumbers[kPageNumberSlots]; /* Invariant: pageNumbers[i] is the
@@ -181,9 +182,11 @@ USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *d
 void setFastPaths(bool on) noexcept;
 bool fastPaths() noexcept;
 
-/* Transfers at an offset in one system call each (knlnam_at.h).  On by
- * default; switched off, every transfer seeks the shared handle first and
- * then reads or writes, with the same results and file bytes. */
+/* Transfers at an offset in one system call each, on handles that keep
+ * no transfer pointer (knlnam_at.h).  On by default; switched off, files
+ * opened from then on get ordinary handles and every transfer seeks the
+ * shared handle first and then reads or writes, with the same results and
+ * file bytes. */
 void setPositionedIo(bool on) noexcept;
 bool positionedIo() noexcept;
 

@@ -4,7 +4,10 @@
 // pointer afterwards and, for writes, the same file.  Cases: inside the
 // file, across and past its end, empty transfers, the largest offsets a
 // seek reaches and the first one it does not, a range another handle has
-// locked, a read-only handle and a closed one.
+// locked, a read-only handle and a closed one.  Every case runs again with
+// the offset side opened for transfers at offsets only (no transfer
+// pointer: everything but the pointer must agree), and such a handle must
+// still answer seeks, size changes and locks as an ordinary one does.
 #include <gtest/gtest.h>
 #include <string>
 #include "frame/knlnam_at.h"
@@ -16,12 +19,20 @@ using testutil::ScratchFile;
 
 void *ns() { return KnlNamGetDefaultNS(); }
 
-KNLHFILE openFile(const std::string &name, ULONG access)
+KNLHFILE openFile(const std::string &name, ULONG access, bool atOnly = false)
 {
     KNLHFILE h = 0;
     ULONG action;
-    EXPECT_EQ(KnlNamOpen(ns(), name.c_str(), &h, &action, 0, 0, KNLNAM_OPEN_EXISTING,
-                         access | KNLNAM_SHARE_DENYNONE, 0), 0);
+    bool opened = false;
+    if (atOnly) {
+        EXPECT_EQ(orin::knlnam::openForTransfersAt(name.c_str(), &h, &action, 0, 0,
+                                                   KNLNAM_OPEN_EXISTING,
+                                                   access | KNLNAM_SHARE_DENYNONE, &opened), 0);
+        EXPECT_TRUE(opened);
+    } else {
+        EXPECT_EQ(KnlNamOpen(ns(), name.c_str(), &h, &action, 0, 0, KNLNAM_OPEN_EXISTING,
+                             access | KNLNAM_SHARE_DENYNONE, 0), 0);
+    }
     return h;
 }
 
@@ -92,7 +103,9 @@ std::string content(size_t n)
     return s;
 }
 
-class PositionedTransfers : public ::testing::Test {
+// The parameter: whether the offset side's handle is one for transfers at
+// offsets only.
+class PositionedTransfers : public ::testing::TestWithParam<bool> {
 protected:
     ScratchFile plainFile{"nam_at_plain.dat"}, atFile{"nam_at_offset.dat"};
     KNLHFILE plain = 0, at = 0;
@@ -103,7 +116,14 @@ protected:
         ASSERT_TRUE(testutil::writeFile(plainFile.name, start));
         ASSERT_TRUE(testutil::writeFile(atFile.name, start));
         plain = openFile(plainFile.name, KNLNAM_ACCESS_READWRITE);
-        at = openFile(atFile.name, KNLNAM_ACCESS_READWRITE);
+        at = openFile(atFile.name, KNLNAM_ACCESS_READWRITE, GetParam());
+    }
+    /* A handle without a transfer pointer leaves its pointer where it was. */
+    void expectSame(Outcome got, const Outcome &want)
+    {
+        if (GetParam())
+            got.pointer = want.pointer;
+        EXPECT_EQ(got, want);
     }
     void TearDown() override
     {
@@ -112,7 +132,7 @@ protected:
     }
 };
 
-TEST_F(PositionedTransfers, ReadsGiveWhatSeekAndReadGive)
+TEST_P(PositionedTransfers, ReadsGiveWhatSeekAndReadGive)
 {
     struct Case {
         ULONG offset, count;
@@ -125,14 +145,14 @@ TEST_F(PositionedTransfers, ReadsGiveWhatSeekAndReadGive)
     for (const Case &c : cases) {
         SCOPED_TRACE("offset " + std::to_string(c.offset) + ", " + std::to_string(c.count));
         Outcome want = seekAndRead(plain, c.offset, c.count);
-        EXPECT_EQ(readAt(at, c.offset, c.count), want);
+        expectSame(readAt(at, c.offset, c.count), want);
         if (c.offset < start.size() && c.count != 0) {
             EXPECT_EQ(want.bytes, start.substr(c.offset, c.count));
         }
     }
 }
 
-TEST_F(PositionedTransfers, WritesLeaveTheSameFile)
+TEST_P(PositionedTransfers, WritesLeaveTheSameFile)
 {
     struct Case {
         ULONG offset, length;
@@ -145,7 +165,7 @@ TEST_F(PositionedTransfers, WritesLeaveTheSameFile)
     for (const Case &c : cases) {
         SCOPED_TRACE("offset " + std::to_string(c.offset) + ", " + std::to_string(c.length));
         std::string data(c.length, (char)('a' + n++));
-        EXPECT_EQ(writeAt(at, c.offset, data), seekAndWrite(plain, c.offset, data));
+        expectSame(writeAt(at, c.offset, data), seekAndWrite(plain, c.offset, data));
     }
     KnlNamClose(ns(), plain);
     KnlNamClose(ns(), at);
@@ -160,7 +180,7 @@ TEST_F(PositionedTransfers, WritesLeaveTheSameFile)
 // A range another handle holds, a handle without write access and a
 // closed handle fail with the same codes both ways.  (Whether a locked
 // range refuses a transfer is the system's affair; the two ways must agree.)
-TEST_F(PositionedTransfers, RefusalsGiveTheSameCodes)
+TEST_P(PositionedTransfers, RefusalsGiveTheSameCodes)
 {
     HANDLE locker = CreateFileA(atFile.name.c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
@@ -172,13 +192,14 @@ TEST_F(PositionedTransfers, RefusalsGiveTheSameCodes)
     ASSERT_NE(plainLocker, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(LockFile(locker, 2000, 0, 1000, 0));
     ASSERT_TRUE(LockFile(plainLocker, 2000, 0, 1000, 0));
-    EXPECT_EQ(readAt(at, 2500, 10), seekAndRead(plain, 2500, 10));
-    EXPECT_EQ(writeAt(at, 2500, "zz"), seekAndWrite(plain, 2500, "zz"));
-    EXPECT_EQ(readAt(at, 1000, 10), seekAndRead(plain, 1000, 10)) << "outside the range";
+    expectSame(readAt(at, 2500, 10), seekAndRead(plain, 2500, 10));
+    expectSame(writeAt(at, 2500, "zz"), seekAndWrite(plain, 2500, "zz"));
+    expectSame(readAt(at, 1000, 10), seekAndRead(plain, 1000, 10));
     CloseHandle(locker);
     CloseHandle(plainLocker);
 
-    KNLHFILE readOnlyPlain = openFile(plainFile.name, 0), readOnlyAt = openFile(atFile.name, 0);
+    KNLHFILE readOnlyPlain = openFile(plainFile.name, 0),
+             readOnlyAt = openFile(atFile.name, 0, GetParam());
     // (after a refused transfer the pointer is wherever the seek left it)
     Outcome refused = seekAndWrite(readOnlyPlain, 10, "x");
     EXPECT_NE(refused.rc, 0);
@@ -186,7 +207,8 @@ TEST_F(PositionedTransfers, RefusalsGiveTheSameCodes)
     KnlNamClose(ns(), readOnlyPlain);
     KnlNamClose(ns(), readOnlyAt);
 
-    KNLHFILE closedPlain = openFile(plainFile.name, 0), closedAt = openFile(atFile.name, 0);
+    KNLHFILE closedPlain = openFile(plainFile.name, 0),
+             closedAt = openFile(atFile.name, 0, GetParam());
     KnlNamClose(ns(), closedPlain);
     KnlNamClose(ns(), closedAt);
     Outcome closed = seekAndRead(closedPlain, 0, 10);
@@ -194,5 +216,40 @@ TEST_F(PositionedTransfers, RefusalsGiveTheSameCodes)
     EXPECT_EQ(readAt(closedAt, 0, 10).rc, closed.rc);
     EXPECT_EQ(writeAt(closedAt, 0, "x").rc, closed.rc);
 }
+
+// The other calls on a handle for transfers at offsets only: a seek from
+// the end answers the length, a new size is kept, a range lock excludes
+// another handle and is given back, and a transfer after all that lands
+// where it names.
+TEST_P(PositionedTransfers, OtherCallsWorkOnTheHandle)
+{
+    ULONG pos = 0;
+    ASSERT_EQ(KnlNamChgFilePtr(ns(), at, 0, KNLNAM_SEEK_END, &pos), 0);
+    EXPECT_EQ(pos, start.size());
+    ASSERT_EQ(KnlNamNewSize(ns(), at, 6000), 0);
+    ASSERT_EQ(KnlNamChgFilePtr(ns(), at, 0, KNLNAM_SEEK_END, &pos), 0);
+    EXPECT_EQ(pos, 6000u);
+
+    FILELOCK range = {100, 50, 1};
+    ASSERT_EQ(KnlNamFileLocksEx(ns(), at, nullptr, &range), 0);
+    HANDLE other = CreateFileA(atFile.name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(LockFile(other, 120, 0, 10, 0)) << "the range is held";
+    ASSERT_EQ(KnlNamFileLocksEx(ns(), at, &range, nullptr), 0);
+    EXPECT_TRUE(LockFile(other, 120, 0, 10, 0)) << "and given back";
+    UnlockFile(other, 120, 0, 10, 0);
+    CloseHandle(other);
+
+    EXPECT_EQ(writeAt(at, 5990, "tail!").done, 5u);
+    Outcome back = readAt(at, 5985, 100);
+    EXPECT_EQ(back.bytes, start.substr(5985, 5) + "tail!" + start.substr(5995, 5));
+}
+
+INSTANTIATE_TEST_SUITE_P(Handles, PositionedTransfers, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &info) {
+                             return info.param ? "AtOffsetsOnly" : "Ordinary";
+                         });
 
 }  // namespace
