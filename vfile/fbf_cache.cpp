@@ -299,6 +299,8 @@ ULONG uncachedRun(const FBFENTRY &e, ULONG position, ULONG n)
     ULONG first = position >> kPageShift;
     ULONG64 end = ULONG64{position} + n;
     ULONG64 nearest = (end + kPageMask) >> kPageShift;
+    if (nearest <= ULONG64{first} + 1)
+        return n;                      /* one page: no later page can cut it */
     for (ULONG64 i = 0; i < e.pageCount; i++) {
         ULONG page = e.pageNumbers[i];
         if (page > first && page < nearest)
