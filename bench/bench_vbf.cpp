@@ -7,8 +7,9 @@
  * sequence for the random ones) and checks that both give the same bytes.
  * Patterns: sequential 4 KiB and 64-byte reads, random 4 KiB and 64-byte
  * reads over the whole file (mostly cache misses), random 64 KiB reads,
- * and random reads inside a 128 KiB hot region that the 53-page cache
- * holds.  For each, the share of reads served by the fast path, by a
+ * random records (an 8-byte header, then the 4 KiB body right after it,
+ * as block files read a block) and random reads inside a 128 KiB hot
+ * region that the 53-page cache holds.  For each, the share of reads served by the fast path, by a
  * cached page, by a one-page fill, by a fill of several pages and straight
  * from the operating system is printed from the cache's counters.  Write
  * patterns write the same bytes at the same offsets both ways, the Vbf
@@ -34,6 +35,7 @@ constexpr ULONG kHotRegion = 128u << 10;
 constexpr ULONG kBigRead = 4096u;
 constexpr ULONG kSmallRead = 64u;
 constexpr ULONG kHugeRead = 64u << 10;
+constexpr ULONG kRecordHeader = 8u;
 constexpr ULONG kChunk = 1u << 20;
 constexpr int kRounds = 3;
 
@@ -41,8 +43,9 @@ struct ReadPattern {
     const char *name;
     ULONG readSize;
     ULONG count;
-    ULONG span;        /* random offsets fall in [0, span - readSize] */
+    ULONG span;        /* random offsets fall in [0, span - headerSize - readSize] */
     bool sequential;
+    ULONG headerSize = 0;  /* when set, each read is this many bytes and then readSize more */
 };
 
 constexpr ReadPattern kPatterns[] = {
@@ -51,6 +54,7 @@ constexpr ReadPattern kPatterns[] = {
     {"random 4 KiB, whole file", kBigRead, 20000, kFileSize, false},
     {"random 64 B, whole file", kSmallRead, 20000, kFileSize, false},
     {"random 64 KiB, whole file", kHugeRead, 2000, kFileSize, false},
+    {"record: 8 B, then 4 KiB", kBigRead, 20000, kFileSize, false, kRecordHeader},
     {"random 4 KiB, 128 KiB hot", kBigRead, 200000, kHotRegion, false},
     {"random 64 B, 128 KiB hot", kSmallRead, 1000000, kHotRegion, false},
 };
@@ -88,7 +92,8 @@ std::vector<ULONG> makeOffsets(const ReadPattern &p)
     for (ULONG i = 0; i < p.count; i++) {
         seed = seed * 1103515245u + 12345u;
         off[i] = p.sequential ? i * p.readSize
-                              : (ULONG)(((ULONGLONG)seed << 8 ^ seed >> 8) % (p.span - p.readSize));
+                              : (ULONG)(((ULONGLONG)seed << 8 ^ seed >> 8)
+                                        % (p.span - p.headerSize - p.readSize));
     }
     return off;
 }
@@ -116,6 +121,8 @@ double timePlainReads(HANDLE plain, const ReadPattern &p, const std::vector<ULON
     double t0 = now();
     for (ULONG k = 0; k < p.count; k++) {
         SetFilePointer(plain, (LONG)off[k], NULL, FILE_BEGIN);
+        if (p.headerSize != 0)
+            ReadFile(plain, b, p.headerSize, &got, NULL);
         ReadFile(plain, b, p.readSize, &got, NULL);
         sink = sink ^ b[0];
     }
@@ -134,6 +141,8 @@ double timeVbfReads(HVBF vbf, const ReadPattern &p, const std::vector<ULONG> &of
     for (ULONG k = 0; k < p.count; k++) {
         if (!p.sequential)
             VbfChgFilePtr(vbf, (LONG)off[k], VBF_FILE_BEGIN, NULL);
+        if (p.headerSize != 0)
+            VbfRead(vbf, a, p.headerSize, &got);
         VbfRead(vbf, a, p.readSize, &got);
         sink = sink ^ a[0];
     }
@@ -221,9 +230,9 @@ int main()
 
         /* Correctness first: both ways give the same bytes. */
         for (ULONG k = 0; k < p.count; k += p.count / 50 + 1) {
-            VbfChgFilePtr(vbf, (LONG)off[k], VBF_FILE_BEGIN, NULL);
+            VbfChgFilePtr(vbf, (LONG)(off[k] + p.headerSize), VBF_FILE_BEGIN, NULL);
             VbfRead(vbf, a, p.readSize, &got);
-            SetFilePointer(plain, (LONG)off[k], NULL, FILE_BEGIN);
+            SetFilePointer(plain, (LONG)(off[k] + p.headerSize), NULL, FILE_BEGIN);
             ReadFile(plain, b, p.readSize, &got, NULL);
             mismatch |= memcmp(a, b, p.readSize) != 0;
         }

@@ -61,6 +61,10 @@ constexpr char kLf = '\n';
  * read into the cache with one system call. */
 constexpr ULONG kSpanPages = 16;
 constexpr ULONG kSpanBytes = kSpanPages * FBF_PAGE_SIZE;
+/* Reads past the cache in a row, each starting where the last ended,
+ * before a stream is taken for sequential reading: two in a row are also
+ * what a record's header and then its body look like. */
+constexpr ULONG kStreamReadsBeforeReadAhead = 2;
 
 std::atomic<bool> fastPathsOn{true};
 
@@ -361,7 +365,9 @@ ULONG readPastCache(const _FBF *h, BYTE *dst, ULONG n, int *errFlag, bool *atEnd
     stats.directReads++;
     ULONG got = 0;
     osReadAt(h, h->position, dst, n, &got, errFlag);
-    entryOf(h).streamEnd = h->position + got;
+    FBFENTRY &e = entryOf(h);
+    e.streamReads = h->position == e.streamEnd ? e.streamReads + 1 : 1;
+    e.streamEnd = h->position + got;
     *atEnd = got < n;
     return got;
 }
@@ -369,11 +375,12 @@ ULONG readPastCache(const _FBF *h, BYTE *dst, ULONG n, int *errFlag, bool *atEnd
 /* fillPage with the fast paths.  A miss looks at the run of bytes asked
  * for that the file does not hold:
  *  - a run of kSpanBytes or more goes straight into dst (one system call);
- *  - sequential reading (the miss follows the file's most recent page or
- *    the end of the last read past the cache) reads kSpanPages pages
- *    ahead into the cache with one call;
- *  - a run touching a page missed lately has all its pages read into the
- *    cache with one call, so data read again soon gets cached;
+ *  - sequential reading (the miss follows the file's most recent page, or
+ *    the end of a stream of kStreamReadsBeforeReadAhead reads past the
+ *    cache) reads kSpanPages pages ahead into the cache with one call;
+ *  - a run touching a page missed lately, other than by the read it
+ *    continues, has all its pages read into the cache with one call, so
+ *    data read again soon gets cached;
  *  - any other run goes straight into dst, so scattered reads over a large
  *    file cost what a plain read costs and leave the cache alone.
  * *atEnd is set when the file ended before the request. */
@@ -388,11 +395,12 @@ ULONG fillFast(const _FBF *h, BYTE *dst, ULONG n, int *errFlag, bool *atEnd)
     if (run >= kSpanBytes)
         return readPastCache(h, dst, run, errFlag, atEnd);
     ULONG pages;
-    if (followsRecentPage(e, page) || h->position == e.streamEnd) {
+    bool continues = h->position == e.streamEnd;
+    if (followsRecentPage(e, page) || (continues && e.streamReads >= kStreamReadsBeforeReadAhead)) {
         pages = uncachedRun(e, page << kPageShift, kSpanBytes) >> kPageShift;
     } else {
         ULONG last = (h->position + run - 1) >> kPageShift;
-        if (!missedBefore(e, page, last))
+        if (!missedBefore(e, page, last) || continues)
             return readPastCache(h, dst, run, errFlag, atEnd);
         pages = last - page + 1;
     }

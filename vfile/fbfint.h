@@ -70,7 +70,9 @@ struct FBFENTRY {
                                           for pages lately read past the cache:
                                           a page missed twice gets cached */
     ULONG   streamEnd;                 /* where the last read past the cache
-                                          ended: a miss there is sequential */
+                                          ended: a miss there continues it */
+    ULONG   streamReads;               /* reads past the cache in a row that
+                                          each began at streamEnd */
 };
 
 /* One cache slot; validLength 0 marks a free slot. */

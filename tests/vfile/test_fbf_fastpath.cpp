@@ -353,6 +353,46 @@ TEST(FbfFastPaths, SequentialReadingReadsAhead)
     FbfClose(h);
 }
 
+// A record's header and then its body, read at scattered places (as a
+// block file reads a block), go straight to the file: two reads each, no
+// read-ahead, nothing cached.  A third read continuing the same stream is
+// taken for sequential reading and reads ahead.
+TEST(FbfFastPaths, RecordReadsDoNotReadAheadButLongerStreamsDo)
+{
+    ScratchFile f("fbffp_records.dat");
+    std::string data = pattern(300 * FBF_PAGE_SIZE, 8);
+    ASSERT_TRUE(testutil::writeFile(f.name, data));
+    HFBF h = openFbf(f.name);
+    FbfResetCacheStats();
+    std::string body(FBF_PAGE_SIZE, '\0');
+    char header[8];
+    ULONG n = 0;
+    for (ULONG k = 0; k < 20; k++) {
+        ULONG at = (k * 7919 % 290) * FBF_PAGE_SIZE + k * 37;
+        ASSERT_EQ(FbfChgFilePtr(h, (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
+        ASSERT_EQ(FbfRead(h, header, sizeof header, &n), 0);
+        ASSERT_EQ(FbfRead(h, body.data(), (ULONG)body.size(), &n), 0);
+        ASSERT_EQ(std::string(header, 8) + body, data.substr(at, 8 + body.size())) << k;
+    }
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    EXPECT_EQ(st.directReads, 40u);
+    EXPECT_EQ(st.spanFills, 0u);
+    EXPECT_EQ(orin::fbf::fbfFiles[h->fileIndex].pageCount, 0u);
+
+    FbfResetCacheStats();
+    const ULONG at = 295 * FBF_PAGE_SIZE / 2;
+    ASSERT_EQ(FbfChgFilePtr(h, (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
+    std::string got(300, '\0');
+    for (int i = 0; i < 3; i++)
+        ASSERT_EQ(FbfRead(h, got.data() + i * 100, 100, &n), 0);
+    EXPECT_EQ(got, data.substr(at, 300));
+    FbfQueryCacheStats(&st);
+    EXPECT_EQ(st.directReads, 2u);
+    EXPECT_EQ(st.spanFills, 1u);
+    FbfClose(h);
+}
+
 // A read of many pages that the cache does not hold goes to the caller's
 // buffer in one piece and leaves the cache as it was.
 TEST(FbfFastPaths, LongMissGoesPastTheCache)
