@@ -24,6 +24,7 @@
 #include <vector>
 #include "faultsweep.h"
 #include "faultvbf.h"
+#include "fal.h"
 #include "prfdisk.h"
 
 namespace {
@@ -215,6 +216,93 @@ TEST_P(ProfileSweep, AFailedCallLeavesAWholeProfile)
     long total = faultsweep::measure(faultsweep::kAllCalls, runWorkload);
     ASSERT_GT(total, 200);
     sweep(faultsweep::failurePlans(total));
+}
+
+// Two handles share a profile.  One dies at each write of a change that
+// takes a block off a free list; the other, open all along, then makes a
+// change that wants a block of the same size.  Whatever the survivor's call answers, it must
+// not have been handed the dead writer's block: afterwards the file (after
+// repair, when refused as left in an update) holds every finished value,
+// the survivor's value when its call succeeded, and the dead writer's value
+// whole or not at all.
+TEST(ProfileSharedKill, TheSurvivorNeverTakesTheDeadWritersBlock)
+{
+    const char *seedFile = "sweep_seed.prf";
+    const std::string big(40000, 'b'), dead(20000, 'd'), live(20000, 'l');
+    DeleteFileA(seedFile);
+    {
+        HPRF h = nullptr;
+        ASSERT_EQ(PrfOpenProfile(nullptr, &h, seedFile, PRF_OPEN_SHARED), 0);
+        ASSERT_EQ(PrfWriteProfileData(h, "s", "big", big.data(), ULONG(big.size())), 0);
+        ASSERT_EQ(PrfWriteProfileString(h, "s", "k1", "x"), 0);
+        ASSERT_EQ(PrfSetProfileDataSize(h, "s", "big", 10), 0);   // two pieces go free
+        PrfCloseProfile(h);
+    }
+    auto doomedCall = [&](HPRF h) {
+        return PrfWriteProfileData(h, "s", "dead", dead.data(), ULONG(dead.size()));
+    };
+    long total = 0;
+    {
+        ASSERT_TRUE(CopyFileA(seedFile, kFile, FALSE));
+        HPRF d = nullptr;
+        ASSERT_EQ(PrfOpenProfileOnVbf(nullptr, &d, kFile, PRF_OPEN_SHARED, faultvbf::table()), 0);
+        faultvbf::disarm();
+        ASSERT_EQ(doomedCall(d), 0);
+        total = faultvbf::writes();
+        PrfCloseProfile(d);
+    }
+    ASSERT_GE(total, 4);
+    for (long n = 1; n <= total; n++) {
+        SCOPED_TRACE("dies at write " + std::to_string(n) + " of " + std::to_string(total));
+        ASSERT_TRUE(CopyFileA(seedFile, kFile, FALSE));
+        HPRF h = nullptr, d = nullptr;
+        ASSERT_EQ(PrfOpenProfile(nullptr, &h, kFile, PRF_OPEN_SHARED), 0);
+        EXPECT_EQ(prfdisk::value(h, "s", "k1"), "x");
+        ASSERT_EQ(PrfOpenProfileOnVbf(nullptr, &d, kFile, PRF_OPEN_SHARED, faultvbf::table()), 0);
+        faultvbf::Plan plan;
+        plan.killAtWrite = n;
+        faultvbf::arm(plan);
+        doomedCall(d);
+        ASSERT_TRUE(faultvbf::dead());
+        USHORT liveRc = PrfWriteProfileData(h, "s", "live", live.data(), ULONG(live.size()));
+        // Either the survivor's list walk found the dead writer's block no
+        // longer free and refused, or it took a block that is its own:
+        // then both values read back as written, or the dead one not at all.
+        EXPECT_TRUE(liveRc == 0 || liveRc == FAL_ERR_FREELIST) << liveRc;
+        if (liveRc == 0) {
+            EXPECT_EQ(prfdisk::value(h, "s", "live"), live);
+            std::string d = prfdisk::value(h, "s", "dead");
+            EXPECT_TRUE(d == "<missing>" || d == dead) << d.size() << " bytes";
+        }
+        PrfCloseProfile(h);
+        PrfCloseProfile(d);
+        faultvbf::disarm();
+
+        USHORT rc = PrfOpenProfile(nullptr, &h, kFile, 0);
+        if (rc == PRF_ERR_INUPDATE) {
+            ASSERT_EQ(PrfFalRepair(nullptr, kFile), 0);
+            rc = PrfOpenProfile(nullptr, &h, kFile, 0);
+        }
+        ASSERT_EQ(rc, 0);
+        EXPECT_EQ(PrfCheckConsistent(h), 0);
+        Contents got = prfdisk::contents(h);
+        PrfCloseProfile(h);
+        EXPECT_EQ(got["s"]["big"], std::string(10, 'b'));
+        EXPECT_EQ(got["s"]["k1"], "x");
+        if (liveRc == 0) {
+            EXPECT_EQ(got["s"]["live"], live);
+        }
+        // Repair keeps what it found of the dead writer's value: its own
+        // bytes (zeros for a lost piece), never the survivor's.
+        if (got["s"].count("dead")) {
+            const std::string &v = got["s"]["dead"];
+            EXPECT_LE(v.size(), dead.size());
+            EXPECT_EQ(size_t(std::count(v.begin(), v.end(), 'd') + std::count(v.begin(), v.end(), '\0')),
+                      v.size());
+        }
+    }
+    DeleteFileA(seedFile);
+    DeleteFileA(kFile);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ProfileSweep,
