@@ -9,9 +9,10 @@
  * reads over the whole file (mostly cache misses), random 64 KiB reads,
  * random records (an 8-byte header, then the 4 KiB body right after it,
  * as block files read a block) and random reads inside a 128 KiB hot
- * region that the 53-page cache holds.  For each, the share of reads served by the fast path, by a
- * cached page, by a one-page fill, by a fill of several pages and straight
- * from the operating system is printed from the cache's counters.  Write
+ * region that the 53-page cache holds.  For each, the share of reads
+ * served by the fast path, by a cached page, by a one-page fill, by a fill
+ * of several pages and straight from the operating system is printed from
+ * the cache's counters.  Write
  * patterns write the same bytes at the same offsets both ways, the Vbf
  * side with the hot region cached so that writes patch pages.  Each figure
  * is the best of a few rounds, the rounds of both sides interleaved, since

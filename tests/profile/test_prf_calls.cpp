@@ -45,6 +45,15 @@ void fill(const char *file, USHORT flags)
         ASSERT_EQ(PrfWriteProfileString(p.h, "s", ("k" + std::to_string(i)).c_str(), "value"), 0);
 }
 
+/* Writes that touch the block file's header. */
+int falHeaderWrites()
+{
+    int n = 0;
+    for (const auto &a : countvbf::counts().writes)
+        n += a.offset < kFalHeaderSize;
+    return n;
+}
+
 void expectOneLockPair()
 {
     EXPECT_EQ(countvbf::counts().locks, 1);
@@ -91,10 +100,7 @@ TEST(PrfCalls, SharedWriteTakesOneLockPairAndWritesTheHeaderTwice)
         EXPECT_EQ(w.back().length, kInUpdateOffset + 4);
         /* between them the data alone, or a new piece and the key table */
         EXPECT_EQ(w.size(), key[0] == 'n' ? 4u : 3u);
-        int headers = 0;
-        for (const auto &a : w)
-            headers += a.offset < kFalHeaderSize;
-        EXPECT_EQ(headers, 2);
+        EXPECT_EQ(falHeaderWrites(), 2);
         EXPECT_EQ(p.get("s", key), "other");
     }
 }
@@ -136,16 +142,25 @@ TEST(PrfCalls, UnchangedKeyRecordIsNotWrittenAgain)
     EXPECT_GT(countvbf::counts().writes.size(), 3u);
 }
 
+/* A profile (k0..k49 of section s) with a key of three pieces, "big", and
+ * a key after it, so that freeing pieces of big puts them on the free
+ * lists rather than cutting the file. */
+void fillWithBigKey(const char *file, USHORT flags)
+{
+    fill(file, flags);
+    Profile p(file, flags);
+    std::string big(40000, 'b');
+    ASSERT_EQ(PrfWriteProfileData(p.h, "s", "big", big.data(), (ULONG)big.size()), 0);
+    ASSERT_EQ(PrfWriteProfileString(p.h, "s", "k1", "x"), 0);
+}
+
 // A change that moves the free lists ends with the block file's header
 // and the profile header's in-update count in one write from offset 0,
 // the file header first; the mark still goes before any block.
 TEST(PrfCalls, FreeListsAndClosingCountGoInOneWrite)
 {
-    fill("calls.prf", 0);
+    fillWithBigKey("calls.prf", 0);
     Profile p("calls.prf", 0);
-    std::string big(40000, 'b');
-    ASSERT_EQ(PrfWriteProfileData(p.h, "s", "big", big.data(), (ULONG)big.size()), 0);
-    ASSERT_EQ(PrfWriteProfileString(p.h, "s", "k1", "x"), 0);   /* big is no longer last */
     countvbf::reset();
     ASSERT_EQ(PrfSetProfileDataSize(p.h, "s", "big", 10), 0);   /* frees two pieces */
     const auto &w = countvbf::counts().writes;
@@ -159,26 +174,6 @@ TEST(PrfCalls, FreeListsAndClosingCountGoInOneWrite)
     }
 }
 
-/* Writes that touch the block file's header. */
-int falHeaderWrites()
-{
-    int n = 0;
-    for (const auto &a : countvbf::counts().writes)
-        n += a.offset < kFalHeaderSize;
-    return n;
-}
-
-/* A shared profile whose last key holds two pieces, with a key after it
- * so that freeing the pieces puts them on the free lists. */
-void fillWithBigKey(const char *file)
-{
-    fill(file, PRF_OPEN_SHARED);
-    Profile p(file, PRF_OPEN_SHARED);
-    std::string big(40000, 'b');
-    ASSERT_EQ(PrfWriteProfileData(p.h, "s", "big", big.data(), (ULONG)big.size()), 0);
-    ASSERT_EQ(PrfWriteProfileString(p.h, "s", "k1", "x"), 0);
-}
-
 // Shared: the free lists a change moves wait behind the in-update mark and
 // go out with the closing count, so the block file's header is written at
 // the two ends of the update and nowhere between; the file then reads
@@ -190,7 +185,7 @@ TEST(PrfCalls, SharedFreeListsWaitForTheClosingWrite)
     for (bool lean : { true, false }) {
         SCOPED_TRACE(lean ? "lean" : "plain");
         orin::fal::setLeanIo(lean);
-        fillWithBigKey("calls.prf");
+        fillWithBigKey("calls.prf", PRF_OPEN_SHARED);
         {
             Profile p("calls.prf", PRF_OPEN_SHARED);
             EXPECT_EQ(p.get("s", "k1"), "x");
@@ -219,12 +214,9 @@ TEST(PrfCalls, PlainIoWritesAFreedBlocksLinkApart)
 {
     bool was = orin::fal::leanIo();
     orin::fal::setLeanIo(false);
-    fill("calls.prf", 0);
+    fillWithBigKey("calls.prf", 0);
     {
         Profile p("calls.prf", 0);
-        std::string big(40000, 'b');
-        ASSERT_EQ(PrfWriteProfileData(p.h, "s", "big", big.data(), (ULONG)big.size()), 0);
-        ASSERT_EQ(PrfWriteProfileString(p.h, "s", "k1", "x"), 0);
         countvbf::reset();
         ASSERT_EQ(PrfSetProfileDataSize(p.h, "s", "big", 10), 0);
         int links = 0;

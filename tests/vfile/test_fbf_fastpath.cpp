@@ -330,27 +330,49 @@ TEST(FbfFastPaths, WorkloadReachesEveryPath)
     EXPECT_GT(st.misses, 0u);
 }
 
+// A file of pattern bytes open through the buffered files, the cache
+// counters reset; closed and deleted at the end of the scope.
+struct PatternFile {
+    ScratchFile file;
+    std::string data;
+    HFBF h;
+    PatternFile(const char *name, ULONG pages, unsigned seed)
+        : file(name), data(pattern(pages * FBF_PAGE_SIZE, seed))
+    {
+        EXPECT_TRUE(testutil::writeFile(file.name, data));
+        h = openFbf(file.name);
+        FbfResetCacheStats();
+    }
+    ~PatternFile() { FbfClose(h); }
+    /* Reads n bytes at `at` and checks them against the file. */
+    void expectRead(ULONG at, ULONG n) const
+    {
+        std::string got(n, '\0');
+        ULONG done = 0;
+        ASSERT_EQ(FbfChgFilePtr(h, (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
+        ASSERT_EQ(FbfRead(h, got.data(), n, &done), 0);
+        ASSERT_EQ(done, n);
+        ASSERT_EQ(got, data.substr(at, n)) << "at " << at;
+    }
+    ULONG64 cachedPages() const { return orin::fbf::fbfFiles[h->fileIndex].pageCount; }
+};
+
+FBFCACHESTATS cacheStats()
+{
+    FBFCACHESTATS st;
+    FbfQueryCacheStats(&st);
+    return st;
+}
+
 // Reading a file from start to end in small pieces reads ahead: far fewer
 // system reads than pages.
 TEST(FbfFastPaths, SequentialReadingReadsAhead)
 {
-    ScratchFile f("fbffp_seq.dat");
-    std::string data = pattern(40 * FBF_PAGE_SIZE, 3);
-    ASSERT_TRUE(testutil::writeFile(f.name, data));
-    HFBF h = openFbf(f.name);
-    FbfResetCacheStats();
-    std::string got(data.size(), '\0');
-    ULONG n = 0;
-    for (size_t at = 0; at < data.size(); at += 100) {
-        ULONG want = (ULONG)std::min<size_t>(100, data.size() - at);
-        ASSERT_EQ(FbfRead(h, got.data() + at, want, &n), 0);
-        ASSERT_EQ(n, want);
-    }
-    EXPECT_EQ(got, data);
-    FBFCACHESTATS st;
-    FbfQueryCacheStats(&st);
+    PatternFile f("fbffp_seq.dat", 40, 3);
+    for (ULONG at = 0; at < f.data.size(); at += 100)
+        f.expectRead(at, (ULONG)std::min<size_t>(100, f.data.size() - at));
+    FBFCACHESTATS st = cacheStats();
     EXPECT_LE(st.misses + st.spanFills + st.directReads, 6u);
-    FbfClose(h);
 }
 
 // A record's header and then its body, read at scattered places (as a
@@ -359,85 +381,48 @@ TEST(FbfFastPaths, SequentialReadingReadsAhead)
 // taken for sequential reading and reads ahead.
 TEST(FbfFastPaths, RecordReadsDoNotReadAheadButLongerStreamsDo)
 {
-    ScratchFile f("fbffp_records.dat");
-    std::string data = pattern(300 * FBF_PAGE_SIZE, 8);
-    ASSERT_TRUE(testutil::writeFile(f.name, data));
-    HFBF h = openFbf(f.name);
-    FbfResetCacheStats();
-    std::string body(FBF_PAGE_SIZE, '\0');
-    char header[8];
-    ULONG n = 0;
+    PatternFile f("fbffp_records.dat", 300, 8);
     for (ULONG k = 0; k < 20; k++) {
         ULONG at = (k * 7919 % 290) * FBF_PAGE_SIZE + k * 37;
-        ASSERT_EQ(FbfChgFilePtr(h, (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
-        ASSERT_EQ(FbfRead(h, header, sizeof header, &n), 0);
-        ASSERT_EQ(FbfRead(h, body.data(), (ULONG)body.size(), &n), 0);
-        ASSERT_EQ(std::string(header, 8) + body, data.substr(at, 8 + body.size())) << k;
+        f.expectRead(at, 8);
+        f.expectRead(at + 8, FBF_PAGE_SIZE);
     }
-    FBFCACHESTATS st;
-    FbfQueryCacheStats(&st);
+    FBFCACHESTATS st = cacheStats();
     EXPECT_EQ(st.directReads, 40u);
     EXPECT_EQ(st.spanFills, 0u);
-    EXPECT_EQ(orin::fbf::fbfFiles[h->fileIndex].pageCount, 0u);
+    EXPECT_EQ(f.cachedPages(), 0u);
 
     FbfResetCacheStats();
     const ULONG at = 295 * FBF_PAGE_SIZE / 2;
-    ASSERT_EQ(FbfChgFilePtr(h, (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
-    std::string got(300, '\0');
-    for (int i = 0; i < 3; i++)
-        ASSERT_EQ(FbfRead(h, got.data() + i * 100, 100, &n), 0);
-    EXPECT_EQ(got, data.substr(at, 300));
-    FbfQueryCacheStats(&st);
+    for (ULONG i = 0; i < 3; i++)
+        f.expectRead(at + i * 100, 100);
+    st = cacheStats();
     EXPECT_EQ(st.directReads, 2u);
     EXPECT_EQ(st.spanFills, 1u);
-    FbfClose(h);
 }
 
 // A read of many pages that the cache does not hold goes to the caller's
 // buffer in one piece and leaves the cache as it was.
 TEST(FbfFastPaths, LongMissGoesPastTheCache)
 {
-    ScratchFile f("fbffp_long.dat");
-    std::string data = pattern(64 * FBF_PAGE_SIZE, 4);
-    ASSERT_TRUE(testutil::writeFile(f.name, data));
-    HFBF h = openFbf(f.name);
-    FbfResetCacheStats();
-    std::string got(40 * FBF_PAGE_SIZE, '\0');
-    ULONG n = 0;
-    ASSERT_EQ(FbfChgFilePtr(h, 100, VBF_FILE_BEGIN, nullptr), 0);
-    ASSERT_EQ(FbfRead(h, got.data(), (ULONG)got.size(), &n), 0);
-    EXPECT_EQ(n, got.size());
-    EXPECT_EQ(got, data.substr(100, got.size()));
-    FBFCACHESTATS st;
-    FbfQueryCacheStats(&st);
-    EXPECT_EQ(st.directReads, 1u);
-    EXPECT_EQ(orin::fbf::fbfFiles[h->fileIndex].pageCount, 0u);
-    FbfClose(h);
+    PatternFile f("fbffp_long.dat", 64, 4);
+    f.expectRead(100, 40 * FBF_PAGE_SIZE);
+    EXPECT_EQ(cacheStats().directReads, 1u);
+    EXPECT_EQ(f.cachedPages(), 0u);
 }
 
 // A scattered small read that misses goes past the cache the first time;
 // the same page missed again is cached, and then read from the cache.
 TEST(FbfFastPaths, ScatteredPagesAreCachedWhenMissedAgain)
 {
-    ScratchFile f("fbffp_scatter.dat");
-    std::string data = pattern(200 * FBF_PAGE_SIZE, 6);
-    ASSERT_TRUE(testutil::writeFile(f.name, data));
-    HFBF h = openFbf(f.name);
-    char buf[64];
-    ULONG n = 0;
+    PatternFile f("fbffp_scatter.dat", 200, 6);
     const ULONG at = 150 * FBF_PAGE_SIZE + 99;
-    FbfResetCacheStats();
     for (int round = 0; round < 3; round++) {
-        ASSERT_EQ(FbfChgFilePtr(h, (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
-        ASSERT_EQ(FbfRead(h, buf, sizeof buf, &n), 0);
-        ASSERT_EQ(std::string(buf, n), data.substr(at, sizeof buf));
-        ASSERT_EQ(FbfChgFilePtr(h, (LONG)(at / 2), VBF_FILE_BEGIN, nullptr), 0);
-        ASSERT_EQ(FbfRead(h, buf, 1, &n), 0);   // elsewhere, so no reading is sequential
+        f.expectRead(at, 64);
+        f.expectRead(at / 2, 1);   // elsewhere, so no reading is sequential
     }
-    FBFCACHESTATS st;
-    FbfQueryCacheStats(&st);
+    FBFCACHESTATS st = cacheStats();
     EXPECT_EQ(st.directReads, 2u);    // both pages, the first time
     EXPECT_EQ(st.misses, 2u);         // both pages, the second time
     EXPECT_EQ(st.slowHits + st.fastHits, 2u);
-    FbfClose(h);
 }
