@@ -36,6 +36,7 @@
 #include "killwork.h"
 #include "prf.h"
 #include "profile/prfdisk.h"
+#include "testutil.h"
 
 namespace arccrash {
 
@@ -142,23 +143,22 @@ inline USHORT readPairs(const char *file, Pairs *out)
 /* The problem lines `orin arc check` prints (orin.exe next to the test). */
 inline std::vector<std::string> toolProblems(const char *file, int *status)
 {
+    testutil::CommandResult r = testutil::runCommand(std::string("orin.exe arc check ") + file);
+    *status = r.status;
     std::vector<std::string> lines;
-    std::string cmd = std::string("orin.exe arc check ") + file + " 2>&1";
-    FILE *p = _popen(cmd.c_str(), "r");
-    if (!p) {
-        *status = -1;
-        return lines;
-    }
-    char buf[1024];
-    while (fgets(buf, sizeof buf, p)) {
-        std::string line(buf);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+    size_t at = 0;
+    while (at < r.out.size()) {
+        size_t end = r.out.find('\n', at);
+        if (end == std::string::npos)
+            end = r.out.size();
+        std::string line = r.out.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (line.find("no damage found") == std::string::npos &&
             line.find(" found") == std::string::npos)
             lines.push_back(line);
     }
-    *status = _pclose(p);
     return lines;
 }
 

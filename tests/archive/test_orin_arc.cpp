@@ -18,30 +18,13 @@ using prfdisk::DiskProfile;
 
 namespace {
 
-struct Output {
-    int status = -1;
-    std::string out;     // standard output, byte for byte
-    std::string err;     // standard error
-};
-
-constexpr char kErrFile[] = "arc_tool_stderr.txt";
+/* What a run printed: standard output byte for byte, standard error apart. */
+using Output = testutil::CommandResult;
 
 /* Runs `orin.exe ARGS` through the command interpreter. */
 Output orin(const std::string &args)
 {
-    Output r;
-    std::string cmd = "orin.exe " + args + " 2>" + kErrFile;
-    FILE *p = _popen(cmd.c_str(), "rb");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    r.status = _pclose(p);
-    r.err = readFile(kErrFile);
-    DeleteFileA(kErrFile);
-    return r;
+    return testutil::runCommand("orin.exe " + args, "arc_tool_stderr.txt");
 }
 
 /* The lines of a listing, without their line ends. */

@@ -12,22 +12,14 @@
 
 namespace {
 
-// Runs a command line through the command interpreter; returns the exit
-// status and fills `out` with what it printed (stdout and stderr).
+// Runs a command line; returns the exit status and fills `out` with what
+// it printed (stdout and stderr).
 int run(const std::string &cmd, std::string *out = nullptr)
 {
-    FILE *p = _popen((cmd + " 2>&1").c_str(), "rb");
-    if (!p)
-        return -1;
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        text.append(buf, n);
-    int status = _pclose(p);
+    testutil::CommandResult r = testutil::runCommand(cmd);
     if (out)
-        *out = text;
-    return status;
+        *out = r.out;
+    return r.status;
 }
 
 TEST(OrinTool, ExitStatusAndMessages)

@@ -10,27 +10,16 @@ using namespace flutest;
 
 namespace {
 
-// Runs a command line through the command interpreter; returns the exit
-// status and what it printed on standard output and (separately, when
-// asked) on standard error.
+// Runs a command line; returns the exit status and what it printed on
+// standard output and (separately, when asked) on standard error.
 int run(const std::string &cmd, std::string *out = nullptr, std::string *err = nullptr)
 {
-    const std::string errFile = "flu_tool_stderr.txt";
-    FILE *p = _popen((cmd + " 2>" + errFile).c_str(), "rb");
-    if (!p)
-        return -1;
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        text.append(buf, n);
-    int status = _pclose(p);
+    testutil::CommandResult r = testutil::runCommand(cmd, "flu_tool_stderr.txt");
     if (out)
-        *out = text;
+        *out = r.out;
     if (err)
-        *err = testutil::readFile(errFile);
-    DeleteFileA(errFile.c_str());
-    return status;
+        *err = r.err;
+    return r.status;
 }
 
 size_t countOf(const std::string &text, const std::string &what)
