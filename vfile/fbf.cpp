@@ -63,10 +63,6 @@ namespace {
 SHORT freeHead = kNoEntry;             /* tableLock */
 USHORT usedCount;                      /* entries ever used (high-water mark); tableLock */
 
-/* A handle opened for reading only may not write, even when the shared
- * operating-system handle (opened by an earlier caller) could. */
-constexpr USHORT kAccessMask = 0x03;
-
 /* Result of FbfTell for a handle that is not live. */
 constexpr ULONG kTellInvalid = 0xFFFFFFFF;
 
@@ -77,12 +73,6 @@ constexpr int kSpinsBeforeYield = 64;
 void *nameSpaceOf(const _FBF *h)
 {
     return reinterpret_cast<void *>(h->user);
-}
-
-/* The entry keeps the operating-system handle in a 32-bit word. */
-HANDLE osHandleOf(const FBFENTRY &e)
-{
-    return reinterpret_cast<HANDLE>(LONG_PTR{static_cast<LONG>(e.osHandle)});
 }
 
 int findOpenEntry(const char *name)
@@ -152,6 +142,7 @@ USHORT attachEntry(ULONG_PTR context, const char *name, ULONG *action, ULONG ini
     std::strcpy(e.name, name);
     e.osHandle = os;
     e.transfersAtOnly = atOnly;
+    e.viewable = mayView(static_cast<USHORT>(openMode));
     e.useCount = 1;
     e.knownLength = kLengthUnknown;
     e.osPosition = kOsPosUnknown;
@@ -179,29 +170,13 @@ USHORT detachEntry(const _FBF *h)
     if (e.useCount == 0 || --e.useCount != 0)
         return 0;
     releaseFilePages(h->fileIndex);
+    dropReadView(e);
     unmapEntryView(e);
     USHORT rc = KnlNamClose(nameSpaceOf(h), e.osHandle);
     giveBackEntry(h->fileIndex);
     return rc;
 }
 
-/* The file length, asked of the operating system when not yet known. */
-USHORT knownLength(const _FBF *h, ULONG *length)
-{
-    FBFENTRY &e = entryOf(h);
-
-    if (e.knownLength == kLengthUnknown) {
-        ULONG len;
-        stats.osSeeks++;
-        USHORT rc = KnlNamChgFilePtr(nameSpaceOf(h), e.osHandle, 0, KNLNAM_SEEK_END, &len);
-        e.osPosition = rc == 0 ? LONGLONG{len} : kOsPosUnknown;
-        if (rc != 0)
-            return rc;
-        e.knownLength = static_cast<LONG>(len);
-    }
-    *length = static_cast<ULONG>(e.knownLength);
-    return 0;
-}
 
 /* Puts the shared handle's pointer at `offset`. */
 USHORT seekOs(const _FBF *h, ULONG offset)
@@ -258,6 +233,7 @@ USHORT newSizeLocked(const _FBF *h, ULONG newLength)
     FBFENTRY &e = entryOf(h);
     ULONG oldLength;
     USHORT rc = knownLength(h, &oldLength);
+    dropReadView(e);
     if (rc == 0)
         rc = KnlNamNewSize(nameSpaceOf(h), e.osHandle, newLength);
     e.osPosition = kOsPosUnknown;
@@ -297,6 +273,24 @@ USHORT checkInfoArgs(ULONG level, const void *buffer, ULONG size)
 }
 
 }  // namespace
+
+/* The file length, asked of the operating system when not yet known. */
+USHORT knownLength(const _FBF *h, ULONG *length)
+{
+    FBFENTRY &e = entryOf(h);
+
+    if (e.knownLength == kLengthUnknown) {
+        ULONG len;
+        stats.osSeeks++;
+        USHORT rc = KnlNamChgFilePtr(nameSpaceOf(h), e.osHandle, 0, KNLNAM_SEEK_END, &len);
+        e.osPosition = rc == 0 ? LONGLONG{len} : kOsPosUnknown;
+        if (rc != 0)
+            return rc;
+        e.knownLength = static_cast<LONG>(len);
+    }
+    *length = static_cast<ULONG>(e.knownLength);
+    return 0;
+}
 
 void SpinLock::waitAndLock() noexcept
 {
@@ -385,10 +379,13 @@ USHORT readDirect(_FBF *h, void *buffer, ULONG count, ULONG *read)
     if (buffer == nullptr && count != 0)
         return ORIN_ERR_INVALID_PARAM;
     ULONG done = 0;
-    USHORT rc;
+    USHORT rc = 0;
     {
         std::lock_guard guard(tableLock);
-        rc = osReadAt(h, h->position, buffer, count, &done, nullptr);
+        if (copyFromView(entryOf(h), h->position, buffer, count))
+            done = count;
+        else
+            rc = osReadAt(h, h->position, buffer, count, &done, nullptr);
     }
     h->position += done;
     if (read != nullptr)
@@ -402,6 +399,8 @@ USHORT writeBytes(_FBF *h, const void *buffer, ULONG count, ULONG *written)
         *written = 0;
     if (buffer == nullptr && count != 0)
         return ORIN_ERR_INVALID_PARAM;
+    /* A handle opened for reading only may not write, even when the shared
+     * operating-system handle (opened by an earlier caller) could. */
     if ((h->openMode & kAccessMask) == VBF_MODE_READ)
         return ORIN_ERR_ACCESS_DENIED;
     std::lock_guard guard(tableLock);

@@ -427,10 +427,29 @@ const BYTE *fastPathBytes(const _FBF *h, ULONG count) noexcept
     return p.buffer + offset;
 }
 
-/* Reads through the cache and advances the position; *done gets the count
- * delivered.  Returns 5 when the operating system failed. */
+/* Copies the bytes at the handle's position out of the file's read view
+ * when it holds them all, making the view (again) first when the file has
+ * none or has outgrown it. */
+bool readThroughView(const _FBF *h, BYTE *dst, ULONG count) noexcept
+{
+    FBFENTRY &e = entryOf(h);
+    if (copyFromView(e, h->position, dst, count))
+        return true;
+    if (!e.viewable)
+        return false;
+    refreshReadView(h);
+    return copyFromView(e, h->position, dst, count);
+}
+
+/* Reads through the view or the cache and advances the position; *done
+ * gets the count delivered.  Returns 5 when the operating system failed. */
 USHORT readCached(_FBF *h, BYTE *dst, ULONG count, ULONG *done) noexcept
 {
+    if (readThroughView(h, dst, count)) {
+        h->position += count;
+        *done = count;
+        return 0;
+    }
     if (const BYTE *fast = fastPathBytes(h, count)) {
         std::memcpy(dst, fast, count);
         h->position += count;

@@ -73,6 +73,13 @@ struct FBFENTRY {
                                           ended: a miss there continues it */
     ULONG   streamReads;               /* reads past the cache in a row that
                                           each began at streamEnd */
+    bool    viewable;                  /* opened to deny all sharing, for reading:
+                                          may be read through a view */
+    const BYTE *readView;              /* read-only view of [0, readViewLength),
+                                          or null (fbf_view.cpp) */
+    ULONG   readViewLength;
+    ULONG   viewTriedAt;               /* file length at the last making of
+                                          the view; 0 when none was tried */
 };
 
 /* One cache slot; validLength 0 marks a free slot. */
@@ -127,6 +134,7 @@ struct FBFCACHESTATS {
     ULONG64 osSeeks;       /* pointer moves asked of the operating system */
     ULONG64 osReads;       /* reads asked of the operating system */
     ULONG64 osWrites;      /* writes asked of the operating system */
+    ULONG64 viewReads;     /* reads served by a file's read view */
 };
 /* The counters themselves; tableLock. */
 extern FBFCACHESTATS stats;
@@ -173,6 +181,9 @@ const VBFFUNCS *directTable() noexcept;
  * holds tableLock. */
 void releaseFilePages(USHORT fileIndex);
 void patchPages(USHORT fileIndex, ULONG position, const BYTE *data, ULONG count);
+/* The file length, asked of the operating system when not yet known
+ * (fbf.cpp); tableLock held. */
+USHORT knownLength(const _FBF *h, ULONG *length);
 /* Operating-system reads for the cache (fbf.cpp); tableLock held. */
 USHORT osReadAt(const _FBF *h, ULONG offset, void *buffer, ULONG count, ULONG *done, int *flag);
 
@@ -196,6 +207,31 @@ inline FBFENTRY &entryOf(const _FBF *h)
 {
     return fbfFiles[h->fileIndex];
 }
+
+/* The access bits of an open mode. */
+constexpr USHORT kAccessMask = 0x03;
+
+/* The entry keeps the operating-system handle in a 32-bit word. */
+inline HANDLE osHandleOf(const FBFENTRY &e)
+{
+    return reinterpret_cast<HANDLE>(LONG_PTR{static_cast<LONG>(e.osHandle)});
+}
+
+/* Read views (fbf_view.cpp); tableLock held.  A file opened to deny all
+ * sharing, for reading, is read through a read-only view of the system's
+ * copy of it where the view holds the bytes.  On by default; switched
+ * off, files are read through the cache alone, with the same results. */
+bool mayView(USHORT openMode) noexcept;
+void setMappedReads(bool on) noexcept;
+bool mappedReads() noexcept;
+/* Makes the file's view, or makes it again over a file that has grown
+ * well past it, when the file may be viewed. */
+void refreshReadView(const _FBF *h);
+/* Unmaps the file's view: before a change of size, and at close. */
+void dropReadView(FBFENTRY &e);
+/* Copies count bytes at offset out of the view; false when the view does
+ * not hold them all. */
+bool copyFromView(const FBFENTRY &e, ULONG offset, void *dst, ULONG count);
 
 }  // namespace orin::fbf
 

@@ -35,11 +35,11 @@ std::string pattern(size_t n, unsigned seed)
     return s;
 }
 
-HFBF openFbf(const std::string &name)
+HFBF openFbf(const std::string &name, ULONG share = VBF_SHARE_DENY_NONE)
 {
     HFBF h = nullptr;
     EXPECT_EQ(FbfOpen((ULONG_PTR)KnlNamGetDefaultNS(), name.c_str(), &h, nullptr, 0, 128, 1,
-                      VBF_MODE_READWRITE | VBF_SHARE_DENY_NONE, 0),
+                      VBF_MODE_READWRITE | share, 0),
               0);
     return h;
 }
@@ -99,34 +99,39 @@ struct Model {
 // One seeded run; returns the trace of every result.
 class Run {
 public:
-    Run(const std::string &name, const std::string &other, unsigned seed)
+    Run(const std::string &name, const std::string &other, unsigned seed, ULONG share)
         : rng_(seed), name_(name)
     {
         model_.bytes = pattern(kStartSize, seed);
         EXPECT_TRUE(testutil::writeFile(name, model_.bytes));
         EXPECT_TRUE(testutil::writeFile(other, pattern(kOtherSize, seed + 1)));
-        h_[0] = openFbf(name);
-        h_[1] = openFbf(name);
-        other_ = openFbf(other);
+        h_[0] = openFbf(name, share);
+        h_[1] = openFbf(name, share);
+        other_ = openFbf(other, share);
     }
 
-    ~Run()
-    {
-        FbfClose(h_[0]);
-        FbfClose(h_[1]);
-        FbfClose(other_);
-    }
+    ~Run() { closeAll(); }
 
     std::string go()
     {
         for (step_ = 0; step_ < kSteps && !::testing::Test::HasFailure(); step_++)
             oneStep();
+        closeAll();                      // a file opened to deny all is read only then
         EXPECT_EQ(testutil::readFile(name_), model_.bytes) << "final file bytes";
         return trace_;
     }
 
 private:
     ULONG pick(ULONG n) { return (ULONG)(rng_() % n); }
+
+    void closeAll()
+    {
+        for (HFBF *h : {&h_[0], &h_[1], &other_}) {
+            if (*h != nullptr)
+                FbfClose(*h);
+            *h = nullptr;
+        }
+    }
 
     // Read sizes from one byte to well past the read-ahead span.
     ULONG readSize()
@@ -275,27 +280,43 @@ private:
     int step_ = 0;
 };
 
-// Switches the fast paths and the positioned transfers for one scope.
+// Switches the fast paths, the positioned transfers and the read views
+// for one scope.
 class Paths {
 public:
-    Paths(bool fast, bool positioned)
+    Paths(bool fast, bool positioned, bool views)
     {
         orin::fbf::setFastPaths(fast);
         orin::fbf::setPositionedIo(positioned);
+        orin::fbf::setMappedReads(views);
     }
     ~Paths()
     {
         orin::fbf::setFastPaths(true);
         orin::fbf::setPositionedIo(true);
+        orin::fbf::setMappedReads(true);
     }
 };
 
-std::string runWith(bool fast, unsigned seed, bool positioned = true)
+// How a workload's files are opened and read.
+struct Way {
+    bool fast = true;
+    bool positioned = true;
+    ULONG share = VBF_SHARE_DENY_NONE;   // VBF_SHARE_DENY_ALL: read views apply
+    bool views = true;
+};
+
+std::string runWith(const Way &way, unsigned seed)
 {
-    Paths paths(fast, positioned);
-    ScratchFile f(fast ? "fbffp_on.dat" : "fbffp_off.dat");
-    ScratchFile o(fast ? "fbffp_on2.dat" : "fbffp_off2.dat");
-    return Run(f.name, o.name, seed).go();
+    Paths paths(way.fast, way.positioned, way.views);
+    ScratchFile f(way.fast ? "fbffp_on.dat" : "fbffp_off.dat");
+    ScratchFile o(way.fast ? "fbffp_on2.dat" : "fbffp_off2.dat");
+    return Run(f.name, o.name, seed, way.share).go();
+}
+
+std::string runWith(bool fast, unsigned seed)
+{
+    return runWith(Way{fast}, seed);
 }
 
 } // namespace
@@ -310,9 +331,29 @@ TEST(FbfFastPaths, SeededWorkloadsMatchThePlainPathAndTheModel)
         ASSERT_FALSE(HasFailure());
         EXPECT_EQ(fast, plain);
         // and with every transfer a seek, then the read or write
-        std::string seeking = runWith(true, seed, false);
+        std::string seeking = runWith(Way{true, false}, seed);
         ASSERT_FALSE(HasFailure());
         EXPECT_EQ(seeking, plain);
+    }
+}
+
+// Files no other handle may open are read through views of the system's
+// copy: the same workloads, writes, growth and size changes included,
+// give the same results and bytes as through the cache alone.
+TEST(FbfFastPaths, ReadViewsMatchTheCacheAndTheModel)
+{
+    for (unsigned seed : {3u, 11u, 4096u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        FbfResetCacheStats();
+        std::string viewed = runWith(Way{true, true, VBF_SHARE_DENY_ALL, true}, seed);
+        ASSERT_FALSE(HasFailure());
+        FBFCACHESTATS st;
+        FbfQueryCacheStats(&st);
+        EXPECT_GT(st.viewReads, 100u) << "the workload must read through views";
+        std::string cached = runWith(Way{true, true, VBF_SHARE_DENY_ALL, false}, seed);
+        ASSERT_FALSE(HasFailure());
+        EXPECT_EQ(viewed, cached);
+        EXPECT_EQ(viewed, runWith(false, seed));
     }
 }
 
