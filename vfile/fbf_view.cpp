@@ -32,7 +32,6 @@ namespace {
 
 constexpr ULONG kMinViewBytes = 64 * 1024;
 constexpr ULONG kMinGrowth = 256 * 1024;
-constexpr ULONG64 kViewBudget = 48ull * 1024 * 1024;
 constexpr USHORT kShareMask = 0x70;
 
 std::atomic<bool> mappedReadsOn{true};

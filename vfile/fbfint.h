@@ -221,6 +221,7 @@ inline HANDLE osHandleOf(const FBFENTRY &e)
  * sharing, for reading, is read through a read-only view of the system's
  * copy of it where the view holds the bytes.  On by default; switched
  * off, files are read through the cache alone, with the same results. */
+constexpr ULONG64 kViewBudget = 48ull * 1024 * 1024;   /* all views together */
 bool mayView(USHORT openMode) noexcept;
 void setMappedReads(bool on) noexcept;
 bool mappedReads() noexcept;

@@ -377,11 +377,11 @@ struct PatternFile {
     ScratchFile file;
     std::string data;
     HFBF h;
-    PatternFile(const char *name, ULONG pages, unsigned seed)
+    PatternFile(const char *name, ULONG pages, unsigned seed, ULONG share = VBF_SHARE_DENY_NONE)
         : file(name), data(pattern(pages * FBF_PAGE_SIZE, seed))
     {
         EXPECT_TRUE(testutil::writeFile(file.name, data));
-        h = openFbf(file.name);
+        h = openFbf(file.name, share);
         FbfResetCacheStats();
     }
     ~PatternFile() { FbfClose(h); }
@@ -466,4 +466,25 @@ TEST(FbfFastPaths, ScatteredPagesAreCachedWhenMissedAgain)
     EXPECT_EQ(st.directReads, 2u);    // both pages, the first time
     EXPECT_EQ(st.misses, 2u);         // both pages, the second time
     EXPECT_EQ(st.slowHits + st.fastHits, 2u);
+}
+
+// A file larger than what views may hold in all is viewed in its first
+// part: reads inside, across and past the view's end give the file's
+// bytes, only the first from the view.  Closing gives the room back: a
+// second such file gets a view as large.
+TEST(FbfFastPaths, AFileLargerThanTheViewBudgetIsViewedInItsFirstPart)
+{
+    const auto budget = static_cast<ULONG>(orin::fbf::kViewBudget);
+    for (unsigned seed : {9u, 10u}) {
+        SCOPED_TRACE("file " + std::to_string(seed));
+        PatternFile f("fbffp_big.dat", budget / FBF_PAGE_SIZE + 256, seed, VBF_SHARE_DENY_ALL);
+        f.expectRead(budget - 10000, FBF_PAGE_SIZE);
+        EXPECT_EQ(cacheStats().viewReads, 1u);
+        FbfResetCacheStats();
+        f.expectRead(budget - 100, FBF_PAGE_SIZE);
+        f.expectRead(budget + 5000, FBF_PAGE_SIZE);
+        FBFCACHESTATS st = cacheStats();
+        EXPECT_EQ(st.viewReads, 0u);
+        EXPECT_EQ(st.directReads, 2u);
+    }
 }
