@@ -9,10 +9,10 @@
  * pages of FBF_PAGE_SIZE bytes; writes go straight to the operating system
  * and patch any cached page they touch, so the cache never holds unwritten
  * data.  Flushing a file forgets its pages, which makes changes by other
- * processes visible.  A file opened to deny all sharing, with read access,
- * can change only through this process: it is read through a read-only
- * mapped view of the system's copy of it instead (at most 48 MiB of views
- * in all), which shows every write at once.
+ * processes visible.  A file on a local disk opened to deny all sharing,
+ * with read access, can change only through this process: it is read
+ * through a read-only mapped view of the system's copy of it instead (at
+ * most 48 MiB of views in all), which shows every write at once.
  *
  * The table and the cache are shared by the whole process and guarded by
  * one lock: handles may be used from different threads at once, each

@@ -142,7 +142,7 @@ USHORT attachEntry(ULONG_PTR context, const char *name, ULONG *action, ULONG ini
     std::strcpy(e.name, name);
     e.osHandle = os;
     e.transfersAtOnly = atOnly;
-    e.viewable = mayView(static_cast<USHORT>(openMode));
+    e.viewable = mayView(name, static_cast<USHORT>(openMode));
     e.useCount = 1;
     e.knownLength = kLengthUnknown;
     e.osPosition = kOsPosUnknown;

@@ -1,9 +1,9 @@
 /*
  * fbf_view.cpp - read views of the buffered files.
  *
- * A file opened to deny all sharing, with read access, is one that no
- * other handle can write, shorten or lock while it is open: every change
- * to it goes through this process's one system handle.  Such a file is
+ * A file on a local disk opened to deny all sharing, with read access, is
+ * one that no other handle can write, shorten or lock while it is open:
+ * every change to it goes through this process's one system handle.  Such a file is
  * read through a read-only mapped view of the system's copy of it instead
  * of read calls; a read inside the view is one copy.  Writes still go to
  * the system at once, and the view shows them (a mapped view and the
@@ -17,7 +17,8 @@
  * shorten a file under a view), as does closing.  Views of all files
  * together stay within kViewBudget; a file larger than what is left is
  * viewed in its first part.  Files shorter than kMinViewBytes are left to
- * the page cache, which holds them whole.
+ * the page cache, which holds them whole, and files on network or
+ * removable drives to read calls.
  *
  * Every function here expects tableLock held.
  */
@@ -54,12 +55,24 @@ const BYTE *mapHead(const FBFENTRY &e, ULONG length)
     return static_cast<const BYTE *>(view);
 }
 
+/* Whether `name` lies on a disk of this machine.  A view of a file on a
+ * network or removable drive would fault where a read call answers an
+ * error when the drive goes away; such files are read by calls. */
+bool onLocalDisk(const char *name)
+{
+    char volume[MAX_PATH];
+    if (!GetVolumePathNameA(name, volume, sizeof volume))
+        return false;
+    UINT type = GetDriveTypeA(volume);
+    return type == DRIVE_FIXED || type == DRIVE_RAMDISK;
+}
+
 }  // namespace
 
-bool mayView(USHORT openMode) noexcept
+bool mayView(const char *name, USHORT openMode) noexcept
 {
     return (openMode & kShareMask) == VBF_SHARE_DENY_ALL &&
-           (openMode & kAccessMask) != VBF_MODE_WRITE;
+           (openMode & kAccessMask) != VBF_MODE_WRITE && onLocalDisk(name);
 }
 
 void setMappedReads(bool on) noexcept

@@ -222,7 +222,7 @@ inline HANDLE osHandleOf(const FBFENTRY &e)
  * copy of it where the view holds the bytes.  On by default; switched
  * off, files are read through the cache alone, with the same results. */
 constexpr ULONG64 kViewBudget = 48ull * 1024 * 1024;   /* all views together */
-bool mayView(USHORT openMode) noexcept;
+bool mayView(const char *name, USHORT openMode) noexcept;
 void setMappedReads(bool on) noexcept;
 bool mappedReads() noexcept;
 /* Makes the file's view, or makes it again over a file that has grown
