@@ -113,9 +113,11 @@ bool positioned(const FBFENTRY &e)
 
 /* Opens `name` for a new handle: one more user of an entry holding the
  * name, else a new entry and an operating-system open (one for transfers
- * at offsets only, while those are on). */
+ * at offsets only, while those are on); `viewable` says whether a new
+ * entry may be read through a view. */
 USHORT attachEntry(ULONG_PTR context, const char *name, ULONG *action, ULONG initialSize,
-                   ULONG attribute, ULONG openFlags, ULONG openMode, USHORT *index)
+                   ULONG attribute, ULONG openFlags, ULONG openMode, bool viewable,
+                   USHORT *index)
 {
     int i = findOpenEntry(name);
     if (i != kNoEntry) {
@@ -142,7 +144,7 @@ USHORT attachEntry(ULONG_PTR context, const char *name, ULONG *action, ULONG ini
     std::strcpy(e.name, name);
     e.osHandle = os;
     e.transfersAtOnly = atOnly;
-    e.viewable = mayView(name, static_cast<USHORT>(openMode));
+    e.viewable = viewable;
     e.useCount = 1;
     e.knownLength = kLengthUnknown;
     e.osPosition = kOsPosUnknown;
@@ -580,9 +582,10 @@ USHORT ORINAPI FbfOpen(ULONG_PTR context, const char *name, HFBF *handle, ULONG 
     h->openMode = static_cast<USHORT>(openMode);
     h->position = 0;
     h->user = context;
+    const bool viewable = mayView(shortName, static_cast<USHORT>(openMode));  /* asks the system */
     std::lock_guard guard(tableLock);
     USHORT rc = attachEntry(context, shortName, action, initialSize, attribute, openFlags,
-                            openMode, &h->fileIndex);
+                            openMode, viewable, &h->fileIndex);
     if (rc == 0)
         *handle = h.release();
     return rc;

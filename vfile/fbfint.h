@@ -217,10 +217,11 @@ inline HANDLE osHandleOf(const FBFENTRY &e)
     return reinterpret_cast<HANDLE>(LONG_PTR{static_cast<LONG>(e.osHandle)});
 }
 
-/* Read views (fbf_view.cpp); tableLock held.  A file opened to deny all
+/* Read views (fbf_view.cpp).  A file on a local disk opened to deny all
  * sharing, for reading, is read through a read-only view of the system's
  * copy of it where the view holds the bytes.  On by default; switched
- * off, files are read through the cache alone, with the same results. */
+ * off, files are read through the cache alone, with the same results.
+ * All but mayView expect tableLock held. */
 constexpr ULONG64 kViewBudget = 48ull * 1024 * 1024;   /* all views together */
 bool mayView(const char *name, USHORT openMode) noexcept;
 void setMappedReads(bool on) noexcept;
