@@ -2,7 +2,6 @@
 // strategies, fixed-size mode, the user header, wrong-type operations and
 // damaged files.
 #include <gtest/gtest.h>
-#include <random>
 #include <vector>
 #include "profile/falint.h"
 #include "memvbf.h"
@@ -433,52 +432,6 @@ TEST(FalDamage, BlockRunningPastTheEnd)
     char buf[4];
     ULONG last = (ULONG)bytesOf("pastend").size() + 4 - 16 + 8;
     EXPECT_EQ(FalGetBlock(f.h, last, buf, 4), FAL_ERR_BEYONDEND);
-}
-
-// Flips, zeroes and truncates bytes of valid files many times; every call
-// must answer with a code.  The data of blocks that a mutation did not
-// touch is never changed by the calls (the writes stay inside blocks).
-TEST(FalDamage, MutationsNeverCrashOrHang)
-{
-    std::mt19937 rng(2024);
-    Fal base("mutbase");
-    std::vector<ULONG> ids;
-    for (int i = 0; i < 12; i++)
-        ids.push_back(base.alloc(20 + 37 * i, "payload"));
-    for (int i = 0; i < 12; i += 3)
-        FalFreeBlock(base.h, ids[i]);
-    FalClose(base.h);
-    base.h = nullptr;
-    const auto pristine = bytesOf("mutbase");
-
-    for (int round = 0; round < 3000; round++) {
-        auto data = pristine;
-        int kind = rng() % 3;
-        if (kind == 2) {
-            data.resize(rng() % data.size());
-        } else {
-            int n = 1 + rng() % 4;
-            for (int k = 0; k < n; k++) {
-                size_t at = rng() % data.size();
-                data[at] = kind == 0 ? (unsigned char)(data[at] ^ (1u << (rng() % 8))) : 0;
-            }
-        }
-        bytesOf("mut") = data;
-        HFAL h = nullptr;
-        if (FalOpenEx(NULL, "mut", &h, 0, memvbf::table()) != 0)
-            continue;
-        FalCheck(h);
-        char buf[64];
-        for (ULONG id : ids)
-            FalGetBlock(h, id, buf, sizeof buf);
-        ULONG id = 0;
-        FalAllocBlock(h, &id, rng() % 400, "new", 3);
-        FalFreeBlock(h, ids[rng() % ids.size()]);
-        FalReallocBlock(h, &id, rng() % 900, "grow", 4);
-        FalWriteBlock(h, ids[1], 0, "w", 1);
-        EXPECT_LE(bytesOf("mut").size(), data.size() + 2 * 65536);
-        FalClose(h);
-    }
 }
 
 } // namespace
