@@ -51,6 +51,7 @@
 
 #include "frame/boundary.h"
 #include "frame/handle_pool.h"
+#include "vfile/vbf_slot.h"
 #include "frame/scope.h"
 #include "vfile/vbf_owner.h"
 #include "zip.h"
@@ -58,7 +59,6 @@
 namespace orin::arc {
 namespace {
 
-constexpr ULONG kTellFailed = 0xFFFFFFFF;
 constexpr int kFatYearBase = 1900;
 constexpr int kFatYearWrap = 128;
 constexpr int kFatFirstYear = 1980;
@@ -318,22 +318,7 @@ USHORT unmapView(FieldFile *f) noexcept
 
 /* A table slot over an operation: looks the back-end handle up first. */
 template <auto Op>
-struct Slot;
-
-template <class R, class... Args, R (*Op)(FieldFile *, Args...) noexcept>
-struct Slot<Op> {
-    static R call(void *backend, Args... args) noexcept
-    {
-        FieldFile *f = files.get(backend);
-        if (f == nullptr) {
-            if constexpr (std::is_same_v<R, ULONG>)
-                return kTellFailed;
-            else
-                return ORIN_ERR_INVALID_HANDLE;
-        }
-        return Op(f, args...);
-    }
-};
+using Slot = vbfslot::Slot<files, Op>;
 
 /* context: the chain; extra: the next table.  The chain passes to the
  * new record only when the open succeeds. */

@@ -30,13 +30,14 @@
 #include <cstdlib>
 #include "dos.h"
 #include "frame/handle_pool.h"
+#include "vfile/vbf_slot.h"
 #include "vfile/zipint.h"
 
 namespace orin::zip {
 namespace {
 
 constexpr ULONG kAccessMask = 0x03;
-constexpr ULONG kTellFailed = 0xFFFFFFFF;
+using vbfslot::kTellFailed;
 constexpr char kTempPrefix[] = "ozp";
 
 /* A temporary file's name, deleted when the owner goes. */
@@ -267,22 +268,7 @@ USHORT setInfo(ZipFile *f, ULONG level, void *buffer, ULONG size) noexcept
 
 /* A table slot over an operation: looks the back-end handle up first. */
 template <auto Op>
-struct Slot;
-
-template <class R, class... Args, R (*Op)(ZipFile *, Args...) noexcept>
-struct Slot<Op> {
-    static R call(void *backend, Args... args) noexcept
-    {
-        ZipFile *f = files.get(backend);
-        if (f == nullptr) {
-            if constexpr (std::is_same_v<R, ULONG>)
-                return kTellFailed;
-            else
-                return ORIN_ERR_INVALID_HANDLE;
-        }
-        return Op(f, args...);
-    }
-};
+using Slot = vbfslot::Slot<files, Op>;
 
 USHORT openFile(ULONG_PTR context, const char *fileName, void **backend, ULONG *action,
                 ULONG initialSize, ULONG attribute, ULONG openFlags, ULONG openMode,
