@@ -6,9 +6,9 @@
  * every change to it goes through this process's one system handle.  Such a file is
  * read through a read-only mapped view of the system's copy of it instead
  * of read calls; a read inside the view is one copy.  Writes still go to
- * the system at once, and the view shows them (a mapped view and the
- * file's read and write calls see the same pages), so nothing here is
- * ever stale.
+ * the system at once, and the view shows them (the file is opened for
+ * cached transfers, and on a local disk a mapped view and cached read and
+ * write calls see the same pages), so nothing here is ever stale.
  *
  * A view covers the file's length when it was made.  A read that reaches
  * past it goes through the page cache as before; once the file has grown
@@ -55,8 +55,9 @@ const BYTE *mapHead(const FBFENTRY &e, ULONG length)
     return static_cast<const BYTE *>(view);
 }
 
-/* Whether `name` lies on a disk of this machine.  A view of a file on a
- * network or removable drive would fault where a read call answers an
+/* Whether `name` lies on a disk of this machine.  The system does not
+ * keep a view of a remote file coherent with writes, and a view of a file
+ * on a network or removable drive faults where a read call answers an
  * error when the drive goes away; such files are read by calls. */
 bool onLocalDisk(const char *name)
 {
