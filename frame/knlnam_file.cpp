@@ -22,7 +22,6 @@ static_assert(sizeof(KNLFILESTATUS) == 34);   // level-1 information, packed
 namespace orin::knlnam {
 namespace {
 
-constexpr auto OPEN_SHARE_MASK = 0x70;
 constexpr auto OPEN_CREATE_ATTRS = (KNLNAM_ATTR_READONLY | KNLNAM_ATTR_HIDDEN | KNLNAM_ATTR_SYSTEM | KNLNAM_ATTR_ARCHIVE);
 constexpr char TEMP_PREFIX[] = "ON";   /* two-letter prefix of temporary names */
 constexpr auto TEMP_DIR_MAX = 258;
@@ -39,7 +38,7 @@ DWORD accessFromMode(ULONG mode)
 
 DWORD sharingFromMode(ULONG mode)
 {
-    switch (mode & OPEN_SHARE_MASK) {
+    switch (mode & kOpenShareMask) {
     case KNLNAM_SHARE_DENYALL:
     case KNLNAM_SHARE_DENYALL2:  return 0;
     case KNLNAM_SHARE_DENYWRITE: return FILE_SHARE_READ;

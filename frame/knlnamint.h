@@ -74,6 +74,12 @@ BOOL knlNamUnlockRaw(HANDLE h, ULONGLONG offset, ULONG length);
 }
 
 namespace orin::knlnam {
+/* The parts of an open mode (shared by every layer that opens files):
+ * access (read, write, read-write) and sharing (deny all, write, read,
+ * none). */
+constexpr ULONG kOpenAccessMask = 0x03;
+constexpr ULONG kOpenShareMask = 0x70;
+
 /* KnlNamOpen with more flags for the system's open call. */
 USHORT openFile(const char *name, KNLHFILE *handle, ULONG *action, ULONG size, ULONG attribute,
                 ULONG openFlags, ULONG openMode, DWORD systemFlags) noexcept;

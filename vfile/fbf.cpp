@@ -179,7 +179,6 @@ USHORT detachEntry(const _FBF *h)
     return rc;
 }
 
-
 /* Puts the shared handle's pointer at `offset`. */
 USHORT seekOs(const _FBF *h, ULONG offset)
 {
@@ -403,7 +402,7 @@ USHORT writeBytes(_FBF *h, const void *buffer, ULONG count, ULONG *written)
         return ORIN_ERR_INVALID_PARAM;
     /* A handle opened for reading only may not write, even when the shared
      * operating-system handle (opened by an earlier caller) could. */
-    if ((h->openMode & kAccessMask) == VBF_MODE_READ)
+    if ((h->openMode & knlnam::kOpenAccessMask) == VBF_MODE_READ)
         return ORIN_ERR_ACCESS_DENIED;
     std::lock_guard guard(tableLock);
     return writeLocked(h, buffer, count, written);

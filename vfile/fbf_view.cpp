@@ -33,7 +33,6 @@ namespace {
 
 constexpr ULONG kMinViewBytes = 64 * 1024;
 constexpr ULONG kMinGrowth = 256 * 1024;
-constexpr USHORT kShareMask = 0x70;
 
 std::atomic<bool> mappedReadsOn{true};
 ULONG64 viewedBytes;                    /* all views together; tableLock */
@@ -72,8 +71,8 @@ bool onLocalDisk(const char *name)
 
 bool mayView(const char *name, USHORT openMode) noexcept
 {
-    return (openMode & kShareMask) == VBF_SHARE_DENY_ALL &&
-           (openMode & kAccessMask) != VBF_MODE_WRITE && onLocalDisk(name);
+    return (openMode & knlnam::kOpenShareMask) == VBF_SHARE_DENY_ALL &&
+           (openMode & knlnam::kOpenAccessMask) != VBF_MODE_WRITE && onLocalDisk(name);
 }
 
 void setMappedReads(bool on) noexcept

@@ -19,6 +19,7 @@
 #include <atomic>
 #include "fbf.h"
 #include "frame/handle_pool.h"
+#include "frame/knlnamint.h"
 
 /* The Fbf handle: the open-file entry it works on, its open mode and its
  * own position. */
@@ -207,9 +208,6 @@ inline FBFENTRY &entryOf(const _FBF *h)
 {
     return fbfFiles[h->fileIndex];
 }
-
-/* The access bits of an open mode. */
-constexpr USHORT kAccessMask = 0x03;
 
 /* The entry keeps the operating-system handle in a 32-bit word. */
 inline HANDLE osHandleOf(const FBFENTRY &e)

@@ -30,13 +30,14 @@
 #include <cstdlib>
 #include "dos.h"
 #include "frame/handle_pool.h"
+#include "frame/knlnamint.h"
 #include "vfile/vbf_slot.h"
 #include "vfile/zipint.h"
 
 namespace orin::zip {
 namespace {
 
-constexpr ULONG kAccessMask = 0x03;
+using knlnam::kOpenAccessMask;
 using vbfslot::kTellFailed;
 constexpr char kTempPrefix[] = "ozp";
 
@@ -87,7 +88,7 @@ HandlePool<ZipFile> files;
 
 bool readOnly(const ZipFile &f) noexcept
 {
-    return (f.openMode & kAccessMask) == VBF_MODE_READ;
+    return (f.openMode & kOpenAccessMask) == VBF_MODE_READ;
 }
 
 /* Inflates the compressed file into the empty copy. */
@@ -137,7 +138,7 @@ USHORT openCopy(ZipFile &f, void *nameSpace, ULONG openMode) noexcept
     HVBF plain = nullptr;
     ULONG action = 0;
     USHORT rc = VbfOpen(nameSpace, f.temp.name(), &plain, &action, 0, VBF_ATTR_NORMAL,
-                        VBF_CREATE_OR_REPLACE, (openMode & ~kAccessMask) | VBF_MODE_READWRITE,
+                        VBF_CREATE_OR_REPLACE, (openMode & ~kOpenAccessMask) | VBF_MODE_READWRITE,
                         nullptr);
     f.plain.reset(plain);
     return rc;

@@ -314,20 +314,15 @@ std::string runWith(const Way &way, unsigned seed)
     return Run(f.name, o.name, seed, way.share).go();
 }
 
-std::string runWith(bool fast, unsigned seed)
-{
-    return runWith(Way{fast}, seed);
-}
-
 } // namespace
 
 TEST(FbfFastPaths, SeededWorkloadsMatchThePlainPathAndTheModel)
 {
     for (unsigned seed : {1u, 7u, 2024u, 90210u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        std::string fast = runWith(true, seed);
+        std::string fast = runWith(Way{}, seed);
         ASSERT_FALSE(HasFailure());
-        std::string plain = runWith(false, seed);
+        std::string plain = runWith(Way{false}, seed);
         ASSERT_FALSE(HasFailure());
         EXPECT_EQ(fast, plain);
         // and with every transfer a seek, then the read or write
@@ -353,7 +348,7 @@ TEST(FbfFastPaths, ReadViewsMatchTheCacheAndTheModel)
         std::string cached = runWith(Way{true, true, VBF_SHARE_DENY_ALL, false}, seed);
         ASSERT_FALSE(HasFailure());
         EXPECT_EQ(viewed, cached);
-        EXPECT_EQ(viewed, runWith(false, seed));
+        EXPECT_EQ(viewed, runWith(Way{false}, seed));
     }
 }
 
@@ -361,7 +356,7 @@ TEST(FbfFastPaths, ReadViewsMatchTheCacheAndTheModel)
 TEST(FbfFastPaths, WorkloadReachesEveryPath)
 {
     FbfResetCacheStats();
-    runWith(true, 5);
+    runWith(Way{}, 5);
     FBFCACHESTATS st;
     FbfQueryCacheStats(&st);
     EXPECT_GT(st.directReads, 0u);
