@@ -239,32 +239,6 @@ TEST_F(ArchiveTest, CountsFollowDocumentsAndDeleteNeedsNoActiveDocument)
     EXPECT_EQ(BrcDelete(nullptr, file.c_str()), ORIN_ERR_FILE_NOT_FOUND);
 }
 
-TEST_F(ArchiveTest, PackKeepsEveryDocument)
-{
-    {
-        Archive h;
-        ASSERT_EQ(BrcCreate(nullptr, h.out(), file.c_str(), 0), 0);
-        for (int i = 0; i < 30; i++) {
-            Doc d;
-            ASSERT_EQ(BrdAddDocument(h, d.out(), "site", std::to_string(i).c_str(), TRUE, FALSE), 0);
-            ASSERT_EQ(setText(d, "Body", std::string(500 + i, char('a' + i % 26))), 0);
-        }
-        for (USHORT i = 0; i < 30; i += 2) {
-            Doc d;
-            ASSERT_EQ(BrdOpenDocument(h, d.out(), i, FALSE), 0);
-            ASSERT_EQ(BrdDeleteDocument(d.release()), 0);
-        }
-    }
-    auto before = prfdisk::contentsOf(file);
-    ASSERT_EQ(BrcPack(nullptr, file.c_str(), 0), 0);
-    EXPECT_EQ(prfdisk::differences(before, prfdisk::contentsOf(file)), "");
-    Archive h;
-    ASSERT_EQ(BrcOpen(nullptr, h.out(), file.c_str(), 0), 0);
-    USHORT n = 0;
-    EXPECT_EQ(BrcGetNrDocs(h, &n), 0);
-    EXPECT_EQ(n, 15);
-}
-
 TEST_F(ArchiveTest, CorruptFlagRefusesTheNextOpen)
 {
     {

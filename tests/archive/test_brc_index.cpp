@@ -402,40 +402,6 @@ TEST_F(IndexEntries, UnknownEntriesAndHandles)
 
 using IndexMaintenance = ArchiveTest;
 
-TEST_F(IndexMaintenance, FieldChangesMoveTheDocument)
-{
-    BrcIndexEntry *e = open("F,3,L");
-    USHORT d0 = addDoc({{"F", "b"}});
-    USHORT d1 = addDoc({{"F", "c"}});
-    USHORT d2 = addDoc({{"F", "a"}});
-    EXPECT_EQ(walk(e), (std::vector<USHORT>{d2, d0, d1}));
-    setField(d2, "F", "d");
-    EXPECT_EQ(walk(e), (std::vector<USHORT>{d0, d1, d2}));
-    setField(d0, "OTHER", "zzz");   // a field the key does not use
-    EXPECT_EQ(walk(e), (std::vector<USHORT>{d0, d1, d2}));
-    deleteDoc(d1);
-    EXPECT_EQ(walk(e), (std::vector<USHORT>{d0, d2}));
-    EXPECT_EQ(BrcIxQueryNrKeys(a, e), 2UL);
-}
-
-TEST_F(IndexMaintenance, DocumentWithoutRequiredFieldStaysOut)
-{
-    BrcIndexEntry *e = open("F,3,LN");
-    ASSERT_NE(e, nullptr);
-    USHORT d0 = addDoc({{"F", "b"}});
-    USHORT d1 = addDoc({{"G", "x"}});
-    USHORT d2 = addDoc({{"F", "a"}});
-    EXPECT_EQ(walk(e), (std::vector<USHORT>{d2, d0}));
-    setField(d1, "G", "y");     // maintenance goes on around it
-    setField(d0, "F", "c");
-    EXPECT_EQ(walk(e), (std::vector<USHORT>{d2, d0}));
-    setField(d1, "F", "b");
-    EXPECT_EQ(walk(e), (std::vector<USHORT>{d2, d1, d0}));
-    // A rebuild stops at a document without key.
-    addDoc({{"G", "z"}});
-    EXPECT_EQ(BrcIxBuildIx(a, e), BRC_ERR_GENERAL);
-}
-
 TEST_F(IndexMaintenance, IndexCreatedOverADocumentWithoutRequiredField)
 {
     addDoc({{"F", "a"}});

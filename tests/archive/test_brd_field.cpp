@@ -219,21 +219,6 @@ TEST_P(FieldTest, ValuesOfAnOemArchiveAreStoredInTheOemCodePage)
     EXPECT_EQ(prfdisk::value(BrcGetPrfHandle(arc), "Doc_0", "History"), oem);
 }
 
-TEST_P(FieldTest, FailedAddLeavesNoSection)
-{
-    // A read-only second handle cannot add; nothing appears.
-    Archive ro;
-    if (shared()) {
-        ASSERT_EQ(BrcOpenReadonly(nullptr, ro.out(), file.c_str(), 0), 0);
-        Doc d;
-        EXPECT_NE(BrdAddDocument(ro, d.out(), "s", "i", TRUE, FALSE), 0);
-        EXPECT_EQ(d.d, nullptr);
-    }
-    USHORT n = 0;
-    EXPECT_EQ(BrcGetMaxNrDocs(arc, &n), 0);
-    EXPECT_EQ(n, 1);
-}
-
 INSTANTIATE_TEST_SUITE_P(Modes, FieldTest, ::testing::Values(USHORT(0), USHORT(1)),
                          [](const auto &info) { return info.param ? "Shared" : "Exclusive"; });
 

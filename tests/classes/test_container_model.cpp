@@ -117,7 +117,7 @@ void runStack(ULONG elementSize, ULONG capacity, bool ring, unsigned seed)
                 ASSERT_EQ(out.substr(0, elementSize), *e);
             }
         } else if (op < 93) {
-            s.Invert();
+            ASSERT_EQ(s.Invert(), 1);
             std::reverse(m.items.begin(), m.items.end());
         } else if (op < 96) {
             bool cs = rng() % 2, desc = rng() % 2;

@@ -157,15 +157,6 @@ TEST_F(KnlYearWindow, MissingKeyIsReportedAfterAllOtherWork)
     EXPECT_EQ(KnlQueryCharTable()['a'].other, 'A');
 }
 
-TEST(DatPivot, Rule)
-{
-    DatSetTwoDigitYearMax(2049); EXPECT_EQ(DatGetTwoDigitYearMax(), 49);
-    DatSetTwoDigitYearMax(2099); EXPECT_EQ(DatGetTwoDigitYearMax(), 99);
-    DatSetTwoDigitYearMax(2100); EXPECT_EQ(DatGetTwoDigitYearMax(), 29);
-    DatSetTwoDigitYearMax(75);   EXPECT_EQ(DatGetTwoDigitYearMax(), 75);
-    DatSetTwoDigitYearMax(1999); EXPECT_EQ(DatGetTwoDigitYearMax(), 29);
-}
-
 TEST(KnlSortSearch, SortsAndFindsWithTheCallersComparison)
 {
     auto cmp = [](const void *a, const void *b) {

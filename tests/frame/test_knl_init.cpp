@@ -97,12 +97,6 @@ TEST(KnlInit, StartIconisedFollowsTheShowCommand)
     { Args a("", SW_SHOWNORMAL); EXPECT_EQ(KnlQueryStartIconised(), 0); }
 }
 
-TEST(KnlInit, TerminateReturnsTheCode)
-{
-    EXPECT_EQ(KnlTerminate(42), 42);
-    EXPECT_EQ(KnlTerminate(0), 0);
-}
-
 // Start-up and shutdown run the network layer's: with the optional client's
 // stand-in libraries on the search path, KnlInit loads them and
 // KnlTerminate lets them go.

@@ -77,19 +77,6 @@ TEST(KnlFormats, BuiltFromLocaleItems)
     EXPECT_EQ(ymd.second, "[0h].[0m] [A]");
 }
 
-TEST(KnlFormats, TakenFromTheUserLocale)
-{
-    KnlInitCP();
-    if (GetUserDefaultLCID() == 0x0409) {
-        EXPECT_STREQ(datSysDateFmt, "[M]/[D]/[Y]");
-        EXPECT_STREQ(datSysTimeFmt, "[h]:[0m] [A]");
-    }
-    char sep[8];
-    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDATE, sep, sizeof sep);
-    EXPECT_NE(strstr(datSysDateFmt, sep), nullptr);
-    EXPECT_EQ(datSysDateFmt[0], '[');
-}
-
 std::string locale(LCTYPE item)
 {
     char buf[80];
@@ -111,27 +98,6 @@ TEST(KnlFormats, MonthAndDayNamesSundayFirst)
     KnlTerminate(0);                 // drops the locale names
     EXPECT_STREQ(DatMonthName(1, 0), "January");
     EXPECT_STREQ(DatDayName(0, 1), "Sun");
-}
-
-TEST(DatTables, SetNamesTakesOwnershipAndNullRestoresDefaults)
-{
-    char *names[24];
-    for (int i = 0; i < 24; i++)
-        names[i] = _strdup(("m" + std::to_string(i)).c_str());
-    EXPECT_EQ(DatSetMonthNames(names), 0);
-    EXPECT_STREQ(DatMonthName(1, 0), "m0");
-    EXPECT_STREQ(DatMonthName(12, 1), "m23");
-    EXPECT_EQ(DatSetMonthNames(NULL), 0);
-    EXPECT_STREQ(DatMonthName(2, 1), "Feb");
-}
-
-TEST(DatTables, TemplatesAreCutAtFortyBytes)
-{
-    std::string longFmt(60, 'x');
-    DatSetSysDateTimeFmt(longFmt.c_str(), "[i]");
-    EXPECT_EQ(strlen(datSysDateFmt), (size_t)DAT_FMT_SIZE - 1);
-    EXPECT_STREQ(datSysTimeFmt, "[i]");
-    DatSetSysDateTimeFmt("[0M]/[0D]/[Y]", "[i]:[0m]");
 }
 
 } // namespace

@@ -166,35 +166,6 @@ TEST(IxdTree, RemovingEverythingFreesNodesThatLaterInsertsReuse)
     EXPECT_EQ(ixdcheck::verify(memvbf::bytes(NAME)), "");
 }
 
-TEST(IxdTree, EqualKeysFollowTheRecordNumberBytes)
-{
-    Index t(3, 0);
-    for (ULONG rec : {1u, 256u, 2u, 0x01000000u})
-        ASSERT_EQ(t.enter("k", rec), 0u);
-    // little-endian bytes: 256 = 00 01, 0x01000000 = 00 00 00 01, 1 = 01, 2 = 02
-    std::vector<ULONG> seen;
-    Pair p = call(3, [&](void *k, ULONG *r, ULONG *e) { return IxdFirst(t.ix, k, r, e); });
-    ASSERT_EQ(p.rc, 0);
-    seen.push_back(p.rec);
-    while ((p = call(3, [&](void *k, ULONG *r, ULONG *e) { return IxdNext(t.ix, k, r, e); }))
-               .rc == 0)
-        seen.push_back(p.rec);
-    EXPECT_EQ(seen, (std::vector<ULONG>{0x01000000u, 256u, 1u, 2u}));
-
-    p = call(3, [&](void *k, ULONG *r, ULONG *e) {
-        return IxdSearchBack(t.ix, key("k", 3).data(), k, r, e); });
-    EXPECT_EQ(p.rec, 2u);
-    p = call(3, [&](void *k, ULONG *r, ULONG *e) {
-        return IxdSearch(t.ix, key("k", 3).data(), k, r, e); });
-    EXPECT_EQ(p.rec, 0x01000000u);
-    p = call(3, [&](void *k, ULONG *r, ULONG *e) {
-        return IxdSearchID(t.ix, key("k", 3).data(), 1, k, r, e); });
-    EXPECT_EQ(p.rec, 1u);
-    p = call(3, [&](void *k, ULONG *r, ULONG *e) {
-        return IxdSearchID(t.ix, key("k", 3).data(), 257, k, r, e); });
-    EXPECT_EQ(p.rec, 2u);   // 01 01 00 00 sorts between 1 and 2
-}
-
 TEST(IxdTree, SearchesFindNeighboursAndReportMisses)
 {
     Index t(4, 0);
@@ -267,61 +238,6 @@ TEST(IxdTree, EmptyIndexAndBothEnds)
     EXPECT_EQ(skip(0).k, numKey(8, kl));
     EXPECT_EQ(skip(100).err, (ULONG)IXD_ERR_NOT_FOUND);
     EXPECT_EQ(skip(0).k, numKey(n - 1, kl));   // stopped at the end
-}
-
-TEST(IxdTree, SteppingAfterTheCurrentKeyWasRemoved)
-{
-    const size_t kl = 8;
-    Index t(kl, 60);
-    for (unsigned i = 0; i < 30; i++)
-        ASSERT_EQ(t.enter(numKey(i, kl), i), 0u);
-    ULONG err;
-    auto at = [&](unsigned v) {
-        return call(kl, [&](void *o, ULONG *r, ULONG *e) {
-            return IxdSearch(t.ix, numKey(v, kl).data(), o, r, e); });
-    };
-    auto step = [&](SHORT c) { return call(kl, [&](void *o, ULONG *r, ULONG *e) {
-        return IxdSkipkey(t.ix, c, o, r, e); }); };
-
-    at(10);
-    ASSERT_EQ(t.remove(numKey(10, kl), 10), 0u);
-    Pair p = step(1);
-    EXPECT_EQ(p.rc, 0);
-    EXPECT_EQ(p.err, (ULONG)IXD_ERR_KEY_VANISHED);
-    EXPECT_EQ(p.k, numKey(11, kl));
-    p = step(1);
-    EXPECT_EQ(p.err, 0u);
-    EXPECT_EQ(p.k, numKey(12, kl));
-
-    at(20);
-    ASSERT_EQ(t.remove(numKey(20, kl), 20), 0u);
-    p = step(-3);                   // moving to 19 counts as the first step
-    EXPECT_EQ(p.err, (ULONG)IXD_ERR_KEY_VANISHED);
-    EXPECT_EQ(p.k, numKey(17, kl));
-
-    at(29);
-    ASSERT_EQ(t.remove(numKey(29, kl), 29), 0u);
-    EXPECT_EQ(step(1).err, (ULONG)IXD_ERR_NOT_FOUND);   // nothing behind it
-
-    // a change elsewhere only re-finds the position
-    at(5);
-    ASSERT_EQ(IxdEnter(t.ix, numKey(99, kl).data(), 1, &err), 0);
-    at(5);
-    ASSERT_EQ(t.remove(numKey(25, kl), 25), 0u);
-    p = step(1);
-    EXPECT_EQ(p.err, 0u);
-    EXPECT_EQ(p.k, numKey(6, kl));
-}
-
-TEST(IxdTree, EnterMakesTheNewKeyCurrent)
-{
-    Index t(4, 0);
-    for (const char *k : {"a", "c", "e"})
-        ASSERT_EQ(t.enter(k, 0), 0u);
-    ASSERT_EQ(t.enter("b", 0), 0u);
-    Pair p = call(4, [&](void *o, ULONG *r, ULONG *e) { return IxdNext(t.ix, o, r, e); });
-    EXPECT_EQ(p.k, key("c", 4));
-    EXPECT_EQ(p.err, 0u);
 }
 
 TEST(IxdTree, PrefixCounting)

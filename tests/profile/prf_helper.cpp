@@ -1,7 +1,4 @@
-// Second process of the profile crash and sharing tests.
-//   prf_helper write FILE SEED LOG      writes operations 0, 1, 2 ... of the
-//                                       sequence without end, appending the
-//                                       number of each finished one to LOG
+// Second process of the profile sharing tests.
 //   prf_helper share FILE TAG SEED N    writes N operations to a shared profile,
 //                                       reading the other side's keys between
 //   prf_helper try FILE RESULT          one write to a shared profile; its code
@@ -19,24 +16,6 @@
 #include "prf_worker.h"
 
 using namespace prfworker;
-
-static int writeForever(const char *file, unsigned seed, const char *log)
-{
-    HPRF h = nullptr;
-    if (PrfOpenProfile(NULL, &h, file, 0))
-        return 3;
-    FILE *out = fopen(log, "w");
-    if (!out)
-        return 4;
-    for (int j = 0;; j++) {
-        std::string v = valueOf(seed, j);
-        if (PrfWriteProfileData(h, sectionOf(j).c_str(), keyOf("k", j).c_str(), v.data(),
-                                (ULONG)v.size()))
-            return 5;
-        fprintf(out, "%d\n", j);
-        fflush(out);
-    }
-}
 
 static int share(const char *file, const char *tag, unsigned seed, int count)
 {
@@ -113,8 +92,6 @@ static int createSlowly(const char *file, const char *event)
 
 int main(int argc, char **argv)
 {
-    if (argc == 5 && strcmp(argv[1], "write") == 0)
-        return writeForever(argv[2], (unsigned)atoi(argv[3]), argv[4]);
     if (argc == 6 && strcmp(argv[1], "share") == 0)
         return share(argv[2], argv[3], (unsigned)atoi(argv[4]), atoi(argv[5]));
     if (argc == 4 && strcmp(argv[1], "try") == 0)

@@ -34,46 +34,6 @@ TEST(Prf100Write, TheFileHoldsTheDocumentedRecords)
     EXPECT_EQ(d.usedBlocks, 4u + 2u + 1u);
 }
 
-// A value that grows moves to a larger block; the key keeps its place and
-// the key list names the new block.  Nothing is left used but what the
-// lists name.
-TEST(Prf100Write, RewritingAValueKeepsTheKeyInPlace)
-{
-    MemProfile p("rewrite.prf");
-    ASSERT_EQ(p.rc, 0);
-    for (const char *k : {"a", "b", "c"})
-        ASSERT_EQ(write(p.h, "S", k, "small"), 0);
-    std::string big(5000, 'B');
-    ASSERT_EQ(write(p.h, "S", "b", big), 0);
-    EXPECT_EQ(value(p.h, "S", "b"), big);
-    ASSERT_EQ(write(p.h, "S", "b", "tiny"), 0);
-    ASSERT_EQ(write(p.h, "S", "a", big + big), 0);
-    Decoded d = p.decodeClosed();
-    Layout want = {Section{"S", {Key{"a", big + big}, Key{"b", "tiny"}, Key{"c", "small"}}}};
-    EXPECT_EQ(d.layout, want);
-    EXPECT_EQ(list(p.h, "S"), "a~b~c~");
-}
-
-// A list that outgrows its block moves; the header follows the section
-// list, the section record its key list.
-TEST(Prf100Write, MovedListsAreNamedAgain)
-{
-    MemProfile p("moves.prf");
-    ASSERT_EQ(p.rc, 0);
-    Layout want;
-    for (int s = 0; s < 40; s++) {
-        std::string section = "section number " + std::to_string(s);
-        Section sec{section, {}};
-        for (int k = 0; k < s % 5 + 1; k++) {
-            std::string key = "key " + std::to_string(k), v = std::to_string(s * k);
-            ASSERT_EQ(write(p.h, section.c_str(), key.c_str(), v), 0);
-            sec.keys.push_back(Key{key, v});
-        }
-        want.push_back(sec);
-    }
-    EXPECT_EQ(p.decodeClosed().layout, want);
-}
-
 TEST(Prf100Write, WithoutDataTheKeyIsDeleted)
 {
     MemProfile p("delkey.prf");

@@ -276,19 +276,6 @@ TEST(PrfCache, LeanIoOnSharedHandlesGivesTheSameAnswersAndBytes)
     }
 }
 
-TEST(PrfCache, SharedReaderDropsWhatItKept)
-{
-    CacheSetting setting(true);
-    MemProfile a("two.prf", true, PRF_OPEN_SHARED);
-    MemProfile b("two.prf", false, PRF_OPEN_SHARED);
-    ASSERT_EQ(PrfWriteProfileString(a.h, "s", "k", "first"), 0);
-    EXPECT_EQ(b.get("s", "k"), "first");
-    ASSERT_EQ(PrfWriteProfileString(a.h, "s", "k", "second value"), 0);
-    EXPECT_EQ(b.get("s", "k"), "second value");
-    ASSERT_EQ(PrfDestroySection(a.h, "s"), 0);
-    EXPECT_EQ(b.get("s", "k"), "<missing>");
-}
-
 // A write that runs out of room in a full key table fails before it writes
 // anything, but may leave the table in hand half edited (a new key record
 // in memory without its piece): that table must not be trusted afterwards,

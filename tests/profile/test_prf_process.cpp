@@ -1,12 +1,8 @@
-// Profiles on real files with a second process: a writer killed at random
-// moments leaves a profile that opens with every finished value intact or
-// is refused as damaged; two processes share a profile; a transaction
+// Profiles on real files with a second process (writers killed at random
+// moments are in tests/kills): two processes share a profile; a transaction
 // keeps the other process out until it ends; a process opening a profile
 // that another is still creating waits for it instead of replacing it.
 #include <gtest/gtest.h>
-#include <fstream>
-#include <map>
-#include <random>
 #include <string>
 #include "prf.h"
 #include "profile/falint.h"
@@ -25,11 +21,6 @@ struct Helper {
         std::string cmd = "prf_helper.exe " + args;
         return CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
     }
-    void kill()
-    {
-        TerminateProcess(pi.hProcess, 9);
-        WaitForSingleObject(pi.hProcess, 60000);
-    }
     DWORD wait()
     {
         DWORD code = 99;
@@ -40,15 +31,6 @@ struct Helper {
         return code;
     }
 };
-
-int finishedOperations(const char *log)
-{
-    std::ifstream in(log);
-    int j, last = -1;
-    while (in >> j)
-        last = j;
-    return last + 1;
-}
 
 USHORT falCheckFile(const char *name)
 {
@@ -71,60 +53,6 @@ std::string valueAt(HPRF h, const std::string &s, const std::string &k, USHORT *
     *rc = PrfQueryProfileData(h, s.c_str(), k.c_str(), &v[0], &n);
     v.resize(n);
     return v;
-}
-
-TEST(PrfCrash, KilledWriterLeavesIntactValuesOrARefusal)
-{
-    const char *file = "crash.prf", *log = "crash.log";
-    std::mt19937 rng(77);
-    int opened = 0, refused = 0;
-    for (int round = 0; round < 14; round++) {
-        testutil::ScratchFile f(file), l(log);
-        unsigned seed = 1000 + round;
-        Helper w;
-        ASSERT_TRUE(w.start(std::string("write ") + file + " " + std::to_string(seed) + " " + log));
-        Sleep(150 + rng() % 700);
-        w.kill();
-        w.wait();
-        int done = finishedOperations(log);
-        HPRF h = nullptr;
-        USHORT rc = PrfOpenProfile(NULL, &h, file, 0);
-        if (rc == PRF_ERR_INUPDATE || rc == PRF_ERR_CHECKSUM) {
-            refused++;
-            continue;
-        }
-        ASSERT_EQ(rc, 0) << "round " << round;
-        opened++;
-        // The last finished value of each key; the operation in flight may
-        // have finished without its log line.
-        std::map<int, int> last;
-        for (int j = 0; j < done; j++)
-            last[j % KEYS] = j;
-        for (int k = 0; k < KEYS; k++) {
-            USHORT qrc;
-            std::string v = valueAt(h, sectionOf(k), keyOf("k", k), &qrc);
-            bool inFlight = done % KEYS == k;
-            if (!last.count(k)) {
-                if (qrc == 0 && inFlight)
-                    EXPECT_EQ(v, valueOf(seed, done)) << "round " << round << " key " << k;
-                else
-                    EXPECT_EQ(qrc, ORIN_ERR_NO_KEY) << "round " << round << " key " << k;
-                continue;
-            }
-            ASSERT_EQ(qrc, 0) << "round " << round << " key " << k;
-            if (v != valueOf(seed, last[k])) {
-                EXPECT_TRUE(inFlight && v == valueOf(seed, done))
-                    << "round " << round << " key " << k << " wrong value";
-            }
-        }
-        EXPECT_EQ(PrfCheckConsistent(h), 0) << "round " << round;
-        // The profile goes on working.
-        EXPECT_EQ(PrfWriteProfileString(h, "after", "crash", "fine"), 0);
-        PrfCloseProfile(h);
-        EXPECT_EQ(falCheckFile(file), 0) << "round " << round;
-    }
-    EXPECT_GT(opened, 0);
-    printf("crash rounds: %d opened, %d refused\n", opened, refused);
 }
 
 // Two processes write different keys of one shared profile at the same

@@ -14,28 +14,6 @@ using testutil::writeFile;
 
 namespace {
 
-TEST(PrfRebuildFiles, NewFileTakesThePlaceAndTheOldOneIsKeptOnRequest)
-{
-    ScratchDir dir("rebuild_place");
-    std::string file = dir.path("p.prf");
-    for (bool keep : {false, true}) {
-        ASSERT_TRUE(writeFile(file, "old"));
-        RebuildFiles files(nullptr, file.c_str());
-        ASSERT_EQ(files.prepare(), 0);
-        EXPECT_EQ(std::string(files.builtName()), dir.path("p.$$$"));
-        EXPECT_TRUE(files.backupPossible());
-        ASSERT_TRUE(writeFile(files.builtName(), "new"));
-        ASSERT_EQ(files.install(keep), 0);
-        EXPECT_EQ(readFile(file), "new");
-        std::set<std::string> kept{"p.BAK", "p.prf"}, alone{"p.prf"};
-        EXPECT_EQ(dir.files(), keep ? kept : alone);
-        if (keep) {
-            EXPECT_EQ(readFile(dir.path("p.BAK")), "old");
-        }
-        DeleteFileA(dir.path("p.BAK").c_str());
-    }
-}
-
 TEST(PrfRebuildFiles, AFailedLastMoveBringsTheOriginalBack)
 {
     ScratchDir dir("rebuild_fail");
@@ -60,24 +38,6 @@ TEST(PrfRebuildFiles, AFailedLastMoveBringsTheOriginalBack)
         EXPECT_EQ(left, std::set<std::string>{"p.prf"}) << keep;
         DeleteFileA(dir.path("p.BAK").c_str());
     }
-}
-
-TEST(PrfRebuildFiles, WorkNameThatIsTheFileItselfIsReplacedByATemporaryOne)
-{
-    ScratchDir dir("rebuild_names");
-    std::string file = dir.path("p.$$$");
-    ASSERT_TRUE(writeFile(file, "old"));
-    RebuildFiles files(nullptr, file.c_str());
-    ASSERT_EQ(files.prepare(), 0);
-    EXPECT_NE(std::string(files.builtName()), file);
-    EXPECT_TRUE(testutil::fileExists(file));
-    EXPECT_TRUE(files.backupPossible());
-
-    std::string bak = dir.path("q.BAK");
-    ASSERT_TRUE(writeFile(bak, "old"));
-    RebuildFiles self(nullptr, bak.c_str());
-    ASSERT_EQ(self.prepare(), 0);
-    EXPECT_FALSE(self.backupPossible());
 }
 
 }  // namespace

@@ -10,18 +10,6 @@ namespace {
 textinit::Init init;
 using namespace rttest;
 
-TEST(RtDbcs, EscapeByteAsTrailByteIsNoEscape)
-{
-    const char s[] = "\x88\x7f" "b1x";
-    if (textinit::cp932()) {
-        EXPECT_EQ(RtStrLen(s), 5u);
-        EXPECT_EQ(runsOf(s), (std::vector<RunRecord>{{0, 0, 0xFFFF, s}}));
-    } else {
-        EXPECT_EQ(RtStrLen(s), 2u);       // 0x88, then a bold x
-        EXPECT_EQ(runsOf(s), (std::vector<RunRecord>{{0, 0, 0xFFFF, "\x88"}, {2, 0, 0xFFFF, "x"}}));
-    }
-}
-
 TEST(RtDbcs, TrailCaretsAreNotDoubled)
 {
     NEED_CP932();

@@ -167,15 +167,4 @@ TEST(RtOps, FormatterUsesCarets)
     EXPECT_EQ(RtStrSprintf(buf, nullptr), 0);
 }
 
-TEST(RtOps, SplitAndPasteWritesTheRunCodes)
-{
-    char s[] = ESC "b1;" ESC "c4;bold text" ESC "b0;" ESC "c9;plain";
-    EXPECT_EQ(RtStrSplitAndPaste(s), 0);
-    // Two runs: word 2 colour 4, then word 0 colour 9; texts are dropped.
-    EXPECT_STREQ(s, ESC "f2;" ESC "c4;" ESC "s" ESC "f0;" ESC "c9;" ESC "s");
-    char small[] = "abc";
-    EXPECT_EQ(RtStrSplitAndPaste(small), 111);           // the codes do not fit
-    EXPECT_STREQ(small, "abc");
-}
-
 }  // namespace

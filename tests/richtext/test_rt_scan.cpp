@@ -17,16 +17,6 @@ RunRecord stateAfter(const std::string &codes)
     return runs.empty() ? RunRecord{0xDEAD, 0, 0, ""} : runs.back();
 }
 
-TEST(RtScan, BoldOnTextBoldOffTextMakesTwoRuns)
-{
-    const char s[] = ESC "b1;abc" ESC "b0d";
-    EXPECT_EQ(RtStrLen(s), 4u);
-    Heap plain(RtStripFromFormatting(s));
-    EXPECT_EQ(str(plain), "abcd");
-    std::vector<RunRecord> expect = {{0x0002, 0, 0xFFFF, "abc"}, {0x0000, 0, 0xFFFF, "d"}};
-    EXPECT_EQ(runsOf(s), expect);
-}
-
 TEST(RtScan, EachCodeSetsItsBits)
 {
     struct Case { const char *codes; unsigned word, color, back; };
@@ -77,17 +67,6 @@ TEST(RtScan, NumbersSemicolonsAndTextEscapes)
     // An escape byte right before the terminator ends the string.
     EXPECT_EQ(RtStrLen("ab" ESC), 2u);
     EXPECT_EQ(runsOf("ab" ESC), (std::vector<RunRecord>{{0, 0, 0xFFFF, "ab"}}));
-}
-
-TEST(RtScan, RunsCloseOnlyAfterText)
-{
-    EXPECT_EQ(runsOf(""), (std::vector<RunRecord>{{0, 0, 0xFFFF, ""}}));
-    EXPECT_EQ(runsOf(ESC "b1" ESC "c4"), (std::vector<RunRecord>{{2, 4, 0xFFFF, ""}}));
-    // Codes between texts close a run even when they change nothing.
-    std::vector<RunRecord> expect = {{0, 0, 0xFFFF, "ab"}, {0, 0, 0xFFFF, "cd"}, {0, 9, 3, "e"}};
-    EXPECT_EQ(runsOf("ab" ESC "b0cd" ESC "c9" ESC "g3;e"), expect);
-    // A trailing code leaves an empty last run with the final state.
-    EXPECT_EQ(runsOf("ab" ESC "i1"), (std::vector<RunRecord>{{0, 0, 0xFFFF, "ab"}, {1, 0, 0xFFFF, ""}}));
 }
 
 TEST(RtScan, CallerArrayKeepsTheFirstRuns)

@@ -8,22 +8,6 @@ namespace {
 textinit::Init init;
 using namespace rttest;
 
-TEST(RtStore, CaretsAreDoubledAndComeBack)
-{
-    const char s[] = "x^2" ESC "b1;bold" ESC "u2^^";
-    ULONG len = 0;
-    Heap stored(RtStrMakeStore(s, &len));
-    EXPECT_EQ(str(stored), "x^^2^b1;bold^u2^^^^");
-    EXPECT_EQ(len, strlen("x^^2^b1;bold^u2^^^^"));
-    Heap back(RtStrRetrieveStore(stored.get()));
-    EXPECT_EQ(str(back), s);
-    // Escape bytes that are text travel as carets too.
-    Heap odd(RtStrMakeStore("a" ESC "z" ESC, nullptr));
-    EXPECT_EQ(str(odd), "a^z^");
-    Heap oddBack(RtStrRetrieveStore(odd.get()));
-    EXPECT_EQ(str(oddBack), "a" ESC "z" ESC);
-}
-
 TEST(RtStore, RetrievePairsCaretsFromTheLeft)
 {
     struct Case { const char *stored, *expect; };

@@ -103,37 +103,6 @@ TEST(FbfSharing, OneNameInAnyCaseSharesTheFileWithOwnPositions)
     CloseHandle(other);
 }
 
-TEST(FbfCache, WriteThroughOneHandleIsSeenThroughTheOther)
-{
-    ScratchFile f("fbf_patch.dat");
-    std::string ref = pattern(3 * 4096 + 100);
-    ASSERT_TRUE(testutil::writeFile(f.name, ref));
-    HVBF a = openVbf(f.name);
-    HVBF b = openVbf(f.name);
-    ASSERT_TRUE(a && b);
-
-    // Cache pages 0..3 through a, then write across the 1/2 page boundary
-    // and past the end of the file (the last page grows) through b.
-    EXPECT_EQ(readAt(a, 0, (ULONG)ref.size()), ref);
-    std::string w1(300, 'X'), w2 = "TAILEND";
-    ASSERT_EQ(VbfChgFilePtr(b, 2 * 4096 - 150, VBF_FILE_BEGIN, nullptr), 0);
-    ULONG n = 0;
-    ASSERT_EQ(VbfWrite(b, w1.data(), (ULONG)w1.size(), &n), 0);
-    EXPECT_EQ(n, 300u);
-    ASSERT_EQ(VbfChgFilePtr(b, 0, VBF_FILE_END, nullptr), 0);
-    ASSERT_EQ(VbfWrite(b, w2.data(), (ULONG)w2.size(), nullptr), 0);
-    ref.replace(2 * 4096 - 150, 300, w1);
-    ref += w2;
-
-    EXPECT_EQ(readAt(a, 0, (ULONG)ref.size() + 50), ref);
-    ULONG len = 0;
-    ASSERT_EQ(VbfQueryLength(a, &len), 0);
-    EXPECT_EQ(len, ref.size());
-    EXPECT_EQ(testutil::readFile(f.name), ref) << "the write went through to the file";
-    VbfClose(a);
-    VbfClose(b);
-}
-
 TEST(FbfCache, AnotherProcessesChangeShowsAfterFlush)
 {
     ScratchFile f("fbf_other.dat");
@@ -277,27 +246,6 @@ TEST(FbfEndOfFile, ReadGetchAndSeekAtTheEnd)
     EXPECT_EQ(pos, 7u);
     ASSERT_EQ(VbfGetch(h, &ch), 0);
     EXPECT_EQ(ch, '7');
-    VbfClose(h);
-}
-
-TEST(FbfSize, ShrinkingForgetsCachedBytesGrowingReadsZeros)
-{
-    ScratchFile f("fbf_size.dat");
-    std::string ref = pattern(9000);
-    ASSERT_TRUE(testutil::writeFile(f.name, ref));
-    HVBF h = openVbf(f.name);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(readAt(h, 0, 9000), ref);
-    ASSERT_EQ(VbfNewSize(h, 5000), 0);
-    ULONG len = 0;
-    ASSERT_EQ(VbfQueryLength(h, &len), 0);
-    EXPECT_EQ(len, 5000u);
-    EXPECT_EQ(readAt(h, 4990, 100), ref.substr(4990, 10));
-    EXPECT_EQ(readAt(h, 6000, 100), "");
-
-    ASSERT_EQ(VbfNewSize(h, 6000), 0);
-    EXPECT_EQ(readAt(h, 4998, 10), ref.substr(4998, 2) + std::string(8, '\0'));
-    EXPECT_EQ(testutil::readFile(f.name).size(), 6000u);
     VbfClose(h);
 }
 
@@ -539,60 +487,4 @@ TEST(FbfClient, CompoundFileWrittenThroughLockBytesOpensByName)
     EXPECT_EQ(back, payload);
     part->Release();
     stg->Release();
-}
-
-// Random reads, writes, size changes and flushes through three handles on
-// one file, checked against a plain string holding what the file must
-// hold.  Small and large transfers cross page boundaries and the end.
-TEST(FbfModel, MixedOperationsMatchASimpleModel)
-{
-    ScratchFile f("fbf_model.dat");
-    std::string model = pattern(40000, 3);
-    ASSERT_TRUE(testutil::writeFile(f.name, model));
-    HVBF h[3] = {openVbf(f.name), openVbf(f.name), openVbf(f.name)};
-    ULONG seed = 7;
-    auto next = [&seed](ULONG range) {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 8) % range;
-    };
-    for (int step = 0; step < 3000; step++) {
-        int k = (int)next(3);
-        ULONG op = next(100);
-        ULONG at = next((ULONG)model.size() + 5000);
-        ULONG len = next(4) == 0 ? next(12000) : next(100);
-        SCOPED_TRACE("step " + std::to_string(step));
-        ASSERT_EQ(VbfChgFilePtr(h[k], (LONG)at, VBF_FILE_BEGIN, nullptr), 0);
-        if (op < 55) {
-            std::string buf(len, '\0');
-            ULONG got = 0;
-            ASSERT_EQ(VbfRead(h[k], &buf[0], len, &got), 0);
-            std::string want = at < model.size() ? model.substr(at, len) : "";
-            ASSERT_EQ(got, want.size()) << "read at " << at;
-            ASSERT_TRUE(buf.compare(0, got, want) == 0) << "bytes differ, read at " << at;
-        } else if (op < 90) {
-            std::string data = pattern(len, step);
-            ULONG put = 0;
-            ASSERT_EQ(VbfWrite(h[k], data.data(), len, &put), 0);
-            if (len > 0 && model.size() < at + len)    // an empty write extends nothing
-                model.resize(at + len, '\0');
-            if (len > 0)
-                model.replace(at, len, data);
-        } else if (op < 95) {
-            ULONG size = next((ULONG)model.size() + 8000);
-            ASSERT_EQ(VbfNewSize(h[k], size), 0);
-            model.resize(size, '\0');
-        } else if (op < 98) {
-            ASSERT_EQ(VbfFlush(h[k]), 0);
-        } else {
-            BYTE ch = 0;
-            ASSERT_EQ(VbfGetch(h[k], &ch), 0);
-            ASSERT_EQ(ch, at < model.size() ? (BYTE)model[at] : 0xFF);
-        }
-    }
-    ULONG len = 0;
-    ASSERT_EQ(VbfQueryLength(h[0], &len), 0);
-    EXPECT_EQ(len, model.size());
-    for (HVBF x : h)
-        VbfClose(x);
-    EXPECT_TRUE(testutil::readFile(f.name) == model) << "file differs from the model";
 }

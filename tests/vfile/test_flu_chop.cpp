@@ -176,20 +176,4 @@ TEST_F(FluChop, WithoutCallbackTheFirstFailureEndsTheChop)
               123);
 }
 
-// A base name without an extension numbers its volumes .001, .002 ...; a
-// numbered extension continues its numbering.
-TEST_F(FluChop, ExtensionsDecideTheNumbering)
-{
-    ASSERT_EQ(chop(data(1000), "PLAIN", 400), 0);
-    EXPECT_TRUE(testutil::fileExists(at("PLAIN")));
-    EXPECT_TRUE(testutil::fileExists(at("PLAIN.001")));
-    EXPECT_TRUE(testutil::fileExists(at("PLAIN.002")));
-    ASSERT_EQ(chop(data(1000), "NUM.D98", 400), 0);
-    EXPECT_EQ(headerOf(testutil::readFile(at("NUM.D99"))).index, 1u);
-    EXPECT_EQ(headerOf(testutil::readFile(at("NUM.100"))).index, 2u);
-    ASSERT_EQ(chop(data(1000), "NUM.123", 400), 0);
-    EXPECT_EQ(headerOf(testutil::readFile(at("NUM.124"))).index, 1u);
-    EXPECT_EQ(headerOf(testutil::readFile(at("NUM.125"))).index, 2u);
-}
-
 }  // namespace

@@ -49,23 +49,6 @@ TEST_F(FluInternal, HeaderCodec)
     EXPECT_EQ(checkHeader({3, 101}, 3, 100), FLU_ERR_NOT_CHOPPED);
 }
 
-TEST_F(FluInternal, NumberingEdges)
-{
-    VolumeNames names;
-    ASSERT_EQ(names.init(ns(), at("DATA.DAT").c_str()), 0);
-    EXPECT_EQ(std::string(names.base()), full("DATA.DAT"));
-    EXPECT_EQ(nameOf(names, 0), full("DATA.DAT"));
-    for (ULONG i = 1; i <= 1101; i++)
-        ASSERT_EQ(nameOf(names, i), full("DATA." + numberedExt("D", i))) << i;
-    EXPECT_EQ(nameOf(names, 1), full("DATA.D01"));
-    EXPECT_EQ(nameOf(names, 99), full("DATA.D99"));
-    EXPECT_EQ(nameOf(names, 100), full("DATA.100"));
-    EXPECT_EQ(nameOf(names, 101), full("DATA.101"));
-    EXPECT_EQ(nameOf(names, 999), full("DATA.999"));
-    EXPECT_EQ(nameOf(names, 1000), full("DATA.000"));
-    EXPECT_EQ(nameOf(names, 1001), full("DATA.001"));
-}
-
 TEST_F(FluInternal, NumberingContinuesFromANumberedExtension)
 {
     struct Case {

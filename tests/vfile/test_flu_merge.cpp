@@ -38,18 +38,6 @@ TEST_F(FluMerge, RoundTripOverRandomSizes)
     }
 }
 
-TEST_F(FluMerge, EventTwoBeforeEachVolume)
-{
-    const std::string src = data(1000);
-    ASSERT_EQ(chop(src, "DATA.DAT", 400), 0);
-    Recorder rec;
-    ASSERT_EQ(merge("DATA.DAT", &rec), 0);
-    auto n = volumeNames("DATA", "DAT", 3);
-    std::vector<Event> expected = {{2, 0, 65535, n[0]}, {2, 1, 65535, n[1]}, {2, 2, 65535, n[2]}};
-    EXPECT_EQ(rec.events, expected);
-    EXPECT_EQ(merged(), src);
-}
-
 // The second volume claims to be volume 5: event 3 with 57565; the
 // callback mends the header and answers 0, and the volume is read again.
 TEST_F(FluMerge, WrongIndexMendedByTheCallback)

@@ -74,17 +74,6 @@ protected:
     std::vector<HVBF> open_;
 };
 
-TEST_F(FluVbf, TableHasEveryUsedSlot)
-{
-    ASSERT_NE(table_, nullptr);
-    EXPECT_EQ(table_->cb, 176u);
-    EXPECT_EQ(table_->context, (ULONG_PTR)ns());
-    EXPECT_EQ(table_->extra, 0u);
-    EXPECT_NE(table_->Open, nullptr);
-    EXPECT_NE(table_->Gets, nullptr);
-    EXPECT_NE(table_->QueryFilename, nullptr);
-}
-
 TEST_F(FluVbf, ReadAcrossTheFirstBoundary)
 {
     const std::string src = data(1000);

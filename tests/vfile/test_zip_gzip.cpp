@@ -100,19 +100,6 @@ TEST_F(ZipGzip, TimeFieldIsTheSourcesLastWriteTime)
     EXPECT_EQ(le32At(gz, kTimeAt), (ticks - 116444736000000000ULL) / 10000000);
 }
 
-TEST_F(ZipGzip, EmptyFileIsAMemberOfLengthZeroAndInflatesToNothing)
-{
-    std::string gz, back = "x";
-    ASSERT_EQ(deflateBytes("", &gz), 0);
-    EXPECT_EQ(le32At(gz, gz.size() - 4), 0u);
-    EXPECT_EQ(le32At(gz, gz.size() - 8), 0u);
-    ASSERT_TRUE(referenceGunzip(gz, &back));
-    EXPECT_EQ(back, "");
-    back = "x";
-    EXPECT_EQ(inflateBytes(gz, &back), 0);
-    EXPECT_EQ(back, "");
-}
-
 // zip_host_check.sh runs gzip -t and gzip -dc on every NAME.gz left here.
 TEST_F(ZipGzip, FilesForTheHostsGzip)
 {

@@ -181,20 +181,6 @@ TEST_F(Print, PrinterPSMatchesTheDevice)
     EXPECT_EQ(GetLastError(), PMERR_GPI_INV_HPS);
 }
 
-TEST_F(Print, ColourPrinterNeverGetsAllLinesBlack)
-{
-    REQUIRE_PRINTER();
-    for (const char *body : {"[System]\nPrintColorsAsBlack=1\n", "[System]\nPrintColorsAsBlack=yes\n",
-                             "[System]\nPrintColorsAsBlack=0\n"}) {
-        writeIni(body);
-        HPS hps = WinGetPrinterPS(nullptr, 0);
-        ASSERT_NE(hps, nullptr);
-        ASSERT_NE(GetDeviceCaps(record(hps)->hdc, NUMCOLORS), 2) << "the test printer is colour";
-        EXPECT_FALSE(record(hps)->allLinesBlack) << body;
-        WinDestroyPrinterPS(hps);
-    }
-}
-
 TEST_F(Print, LocalDocumentGoesToAReservedJobUnlessTheHackIsOff)
 {
     REQUIRE_PRINTER();
